@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// The modal dialogs through which the system talks to the operator. Every failure message of the
+// program goes through showMessage, so that tests can assert on text and title.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A modal box owned by the main window: the text, the title and one OK button.
+    virtual void showMessage(const QString& text, const QString& title) = 0;
+
+    // A modal one-line input. value comes in as the preset text and is replaced only on OK.
+    // Returns true on OK.
+    virtual bool inputQuery(const QString& caption, const QString& prompt, QString& value) = 0;
+
+    // A modal open-file dialog without filter or initial directory. Empty when cancelled.
+    virtual QString openFileName() = 0;
+};

@@ -1,0 +1,23 @@
+#include "app/qtdialogs.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+void QtDialogs::showMessage(const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, owner_);
+    box.exec();
+}
+
+bool QtDialogs::inputQuery(const QString& caption, const QString& prompt, QString& value) {
+    bool ok = false;
+    const QString entered =
+        QInputDialog::getText(owner_, caption, prompt, QLineEdit::Normal, value, &ok);
+    if (ok)
+        value = entered;
+    return ok;
+}
+
+QString QtDialogs::openFileName() {
+    return QFileDialog::getOpenFileName(owner_);
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "app/dialogs.h"
+
+#include <QPointer>
+#include <QWidget>
+
+// Dialogs as real Qt modal dialogs owned by a window.
+class QtDialogs final : public Dialogs {
+public:
+    explicit QtDialogs(QWidget* owner) : owner_(owner) {}
+
+    void showMessage(const QString& text, const QString& title) override;
+    bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
+    QString openFileName() override;
+
+private:
+    QPointer<QWidget> owner_;
+};
