@@ -1,3 +1,4 @@
+#include "app/linuxlauncher.h"
 #include "app/platform.h"
 #include "app/tavrin.h"
 
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
     try {
         Platform platform;
         platform.home = QDir::homePath();
+        LinuxLauncher launcher;
+        platform.launcher = &launcher;
         TTavrin window(platform);
         window.show();
         return QApplication::exec();

@@ -1,5 +1,6 @@
 #include "app/tavrin.h"
 
+#include "app/launchers.h"
 #include "app/look.h"
 #include "app/qtdialogs.h"
 #include "keyer/keyer.h"
@@ -69,6 +70,8 @@ void TTavrin::wire() {
     connect(ui_.Off2, &QAction::triggered, this, &TTavrin::Off2Click);
     connect(ui_.On2, &QAction::triggered, this, &TTavrin::On2Click);
     connect(ui_.About1, &QAction::triggered, this, &TTavrin::About1Click);
+    connect(ui_.VolumeBtn, &QPushButton::clicked, this, &TTavrin::VolumeBtnClick);
+    connect(ui_.HelpMenu1, &QAction::triggered, this, &TTavrin::HelpMenu1Click);
 }
 
 void TTavrin::wireIndicators() {
@@ -150,6 +153,14 @@ void TTavrin::On2Click() {
 
 void TTavrin::About1Click() {
     dialogs_.showMessage(kAboutText, kAboutTitle);
+}
+
+void TTavrin::VolumeBtnClick() {
+    launchMixers(*platform_.launcher);
+}
+
+void TTavrin::HelpMenu1Click() {
+    openHelp(*platform_.launcher, dialogs_, helpPath_);
 }
 
 void TTavrin::KeyUp(int key) {

@@ -36,6 +36,8 @@ public:
     void Off2Click();
     void On2Click();
     void About1Click();
+    void VolumeBtnClick();
+    void HelpMenu1Click();
     // Key release anywhere in the window: Escape resets the keyer.
     void KeyUp(int key);
 

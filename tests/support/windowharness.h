@@ -2,6 +2,7 @@
 
 #include "app/tavrin.h"
 #include "fakedialogs.h"
+#include "fakelauncher.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@ public:
         Platform platform;
         platform.home = home.path();
         platform.dialogs = &dialogs;
+        platform.launcher = &launcher;
         window = std::make_unique<TTavrin>(platform);
         return *window;
     }
@@ -30,5 +32,6 @@ public:
 
     QTemporaryDir home;
     FakeDialogs dialogs;
+    FakeLauncher launcher;
     std::unique_ptr<TTavrin> window;
 };
