@@ -119,4 +119,4 @@ void TransmitControlsTest::indicatorSignalsOnlyOnChange() {
 }
 
 QTEST_MAIN(TransmitControlsTest)
-#include "test_transmitcontrols.moc"
+#include "tst_transmitcontrols.moc"

@@ -325,4 +325,4 @@ void KeyingLineTest::destructionLeavesTheLineUnkeyed() {
 }
 
 QTEST_MAIN(KeyingLineTest)
-#include "test_keyingline.moc"
+#include "tst_keyingline.moc"

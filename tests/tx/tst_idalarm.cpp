@@ -254,4 +254,4 @@ void IdAlarmTest::watchdogFiresOncePerEnabling() {
 }
 
 QTEST_MAIN(IdAlarmTest)
-#include "test_idalarm.moc"
+#include "tst_idalarm.moc"

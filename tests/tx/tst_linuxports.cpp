@@ -228,4 +228,4 @@ void LinuxPortsTest::parallelAccessRefusedWithoutAPort() {
 }
 
 QTEST_MAIN(LinuxPortsTest)
-#include "test_linuxports.moc"
+#include "tst_linuxports.moc"

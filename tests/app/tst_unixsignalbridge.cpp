@@ -101,4 +101,4 @@ void UnixSignalBridgeTest::sigtermWhileTuneHoldsTheLineKeyed() {
 }
 
 QTEST_MAIN(UnixSignalBridgeTest)
-#include "test_unixsignalbridge.moc"
+#include "tst_unixsignalbridge.moc"
