@@ -1,6 +1,6 @@
 #include "app/unixsignalbridge.h"
-#include "support/fakedialogs.h"
-#include "support/recordingportio.h"
+#include "fakedialogs.h"
+#include "recordingportio.h"
 #include "tx/keyingline.h"
 #include "tx/transmitcontrols.h"
 

@@ -1,4 +1,4 @@
-#include "support/recordingportio.h"
+#include "recordingportio.h"
 
 namespace {
 

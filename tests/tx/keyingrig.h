@@ -1,7 +1,7 @@
 #pragma once
 
-#include "support/fakedialogs.h"
-#include "support/recordingportio.h"
+#include "fakedialogs.h"
+#include "recordingportio.h"
 #include "tx/keyingline.h"
 
 #include <QAction>

@@ -1,5 +1,5 @@
-#include "support/beepcounter.h"
-#include "support/fakedialogs.h"
+#include "beepcounter.h"
+#include "fakedialogs.h"
 #include "tx/bufferwatchdog.h"
 #include "tx/idalarm.h"
 

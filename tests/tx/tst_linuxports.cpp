@@ -1,5 +1,5 @@
 #include "app/uniquefd.h"
-#include "support/fakedialogs.h"
+#include "fakedialogs.h"
 #include "tx/keyingline.h"
 #include "tx/linuxparallel.h"
 #include "tx/linuxportio.h"
