@@ -2,8 +2,10 @@
 
 #include <QString>
 
+class Beeper;
 class Dialogs;
 class Launcher;
+class PortIo;
 
 // The platform services the window works through. main() fills it with the real Linux ones;
 // tests fill it with doubles. Pointers are not owned; a null Dialogs means real modal dialogs
@@ -12,4 +14,6 @@ struct Platform {
     QString home; // the user's home directory; the installation directory lies below it
     Dialogs* dialogs = nullptr;
     Launcher* launcher = nullptr;
+    PortIo* portIo = nullptr; // the keying ports
+    Beeper* beeper = nullptr; // the ID alarm's bell
 };

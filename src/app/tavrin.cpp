@@ -4,6 +4,7 @@
 #include "app/look.h"
 #include "app/qtdialogs.h"
 #include "keyer/keyer.h"
+#include "tx/keyingline.h"
 
 #include <QAction>
 #include <QApplication>
@@ -46,6 +47,7 @@ TTavrin::TTavrin(const Platform& platform, QWidget* parent)
     ui_.setupUi(this);
     state_.setParent(this);
     state_.setObjectName(QStringLiteral("KeyerState"));
+    createTransmitter();
     keyer_ = new Keyer(state_, memories_, *ui_.MessageWindow, paths_.dir(), this);
     wire();
     qApp->installEventFilter(this);
@@ -59,6 +61,7 @@ TTavrin::~TTavrin() {
 
 void TTavrin::wire() {
     wireIndicators();
+    wireTransmitter();
 
     for (int i = 0; i < 12; ++i)
         connect(ui_.MemBtn[i], &QPushButton::clicked, this,
@@ -115,6 +118,8 @@ void TTavrin::shutdown() {
     shutDown_ = true;
     if (state_.busy())
         keyer_->StopBtnClick();
+    // TUNE may still hold the line keyed; the transmitter must not outlive the program on air.
+    keying_->unkey();
     keyer_->saveNote();
     writeConfiguration();
     // Ends the main loop once the running handler has returned; the sound card dialog may keep

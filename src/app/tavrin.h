@@ -10,8 +10,13 @@
 
 #include <memory>
 
+class BufferWatchdog;
 class Dialogs;
+class IdAlarm;
 class Keyer;
+class KeyingLine;
+class TransmitControls;
+class UnixSignalBridge;
 
 // The main window: owns the controls, the keyer state and the subsystems, and wires them.
 class TTavrin : public QMainWindow {
@@ -25,6 +30,10 @@ public:
     KeyerState& keyerState() { return state_; }
     MemorySlots& memories() { return memories_; }
     Keyer& keyer() { return *keyer_; }
+    KeyingLine& keyingLine() { return *keying_; }
+    TransmitControls& transmitControls() { return *transmit_; }
+    IdAlarm& idAlarm() { return *idAlarm_; }
+    BufferWatchdog& watchdog() { return *watchdog_; }
     const InstallPaths& paths() const { return paths_; }
     QString configPath() const { return configPath_; }
     QString helpPath() const { return helpPath_; }
@@ -48,6 +57,10 @@ protected:
 private:
     void wire();
     void wireIndicators();
+    void createTransmitter();
+    // The Output and ID menus, TUNE, Tx Enable, Tx Mic and their indicators, and the ways out
+    // that must leave the transmitter unkeyed.
+    void wireTransmitter();
     void readConfiguration();
     void writeConfiguration();
 
@@ -59,6 +72,11 @@ private:
     KeyerState state_;
     MemorySlots memories_;
     Keyer* keyer_ = nullptr;
+    KeyingLine* keying_ = nullptr;
+    TransmitControls* transmit_ = nullptr;
+    IdAlarm* idAlarm_ = nullptr;
+    BufferWatchdog* watchdog_ = nullptr;
+    UnixSignalBridge* signalBridge_ = nullptr;
     QString configPath_;
     QString helpPath_;
     bool stayOnTop_ = false;

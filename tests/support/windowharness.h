@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/tavrin.h"
+#include "beepcounter.h"
 #include "fakedialogs.h"
 #include "fakelauncher.h"
+#include "recordingportio.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -20,6 +22,8 @@ public:
         platform.home = home.path();
         platform.dialogs = &dialogs;
         platform.launcher = &launcher;
+        platform.portIo = &ports;
+        platform.beeper = &beeper;
         window = std::make_unique<TTavrin>(platform);
         return *window;
     }
@@ -33,5 +37,7 @@ public:
     QTemporaryDir home;
     FakeDialogs dialogs;
     FakeLauncher launcher;
+    RecordingPortIo ports;
+    BeepCounter beeper;
     std::unique_ptr<TTavrin> window;
 };
