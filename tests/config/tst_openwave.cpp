@@ -61,12 +61,6 @@ private slots:
         QCOMPARE(std::fread(&sample, 1, 1, playing.file.get()), std::size_t(1));
         QCOMPARE(sample, 's');
     }
-
-    void saveWaveOnlyReportsItIsNotImplemented() {
-        QCOMPARE(QString(kSaveWaveNotImplemented.text),
-                 QStringLiteral("This function is not implemented at this time"));
-        QCOMPARE(QString(kSaveWaveNotImplemented.title), QStringLiteral("Error Message"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestOpenWave)
