@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/tavrin.h"
+#include "fakedialogs.h"
+#include "fakelauncher.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A main window on test doubles, in a temporary home directory.
+class WindowHarness {
+public:
+    WindowHarness() { QDir(home.path()).mkpath(QStringLiteral("Tavrin")); }
+
+    // Builds the window; files placed in installDir() beforehand are seen by its start-up.
+    TTavrin& open() {
+        Platform platform;
+        platform.home = home.path();
+        platform.dialogs = &dialogs;
+        platform.launcher = &launcher;
+        window = std::make_unique<TTavrin>(platform);
+        return *window;
+    }
+
+    QString installDir() const { return home.path() + QStringLiteral("/Tavrin/"); }
+
+    template <typename T> T* find(const char* name) const {
+        return window->findChild<T*>(QLatin1String(name));
+    }
+
+    QTemporaryDir home;
+    FakeDialogs dialogs;
+    FakeLauncher launcher;
+    std::unique_ptr<TTavrin> window;
+};
