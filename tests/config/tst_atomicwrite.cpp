@@ -1,6 +1,6 @@
 #include "config/atomicfile.h"
 
-#include "support/wavebytes.h"
+#include "wavebytes.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #include "config/configrecord.h"
 
-#include "support/wavebytes.h"
+#include "wavebytes.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>

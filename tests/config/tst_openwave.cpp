@@ -1,6 +1,6 @@
 #include "config/openwave.h"
 
-#include "support/wavebytes.h"
+#include "wavebytes.h"
 
 #include <QTemporaryDir>
 #include <QTest>

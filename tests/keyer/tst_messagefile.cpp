@@ -1,6 +1,6 @@
 #include "keyer/messagefile.h"
 
-#include "support/wavebytes.h"
+#include "wavebytes.h"
 
 #include <QTemporaryDir>
 #include <QTest>
