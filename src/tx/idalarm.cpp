@@ -64,22 +64,22 @@ void IdAlarm::applyStoredPeriod(int seconds) {
 }
 
 void IdAlarm::OFF1Click() {
-    if (actions_.OFF1)
-        actions_.OFF1->setChecked(true);
-    if (actions_.ON1)
-        actions_.ON1->setChecked(false);
-    on_ = false;
-    idTimer_->stop();
+    switchAlarm(false);
 }
 
 void IdAlarm::ON1Click() {
+    switchAlarm(true);
+}
+
+void IdAlarm::switchAlarm(bool on) {
     if (actions_.OFF1)
-        actions_.OFF1->setChecked(false);
+        actions_.OFF1->setChecked(!on);
     if (actions_.ON1)
-        actions_.ON1->setChecked(true);
-    on_ = true;
-    // Switching ON again while on must not push the next alarm back.
-    if (!idTimer_->isActive())
+        actions_.ON1->setChecked(on);
+    on_ = on;
+    if (!on)
+        idTimer_->stop();
+    else if (!idTimer_->isActive()) // ON again while on must not push the next alarm back
         idTimer_->start();
 }
 

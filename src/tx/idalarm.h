@@ -54,6 +54,7 @@ public slots:
     void IDTimerTimer();
 
 private:
+    void switchAlarm(bool on);
     void setPeriod(int seconds);
 
     Dialogs& dialogs_;

@@ -1,13 +1,8 @@
 #include "app/unixsignalbridge.h"
-#include "fakedialogs.h"
-#include "recordingportio.h"
-#include "tx/keyingline.h"
-#include "tx/transmitcontrols.h"
 
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
-#include <QTimer>
 
 #include <atomic>
 #include <csignal>
@@ -30,7 +25,6 @@ private slots:
     void terminationSignalsArriveOnTheEventLoop();
     void previousHandlersComeBack();
     void onlyOneBridgeAtATime();
-    void sigtermWhileTuneHoldsTheLineKeyed();
 };
 
 void UnixSignalBridgeTest::terminationSignalsArriveOnTheEventLoop() {
@@ -77,27 +71,6 @@ void UnixSignalBridgeTest::onlyOneBridgeAtATime() {
     QSignalSpy received(&first, &UnixSignalBridge::signalReceived);
     ::kill(::getpid(), SIGTERM);
     QVERIFY(received.wait(3000));
-}
-
-void UnixSignalBridgeTest::sigtermWhileTuneHoldsTheLineKeyed() {
-    RecordingPortIo io;
-    FakeDialogs dialogs;
-    KeyingLine line(io, dialogs, {});
-    TransmitControls controls(line);
-    line.COM3Click();
-    controls.TuneBtnClick();
-    io.takeEvents();
-
-    UnixSignalBridge bridge;
-    QEventLoop program;
-    connect(&bridge, &UnixSignalBridge::signalReceived, &program, [&] {
-        line.unkey();
-        program.quit();
-    });
-    QTimer::singleShot(0, [] { ::kill(::getpid(), SIGTERM); });
-    QTimer::singleShot(5000, &program, [&] { program.exit(1); });
-    QCOMPARE(program.exec(), 0);
-    QCOMPARE(io.takeEvents(), (QStringList{"CLRDTR", "CLRRTS"}));
 }
 
 QTEST_MAIN(UnixSignalBridgeTest)
