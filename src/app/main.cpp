@@ -2,6 +2,7 @@
 #include "app/linuxlauncher.h"
 #include "app/platform.h"
 #include "app/tavrin.h"
+#include "audio/virtualwaveservice.h"
 #include "tx/linuxportio.h"
 #include "tx/qtbeeper.h"
 
@@ -27,6 +28,9 @@ int main(int argc, char** argv) {
         platform.portIo = &ports;
         QtBeeper beeper;
         platform.beeper = &beeper;
+        VirtualWaveService wave;
+        wave.setRealTime(true);
+        platform.wave = &wave;
         TTavrin window(platform);
         window.show();
         return QApplication::exec();

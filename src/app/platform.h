@@ -6,6 +6,7 @@ class Beeper;
 class Dialogs;
 class Launcher;
 class PortIo;
+class WaveService;
 
 // The platform services the window works through. main() fills it with the real Linux ones;
 // tests fill it with doubles. Pointers are not owned; a null Dialogs means real modal dialogs
@@ -16,4 +17,5 @@ struct Platform {
     Launcher* launcher = nullptr;
     PortIo* portIo = nullptr; // the keying ports
     Beeper* beeper = nullptr; // the ID alarm's bell
+    WaveService* wave = nullptr; // the sound cards
 };

@@ -3,6 +3,9 @@
 #include "app/launchers.h"
 #include "app/look.h"
 #include "app/qtdialogs.h"
+#include "audio/wavedeviceerror.h"
+#include "audio/wavein.h"
+#include "audio/waveout.h"
 #include "keyer/keyer.h"
 #include "tx/keyingline.h"
 
@@ -48,7 +51,7 @@ TTavrin::TTavrin(const Platform& platform, QWidget* parent)
     state_.setParent(this);
     state_.setObjectName(QStringLiteral("KeyerState"));
     createTransmitter();
-    keyer_ = new Keyer(state_, memories_, *ui_.MessageWindow, paths_.dir(), this);
+    createKeyer();
     wire();
     qApp->installEventFilter(this);
     setFixedSize(sizeHint());
@@ -57,17 +60,14 @@ TTavrin::TTavrin(const Platform& platform, QWidget* parent)
 
 TTavrin::~TTavrin() {
     qApp->removeEventFilter(this);
+    // The keyer refers to the keying line, the engines and the state: it goes first.
+    delete keyer_;
 }
 
 void TTavrin::wire() {
     wireIndicators();
     wireTransmitter();
-
-    for (int i = 0; i < 12; ++i)
-        connect(ui_.MemBtn[i], &QPushButton::clicked, this,
-                [this, i] { keyer_->MemBtnClick(i + 1); });
-    connect(ui_.ResetBtn, &QPushButton::clicked, keyer_, &Keyer::ResetBtnClick);
-    connect(ui_.StopBtn, &QPushButton::clicked, keyer_, &Keyer::StopBtnClick);
+    wireKeyer();
 
     connect(ui_.Exit1, &QAction::triggered, this, &TTavrin::Exit1Click);
     connect(ui_.Off2, &QAction::triggered, this, &TTavrin::Off2Click);

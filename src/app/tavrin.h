@@ -3,6 +3,8 @@
 #include "app/installpaths.h"
 #include "app/platform.h"
 #include "app/tavrinui.h"
+#include "audio/audiodevices.h"
+#include "audio/waveenginehost.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
 
@@ -17,9 +19,12 @@ class Keyer;
 class KeyingLine;
 class TransmitControls;
 class UnixSignalBridge;
+class WaveDeviceErrorPolicy;
+class WaveInEngine;
+class WaveOutEngine;
 
 // The main window: owns the controls, the keyer state and the subsystems, and wires them.
-class TTavrin : public QMainWindow {
+class TTavrin : public QMainWindow, private WaveEngineHost {
     Q_OBJECT
 
 public:
@@ -34,6 +39,11 @@ public:
     TransmitControls& transmitControls() { return *transmit_; }
     IdAlarm& idAlarm() { return *idAlarm_; }
     BufferWatchdog& watchdog() { return *watchdog_; }
+    AudioDevices& audioDevices() { return audioDevices_; }
+    WaveOutEngine& waveOut() { return *waveOut_; }
+    WaveInEngine& waveIn() { return *waveIn_; }
+    // A wave device failed while a recording or playback ran.
+    bool terminationRequested() const { return terminationRequested_; }
     const InstallPaths& paths() const { return paths_; }
     QString configPath() const { return configPath_; }
     QString helpPath() const { return helpPath_; }
@@ -61,8 +71,16 @@ private:
     // The Output and ID menus, TUNE, Tx Enable, Tx Mic and their indicators, and the ways out
     // that must leave the transmitter unkeyed.
     void wireTransmitter();
+    void createKeyer();
+    // Transport buttons, memory buttons and the Delay and Microphone menus.
+    void wireKeyer();
     void readConfiguration();
     void writeConfiguration();
+
+    bool stopRequested() const override;
+    bool bufferWaitTimedOut() const override;
+    bool soundCardDialogVisible() const override;
+    void requestTermination() override;
 
     Platform platform_;
     std::unique_ptr<Dialogs> ownDialogs_;
@@ -77,8 +95,13 @@ private:
     IdAlarm* idAlarm_ = nullptr;
     BufferWatchdog* watchdog_ = nullptr;
     UnixSignalBridge* signalBridge_ = nullptr;
+    AudioDevices audioDevices_;
+    std::unique_ptr<WaveDeviceErrorPolicy> wavePolicy_;
+    std::unique_ptr<WaveOutEngine> waveOut_;
+    std::unique_ptr<WaveInEngine> waveIn_;
     QString configPath_;
     QString helpPath_;
     bool stayOnTop_ = false;
     bool shutDown_ = false;
+    bool terminationRequested_ = false;
 };

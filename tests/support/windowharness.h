@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/tavrin.h"
+#include "audio/virtualwaveservice.h"
 #include "beepcounter.h"
 #include "fakedialogs.h"
 #include "fakelauncher.h"
@@ -24,6 +25,7 @@ public:
         platform.launcher = &launcher;
         platform.portIo = &ports;
         platform.beeper = &beeper;
+        platform.wave = &wave;
         window = std::make_unique<TTavrin>(platform);
         return *window;
     }
@@ -39,5 +41,6 @@ public:
     FakeLauncher launcher;
     RecordingPortIo ports;
     BeepCounter beeper;
+    VirtualWaveService wave;
     std::unique_ptr<TTavrin> window;
 };
