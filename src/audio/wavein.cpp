@@ -82,8 +82,8 @@ void WaveInEngine::UnprepareInHeader(Half half) {
 }
 
 void WaveInEngine::CloseWaveIn() {
-    const WaveService::Handle handle = handle_;
-    handle_ = 0;
-    succeeded(service_.close(handle), QStringLiteral("Error closing the input wave device"),
-              kCloseCode);
+    // A close that fails leaves the device open, so the handle is kept for a later close.
+    if (succeeded(service_.close(handle_), QStringLiteral("Error closing the input wave device"),
+                  kCloseCode))
+        handle_ = 0;
 }

@@ -64,8 +64,8 @@ void WaveOutEngine::UnprepareOutHeader(Half half) {
 }
 
 void WaveOutEngine::CloseWaveOut() {
-    const WaveService::Handle handle = handle_;
-    handle_ = 0;
-    succeeded(service_.close(handle), QStringLiteral("Error closing the output wave device"),
-              kCloseCode);
+    // A close that fails leaves the device open, so the handle is kept for a later close.
+    if (succeeded(service_.close(handle_), QStringLiteral("Error closing the output wave device"),
+                  kCloseCode))
+        handle_ = 0;
 }
