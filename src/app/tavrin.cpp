@@ -75,6 +75,8 @@ void TTavrin::wire() {
     connect(ui_.About1, &QAction::triggered, this, &TTavrin::About1Click);
     connect(ui_.VolumeBtn, &QPushButton::clicked, this, &TTavrin::VolumeBtnClick);
     connect(ui_.HelpMenu1, &QAction::triggered, this, &TTavrin::HelpMenu1Click);
+    connect(ui_.RetrieveWave1, &QAction::triggered, this, &TTavrin::RetrieveWave1Click);
+    connect(ui_.SaveWave1, &QAction::triggered, this, &TTavrin::SaveWave1Click);
 }
 
 void TTavrin::wireIndicators() {
@@ -95,6 +97,7 @@ void TTavrin::wireIndicators() {
 }
 
 void TTavrin::FormCreate() {
+    installOnFirstRun();
     helpPath_ = probe(paths_.helpFile());
     configPath_ = probe(paths_.configFile());
     readConfiguration();
@@ -102,14 +105,6 @@ void TTavrin::FormCreate() {
         memories_.setPath(slot, paths_.slotFile(slot));
     // The selected slot's file is the one PLAY reads, whether it was restored or is the default.
     state_.currentMessageFile = memories_.path(state_.selectedMemory);
-}
-
-void TTavrin::readConfiguration() {
-    // The configuration reader applies stored settings through the handlers; it joins here.
-}
-
-void TTavrin::writeConfiguration() {
-    // The configuration writer joins here.
 }
 
 void TTavrin::shutdown() {

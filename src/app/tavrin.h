@@ -10,9 +10,11 @@
 
 #include <QMainWindow>
 
+#include <cstdint>
 #include <memory>
 
 class BufferWatchdog;
+struct ConfigRecord;
 class Dialogs;
 class IdAlarm;
 class Keyer;
@@ -57,6 +59,8 @@ public:
     void About1Click();
     void VolumeBtnClick();
     void HelpMenu1Click();
+    void RetrieveWave1Click();
+    void SaveWave1Click();
     // Key release anywhere in the window: Escape resets the keyer.
     void KeyUp(int key);
 
@@ -74,7 +78,11 @@ private:
     void createKeyer();
     // Transport buttons, memory buttons and the Delay and Microphone menus.
     void wireKeyer();
+    // A first start without an installation directory sets it up with the built-in settings.
+    void installOnFirstRun();
     void readConfiguration();
+    void applyConfiguration(const ConfigRecord& record);
+    ConfigRecord currentConfiguration() const;
     void writeConfiguration();
 
     bool stopRequested() const override;
@@ -102,6 +110,9 @@ private:
     QString configPath_;
     QString helpPath_;
     bool stayOnTop_ = false;
+    // Kept only to be written back as they were read.
+    std::uint32_t reservedA_ = 0;
+    std::uint32_t reservedB_ = 25000;
     bool shutDown_ = false;
     bool terminationRequested_ = false;
 };
