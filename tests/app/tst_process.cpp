@@ -26,6 +26,8 @@ private:
             process.setProcessEnvironment(env);
             process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             process.start(QStringLiteral(TAVRIN_EXECUTABLE), {});
+            // Until the program is executed, the child carries the test's own signal handlers.
+            QVERIFY(process.waitForStarted(20000));
         }
 
         // True once the program has its termination handler in place; a signal caught from then
