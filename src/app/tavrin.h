@@ -79,6 +79,7 @@ private:
     // The Output and ID menus, TUNE, Tx Enable, Tx Mic and their indicators, and the ways out
     // that must leave the transmitter unkeyed.
     void wireTransmitter();
+    void setStayOnTop(bool on);
     void createKeyer();
     void showSoundCards(int mode);
     // Transport buttons, memory buttons and the Delay and Microphone menus.
