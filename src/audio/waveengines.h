@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/wavedeviceerror.h"
+#include "audio/waveenginehost.h"
 #include "audio/waveinengine.h"
 #include "audio/waveoutengine.h"
 
