@@ -5,8 +5,11 @@
 // Without a PCM name the virtual device plays, paced in real time.
 #include "app/dialogs.h"
 #include "audio/alsawaveservice.h"
+#include "audio/audiodevices.h"
 #include "audio/virtualwaveservice.h"
-#include "audio/waveengines.h"
+#include "audio/wavedeviceerror.h"
+#include "audio/waveenginehost.h"
+#include "audio/waveout.h"
 
 #include <QCoreApplication>
 
@@ -50,45 +53,33 @@ enum class Wait { Sleeping, Spinning };
 
 // The playback loop's order of calls, with silence for sound.
 Figures play(WaveOutEngine& out, Host& host, int buffers, Wait how) {
-    auto queue = [&](WaveBuffer b) {
-        if (b == WaveBuffer::A) {
-            out.RearmOutHeaderA();
-            out.PrepareOutHeaderA();
-            out.WriteOutHeaderA();
-        } else {
-            out.RearmOutHeaderB();
-            out.PrepareOutHeaderB();
-            out.WriteOutHeaderB();
-        }
+    auto queue = [&](Half h) {
+        out.RearmOutHeader(h);
+        out.PrepareOutHeader(h);
+        out.WriteOutHeader(h);
     };
-    auto wait = [&](WaveBuffer b) {
+    auto wait = [&](Half h) {
         if (how == Wait::Spinning) {
-            while (!out.header(b).isDone())
+            while (!out.header(h).done())
                 QCoreApplication::processEvents();
-        } else if (b == WaveBuffer::A) {
-            out.WaitOutHeaderA();
         } else {
-            out.WaitOutHeaderB();
+            out.WaitOutHeader(h);
         }
     };
-    std::memset(out.OutBlockA(), 0, wave::BufferBytes);
-    std::memset(out.OutBlockB(), 0, wave::BufferBytes);
+    std::memset(out.block(Half::A), 0, kWaveBufferBytes);
+    std::memset(out.block(Half::B), 0, kWaveBufferBytes);
     out.SetupWaveOut();
     out.OpenWaveOut();
     const double wall0 = seconds(CLOCK_MONOTONIC);
     const double cpu0 = seconds(CLOCK_THREAD_CPUTIME_ID);
-    queue(WaveBuffer::A);
+    queue(Half::A);
     host.stop = false;
-    WaveBuffer sounding = WaveBuffer::A;
+    Half sounding = Half::A;
     for (int i = 1; i < buffers && !host.stop; ++i) {
-        const WaveBuffer other = sounding == WaveBuffer::A ? WaveBuffer::B : WaveBuffer::A;
-        queue(other);
+        queue(other(sounding));
         wait(sounding);
-        if (sounding == WaveBuffer::A)
-            out.UnprepareOutHeaderA();
-        else
-            out.UnprepareOutHeaderB();
-        sounding = other;
+        out.UnprepareOutHeader(sounding);
+        sounding = other(sounding);
     }
     wait(sounding);
     const Figures f{seconds(CLOCK_MONOTONIC) - wall0, seconds(CLOCK_THREAD_CPUTIME_ID) - cpu0};
@@ -112,24 +103,24 @@ int main(int argc, char** argv) {
         deviceName = argv[2];
     } else {
         auto virtualDevice = std::make_unique<VirtualWaveService>();
-        virtualDevice->setPacing(VirtualWaveService::Pacing::Clock);
+        virtualDevice->setRealTime(true);
         service = std::move(virtualDevice);
     }
     PrintingDialogs dialogs;
     Host host;
-    AudioDeviceSettings settings;
-    WaveEngines engines(*service, dialogs, host, settings);
-    const int buffers =
-        static_cast<int>(playSeconds * wave::SamplesPerSecond / wave::BufferSamples + 0.5);
+    AudioDevices devices;
+    WaveDeviceErrorPolicy policy(host);
+    WaveOutEngine out(*service, devices, dialogs, host, policy);
+    const double rate = WaveFormat{}.samplesPerSecond;
+    const int buffers = static_cast<int>(playSeconds * rate / kWaveBufferSamples + 0.5);
 
     std::printf("%d buffers (%.2f s of sound) on %s\n", buffers,
-                buffers * double(wave::BufferSamples) / wave::SamplesPerSecond, deviceName);
+                buffers * kWaveBufferSamples / rate, deviceName);
     std::printf("%-10s %10s %12s %22s\n", "wait", "wall s", "CPU ms", "CPU ms per s of sound");
     for (Wait how : {Wait::Sleeping, Wait::Spinning}) {
-        const Figures f = play(engines.out, host, buffers, how);
-        std::printf("%-10s %10.3f %12.1f %22.2f\n",
-                    how == Wait::Sleeping ? "sleeping" : "spinning", f.wall, f.cpu * 1000,
-                    f.cpu * 1000 / f.wall);
+        const Figures f = play(out, host, buffers, how);
+        std::printf("%-10s %10.3f %12.1f %22.2f\n", how == Wait::Sleeping ? "sleeping" : "spinning",
+                    f.wall, f.cpu * 1000, f.cpu * 1000 / f.wall);
     }
     return 0;
 }

@@ -30,7 +30,8 @@ pulse_start() {
 
 pulse_stop() {
     [ -n "${TAVRIN_PULSE_DIR:-}" ] || return 0
-    pulseaudio --kill >/dev/null 2>&1 || true
-    [ -f "$TAVRIN_PULSE_DIR/pulse/pid" ] && kill "$(cat "$TAVRIN_PULSE_DIR/pulse/pid")" 2>/dev/null || true
+    local pid
+    pid=$(cat "$TAVRIN_PULSE_DIR/pulse/pid" 2>/dev/null || true)
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
     rm -rf "$TAVRIN_PULSE_DIR"
 }

@@ -13,12 +13,13 @@
 namespace {
 
 constexpr int MaxNameLength = 31;
+constexpr std::uint16_t PcmFormatTag = 1;
 const char* const DefaultPcm = "default";
 const char* const DefaultName = "System default";
 
 // One ALSA period per keyer buffer. Playback keeps room for twice the two buffers in flight;
 // capture keeps about 0.75 s, so that a late buffer from the keyer loses nothing.
-constexpr snd_pcm_uframes_t PeriodFrames = wave::BufferSamples;
+constexpr snd_pcm_uframes_t PeriodFrames = kWaveBufferSamples;
 constexpr snd_pcm_uframes_t PlaybackPeriods = 4;
 constexpr snd_pcm_uframes_t CapturePeriods = 8;
 
@@ -47,17 +48,18 @@ bool alsaOk(long err, const std::string& device, const char* operation) {
     return false;
 }
 
-snd_pcm_stream_t alsaStream(WaveDirection direction) {
-    return direction == WaveDirection::Output ? SND_PCM_STREAM_PLAYBACK : SND_PCM_STREAM_CAPTURE;
+using Direction = WaveService::Direction;
+
+snd_pcm_stream_t alsaStream(Direction direction) {
+    return direction == Direction::Output ? SND_PCM_STREAM_PLAYBACK : SND_PCM_STREAM_CAPTURE;
 }
 
-const char* directionName(WaveDirection direction) {
-    return direction == WaveDirection::Output ? "playback" : "capture";
+const char* directionName(Direction direction) {
+    return direction == Direction::Output ? "playback" : "capture";
 }
 
 bool alsaSampleFormat(const WaveFormat& format, snd_pcm_format_t& sampleFormat) {
-    if (format.formatTag != wave::FormatPcm || format.channels == 0 ||
-        format.samplesPerSecond == 0 ||
+    if (format.formatTag != PcmFormatTag || format.channels == 0 || format.samplesPerSecond == 0 ||
         format.blockAlign != format.channels * format.bitsPerSample / 8)
         return false;
     switch (format.bitsPerSample) {
@@ -72,13 +74,13 @@ bool alsaSampleFormat(const WaveFormat& format, snd_pcm_format_t& sampleFormat) 
     }
 }
 
-bool setHardwareParams(snd_pcm_t* pcm, const std::string& device, WaveDirection direction,
+bool setHardwareParams(snd_pcm_t* pcm, const std::string& device, Direction direction,
                        const WaveFormat& format, snd_pcm_format_t sampleFormat) {
     snd_pcm_hw_params_t* hw = nullptr;
     snd_pcm_hw_params_alloca(&hw);
     snd_pcm_uframes_t period = PeriodFrames;
     snd_pcm_uframes_t buffer =
-        PeriodFrames * (direction == WaveDirection::Output ? PlaybackPeriods : CapturePeriods);
+        PeriodFrames * (direction == Direction::Output ? PlaybackPeriods : CapturePeriods);
     int dir = 0;
     return alsaOk(snd_pcm_hw_params_any(pcm, hw), device, "hw_params_any") &&
            alsaOk(snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED), device,
@@ -95,7 +97,7 @@ bool setHardwareParams(snd_pcm_t* pcm, const std::string& device, WaveDirection 
            alsaOk(snd_pcm_hw_params(pcm, hw), device, "hw_params");
 }
 
-bool setSoftwareParams(snd_pcm_t* pcm, const std::string& device, WaveDirection direction) {
+bool setSoftwareParams(snd_pcm_t* pcm, const std::string& device, Direction direction) {
     snd_pcm_sw_params_t* sw = nullptr;
     snd_pcm_sw_params_alloca(&sw);
     // Playback starts with the first frame written; capture starts on the keyer's command.
@@ -104,14 +106,14 @@ bool setSoftwareParams(snd_pcm_t* pcm, const std::string& device, WaveDirection 
         alsaOk(snd_pcm_sw_params_set_avail_min(pcm, sw, PeriodFrames), device, "set avail_min");
     if (!ok)
         return false;
-    if (direction == WaveDirection::Output &&
+    if (direction == Direction::Output &&
         !alsaOk(snd_pcm_sw_params_set_start_threshold(pcm, sw, 1), device, "set start threshold"))
         return false;
     return alsaOk(snd_pcm_sw_params(pcm, sw), device, "sw_params");
 }
 
 // Opens the PCM with the keyer's format, the rate taken exactly; null when the device cannot.
-PcmPtr openPcm(const std::string& device, WaveDirection direction, const WaveFormat& format,
+PcmPtr openPcm(const std::string& device, Direction direction, const WaveFormat& format,
                int& result) {
     snd_pcm_format_t sampleFormat = SND_PCM_FORMAT_UNKNOWN;
     if (!alsaSampleFormat(format, sampleFormat)) {
@@ -121,7 +123,7 @@ PcmPtr openPcm(const std::string& device, WaveDirection direction, const WaveFor
     snd_pcm_t* raw = nullptr;
     // Non-blocking, so that a card held by another program fails at once instead of hanging.
     if (!alsaOk(snd_pcm_open(&raw, device.c_str(), alsaStream(direction), SND_PCM_NONBLOCK), device,
-                direction == WaveDirection::Output ? "open for playback" : "open for capture")) {
+                direction == Direction::Output ? "open for playback" : "open for capture")) {
         result = waveresult::Error;
         return {};
     }
@@ -146,8 +148,9 @@ template <typename D> D clampWait(D wait, D longest) {
 // One open PCM and the thread that owns it.
 class AlsaStream final : public WaveStream {
 public:
-    AlsaStream(WaveDirection direction, const WaveFormat& format, WaveService::Notifier notify,
-               PcmPtr pcm, std::string device, std::shared_ptr<AlsaXrunCounts> xruns)
+    AlsaStream(Direction direction, const WaveFormat& format,
+               std::shared_ptr<const CompletionNotifier> notify, PcmPtr pcm, std::string device,
+               std::shared_ptr<AlsaXrunCounts> xruns)
         : WaveStream(direction, format, std::move(notify)), pcm_(std::move(pcm)),
           device_(std::move(device)), xruns_(std::move(xruns)) {
         thread_ = std::thread([this] { run(); });
@@ -156,7 +159,7 @@ public:
     ~AlsaStream() override { close(); }
 
     int start() override {
-        if (direction() != WaveDirection::Input)
+        if (direction() != Direction::Input)
             return waveresult::WrongDirection;
         return command(Command::Start);
     }
@@ -202,9 +205,9 @@ private:
                 continue;
             }
             std::chrono::microseconds wait = LongestDeviceWait;
-            const Next next = failed_                                ? Next::Idle
-                              : direction() == WaveDirection::Output ? playStep(lock, wait)
-                                                                     : recordStep(lock);
+            const Next next = failed_                            ? Next::Idle
+                              : direction() == Direction::Output ? playStep(lock, wait)
+                                                                 : recordStep(lock);
             switch (next) {
             case Next::Continue:
                 break;
@@ -235,8 +238,8 @@ private:
         bool deviceFull = false;
         if (written_.size() < queue_.size()) {
             WaveHeader* header = queue_[written_.size()];
-            const char* data = header->data + offset_;
-            const auto frames = (header->length - offset_) / frameBytes();
+            const std::uint8_t* data = header->data + offset_;
+            const auto frames = (header->bufferLength - offset_) / frameBytes();
             lock.unlock();
             const snd_pcm_sframes_t n = snd_pcm_writei(pcm, data, frames);
             lock.lock();
@@ -251,7 +254,7 @@ private:
                 }
                 offset_ += static_cast<uint32_t>(n) * frameBytes();
                 framesWritten_ += static_cast<uint64_t>(n);
-                if (offset_ >= header->length) {
+                if (offset_ >= header->bufferLength) {
                     written_.push_back(framesWritten_);
                     offset_ = 0;
                 } else {
@@ -314,8 +317,8 @@ private:
         if (!running_ || queue_.empty())
             return Next::Idle;
         WaveHeader* header = queue_.front();
-        char* data = header->data + offset_;
-        const auto frames = (header->length - offset_) / frameBytes();
+        std::uint8_t* data = header->data + offset_;
+        const auto frames = (header->bufferLength - offset_) / frameBytes();
         lock.unlock();
         const snd_pcm_sframes_t n = snd_pcm_readi(pcm_.get(), data, frames);
         lock.lock();
@@ -324,7 +327,8 @@ private:
         if (n < 0)
             return recoverCapture(n) ? Next::Continue : Next::Idle;
         offset_ += static_cast<uint32_t>(n) * frameBytes();
-        if (offset_ < header->length)
+        header->bytesRecorded.store(offset_, std::memory_order_relaxed);
+        if (offset_ < header->bufferLength)
             return Next::WaitDevice;
         offset_ = 0;
         completeFront();
@@ -395,7 +399,7 @@ QString cardPcmName(const QString& card, int device) {
     return name.left(MaxNameLength);
 }
 
-void addCardPcms(int card, WaveDirection direction, std::vector<AlsaPcm>& list) {
+void addCardPcms(int card, Direction direction, std::vector<AlsaPcm>& list) {
     const std::string hw = "hw:" + std::to_string(card);
     snd_ctl_t* raw = nullptr;
     if (!alsaOk(snd_ctl_open(&raw, hw.c_str(), 0), hw, "open control"))
@@ -428,8 +432,8 @@ void addCardPcms(int card, WaveDirection direction, std::vector<AlsaPcm>& list) 
 } // namespace
 
 AlsaWaveService::AlsaWaveService()
-    : discovering_(true), outputs_(discover(WaveDirection::Output)),
-      inputs_(discover(WaveDirection::Input)) {}
+    : discovering_(true), outputs_(discover(Direction::Output)),
+      inputs_(discover(Direction::Input)) {}
 
 AlsaWaveService::AlsaWaveService(std::vector<AlsaPcm> outputs, std::vector<AlsaPcm> inputs)
     : discovering_(false), outputs_(std::move(outputs)), inputs_(std::move(inputs)) {}
@@ -438,7 +442,7 @@ AlsaWaveService::~AlsaWaveService() {
     closeAll();
 }
 
-std::vector<AlsaPcm> AlsaWaveService::discover(WaveDirection direction) {
+std::vector<AlsaPcm> AlsaWaveService::discover(Direction direction) {
     std::vector<AlsaPcm> list{{DefaultPcm, QString::fromLatin1(DefaultName)}};
     int card = -1;
     for (;;) {
@@ -448,32 +452,29 @@ std::vector<AlsaPcm> AlsaWaveService::discover(WaveDirection direction) {
     }
 }
 
-const std::vector<AlsaPcm>& AlsaWaveService::devices(WaveDirection direction) const {
-    return direction == WaveDirection::Output ? outputs_ : inputs_;
+const std::vector<AlsaPcm>& AlsaWaveService::devices(Direction direction) const {
+    return direction == Direction::Output ? outputs_ : inputs_;
 }
 
-const AlsaPcm* AlsaWaveService::device(WaveDirection direction, int device) const {
+const AlsaPcm* AlsaWaveService::device(Direction direction, int device) const {
     const auto& list = devices(direction);
     if (device < 0 || static_cast<std::size_t>(device) >= list.size())
         return nullptr;
     return &list[static_cast<std::size_t>(device)];
 }
 
-int AlsaWaveService::deviceCount(WaveDirection direction) {
+int AlsaWaveService::deviceCount(Direction direction) {
     if (discovering_)
-        (direction == WaveDirection::Output ? outputs_ : inputs_) = discover(direction);
+        (direction == Direction::Output ? outputs_ : inputs_) = discover(direction);
     return static_cast<int>(devices(direction).size());
 }
 
-int AlsaWaveService::productName(WaveDirection direction, int device, QString& name) {
+std::string AlsaWaveService::productName(Direction direction, int device) {
     const AlsaPcm* pcm = this->device(direction, device);
-    if (!pcm)
-        return waveresult::BadDeviceId;
-    name = pcm->name.left(MaxNameLength);
-    return waveresult::Ok;
+    return pcm ? pcm->name.left(MaxNameLength).toStdString() : std::string();
 }
 
-int AlsaWaveService::queryFormat(WaveDirection direction, int device, const WaveFormat& format) {
+int AlsaWaveService::query(Direction direction, int device, const WaveFormat& format) {
     const AlsaPcm* pcm = this->device(direction, device);
     if (!pcm)
         return waveresult::BadDeviceId;
@@ -482,9 +483,9 @@ int AlsaWaveService::queryFormat(WaveDirection direction, int device, const Wave
     return result;
 }
 
-std::unique_ptr<WaveStream> AlsaWaveService::openStream(WaveDirection direction, int device,
-                                                        const WaveFormat& format,
-                                                        Notifier onBufferDone, int& result) {
+std::unique_ptr<WaveStream>
+AlsaWaveService::openStream(Direction direction, int device, const WaveFormat& format,
+                            std::shared_ptr<const CompletionNotifier> notify, int& result) {
     const AlsaPcm* pcm = this->device(direction, device);
     if (!pcm) {
         result = waveresult::BadDeviceId;
@@ -493,6 +494,6 @@ std::unique_ptr<WaveStream> AlsaWaveService::openStream(WaveDirection direction,
     PcmPtr opened = openPcm(pcm->pcm, direction, format, result);
     if (!opened)
         return nullptr;
-    return std::make_unique<AlsaStream>(direction, format, std::move(onBufferDone),
-                                        std::move(opened), pcm->pcm, xruns_);
+    return std::make_unique<AlsaStream>(direction, format, std::move(notify), std::move(opened),
+                                        pcm->pcm, xruns_);
 }

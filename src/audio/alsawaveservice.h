@@ -36,23 +36,24 @@ public:
     AlsaWaveService(std::vector<AlsaPcm> outputs, std::vector<AlsaPcm> inputs);
     ~AlsaWaveService() override;
 
-    int deviceCount(WaveDirection direction) override;
-    int productName(WaveDirection direction, int device, QString& name) override;
-    int queryFormat(WaveDirection direction, int device, const WaveFormat& format) override;
+    int deviceCount(Direction direction) override;
+    std::string productName(Direction direction, int device) override;
+    int query(Direction direction, int device, const WaveFormat& format) override;
 
     uint64_t underruns() const { return xruns_->underruns.load(); }
     uint64_t overruns() const { return xruns_->overruns.load(); }
 
-    static std::vector<AlsaPcm> discover(WaveDirection direction);
+    static std::vector<AlsaPcm> discover(Direction direction);
 
 protected:
-    std::unique_ptr<WaveStream> openStream(WaveDirection direction, int device,
-                                           const WaveFormat& format, Notifier onBufferDone,
+    std::unique_ptr<WaveStream> openStream(Direction direction, int device,
+                                           const WaveFormat& format,
+                                           std::shared_ptr<const CompletionNotifier> notify,
                                            int& result) override;
 
 private:
-    const std::vector<AlsaPcm>& devices(WaveDirection direction) const;
-    const AlsaPcm* device(WaveDirection direction, int device) const;
+    const std::vector<AlsaPcm>& devices(Direction direction) const;
+    const AlsaPcm* device(Direction direction, int device) const;
 
     bool discovering_;
     std::vector<AlsaPcm> outputs_;

@@ -1,334 +1,335 @@
 #include "audio/virtualwaveservice.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <thread>
-#include <utility>
 
-// One open virtual device. With clock pacing a thread completes the buffers one after the other,
-// each after the time a sound card would take for it.
-class VirtualWaveStream final : public WaveStream {
-public:
-    VirtualWaveStream(VirtualWaveService& owner, WaveDirection direction, const WaveFormat& format,
-                      WaveService::Notifier notify, VirtualWaveService::Pacing pacing, double speed)
-        : WaveStream(direction, format, std::move(notify)), owner_(owner), speed_(speed) {
-        if (pacing == VirtualWaveService::Pacing::Clock)
-            clock_ = std::thread([this] { runClock(); });
-    }
+namespace {
+constexpr int kFailed = 1;
+constexpr std::uint32_t kHandleBits = 1; // low bit: direction; the rest: generation
 
-    ~VirtualWaveStream() override { close(); }
+const char* prefix(WaveService::Direction d) {
+    return d == WaveService::Direction::Input ? "input." : "output.";
+}
 
-    int start() override {
-        if (direction() != WaveDirection::Input)
-            return waveresult::WrongDirection;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            started_ = true;
-        }
-        changed_.notify_all();
-        return waveresult::Ok;
-    }
-
-    int reset() override {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            completeAll();
-            started_ = false;
-            ++resets_;
-        }
-        changed_.notify_all();
-        return waveresult::Ok;
-    }
-
-    int close() override {
-        owner_.unregister(this);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (closed_)
-                return waveresult::InvalidHandle;
-            closed_ = true;
-            completeAll();
-        }
-        changed_.notify_all();
-        if (clock_.joinable())
-            clock_.join();
-        return waveresult::Ok;
-    }
-
-    bool completeOne() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!ready())
-            return false;
-        owner_.deliver(direction(), *queue_.front());
-        completeFront();
-        return true;
-    }
-
-    int queued() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return static_cast<int>(queue_.size());
-    }
-
-private:
-    bool ready() const {
-        return !queue_.empty() && (direction() == WaveDirection::Output || started_);
-    }
-
-    void runClock() {
-        using Clock = std::chrono::steady_clock;
-        std::unique_lock<std::mutex> lock(mutex_);
-        Clock::time_point deviceFree = Clock::now();
-        while (!closed_) {
-            if (!ready()) {
-                changed_.wait(lock);
-                continue;
-            }
-            WaveHeader* header = queue_.front();
-            const uint64_t resets = resets_;
-            const auto length = std::chrono::duration_cast<Clock::duration>(
-                wave::durationOf(header->length) / speed_);
-            const Clock::time_point due = std::max(deviceFree, Clock::now()) + length;
-            // A reset or close hands the buffer back early.
-            const bool interrupted = changed_.wait_until(lock, due, [&] {
-                return closed_ || resets_ != resets || queue_.empty() || queue_.front() != header;
-            });
-            if (interrupted) {
-                deviceFree = Clock::now();
-                continue;
-            }
-            owner_.deliver(direction(), *header);
-            completeFront();
-            deviceFree = due;
-        }
-    }
-
-    VirtualWaveService& owner_;
-    const double speed_;
-    bool started_ = false;
-    bool closed_ = false;
-    uint64_t resets_ = 0;
-    std::thread clock_;
-};
+std::chrono::microseconds duration(const WaveHeader& header) {
+    constexpr std::int64_t kBytesPerSecond = 22050;
+    return std::chrono::microseconds(std::int64_t{header.bufferLength} * 1000000 / kBytesPerSecond);
+}
+} // namespace
 
 VirtualWaveService::VirtualWaveService()
-    : outputs_{{QStringLiteral("Virtual Output"), true, true}}, inputs_{{QStringLiteral(
-                                                                             "Virtual Input"),
-                                                                         true, true}} {}
+    : VirtualWaveService({Device{"Virtual input", true}}, {Device{"Virtual output", true}}) {}
+
+VirtualWaveService::VirtualWaveService(std::vector<Device> inputs, std::vector<Device> outputs)
+    : devices_{std::move(inputs), std::move(outputs)}, pacer_([this] { pace(); }) {}
 
 VirtualWaveService::~VirtualWaveService() {
-    closeAll();
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    changed_.notify_all();
+    pacer_.join();
 }
 
-void VirtualWaveService::setDevices(WaveDirection direction, QList<Device> devices) {
-    (direction == WaveDirection::Output ? outputs_ : inputs_) = std::move(devices);
+void VirtualWaveService::log(Direction direction, const char* name, bool failed) {
+    calls_.push_back(std::string(prefix(direction)) + name + (failed ? " failed" : ""));
 }
 
-void VirtualWaveService::setPacing(Pacing pacing, double speed) {
-    pacing_ = pacing;
-    speed_ = speed > 0 ? speed : 1.0;
+bool VirtualWaveService::fails(Direction direction, Op op, const char* name) {
+    bool failed = false;
+    const auto it = failures_.find({slot(direction), op});
+    if (it != failures_.end()) {
+        if (it->second == 0) {
+            failed = true;
+        } else if (--it->second == 0) {
+            failed = true;
+            failures_.erase(it);
+        }
+    }
+    log(direction, name, failed);
+    return failed;
 }
 
-void VirtualWaveService::failAt(WaveOp op, int occurrence) {
-    failures_.emplace_back(op, callCounts_[op] + std::max(occurrence, 1));
+VirtualWaveService::Stream* VirtualWaveService::streamFor(Handle handle) {
+    if (handle == 0)
+        return nullptr;
+    Stream& stream = streams_[handle & kHandleBits];
+    if (!stream.open || (handle >> kHandleBits) != stream.generation)
+        return nullptr;
+    return &stream;
 }
 
-bool VirtualWaveService::injectedFailure(WaveOp op) {
-    const int count = ++callCounts_[op];
-    const auto it = std::find(failures_.begin(), failures_.end(), std::make_pair(op, count));
-    if (it == failures_.end())
+int VirtualWaveService::deviceCount(Direction direction) {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(devices_[slot(direction)].size());
+}
+
+std::string VirtualWaveService::productName(Direction direction, int device) {
+    std::lock_guard lock(mutex_);
+    const auto& devices = devices_[slot(direction)];
+    if (device < 0 || device >= static_cast<int>(devices.size()))
+        return {};
+    return devices[static_cast<std::size_t>(device)].name.substr(0, 31);
+}
+
+int VirtualWaveService::query(Direction direction, int device, const WaveFormat& format) {
+    std::lock_guard lock(mutex_);
+    if (fails(direction, Op::Query, "query"))
+        return kFailed;
+    return supports(direction, device, format) ? 0 : kFailed;
+}
+
+bool VirtualWaveService::supports(Direction direction, int device, const WaveFormat& format) const {
+    const auto& devices = devices_[slot(direction)];
+    if (device < 0 || device >= static_cast<int>(devices.size()) ||
+        !devices[static_cast<std::size_t>(device)].canDoFormat)
         return false;
-    failures_.erase(it);
+    const WaveFormat wanted;
+    return format.formatTag == wanted.formatTag && format.channels == wanted.channels &&
+           format.samplesPerSecond == wanted.samplesPerSecond &&
+           format.bitsPerSample == wanted.bitsPerSample;
+}
+
+int VirtualWaveService::open(Direction direction, Handle& handle, int device,
+                             const WaveFormat& format) {
+    std::lock_guard lock(mutex_);
+    if (fails(direction, Op::Open, "open") || !supports(direction, device, format))
+        return kFailed;
+    Stream& stream = streams_[slot(direction)];
+    if (stream.open)
+        ++doubleOpens_[slot(direction)];
+    stream = Stream{true, false, stream.generation + 1};
+    handle = (Handle{stream.generation} << kHandleBits) | slot(direction);
+    return 0;
+}
+
+int VirtualWaveService::prepare(Handle handle, WaveHeader& header) {
+    std::lock_guard lock(mutex_);
+    Stream* stream = streamFor(handle);
+    const Direction d = (handle & kHandleBits) ? Direction::Output : Direction::Input;
+    if (fails(d, Op::Prepare, "prepare") || !stream)
+        return kFailed;
+    header.flags.fetch_or(WaveHeader::kPrepared);
+    return 0;
+}
+
+int VirtualWaveService::queue(Handle handle, WaveHeader& header) {
+    std::unique_lock lock(mutex_);
+    Stream* stream = streamFor(handle);
+    const Direction d = (handle & kHandleBits) ? Direction::Output : Direction::Input;
+    if (fails(d, Op::Queue, "queue") || !stream || !(header.flags.load() & WaveHeader::kPrepared))
+        return kFailed;
+    header.flags.fetch_and(~WaveHeader::kDone);
+    header.flags.fetch_or(WaveHeader::kInQueue);
+    stream->queue.push_back(&header);
+    if (stream->queue.size() == 1 && running(d)) {
+        const auto now = Clock::now();
+        if (d == Direction::Output && stream->everCompleted && now > stream->lastDone)
+            ++gaps_;
+        scheduleFront(*stream, now);
+    }
+    lock.unlock();
+    changed_.notify_all();
+    return 0;
+}
+
+int VirtualWaveService::start(Handle handle) {
+    std::unique_lock lock(mutex_);
+    Stream* stream = streamFor(handle);
+    const Direction d = (handle & kHandleBits) ? Direction::Output : Direction::Input;
+    if (fails(d, Op::Start, "start") || !stream)
+        return kFailed;
+    if (!stream->started) {
+        stream->started = true;
+        scheduleFront(*stream, Clock::now());
+    }
+    lock.unlock();
+    changed_.notify_all();
+    return 0;
+}
+
+int VirtualWaveService::reset(Handle handle) {
+    std::unique_lock lock(mutex_);
+    Stream* stream = streamFor(handle);
+    const Direction d = (handle & kHandleBits) ? Direction::Output : Direction::Input;
+    if (fails(d, Op::Reset, "reset") || !stream)
+        return kFailed;
+    const bool returned = !stream->queue.empty();
+    for (WaveHeader* header : stream->queue) {
+        header->flags.fetch_and(~WaveHeader::kInQueue);
+        header->flags.fetch_or(WaveHeader::kDone);
+    }
+    stream->queue.clear();
+    if (d == Direction::Input)
+        stream->started = false;
+    stream->everCompleted = false;
+    auto notify = notifier_;
+    lock.unlock();
+    if (returned && notify)
+        notify();
+    return 0;
+}
+
+int VirtualWaveService::unprepare(Handle handle, WaveHeader& header) {
+    std::lock_guard lock(mutex_);
+    Stream* stream = streamFor(handle);
+    const Direction d = (handle & kHandleBits) ? Direction::Output : Direction::Input;
+    if (fails(d, Op::Unprepare, "unprepare") || !stream ||
+        (header.flags.load() & WaveHeader::kInQueue))
+        return kFailed;
+    header.flags.fetch_and(~WaveHeader::kPrepared);
+    return 0;
+}
+
+int VirtualWaveService::close(Handle handle) {
+    std::lock_guard lock(mutex_);
+    Stream* stream = streamFor(handle);
+    const Direction d = (handle & kHandleBits) ? Direction::Output : Direction::Input;
+    if (fails(d, Op::Close, "close") || !stream || !stream->queue.empty())
+        return kFailed;
+    stream->open = false;
+    stream->started = false;
+    return 0;
+}
+
+void VirtualWaveService::setCompletionNotifier(std::function<void()> notifier) {
+    std::lock_guard lock(mutex_);
+    notifier_ = std::move(notifier);
+}
+
+bool VirtualWaveService::running(Direction direction) const {
+    const Stream& stream = streams_[slot(direction)];
+    return stream.open && (direction == Direction::Output || stream.started);
+}
+
+void VirtualWaveService::scheduleFront(Stream& stream, Clock::time_point from) {
+    if (!stream.queue.empty())
+        stream.frontDue = from + duration(*stream.queue.front());
+}
+
+void VirtualWaveService::completeFront(Direction direction) {
+    Stream& stream = streams_[slot(direction)];
+    WaveHeader* header = stream.queue.front();
+    stream.queue.pop_front();
+    if (direction == Direction::Output) {
+        played_.insert(played_.end(), header->data, header->data + header->bufferLength);
+    } else {
+        const std::size_t available = captured_ < capture_.size() ? capture_.size() - captured_ : 0;
+        const std::size_t taken = std::min<std::size_t>(available, header->bufferLength);
+        std::memcpy(header->data, capture_.data() + captured_, taken);
+        std::memset(header->data + taken, 0, header->bufferLength - taken);
+        captured_ += taken;
+        header->bytesRecorded.store(header->bufferLength);
+    }
+    header->flags.fetch_and(~WaveHeader::kInQueue);
+    header->flags.fetch_or(WaveHeader::kDone);
+    stream.everCompleted = true;
+    stream.lastDone = stream.frontDue;
+    scheduleFront(stream, stream.frontDue);
+}
+
+bool VirtualWaveService::completeNext(Direction direction) {
+    std::unique_lock lock(mutex_);
+    if (!running(direction) || streams_[slot(direction)].queue.empty())
+        return false;
+    streams_[slot(direction)].frontDue = Clock::now();
+    completeFront(direction);
+    auto notify = notifier_;
+    lock.unlock();
+    if (notify)
+        notify();
     return true;
 }
 
-int VirtualWaveService::log(WaveOp op, WaveDirection direction, const WaveHeader* header,
-                            int result) {
-    std::lock_guard<std::mutex> lock(dataMutex_);
-    calls_.append({op, direction, header, result});
-    return result;
-}
-
-WaveDirection VirtualWaveService::directionOf(WaveHandle handle) const {
-    const WaveStream* s = stream(handle);
-    return s ? s->direction() : WaveDirection::Output;
-}
-
-const VirtualWaveService::Device* VirtualWaveService::device(WaveDirection direction,
-                                                             int device) const {
-    const auto& list = direction == WaveDirection::Output ? outputs_ : inputs_;
-    return device >= 0 && device < list.size() ? &list[device] : nullptr;
-}
-
-int VirtualWaveService::deviceCount(WaveDirection direction) {
-    return static_cast<int>((direction == WaveDirection::Output ? outputs_ : inputs_).size());
-}
-
-int VirtualWaveService::productName(WaveDirection direction, int device, QString& name) {
-    if (injectedFailure(WaveOp::ProductName))
-        return log(WaveOp::ProductName, direction, nullptr, waveresult::Error);
-    const Device* d = this->device(direction, device);
-    if (!d)
-        return log(WaveOp::ProductName, direction, nullptr, waveresult::BadDeviceId);
-    if (!d->nameReadable)
-        return log(WaveOp::ProductName, direction, nullptr, waveresult::Error);
-    name = d->name.left(31);
-    return log(WaveOp::ProductName, direction, nullptr, waveresult::Ok);
-}
-
-int VirtualWaveService::queryFormat(WaveDirection direction, int device, const WaveFormat& format) {
-    int result = waveresult::Ok;
-    const Device* d = this->device(direction, device);
-    if (injectedFailure(WaveOp::QueryFormat))
-        result = waveresult::Error;
-    else if (!d)
-        result = waveresult::BadDeviceId;
-    else if (!d->takesFormat || format != keyerWaveFormat())
-        result = waveresult::BadFormat;
-    return log(WaveOp::QueryFormat, direction, nullptr, result);
-}
-
-int VirtualWaveService::open(WaveDirection direction, int device, const WaveFormat& format,
-                             Notifier onBufferDone, WaveHandle& handle) {
-    if (injectedFailure(WaveOp::Open))
-        return log(WaveOp::Open, direction, nullptr, waveresult::Error);
-    return log(WaveOp::Open, direction, nullptr,
-               WaveServiceBase::open(direction, device, format, std::move(onBufferDone), handle));
-}
-
-std::unique_ptr<WaveStream> VirtualWaveService::openStream(WaveDirection direction, int device,
-                                                           const WaveFormat& format,
-                                                           Notifier onBufferDone, int& result) {
-    const Device* d = this->device(direction, device);
-    if (!d) {
-        result = waveresult::BadDeviceId;
-        return nullptr;
+void VirtualWaveService::pace() {
+    std::unique_lock lock(mutex_);
+    while (!quit_) {
+        Clock::time_point next = Clock::time_point::max();
+        bool completed = false;
+        for (Direction d : {Direction::Input, Direction::Output}) {
+            Stream& stream = streams_[slot(d)];
+            if (!realTime_ || !running(d) || stream.queue.empty())
+                continue;
+            if (stream.frontDue <= Clock::now()) {
+                completeFront(d);
+                completed = true;
+            }
+            if (!stream.queue.empty())
+                next = std::min(next, stream.frontDue);
+        }
+        if (completed) {
+            auto notify = notifier_;
+            lock.unlock();
+            if (notify)
+                notify();
+            lock.lock();
+            continue;
+        }
+        if (next == Clock::time_point::max())
+            changed_.wait(lock);
+        else
+            changed_.wait_until(lock, next);
     }
-    if (!d->takesFormat || format != keyerWaveFormat()) {
-        result = waveresult::BadFormat;
-        return nullptr;
-    }
-    auto opened = std::make_unique<VirtualWaveStream>(*this, direction, format,
-                                                      std::move(onBufferDone), pacing_, speed_);
+}
+
+void VirtualWaveService::setRealTime(bool on) {
     {
-        std::lock_guard<std::mutex> lock(registryMutex_);
-        open_.push_back(opened.get());
+        std::lock_guard lock(mutex_);
+        realTime_ = on;
+        for (Direction d : {Direction::Input, Direction::Output})
+            scheduleFront(streams_[slot(d)], Clock::now());
     }
-    result = waveresult::Ok;
-    return opened;
+    changed_.notify_all();
 }
 
-int VirtualWaveService::prepareHeader(WaveHandle handle, WaveHeader& header) {
-    const WaveDirection direction = directionOf(handle);
-    if (injectedFailure(WaveOp::Prepare))
-        return log(WaveOp::Prepare, direction, &header, waveresult::Error);
-    return log(WaveOp::Prepare, direction, &header, WaveServiceBase::prepareHeader(handle, header));
+int VirtualWaveService::queuedCount(Direction direction) const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(streams_[slot(direction)].queue.size());
 }
 
-int VirtualWaveService::queueBuffer(WaveHandle handle, WaveHeader& header) {
-    const WaveDirection direction = directionOf(handle);
-    if (injectedFailure(WaveOp::Queue))
-        return log(WaveOp::Queue, direction, &header, waveresult::Error);
-    return log(WaveOp::Queue, direction, &header, WaveServiceBase::queueBuffer(handle, header));
+void VirtualWaveService::failOn(Direction direction, Op op, int occurrence) {
+    std::lock_guard lock(mutex_);
+    failures_[{slot(direction), op}] = occurrence;
 }
 
-int VirtualWaveService::start(WaveHandle handle) {
-    const WaveDirection direction = directionOf(handle);
-    if (injectedFailure(WaveOp::Start))
-        return log(WaveOp::Start, direction, nullptr, waveresult::Error);
-    return log(WaveOp::Start, direction, nullptr, WaveServiceBase::start(handle));
+void VirtualWaveService::clearFailures() {
+    std::lock_guard lock(mutex_);
+    failures_.clear();
 }
 
-int VirtualWaveService::reset(WaveHandle handle) {
-    const WaveDirection direction = directionOf(handle);
-    if (injectedFailure(WaveOp::Reset))
-        return log(WaveOp::Reset, direction, nullptr, waveresult::Error);
-    return log(WaveOp::Reset, direction, nullptr, WaveServiceBase::reset(handle));
+void VirtualWaveService::setCapture(std::vector<std::uint8_t> samples) {
+    std::lock_guard lock(mutex_);
+    capture_ = std::move(samples);
+    captured_ = 0;
 }
 
-int VirtualWaveService::unprepareHeader(WaveHandle handle, WaveHeader& header) {
-    const WaveDirection direction = directionOf(handle);
-    if (injectedFailure(WaveOp::Unprepare))
-        return log(WaveOp::Unprepare, direction, &header, waveresult::Error);
-    return log(WaveOp::Unprepare, direction, &header,
-               WaveServiceBase::unprepareHeader(handle, header));
-}
-
-int VirtualWaveService::close(WaveHandle handle) {
-    const WaveDirection direction = directionOf(handle);
-    if (injectedFailure(WaveOp::Close))
-        return log(WaveOp::Close, direction, nullptr, waveresult::Error);
-    return log(WaveOp::Close, direction, nullptr, WaveServiceBase::close(handle));
-}
-
-bool VirtualWaveService::completeNext(WaveDirection direction) {
-    std::lock_guard<std::mutex> lock(registryMutex_);
-    for (VirtualWaveStream* s : open_) {
-        if (s->direction() == direction && s->completeOne())
-            return true;
-    }
-    return false;
-}
-
-int VirtualWaveService::queuedCount(WaveDirection direction) const {
-    std::lock_guard<std::mutex> lock(registryMutex_);
-    int count = 0;
-    for (VirtualWaveStream* s : open_) {
-        if (s->direction() == direction)
-            count += s->queued();
-    }
-    return count;
-}
-
-int VirtualWaveService::openCount(WaveDirection direction) const {
-    std::lock_guard<std::mutex> lock(registryMutex_);
-    return static_cast<int>(std::count_if(open_.begin(), open_.end(), [&](VirtualWaveStream* s) {
-        return s->direction() == direction;
-    }));
-}
-
-void VirtualWaveService::unregister(VirtualWaveStream* stream) {
-    std::lock_guard<std::mutex> lock(registryMutex_);
-    open_.erase(std::remove(open_.begin(), open_.end(), stream), open_.end());
-}
-
-void VirtualWaveService::deliver(WaveDirection direction, WaveHeader& header) {
-    std::lock_guard<std::mutex> lock(dataMutex_);
-    if (direction == WaveDirection::Output) {
-        played_.append(header.data, static_cast<int>(header.length));
-        return;
-    }
-    const int available = std::max(0, static_cast<int>(capture_.size()) - captureRead_);
-    const int taken = std::min(available, static_cast<int>(header.length));
-    std::memcpy(header.data, capture_.constData() + captureRead_, static_cast<size_t>(taken));
-    std::memset(header.data + taken, 0, header.length - static_cast<uint32_t>(taken));
-    captureRead_ += taken;
-}
-
-QByteArray VirtualWaveService::played() const {
-    std::lock_guard<std::mutex> lock(dataMutex_);
+std::vector<std::uint8_t> VirtualWaveService::played() const {
+    std::lock_guard lock(mutex_);
     return played_;
 }
 
-void VirtualWaveService::setCaptureData(const QByteArray& samples) {
-    std::lock_guard<std::mutex> lock(dataMutex_);
-    capture_ = samples;
-    captureRead_ = 0;
+void VirtualWaveService::clearPlayed() {
+    std::lock_guard lock(mutex_);
+    played_.clear();
 }
 
-QList<VirtualWaveService::Call> VirtualWaveService::calls() const {
-    std::lock_guard<std::mutex> lock(dataMutex_);
+std::vector<std::string> VirtualWaveService::calls() const {
+    std::lock_guard lock(mutex_);
     return calls_;
 }
 
-QList<WaveOp> VirtualWaveService::callOps() const {
-    QList<WaveOp> ops;
-    for (const Call& c : calls())
-        ops.append(c.op);
-    return ops;
+bool VirtualWaveService::isOpen(Direction direction) const {
+    std::lock_guard lock(mutex_);
+    return streams_[slot(direction)].open;
 }
 
-void VirtualWaveService::clearCalls() {
-    std::lock_guard<std::mutex> lock(dataMutex_);
-    calls_.clear();
+int VirtualWaveService::doubleOpens(Direction direction) const {
+    std::lock_guard lock(mutex_);
+    return doubleOpens_[slot(direction)];
+}
+
+int VirtualWaveService::gaps() const {
+    std::lock_guard lock(mutex_);
+    return gaps_;
 }

@@ -1,117 +1,105 @@
 #pragma once
 
-#include "audio/wavestream.h"
+#include "audio/waveservice.h"
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
-
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
+#include <string>
+#include <thread>
 #include <vector>
 
-enum class WaveOp {
-    ProductName,
-    QueryFormat,
-    Open,
-    Prepare,
-    Queue,
-    Start,
-    Reset,
-    Unprepare,
-    Close
-};
-
-class VirtualWaveStream;
-
-// Wave devices without sound hardware. Buffers complete when told to (completeNext, from any
-// thread) or paced by the clock as a sound card would; what is played is kept, capture delivers
-// the samples it was given and silence after them, and any call can be made to fail.
-class VirtualWaveService final : public WaveServiceBase {
+// A wave service without sound hardware: buffers complete when told to, or in real time at
+// 11025 samples per second. It keeps what was played, feeds given samples to capture
+// (silence after them), and can fail any chosen call. Thread-safe.
+class VirtualWaveService final : public WaveService {
 public:
     struct Device {
-        QString name;
-        bool takesFormat = true;  // can record or play the keyer's format
-        bool nameReadable = true; // the product name query succeeds
+        std::string name;
+        bool canDoFormat = true;
     };
+    enum class Op { Query, Open, Prepare, Queue, Start, Reset, Unprepare, Close };
 
-    struct Call {
-        WaveOp op;
-        WaveDirection direction;
-        const WaveHeader* header; // for the header calls
-        int result;
-    };
-
-    enum class Pacing { Manual, Clock };
-
+    // One input and one output device that can do the format.
     VirtualWaveService();
+    VirtualWaveService(std::vector<Device> inputs, std::vector<Device> outputs);
     ~VirtualWaveService() override;
 
-    void setDevices(WaveDirection direction, QList<Device> devices);
+    int deviceCount(Direction direction) override;
+    std::string productName(Direction direction, int device) override;
+    int query(Direction direction, int device, const WaveFormat& format) override;
+    int open(Direction direction, Handle& handle, int device, const WaveFormat& format) override;
+    int prepare(Handle handle, WaveHeader& header) override;
+    int queue(Handle handle, WaveHeader& header) override;
+    int start(Handle handle) override;
+    int reset(Handle handle) override;
+    int unprepare(Handle handle, WaveHeader& header) override;
+    int close(Handle handle) override;
+    void setCompletionNotifier(std::function<void()> notifier) override;
 
-    // For devices opened afterwards. speed 2.0 plays twice as fast as a sound card.
-    void setPacing(Pacing pacing, double speed = 1.0);
+    // Real time: a thread completes each buffer when its sound has taken its time. Otherwise
+    // buffers complete only through completeNext.
+    void setRealTime(bool on);
+    // Completes the oldest queued buffer of the open device. False when none is queued (or,
+    // for input, the device has not been started).
+    bool completeNext(Direction direction);
+    int queuedCount(Direction direction) const;
 
-    // The occurrence-th call of op from now on fails and has no other effect.
-    void failAt(WaveOp op, int occurrence = 1);
+    // The occurrence-th call of op from now on fails (1 = the next one); 0 makes every call
+    // of op fail until clearFailures.
+    void failOn(Direction direction, Op op, int occurrence = 1);
+    void clearFailures();
 
-    // Completes the oldest queued buffer of the open device of that direction (an input device
-    // must have been started). False when there is none.
-    bool completeNext(WaveDirection direction);
-    int queuedCount(WaveDirection direction) const;
-    int openCount(WaveDirection direction) const;
-
-    QByteArray played() const;
-    void setCaptureData(const QByteArray& samples);
-
-    QList<Call> calls() const;
-    QList<WaveOp> callOps() const;
-    void clearCalls();
-
-    int deviceCount(WaveDirection direction) override;
-    int productName(WaveDirection direction, int device, QString& name) override;
-    int queryFormat(WaveDirection direction, int device, const WaveFormat& format) override;
-    int open(WaveDirection direction, int device, const WaveFormat& format, Notifier onBufferDone,
-             WaveHandle& handle) override;
-    int prepareHeader(WaveHandle handle, WaveHeader& header) override;
-    int queueBuffer(WaveHandle handle, WaveHeader& header) override;
-    int start(WaveHandle handle) override;
-    int reset(WaveHandle handle) override;
-    int unprepareHeader(WaveHandle handle, WaveHeader& header) override;
-    int close(WaveHandle handle) override;
-
-protected:
-    std::unique_ptr<WaveStream> openStream(WaveDirection direction, int device,
-                                           const WaveFormat& format, Notifier onBufferDone,
-                                           int& result) override;
+    void setCapture(std::vector<std::uint8_t> samples);
+    std::vector<std::uint8_t> played() const;
+    void clearPlayed();
+    // Every call in order, as "output.open", "input.start", … (failed ones end in " failed").
+    std::vector<std::string> calls() const;
+    bool isOpen(Direction direction) const;
+    // Opens of a direction while its device was already open.
+    int doubleOpens(Direction direction) const;
+    // Output buffers queued only after the one before them had finished sounding.
+    int gaps() const;
 
 private:
-    friend class VirtualWaveStream;
+    using Clock = std::chrono::steady_clock;
+    struct Stream {
+        bool open = false;
+        bool started = false;
+        std::uint32_t generation = 0;
+        std::deque<WaveHeader*> queue;
+        Clock::time_point frontDue{};
+        Clock::time_point lastDone{};
+        bool everCompleted = false;
+    };
 
-    // Counts the call; true when it is to fail.
-    bool injectedFailure(WaveOp op);
-    int log(WaveOp op, WaveDirection direction, const WaveHeader* header, int result);
-    WaveDirection directionOf(WaveHandle handle) const;
-    const Device* device(WaveDirection direction, int device) const;
+    static std::size_t slot(Direction d) { return d == Direction::Input ? 0 : 1; }
+    Stream* streamFor(Handle handle);
+    bool supports(Direction direction, int device, const WaveFormat& format) const;
+    bool fails(Direction direction, Op op, const char* name);
+    void log(Direction direction, const char* name, bool failed);
+    // Completes the front buffer; the caller holds the lock and notifies afterwards.
+    void completeFront(Direction direction);
+    void scheduleFront(Stream& stream, Clock::time_point from);
+    bool running(Direction direction) const;
+    void pace();
 
-    // Called by the devices, on whatever thread completes a buffer.
-    void deliver(WaveDirection direction, WaveHeader& header);
-    void unregister(VirtualWaveStream* stream);
-
-    QList<Device> outputs_;
-    QList<Device> inputs_;
-    Pacing pacing_ = Pacing::Manual;
-    double speed_ = 1.0;
-
-    std::map<WaveOp, int> callCounts_;
-    std::vector<std::pair<WaveOp, int>> failures_;
-
-    // Taken in this order: registry, a device's own lock, data.
-    mutable std::mutex registryMutex_;
-    std::vector<VirtualWaveStream*> open_;
-    mutable std::mutex dataMutex_;
-    QList<Call> calls_;
-    QByteArray played_;
-    QByteArray capture_;
-    int captureRead_ = 0;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Device> devices_[2];
+    Stream streams_[2];
+    std::map<std::pair<std::size_t, Op>, int> failures_;
+    std::vector<std::uint8_t> capture_;
+    std::size_t captured_ = 0;
+    std::vector<std::uint8_t> played_;
+    std::vector<std::string> calls_;
+    int doubleOpens_[2] = {0, 0};
+    int gaps_ = 0;
+    bool realTime_ = false;
+    bool quit_ = false;
+    std::function<void()> notifier_;
+    std::thread pacer_;
 };

@@ -1,93 +1,62 @@
 #pragma once
 
 #include "audio/waveservice.h"
+#include "audio/wavetypes.h"
 
 #include <QString>
 
 #include <array>
-#include <vector>
+#include <functional>
+#include <memory>
 
 class Dialogs;
+struct AudioDevices;
 class WaveDeviceErrorPolicy;
 class WaveEngineHost;
 
-// The two buffers an engine keeps in flight: while one sounds or fills, the keyer refills or
-// stores the other.
-enum class WaveBuffer { A, B };
-
-// A failing device call as the operator hears of it: the message and the site code handed to the
-// error policy (NoSiteCode: the message only).
-struct WaveFailureSite {
-    const char* text;
-    int code;
-};
-constexpr int NoSiteCode = -1;
-
-// What the output and input engines share: one device, two headers over two sample blocks that
-// live as long as the engine, and the wait for a buffer that keeps the event loop running.
-//
-// Every call runs on the thread of the Qt event loop; the device completes buffers on its own
-// thread and wakes that loop.
+// What the output and input engines share: two sample blocks with their headers on one device,
+// the failure report and the buffer wait.
 class WaveEngine {
 public:
-    static const QString MessageTitle;
-
+    WaveEngine(WaveService& service, WaveService::Direction direction, const AudioDevices& devices,
+               Dialogs& dialogs, WaveEngineHost& host, WaveDeviceErrorPolicy& policy);
+    virtual ~WaveEngine();
     WaveEngine(const WaveEngine&) = delete;
     WaveEngine& operator=(const WaveEngine&) = delete;
 
-    WaveHandle handle() const { return handle_; }
-    bool isOpen() const { return handle_ != NoWaveHandle; }
-    const WaveFormat& format() const { return format_; }
-    const WaveHeader& header(WaveBuffer buffer) const { return headers_[index(buffer)]; }
-    char* block(WaveBuffer buffer) { return blocks_[index(buffer)].data(); }
-    const char* block(WaveBuffer buffer) const { return blocks_[index(buffer)].data(); }
-
-    // The failure sites of the calls both engines make, per buffer where there are two.
-    struct Sites {
-        std::array<WaveFailureSite, 2> prepare;
-        std::array<WaveFailureSite, 2> queue;
-        WaveFailureSite reset;
-        std::array<WaveFailureSite, 2> unprepare;
-        WaveFailureSite close;
-    };
+    std::uint8_t* block(Half half) { return blocks_[index(half)].get(); }
+    const WaveHeader& header(Half half) const { return headers_[index(half)]; }
+    bool deviceOpen() const { return handle_ != 0; }
 
 protected:
-    WaveEngine(WaveDirection direction, const Sites& sites, WaveService& service, Dialogs& dialogs,
-               WaveEngineHost& host, WaveDeviceErrorPolicy& policy);
-    virtual ~WaveEngine();
+    // A message naming buffer a or b.
+    static QString withHalf(const char* text, Half half) {
+        return QLatin1String(text) + QLatin1Char(half == Half::A ? 'a' : 'b');
+    }
+    // The selected device of this engine's direction.
+    int device() const;
+    // Binds each header to its block with the buffer length and clears its flags.
+    void bindHeaders(bool clearUser);
+    void rearm(Half half);
+    // Shows the failure and applies the policy; code < 0 means no policy.
+    void report(const QString& text, int code);
+    // True on success; on failure reports text with code.
+    bool succeeded(int result, const QString& text, int code);
+    // Waits for the header, letting the event loop run. Returns at once when a stop is
+    // requested; runs onTimeout and returns when the watchdog has fired and the sound card
+    // dialog is not shown.
+    void waitFor(Half half, const std::function<void()>& onTimeout);
 
-    void setup();
-    // Opens the device; the query failing reports its site and, unless openAnyway, ends there.
-    void open(int device, const WaveFailureSite& query, const WaveFailureSite& opening,
-              bool openAnyway);
-    bool cannotUse(int device) const;
-    void rearm(WaveBuffer buffer);
-    void prepare(WaveBuffer buffer);
-    void queue(WaveBuffer buffer);
-    void start(const WaveFailureSite& site);
-    void wait(WaveBuffer buffer);
-    void reset();
-    void unprepare(WaveBuffer buffer);
-    void close();
-
-    // What the wait does when the watchdog has fired.
-    virtual void onWatchdog() = 0;
+    WaveService& service_;
+    WaveService::Direction direction_;
+    WaveService::Handle handle_ = 0;
+    WaveFormat format_;
+    std::array<WaveHeader, 2> headers_;
 
 private:
-    static std::size_t index(WaveBuffer buffer) { return buffer == WaveBuffer::A ? 0 : 1; }
-    // Shows the message of a failed call and applies the policy; true when the call succeeded.
-    bool succeeded(int result, const WaveFailureSite& site);
-    void bindHeader(WaveBuffer buffer);
-
-    const WaveDirection direction_;
-    const Sites& sites_;
-    WaveService& service_;
+    const AudioDevices& devices_;
     Dialogs& dialogs_;
     WaveEngineHost& host_;
     WaveDeviceErrorPolicy& policy_;
-
-    WaveFormat format_;
-    WaveHandle handle_ = NoWaveHandle;
-    std::array<WaveHeader, 2> headers_;
-    std::array<std::vector<char>, 2> blocks_;
+    std::array<std::unique_ptr<std::uint8_t[]>, 2> blocks_;
 };

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "audio/audiodevices.h"
+#include "audio/wavedeviceerror.h"
 #include "audio/waveenginehost.h"
-#include "audio/waveinengine.h"
-#include "audio/waveoutengine.h"
+#include "audio/wavein.h"
+#include "audio/waveout.h"
+#include "fakedialogs.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -25,13 +28,25 @@ public:
     void requestTermination() override { ++terminationRequests; }
 };
 
-inline WaveBuffer otherBuffer(WaveBuffer b) {
-    return b == WaveBuffer::A ? WaveBuffer::B : WaveBuffer::A;
-}
+// Both engines on one wave service, with the policy, settings and doubles they need.
+struct EngineRig {
+    explicit EngineRig(WaveService& service)
+        : out(service, devices, dialogs, host, policy),
+          in(service, devices, dialogs, host, policy) {
+        policy.attachInput(in);
+    }
+
+    FakeDialogs dialogs;
+    FakeWaveEngineHost host;
+    AudioDevices devices;
+    WaveDeviceErrorPolicy policy{host};
+    WaveOutEngine out;
+    WaveInEngine in;
+};
 
 // Distinct, recognisable sound for block number n.
 inline QByteArray testBlock(int n) {
-    QByteArray block(wave::BufferBytes, Qt::Uninitialized);
+    QByteArray block(kWaveBufferBytes, Qt::Uninitialized);
     for (int i = 0; i < block.size(); ++i)
         block[i] = static_cast<char>((n * 37 + i * 7 + i / 256) & 0xff);
     return block;
@@ -41,47 +56,35 @@ inline QByteArray testBlock(int n) {
 // one has been played; returns the milliseconds from the first write to that moment.
 inline qint64 playBlocks(WaveOutEngine& out, FakeWaveEngineHost& host,
                          const QList<QByteArray>& blocks) {
-    auto fill = [&](WaveBuffer b, const QByteArray& data) {
-        std::memset(out.block(b), 0, wave::BufferBytes);
-        std::memcpy(out.block(b), data.constData(),
-                    std::min<size_t>(static_cast<size_t>(data.size()), wave::BufferBytes));
+    auto fill = [&](Half h, const QByteArray& data) {
+        std::memset(out.block(h), 0, kWaveBufferBytes);
+        std::memcpy(out.block(h), data.constData(),
+                    std::min<std::size_t>(static_cast<std::size_t>(data.size()), kWaveBufferBytes));
     };
-    auto queue = [&](WaveBuffer b) {
-        if (b == WaveBuffer::A) {
-            out.RearmOutHeaderA();
-            out.PrepareOutHeaderA();
-            out.WriteOutHeaderA();
-        } else {
-            out.RearmOutHeaderB();
-            out.PrepareOutHeaderB();
-            out.WriteOutHeaderB();
-        }
+    auto queue = [&](Half h) {
+        out.RearmOutHeader(h);
+        out.PrepareOutHeader(h);
+        out.WriteOutHeader(h);
     };
-    fill(WaveBuffer::A, blocks.value(0));
+    fill(Half::A, blocks.value(0));
     out.SetupWaveOut();
     out.OpenWaveOut();
     QElapsedTimer clock;
     clock.start();
-    queue(WaveBuffer::A);
+    queue(Half::A);
     host.stop = false;
-    WaveBuffer sounding = WaveBuffer::A;
+    Half sounding = Half::A;
     for (int next = 1;; ++next) {
         const bool more = next < blocks.size();
         if (more) {
-            fill(otherBuffer(sounding), blocks[next]);
-            queue(otherBuffer(sounding));
+            fill(other(sounding), blocks[next]);
+            queue(other(sounding));
         }
-        if (sounding == WaveBuffer::A)
-            out.WaitOutHeaderA();
-        else
-            out.WaitOutHeaderB();
+        out.WaitOutHeader(sounding);
         if (host.stop || !more)
             break;
-        if (sounding == WaveBuffer::A)
-            out.UnprepareOutHeaderA();
-        else
-            out.UnprepareOutHeaderB();
-        sounding = otherBuffer(sounding);
+        out.UnprepareOutHeader(sounding);
+        sounding = other(sounding);
     }
     const qint64 elapsed = clock.elapsed();
     out.ResetWaveOut();
@@ -94,16 +97,10 @@ inline qint64 playBlocks(WaveOutEngine& out, FakeWaveEngineHost& host,
 // stored, block after block.
 inline QByteArray recordBlocks(WaveInEngine& in, FakeWaveEngineHost& host, int count,
                                qint64* elapsedMs = nullptr) {
-    auto queue = [&](WaveBuffer b) {
-        if (b == WaveBuffer::A) {
-            in.RearmInHeaderA();
-            in.PrepareInHeaderA();
-            in.AddInBufferA();
-        } else {
-            in.RearmInHeaderB();
-            in.PrepareInHeaderB();
-            in.AddInBufferB();
-        }
+    auto queue = [&](Half h) {
+        in.RearmInHeader(h);
+        in.PrepareInHeader(h);
+        in.AddInBuffer(h);
     };
     QByteArray stored;
     host.stop = false;
@@ -111,23 +108,17 @@ inline QByteArray recordBlocks(WaveInEngine& in, FakeWaveEngineHost& host, int c
     in.OpenWaveIn();
     QElapsedTimer clock;
     clock.start();
-    queue(WaveBuffer::A);
+    queue(Half::A);
     in.StartWaveIn();
-    WaveBuffer filling = WaveBuffer::A;
+    Half filling = Half::A;
     for (int i = 0; i < count; ++i) {
-        queue(otherBuffer(filling));
-        if (filling == WaveBuffer::A)
-            in.WaitInHeaderA();
-        else
-            in.WaitInHeaderB();
+        queue(other(filling));
+        in.WaitInHeader(filling);
         if (host.stop)
             break;
-        if (filling == WaveBuffer::A)
-            in.UnprepareInHeaderA();
-        else
-            in.UnprepareInHeaderB();
-        stored.append(in.block(filling), wave::BufferBytes);
-        filling = otherBuffer(filling);
+        in.UnprepareInHeader(filling);
+        stored.append(reinterpret_cast<const char*>(in.block(filling)), kWaveBufferBytes);
+        filling = other(filling);
     }
     if (elapsedMs)
         *elapsedMs = clock.elapsed();

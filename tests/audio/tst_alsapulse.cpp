@@ -1,9 +1,7 @@
 // Real-time pacing through a sound server: the headless PulseAudio that scripts/test.sh starts,
 // reached through ALSA's "pulse" PCM, with a null sink and a null source at 11025 Hz mono.
 #include "audio/alsawaveservice.h"
-#include "audio/waveengines.h"
 #include "enginetestsupport.h"
-#include "support/fakedialogs.h"
 
 #include <QtTest>
 
@@ -13,7 +11,7 @@ namespace {
 
 // 21 buffers of 1048 samples: two seconds of sound.
 constexpr int Blocks = 21;
-constexpr double SoundMs = Blocks * 1000.0 * wave::BufferSamples / wave::SamplesPerSecond;
+constexpr double SoundMs = Blocks * 1000.0 * kWaveBufferSamples / WaveFormat{}.samplesPerSecond;
 constexpr double Tolerance = 0.15;
 
 bool within(qint64 elapsedMs) {
@@ -45,35 +43,29 @@ void AlsaPulseTest::init() {
 }
 
 void AlsaPulseTest::playbackTakesRealTimeWithoutUnderrun() {
-    FakeDialogs dialogs;
-    FakeWaveEngineHost host;
-    AudioDeviceSettings settings;
-    WaveEngines engines(service_, dialogs, host, settings);
+    EngineRig rig(service_);
     QList<QByteArray> blocks;
     for (int n = 0; n < Blocks; ++n)
         blocks << testBlock(n);
 
-    const qint64 elapsed = playBlocks(engines.out, host, blocks);
+    const qint64 elapsed = playBlocks(rig.out, rig.host, blocks);
     qInfo("played %.0f ms of sound in %lld ms", SoundMs, elapsed);
 
-    QCOMPARE(dialogs.texts(), QStringList());
+    QCOMPARE(rig.dialogs.texts(), QStringList());
     QVERIFY2(within(elapsed),
              qPrintable(QStringLiteral("%1 ms for %2 ms of sound").arg(elapsed).arg(SoundMs)));
     QCOMPARE(service_.underruns(), 0u);
 }
 
 void AlsaPulseTest::recordingTakesRealTimeWithoutOverrun() {
-    FakeDialogs dialogs;
-    FakeWaveEngineHost host;
-    AudioDeviceSettings settings;
-    WaveEngines engines(service_, dialogs, host, settings);
+    EngineRig rig(service_);
 
     qint64 elapsed = 0;
-    const QByteArray stored = recordBlocks(engines.in, host, Blocks, &elapsed);
+    const QByteArray stored = recordBlocks(rig.in, rig.host, Blocks, &elapsed);
     qInfo("recorded %.0f ms of sound in %lld ms", SoundMs, elapsed);
 
-    QCOMPARE(dialogs.texts(), QStringList());
-    QCOMPARE(stored.size(), Blocks * int(wave::BufferBytes));
+    QCOMPARE(rig.dialogs.texts(), QStringList());
+    QCOMPARE(stored.size(), Blocks * kWaveBufferBytes);
     QVERIFY2(within(elapsed),
              qPrintable(QStringLiteral("%1 ms for %2 ms of sound").arg(elapsed).arg(SoundMs)));
     QCOMPARE(service_.overruns(), 0u);

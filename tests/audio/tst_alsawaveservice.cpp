@@ -1,9 +1,7 @@
 // ALSA's software PCMs stand in for a sound card: the file plugin over the null PCM keeps every
 // byte played and plays back a file as capture.
 #include "audio/alsawaveservice.h"
-#include "audio/waveengines.h"
 #include "enginetestsupport.h"
-#include "support/fakedialogs.h"
 #include "wavecontract.h"
 
 #include <QFile>
@@ -15,6 +13,7 @@
 namespace {
 
 constexpr int CaptureFileBlocks = 40;
+using Dir = WaveService::Direction;
 
 } // namespace
 
@@ -28,7 +27,7 @@ private slots:
     void formatQueryTakesOnlyWhatTheDeviceCanDo();
     void closedHandlesFailWithoutEffect();
     void headersFollowPrepareQueueUnprepare();
-    void resetAndCloseHandBackEveryBuffer();
+    void resetHandsBackEveryBuffer();
     void machineDevicesStartWithTheDefault();
 
 private:
@@ -67,10 +66,7 @@ void AlsaWaveServiceTest::initTestCase() {
 
 void AlsaWaveServiceTest::outputReachesTheDeviceByteForByte() {
     AlsaWaveService service = makeService();
-    FakeDialogs dialogs;
-    FakeWaveEngineHost host;
-    AudioDeviceSettings settings;
-    WaveEngines engines(service, dialogs, host, settings);
+    EngineRig rig(service);
 
     QList<QByteArray> blocks;
     QByteArray expected;
@@ -78,9 +74,9 @@ void AlsaWaveServiceTest::outputReachesTheDeviceByteForByte() {
         blocks << testBlock(n);
         expected += blocks.last();
     }
-    playBlocks(engines.out, host, blocks);
+    playBlocks(rig.out, rig.host, blocks);
 
-    QCOMPARE(dialogs.texts(), QStringList());
+    QCOMPARE(rig.dialogs.texts(), QStringList());
     QFile out(path("out.raw"));
     QVERIFY(out.open(QIODevice::ReadOnly));
     const QByteArray written = out.readAll();
@@ -91,15 +87,12 @@ void AlsaWaveServiceTest::outputReachesTheDeviceByteForByte() {
 
 void AlsaWaveServiceTest::inputRecordsWhatTheDeviceDelivers() {
     AlsaWaveService service = makeService();
-    FakeDialogs dialogs;
-    FakeWaveEngineHost host;
-    AudioDeviceSettings settings;
-    WaveEngines engines(service, dialogs, host, settings);
+    EngineRig rig(service);
 
-    const QByteArray stored = recordBlocks(engines.in, host, 10);
+    const QByteArray stored = recordBlocks(rig.in, rig.host, 10);
 
-    QCOMPARE(dialogs.texts(), QStringList());
-    QCOMPARE(stored.size(), 10 * int(wave::BufferBytes));
+    QCOMPARE(rig.dialogs.texts(), QStringList());
+    QCOMPARE(stored.size(), 10 * kWaveBufferBytes);
     QVERIFY(stored == captureFile_.left(stored.size()));
     QCOMPARE(service.overruns(), 0u);
 }
@@ -108,50 +101,48 @@ void AlsaWaveServiceTest::formatQueryTakesOnlyWhatTheDeviceCanDo() {
     AlsaWaveService service({{"tavrin_out", QStringLiteral("Test out")},
                              {"tavrin_no_such_pcm", QStringLiteral("Gone")}},
                             {});
-    QCOMPARE(service.queryFormat(WaveDirection::Output, 0, keyerWaveFormat()), waveresult::Ok);
-    QVERIFY(service.queryFormat(WaveDirection::Output, 1, keyerWaveFormat()) != waveresult::Ok);
-    QVERIFY(service.queryFormat(WaveDirection::Output, 2, keyerWaveFormat()) != waveresult::Ok);
-    QVERIFY(service.queryFormat(WaveDirection::Input, 0, keyerWaveFormat()) != waveresult::Ok);
-    WaveFormat wide = keyerWaveFormat();
+    QCOMPARE(service.query(Dir::Output, 0, WaveFormat{}), 0);
+    QVERIFY(service.query(Dir::Output, 1, WaveFormat{}) != 0);
+    QVERIFY(service.query(Dir::Output, 2, WaveFormat{}) != 0);
+    QVERIFY(service.query(Dir::Input, 0, WaveFormat{}) != 0);
+    WaveFormat wide;
     wide.bitsPerSample = 24;
-    QVERIFY(service.queryFormat(WaveDirection::Output, 0, wide) != waveresult::Ok);
+    QVERIFY(service.query(Dir::Output, 0, wide) != 0);
 
-    WaveHandle h = NoWaveHandle;
-    QVERIFY(service.open(WaveDirection::Output, 1, keyerWaveFormat(), {}, h) != waveresult::Ok);
-    QCOMPARE(h, NoWaveHandle);
-    QCOMPARE(service.deviceCount(WaveDirection::Output), 2);
-    QCOMPARE(service.deviceCount(WaveDirection::Input), 0);
+    WaveService::Handle h = 0;
+    QVERIFY(service.open(Dir::Output, h, 1, WaveFormat{}) != 0);
+    QCOMPARE(h, WaveService::Handle(0));
+    QCOMPARE(service.deviceCount(Dir::Output), 2);
+    QCOMPARE(service.deviceCount(Dir::Input), 0);
 }
 
 void AlsaWaveServiceTest::closedHandlesFailWithoutEffect() {
     AlsaWaveService service = makeService();
-    wavecontract::closedHandlesFailWithoutEffect(service, 0);
+    wavecontract::closedHandlesFailWithoutEffect(service);
 }
 
 void AlsaWaveServiceTest::headersFollowPrepareQueueUnprepare() {
     AlsaWaveService service = makeService();
-    wavecontract::headersFollowPrepareQueueUnprepare(service, 0);
+    wavecontract::headersFollowPrepareQueueUnprepare(service);
 }
 
-void AlsaWaveServiceTest::resetAndCloseHandBackEveryBuffer() {
+void AlsaWaveServiceTest::resetHandsBackEveryBuffer() {
     AlsaWaveService service = makeService();
-    wavecontract::resetAndCloseHandBackEveryBuffer(service, 0, {});
+    wavecontract::resetHandsBackEveryBuffer(service, {});
 }
 
 void AlsaWaveServiceTest::machineDevicesStartWithTheDefault() {
     AlsaWaveService service;
-    for (WaveDirection d : {WaveDirection::Output, WaveDirection::Input}) {
+    for (Dir d : {Dir::Output, Dir::Input}) {
         const int count = service.deviceCount(d);
         QVERIFY(count >= 1);
         QCOMPARE(count, int(AlsaWaveService::discover(d).size()));
-        QString name;
-        QCOMPARE(service.productName(d, 0, name), waveresult::Ok);
-        QCOMPARE(name, QStringLiteral("System default"));
+        QCOMPARE(service.productName(d, 0), std::string("System default"));
         for (int i = 1; i < count; ++i) {
-            QCOMPARE(service.productName(d, i, name), waveresult::Ok);
-            QVERIFY(name.size() <= 31);
+            QVERIFY(!service.productName(d, i).empty());
+            QVERIFY(QString::fromStdString(service.productName(d, i)).size() <= 31);
         }
-        QVERIFY(service.productName(d, count, name) != waveresult::Ok);
+        QCOMPARE(service.productName(d, count), std::string());
     }
 }
 

@@ -1,248 +1,202 @@
 #include "audio/soundcardselect.h"
-#include "audio/updowncontrol.h"
-#include "audio/virtualwaveservice.h"
-#include "audio/waveengines.h"
-#include "enginetestsupport.h"
-#include "support/fakedialogs.h"
+#include "audio/updown.h"
+#include "audiopump.h"
+#include "keyer/keyer.h"
+#include "wavebytes.h"
+#include "windowharness.h"
 
-#include <QElapsedTimer>
+#include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
-#include <QToolButton>
 #include <QtTest>
 
 namespace {
-
 using Device = VirtualWaveService::Device;
+using Dir = WaveService::Direction;
 
-struct Rig {
-    VirtualWaveService service;
-    FakeDialogs dialogs;
-    FakeWaveEngineHost host;
-    AudioDeviceSettings settings;
-    WaveEngines engines{service, dialogs, host, settings};
-    bool busy = false;
-    TSoundCardSelect dialog{service, engines.out, engines.in, settings, [this] { return busy; }};
-
-    Rig() {
-        service.setDevices(WaveDirection::Output, {{QStringLiteral("Card One"), true, true},
-                                                   {QStringLiteral("Card Two"), true, true},
-                                                   {QStringLiteral("Old Card"), false, true}});
-        service.setDevices(WaveDirection::Input, {{QStringLiteral("Mic In"), true, true},
-                                                  {QStringLiteral("Broken"), true, false}});
-    }
-
-    QLabel* label(const char* name) { return dialog.findChild<QLabel*>(QLatin1String(name)); }
-    QString shownName() { return label("SoundCardManf")->text(); }
-    QString message() { return label("MessageLabel")->text(); }
-    UpDownControl* upDown() { return dialog.findChild<UpDownControl*>("WaveUpDown"); }
-    void up() { QTest::mouseClick(upDown()->upButton(), Qt::LeftButton); }
-    void down() { QTest::mouseClick(upDown()->downButton(), Qt::LeftButton); }
-    void select() {
-        QTest::mouseClick(dialog.findChild<QPushButton*>("SelectBtn"), Qt::LeftButton);
-    }
-    void show(int mode) { openSoundCardSelect(dialog, mode, false, {}); }
-};
-
+// Three cards for output: 0 and 2 play the format, 1 does not. Two for input: only 0 records it.
+WindowHarness* makeHarness() {
+    return new WindowHarness({{"Line in", true}, {"Webcam microphone", false}},
+                             {{"Built-in audio", true},
+                              {"HDMI 0, a name far longer than thirty-one", false},
+                              {"USB interface", true}});
+}
 } // namespace
 
 class SoundCardSelectTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void showsTheChosenDeviceOfTheMode();
-    void upDownStopsAtTheLastDevice();
-    void selectTakesAGoodDevice();
-    void selectFallsBackFromADeviceThatCannotPlay();
-    void selectOnTheShownDeviceKeepsIt();
-    void selectDoesNothingWhileTheKeyerRuns();
-    void unreadableNameShowsEmpty();
-    void noDevicesLeaveNothingToSelect();
-    void menuCommandWhileOpenKeepsTheShownMode();
-    void menuCommandStopsARunningKeyerFirst();
+    void showsTheSelectedDeviceOfTheMode() {
+        std::unique_ptr<WindowHarness> h(makeHarness());
+        TTavrin& w = h->open();
+        w.audioDevices().OutputDevice = 2;
+        w.ui().OutputSoundCard->trigger();
+        TSoundCardSelect& d = w.soundCardSelect();
+        QVERIFY(d.isVisible());
+        QCOMPARE(d.IsOutput, 1);
+        QCOMPARE(d.WaveUpDown->position(), 2);
+        QCOMPARE(d.SoundCardManf->text(), QStringLiteral("USB interface"));
+        QCOMPARE(d.NumOutDevs, 3);
+        QCOMPARE(d.NumInDevs, 2);
+
+        // The input command while the dialog is open changes the mode for next time only.
+        w.ui().InputSoundCard->trigger();
+        QCOMPARE(d.SoundCardMode, 0);
+        QCOMPARE(d.IsOutput, 1);
+        QCOMPARE(d.WaveUpDown->position(), 2);
+        d.close();
+        QVERIFY(!d.isVisible());
+        w.ui().InputSoundCard->trigger();
+        QCOMPARE(d.IsOutput, 0);
+        QCOMPARE(d.WaveUpDown->position(), 0);
+        QCOMPARE(d.SoundCardManf->text(), QStringLiteral("Line in"));
+    }
+
+    void steppingStaysAmongTheDevices() {
+        std::unique_ptr<WindowHarness> h(makeHarness());
+        TTavrin& w = h->open();
+        w.ui().OutputSoundCard->trigger();
+        TSoundCardSelect& d = w.soundCardSelect();
+        d.WaveUpDown->stepUp();
+        QCOMPARE(d.SoundCardManf->text(), QString("HDMI 0, a name far longer than ").left(31));
+        d.WaveUpDown->stepUp();
+        d.WaveUpDown->stepUp();
+        d.WaveUpDown->stepUp();
+        QCOMPARE(d.WaveUpDown->position(), 2);
+        QCOMPARE(d.SoundCardManf->text(), QStringLiteral("USB interface"));
+        d.WaveUpDown->stepDown();
+        d.WaveUpDown->stepDown();
+        d.WaveUpDown->stepDown();
+        QCOMPARE(d.WaveUpDown->position(), 0);
+        // Nothing is taken by stepping alone.
+        QCOMPARE(w.audioDevices().OutputDevice, 0);
+    }
+
+    void selectTestsTheDeviceAndFallsBack() {
+        std::unique_ptr<WindowHarness> h(makeHarness());
+        TTavrin& w = h->open();
+        w.ui().OutputSoundCard->trigger();
+        TSoundCardSelect& d = w.soundCardSelect();
+        d.WaveUpDown->stepUp();
+        QTest::mouseClick(d.SelectBtn, Qt::LeftButton);
+        QCOMPARE(d.MessageLabel->text(), QStringLiteral("Sound output device not compatible"));
+        QCOMPARE(d.WaveUpDown->position(), 0);
+        QCOMPARE(w.audioDevices().OutputDevice, 0);
+
+        d.WaveUpDown->stepUp();
+        d.WaveUpDown->stepUp();
+        QTest::mouseClick(d.SelectBtn, Qt::LeftButton);
+        QVERIFY(d.MessageLabel->text().isEmpty());
+        QCOMPARE(w.audioDevices().OutputDevice, 2);
+        QVERIFY(d.isVisible());
+        // No device was opened to test it.
+        const auto calls = h->wave.calls();
+        QVERIFY(std::find(calls.begin(), calls.end(), "output.open") == calls.end());
+
+        d.close();
+        w.ui().InputSoundCard->trigger();
+        d.WaveUpDown->stepUp();
+        QTest::mouseClick(d.SelectBtn, Qt::LeftButton);
+        QCOMPARE(d.MessageLabel->text(), QStringLiteral("Sound input device not compatible"));
+        QCOMPARE(w.audioDevices().InputDevice, 0);
+    }
+
+    void aBadDeviceThatWasInEffectStaysSelected() {
+        std::unique_ptr<WindowHarness> h(makeHarness());
+        TTavrin& w = h->open();
+        w.audioDevices().OutputDevice = 1;
+        w.ui().OutputSoundCard->trigger();
+        TSoundCardSelect& d = w.soundCardSelect();
+        QTest::mouseClick(d.SelectBtn, Qt::LeftButton);
+        QCOMPARE(d.MessageLabel->text(), QStringLiteral("Sound output device not compatible"));
+        QCOMPARE(w.audioDevices().OutputDevice, 1);
+    }
+
+    void withoutDevicesNothingIsCompatible() {
+        WindowHarness h({}, {});
+        TTavrin& w = h.open();
+        w.ui().OutputSoundCard->trigger();
+        TSoundCardSelect& d = w.soundCardSelect();
+        QVERIFY(d.SoundCardManf->text().isEmpty());
+        d.WaveUpDown->stepUp();
+        QCOMPARE(d.WaveUpDown->position(), 0);
+        QTest::mouseClick(d.SelectBtn, Qt::LeftButton);
+        QCOMPARE(d.MessageLabel->text(), QStringLiteral("Sound output device not compatible"));
+    }
+
+    void selectIsRefusedWhileADeviceIsInUse() {
+        std::unique_ptr<WindowHarness> h(makeHarness());
+        WaveBytes wave;
+        wave.samples = QByteArray(20 * 2096, 'p');
+        QFile file(h->installDir() + "memory1.wav");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(wave.bytes());
+        file.close();
+        TTavrin& w = h->open();
+        w.ui().OutputSoundCard->trigger();
+        TSoundCardSelect& d = w.soundCardSelect();
+        d.WaveUpDown->stepUp();
+        d.WaveUpDown->stepUp();
+        AudioPump pump(h->wave, Dir::Output);
+        int queuedAtSelect = -1;
+        pump.after(2, [&] {
+            QTest::mouseClick(d.SelectBtn, Qt::LeftButton);
+            queuedAtSelect = h->wave.queuedCount(Dir::Output);
+        });
+        QTest::mouseClick(w.ui().PlayBtn, Qt::LeftButton);
+        QVERIFY(queuedAtSelect > 0);
+        QCOMPARE(w.audioDevices().OutputDevice, 0);
+        QVERIFY(d.MessageLabel->text().isEmpty());
+        QCOMPARE(h->wave.played().size(), std::size_t(20 * 2096));
+    }
+
+    void openingTheDialogStopsAPlayback() {
+        std::unique_ptr<WindowHarness> h(makeHarness());
+        WaveBytes wave;
+        wave.samples = QByteArray(20 * 2096, 'q');
+        QFile file(h->installDir() + "memory1.wav");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(wave.bytes());
+        file.close();
+        TTavrin& w = h->open();
+        AudioPump pump(h->wave, Dir::Output);
+        pump.after(2, [&] { w.ui().OutputSoundCard->trigger(); });
+        QTest::mouseClick(w.ui().PlayBtn, Qt::LeftButton);
+        QVERIFY(w.soundCardSelect().isVisible());
+        QVERIFY(w.keyerState().keyerStopped());
+        QVERIFY(!h->wave.isOpen(Dir::Output));
+        QVERIFY(h->wave.played().size() < std::size_t(20 * 2096));
+    }
+
+    void theWatchdogWaitsWhileTheDialogIsShown() {
+        std::unique_ptr<WindowHarness> h(makeHarness());
+        WaveBytes wave;
+        wave.samples = QByteArray(4 * 2096, 'r');
+        QFile file(h->installDir() + "memory1.wav");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(wave.bytes());
+        file.close();
+        TTavrin& w = h->open();
+        // The device stalls: no buffer completes. With the dialog shown the wait goes on past
+        // the watchdog; once it is hidden the device is reset and playback goes on.
+        w.soundCardSelect().showFor(TSoundCardSelect::OutputMode);
+        bool resetWhileShown = false;
+        QTimer::singleShot(1200, &w, [&] {
+            const auto calls = h->wave.calls();
+            resetWhileShown = std::find(calls.begin(), calls.end(), "output.reset") != calls.end();
+            w.soundCardSelect().close();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(w.ui().PlayBtn, Qt::LeftButton);
+        QVERIFY(!resetWhileShown);
+        QVERIFY(clock.elapsed() >= 1100);
+        QVERIFY(w.keyerState().keyerStopped());
+        QVERIFY(!h->wave.isOpen(Dir::Output));
+    }
 };
-
-void SoundCardSelectTest::showsTheChosenDeviceOfTheMode() {
-    Rig rig;
-    rig.settings.outputDevice = 1;
-    rig.show(TSoundCardSelect::OutputMode);
-    QVERIFY(rig.dialog.isVisible());
-    QVERIFY(!rig.dialog.isModal());
-    QCOMPARE(rig.dialog.objectName(), QStringLiteral("SoundCardSelect"));
-    QCOMPARE(rig.upDown()->position(), 1);
-    QCOMPARE(rig.shownName(), QStringLiteral("Card Two"));
-    QCOMPARE(rig.dialog.IsOutput(), TSoundCardSelect::OutputMode);
-    QCOMPARE(rig.dialog.ShownDevice(), 1);
-    QCOMPARE(rig.dialog.findChild<QPushButton*>("SelectBtn")->text(), QStringLiteral("Select"));
-    QCOMPARE(rig.upDown()->minimum(), 0);
-    QCOMPARE(rig.upDown()->maximum(), 10);
-}
-
-void SoundCardSelectTest::upDownStopsAtTheLastDevice() {
-    Rig rig;
-    rig.show(TSoundCardSelect::OutputMode);
-    rig.up();
-    QCOMPARE(rig.shownName(), QStringLiteral("Card Two"));
-    rig.up();
-    rig.up();
-    rig.up();
-    QCOMPARE(rig.upDown()->position(), 2);
-    QCOMPARE(rig.shownName(), QStringLiteral("Old Card"));
-    rig.down();
-    rig.down();
-    rig.down();
-    QCOMPARE(rig.upDown()->position(), 0);
-    QCOMPARE(rig.shownName(), QStringLiteral("Card One"));
-    // Stepping changes no setting.
-    QCOMPARE(rig.settings.outputDevice, 0);
-
-    // Past the range of the control itself.
-    QList<Device> many;
-    for (int i = 0; i < 15; ++i)
-        many << Device{QStringLiteral("Card %1").arg(i), true, true};
-    rig.service.setDevices(WaveDirection::Output, many);
-    for (int i = 0; i < 14; ++i)
-        rig.up();
-    QCOMPARE(rig.upDown()->position(), 10);
-    QCOMPARE(rig.shownName(), QStringLiteral("Card 10"));
-}
-
-void SoundCardSelectTest::selectTakesAGoodDevice() {
-    Rig rig;
-    rig.show(TSoundCardSelect::OutputMode);
-    rig.up();
-    rig.select();
-    QCOMPARE(rig.settings.outputDevice, 1);
-    QCOMPARE(rig.message(), QString());
-    QCOMPARE(rig.shownName(), QStringLiteral("Card Two"));
-    QVERIFY(rig.dialog.isVisible());
-    QCOMPARE(rig.settings.inputDevice, 0);
-    QVERIFY(rig.dialogs.messages.isEmpty());
-}
-
-void SoundCardSelectTest::selectFallsBackFromADeviceThatCannotPlay() {
-    Rig rig;
-    rig.settings.outputDevice = 1;
-    rig.show(TSoundCardSelect::OutputMode);
-    rig.up();
-    rig.select();
-    QCOMPARE(rig.message(), QStringLiteral("Sound output device not compatible"));
-    QCOMPARE(rig.upDown()->position(), 1);
-    QCOMPARE(rig.settings.outputDevice, 1);
-    QCOMPARE(rig.shownName(), QStringLiteral("Card Two"));
-
-    // A good device afterwards clears the message.
-    rig.down();
-    rig.select();
-    QCOMPARE(rig.message(), QString());
-    QCOMPARE(rig.settings.outputDevice, 0);
-}
-
-void SoundCardSelectTest::selectOnTheShownDeviceKeepsIt() {
-    Rig rig;
-    rig.settings.outputDevice = 2;
-    rig.show(TSoundCardSelect::OutputMode);
-    rig.select();
-    QCOMPARE(rig.message(), QStringLiteral("Sound output device not compatible"));
-    QCOMPARE(rig.settings.outputDevice, 2);
-}
-
-void SoundCardSelectTest::selectDoesNothingWhileTheKeyerRuns() {
-    Rig rig;
-    rig.show(TSoundCardSelect::InputMode);
-    rig.busy = true;
-    rig.up();
-    rig.service.clearCalls();
-    rig.select();
-    QCOMPARE(rig.settings.inputDevice, 0);
-    QCOMPARE(rig.message(), QString());
-    QVERIFY(!rig.service.callOps().contains(WaveOp::QueryFormat));
-
-    // Nor while a device of the engines is open, whatever the flags say.
-    rig.busy = false;
-    rig.engines.out.SetupWaveOut();
-    rig.engines.out.OpenWaveOut();
-    rig.engines.out.RearmOutHeaderA();
-    rig.engines.out.PrepareOutHeaderA();
-    rig.engines.out.WriteOutHeaderA();
-    rig.select();
-    QCOMPARE(rig.settings.inputDevice, 0);
-    QCOMPARE(rig.engines.out.header(WaveBuffer::A).flags.load() & WaveHeader::InQueue,
-             WaveHeader::InQueue);
-
-    rig.engines.out.ResetWaveOut();
-    rig.engines.out.CloseWaveOut();
-    rig.select();
-    QCOMPARE(rig.settings.inputDevice, 1);
-}
-
-void SoundCardSelectTest::unreadableNameShowsEmpty() {
-    Rig rig;
-    rig.show(TSoundCardSelect::InputMode);
-    QCOMPARE(rig.shownName(), QStringLiteral("Mic In"));
-    rig.up();
-    QCOMPARE(rig.upDown()->position(), 1);
-    QCOMPARE(rig.shownName(), QString());
-
-    // A stored device that no longer exists shows no name either.
-    rig.dialog.hide();
-    rig.settings.inputDevice = 7;
-    rig.show(TSoundCardSelect::InputMode);
-    QCOMPARE(rig.shownName(), QString());
-}
-
-void SoundCardSelectTest::noDevicesLeaveNothingToSelect() {
-    Rig rig;
-    rig.service.setDevices(WaveDirection::Input, {});
-    rig.show(TSoundCardSelect::InputMode);
-    rig.up();
-    QCOMPARE(rig.upDown()->position(), 0);
-    rig.select();
-    QCOMPARE(rig.message(), QStringLiteral("Sound input device not compatible"));
-    QCOMPARE(rig.settings.inputDevice, 0);
-    QCOMPARE(rig.shownName(), QString());
-}
-
-void SoundCardSelectTest::menuCommandWhileOpenKeepsTheShownMode() {
-    Rig rig;
-    rig.settings.inputDevice = 1;
-    rig.show(TSoundCardSelect::InputMode);
-    rig.show(TSoundCardSelect::OutputMode);
-    QCOMPARE(rig.dialog.SoundCardMode(), TSoundCardSelect::OutputMode);
-    QCOMPARE(rig.dialog.IsOutput(), TSoundCardSelect::InputMode);
-    QCOMPARE(rig.upDown()->position(), 1);
-    rig.down();
-    rig.select();
-    QCOMPARE(rig.settings.inputDevice, 0);
-    QCOMPARE(rig.settings.outputDevice, 0);
-
-    // Shown again after closing, it takes the new mode.
-    rig.dialog.close();
-    QVERIFY(!rig.dialog.isVisible());
-    rig.show(TSoundCardSelect::OutputMode);
-    QCOMPARE(rig.dialog.IsOutput(), TSoundCardSelect::OutputMode);
-}
-
-void SoundCardSelectTest::menuCommandStopsARunningKeyerFirst() {
-    Rig rig;
-    int stops = 0;
-    bool visibleAtStop = true;
-    QElapsedTimer clock;
-    clock.start();
-    openSoundCardSelect(rig.dialog, TSoundCardSelect::OutputMode, true, [&] {
-        ++stops;
-        visibleAtStop = rig.dialog.isVisible();
-    });
-    QCOMPARE(stops, 1);
-    QVERIFY(!visibleAtStop);
-    QVERIFY(clock.elapsed() >= SoundCardStopSettle.count() - 5);
-    QVERIFY(rig.dialog.isVisible());
-    QCOMPARE(rig.dialog.IsOutput(), TSoundCardSelect::OutputMode);
-
-    rig.dialog.hide();
-    openSoundCardSelect(rig.dialog, TSoundCardSelect::InputMode, false, [&] { ++stops; });
-    QCOMPARE(stops, 1);
-}
 
 QTEST_MAIN(SoundCardSelectTest)
 #include "tst_soundcardselect.moc"

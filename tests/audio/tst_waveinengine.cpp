@@ -1,26 +1,38 @@
 #include "audio/virtualwaveservice.h"
-#include "audio/waveengines.h"
+#include "audiopump.h"
 #include "enginetestsupport.h"
-#include "support/fakedialogs.h"
 
 #include <QTimer>
 #include <QtTest>
 
 #include <functional>
+#include <string>
+#include <vector>
+
+using Dir = WaveService::Direction;
+using Op = VirtualWaveService::Op;
 
 namespace {
 
 struct Rig {
     VirtualWaveService service;
-    FakeDialogs dialogs;
-    FakeWaveEngineHost host;
-    AudioDeviceSettings settings;
-    WaveEngines engines{service, dialogs, host, settings};
+    EngineRig engines{service};
     WaveInEngine& in = engines.in;
+    FakeWaveEngineHost& host = engines.host;
+    FakeDialogs& dialogs = engines.dialogs;
 
-    void openInput() {
+    void open() {
         in.SetupWaveIn();
         in.OpenWaveIn();
+    }
+    void queue(Half h) {
+        in.RearmInHeader(h);
+        in.PrepareInHeader(h);
+        in.AddInBuffer(h);
+    }
+    std::vector<std::string> callsSince(std::size_t first) const {
+        const auto calls = service.calls();
+        return {calls.begin() + static_cast<std::ptrdiff_t>(first), calls.end()};
     }
 };
 
@@ -38,52 +50,52 @@ private slots:
     void failingCloseAfterAFailureIsReportedToo();
     void outputFailuresLeaveTheInputOpen();
     void watchdogResetsAndRestarts();
-    void watchdogWaitsWhileTheSoundCardDialogIsVisible();
     void stopEndsTheWaitWithoutResetting();
 };
 
 void WaveInEngineTest::recordingStoresWhatTheDeviceDelivers() {
     Rig rig;
-    rig.service.setPacing(VirtualWaveService::Pacing::Clock, 20.0);
+    AudioPump pump(rig.service, Dir::Input);
     QByteArray sound;
     for (int n = 0; n < 4; ++n)
         sound += testBlock(n);
-    rig.service.setCaptureData(sound);
+    rig.service.setCapture(std::vector<std::uint8_t>(sound.begin(), sound.end()));
 
     const QByteArray stored = recordBlocks(rig.in, rig.host, 4);
 
     QCOMPARE(stored, sound);
     QVERIFY(rig.dialogs.messages.isEmpty());
-    QVERIFY(!rig.in.isOpen());
-    const QList<WaveOp> start{WaveOp::QueryFormat, WaveOp::Open,     WaveOp::Prepare,
-                              WaveOp::Queue,       WaveOp::Start,    WaveOp::Prepare,
-                              WaveOp::Queue,       WaveOp::Unprepare};
-    QCOMPARE(rig.service.callOps().mid(0, start.size()), start);
-    const QList<WaveOp> end{WaveOp::Unprepare, WaveOp::Reset, WaveOp::Close};
-    QCOMPARE(rig.service.callOps().mid(rig.service.callOps().size() - 3), end);
+    QVERIFY(!rig.in.deviceOpen());
+    const auto calls = rig.service.calls();
+    const std::vector<std::string> start{"input.query", "input.open",     "input.prepare",
+                                         "input.queue", "input.start",    "input.prepare",
+                                         "input.queue", "input.unprepare"};
+    QCOMPARE(std::vector<std::string>(calls.begin(), calls.begin() + 8), start);
+    const std::vector<std::string> end{"input.unprepare", "input.reset", "input.close"};
+    QCOMPARE(std::vector<std::string>(calls.end() - 3, calls.end()), end);
 }
 
 void WaveInEngineTest::formatQueryFailureStillOpens() {
     Rig rig;
     rig.host.stop = false;
-    rig.service.failAt(WaveOp::QueryFormat);
-    rig.openInput();
+    rig.service.failOn(Dir::Input, Op::Query);
+    rig.open();
     QCOMPARE(rig.dialogs.texts(), QStringList{"Could not open the input wave device"});
     QCOMPARE(rig.dialogs.messages.first().title, QStringLiteral("Wave Device Message"));
-    QVERIFY(rig.in.isOpen());
+    QVERIFY(rig.in.deviceOpen());
     QCOMPARE(rig.host.terminationRequests, 1);
-
     QVERIFY(!rig.in.QueryWaveIn());
 }
 
 void WaveInEngineTest::failedOpenIsReported() {
-    Rig rig;
-    rig.service.setDevices(WaveDirection::Input, {{QStringLiteral("Line"), false, true}});
+    VirtualWaveService service({{"Webcam", false}}, {{"Speaker", true}});
+    EngineRig rig(service);
     rig.host.stop = false;
-    rig.openInput();
+    rig.in.SetupWaveIn();
+    rig.in.OpenWaveIn();
     QCOMPARE(rig.dialogs.texts(), (QStringList{"Could not open the input wave device",
                                                "Error Opening Input wave device"}));
-    QVERIFY(!rig.in.isOpen());
+    QVERIFY(!rig.in.deviceOpen());
     QCOMPARE(rig.host.terminationRequests, 2);
     QVERIFY(rig.in.QueryWaveIn());
 }
@@ -97,18 +109,18 @@ void WaveInEngineTest::failuresCloseTheInputDevice_data() {
     struct Row {
         const char* name;
         int step;
-        WaveOp op;
+        Op op;
         const char* text;
     };
     const Row rows[] = {
-        {"prepare a", 0, WaveOp::Prepare, "Error preparing the header_a"},
-        {"add a", 1, WaveOp::Queue, "Error in sending a buffer_a"},
-        {"start", 2, WaveOp::Start, "Error starting the input wave device"},
-        {"prepare b", 3, WaveOp::Prepare, "Error preparing the header_b"},
-        {"add b", 4, WaveOp::Queue, "Error in sending a buffer_b"},
-        {"reset", 5, WaveOp::Reset, "Error Resetting the input wave device"},
-        {"unprepare a", 6, WaveOp::Unprepare, "Error unpreparing the Header a"},
-        {"unprepare b", 7, WaveOp::Unprepare, "Error unpreparing the Header b"},
+        {"prepare a", 0, Op::Prepare, "Error preparing the header_a"},
+        {"add a", 1, Op::Queue, "Error in sending a buffer_a"},
+        {"start", 2, Op::Start, "Error starting the input wave device"},
+        {"prepare b", 3, Op::Prepare, "Error preparing the header_b"},
+        {"add b", 4, Op::Queue, "Error in sending a buffer_b"},
+        {"reset", 5, Op::Reset, "Error Resetting the input wave device"},
+        {"unprepare a", 6, Op::Unprepare, "Error unpreparing the Header a"},
+        {"unprepare b", 7, Op::Unprepare, "Error unpreparing the Header b"},
     };
     for (const Row& r : rows) {
         for (bool stop : {false, true}) {
@@ -126,44 +138,47 @@ void WaveInEngineTest::failuresCloseTheInputDevice() {
 
     Rig rig;
     WaveInEngine& in = rig.in;
-    const std::function<void()> steps[] = {
-        [&] { in.PrepareInHeaderA(); },   [&] { in.AddInBufferA(); },
-        [&] { in.StartWaveIn(); },        [&] { in.PrepareInHeaderB(); },
-        [&] { in.AddInBufferB(); },       [&] { in.ResetWaveIn(); },
-        [&] { in.UnprepareInHeaderA(); }, [&] { in.UnprepareInHeaderB(); },
+    // The calls of each row, the last one failing; nothing is queued when it fails.
+    const std::vector<std::function<void()>> sequences[] = {
+        {[&] { in.PrepareInHeader(Half::A); }},
+        {[&] { in.PrepareInHeader(Half::A); }, [&] { in.AddInBuffer(Half::A); }},
+        {[&] { in.StartWaveIn(); }},
+        {[&] { in.PrepareInHeader(Half::B); }},
+        {[&] { in.PrepareInHeader(Half::B); }, [&] { in.AddInBuffer(Half::B); }},
+        {[&] { in.ResetWaveIn(); }},
+        {[&] { in.UnprepareInHeader(Half::A); }},
+        {[&] { in.UnprepareInHeader(Half::B); }},
     };
-    const int earlier = (step == 3 || step == 4 || step == 7) ? 1 : 0;
 
-    rig.openInput();
+    rig.open();
     rig.host.stop = stopRequested;
-    rig.service.failAt(static_cast<WaveOp>(op), earlier + 1);
-    for (int i = 0; i <= step; ++i)
-        steps[i]();
+    rig.service.failOn(Dir::Input, static_cast<Op>(op));
+    for (const auto& call : sequences[step])
+        call();
 
     const FakeDialogs::Message expected{text, QStringLiteral("Wave Device Message")};
     QCOMPARE(rig.dialogs.messages, QList{expected});
-    QVERIFY(!rig.in.isOpen());
-    QCOMPARE(rig.service.openCount(WaveDirection::Input), 0);
+    QVERIFY(!rig.in.deviceOpen());
+    QVERIFY(!rig.service.isOpen(Dir::Input));
     QCOMPARE(rig.host.terminationRequests, stopRequested ? 0 : 1);
-    // Every queued buffer came back with the close.
-    QVERIFY(rig.service.queuedCount(WaveDirection::Input) == 0);
 }
 
 void WaveInEngineTest::failingCloseAfterAFailureIsReportedToo() {
     Rig rig;
-    rig.openInput();
+    rig.open();
     rig.host.stop = false;
-    rig.service.failAt(WaveOp::Prepare);
-    rig.service.failAt(WaveOp::Close);
-    rig.in.PrepareInHeaderA();
+    rig.service.failOn(Dir::Input, Op::Prepare);
+    rig.service.failOn(Dir::Input, Op::Close);
+    rig.in.PrepareInHeader(Half::A);
     QCOMPARE(rig.dialogs.texts(),
              (QStringList{"Error preparing the header_a", "Error closing the input wave device"}));
-    QVERIFY(rig.host.terminationRequests >= 1);
+    QCOMPARE(rig.host.terminationRequests, 2);
 
-    // Later calls go to the device that stayed open; once closed, calls on it fail.
+    // The device stayed open, so a later close still reaches it; after that, closing fails.
     rig.host.stop = true;
+    QVERIFY(rig.in.deviceOpen());
     rig.in.CloseWaveIn();
-    QVERIFY(!rig.in.isOpen());
+    QVERIFY(!rig.in.deviceOpen());
     rig.in.CloseWaveIn();
     QCOMPARE(rig.dialogs.texts().last(), QStringLiteral("Error closing the input wave device"));
     QCOMPARE(rig.dialogs.messages.size(), 3);
@@ -171,80 +186,65 @@ void WaveInEngineTest::failingCloseAfterAFailureIsReportedToo() {
 
 void WaveInEngineTest::outputFailuresLeaveTheInputOpen() {
     Rig rig;
-    rig.openInput();
+    rig.open();
     rig.engines.out.SetupWaveOut();
-    rig.service.failAt(WaveOp::Prepare);
-    rig.engines.out.PrepareOutHeaderA();
+    rig.engines.out.OpenWaveOut();
+    rig.service.failOn(Dir::Output, Op::Prepare);
+    rig.engines.out.PrepareOutHeader(Half::A);
     QCOMPARE(rig.dialogs.texts(), QStringList{"Error preparing the header_a"});
-    QVERIFY(rig.in.isOpen());
+    QVERIFY(rig.in.deviceOpen());
 }
 
 void WaveInEngineTest::watchdogResetsAndRestarts() {
     Rig rig;
-    rig.openInput();
-    rig.in.RearmInHeaderA();
-    rig.in.PrepareInHeaderA();
-    rig.in.AddInBufferA();
+    rig.open();
+    rig.queue(Half::A);
     rig.in.StartWaveIn();
     rig.host.stop = false;
-    rig.service.clearCalls();
-    QTimer::singleShot(30, [&] { rig.host.timedOut = true; });
-    rig.in.WaitInHeaderA();
+    rig.host.dialogVisible = true;
+    const std::size_t before = rig.service.calls().size();
+    bool waitedWhileVisible = false;
+    QTimer::singleShot(20, [&] { rig.host.timedOut = true; });
+    QTimer::singleShot(100, [&] {
+        waitedWhileVisible = rig.callsSince(before).empty();
+        rig.host.dialogVisible = false;
+    });
+    rig.in.WaitInHeader(Half::A);
 
-    QCOMPARE(rig.service.callOps(), (QList<WaveOp>{WaveOp::Reset, WaveOp::Start}));
-    QVERIFY(rig.in.header(WaveBuffer::A).isDone());
+    QVERIFY(waitedWhileVisible);
+    QCOMPARE(rig.callsSince(before), (std::vector<std::string>{"input.reset", "input.start"}));
+    QVERIFY(rig.in.header(Half::A).done());
     QVERIFY(rig.dialogs.messages.isEmpty());
 
     // Recording goes on with the next buffers queued.
     rig.host.timedOut = false;
-    rig.in.UnprepareInHeaderA();
-    rig.in.RearmInHeaderB();
-    rig.in.PrepareInHeaderB();
-    rig.in.AddInBufferB();
-    QVERIFY(rig.service.completeNext(WaveDirection::Input));
-    rig.in.WaitInHeaderB();
-    QVERIFY(rig.in.header(WaveBuffer::B).isDone());
-}
-
-void WaveInEngineTest::watchdogWaitsWhileTheSoundCardDialogIsVisible() {
-    Rig rig;
-    rig.openInput();
-    rig.in.RearmInHeaderA();
-    rig.in.PrepareInHeaderA();
-    rig.in.AddInBufferA();
-    rig.in.StartWaveIn();
-    rig.host.stop = false;
-    rig.host.dialogVisible = true;
-    rig.host.timedOut = true;
-    bool stillWaiting = false;
-    QTimer::singleShot(100, [&] {
-        stillWaiting = !rig.service.callOps().contains(WaveOp::Reset);
-        rig.host.dialogVisible = false;
-    });
-    rig.in.WaitInHeaderA();
-    QVERIFY(stillWaiting);
-    QCOMPARE(rig.service.callOps().count(WaveOp::Reset), 1);
-    QCOMPARE(rig.service.callOps().last(), WaveOp::Start);
+    rig.in.UnprepareInHeader(Half::A);
+    rig.queue(Half::B);
+    QVERIFY(rig.service.completeNext(Dir::Input));
+    rig.in.WaitInHeader(Half::B);
+    QVERIFY(rig.in.header(Half::B).done());
 }
 
 void WaveInEngineTest::stopEndsTheWaitWithoutResetting() {
     Rig rig;
-    rig.openInput();
-    rig.in.RearmInHeaderA();
-    rig.in.PrepareInHeaderA();
-    rig.in.AddInBufferA();
+    rig.open();
+    rig.queue(Half::A);
     rig.in.StartWaveIn();
     rig.host.stop = false;
+    const std::size_t before = rig.service.calls().size();
     QTimer::singleShot(30, [&] { rig.host.stop = true; });
-    rig.in.WaitInHeaderA();
-    QVERIFY(!rig.in.header(WaveBuffer::A).isDone());
-    QVERIFY(!rig.service.callOps().contains(WaveOp::Reset));
+    rig.in.WaitInHeader(Half::A);
+    QVERIFY(!rig.in.header(Half::A).done());
+    QVERIFY(rig.callsSince(before).empty());
 
-    // A failure in the clean-up after a stop is only reported.
-    rig.service.failAt(WaveOp::Reset);
+    // A failure in the clean-up after a stop is only reported. The policy's close finds the
+    // buffer the failed reset left queued, and reports that too.
+    rig.service.failOn(Dir::Input, Op::Reset);
     rig.in.ResetWaveIn();
-    QCOMPARE(rig.dialogs.texts(), QStringList{"Error Resetting the input wave device"});
+    QCOMPARE(rig.dialogs.texts(), (QStringList{"Error Resetting the input wave device",
+                                               "Error closing the input wave device"}));
     QCOMPARE(rig.host.terminationRequests, 0);
+    QVERIFY(rig.in.deviceOpen());
 }
 
 QTEST_MAIN(WaveInEngineTest)

@@ -1,7 +1,6 @@
 #include "audio/virtualwaveservice.h"
-#include "audio/waveengines.h"
+#include "audiopump.h"
 #include "enginetestsupport.h"
-#include "support/fakedialogs.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -10,28 +9,40 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
+using Dir = WaveService::Direction;
+using Op = VirtualWaveService::Op;
 
 namespace {
 
 struct Rig {
     VirtualWaveService service;
-    FakeDialogs dialogs;
-    FakeWaveEngineHost host;
-    AudioDeviceSettings settings;
-    WaveEngines engines{service, dialogs, host, settings};
+    EngineRig engines{service};
     WaveOutEngine& out = engines.out;
+    FakeWaveEngineHost& host = engines.host;
+    FakeDialogs& dialogs = engines.dialogs;
 
-    void openOutput() {
+    void open() {
         out.SetupWaveOut();
         out.OpenWaveOut();
     }
+    void queue(Half h) {
+        out.RearmOutHeader(h);
+        out.PrepareOutHeader(h);
+        out.WriteOutHeader(h);
+    }
+    int count(const std::string& call) const {
+        const auto calls = service.calls();
+        return static_cast<int>(std::count(calls.begin(), calls.end(), call));
+    }
 };
 
-FakeDialogs::Message message(const char* text) {
-    return {QString::fromLatin1(text), QStringLiteral("Wave Device Message")};
+FakeDialogs::Message message(const QString& text) {
+    return {text, QStringLiteral("Wave Device Message")};
 }
 
 } // namespace
@@ -46,7 +57,6 @@ private slots:
     void failedOpenIsReportedWithoutPolicy();
     void failuresReportTheirMessageAndApplyThePolicy_data();
     void failuresReportTheirMessageAndApplyThePolicy();
-    void openingAgainClosesTheDeviceLeftOpen();
     void waitReturnsWhenTheDeviceCompletesFromItsThread();
     void waitNeverSleepsThroughACompletion();
     void waitReturnsOnStopWithoutResetting();
@@ -57,21 +67,20 @@ private slots:
 void WaveOutEngineTest::setupBindsHeadersToTheirBlocks() {
     Rig rig;
     rig.out.SetupWaveOut();
-    QCOMPARE(rig.out.format(), keyerWaveFormat());
-    for (WaveBuffer b : {WaveBuffer::A, WaveBuffer::B}) {
-        const WaveHeader& h = rig.out.header(b);
-        QCOMPARE(h.data, rig.out.block(b));
-        QCOMPARE(h.length, wave::BufferBytes);
-        QCOMPARE(h.flags.load(), 0u);
-        QCOMPARE(h.loops, 0u);
-        QCOMPARE(h.user, uintptr_t(0));
+    for (Half h : {Half::A, Half::B}) {
+        const WaveHeader& header = rig.out.header(h);
+        QCOMPARE(header.data, rig.out.block(h));
+        QCOMPARE(header.bufferLength, std::uint32_t(kWaveBufferBytes));
+        QCOMPARE(header.flags.load(), 0u);
+        QCOMPARE(header.loops, 0u);
+        QCOMPARE(header.user, std::uintptr_t(0));
     }
-    QVERIFY(rig.out.OutBlockA() != rig.out.OutBlockB());
+    QVERIFY(rig.out.block(Half::A) != rig.out.block(Half::B));
 }
 
 void WaveOutEngineTest::playbackRunsInTheLoopsOrderAndPlaysEveryBlock() {
     Rig rig;
-    rig.service.setPacing(VirtualWaveService::Pacing::Clock, 20.0);
+    AudioPump pump(rig.service, Dir::Output);
     QList<QByteArray> blocks;
     QByteArray expected;
     for (int n = 0; n < 5; ++n) {
@@ -80,76 +89,54 @@ void WaveOutEngineTest::playbackRunsInTheLoopsOrderAndPlaysEveryBlock() {
     }
     playBlocks(rig.out, rig.host, blocks);
 
-    QCOMPARE(rig.service.played(), expected);
+    const auto played = rig.service.played();
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(played.data()), int(played.size())),
+             expected);
     QVERIFY(rig.dialogs.messages.isEmpty());
-    QVERIFY(!rig.out.isOpen());
-
-    const WaveHeader* a = &rig.out.header(WaveBuffer::A);
-    const WaveHeader* b = &rig.out.header(WaveBuffer::B);
-    using Op = WaveOp;
-    const QList<std::pair<Op, const WaveHeader*>> order{
-        {Op::QueryFormat, nullptr},
-        {Op::Open, nullptr},
-        {Op::Prepare, a},
-        {Op::Queue, a},
-        {Op::Prepare, b},
-        {Op::Queue, b},
-        {Op::Unprepare, a},
-        {Op::Prepare, a},
-        {Op::Queue, a},
-        {Op::Unprepare, b},
-        {Op::Prepare, b},
-        {Op::Queue, b},
-        {Op::Unprepare, a},
-        {Op::Prepare, a},
-        {Op::Queue, a},
-        {Op::Unprepare, b},
-        {Op::Reset, nullptr},
-        {Op::Close, nullptr},
-    };
-    const auto calls = rig.service.calls();
-    QCOMPARE(calls.size(), order.size());
-    for (int i = 0; i < calls.size(); ++i) {
-        QCOMPARE(calls[i].op, order[i].first);
-        QCOMPARE(calls[i].header, order[i].second);
-        QCOMPARE(calls[i].result, waveresult::Ok);
-    }
+    QVERIFY(!rig.out.deviceOpen());
+    const std::vector<std::string> order{"output.query",     "output.open",    "output.prepare",
+                                         "output.queue",     "output.prepare", "output.queue",
+                                         "output.unprepare", "output.prepare", "output.queue",
+                                         "output.unprepare", "output.prepare", "output.queue",
+                                         "output.unprepare", "output.prepare", "output.queue",
+                                         "output.unprepare", "output.reset",   "output.close"};
+    QCOMPARE(rig.service.calls(), order);
 }
 
 void WaveOutEngineTest::formatTheDeviceCannotPlayOpensNothing() {
-    Rig rig;
-    rig.service.setDevices(WaveDirection::Output, {{QStringLiteral("Speaker"), true, true},
-                                                   {QStringLiteral("Mono-less"), false, true}});
-    rig.settings.outputDevice = 1;
+    VirtualWaveService service({{"Line in", true}}, {{"Speaker", true}, {"Surround only", false}});
+    EngineRig rig(service);
+    rig.devices.OutputDevice = 1;
+    rig.out.SetupWaveOut();
     QVERIFY(rig.out.QueryWaveOut());
     QVERIFY(rig.dialogs.messages.isEmpty());
 
     rig.host.stop = false;
-    rig.openOutput();
+    rig.out.OpenWaveOut();
     QCOMPARE(rig.dialogs.messages, QList{message("Could not handle the output WAVE format")});
-    QVERIFY(!rig.out.isOpen());
-    QVERIFY(!rig.service.callOps().contains(WaveOp::Open));
+    QVERIFY(!rig.out.deviceOpen());
+    QVERIFY(!service.isOpen(Dir::Output));
     QCOMPARE(rig.host.terminationRequests, 0);
 
     // The playback goes on and each call on the unopened device reports itself.
-    rig.out.RearmOutHeaderA();
-    rig.out.PrepareOutHeaderA();
-    rig.out.WriteOutHeaderA();
+    rig.out.RearmOutHeader(Half::A);
+    rig.out.PrepareOutHeader(Half::A);
+    rig.out.WriteOutHeader(Half::A);
     QCOMPARE(rig.dialogs.texts().mid(1),
              (QStringList{"Error preparing the header_a", "Error writing to the output device a"}));
     QCOMPARE(rig.host.terminationRequests, 2);
 
-    rig.settings.outputDevice = 0;
+    rig.devices.OutputDevice = 0;
     QVERIFY(!rig.out.QueryWaveOut());
 }
 
 void WaveOutEngineTest::failedOpenIsReportedWithoutPolicy() {
     Rig rig;
     rig.host.stop = false;
-    rig.service.failAt(WaveOp::Open);
-    rig.openOutput();
+    rig.service.failOn(Dir::Output, Op::Open);
+    rig.open();
     QCOMPARE(rig.dialogs.messages, QList{message("Error Opening Output wave device")});
-    QVERIFY(!rig.out.isOpen());
+    QVERIFY(!rig.out.deviceOpen());
     QCOMPARE(rig.host.terminationRequests, 0);
 }
 
@@ -163,18 +150,18 @@ void WaveOutEngineTest::failuresReportTheirMessageAndApplyThePolicy_data() {
     struct Row {
         const char* name;
         int step;
-        WaveOp op;
+        Op op;
         const char* text;
     };
     const Row rows[] = {
-        {"prepare a", 0, WaveOp::Prepare, "Error preparing the header_a"},
-        {"write a", 1, WaveOp::Queue, "Error writing to the output device a"},
-        {"prepare b", 2, WaveOp::Prepare, "Error preparing the header_b"},
-        {"write b", 3, WaveOp::Queue, "Error writing to the output device b"},
-        {"reset", 4, WaveOp::Reset, "Error Resetting the output wave device"},
-        {"unprepare a", 5, WaveOp::Unprepare, "Error unpreparing the Header a"},
-        {"unprepare b", 6, WaveOp::Unprepare, "Error unpreparing the Header b"},
-        {"close", 7, WaveOp::Close, "Error closing the output wave device"},
+        {"prepare a", 0, Op::Prepare, "Error preparing the header_a"},
+        {"write a", 1, Op::Queue, "Error writing to the output device a"},
+        {"prepare b", 2, Op::Prepare, "Error preparing the header_b"},
+        {"write b", 3, Op::Queue, "Error writing to the output device b"},
+        {"reset", 4, Op::Reset, "Error Resetting the output wave device"},
+        {"unprepare a", 5, Op::Unprepare, "Error unpreparing the Header a"},
+        {"unprepare b", 6, Op::Unprepare, "Error unpreparing the Header b"},
+        {"close", 7, Op::Close, "Error closing the output wave device"},
     };
     for (const Row& r : rows) {
         for (bool stop : {false, true}) {
@@ -193,70 +180,64 @@ void WaveOutEngineTest::failuresReportTheirMessageAndApplyThePolicy() {
     Rig rig;
     WaveOutEngine& out = rig.out;
     const std::function<void()> steps[] = {
-        [&] { out.PrepareOutHeaderA(); },   [&] { out.WriteOutHeaderA(); },
-        [&] { out.PrepareOutHeaderB(); },   [&] { out.WriteOutHeaderB(); },
-        [&] { out.ResetWaveOut(); },        [&] { out.UnprepareOutHeaderA(); },
-        [&] { out.UnprepareOutHeaderB(); }, [&] { out.CloseWaveOut(); },
+        [&] { out.PrepareOutHeader(Half::A); },
+        [&] { out.WriteOutHeader(Half::A); },
+        [&] { out.PrepareOutHeader(Half::B); },
+        [&] { out.WriteOutHeader(Half::B); },
+        [&] { out.ResetWaveOut(); },
+        [&] { out.UnprepareOutHeader(Half::A); },
+        [&] { out.UnprepareOutHeader(Half::B); },
+        [&] { out.CloseWaveOut(); },
     };
     // The b steps follow the same call on a.
     const int earlier = (step == 2 || step == 3 || step == 6) ? 1 : 0;
 
-    rig.openOutput();
+    rig.open();
     rig.host.stop = stopRequested;
-    rig.service.failAt(static_cast<WaveOp>(op), earlier + 1);
+    rig.service.failOn(Dir::Output, static_cast<Op>(op), earlier + 1);
     for (int i = 0; i <= step; ++i)
         steps[i]();
 
-    const FakeDialogs::Message expected{text, QStringLiteral("Wave Device Message")};
-    QCOMPARE(rig.dialogs.messages, QList{expected});
+    QCOMPARE(rig.dialogs.messages, QList{message(text)});
     QCOMPARE(rig.host.terminationRequests, stopRequested ? 0 : 1);
     // No output failure closes anything by itself.
-    QCOMPARE(rig.service.callOps().count(WaveOp::Close), step == 7 ? 1 : 0);
-}
-
-void WaveOutEngineTest::openingAgainClosesTheDeviceLeftOpen() {
-    Rig rig;
-    rig.openOutput();
-    rig.openOutput();
-    QCOMPARE(rig.service.openCount(WaveDirection::Output), 1);
-    QVERIFY(rig.dialogs.messages.isEmpty());
+    QCOMPARE(rig.count("output.close") + rig.count("output.close failed"), step == 7 ? 1 : 0);
+    QVERIFY(rig.service.isOpen(Dir::Output));
 }
 
 void WaveOutEngineTest::waitReturnsWhenTheDeviceCompletesFromItsThread() {
     Rig rig;
-    rig.openOutput();
-    rig.out.RearmOutHeaderA();
-    rig.out.PrepareOutHeaderA();
-    rig.out.WriteOutHeaderA();
+    rig.open();
+    rig.queue(Half::A);
     rig.host.stop = false;
 
     std::thread device([&] {
         std::this_thread::sleep_for(50ms);
-        rig.service.completeNext(WaveDirection::Output);
+        rig.service.completeNext(Dir::Output);
     });
     bool rescued = false;
     QTimer::singleShot(5000, [&] {
         rescued = true;
         rig.host.stop = true;
     });
-    rig.out.WaitOutHeaderA();
+    rig.out.WaitOutHeader(Half::A);
     device.join();
 
     QVERIFY(!rescued);
-    QVERIFY(rig.out.header(WaveBuffer::A).isDone());
-    QVERIFY(!rig.service.callOps().contains(WaveOp::Reset));
+    QVERIFY(rig.out.header(Half::A).done());
+    QCOMPARE(rig.count("output.reset"), 0);
 }
 
 // The device may finish at any moment around the loop's going to sleep; with no other event to
 // come, a lost wake-up would leave the wait asleep until the rescue timer.
 void WaveOutEngineTest::waitNeverSleepsThroughACompletion() {
     Rig rig;
-    rig.openOutput();
+    rig.open();
     rig.host.stop = false;
     std::atomic<bool> quit{false};
     std::thread device([&] {
         while (!quit) {
-            if (!rig.service.completeNext(WaveDirection::Output))
+            if (!rig.service.completeNext(Dir::Output))
                 std::this_thread::yield();
         }
     });
@@ -269,11 +250,9 @@ void WaveOutEngineTest::waitNeverSleepsThroughACompletion() {
     });
     for (int i = 0; i < 500 && !rescued; ++i) {
         rescue.start(2000);
-        rig.out.RearmOutHeaderA();
-        rig.out.PrepareOutHeaderA();
-        rig.out.WriteOutHeaderA();
-        rig.out.WaitOutHeaderA();
-        rig.out.UnprepareOutHeaderA();
+        rig.queue(Half::A);
+        rig.out.WaitOutHeader(Half::A);
+        rig.out.UnprepareOutHeader(Half::A);
     }
     quit = true;
     device.join();
@@ -283,65 +262,61 @@ void WaveOutEngineTest::waitNeverSleepsThroughACompletion() {
 
 void WaveOutEngineTest::waitReturnsOnStopWithoutResetting() {
     Rig rig;
-    rig.openOutput();
-    rig.out.RearmOutHeaderA();
-    rig.out.PrepareOutHeaderA();
-    rig.out.WriteOutHeaderA();
+    rig.open();
+    rig.queue(Half::A);
     rig.host.stop = false;
     QTimer::singleShot(30, [&] { rig.host.stop = true; });
-    rig.out.WaitOutHeaderA();
+    rig.out.WaitOutHeader(Half::A);
 
-    QVERIFY(!rig.out.header(WaveBuffer::A).isDone());
-    QVERIFY(!rig.service.callOps().contains(WaveOp::Reset));
-    // The caller cleans up.
+    QVERIFY(!rig.out.header(Half::A).done());
+    QCOMPARE(rig.count("output.reset"), 0);
+    // The caller cleans up; a failure then is only reported.
+    rig.service.failOn(Dir::Output, Op::Reset);
+    rig.out.ResetWaveOut();
     rig.out.ResetWaveOut();
     rig.out.CloseWaveOut();
-    QVERIFY(rig.out.header(WaveBuffer::A).isDone());
-    QVERIFY(rig.dialogs.messages.isEmpty());
+    QVERIFY(rig.out.header(Half::A).done());
+    QCOMPARE(rig.dialogs.texts(), QStringList{"Error Resetting the output wave device"});
+    QCOMPARE(rig.host.terminationRequests, 0);
+    QVERIFY(!rig.out.deviceOpen());
 }
 
 void WaveOutEngineTest::watchdogResetsTheDevice() {
     Rig rig;
-    rig.openOutput();
-    rig.out.RearmOutHeaderA();
-    rig.out.PrepareOutHeaderA();
-    rig.out.WriteOutHeaderA();
-    rig.out.RearmOutHeaderB();
-    rig.out.PrepareOutHeaderB();
-    rig.out.WriteOutHeaderB();
+    rig.open();
+    rig.queue(Half::A);
+    rig.queue(Half::B);
     rig.host.stop = false;
     QTimer::singleShot(30, [&] { rig.host.timedOut = true; });
-    rig.out.WaitOutHeaderA();
+    rig.out.WaitOutHeader(Half::A);
 
-    QCOMPARE(rig.service.callOps().count(WaveOp::Reset), 1);
-    QVERIFY(rig.out.header(WaveBuffer::A).isDone());
-    QVERIFY(rig.out.header(WaveBuffer::B).isDone());
-    QVERIFY(rig.out.isOpen());
+    QCOMPARE(rig.count("output.reset"), 1);
+    QVERIFY(rig.out.header(Half::A).done());
+    QVERIFY(rig.out.header(Half::B).done());
+    QVERIFY(rig.out.deviceOpen());
     QCOMPARE(rig.host.terminationRequests, 0);
 }
 
 void WaveOutEngineTest::watchdogWaitsWhileTheSoundCardDialogIsVisible() {
     Rig rig;
-    rig.openOutput();
-    rig.out.RearmOutHeaderA();
-    rig.out.PrepareOutHeaderA();
-    rig.out.WriteOutHeaderA();
+    rig.open();
+    rig.queue(Half::A);
     rig.host.stop = false;
     rig.host.dialogVisible = true;
     bool resetWhileVisible = true;
     QTimer::singleShot(20, [&] { rig.host.timedOut = true; });
     QTimer::singleShot(150, [&] {
-        resetWhileVisible = rig.service.callOps().contains(WaveOp::Reset);
+        resetWhileVisible = rig.count("output.reset") > 0;
         rig.host.dialogVisible = false;
     });
     QElapsedTimer clock;
     clock.start();
-    rig.out.WaitOutHeaderA();
+    rig.out.WaitOutHeader(Half::A);
 
     QVERIFY(clock.elapsed() >= 140);
     QVERIFY(!resetWhileVisible);
-    QCOMPARE(rig.service.callOps().count(WaveOp::Reset), 1);
-    QVERIFY(rig.out.header(WaveBuffer::A).isDone());
+    QCOMPARE(rig.count("output.reset"), 1);
+    QVERIFY(rig.out.header(Half::A).done());
 }
 
 QTEST_MAIN(WaveOutEngineTest)

@@ -11,100 +11,91 @@
 #include <vector>
 
 // The rules every wave device keeps, checked on an input device: input buffers stay queued until
-// the device is started, so what reset and close hand back can be seen.
+// the device is started, so what reset and close do with them can be seen.
 namespace wavecontract {
+
+using Dir = WaveService::Direction;
 
 inline bool waitDone(const WaveHeader& h, std::chrono::milliseconds limit) {
     const auto until = std::chrono::steady_clock::now() + limit;
-    while (!h.isDone() && std::chrono::steady_clock::now() < until)
+    while (!h.done() && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return h.isDone();
+    return h.done();
 }
 
 struct Buffer {
-    std::vector<char> memory = std::vector<char>(wave::BufferBytes);
+    std::vector<std::uint8_t> memory = std::vector<std::uint8_t>(kWaveBufferBytes);
     WaveHeader header;
     Buffer() {
         header.data = memory.data();
-        header.length = wave::BufferBytes;
+        header.bufferLength = kWaveBufferBytes;
     }
 };
 
-inline void closedHandlesFailWithoutEffect(WaveService& service, int inputDevice) {
+inline void closedHandlesFailWithoutEffect(WaveService& service) {
     Buffer b;
-    for (WaveHandle h : {NoWaveHandle, WaveHandle(4711)}) {
-        QVERIFY(service.prepareHeader(h, b.header) != waveresult::Ok);
-        QVERIFY(service.queueBuffer(h, b.header) != waveresult::Ok);
-        QVERIFY(service.start(h) != waveresult::Ok);
-        QVERIFY(service.reset(h) != waveresult::Ok);
-        QVERIFY(service.unprepareHeader(h, b.header) != waveresult::Ok);
-        QVERIFY(service.close(h) != waveresult::Ok);
+    for (WaveService::Handle h : {WaveService::Handle(0), WaveService::Handle(4711)}) {
+        QVERIFY(service.prepare(h, b.header) != 0);
+        QVERIFY(service.queue(h, b.header) != 0);
+        QVERIFY(service.start(h) != 0);
+        QVERIFY(service.reset(h) != 0);
+        QVERIFY(service.unprepare(h, b.header) != 0);
+        QVERIFY(service.close(h) != 0);
         QCOMPARE(b.header.flags.load(), 0u);
     }
-    WaveHandle h = NoWaveHandle;
-    QCOMPARE(service.open(WaveDirection::Input, inputDevice, keyerWaveFormat(), {}, h),
-             waveresult::Ok);
-    QVERIFY(h != NoWaveHandle);
-    QCOMPARE(service.close(h), waveresult::Ok);
-    QVERIFY(service.prepareHeader(h, b.header) != waveresult::Ok);
-    QVERIFY(service.close(h) != waveresult::Ok);
+    WaveService::Handle h = 0;
+    QCOMPARE(service.open(Dir::Input, h, 0, WaveFormat{}), 0);
+    QVERIFY(h != 0);
+    QCOMPARE(service.close(h), 0);
+    QVERIFY(service.prepare(h, b.header) != 0);
+    QVERIFY(service.close(h) != 0);
     QCOMPARE(b.header.flags.load(), 0u);
 }
 
-inline void headersFollowPrepareQueueUnprepare(WaveService& service, int inputDevice) {
+inline void headersFollowPrepareQueueUnprepare(WaveService& service) {
     Buffer a;
-    WaveHandle h = NoWaveHandle;
-    QCOMPARE(service.open(WaveDirection::Input, inputDevice, keyerWaveFormat(), {}, h),
-             waveresult::Ok);
-    QVERIFY(service.queueBuffer(h, a.header) != waveresult::Ok); // not prepared
-    QCOMPARE(service.prepareHeader(h, a.header), waveresult::Ok);
-    QCOMPARE(service.queueBuffer(h, a.header), waveresult::Ok);
-    QVERIFY(service.queueBuffer(h, a.header) != waveresult::Ok);     // already queued
-    QVERIFY(service.unprepareHeader(h, a.header) != waveresult::Ok); // still queued
-    QVERIFY(!a.header.isDone());
-    QCOMPARE(service.reset(h), waveresult::Ok);
-    QVERIFY(a.header.isDone());
-    QCOMPARE(service.unprepareHeader(h, a.header), waveresult::Ok);
-    QCOMPARE(service.close(h), waveresult::Ok);
+    WaveService::Handle h = 0;
+    QCOMPARE(service.open(Dir::Input, h, 0, WaveFormat{}), 0);
+    QVERIFY(service.queue(h, a.header) != 0); // not prepared
+    QCOMPARE(service.prepare(h, a.header), 0);
+    QCOMPARE(service.queue(h, a.header), 0);
+    QVERIFY(service.unprepare(h, a.header) != 0); // still queued
+    QVERIFY(!a.header.done());
+    // A device is not closed under its queued buffers.
+    QVERIFY(service.close(h) != 0);
+    QVERIFY(!a.header.done());
+    QCOMPARE(service.reset(h), 0);
+    QVERIFY(a.header.done());
+    QCOMPARE(service.unprepare(h, a.header), 0);
+    QCOMPARE(service.close(h), 0);
 }
 
-// Reset hands back every queued buffer done and leaves the device taking new ones; close hands
-// back what is still queued.
-inline void resetAndCloseHandBackEveryBuffer(WaveService& service, int inputDevice,
-                                             const std::function<void()>& deliver) {
+// Reset hands back every queued buffer done, wakes the waiting thread and leaves the device
+// taking new buffers.
+inline void resetHandsBackEveryBuffer(WaveService& service, const std::function<void()>& deliver) {
     Buffer a, b, c;
     std::atomic<int> notified{0};
-    WaveHandle h = NoWaveHandle;
-    QCOMPARE(service.open(
-                 WaveDirection::Input, inputDevice, keyerWaveFormat(), [&] { ++notified; }, h),
-             waveresult::Ok);
+    service.setCompletionNotifier([&] { ++notified; });
+    WaveService::Handle h = 0;
+    QCOMPARE(service.open(Dir::Input, h, 0, WaveFormat{}), 0);
     for (Buffer* x : {&a, &b}) {
-        QCOMPARE(service.prepareHeader(h, x->header), waveresult::Ok);
-        QCOMPARE(service.queueBuffer(h, x->header), waveresult::Ok);
+        QCOMPARE(service.prepare(h, x->header), 0);
+        QCOMPARE(service.queue(h, x->header), 0);
     }
-    QVERIFY(!a.header.isDone() && !b.header.isDone());
-    QCOMPARE(service.reset(h), waveresult::Ok);
-    QVERIFY(a.header.isDone() && b.header.isDone());
+    QVERIFY(!a.header.done() && !b.header.done());
+    QCOMPARE(service.reset(h), 0);
+    QVERIFY(a.header.done() && b.header.done());
     QVERIFY(notified > 0);
 
-    QCOMPARE(service.prepareHeader(h, c.header), waveresult::Ok);
-    QCOMPARE(service.queueBuffer(h, c.header), waveresult::Ok);
-    QCOMPARE(service.start(h), waveresult::Ok);
+    QCOMPARE(service.prepare(h, c.header), 0);
+    QCOMPARE(service.queue(h, c.header), 0);
+    QCOMPARE(service.start(h), 0);
     if (deliver)
         deliver();
     QVERIFY(waitDone(c.header, std::chrono::seconds(5)));
-
-    QCOMPARE(service.reset(h), waveresult::Ok); // stopped again: nothing fills what follows
-    for (Buffer* x : {&a, &b}) {
-        QCOMPARE(service.unprepareHeader(h, x->header), waveresult::Ok);
-        x->header.flags = 0;
-        QCOMPARE(service.prepareHeader(h, x->header), waveresult::Ok);
-        QCOMPARE(service.queueBuffer(h, x->header), waveresult::Ok);
-    }
-    QVERIFY(!a.header.isDone() && !b.header.isDone());
-    QCOMPARE(service.close(h), waveresult::Ok);
-    QVERIFY(a.header.isDone() && b.header.isDone());
-    QVERIFY(!(a.header.flags.load() & WaveHeader::InQueue));
+    QCOMPARE(c.header.bytesRecorded.load(), std::uint32_t(kWaveBufferBytes));
+    QCOMPARE(service.close(h), 0);
+    service.setCompletionNotifier({});
 }
 
 } // namespace wavecontract

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// Where Tavrin keeps its files: one installation directory under the user's home.
+class InstallPaths {
+public:
+    explicit InstallPaths(const QString& home);
+
+    // With the trailing separator, as the file names are appended to it.
+    QString dir() const { return dir_; }
+    QString configFile() const { return dir_ + QStringLiteral("Tavrin.cfg"); }
+    QString helpFile() const { return dir_ + QStringLiteral("Tavrin.chm"); }
+    QString slotFile(int slot) const;
+
+private:
+    QString dir_;
+};

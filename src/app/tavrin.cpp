@@ -1,0 +1,183 @@
+#include "app/tavrin.h"
+
+#include "app/launchers.h"
+#include "app/look.h"
+#include "app/qtdialogs.h"
+#include "audio/wavedeviceerror.h"
+#include "audio/wavein.h"
+#include "audio/waveout.h"
+#include "keyer/keyer.h"
+#include "tx/keyingline.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QKeyEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextEdit>
+
+namespace {
+
+// The existence probe for the help and configuration files: opened for reading, two attempts.
+constexpr int kProbeAttempts = 2;
+
+QString probe(const QString& path) {
+    for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            return path;
+    }
+    return {};
+}
+
+const QString kAboutTitle = QStringLiteral("About Tavrin");
+const QString kAboutText = QStringLiteral("Tavrin voice keyer for amateur radio stations\n") +
+                           QString(19, QLatin1Char(' ')) + QStringLiteral("Version 1.23");
+
+} // namespace
+
+TTavrin::TTavrin(const Platform& platform, QWidget* parent)
+    : QMainWindow(parent), platform_(platform),
+      ownDialogs_(platform.dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
+      dialogs_(platform.dialogs ? *platform.dialogs : *ownDialogs_), paths_(platform.home) {
+    setObjectName(QStringLiteral("Tavrin"));
+    setWindowTitle(QStringLiteral("Tavrin"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    ui_.setupUi(this);
+    state_.setParent(this);
+    state_.setObjectName(QStringLiteral("KeyerState"));
+    createTransmitter();
+    createKeyer();
+    wire();
+    qApp->installEventFilter(this);
+    setFixedSize(sizeHint());
+    FormCreate();
+}
+
+TTavrin::~TTavrin() {
+    qApp->removeEventFilter(this);
+    // The keyer refers to the keying line, the engines and the state: it goes first.
+    delete keyer_;
+}
+
+void TTavrin::wire() {
+    wireIndicators();
+    wireTransmitter();
+    wireKeyer();
+
+    connect(ui_.Exit1, &QAction::triggered, this, &TTavrin::Exit1Click);
+    connect(ui_.Off2, &QAction::triggered, this, &TTavrin::Off2Click);
+    connect(ui_.On2, &QAction::triggered, this, &TTavrin::On2Click);
+    connect(ui_.About1, &QAction::triggered, this, &TTavrin::About1Click);
+    connect(ui_.VolumeBtn, &QPushButton::clicked, this, &TTavrin::VolumeBtnClick);
+    connect(ui_.HelpMenu1, &QAction::triggered, this, &TTavrin::HelpMenu1Click);
+    connect(ui_.RetrieveWave1, &QAction::triggered, this, &TTavrin::RetrieveWave1Click);
+    connect(ui_.SaveWave1, &QAction::triggered, this, &TTavrin::SaveWave1Click);
+}
+
+void TTavrin::wireIndicators() {
+    const auto redWhen = [](QWidget* caption) {
+        return [caption](bool on) { look::setTextColour(caption, on ? look::kRed : look::kBlue); };
+    };
+    connect(&state_, &KeyerState::recordActiveChanged, this, redWhen(ui_.RecordBtn));
+    connect(&state_, &KeyerState::playActiveChanged, this, redWhen(ui_.PlayBtn));
+    connect(&state_, &KeyerState::loopActiveChanged, this, redWhen(ui_.LoopBtn));
+    connect(&state_, &KeyerState::keyerIdleChanged, this, redWhen(ui_.ResetBtn));
+    connect(&state_, &KeyerState::keyerStoppedChanged, this, redWhen(ui_.StopBtn));
+    connect(&state_, &KeyerState::highlightedMemoryChanged, this, [this](int slot) {
+        for (int i = 0; i < 12; ++i)
+            look::setTextColour(ui_.MemBtn[i], i + 1 == slot ? look::kRed : look::kBlack);
+    });
+    connect(&state_, &KeyerState::progressChanged, ui_.PlayProgressBar,
+            [bar = ui_.PlayProgressBar](int percent) { bar->setValue(qBound(0, percent, 100)); });
+}
+
+void TTavrin::FormCreate() {
+    installOnFirstRun();
+    helpPath_ = probe(paths_.helpFile());
+    configPath_ = probe(paths_.configFile());
+    readConfiguration();
+    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
+        memories_.setPath(slot, paths_.slotFile(slot));
+    // The selected slot's file is the one PLAY reads, whether it was restored or is the default.
+    state_.currentMessageFile = memories_.path(state_.selectedMemory);
+}
+
+void TTavrin::shutdown() {
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    if (state_.busy())
+        keyer_->StopBtnClick();
+    // TUNE may still hold the line keyed; the transmitter must not outlive the program on air.
+    keying_->unkey();
+    keyer_->saveNote();
+    writeConfiguration();
+    // Ends the main loop once the running handler has returned; the sound card dialog may keep
+    // another window open, so the last-window rule is not enough.
+    QCoreApplication::quit();
+}
+
+void TTavrin::closeEvent(QCloseEvent* event) {
+    shutdown();
+    event->accept();
+}
+
+void TTavrin::Exit1Click() {
+    close();
+}
+
+void TTavrin::Off2Click() {
+    setStayOnTop(false);
+}
+
+void TTavrin::On2Click() {
+    setStayOnTop(true);
+}
+
+void TTavrin::setStayOnTop(bool on) {
+    ui_.Off2->setChecked(!on);
+    ui_.On2->setChecked(on);
+    stayOnTop_ = on;
+    // Changing the flag hides a shown window; it is shown again with the new style.
+    const bool shown = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (shown)
+        show();
+}
+
+void TTavrin::About1Click() {
+    dialogs_.showMessage(kAboutText, kAboutTitle);
+}
+
+void TTavrin::VolumeBtnClick() {
+    launchMixers(*platform_.launcher);
+}
+
+void TTavrin::HelpMenu1Click() {
+    openHelp(*platform_.launcher, dialogs_, helpPath_);
+}
+
+void TTavrin::KeyUp(int key) {
+    if (key == Qt::Key_Escape)
+        keyer_->ResetBtnClick();
+}
+
+bool TTavrin::eventFilter(QObject* watched, QEvent* event) {
+    // Escape released anywhere in this window resets, whichever control has the focus.
+    if (event->type() == QEvent::KeyRelease) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (widget && widget->window() == this && key->key() == Qt::Key_Escape &&
+            !key->isAutoRepeat()) {
+            KeyUp(key->key());
+            key->accept();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,212 @@
+#include "app/tavrinui.h"
+
+#include "app/look.h"
+#include "keyer/menutables.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextEdit>
+
+namespace {
+
+constexpr QSize kClientSize{338, 387};
+constexpr int kCaptionPixels = 13;
+constexpr int kMenuPixels = 11;
+constexpr int kButtonWidth = 50;
+constexpr int kButtonGap = 4;
+
+template <typename W> W* named(W* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QWidget* panel(QWidget* parent, const char* name, const QRect& geometry, const QColor& colour) {
+    auto* p = named(new QWidget(parent), name);
+    p->setGeometry(geometry);
+    look::setFillColour(p, colour);
+    return p;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption,
+                    const QRect& geometry, const QColor& colour) {
+    auto* b = named(new QPushButton(caption, parent), name);
+    b->setGeometry(geometry);
+    look::setTextColour(b, colour);
+    return b;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
+    auto* l = named(new QLabel(caption, parent), name);
+    l->setGeometry(geometry);
+    l->setAlignment(Qt::AlignCenter);
+    look::setTextColour(l, look::kYellow);
+    return l;
+}
+
+// The button at index i of a row of equal buttons.
+QRect rowSlot(int i, int top, int height) {
+    return {kButtonGap + i * (kButtonWidth + kButtonGap), top, kButtonWidth, height};
+}
+
+QAction* item(QMenu* menu, const char* name, const QString& caption, bool ticked = false) {
+    auto* a = named(menu->addAction(caption), name);
+    a->setCheckable(true);
+    a->setChecked(ticked);
+    return a;
+}
+
+QAction* command(QMenu* menu, const char* name, const QString& caption) {
+    return named(menu->addAction(caption), name);
+}
+
+QMenu* submenu(QWidget* parent, const char* name, const QString& caption) {
+    return named(new QMenu(caption, parent), name);
+}
+
+} // namespace
+
+void TavrinUi::setupUi(QMainWindow* window) {
+    auto* client = new QWidget(window);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    client->setFixedSize(kClientSize);
+    look::setFillColour(client, look::kSilver);
+    QFont font = client->font();
+    font.setPixelSize(kCaptionPixels);
+    font.setBold(true);
+    client->setFont(font);
+    window->setCentralWidget(client);
+
+    AlarmPanel = panel(client, "AlarmPanel", {5, 2, 328, 7}, look::kTeal);
+
+    BasePanel = panel(client, "BasePanel", {5, 12, 328, 140}, look::kNavy);
+    MessageWindow = named(new QTextEdit(BasePanel), "MessageWindow");
+    MessageWindow->setGeometry(4, 4, 320, 132);
+    MessageWindow->setAcceptRichText(false);
+    MessageWindow->setPlaceholderText(QStringLiteral("Type in saved message"));
+    MessageWindow->setToolTip(QStringLiteral("Type in saved message"));
+    MessageWindow->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont regular = MessageWindow->font();
+    regular.setBold(false);
+    MessageWindow->setFont(regular);
+
+    PlayProgressBar = named(new QProgressBar(client), "PlayProgressBar");
+    PlayProgressBar->setGeometry(5, 156, 327, 9);
+    PlayProgressBar->setRange(0, 100);
+    PlayProgressBar->setValue(0);
+    PlayProgressBar->setTextVisible(false);
+
+    ControlPanel = panel(client, "ControlPanel", {5, 169, 328, 42}, look::kNavy);
+    constexpr int kTransportTop = 7;
+    constexpr int kTransportHeight = 28;
+    ResetBtn = button(ControlPanel, "ResetBtn", QStringLiteral("RST"),
+                      rowSlot(0, kTransportTop, kTransportHeight), look::kRed);
+    RecordBtn = button(ControlPanel, "RecordBtn", QStringLiteral("REC"),
+                       rowSlot(1, kTransportTop, kTransportHeight), look::kBlue);
+    PlayBtn = button(ControlPanel, "PlayBtn", QStringLiteral("PLAY"),
+                     rowSlot(2, kTransportTop, kTransportHeight), look::kBlue);
+    StopBtn = button(ControlPanel, "StopBtn", QStringLiteral("STOP"),
+                     rowSlot(3, kTransportTop, kTransportHeight), look::kRed);
+    LoopBtn = button(ControlPanel, "LoopBtn", QStringLiteral("LOOP"),
+                     rowSlot(4, kTransportTop, kTransportHeight), look::kBlue);
+    TuneBtn = button(ControlPanel, "TuneBtn", QStringLiteral("TUNE"),
+                     rowSlot(5, kTransportTop, kTransportHeight), look::kBlue);
+
+    VolumePanel = panel(client, "VolumePanel", {5, 215, 328, 66}, look::kNavy);
+    VolumeBtn = button(VolumePanel, "VolumeBtn", QStringLiteral("Set Volume"), {4, 26, 86, 30},
+                       look::kBlue);
+    QFont narrow = VolumeBtn->font();
+    narrow.setPixelSize(kCaptionPixels - 1);
+    VolumeBtn->setFont(narrow);
+    Label1 = label(VolumePanel, "Label1", QStringLiteral("Tx Enable"), {92, 4, 74, 18});
+    TransmitBtn =
+        button(VolumePanel, "TransmitBtn", QStringLiteral("OFF"), {96, 26, 66, 30}, look::kBlue);
+    Label4 = label(VolumePanel, "Label4", QStringLiteral("Tx Mic."), {168, 4, 70, 18});
+    MicBtn = button(VolumePanel, "MicBtn", QStringLiteral("OFF"), {170, 26, 66, 30}, look::kBlue);
+    Label6 = label(VolumePanel, "Label6", QStringLiteral("Rx/Tx "), {242, 4, 82, 18});
+    TxPanel = label(VolumePanel, "TxPanel", QStringLiteral("Receive"), {242, 26, 82, 30});
+    TxPanel->setFrameShape(QFrame::Panel);
+    TxPanel->setFrameShadow(QFrame::Sunken);
+    look::setFillColour(TxPanel, look::kGreen);
+
+    MemoryPanel = panel(client, "MemoryPanel", {5, 285, 328, 97}, look::kNavy);
+    Label3 =
+        label(MemoryPanel, "Label3", QStringLiteral("Playback/Record Memories"), {4, 3, 320, 20});
+    constexpr int kMemoryRowTop[] = {26, 62};
+    constexpr int kMemoryHeight = 31;
+    constexpr int kPerRow = 6;
+    for (int i = 0; i < 12; ++i) {
+        const QByteArray name = "Mem" + QByteArray::number(i + 1) + "Btn";
+        MemBtn[i] =
+            button(MemoryPanel, name.constData(), QString::number(i + 1),
+                   rowSlot(i % kPerRow, kMemoryRowTop[i / kPerRow], kMemoryHeight), look::kBlack);
+    }
+
+    auto* bar = named(window->menuBar(), "MainMenu1");
+    QFont menuFont = bar->font();
+    menuFont.setPixelSize(kMenuPixels);
+    bar->setFont(menuFont);
+
+    QMenu* file = named(bar->addMenu(QStringLiteral("File")), "File1");
+    SaveWave1 = command(file, "SaveWave1", QStringLiteral("Save Wave"));
+    RetrieveWave1 = command(file, "RetrieveWave1", QStringLiteral("Open Wave"));
+    file->addSeparator();
+    Exit1 = command(file, "Exit1", QStringLiteral("Exit"));
+
+    QMenu* options = named(bar->addMenu(QStringLiteral("Options")), "Options3");
+    QMenu* soundCard = submenu(options, "SelectSoundCard", QStringLiteral("SoundCard"));
+    options->addMenu(soundCard);
+    InputSoundCard =
+        command(soundCard, "InputSoundCard", QStringLiteral("Select Input Sound Card"));
+    OutputSoundCard =
+        command(soundCard, "OutputSoundCard", QStringLiteral("Select Output Sound Card"));
+    QMenu* stayOnTop = submenu(options, "StayOnTop1", QStringLiteral("Stay On Top"));
+    options->addMenu(stayOnTop);
+    Off2 = item(stayOnTop, "Off2", QStringLiteral("Off"), true);
+    On2 = item(stayOnTop, "On2", QStringLiteral("On"));
+
+    QMenu* delay = named(bar->addMenu(QStringLiteral("Delay")), "Options2");
+    QMenu* loopDelay = submenu(delay, "LoopDelay1", QStringLiteral("Loop Delay"));
+    delay->addMenu(loopDelay);
+    for (std::size_t i = 0; i < kLoopDelays.size(); ++i)
+        LoopDelay[i] =
+            item(loopDelay, kLoopDelays[i].name, loopDelayCaption(kLoopDelays[i].tenths), i == 0);
+
+    QMenu* microphone = named(bar->addMenu(QStringLiteral("Microphone")), "Microphone1");
+    QMenu* gain = submenu(microphone, "MicGain", QStringLiteral("Gain"));
+    microphone->addMenu(gain);
+    for (std::size_t i = 0; i < kGains.size(); ++i)
+        Gain[i] = item(gain, kGains[i].name, QLatin1String(kGains[i].caption), i == 0);
+
+    QMenu* output = named(bar->addMenu(QStringLiteral("Output")), "Options1");
+    Printer1 = item(output, "Printer1", QStringLiteral("Pri Printer"), true);
+    Printer2 = item(output, "Printer2", QStringLiteral("Sec Printer"));
+    QMenu* serial = submenu(output, "Serial1", QStringLiteral("Serial"));
+    output->addMenu(serial);
+    for (int i = 0; i < 6; ++i) {
+        const QByteArray name = "COM" + QByteArray::number(i + 1);
+        COM[i] = item(serial, name.constData(), QString::fromLatin1(name));
+    }
+    serial->addSeparator();
+    NoComPort = item(serial, "NoComPort", QStringLiteral("VOX"));
+    VOX1 = item(output, "VOX1", QStringLiteral("VOX"));
+    output->addSeparator();
+    QMenu* invert = submenu(output, "InvertXmit1", QStringLiteral("Invert Xmit"));
+    output->addMenu(invert);
+    Normal = item(invert, "Normal", QStringLiteral("Normal"));
+    Invert1 = item(invert, "Invert1", QStringLiteral("Invert"));
+
+    QMenu* id = named(bar->addMenu(QStringLiteral("ID")), "ID1");
+    QMenu* enable = submenu(id, "Enable", QStringLiteral("Enable"));
+    id->addMenu(enable);
+    OFF1 = item(enable, "OFF1", QStringLiteral("OFF"), true);
+    ON1 = item(enable, "ON1", QStringLiteral("ON"));
+    Set1 = command(id, "Set1", QStringLiteral("Set"));
+
+    QMenu* help = named(bar->addMenu(QStringLiteral("Help")), "Help1");
+    HelpMenu1 = command(help, "HelpMenu1", QStringLiteral("Help Menu"));
+    About1 = command(help, "About1", QStringLiteral("About"));
+}

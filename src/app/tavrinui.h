@@ -1,0 +1,71 @@
+#pragma once
+
+#include <array>
+
+class QAction;
+class QLabel;
+class QMainWindow;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTextEdit;
+class QWidget;
+
+// Every control and menu item of the main window, named as the window names them
+// (each also carries that name as its objectName).
+struct TavrinUi {
+    QWidget* AlarmPanel = nullptr;
+    QWidget* BasePanel = nullptr;
+    QTextEdit* MessageWindow = nullptr;
+    QProgressBar* PlayProgressBar = nullptr;
+    QWidget* ControlPanel = nullptr;
+    QPushButton* ResetBtn = nullptr;
+    QPushButton* RecordBtn = nullptr;
+    QPushButton* PlayBtn = nullptr;
+    QPushButton* StopBtn = nullptr;
+    QPushButton* LoopBtn = nullptr;
+    QPushButton* TuneBtn = nullptr;
+    QWidget* VolumePanel = nullptr;
+    QPushButton* VolumeBtn = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* TransmitBtn = nullptr;
+    QLabel* Label4 = nullptr;
+    QPushButton* MicBtn = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* TxPanel = nullptr;
+    QWidget* MemoryPanel = nullptr;
+    QLabel* Label3 = nullptr;
+    std::array<QPushButton*, 12> MemBtn{}; // Mem1Btn … Mem12Btn
+
+    // File
+    QAction* SaveWave1 = nullptr;
+    QAction* RetrieveWave1 = nullptr;
+    QAction* Exit1 = nullptr;
+    // Options
+    QAction* InputSoundCard = nullptr;
+    QAction* OutputSoundCard = nullptr;
+    QAction* Off2 = nullptr;
+    QAction* On2 = nullptr;
+    // Delay > Loop Delay, in menu order
+    std::array<QAction*, 19> LoopDelay{};
+    // Microphone > Gain: UnityGain, N20dB, N30dB, N40dB
+    std::array<QAction*, 4> Gain{};
+    // Output
+    QAction* Printer1 = nullptr;
+    QAction* Printer2 = nullptr;
+    std::array<QAction*, 6> COM{}; // COM1 … COM6
+    QAction* NoComPort = nullptr;
+    QAction* VOX1 = nullptr;
+    QAction* Normal = nullptr;
+    QAction* Invert1 = nullptr;
+    // ID
+    QAction* OFF1 = nullptr;
+    QAction* ON1 = nullptr;
+    QAction* Set1 = nullptr;
+    // Help
+    QAction* HelpMenu1 = nullptr;
+    QAction* About1 = nullptr;
+
+    // Builds the controls and the menu bar into the window, in their initial state.
+    void setupUi(QMainWindow* window);
+};

@@ -1,0 +1,80 @@
+#include "keyer/keyer.h"
+
+#include "keyer/keyerstate.h"
+#include "keyer/memories.h"
+
+#include <QTextEdit>
+#include <QTimer>
+
+#include <chrono>
+
+using namespace std::chrono_literals;
+
+namespace {
+constexpr auto kLoopTick = 500ms;
+constexpr auto kPlayTimerInterval = 200ms;
+
+QTimer* makeTimer(QObject* parent, const char* name, std::chrono::milliseconds interval) {
+    auto* timer = new QTimer(parent);
+    timer->setObjectName(QLatin1String(name));
+    timer->setInterval(interval);
+    return timer;
+}
+} // namespace
+
+Keyer::Keyer(const KeyerParts& parts, QObject* parent)
+    : QObject(parent), state_(parts.state), memories_(parts.memories),
+      messageWindow_(parts.messageWindow), installDir_(parts.installDir), menus_(parts.menus),
+      line_(parts.line), transmit_(parts.transmit), strip_(parts.strip), watchdog_(parts.watchdog),
+      out_(parts.out), in_(parts.in), dialogs_(parts.dialogs),
+      loopTimer_(makeTimer(this, "Loop_Timer", kLoopTick)),
+      playTimer_(makeTimer(this, "PlayTimer", kPlayTimerInterval)) {
+    connect(loopTimer_, &QTimer::timeout, this, &Keyer::Loop_TimerTimer);
+}
+
+Keyer::~Keyer() = default;
+
+void Keyer::MemBtnClick(int slot) {
+    if (!MemorySlots::isSlot(slot) || state_.busy())
+        return;
+    DeselectMemory();
+    state_.selectedMemory = slot;
+    state_.setHighlightedMemory(slot);
+    state_.currentMessageFile = memories_.path(slot);
+    messageWindow_.setPlainText(MemorySlots::toWindow(memories_.note(slot)));
+}
+
+void Keyer::DeselectMemory() {
+    state_.setHighlightedMemory(0);
+    saveNote();
+}
+
+void Keyer::saveNote() {
+    memories_.setNote(state_.selectedMemory, MemorySlots::toStored(messageWindow_.toPlainText()));
+}
+
+void Keyer::BuildRecordPath(int slot) {
+    state_.currentMessageFile = installDir_ + MemorySlots::fileName(slot);
+    memories_.setPath(slot, state_.currentMessageFile);
+}
+
+void Keyer::closeMessageFile() {
+    messageFile_.reset();
+    state_.playFileOpen = false;
+    state_.recordFileOpen = false;
+}
+
+bool Keyer::deferWhileLoopsRun(void (Keyer::*start)()) {
+    if (loopsRunning_ == 0)
+        return false;
+    deferredStart_ = start;
+    return true;
+}
+
+void Keyer::runDeferredStart() {
+    if (loopsRunning_ != 0 || !deferredStart_)
+        return;
+    const auto start = deferredStart_;
+    deferredStart_ = nullptr;
+    (this->*start)();
+}
