@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/audiodevices.h"
+#include "audio/virtualwaveservice.h"
 #include "audio/wavedeviceerror.h"
 #include "audio/waveenginehost.h"
 #include "audio/wavein.h"
@@ -10,6 +11,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
+#include <QTest>
 
 #include <algorithm>
 #include <cstring>
@@ -50,6 +52,36 @@ inline QByteArray testBlock(int n) {
     for (int i = 0; i < block.size(); ++i)
         block[i] = static_cast<char>((n * 37 + i * 7 + i / 256) & 0xff);
     return block;
+}
+
+inline QList<QByteArray> testBlocks(int count) {
+    QList<QByteArray> blocks;
+    for (int n = 0; n < count; ++n)
+        blocks << testBlock(n);
+    return blocks;
+}
+
+// One failing device call of an engine: the step of the test that makes it, the call that is
+// made to fail and the message it must show.
+struct FailureRow {
+    const char* name;
+    int step;
+    VirtualWaveService::Op op;
+    const char* text;
+};
+
+// Each failure both while idle and while the engine's loop runs ("busy").
+inline void addFailureRows(std::initializer_list<FailureRow> rows, const char* busy) {
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("op");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("stopRequested");
+    for (const FailureRow& r : rows) {
+        for (bool stop : {false, true}) {
+            QTest::addRow("%s, %s", r.name, stop ? "idle" : busy)
+                << r.step << static_cast<int>(r.op) << QString::fromLatin1(r.text) << stop;
+        }
+    }
 }
 
 // Plays the blocks in the calling order of the keyer's playback loop and waits until the last

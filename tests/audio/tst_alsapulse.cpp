@@ -44,11 +44,7 @@ void AlsaPulseTest::init() {
 
 void AlsaPulseTest::playbackTakesRealTimeWithoutUnderrun() {
     EngineRig rig(service_);
-    QList<QByteArray> blocks;
-    for (int n = 0; n < Blocks; ++n)
-        blocks << testBlock(n);
-
-    const qint64 elapsed = playBlocks(rig.out, rig.host, blocks);
+    const qint64 elapsed = playBlocks(rig.out, rig.host, testBlocks(Blocks));
     qInfo("played %.0f ms of sound in %lld ms", SoundMs, elapsed);
 
     QCOMPARE(rig.dialogs.texts(), QStringList());

@@ -68,12 +68,8 @@ void AlsaWaveServiceTest::outputReachesTheDeviceByteForByte() {
     AlsaWaveService service = makeService();
     EngineRig rig(service);
 
-    QList<QByteArray> blocks;
-    QByteArray expected;
-    for (int n = 0; n < 12; ++n) {
-        blocks << testBlock(n);
-        expected += blocks.last();
-    }
+    const QList<QByteArray> blocks = testBlocks(12);
+    const QByteArray expected = blocks.join();
     playBlocks(rig.out, rig.host, blocks);
 
     QCOMPARE(rig.dialogs.texts(), QStringList());

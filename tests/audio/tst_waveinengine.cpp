@@ -101,33 +101,18 @@ void WaveInEngineTest::failedOpenIsReported() {
 }
 
 void WaveInEngineTest::failuresCloseTheInputDevice_data() {
-    QTest::addColumn<int>("step");
-    QTest::addColumn<int>("op");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("stopRequested");
-
-    struct Row {
-        const char* name;
-        int step;
-        Op op;
-        const char* text;
-    };
-    const Row rows[] = {
-        {"prepare a", 0, Op::Prepare, "Error preparing the header_a"},
-        {"add a", 1, Op::Queue, "Error in sending a buffer_a"},
-        {"start", 2, Op::Start, "Error starting the input wave device"},
-        {"prepare b", 3, Op::Prepare, "Error preparing the header_b"},
-        {"add b", 4, Op::Queue, "Error in sending a buffer_b"},
-        {"reset", 5, Op::Reset, "Error Resetting the input wave device"},
-        {"unprepare a", 6, Op::Unprepare, "Error unpreparing the Header a"},
-        {"unprepare b", 7, Op::Unprepare, "Error unpreparing the Header b"},
-    };
-    for (const Row& r : rows) {
-        for (bool stop : {false, true}) {
-            QTest::addRow("%s, %s", r.name, stop ? "idle" : "recording")
-                << r.step << static_cast<int>(r.op) << QString::fromLatin1(r.text) << stop;
-        }
-    }
+    addFailureRows(
+        {
+            {"prepare a", 0, Op::Prepare, "Error preparing the header_a"},
+            {"add a", 1, Op::Queue, "Error in sending a buffer_a"},
+            {"start", 2, Op::Start, "Error starting the input wave device"},
+            {"prepare b", 3, Op::Prepare, "Error preparing the header_b"},
+            {"add b", 4, Op::Queue, "Error in sending a buffer_b"},
+            {"reset", 5, Op::Reset, "Error Resetting the input wave device"},
+            {"unprepare a", 6, Op::Unprepare, "Error unpreparing the Header a"},
+            {"unprepare b", 7, Op::Unprepare, "Error unpreparing the Header b"},
+        },
+        "recording");
 }
 
 void WaveInEngineTest::failuresCloseTheInputDevice() {

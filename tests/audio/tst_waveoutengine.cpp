@@ -81,12 +81,8 @@ void WaveOutEngineTest::setupBindsHeadersToTheirBlocks() {
 void WaveOutEngineTest::playbackRunsInTheLoopsOrderAndPlaysEveryBlock() {
     Rig rig;
     AudioPump pump(rig.service, Dir::Output);
-    QList<QByteArray> blocks;
-    QByteArray expected;
-    for (int n = 0; n < 5; ++n) {
-        blocks << testBlock(n);
-        expected += blocks.last();
-    }
+    const QList<QByteArray> blocks = testBlocks(5);
+    const QByteArray expected = blocks.join();
     playBlocks(rig.out, rig.host, blocks);
 
     const auto played = rig.service.played();
@@ -141,34 +137,18 @@ void WaveOutEngineTest::failedOpenIsReportedWithoutPolicy() {
 }
 
 void WaveOutEngineTest::failuresReportTheirMessageAndApplyThePolicy_data() {
-    QTest::addColumn<int>("step");
-    QTest::addColumn<int>("op");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("stopRequested");
-
-    // Steps of the sequence below; the chosen one's device call fails.
-    struct Row {
-        const char* name;
-        int step;
-        Op op;
-        const char* text;
-    };
-    const Row rows[] = {
-        {"prepare a", 0, Op::Prepare, "Error preparing the header_a"},
-        {"write a", 1, Op::Queue, "Error writing to the output device a"},
-        {"prepare b", 2, Op::Prepare, "Error preparing the header_b"},
-        {"write b", 3, Op::Queue, "Error writing to the output device b"},
-        {"reset", 4, Op::Reset, "Error Resetting the output wave device"},
-        {"unprepare a", 5, Op::Unprepare, "Error unpreparing the Header a"},
-        {"unprepare b", 6, Op::Unprepare, "Error unpreparing the Header b"},
-        {"close", 7, Op::Close, "Error closing the output wave device"},
-    };
-    for (const Row& r : rows) {
-        for (bool stop : {false, true}) {
-            QTest::addRow("%s, %s", r.name, stop ? "idle" : "playing")
-                << r.step << static_cast<int>(r.op) << QString::fromLatin1(r.text) << stop;
-        }
-    }
+    addFailureRows(
+        {
+            {"prepare a", 0, Op::Prepare, "Error preparing the header_a"},
+            {"write a", 1, Op::Queue, "Error writing to the output device a"},
+            {"prepare b", 2, Op::Prepare, "Error preparing the header_b"},
+            {"write b", 3, Op::Queue, "Error writing to the output device b"},
+            {"reset", 4, Op::Reset, "Error Resetting the output wave device"},
+            {"unprepare a", 5, Op::Unprepare, "Error unpreparing the Header a"},
+            {"unprepare b", 6, Op::Unprepare, "Error unpreparing the Header b"},
+            {"close", 7, Op::Close, "Error closing the output wave device"},
+        },
+        "playing");
 }
 
 void WaveOutEngineTest::failuresReportTheirMessageAndApplyThePolicy() {
