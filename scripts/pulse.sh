@@ -11,7 +11,7 @@ pulse_start() {
     export XDG_RUNTIME_DIR=$TAVRIN_PULSE_DIR
     export PULSE_SERVER=unix:$TAVRIN_PULSE_DIR/pulse/native
     pulseaudio -D --exit-idle-time=-1 -n --disallow-exit --log-target=file:"$TAVRIN_PULSE_DIR/log" \
-        --load="module-null-sink sink_name=nul rate=11025 channels=1" \
+        --load="module-null-sink sink_name=nul rate=11025 channels=1 norewinds=1" \
         --load="module-null-source source_name=nsrc rate=11025 channels=1" \
         --load=module-native-protocol-unix \
         --load="module-always-sink" >/dev/null 2>&1 || true

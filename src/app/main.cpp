@@ -2,7 +2,7 @@
 #include "app/linuxlauncher.h"
 #include "app/platform.h"
 #include "app/tavrin.h"
-#include "audio/virtualwaveservice.h"
+#include "audio/alsawaveservice.h"
 #include "tx/linuxportio.h"
 #include "tx/qtbeeper.h"
 
@@ -28,8 +28,7 @@ int main(int argc, char** argv) {
         platform.portIo = &ports;
         QtBeeper beeper;
         platform.beeper = &beeper;
-        VirtualWaveService wave;
-        wave.setRealTime(true);
+        AlsaWaveService wave;
         platform.wave = &wave;
         TTavrin window(platform);
         window.show();

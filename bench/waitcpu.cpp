@@ -1,0 +1,126 @@
+// How much CPU the keyer's thread spends per second of playback while it waits for the sound
+// device, with the engine's sleeping wait and with a wait that polls the done flag in a loop.
+//
+// Usage: bench_waitcpu [seconds] [alsa PCM name]
+// Without a PCM name the virtual device plays, paced in real time.
+#include "app/dialogs.h"
+#include "audio/alsawaveservice.h"
+#include "audio/audiodevices.h"
+#include "audio/virtualwaveservice.h"
+#include "audio/wavedeviceerror.h"
+#include "audio/waveenginehost.h"
+#include "audio/waveout.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+namespace {
+
+class PrintingDialogs final : public Dialogs {
+public:
+    void showMessage(const QString& text, const QString& title) override {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
+    }
+    bool inputQuery(const QString&, const QString&, QString&) override { return false; }
+    QString openFileName() override { return {}; }
+};
+
+class Host final : public WaveEngineHost {
+public:
+    bool stop = true;
+    bool stopRequested() const override { return stop; }
+    bool bufferWaitTimedOut() const override { return false; }
+    bool soundCardDialogVisible() const override { return false; }
+    void requestTermination() override { stop = true; }
+};
+
+double seconds(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+struct Figures {
+    double wall;
+    double cpu;
+};
+
+enum class Wait { Sleeping, Spinning };
+
+// The playback loop's order of calls, with silence for sound.
+Figures play(WaveOutEngine& out, Host& host, int buffers, Wait how) {
+    auto queue = [&](Half h) {
+        out.RearmOutHeader(h);
+        out.PrepareOutHeader(h);
+        out.WriteOutHeader(h);
+    };
+    auto wait = [&](Half h) {
+        if (how == Wait::Spinning) {
+            while (!out.header(h).done())
+                QCoreApplication::processEvents();
+        } else {
+            out.WaitOutHeader(h);
+        }
+    };
+    std::memset(out.block(Half::A), 0, kWaveBufferBytes);
+    std::memset(out.block(Half::B), 0, kWaveBufferBytes);
+    out.SetupWaveOut();
+    out.OpenWaveOut();
+    const double wall0 = seconds(CLOCK_MONOTONIC);
+    const double cpu0 = seconds(CLOCK_THREAD_CPUTIME_ID);
+    queue(Half::A);
+    host.stop = false;
+    Half sounding = Half::A;
+    for (int i = 1; i < buffers && !host.stop; ++i) {
+        queue(other(sounding));
+        wait(sounding);
+        out.UnprepareOutHeader(sounding);
+        sounding = other(sounding);
+    }
+    wait(sounding);
+    const Figures f{seconds(CLOCK_MONOTONIC) - wall0, seconds(CLOCK_THREAD_CPUTIME_ID) - cpu0};
+    out.ResetWaveOut();
+    out.CloseWaveOut();
+    host.stop = true;
+    return f;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const double playSeconds = argc > 1 ? std::atof(argv[1]) : 5.0;
+    std::unique_ptr<WaveService> service;
+    const char* deviceName = "virtual device, paced in real time";
+    if (argc > 2) {
+        service = std::make_unique<AlsaWaveService>(
+            std::vector<AlsaPcm>{{argv[2], QString::fromLocal8Bit(argv[2])}},
+            std::vector<AlsaPcm>{});
+        deviceName = argv[2];
+    } else {
+        auto virtualDevice = std::make_unique<VirtualWaveService>();
+        virtualDevice->setRealTime(true);
+        service = std::move(virtualDevice);
+    }
+    PrintingDialogs dialogs;
+    Host host;
+    AudioDevices devices;
+    WaveDeviceErrorPolicy policy(host);
+    WaveOutEngine out(*service, devices, dialogs, host, policy);
+    const double rate = WaveFormat{}.samplesPerSecond;
+    const int buffers = static_cast<int>(playSeconds * rate / kWaveBufferSamples + 0.5);
+
+    std::printf("%d buffers (%.2f s of sound) on %s\n", buffers,
+                buffers * kWaveBufferSamples / rate, deviceName);
+    std::printf("%-10s %10s %12s %22s\n", "wait", "wall s", "CPU ms", "CPU ms per s of sound");
+    for (Wait how : {Wait::Sleeping, Wait::Spinning}) {
+        const Figures f = play(out, host, buffers, how);
+        std::printf("%-10s %10.3f %12.1f %22.2f\n", how == Wait::Sleeping ? "sleeping" : "spinning",
+                    f.wall, f.cpu * 1000, f.cpu * 1000 / f.wall);
+    }
+    return 0;
+}

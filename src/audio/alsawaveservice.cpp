@@ -1,0 +1,499 @@
+#include "audio/alsawaveservice.h"
+
+#include <QtGlobal>
+
+#include <alsa/asoundlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <thread>
+#include <utility>
+
+namespace {
+
+constexpr int MaxNameLength = 31;
+constexpr std::uint16_t PcmFormatTag = 1;
+const char* const DefaultPcm = "default";
+const char* const DefaultName = "System default";
+
+// One ALSA period per keyer buffer. Playback keeps room for twice the two buffers in flight;
+// capture keeps about 0.75 s, so that a late buffer from the keyer loses nothing.
+constexpr snd_pcm_uframes_t PeriodFrames = kWaveBufferSamples;
+constexpr snd_pcm_uframes_t PlaybackPeriods = 4;
+constexpr snd_pcm_uframes_t CapturePeriods = 8;
+
+// The longest the device thread waits on the PCM before it looks at the keyer's commands again,
+// which bounds how long a reset or close waits for it.
+constexpr std::chrono::milliseconds LongestDeviceWait(20);
+constexpr std::chrono::milliseconds LongestCompletionWait(50);
+constexpr std::chrono::milliseconds ShortestWait(1);
+
+struct PcmCloser {
+    void operator()(snd_pcm_t* pcm) const { snd_pcm_close(pcm); }
+};
+using PcmPtr = std::unique_ptr<snd_pcm_t, PcmCloser>;
+
+struct CtlCloser {
+    void operator()(snd_ctl_t* ctl) const { snd_ctl_close(ctl); }
+};
+using CtlPtr = std::unique_ptr<snd_ctl_t, CtlCloser>;
+
+// Reports a failed ALSA call on stderr; returns whether the call succeeded.
+bool alsaOk(long err, const std::string& device, const char* operation) {
+    if (err >= 0)
+        return true;
+    qWarning("ALSA device %s: %s failed: %s", device.c_str(), operation,
+             snd_strerror(static_cast<int>(err)));
+    return false;
+}
+
+using Direction = WaveService::Direction;
+
+snd_pcm_stream_t alsaStream(Direction direction) {
+    return direction == Direction::Output ? SND_PCM_STREAM_PLAYBACK : SND_PCM_STREAM_CAPTURE;
+}
+
+const char* directionName(Direction direction) {
+    return direction == Direction::Output ? "playback" : "capture";
+}
+
+bool alsaSampleFormat(const WaveFormat& format, snd_pcm_format_t& sampleFormat) {
+    if (format.formatTag != PcmFormatTag || format.channels == 0 || format.samplesPerSecond == 0 ||
+        format.blockAlign != format.channels * format.bitsPerSample / 8)
+        return false;
+    switch (format.bitsPerSample) {
+    case 16:
+        sampleFormat = SND_PCM_FORMAT_S16_LE;
+        return true;
+    case 8:
+        sampleFormat = SND_PCM_FORMAT_U8;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool setHardwareParams(snd_pcm_t* pcm, const std::string& device, Direction direction,
+                       const WaveFormat& format, snd_pcm_format_t sampleFormat) {
+    snd_pcm_hw_params_t* hw = nullptr;
+    snd_pcm_hw_params_alloca(&hw);
+    snd_pcm_uframes_t period = PeriodFrames;
+    snd_pcm_uframes_t buffer =
+        PeriodFrames * (direction == Direction::Output ? PlaybackPeriods : CapturePeriods);
+    int dir = 0;
+    return alsaOk(snd_pcm_hw_params_any(pcm, hw), device, "hw_params_any") &&
+           alsaOk(snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED), device,
+                  "set access") &&
+           alsaOk(snd_pcm_hw_params_set_format(pcm, hw, sampleFormat), device, "set format") &&
+           alsaOk(snd_pcm_hw_params_set_channels(pcm, hw, format.channels), device,
+                  "set channels") &&
+           alsaOk(snd_pcm_hw_params_set_rate(pcm, hw, format.samplesPerSecond, 0), device,
+                  "set exact rate") &&
+           alsaOk(snd_pcm_hw_params_set_period_size_near(pcm, hw, &period, &dir), device,
+                  "set period size") &&
+           alsaOk(snd_pcm_hw_params_set_buffer_size_near(pcm, hw, &buffer), device,
+                  "set buffer size") &&
+           alsaOk(snd_pcm_hw_params(pcm, hw), device, "hw_params");
+}
+
+bool setSoftwareParams(snd_pcm_t* pcm, const std::string& device, Direction direction) {
+    snd_pcm_sw_params_t* sw = nullptr;
+    snd_pcm_sw_params_alloca(&sw);
+    // Playback starts with the first frame written; capture starts on the keyer's command.
+    const bool ok =
+        alsaOk(snd_pcm_sw_params_current(pcm, sw), device, "sw_params_current") &&
+        alsaOk(snd_pcm_sw_params_set_avail_min(pcm, sw, PeriodFrames), device, "set avail_min");
+    if (!ok)
+        return false;
+    if (direction == Direction::Output &&
+        !alsaOk(snd_pcm_sw_params_set_start_threshold(pcm, sw, 1), device, "set start threshold"))
+        return false;
+    return alsaOk(snd_pcm_sw_params(pcm, sw), device, "sw_params");
+}
+
+// Opens the PCM with the keyer's format, the rate taken exactly; null when the device cannot.
+PcmPtr openPcm(const std::string& device, Direction direction, const WaveFormat& format,
+               int& result) {
+    snd_pcm_format_t sampleFormat = SND_PCM_FORMAT_UNKNOWN;
+    if (!alsaSampleFormat(format, sampleFormat)) {
+        result = waveresult::BadFormat;
+        return {};
+    }
+    snd_pcm_t* raw = nullptr;
+    // Non-blocking, so that a card held by another program fails at once instead of hanging.
+    if (!alsaOk(snd_pcm_open(&raw, device.c_str(), alsaStream(direction), SND_PCM_NONBLOCK), device,
+                direction == Direction::Output ? "open for playback" : "open for capture")) {
+        result = waveresult::Error;
+        return {};
+    }
+    PcmPtr pcm(raw);
+    if (!setHardwareParams(raw, device, direction, format, sampleFormat) ||
+        !setSoftwareParams(raw, device, direction)) {
+        result = waveresult::BadFormat;
+        return {};
+    }
+    result = waveresult::Ok;
+    return pcm;
+}
+
+std::chrono::microseconds framesDuration(uint64_t frames, const WaveFormat& format) {
+    return std::chrono::microseconds(frames * 1000000 / format.samplesPerSecond);
+}
+
+template <typename D> D clampWait(D wait, D longest) {
+    return std::clamp<D>(wait, D(ShortestWait), longest);
+}
+
+// One open PCM and the thread that owns it.
+class AlsaStream final : public WaveStream {
+public:
+    AlsaStream(Direction direction, const WaveFormat& format,
+               std::shared_ptr<const CompletionNotifier> notify, PcmPtr pcm, std::string device,
+               std::shared_ptr<AlsaXrunCounts> xruns)
+        : WaveStream(direction, format, std::move(notify)), pcm_(std::move(pcm)),
+          device_(std::move(device)), xruns_(std::move(xruns)) {
+        thread_ = std::thread([this] { run(); });
+    }
+
+    ~AlsaStream() override { close(); }
+
+    int start() override {
+        if (direction() != Direction::Input)
+            return waveresult::WrongDirection;
+        return command(Command::Start);
+    }
+
+    int reset() override { return command(Command::Reset); }
+
+    int close() override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (quit_)
+                return waveresult::InvalidHandle;
+            quit_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+        std::lock_guard<std::mutex> lock(mutex_);
+        completeAll();
+        alsaOk(snd_pcm_drop(pcm_.get()), device_, "drop before close");
+        return alsaOk(snd_pcm_close(pcm_.release()), device_, "close") ? waveresult::Ok
+                                                                       : waveresult::Error;
+    }
+
+private:
+    enum class Command { None, Start, Reset };
+    enum class Next { Continue, WaitDevice, WaitCompletion, Idle };
+
+    // Commands run on the device thread, which alone touches the PCM.
+    int command(Command c) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        pending_ = c;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return pending_ == Command::None; });
+        return commandResult_;
+    }
+
+    void run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!quit_) {
+            if (pending_ != Command::None) {
+                commandResult_ = pending_ == Command::Start ? doStart() : doReset();
+                pending_ = Command::None;
+                changed_.notify_all();
+                continue;
+            }
+            std::chrono::microseconds wait = LongestDeviceWait;
+            const Next next = failed_                            ? Next::Idle
+                              : direction() == Direction::Output ? playStep(lock, wait)
+                                                                 : recordStep(lock);
+            switch (next) {
+            case Next::Continue:
+                break;
+            case Next::WaitDevice: {
+                lock.unlock();
+                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    clampWait<std::chrono::microseconds>(wait, LongestDeviceWait));
+                // An xrun shows here too; the next transfer reports and recovers it.
+                snd_pcm_wait(pcm_.get(), static_cast<int>(ms.count()));
+                lock.lock();
+                break;
+            }
+            case Next::WaitCompletion:
+                changed_.wait_for(
+                    lock, clampWait<std::chrono::microseconds>(wait, LongestCompletionWait));
+                break;
+            case Next::Idle:
+                changed_.wait(lock);
+                break;
+            }
+        }
+    }
+
+    // Writes the next queued buffer and completes the buffers the device has played: a buffer is
+    // done when the device's delay shows its last frame has sounded.
+    Next playStep(std::unique_lock<std::mutex>& lock, std::chrono::microseconds& wait) {
+        snd_pcm_t* pcm = pcm_.get();
+        bool deviceFull = false;
+        if (written_.size() < queue_.size()) {
+            WaveHeader* header = queue_[written_.size()];
+            const std::uint8_t* data = header->data + offset_;
+            const auto frames = (header->bufferLength - offset_) / frameBytes();
+            lock.unlock();
+            const snd_pcm_sframes_t n = snd_pcm_writei(pcm, data, frames);
+            lock.lock();
+            if (n == -EAGAIN) {
+                deviceFull = true;
+            } else if (n < 0) {
+                return recoverPlayback(n, "write") ? Next::Continue : Next::Idle;
+            } else {
+                if (drained_) {
+                    countUnderrun();
+                    drained_ = false;
+                }
+                offset_ += static_cast<uint32_t>(n) * frameBytes();
+                framesWritten_ += static_cast<uint64_t>(n);
+                if (offset_ >= header->bufferLength) {
+                    written_.push_back(framesWritten_);
+                    offset_ = 0;
+                } else {
+                    deviceFull = true;
+                }
+            }
+        }
+        if (!written_.empty()) {
+            snd_pcm_sframes_t avail = 0;
+            snd_pcm_sframes_t delay = 0;
+            const int err = snd_pcm_avail_delay(pcm, &avail, &delay);
+            if (err < 0)
+                return recoverPlayback(err, "avail_delay") ? Next::Continue : Next::Idle;
+            const uint64_t pending =
+                std::min<uint64_t>(framesWritten_, static_cast<uint64_t>(std::max<long>(delay, 0)));
+            const uint64_t played = framesWritten_ - pending;
+            while (!written_.empty() && written_.front() <= played) {
+                written_.pop_front();
+                completeFront();
+            }
+            if (!written_.empty())
+                wait = framesDuration(written_.front() - played, format());
+        }
+        if (written_.size() < queue_.size())
+            return deviceFull ? Next::WaitDevice : Next::Continue;
+        return written_.empty() ? Next::Idle : Next::WaitCompletion;
+    }
+
+    // An underrun means the device has played everything written to it.
+    bool recoverPlayback(long err, const char* operation) {
+        if (err != -EPIPE && err != -ESTRPIPE) {
+            alsaOk(err, device_, operation);
+            failed_ = true;
+            return false;
+        }
+        if (written_.size() < queue_.size())
+            countUnderrun();
+        else
+            drained_ = true;
+        while (!written_.empty()) {
+            written_.pop_front();
+            completeFront();
+        }
+        framesWritten_ = 0;
+        if (!alsaOk(snd_pcm_recover(pcm_.get(), static_cast<int>(err), 1), device_,
+                    "recover after underrun")) {
+            failed_ = true;
+            return false;
+        }
+        return true;
+    }
+
+    void countUnderrun() {
+        ++xruns_->underruns;
+        qWarning("ALSA device %s: playback underrun", device_.c_str());
+    }
+
+    // Fills the oldest queued buffer with what the device has captured.
+    Next recordStep(std::unique_lock<std::mutex>& lock) {
+        if (!running_ || queue_.empty())
+            return Next::Idle;
+        WaveHeader* header = queue_.front();
+        std::uint8_t* data = header->data + offset_;
+        const auto frames = (header->bufferLength - offset_) / frameBytes();
+        lock.unlock();
+        const snd_pcm_sframes_t n = snd_pcm_readi(pcm_.get(), data, frames);
+        lock.lock();
+        if (n == -EAGAIN)
+            return Next::WaitDevice;
+        if (n < 0)
+            return recoverCapture(n) ? Next::Continue : Next::Idle;
+        offset_ += static_cast<uint32_t>(n) * frameBytes();
+        header->bytesRecorded.store(offset_, std::memory_order_relaxed);
+        if (offset_ < header->bufferLength)
+            return Next::WaitDevice;
+        offset_ = 0;
+        completeFront();
+        return Next::Continue;
+    }
+
+    bool recoverCapture(long err) {
+        if (err != -EPIPE && err != -ESTRPIPE) {
+            alsaOk(err, device_, "read");
+            failed_ = true;
+            return false;
+        }
+        ++xruns_->overruns;
+        qWarning("ALSA device %s: capture overrun", device_.c_str());
+        if (!alsaOk(snd_pcm_recover(pcm_.get(), static_cast<int>(err), 1), device_,
+                    "recover after overrun") ||
+            !alsaOk(snd_pcm_start(pcm_.get()), device_, "restart after overrun")) {
+            failed_ = true;
+            return false;
+        }
+        return true;
+    }
+
+    int doStart() {
+        if (running_)
+            return waveresult::Ok;
+        if (!alsaOk(snd_pcm_start(pcm_.get()), device_, "start"))
+            return waveresult::Error;
+        running_ = true;
+        return waveresult::Ok;
+    }
+
+    int doReset() {
+        const bool dropped = alsaOk(snd_pcm_drop(pcm_.get()), device_, "drop");
+        const bool prepared = alsaOk(snd_pcm_prepare(pcm_.get()), device_, "prepare");
+        completeAll();
+        written_.clear();
+        offset_ = 0;
+        framesWritten_ = 0;
+        drained_ = false;
+        running_ = false;
+        failed_ = !(dropped && prepared);
+        return failed_ ? waveresult::Error : waveresult::Ok;
+    }
+
+    PcmPtr pcm_;
+    const std::string device_;
+    const std::shared_ptr<AlsaXrunCounts> xruns_;
+
+    // Shared with the keyer's thread, under mutex_.
+    Command pending_ = Command::None;
+    int commandResult_ = waveresult::Ok;
+    bool quit_ = false;
+
+    // The device thread's own.
+    std::deque<uint64_t> written_; // for each buffer written whole: the frame count at its end
+    uint64_t framesWritten_ = 0;   // since the device last started
+    uint32_t offset_ = 0;          // bytes of the next buffer already transferred
+    bool drained_ = false;         // playback ran out of buffers: a gap if more come
+    bool running_ = false;         // capture started
+    bool failed_ = false;          // the PCM failed; waits for a reset
+
+    std::thread thread_;
+};
+
+QString cardPcmName(const QString& card, int device) {
+    const QString name = device == 0 ? card : QStringLiteral("%1 (%2)").arg(card).arg(device);
+    return name.left(MaxNameLength);
+}
+
+void addCardPcms(int card, Direction direction, std::vector<AlsaPcm>& list) {
+    const std::string hw = "hw:" + std::to_string(card);
+    snd_ctl_t* raw = nullptr;
+    if (!alsaOk(snd_ctl_open(&raw, hw.c_str(), 0), hw, "open control"))
+        return;
+    CtlPtr ctl(raw);
+    snd_ctl_card_info_t* info = nullptr;
+    snd_ctl_card_info_alloca(&info);
+    if (!alsaOk(snd_ctl_card_info(raw, info), hw, "card info"))
+        return;
+    const std::string id = snd_ctl_card_info_get_id(info);
+    const QString cardName = QString::fromUtf8(snd_ctl_card_info_get_name(info));
+
+    snd_pcm_info_t* pcmInfo = nullptr;
+    snd_pcm_info_alloca(&pcmInfo);
+    int device = -1;
+    for (;;) {
+        if (!alsaOk(snd_ctl_pcm_next_device(raw, &device), hw, "next pcm device") || device < 0)
+            return;
+        snd_pcm_info_set_device(pcmInfo, static_cast<unsigned>(device));
+        snd_pcm_info_set_subdevice(pcmInfo, 0);
+        snd_pcm_info_set_stream(pcmInfo, alsaStream(direction));
+        // Fails with ENOENT for a PCM without this direction: not an error.
+        if (snd_ctl_pcm_info(raw, pcmInfo) < 0)
+            continue;
+        list.push_back({"plughw:CARD=" + id + ",DEV=" + std::to_string(device),
+                        cardPcmName(cardName, device)});
+    }
+}
+
+} // namespace
+
+AlsaWaveService::AlsaWaveService()
+    : discovering_(true), outputs_(discover(Direction::Output)),
+      inputs_(discover(Direction::Input)) {}
+
+AlsaWaveService::AlsaWaveService(std::vector<AlsaPcm> outputs, std::vector<AlsaPcm> inputs)
+    : discovering_(false), outputs_(std::move(outputs)), inputs_(std::move(inputs)) {}
+
+AlsaWaveService::~AlsaWaveService() {
+    closeAll();
+}
+
+std::vector<AlsaPcm> AlsaWaveService::discover(Direction direction) {
+    std::vector<AlsaPcm> list{{DefaultPcm, QString::fromLatin1(DefaultName)}};
+    int card = -1;
+    for (;;) {
+        if (!alsaOk(snd_card_next(&card), "cards", directionName(direction)) || card < 0)
+            return list;
+        addCardPcms(card, direction, list);
+    }
+}
+
+const std::vector<AlsaPcm>& AlsaWaveService::devices(Direction direction) const {
+    return direction == Direction::Output ? outputs_ : inputs_;
+}
+
+const AlsaPcm* AlsaWaveService::device(Direction direction, int device) const {
+    const auto& list = devices(direction);
+    if (device < 0 || static_cast<std::size_t>(device) >= list.size())
+        return nullptr;
+    return &list[static_cast<std::size_t>(device)];
+}
+
+int AlsaWaveService::deviceCount(Direction direction) {
+    if (discovering_)
+        (direction == Direction::Output ? outputs_ : inputs_) = discover(direction);
+    return static_cast<int>(devices(direction).size());
+}
+
+std::string AlsaWaveService::productName(Direction direction, int device) {
+    const AlsaPcm* pcm = this->device(direction, device);
+    return pcm ? pcm->name.left(MaxNameLength).toStdString() : std::string();
+}
+
+int AlsaWaveService::query(Direction direction, int device, const WaveFormat& format) {
+    const AlsaPcm* pcm = this->device(direction, device);
+    if (!pcm)
+        return waveresult::BadDeviceId;
+    int result = waveresult::Error;
+    const PcmPtr opened = openPcm(pcm->pcm, direction, format, result);
+    return result;
+}
+
+std::unique_ptr<WaveStream>
+AlsaWaveService::openStream(Direction direction, int device, const WaveFormat& format,
+                            std::shared_ptr<const CompletionNotifier> notify, int& result) {
+    const AlsaPcm* pcm = this->device(direction, device);
+    if (!pcm) {
+        result = waveresult::BadDeviceId;
+        return nullptr;
+    }
+    PcmPtr opened = openPcm(pcm->pcm, direction, format, result);
+    if (!opened)
+        return nullptr;
+    return std::make_unique<AlsaStream>(direction, format, std::move(notify), std::move(opened),
+                                        pcm->pcm, xruns_);
+}

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "audio/waveservice.h"
+#include "audio/wavetypes.h"
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+
+// Tells the thread waiting for buffers that one is done. Shared by a service and its open
+// devices, so that the service can change it while devices run.
+class CompletionNotifier {
+public:
+    void set(std::function<void()> notify);
+    void operator()() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::function<void()> notify_;
+};
+
+// One open device: the queue of headers that the keyer's thread fills and the device's thread
+// completes in order.
+class WaveStream {
+public:
+    using Direction = WaveService::Direction;
+
+    WaveStream(Direction direction, const WaveFormat& format,
+               std::shared_ptr<const CompletionNotifier> notify);
+    virtual ~WaveStream() = default;
+    WaveStream(const WaveStream&) = delete;
+    WaveStream& operator=(const WaveStream&) = delete;
+
+    Direction direction() const { return direction_; }
+    const WaveFormat& format() const { return format_; }
+    uint32_t frameBytes() const { return format_.blockAlign ? format_.blockAlign : 1; }
+
+    // The header has been checked by the service: prepared and not queued.
+    void queue(WaveHeader& header);
+    bool hasQueued();
+
+    virtual int start() = 0;
+    virtual int reset() = 0;
+    // Stops the device's thread and hands back every queued header done.
+    virtual int close() = 0;
+
+protected:
+    // Both take the lock held on mutex_.
+    void completeFront();
+    void completeAll();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<WaveHeader*> queue_;
+
+private:
+    Direction direction_;
+    WaveFormat format_;
+    std::shared_ptr<const CompletionNotifier> notify_;
+};
+
+// Results of the device calls besides 0 (success), for diagnostics: callers only test for 0.
+namespace waveresult {
+constexpr int Ok = 0;
+constexpr int Error = 1;         // the device reported a failure
+constexpr int BadDeviceId = 2;   // no device with that number
+constexpr int InvalidHandle = 5; // 0, closed or never opened
+constexpr int InvalidParam = 11; // a header without memory, or not a whole number of frames
+constexpr int BadFormat = 32;    // the device cannot take the format
+constexpr int StillPlaying = 33; // a header is still queued
+constexpr int Unprepared = 34;   // the header was not prepared
+constexpr int WrongDirection = 35;
+} // namespace waveresult
+
+// The bookkeeping every wave device shares: handles, and the rules for preparing, queueing and
+// unpreparing headers. Backends supply the devices.
+class WaveServiceBase : public WaveService {
+public:
+    int open(Direction direction, Handle& handle, int device, const WaveFormat& format) override;
+    int prepare(Handle handle, WaveHeader& header) override;
+    int queue(Handle handle, WaveHeader& header) override;
+    int start(Handle handle) override;
+    int reset(Handle handle) override;
+    int unprepare(Handle handle, WaveHeader& header) override;
+    // Fails while buffers are queued, leaving the device open, as a reset comes first.
+    int close(Handle handle) override;
+    void setCompletionNotifier(std::function<void()> notifier) override;
+
+protected:
+    // Opens the device; on failure returns null and sets result.
+    virtual std::unique_ptr<WaveStream> openStream(Direction direction, int device,
+                                                   const WaveFormat& format,
+                                                   std::shared_ptr<const CompletionNotifier> notify,
+                                                   int& result) = 0;
+
+    WaveStream* stream(Handle handle) const;
+    // Closes every device still open; backends call it from their destructor, while what their
+    // devices use still exists.
+    void closeAll();
+
+private:
+    std::map<Handle, std::unique_ptr<WaveStream>> streams_;
+    Handle nextHandle_ = 1;
+    const std::shared_ptr<CompletionNotifier> notify_ = std::make_shared<CompletionNotifier>();
+};
