@@ -1,0 +1,81 @@
+#pragma once
+
+#include "app/dialogs.h"
+#include "app/linuxlauncher.h"
+#include "audio/alsawaveservice.h"
+#include "timedwaveservice.h"
+#include "tx/linuxportio.h"
+#include "tx/qtbeeper.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class QAbstractButton;
+class QAction;
+class TTavrin;
+
+// Message boxes are written to standard error and kept, so that a failure shows in the results
+// instead of stopping the run; the input query answers with a preset text.
+class BenchDialogs final : public Dialogs {
+public:
+    void showMessage(const QString& text, const QString& title) override;
+    bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
+    QString openFileName() override { return {}; }
+
+    QString answer;
+    QStringList messages;
+};
+
+// The desktop's bell, counted.
+class CountingBeeper final : public Beeper {
+public:
+    void beep() override {
+        ++count;
+        bell_.beep();
+    }
+    int count = 0;
+
+private:
+    QtBeeper bell_;
+};
+
+// The main window on the real Linux services, as the program builds it, in a temporary home; its
+// sound cards are the machine's ALSA devices seen through TimedWaveService.
+class BenchWindow {
+public:
+    BenchWindow();
+    ~BenchWindow();
+
+    TTavrin& window() { return *window_; }
+    TimedWaveService& wave() { return timed_; }
+    AlsaWaveService& alsa() { return alsa_; }
+    BenchDialogs& dialogs() { return dialogs_; }
+    CountingBeeper& beeper() { return beeper_; }
+
+    // Writes a message of a steady tone into a memory slot's file.
+    void writeMessage(int slot, double seconds);
+    // A left click on the button; returns when its handler has returned.
+    static void click(QAbstractButton* button);
+    void selectMemory(int slot);
+    // ID > Set with the period, then ID > Enable > ON or OFF.
+    void setIdAlarm(bool on, int seconds);
+
+private:
+    QTemporaryDir home_;
+    BenchDialogs dialogs_;
+    CountingBeeper beeper_;
+    LinuxLauncher launcher_;
+    LinuxPortIo ports_;
+    AlsaWaveService alsa_;
+    TimedWaveService timed_{alsa_};
+    std::unique_ptr<TTavrin> window_;
+};
+
+// Builds the main window with the real services in a temporary home, shows it and waits for its
+// first paint. Milliseconds from the start of the construction to that paint.
+double constructAndShowWindowMs();
+
+// Process CPU time (user + system, every thread) in seconds.
+double processCpuSeconds();
