@@ -1,6 +1,6 @@
 #include "benchwindow.h"
 
-#include "app/platform.h"
+#include "app/installpaths.h"
 #include "app/tavrin.h"
 #include "keyer/messagefile.h"
 
@@ -59,15 +59,20 @@ bool BenchDialogs::inputQuery(const QString&, const QString&, QString& value) {
     return true;
 }
 
-BenchWindow::BenchWindow() : ports_(home_.path() + QStringLiteral("/Tavrin/")) {
-    Platform platform;
-    platform.home = home_.path();
-    platform.dialogs = &dialogs_;
-    platform.launcher = &launcher_;
-    platform.portIo = &ports_;
-    platform.beeper = &beeper_;
-    platform.wave = &timed_;
-    window_ = std::make_unique<TTavrin>(platform);
+BenchServices::BenchServices() : ports(InstallPaths(home.path()).dir()) {}
+
+Platform BenchServices::platform(WaveService& wave) {
+    Platform p;
+    p.home = home.path();
+    p.dialogs = &dialogs;
+    p.launcher = &launcher;
+    p.portIo = &ports;
+    p.beeper = &beeper;
+    p.wave = &wave;
+    return p;
+}
+
+BenchWindow::BenchWindow() : window_(std::make_unique<TTavrin>(services_.platform(timed_))) {
     window_->show();
 }
 
@@ -98,28 +103,18 @@ void BenchWindow::selectMemory(int slot) {
 }
 
 void BenchWindow::setIdAlarm(bool on, int seconds) {
-    dialogs_.answer = QString::number(seconds);
+    services_.dialogs.answer = QString::number(seconds);
     window_->ui().Set1->trigger();
     (on ? window_->ui().ON1 : window_->ui().OFF1)->trigger();
 }
 
 double constructAndShowWindowMs() {
-    QTemporaryDir home;
-    BenchDialogs dialogs;
-    CountingBeeper beeper;
-    LinuxLauncher launcher;
-    LinuxPortIo ports(home.path() + QStringLiteral("/Tavrin/"));
+    BenchServices services;
     QElapsedTimer clock;
     clock.start();
+    // As the program does: the sound cards are looked up, then the window is built.
     AlsaWaveService wave;
-    Platform platform;
-    platform.home = home.path();
-    platform.dialogs = &dialogs;
-    platform.launcher = &launcher;
-    platform.portIo = &ports;
-    platform.beeper = &beeper;
-    platform.wave = &wave;
-    TTavrin window(platform);
+    TTavrin window(services.platform(wave));
     PaintWatcher watcher;
     window.installEventFilter(&watcher);
     window.show();

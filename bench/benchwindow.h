@@ -2,6 +2,7 @@
 
 #include "app/dialogs.h"
 #include "app/linuxlauncher.h"
+#include "app/platform.h"
 #include "audio/alsawaveservice.h"
 #include "timedwaveservice.h"
 #include "tx/linuxportio.h"
@@ -41,8 +42,22 @@ private:
     QtBeeper bell_;
 };
 
-// The main window on the real Linux services, as the program builds it, in a temporary home; its
-// sound cards are the machine's ALSA devices seen through TimedWaveService.
+// The Linux services the program builds for its window, in a temporary home, with message boxes
+// and the bell of the benchmark.
+struct BenchServices {
+    BenchServices();
+    // The platform for a window with these services and the given sound cards.
+    Platform platform(WaveService& wave);
+
+    QTemporaryDir home;
+    BenchDialogs dialogs;
+    CountingBeeper beeper;
+    LinuxLauncher launcher;
+    LinuxPortIo ports;
+};
+
+// The main window on the real Linux services; its sound cards are the machine's ALSA devices seen
+// through TimedWaveService.
 class BenchWindow {
 public:
     BenchWindow();
@@ -51,8 +66,8 @@ public:
     TTavrin& window() { return *window_; }
     TimedWaveService& wave() { return timed_; }
     AlsaWaveService& alsa() { return alsa_; }
-    BenchDialogs& dialogs() { return dialogs_; }
-    CountingBeeper& beeper() { return beeper_; }
+    BenchDialogs& dialogs() { return services_.dialogs; }
+    CountingBeeper& beeper() { return services_.beeper; }
 
     // Writes a message of a steady tone into a memory slot's file.
     void writeMessage(int slot, double seconds);
@@ -63,11 +78,7 @@ public:
     void setIdAlarm(bool on, int seconds);
 
 private:
-    QTemporaryDir home_;
-    BenchDialogs dialogs_;
-    CountingBeeper beeper_;
-    LinuxLauncher launcher_;
-    LinuxPortIo ports_;
+    BenchServices services_;
     AlsaWaveService alsa_;
     TimedWaveService timed_{alsa_};
     std::unique_ptr<TTavrin> window_;
