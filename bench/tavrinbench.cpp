@@ -23,6 +23,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <sys/utsname.h>
 
@@ -60,6 +61,8 @@ constexpr int LoopRepetitions = 6;
 // The busy children stop themselves this long after the longest run they are meant for.
 constexpr seconds LoadMargin(30);
 constexpr double KbPerMb = 1024;
+// Linux keeps this many characters of a thread's name.
+constexpr int MaxThreadNameLength = 15;
 
 Options parse(int argc, char** argv) {
     Options o;
@@ -97,6 +100,11 @@ std::string slotFile(BenchWindow& bench, int slot) {
     return bench.window().paths().slotFile(slot).toStdString();
 }
 
+// Where arecord's recordings go.
+std::string arecordFile(BenchWindow& bench) {
+    return slotFile(bench, RecordSlot) + ".arecord.wav";
+}
+
 // The thread's name without its id, so that the device threads of different runs add up. The
 // ALSA device thread has no name of its own: it carries the program's.
 std::string threadKind(const std::string& name, const std::string& program) {
@@ -117,6 +125,165 @@ void printMachine(BenchWindow& bench, const Options& o) {
     std::printf("Runs per figure: %d; load runs: one each\n\n", o.runs);
 }
 
+// Every figure of the run, in the order of the printed table.
+struct Results {
+    Row startup = row("Start-up: process start to window created (ms)");
+    Row inProcess = row("Start-up in process: construct, show, first paint (ms)");
+    Row resident = row("Resident memory, Tavrin idle / aplay playing (MB)", "aplay");
+    Row closing = row("Close: SIGTERM to process end (ms)");
+    Row playCpu = row("CPU while playing (ms per s of sound)", "aplay", 2);
+    Row hiddenCpu = row("CPU while playing, window hidden (ms per s of sound)", "aplay", 2);
+    Row recordCpu = row("CPU while recording (ms per s of sound)", "arecord", 2);
+    Row idleCpu = row("CPU idle, ID alarm every 3 s (ms per s)", "", 2);
+    Row firstBlock = row(
+        "PLAY click to first block handed to ALSA / aplay start to device set up (ms)", "aplay");
+    Row stop = row("STOP click to device reset / aplay SIGINT to exit (ms)", "aplay");
+    Row playStretch = row("Playing time beyond the sound, 4 s message (ms)", "aplay", 0);
+    Row underruns = row("Underruns", "aplay", 0);
+    Row resets = row("Watchdog resets, same run", "", 0);
+    Row loadStretch = row("Playing time beyond the sound, same run (ms)", "aplay", 0);
+    Row loadCpu = row("CPU while playing, same run (ms per s of sound)", "aplay", 2);
+    Row overruns = row("Overruns, " + std::to_string(LoadRecordSeconds) +
+                           " s recording, both cores busy, ID alarm every 3 s",
+                       "arecord", 0);
+    Row loopGap = row("Loop: last buffer done to KeyerIdle 1 (ms)", "", 2);
+    Row loopPause = row("Loop: pause with Loop Delay 1 sec (s)", "", 2);
+    std::map<std::string, Series> threadCpu;
+    int idleBells = 0;
+
+    std::vector<Row> rows() const {
+        return {startup,   inProcess,   resident,   closing,  playCpu,     hiddenCpu,
+                recordCpu, idleCpu,     firstBlock, stop,     playStretch, underruns,
+                resets,    loadStretch, loadCpu,    overruns, loopGap,     loopPause};
+    }
+};
+
+void measureStartup(Results& r, const Options& o) {
+    progress("start-up");
+    for (int i = 0; i < o.runs; ++i) {
+        const StartupFigures s = startProgram(o.program, ProgramIdle);
+        r.startup.ours.add(s.toWindowMs);
+        r.resident.ours.add(static_cast<double>(s.idleResidentKb) / KbPerMb);
+        r.closing.ours.add(s.closeMs);
+        r.inProcess.ours.add(constructAndShowWindowMs());
+    }
+}
+
+void addThreadCpu(Results& r, const PlayFigures& p) {
+    const std::string program = QCoreApplication::applicationFilePath()
+                                    .section(QLatin1Char('/'), -1)
+                                    .left(MaxThreadNameLength)
+                                    .toStdString();
+    std::map<std::string, double> byKind;
+    for (const auto& [name, ms] : p.threadCpuMsPerSecond)
+        byKind[threadKind(name, program)] += ms;
+    for (const auto& [kind, ms] : byKind)
+        r.threadCpu[kind].add(ms);
+}
+
+void measurePlaying(Results& r, BenchWindow& bench, const Options& o) {
+    progress("playing");
+    for (int i = 0; i < o.runs; ++i) {
+        bench.window().hide();
+        r.hiddenCpu.ours.add(playMessage(bench, ShortSlot).cpuMsPerSecond);
+        bench.window().show();
+        waitEvents(ShowSettle);
+        const PlayFigures p = playMessage(bench, ShortSlot);
+        r.playCpu.ours.add(p.cpuMsPerSecond);
+        r.firstBlock.ours.add(p.firstBlockMs);
+        r.playStretch.ours.add((p.wallSeconds - p.soundSeconds) * 1000);
+        addThreadCpu(r, p);
+
+        const ToolFigures a = runAplay(o.pcm, slotFile(bench, ShortSlot));
+        r.playCpu.theirs.add(a.cpuSeconds * 1000 / ShortSeconds);
+        r.hiddenCpu.theirs.add(a.cpuSeconds * 1000 / ShortSeconds);
+        r.firstBlock.theirs.add(a.startMs);
+        r.playStretch.theirs.add((a.wallSeconds - ShortSeconds) * 1000);
+        r.resident.theirs.add(static_cast<double>(a.residentKb) / KbPerMb);
+    }
+    progress("stopping");
+    for (int i = 0; i < o.runs; ++i) {
+        r.stop.ours.add(stopToResetMs(bench, ShortSlot, StopAfter));
+        r.stop.theirs.add(runAplay(o.pcm, slotFile(bench, ShortSlot), StopAfter).stopMs);
+    }
+}
+
+void measureRecording(Results& r, BenchWindow& bench, const Options& o) {
+    progress("recording");
+    for (int i = 0; i < o.runs; ++i) {
+        r.recordCpu.ours.add(
+            recordMessage(bench, RecordSlot, seconds(RecordSeconds)).cpuMsPerSecond);
+        const ToolFigures a = runArecord(o.pcm, arecordFile(bench), RecordSeconds);
+        r.recordCpu.theirs.add(a.cpuSeconds * 1000 / RecordSeconds);
+    }
+}
+
+void measureIdle(Results& r, BenchWindow& bench) {
+    progress("idle with the ID alarm on");
+    for (int i = 0; i < IdleWindows; ++i) {
+        int bells = 0;
+        r.idleCpu.ours.add(idleCpuMsPerSecond(bench, IdleWindow, bells));
+        r.idleBells += bells;
+    }
+}
+
+// Both cores busy, the ID alarm on.
+void measureUnderLoad(Results& r, BenchWindow& bench, const Options& o) {
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    r.underruns.measure = "Underruns, " + std::to_string(o.loadSeconds) +
+                          " s message, both cores busy, ID alarm every 3 s";
+    progress("playing under load");
+    {
+        const int bells0 = bench.beeper().count;
+        CpuLoad load(cores, seconds(o.loadSeconds) + LoadMargin);
+        const PlayFigures p = playMessage(bench, LongSlot);
+        r.underruns.ours.add(static_cast<double>(p.underruns));
+        r.resets.ours.add(p.watchdogResets);
+        r.loadStretch.ours.add((p.wallSeconds - p.soundSeconds) * 1000);
+        r.loadCpu.ours.add(p.cpuMsPerSecond);
+        std::fprintf(stderr, "bench: %d alarm bells during the loaded playback\n",
+                     bench.beeper().count - bells0);
+    }
+    {
+        CpuLoad load(cores, seconds(o.loadSeconds) + LoadMargin);
+        const ToolFigures a = runAplay(o.pcm, slotFile(bench, LongSlot));
+        r.underruns.theirs.add(a.xruns);
+        r.loadStretch.theirs.add((a.wallSeconds - o.loadSeconds) * 1000);
+        r.loadCpu.theirs.add(a.cpuSeconds * 1000 / o.loadSeconds);
+    }
+    progress("recording under load");
+    {
+        CpuLoad load(cores, seconds(LoadRecordSeconds) + LoadMargin);
+        r.overruns.ours.add(static_cast<double>(
+            recordMessage(bench, LoadRecordSlot, seconds(LoadRecordSeconds)).overruns));
+    }
+    {
+        CpuLoad load(cores, seconds(LoadRecordSeconds) + LoadMargin);
+        r.overruns.theirs.add(runArecord(o.pcm, arecordFile(bench), LoadRecordSeconds).xruns);
+    }
+}
+
+void measureLoop(Results& r, BenchWindow& bench) {
+    progress("loop");
+    waitEvents(StopAfter);
+    const LoopFigures loop = loopMessage(bench, LoopSlot, LoopRepetitions);
+    r.loopGap.ours = loop.soundEndToIdleMs;
+    r.loopPause.ours = loop.pauseSeconds;
+}
+
+void print(const Results& r, BenchWindow& bench) {
+    printTable(r.rows());
+    std::printf("\nCPU per second of sound while playing, by thread of the program "
+                "(median of the runs):\n\n| Thread | ms per s |\n|---|---:|\n");
+    for (const auto& [kind, series] : r.threadCpu)
+        std::printf("| %s | %.2f |\n", kind.c_str(), series.median());
+    std::printf("\nID alarm bells while idle: %d in %d windows of %lld ms\n", r.idleBells,
+                IdleWindows, static_cast<long long>(IdleWindow.count()));
+    std::printf("Message boxes shown: %lld%s\n",
+                static_cast<long long>(bench.dialogs().messages.size()),
+                bench.dialogs().messages.isEmpty() ? "" : " (see standard error)");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -127,149 +294,22 @@ int main(int argc, char** argv) {
         const Options o = parse(argc, argv);
         if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
             throw std::runtime_error("no sound server: run bench/run.sh");
-
-        Row startup = row("Start-up: process start to window created (ms)");
-        Row inProcess = row("Start-up in process: construct, show, first paint (ms)");
-        Row resident = row("Resident memory, Tavrin idle / aplay playing (MB)", "aplay");
-        Row closing = row("Close: SIGTERM to process end (ms)");
-        progress("start-up");
-        for (int i = 0; i < o.runs; ++i) {
-            const StartupFigures s = startProgram(o.program, ProgramIdle);
-            startup.ours.add(s.toWindowMs);
-            resident.ours.add(static_cast<double>(s.idleResidentKb) / KbPerMb);
-            closing.ours.add(s.closeMs);
-            inProcess.ours.add(constructAndShowWindowMs());
-        }
+        Results results;
+        measureStartup(results, o);
 
         BenchWindow bench;
         bench.writeMessage(ShortSlot, ShortSeconds);
         bench.writeMessage(LongSlot, o.loadSeconds);
         bench.writeMessage(LoopSlot, LoopSeconds);
         printMachine(bench, o);
-
-        Row playCpu = row("CPU while playing (ms per s of sound)", "aplay", 2);
-        Row firstBlock =
-            row("PLAY click to first block handed to ALSA / aplay start to device set up (ms)",
-                "aplay");
-        Row playStretch = row("Playing time beyond the sound, 4 s message (ms)", "aplay", 0);
-        Row hiddenCpu = row("CPU while playing, window hidden (ms per s of sound)", "aplay", 2);
-        std::map<std::string, Series> threadCpu;
-        const std::string program = QCoreApplication::applicationFilePath()
-                                        .section(QLatin1Char('/'), -1)
-                                        .left(15)
-                                        .toStdString();
-        progress("playing");
-        for (int i = 0; i < o.runs; ++i) {
-            bench.window().hide();
-            hiddenCpu.ours.add(playMessage(bench, ShortSlot).cpuMsPerSecond);
-            bench.window().show();
-            waitEvents(ShowSettle);
-            const PlayFigures p = playMessage(bench, ShortSlot);
-            playCpu.ours.add(p.cpuMsPerSecond);
-            firstBlock.ours.add(p.firstBlockMs);
-            playStretch.ours.add((p.wallSeconds - p.soundSeconds) * 1000);
-            std::map<std::string, double> byKind;
-            for (const auto& [name, ms] : p.threadCpuMsPerSecond)
-                byKind[threadKind(name, program)] += ms;
-            for (const auto& [kind, ms] : byKind)
-                threadCpu[kind].add(ms);
-            const ToolFigures a = runAplay(o.pcm, slotFile(bench, ShortSlot));
-            playCpu.theirs.add(a.cpuSeconds * 1000 / ShortSeconds);
-            hiddenCpu.theirs.add(a.cpuSeconds * 1000 / ShortSeconds);
-            firstBlock.theirs.add(a.startMs);
-            playStretch.theirs.add((a.wallSeconds - ShortSeconds) * 1000);
-            resident.theirs.add(static_cast<double>(a.residentKb) / KbPerMb);
-        }
-
-        Row stop = row("STOP click to device reset / aplay SIGINT to exit (ms)", "aplay");
-        progress("stopping");
-        for (int i = 0; i < o.runs; ++i) {
-            stop.ours.add(stopToResetMs(bench, ShortSlot, StopAfter));
-            stop.theirs.add(runAplay(o.pcm, slotFile(bench, ShortSlot), StopAfter).stopMs);
-        }
-
-        Row recordCpu = row("CPU while recording (ms per s of sound)", "arecord", 2);
-        progress("recording");
-        const std::string recorded = slotFile(bench, RecordSlot) + ".arecord.wav";
-        for (int i = 0; i < o.runs; ++i) {
-            recordCpu.ours.add(
-                recordMessage(bench, RecordSlot, seconds(RecordSeconds)).cpuMsPerSecond);
-            const ToolFigures r = runArecord(o.pcm, recorded, RecordSeconds);
-            recordCpu.theirs.add(r.cpuSeconds * 1000 / RecordSeconds);
-        }
-
-        Row idleCpu = row("CPU idle, ID alarm every 3 s (ms per s)", "", 2);
-        progress("idle with the ID alarm on");
+        measurePlaying(results, bench, o);
+        measureRecording(results, bench, o);
         bench.setIdAlarm(true, AlarmSeconds);
-        int bells = 0;
-        for (int i = 0; i < IdleWindows; ++i) {
-            int windowBells = 0;
-            idleCpu.ours.add(idleCpuMsPerSecond(bench, IdleWindow, windowBells));
-            bells += windowBells;
-        }
-
-        const std::string loadTitle =
-            std::to_string(o.loadSeconds) + " s message, both cores busy, ID alarm every 3 s";
-        Row underruns = row("Underruns, " + loadTitle, "aplay", 0);
-        Row resets = row("Watchdog resets, same run", "", 0);
-        Row loadStretch = row("Playing time beyond the sound, same run (ms)", "aplay", 0);
-        Row loadCpu = row("CPU while playing, same run (ms per s of sound)", "aplay", 2);
-        Row overruns = row("Overruns, " + std::to_string(LoadRecordSeconds) +
-                               " s recording, both cores busy, ID alarm every 3 s",
-                           "arecord", 0);
-        const int cores = static_cast<int>(std::thread::hardware_concurrency());
-        progress("playing under load");
-        {
-            const int bells0 = bench.beeper().count;
-            CpuLoad load(cores, seconds(o.loadSeconds) + LoadMargin);
-            const PlayFigures p = playMessage(bench, LongSlot);
-            underruns.ours.add(static_cast<double>(p.underruns));
-            resets.ours.add(p.watchdogResets);
-            loadStretch.ours.add((p.wallSeconds - p.soundSeconds) * 1000);
-            loadCpu.ours.add(p.cpuMsPerSecond);
-            std::fprintf(stderr, "bench: %d alarm bells during the loaded playback\n",
-                         bench.beeper().count - bells0);
-        }
-        {
-            CpuLoad load(cores, seconds(o.loadSeconds) + LoadMargin);
-            const ToolFigures a = runAplay(o.pcm, slotFile(bench, LongSlot));
-            underruns.theirs.add(a.xruns);
-            loadStretch.theirs.add((a.wallSeconds - o.loadSeconds) * 1000);
-            loadCpu.theirs.add(a.cpuSeconds * 1000 / o.loadSeconds);
-        }
-        progress("recording under load");
-        {
-            CpuLoad load(cores, seconds(LoadRecordSeconds) + LoadMargin);
-            overruns.ours.add(static_cast<double>(
-                recordMessage(bench, LoadRecordSlot, seconds(LoadRecordSeconds)).overruns));
-        }
-        {
-            CpuLoad load(cores, seconds(LoadRecordSeconds) + LoadMargin);
-            overruns.theirs.add(runArecord(o.pcm, recorded, LoadRecordSeconds).xruns);
-        }
+        measureIdle(results, bench);
+        measureUnderLoad(results, bench, o);
         bench.setIdAlarm(false, AlarmSeconds);
-
-        progress("loop");
-        waitEvents(StopAfter);
-        const LoopFigures loop = loopMessage(bench, LoopSlot, LoopRepetitions);
-        Row loopGap = row("Loop: last buffer done to KeyerIdle 1 (ms)", "", 2);
-        loopGap.ours = loop.soundEndToIdleMs;
-        Row loopPause = row("Loop: pause with Loop Delay 1 sec (s)", "", 2);
-        loopPause.ours = loop.pauseSeconds;
-
-        printTable({startup, inProcess, resident, closing, playCpu, hiddenCpu, recordCpu, idleCpu,
-                    firstBlock, stop, playStretch, underruns, resets, loadStretch, loadCpu,
-                    overruns, loopGap, loopPause});
-
-        std::printf("\nCPU per second of sound while playing, by thread of the program "
-                    "(median of the runs):\n\n| Thread | ms per s |\n|---|---:|\n");
-        for (const auto& [kind, series] : threadCpu)
-            std::printf("| %s | %.2f |\n", kind.c_str(), series.median());
-        std::printf("\nID alarm bells while idle: %d in %d windows of %lld ms\n", bells,
-                    IdleWindows, static_cast<long long>(IdleWindow.count()));
-        std::printf("Message boxes shown: %lld%s\n",
-                    static_cast<long long>(bench.dialogs().messages.size()),
-                    bench.dialogs().messages.isEmpty() ? "" : " (see standard error)");
+        measureLoop(results, bench);
+        print(results, bench);
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_tavrin: %s\n", e.what());
