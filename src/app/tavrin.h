@@ -95,6 +95,7 @@ private:
     bool bufferWaitTimedOut() const override;
     bool soundCardDialogVisible() const override;
     void requestTermination() override;
+    void deviceFailed() override;
 
     Platform platform_;
     std::unique_ptr<Dialogs> ownDialogs_;

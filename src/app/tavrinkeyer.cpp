@@ -91,6 +91,14 @@ bool TTavrin::soundCardDialogVisible() const {
     return soundCard_ && soundCard_->isVisible();
 }
 
+void TTavrin::deviceFailed() {
+    // The playback goes on through the failure as before, but without the transmitter.
+    if (state_.playActive()) {
+        transmit_->showReceive();
+        keying_->unkey();
+    }
+}
+
 void TTavrin::requestTermination() {
     // The running loop ends as STOP ends it, so its file is completed and the handler returns
     // to the main loop, which then ends; the transmitter is released first.
