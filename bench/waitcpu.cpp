@@ -36,6 +36,7 @@ public:
     bool bufferWaitTimedOut() const override { return false; }
     bool soundCardDialogVisible() const override { return false; }
     void requestTermination() override { stop = true; }
+    void deviceFailed() override {}
 };
 
 double seconds(clockid_t clock) {
