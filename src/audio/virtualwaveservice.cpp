@@ -217,7 +217,9 @@ void VirtualWaveService::completeFront(Direction direction) {
     } else {
         const std::size_t available = captured_ < capture_.size() ? capture_.size() - captured_ : 0;
         const std::size_t taken = std::min<std::size_t>(available, header->bufferLength);
-        std::memcpy(header->data, capture_.data() + captured_, taken);
+        // With nothing left to capture the source pointer may be null, which memcpy never takes.
+        if (taken > 0)
+            std::memcpy(header->data, capture_.data() + captured_, taken);
         std::memset(header->data + taken, 0, header->bufferLength - taken);
         captured_ += taken;
         header->bytesRecorded.store(header->bufferLength);
