@@ -1,6 +1,10 @@
+#include "app/installpaths.h"
 #include "app/linuxlauncher.h"
 #include "app/platform.h"
 #include "app/tavrin.h"
+#include "audio/virtualwaveservice.h"
+#include "tx/linuxportio.h"
+#include "tx/qtbeeper.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,6 +24,13 @@ int main(int argc, char** argv) {
         platform.home = QDir::homePath();
         LinuxLauncher launcher;
         platform.launcher = &launcher;
+        LinuxPortIo ports(InstallPaths(platform.home).dir());
+        platform.portIo = &ports;
+        QtBeeper beeper;
+        platform.beeper = &beeper;
+        VirtualWaveService wave;
+        wave.setRealTime(true);
+        platform.wave = &wave;
         TTavrin window(platform);
         window.show();
         return QApplication::exec();

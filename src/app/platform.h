@@ -2,8 +2,11 @@
 
 #include <QString>
 
+class Beeper;
 class Dialogs;
 class Launcher;
+class PortIo;
+class WaveService;
 
 // The platform services the window works through. main() fills it with the real Linux ones;
 // tests fill it with doubles. Pointers are not owned; a null Dialogs means real modal dialogs
@@ -12,4 +15,7 @@ struct Platform {
     QString home; // the user's home directory; the installation directory lies below it
     Dialogs* dialogs = nullptr;
     Launcher* launcher = nullptr;
+    PortIo* portIo = nullptr;    // the keying ports
+    Beeper* beeper = nullptr;    // the ID alarm's bell
+    WaveService* wave = nullptr; // the sound cards
 };

@@ -3,7 +3,11 @@
 #include "app/launchers.h"
 #include "app/look.h"
 #include "app/qtdialogs.h"
+#include "audio/wavedeviceerror.h"
+#include "audio/wavein.h"
+#include "audio/waveout.h"
 #include "keyer/keyer.h"
+#include "tx/keyingline.h"
 
 #include <QAction>
 #include <QApplication>
@@ -46,7 +50,8 @@ TTavrin::TTavrin(const Platform& platform, QWidget* parent)
     ui_.setupUi(this);
     state_.setParent(this);
     state_.setObjectName(QStringLiteral("KeyerState"));
-    keyer_ = new Keyer(state_, memories_, *ui_.MessageWindow, paths_.dir(), this);
+    createTransmitter();
+    createKeyer();
     wire();
     qApp->installEventFilter(this);
     setFixedSize(sizeHint());
@@ -55,16 +60,14 @@ TTavrin::TTavrin(const Platform& platform, QWidget* parent)
 
 TTavrin::~TTavrin() {
     qApp->removeEventFilter(this);
+    // The keyer refers to the keying line, the engines and the state: it goes first.
+    delete keyer_;
 }
 
 void TTavrin::wire() {
     wireIndicators();
-
-    for (int i = 0; i < 12; ++i)
-        connect(ui_.MemBtn[i], &QPushButton::clicked, this,
-                [this, i] { keyer_->MemBtnClick(i + 1); });
-    connect(ui_.ResetBtn, &QPushButton::clicked, keyer_, &Keyer::ResetBtnClick);
-    connect(ui_.StopBtn, &QPushButton::clicked, keyer_, &Keyer::StopBtnClick);
+    wireTransmitter();
+    wireKeyer();
 
     connect(ui_.Exit1, &QAction::triggered, this, &TTavrin::Exit1Click);
     connect(ui_.Off2, &QAction::triggered, this, &TTavrin::Off2Click);
@@ -72,6 +75,8 @@ void TTavrin::wire() {
     connect(ui_.About1, &QAction::triggered, this, &TTavrin::About1Click);
     connect(ui_.VolumeBtn, &QPushButton::clicked, this, &TTavrin::VolumeBtnClick);
     connect(ui_.HelpMenu1, &QAction::triggered, this, &TTavrin::HelpMenu1Click);
+    connect(ui_.RetrieveWave1, &QAction::triggered, this, &TTavrin::RetrieveWave1Click);
+    connect(ui_.SaveWave1, &QAction::triggered, this, &TTavrin::SaveWave1Click);
 }
 
 void TTavrin::wireIndicators() {
@@ -92,6 +97,7 @@ void TTavrin::wireIndicators() {
 }
 
 void TTavrin::FormCreate() {
+    installOnFirstRun();
     helpPath_ = probe(paths_.helpFile());
     configPath_ = probe(paths_.configFile());
     readConfiguration();
@@ -101,20 +107,14 @@ void TTavrin::FormCreate() {
     state_.currentMessageFile = memories_.path(state_.selectedMemory);
 }
 
-void TTavrin::readConfiguration() {
-    // The configuration reader applies stored settings through the handlers; it joins here.
-}
-
-void TTavrin::writeConfiguration() {
-    // The configuration writer joins here.
-}
-
 void TTavrin::shutdown() {
     if (shutDown_)
         return;
     shutDown_ = true;
     if (state_.busy())
         keyer_->StopBtnClick();
+    // TUNE may still hold the line keyed; the transmitter must not outlive the program on air.
+    keying_->unkey();
     keyer_->saveNote();
     writeConfiguration();
     // Ends the main loop once the running handler has returned; the sound card dialog may keep

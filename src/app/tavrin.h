@@ -3,18 +3,30 @@
 #include "app/installpaths.h"
 #include "app/platform.h"
 #include "app/tavrinui.h"
+#include "audio/audiodevices.h"
+#include "audio/waveenginehost.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
 
 #include <QMainWindow>
 
+#include <cstdint>
 #include <memory>
 
+class BufferWatchdog;
+struct ConfigRecord;
 class Dialogs;
+class IdAlarm;
 class Keyer;
+class KeyingLine;
+class TransmitControls;
+class UnixSignalBridge;
+class WaveDeviceErrorPolicy;
+class WaveInEngine;
+class WaveOutEngine;
 
 // The main window: owns the controls, the keyer state and the subsystems, and wires them.
-class TTavrin : public QMainWindow {
+class TTavrin : public QMainWindow, private WaveEngineHost {
     Q_OBJECT
 
 public:
@@ -25,6 +37,15 @@ public:
     KeyerState& keyerState() { return state_; }
     MemorySlots& memories() { return memories_; }
     Keyer& keyer() { return *keyer_; }
+    KeyingLine& keyingLine() { return *keying_; }
+    TransmitControls& transmitControls() { return *transmit_; }
+    IdAlarm& idAlarm() { return *idAlarm_; }
+    BufferWatchdog& watchdog() { return *watchdog_; }
+    AudioDevices& audioDevices() { return audioDevices_; }
+    WaveOutEngine& waveOut() { return *waveOut_; }
+    WaveInEngine& waveIn() { return *waveIn_; }
+    // A wave device failed while a recording or playback ran.
+    bool terminationRequested() const { return terminationRequested_; }
     const InstallPaths& paths() const { return paths_; }
     QString configPath() const { return configPath_; }
     QString helpPath() const { return helpPath_; }
@@ -38,6 +59,8 @@ public:
     void About1Click();
     void VolumeBtnClick();
     void HelpMenu1Click();
+    void RetrieveWave1Click();
+    void SaveWave1Click();
     // Key release anywhere in the window: Escape resets the keyer.
     void KeyUp(int key);
 
@@ -48,8 +71,24 @@ protected:
 private:
     void wire();
     void wireIndicators();
+    void createTransmitter();
+    // The Output and ID menus, TUNE, Tx Enable, Tx Mic and their indicators, and the ways out
+    // that must leave the transmitter unkeyed.
+    void wireTransmitter();
+    void createKeyer();
+    // Transport buttons, memory buttons and the Delay and Microphone menus.
+    void wireKeyer();
+    // A first start without an installation directory sets it up with the built-in settings.
+    void installOnFirstRun();
     void readConfiguration();
+    void applyConfiguration(const ConfigRecord& record);
+    ConfigRecord currentConfiguration() const;
     void writeConfiguration();
+
+    bool stopRequested() const override;
+    bool bufferWaitTimedOut() const override;
+    bool soundCardDialogVisible() const override;
+    void requestTermination() override;
 
     Platform platform_;
     std::unique_ptr<Dialogs> ownDialogs_;
@@ -59,8 +98,21 @@ private:
     KeyerState state_;
     MemorySlots memories_;
     Keyer* keyer_ = nullptr;
+    KeyingLine* keying_ = nullptr;
+    TransmitControls* transmit_ = nullptr;
+    IdAlarm* idAlarm_ = nullptr;
+    BufferWatchdog* watchdog_ = nullptr;
+    UnixSignalBridge* signalBridge_ = nullptr;
+    AudioDevices audioDevices_;
+    std::unique_ptr<WaveDeviceErrorPolicy> wavePolicy_;
+    std::unique_ptr<WaveOutEngine> waveOut_;
+    std::unique_ptr<WaveInEngine> waveIn_;
     QString configPath_;
     QString helpPath_;
     bool stayOnTop_ = false;
+    // Kept only to be written back as they were read.
+    std::uint32_t reservedA_ = 0;
+    std::uint32_t reservedB_ = 25000;
     bool shutDown_ = false;
+    bool terminationRequested_ = false;
 };

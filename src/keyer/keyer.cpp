@@ -22,11 +22,17 @@ QTimer* makeTimer(QObject* parent, const char* name, std::chrono::milliseconds i
 }
 } // namespace
 
-Keyer::Keyer(KeyerState& state, MemorySlots& memories, QTextEdit& messageWindow, QString installDir,
-             QObject* parent)
-    : QObject(parent), state_(state), memories_(memories), messageWindow_(messageWindow),
-      installDir_(std::move(installDir)), loopTimer_(makeTimer(this, "Loop_Timer", kLoopTick)),
-      playTimer_(makeTimer(this, "PlayTimer", kPlayTimerInterval)) {}
+Keyer::Keyer(const KeyerParts& parts, QObject* parent)
+    : QObject(parent), state_(parts.state), memories_(parts.memories),
+      messageWindow_(parts.messageWindow), installDir_(parts.installDir), menus_(parts.menus),
+      line_(parts.line), transmit_(parts.transmit), strip_(parts.strip), watchdog_(parts.watchdog),
+      out_(parts.out), in_(parts.in), dialogs_(parts.dialogs),
+      loopTimer_(makeTimer(this, "Loop_Timer", kLoopTick)),
+      playTimer_(makeTimer(this, "PlayTimer", kPlayTimerInterval)) {
+    connect(loopTimer_, &QTimer::timeout, this, &Keyer::Loop_TimerTimer);
+}
+
+Keyer::~Keyer() = default;
 
 void Keyer::MemBtnClick(int slot) {
     if (!MemorySlots::isSlot(slot) || state_.busy())
@@ -50,4 +56,25 @@ void Keyer::saveNote() {
 void Keyer::BuildRecordPath(int slot) {
     state_.currentMessageFile = installDir_ + MemorySlots::fileName(slot);
     memories_.setPath(slot, state_.currentMessageFile);
+}
+
+void Keyer::closeMessageFile() {
+    messageFile_.reset();
+    state_.playFileOpen = false;
+    state_.recordFileOpen = false;
+}
+
+bool Keyer::deferWhileLoopsRun(void (Keyer::*start)()) {
+    if (loopsRunning_ == 0)
+        return false;
+    deferredStart_ = start;
+    return true;
+}
+
+void Keyer::runDeferredStart() {
+    if (loopsRunning_ != 0 || !deferredStart_)
+        return;
+    const auto start = deferredStart_;
+    deferredStart_ = nullptr;
+    (this->*start)();
 }

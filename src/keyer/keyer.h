@@ -1,41 +1,131 @@
 #pragma once
 
+#include "audio/wavetypes.h"
+#include "keyer/messagefile.h"
+
 #include <QObject>
 #include <QString>
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+class AlarmStrip;
+class BufferWatchdog;
+class Dialogs;
 class KeyerState;
+class KeyingLine;
 class MemorySlots;
+class QAction;
 class QTextEdit;
 class QTimer;
+class TransmitControls;
+class WaveInEngine;
+class WaveOutEngine;
 
-// The keyer's operator actions. Memory selection lives here; recording, playback, stop and the
-// loop join it.
+// The menu items whose tick marks the keyer sets, in the order of kLoopDelays and kGains.
+struct KeyerMenus {
+    std::array<QAction*, 19> loopDelays{};
+    std::array<QAction*, 4> gains{};
+};
+
+// What the keyer works with; all owned elsewhere and outliving it.
+struct KeyerParts {
+    KeyerState& state;
+    MemorySlots& memories;
+    QTextEdit& messageWindow;
+    QString installDir;
+    KeyerMenus menus;
+    KeyingLine& line;
+    TransmitControls& transmit;
+    AlarmStrip& strip;
+    BufferWatchdog& watchdog;
+    WaveOutEngine& out;
+    WaveInEngine& in;
+    Dialogs& dialogs;
+};
+
+// Multiplies each 16-bit little-endian sample of a block by factor, saturating at the limits of
+// the sample range instead of wrapping around.
+void ScaleBlock(std::uint8_t* block, std::size_t samples, int factor);
+
+// The keyer's operator actions: memory selection, recording, playback, stop and reset, loop.
+// Recording and playback run their buffer loops inside the click handler; the other handlers
+// reach a running loop only through the keyer state.
 class Keyer : public QObject {
     Q_OBJECT
 
 public:
-    Keyer(KeyerState& state, MemorySlots& memories, QTextEdit& messageWindow, QString installDir,
-          QObject* parent = nullptr);
+    explicit Keyer(const KeyerParts& parts, QObject* parent = nullptr);
+    ~Keyer() override;
 
     // The twelve memory buttons: select slot n (1..12). Refused while recording or playing.
     void MemBtnClick(int slot);
     void DeselectMemory();
     void BuildRecordPath(int slot);
-
     // Saves the note in the message window under the selected slot.
     void saveNote();
 
+    void RecordBtnClick();
+    void PlayBtnClick();
     void StopBtnClick();
     void ResetBtnClick();
+
+    // Opens and checks a message file for playback; false (reported) when it is refused.
+    bool ReadMessageHeader(const QString& path);
+
+    void LoopBtnClick();
+    void Loop_TimerTimer();
+    // The Loop Delay menu: item index into kLoopDelays.
+    void loopDelayClick(std::size_t item);
+    void UncheckLoopDelays();
+    // Runs the handler of the item carrying this value; false (and nothing runs) for others.
+    bool applyLoopDelay(std::int32_t tenths);
+
+    // The Gain menu: item index into kGains.
+    void gainClick(std::size_t item);
+    bool applyGainCode(std::int32_t code);
+    // The factor the recording applies for the selected gain; 1 for unknown codes.
+    int gainFactor() const;
 
     QTimer& loopTimer() { return *loopTimer_; }
 
 private:
+    void pause();
+    void play();
+    void record();
+    bool openRecording();
+    bool appendBlock(const std::uint8_t* block);
+    std::int32_t fillOutBlock(Half half, std::int32_t startCount);
+    void endOfData();
+    void rewindUnheard(std::int32_t bytes);
+    void closeMessageFile();
+
+    // A new recording or playback must not start while an earlier loop is still unwinding
+    // below the running handler: it would open a device that loop still holds. Such a start is
+    // kept and run once the loops have returned.
+    bool deferWhileLoopsRun(void (Keyer::*start)());
+    void runDeferredStart();
+
     KeyerState& state_;
     MemorySlots& memories_;
     QTextEdit& messageWindow_;
     QString installDir_;
+    KeyerMenus menus_;
+    KeyingLine& line_;
+    TransmitControls& transmit_;
+    AlarmStrip& strip_;
+    BufferWatchdog& watchdog_;
+    WaveOutEngine& out_;
+    WaveInEngine& in_;
+    Dialogs& dialogs_;
+
     QTimer* loopTimer_;
     // Takes no part in playback; STOP only makes sure it is off.
     QTimer* playTimer_;
+
+    FileHandle messageFile_;
+    int loopsRunning_ = 0;
+    void (Keyer::*deferredStart_)() = nullptr;
+    bool writeFailed_ = false;
 };

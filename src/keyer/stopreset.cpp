@@ -1,27 +1,48 @@
 #include "keyer/keyer.h"
 
 #include "keyer/keyerstate.h"
+#include "tx/alarmstrip.h"
+#include "tx/bufferwatchdog.h"
+#include "tx/keyingline.h"
+#include "tx/transmitcontrols.h"
 
 #include <QTimer>
 
 void Keyer::StopBtnClick() {
+    // A start kept for later is overtaken by the stop.
+    deferredStart_ = nullptr;
     if (state_.keyerStopped())
         return;
     state_.setKeyerIdle(true);
     state_.setKeyerStopped(true);
+    line_.unkey();
     if (state_.playActive()) {
         playTimer_->stop();
+        watchdog_.disable();
         state_.setPlayActive(false);
+        transmit_.showReceive();
+        line_.unkey();
         state_.setProgress(0);
+        if (state_.playFileOpen)
+            closeMessageFile();
         state_.stopRequested = true;
     }
     if (state_.recordActive()) {
         state_.setRecordActive(false);
+        strip_.setColour(AlarmStrip::Teal);
+        if (state_.recordFileOpen) {
+            const bool completed = completeMessageHeader(
+                messageFile_.get(), static_cast<std::uint32_t>(state_.recordedBytes));
+            closeMessageFile();
+            if (!completed)
+                writeFailed_ = true;
+        }
         state_.stopRequested = true;
     }
 }
 
 void Keyer::ResetBtnClick() {
+    deferredStart_ = nullptr;
     loopTimer_->stop();
     state_.loopCount = 0;
     if (state_.keyerIdle())

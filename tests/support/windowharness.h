@@ -1,8 +1,11 @@
 #pragma once
 
 #include "app/tavrin.h"
+#include "audio/virtualwaveservice.h"
+#include "beepcounter.h"
 #include "fakedialogs.h"
 #include "fakelauncher.h"
+#include "recordingportio.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -20,6 +23,9 @@ public:
         platform.home = home.path();
         platform.dialogs = &dialogs;
         platform.launcher = &launcher;
+        platform.portIo = &ports;
+        platform.beeper = &beeper;
+        platform.wave = &wave;
         window = std::make_unique<TTavrin>(platform);
         return *window;
     }
@@ -33,5 +39,8 @@ public:
     QTemporaryDir home;
     FakeDialogs dialogs;
     FakeLauncher launcher;
+    RecordingPortIo ports;
+    BeepCounter beeper;
+    VirtualWaveService wave;
     std::unique_ptr<TTavrin> window;
 };

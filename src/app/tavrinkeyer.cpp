@@ -1,0 +1,73 @@
+// The main window's keyer side: the wave engines, the transport and memory buttons, the Delay
+// and Microphone menus, and what the engines ask of the window.
+#include "app/tavrin.h"
+
+#include "audio/wavedeviceerror.h"
+#include "audio/wavein.h"
+#include "audio/waveout.h"
+#include "keyer/keyer.h"
+#include "tx/bufferwatchdog.h"
+#include "tx/idalarm.h"
+#include "tx/keyingline.h"
+#include "tx/transmitcontrols.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QPushButton>
+
+void TTavrin::createKeyer() {
+    WaveEngineHost& host = *this;
+    wavePolicy_ = std::make_unique<WaveDeviceErrorPolicy>(host);
+    waveOut_ = std::make_unique<WaveOutEngine>(*platform_.wave, audioDevices_, dialogs_, host,
+                                               *wavePolicy_);
+    waveIn_ = std::make_unique<WaveInEngine>(*platform_.wave, audioDevices_, dialogs_, host,
+                                             *wavePolicy_);
+    wavePolicy_->attachInput(*waveIn_);
+
+    KeyerMenus menus;
+    menus.loopDelays = ui_.LoopDelay;
+    menus.gains = ui_.Gain;
+    keyer_ = new Keyer(KeyerParts{state_, memories_, *ui_.MessageWindow, paths_.dir(), menus,
+                                  *keying_, *transmit_, idAlarm_->strip(), *watchdog_, *waveOut_,
+                                  *waveIn_, dialogs_},
+                       this);
+    keyer_->setObjectName(QStringLiteral("Keyer"));
+}
+
+void TTavrin::wireKeyer() {
+    for (int i = 0; i < 12; ++i)
+        connect(ui_.MemBtn[i], &QPushButton::clicked, keyer_,
+                [this, i] { keyer_->MemBtnClick(i + 1); });
+    connect(ui_.RecordBtn, &QPushButton::clicked, keyer_, &Keyer::RecordBtnClick);
+    connect(ui_.PlayBtn, &QPushButton::clicked, keyer_, &Keyer::PlayBtnClick);
+    connect(ui_.StopBtn, &QPushButton::clicked, keyer_, &Keyer::StopBtnClick);
+    connect(ui_.ResetBtn, &QPushButton::clicked, keyer_, &Keyer::ResetBtnClick);
+    connect(ui_.LoopBtn, &QPushButton::clicked, keyer_, &Keyer::LoopBtnClick);
+    for (std::size_t i = 0; i < ui_.LoopDelay.size(); ++i)
+        connect(ui_.LoopDelay[i], &QAction::triggered, keyer_,
+                [this, i] { keyer_->loopDelayClick(i); });
+    for (std::size_t i = 0; i < ui_.Gain.size(); ++i)
+        connect(ui_.Gain[i], &QAction::triggered, keyer_, [this, i] { keyer_->gainClick(i); });
+}
+
+bool TTavrin::stopRequested() const {
+    return state_.stopRequested;
+}
+
+bool TTavrin::bufferWaitTimedOut() const {
+    return watchdog_->BufferWaitTimedOut();
+}
+
+bool TTavrin::soundCardDialogVisible() const {
+    return false;
+}
+
+void TTavrin::requestTermination() {
+    // The running loop ends as STOP ends it, so its file is completed and the handler returns
+    // to the main loop, which then ends; the transmitter is released first.
+    terminationRequested_ = true;
+    if (state_.busy())
+        keyer_->StopBtnClick();
+    keying_->unkey();
+    QCoreApplication::quit();
+}

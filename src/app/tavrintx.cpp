@@ -1,0 +1,111 @@
+// The main window's transmitter side: the keying line and its menus, the transmit buttons and
+// indicators, the ID alarm, the buffer watchdog, and the ways out that must unkey.
+#include "app/tavrin.h"
+
+#include "app/look.h"
+#include "app/unixsignalbridge.h"
+#include "tx/bufferwatchdog.h"
+#include "tx/idalarm.h"
+#include "tx/keyingline.h"
+#include "tx/transmitcontrols.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+OutputMenuActions outputMenu(const TavrinUi& ui) {
+    OutputMenuActions menu;
+    menu.Printer1 = ui.Printer1;
+    menu.Printer2 = ui.Printer2;
+    menu.COM1 = ui.COM[0];
+    menu.COM2 = ui.COM[1];
+    menu.COM3 = ui.COM[2];
+    menu.COM4 = ui.COM[3];
+    menu.COM5 = ui.COM[4];
+    menu.COM6 = ui.COM[5];
+    menu.NoComPort = ui.NoComPort;
+    menu.VOX1 = ui.VOX1;
+    menu.Normal = ui.Normal;
+    menu.Invert1 = ui.Invert1;
+    return menu;
+}
+
+QColor stripColour(AlarmStrip::Colour colour) {
+    switch (colour) {
+    case AlarmStrip::Red:
+        return look::kRed;
+    case AlarmStrip::Blue:
+        return look::kBlue;
+    case AlarmStrip::Teal:
+        break;
+    }
+    return look::kTeal;
+}
+
+} // namespace
+
+void TTavrin::createTransmitter() {
+    keying_ = new KeyingLine(*platform_.portIo, dialogs_, outputMenu(ui_), this);
+    keying_->setObjectName(QStringLiteral("KeyingLine"));
+    transmit_ = new TransmitControls(*keying_, this);
+    transmit_->setObjectName(QStringLiteral("TransmitControls"));
+    idAlarm_ = new IdAlarm(dialogs_, *platform_.beeper, {ui_.OFF1, ui_.ON1}, this);
+    idAlarm_->setObjectName(QStringLiteral("IdAlarm"));
+    watchdog_ = new BufferWatchdog(this);
+    watchdog_->setObjectName(QStringLiteral("BufferWatchdog"));
+    signalBridge_ = new UnixSignalBridge({SIGINT, SIGTERM, SIGHUP}, this);
+}
+
+void TTavrin::wireTransmitter() {
+    const struct {
+        QAction* item;
+        void (KeyingLine::*handler)();
+    } outputItems[] = {
+        {ui_.Printer1, &KeyingLine::Printer1Click},   {ui_.Printer2, &KeyingLine::Printer2Click},
+        {ui_.COM[0], &KeyingLine::COM1Click},         {ui_.COM[1], &KeyingLine::COM2Click},
+        {ui_.COM[2], &KeyingLine::COM3Click},         {ui_.COM[3], &KeyingLine::COM4Click},
+        {ui_.COM[4], &KeyingLine::COM5Click},         {ui_.COM[5], &KeyingLine::COM6Click},
+        {ui_.NoComPort, &KeyingLine::NoComPortClick}, {ui_.VOX1, &KeyingLine::VOX1Click},
+        {ui_.Normal, &KeyingLine::NormalClick},       {ui_.Invert1, &KeyingLine::Invert1Click},
+    };
+    for (const auto& output : outputItems)
+        connect(output.item, &QAction::triggered, keying_, output.handler);
+
+    connect(ui_.OFF1, &QAction::triggered, idAlarm_, &IdAlarm::OFF1Click);
+    connect(ui_.ON1, &QAction::triggered, idAlarm_, &IdAlarm::ON1Click);
+    connect(ui_.Set1, &QAction::triggered, idAlarm_, &IdAlarm::Set1Click);
+
+    connect(ui_.TuneBtn, &QPushButton::clicked, transmit_, &TransmitControls::TuneBtnClick);
+    connect(ui_.TransmitBtn, &QPushButton::clicked, transmit_, &TransmitControls::TransmitBtnClick);
+    connect(ui_.MicBtn, &QPushButton::clicked, transmit_, &TransmitControls::MicBtnClick);
+
+    const TxState& tx = transmit_->state();
+    connect(&tx, &TxState::tuneActiveChanged, ui_.TuneBtn, [button = ui_.TuneBtn](bool on) {
+        look::setTextColour(button, on ? look::kRed : look::kBlue);
+    });
+    const auto onOff = [](QPushButton* button) {
+        return [button](bool on) {
+            button->setText(on ? QStringLiteral("ON") : QStringLiteral("OFF"));
+            look::setTextColour(button, on ? look::kRed : look::kBlue);
+        };
+    };
+    connect(&tx, &TxState::txEnableChanged, ui_.TransmitBtn, onOff(ui_.TransmitBtn));
+    connect(&tx, &TxState::txMicChanged, ui_.MicBtn, onOff(ui_.MicBtn));
+    connect(&tx, &TxState::transmittingChanged, ui_.TxPanel, [panel = ui_.TxPanel](bool on) {
+        panel->setText(on ? QStringLiteral("Transmit") : QStringLiteral("Receive"));
+        look::setFillColour(panel, on ? look::kRed : look::kGreen);
+    });
+    connect(&idAlarm_->strip(), &AlarmStrip::colourChanged, ui_.AlarmPanel,
+            [panel = ui_.AlarmPanel](AlarmStrip::Colour colour) {
+                look::setFillColour(panel, stripColour(colour));
+            });
+
+    // A kill or a closed terminal goes out the way the close box does.
+    connect(signalBridge_, &UnixSignalBridge::signalReceived, this, [this] { close(); });
+    // Any other end of the event loop (a device failure asks for termination without the
+    // shutdown sequence) still leaves the transmitter unkeyed.
+    connect(qApp, &QCoreApplication::aboutToQuit, keying_, &KeyingLine::unkey);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "audio/wavetypes.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// The platform's wave devices, numbered from 0 per direction. Every call returns 0 on success
+// and non-zero on failure; calls on a handle that is 0 or closed fail and do nothing else.
+// Buffers complete in the order they were queued; completion is seen only as the done flag
+// in the caller's header.
+class WaveService {
+public:
+    enum class Direction { Input, Output };
+    using Handle = std::uintptr_t;
+
+    virtual ~WaveService() = default;
+
+    virtual int deviceCount(Direction direction) = 0;
+    // The device's product name, at most 31 characters; empty when it cannot be read.
+    virtual std::string productName(Direction direction, int device) = 0;
+    // 0 exactly when the device can record or play the format; nothing is opened.
+    virtual int query(Direction direction, int device, const WaveFormat& format) = 0;
+    virtual int open(Direction direction, Handle& handle, int device, const WaveFormat& format) = 0;
+    virtual int prepare(Handle handle, WaveHeader& header) = 0;
+    // Queues the header for playing (output) or filling (input).
+    virtual int queue(Handle handle, WaveHeader& header) = 0;
+    // Input: queued buffers start filling.
+    virtual int start(Handle handle) = 0;
+    // Stops and returns every queued header marked done; the device stays open and ready.
+    virtual int reset(Handle handle) = 0;
+    virtual int unprepare(Handle handle, WaveHeader& header) = 0;
+    virtual int close(Handle handle) = 0;
+
+    // Called from the service's own thread right after it has marked a header done, so a thread
+    // waiting for that flag can be woken.
+    virtual void setCompletionNotifier(std::function<void()> notifier) = 0;
+};

@@ -1,0 +1,46 @@
+#include "keyer/keyer.h"
+
+#include "keyer/keyerstate.h"
+#include "keyer/menutables.h"
+
+#include <QAction>
+
+#include <algorithm>
+#include <limits>
+
+void ScaleBlock(std::uint8_t* block, std::size_t samples, int factor) {
+    constexpr std::int32_t kLowest = std::numeric_limits<std::int16_t>::min();
+    constexpr std::int32_t kHighest = std::numeric_limits<std::int16_t>::max();
+    for (std::size_t i = 0; i < samples; ++i) {
+        std::uint8_t* at = block + 2 * i;
+        const auto sample = static_cast<std::int16_t>(at[0] | (at[1] << 8));
+        const std::int32_t scaled = std::clamp(std::int32_t{sample} * factor, kLowest, kHighest);
+        const auto bits = static_cast<std::uint16_t>(scaled);
+        at[0] = static_cast<std::uint8_t>(bits & 0xFF);
+        at[1] = static_cast<std::uint8_t>(bits >> 8);
+    }
+}
+
+void Keyer::gainClick(std::size_t item) {
+    state_.micGainCode = kGains.at(item).code;
+    for (std::size_t i = 0; i < kGains.size(); ++i)
+        menus_.gains.at(i)->setChecked(i == item);
+}
+
+bool Keyer::applyGainCode(std::int32_t code) {
+    for (std::size_t i = 0; i < kGains.size(); ++i) {
+        if (kGains[i].code == code) {
+            gainClick(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+int Keyer::gainFactor() const {
+    for (const GainItem& gain : kGains) {
+        if (gain.code == state_.micGainCode)
+            return gain.factor;
+    }
+    return 1;
+}

@@ -1,0 +1,167 @@
+#include "keyer/keyer.h"
+
+#include "app/dialogs.h"
+#include "audio/waveout.h"
+#include "keyer/keyerstate.h"
+#include "tx/bufferwatchdog.h"
+#include "tx/keyingline.h"
+#include "tx/transmitcontrols.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <array>
+#include <cstring>
+
+void Keyer::PlayBtnClick() {
+    if (state_.recordActive())
+        return;
+    if (state_.playActive()) {
+        pause();
+        return;
+    }
+    if (deferWhileLoopsRun(&Keyer::PlayBtnClick))
+        return;
+    play();
+    runDeferredStart();
+}
+
+void Keyer::pause() {
+    state_.setPlayActive(false);
+    state_.stopRequested = true;
+    transmit_.showReceive();
+    line_.unkey();
+    // The running loop sees the stop at its next check and releases the device.
+}
+
+bool Keyer::ReadMessageHeader(const QString& path) {
+    if (state_.playFileOpen)
+        closeMessageFile();
+    state_.currentMessageFile = path;
+    OpenedMessage opened = openMessageFile(path);
+    if (opened.result != HeaderResult::Ok) {
+        if (const auto message = headerFailureMessage(opened.result))
+            dialogs_.showMessage(QString::fromLatin1(message->text),
+                                 QString::fromLatin1(message->title));
+        state_.playFileOpen = false;
+        return false;
+    }
+    messageFile_ = std::move(opened.file);
+    state_.playFileOpen = true;
+    state_.playBytesLeft = static_cast<std::int32_t>(opened.dataBytes);
+    return true;
+}
+
+// Reads the next block of the message into a half; what the data does not fill is silence.
+// Returns the bytes of message data in it.
+std::int32_t Keyer::fillOutBlock(Half half, std::int32_t startCount) {
+    std::uint8_t* block = out_.block(half);
+    std::size_t got = 0;
+    if (messageFile_ && state_.playBytesLeft > 0) {
+        const auto wanted = static_cast<std::size_t>(
+            std::min<std::int32_t>(state_.playBytesLeft, kWaveBufferBytes));
+        got = std::fread(block, 1, wanted, messageFile_.get());
+        // A file that ends early (cut while we play) ends the message with what it held.
+        state_.playBytesLeft =
+            got < wanted ? 0 : state_.playBytesLeft - static_cast<std::int32_t>(got);
+    }
+    std::memset(block + got, 0, kWaveBufferBytes - got);
+    if (startCount > 0)
+        state_.setProgress(static_cast<int>(
+            (static_cast<double>(startCount) - state_.playBytesLeft) * 100.0 / startCount));
+    return static_cast<std::int32_t>(got);
+}
+
+void Keyer::endOfData() {
+    closeMessageFile();
+    state_.setProgress(0);
+    StopBtnClick();
+    state_.stopRequested = true;
+}
+
+void Keyer::rewindUnheard(std::int32_t bytes) {
+    if (bytes <= 0 || !messageFile_)
+        return;
+    if (std::fseek(messageFile_.get(), -static_cast<long>(bytes), SEEK_CUR) == 0)
+        state_.playBytesLeft += bytes;
+}
+
+void Keyer::play() {
+    state_.setPlayActive(true);
+    state_.setKeyerIdle(false);
+    state_.setKeyerStopped(false);
+    // A running loop timer keeps its rhythm: it is only started from stopped.
+    if (state_.loopActive() && !loopTimer_->isActive())
+        loopTimer_->start();
+    if (!state_.playFileOpen && !state_.recordFileOpen &&
+        !ReadMessageHeader(state_.currentMessageFile)) {
+        state_.setPlayActive(false);
+        state_.setKeyerStopped(true);
+        return;
+    }
+    state_.playFileOpen = true;
+    if (transmit_.state().TxEnable()) {
+        transmit_.showTransmit();
+        line_.drive(KeyingLine::Keyed);
+    }
+
+    const std::int32_t startCount = state_.playBytesLeft;
+    std::array<std::int32_t, 2> held{}; // message bytes in each half
+    held[index(Half::A)] = fillOutBlock(Half::A, startCount);
+    if (held[index(Half::A)] == 0) {
+        // Nothing to hear: end at once, without opening the device.
+        endOfData();
+        return;
+    }
+
+    ++loopsRunning_;
+    out_.SetupWaveOut();
+    out_.OpenWaveOut();
+    out_.RearmOutHeader(Half::A);
+    out_.PrepareOutHeader(Half::A);
+    out_.WriteOutHeader(Half::A);
+    // The second block holds sound before it is first queued, so no silence follows the first.
+    held[index(Half::B)] = fillOutBlock(Half::B, startCount);
+    watchdog_.clearBufferWaitTimedOut();
+    state_.stopRequested = false;
+
+    Half sounding = Half::A;
+    bool ended = false;
+    while (!state_.stopRequested) {
+        const Half next = other(sounding);
+        if (held[index(next)] > 0) {
+            out_.RearmOutHeader(next);
+            out_.PrepareOutHeader(next);
+            out_.WriteOutHeader(next);
+        }
+        watchdog_.clearBufferWaitTimedOut();
+        watchdog_.enable();
+        out_.WaitOutHeader(sounding);
+        if (state_.stopRequested)
+            break;
+        watchdog_.disable();
+        watchdog_.clearBufferWaitTimedOut();
+        out_.UnprepareOutHeader(sounding);
+        held[index(sounding)] = 0;
+        if (held[index(next)] == 0) {
+            // The last block that held data has been heard.
+            endOfData();
+            ended = true;
+            break;
+        }
+        QCoreApplication::processEvents();
+        if (state_.stopRequested || !state_.playFileOpen)
+            break;
+        held[index(sounding)] = fillOutBlock(sounding, startCount);
+        sounding = next;
+    }
+    watchdog_.disable();
+    // A pause keeps the file open: what was read but not yet heard is read again on resume.
+    if (!ended && state_.playFileOpen) {
+        const bool soundingHeard = out_.header(sounding).done();
+        rewindUnheard(held[index(other(sounding))] + (soundingHeard ? 0 : held[index(sounding)]));
+    }
+    out_.ResetWaveOut();
+    out_.CloseWaveOut();
+    --loopsRunning_;
+}

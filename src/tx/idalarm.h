@@ -1,0 +1,70 @@
+#pragma once
+
+#include "tx/alarmstrip.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <limits>
+
+class Beeper;
+class Dialogs;
+class QAction;
+
+// The ID menu items whose tick marks follow the alarm's state. Built by the window.
+struct IdMenuActions {
+    QAction* OFF1 = nullptr;
+    QAction* ON1 = nullptr;
+};
+
+// The station identification reminder: every period the alarm strip turns red for a second
+// and the bell sounds.
+class IdAlarm : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds FormInterval{6000};
+    static constexpr std::chrono::milliseconds RedTime{1000};
+    static constexpr int DefaultSeconds = 10;
+    // Set refuses shorter periods and falls back to this one.
+    static constexpr int ShortestSetSeconds = 3;
+    // The timer counts milliseconds in an int: about 24.8 days. Set refuses more; a stored
+    // period is clamped to what the timer can hold (and to at least one second).
+    static constexpr int LongestSeconds = std::numeric_limits<int>::max() / 1000;
+
+    IdAlarm(Dialogs& dialogs, Beeper& beeper, const IdMenuActions& actions,
+            QObject* parent = nullptr);
+
+    bool IdAlarmOn() const { return on_; }
+    int IdAlarmSeconds() const { return seconds_; }
+    QString IdAlarmText() const { return text_; }
+
+    AlarmStrip& strip() { return strip_; }
+
+    // The configuration reader's step: the stored period is taken as it is (no lower bound of
+    // Set applies), and the Set dialog offers it next time.
+    void applyStoredPeriod(int seconds);
+
+public slots:
+    void OFF1Click();
+    void ON1Click();
+    void Set1Click();
+    void IDTimerTimer();
+
+private:
+    void switchAlarm(bool on);
+    void setPeriod(int seconds);
+
+    Dialogs& dialogs_;
+    Beeper& beeper_;
+    IdMenuActions actions_;
+    AlarmStrip strip_;
+    QTimer* idTimer_;
+    QTimer* tealAgain_;
+
+    bool on_ = false;
+    int seconds_ = DefaultSeconds;
+    QString text_ = QString::number(DefaultSeconds);
+};

@@ -1,0 +1,213 @@
+#include "tx/keyingline.h"
+
+#include "app/dialogs.h"
+#include "tx/portio.h"
+
+#include <QAction>
+
+#include <algorithm>
+
+struct KeyingLine::Port {
+    QLatin1String name;
+    PortKind kind;
+    std::uint16_t address; // data register of a parallel port; unused for serial ports
+    QAction* OutputMenuActions::*item;
+};
+
+const KeyingLine::Port KeyingLine::ports[] = {
+    {QLatin1String("LPT1"), ParallelKind, 0x378, &OutputMenuActions::Printer1},
+    {QLatin1String("LPT2"), ParallelKind, 0x3BC, &OutputMenuActions::Printer2},
+    {QLatin1String("COM1"), SerialKind, 0, &OutputMenuActions::COM1},
+    {QLatin1String("COM2"), SerialKind, 0, &OutputMenuActions::COM2},
+    {QLatin1String("COM3"), SerialKind, 0, &OutputMenuActions::COM3},
+    {QLatin1String("COM4"), SerialKind, 0, &OutputMenuActions::COM4},
+    {QLatin1String("COM5"), SerialKind, 0, &OutputMenuActions::COM5},
+    {QLatin1String("COM6"), SerialKind, 0, &OutputMenuActions::COM6},
+};
+
+namespace {
+
+enum PortIndex { LPT1, LPT2, COM1, COM2, COM3, COM4, COM5, COM6 };
+
+const QLatin1String voxName("NONE");
+
+// Every item of the port choice; VOX appears twice in the menu and is one selection.
+constexpr QAction* OutputMenuActions::*portItems[] = {
+    &OutputMenuActions::Printer1, &OutputMenuActions::Printer2, &OutputMenuActions::COM1,
+    &OutputMenuActions::COM2,     &OutputMenuActions::COM3,     &OutputMenuActions::COM4,
+    &OutputMenuActions::COM5,     &OutputMenuActions::COM6,     &OutputMenuActions::NoComPort,
+    &OutputMenuActions::VOX1,
+};
+
+const QString commsErrorTitle = QStringLiteral("Communications I/O Error");
+const QString serialOpenFailed = QStringLiteral("Failed to open the comms device");
+const QString parallelRefused =
+    QStringLiteral("This function is not supported under WindowsNT, Windows2000, & WindowsXP");
+
+void tick(QAction* item, bool checked) {
+    if (item)
+        item->setChecked(checked);
+}
+
+} // namespace
+
+KeyingLine::KeyingLine(PortIo& io, Dialogs& dialogs, const OutputMenuActions& actions,
+                       QObject* parent)
+    : QObject(parent), io_(io), dialogs_(dialogs), actions_(actions) {}
+
+KeyingLine::~KeyingLine() {
+    releaseLine();
+}
+
+void KeyingLine::SetKeyingLine(std::uint8_t level) {
+    std::uint8_t out = level;
+    if (polarity_ == InvertPolarity) {
+        if (level == Unkeyed)
+            out = Keyed;
+        else if (level == Keyed)
+            out = Unkeyed;
+    }
+
+    switch (kind_) {
+    case ParallelKind:
+        if (parallel_)
+            parallel_->write(out);
+        break;
+    case SerialKind:
+        if (!serial_)
+            break;
+        if (out == Keyed) {
+            serial_->setDtr();
+            serial_->setRts();
+        } else {
+            serial_->clearDtr();
+            serial_->clearRts();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void KeyingLine::drive(std::uint8_t level) {
+    level_ = level;
+    SetKeyingLine(level);
+}
+
+void KeyingLine::applyStoredPort(int kind, const QString& name) {
+    if (name == voxName) {
+        VOX1Click();
+        return;
+    }
+    const auto match = std::find_if(std::begin(ports), std::end(ports),
+                                    [&](const Port& port) { return name == port.name; });
+    if (match != std::end(ports)) {
+        selectPort(*match);
+        return;
+    }
+    releaseLine();
+    kind_ = kind;
+    name_ = name;
+}
+
+void KeyingLine::Printer1Click() {
+    selectPort(ports[LPT1]);
+}
+void KeyingLine::Printer2Click() {
+    selectPort(ports[LPT2]);
+}
+void KeyingLine::COM1Click() {
+    selectPort(ports[COM1]);
+}
+void KeyingLine::COM2Click() {
+    selectPort(ports[COM2]);
+}
+void KeyingLine::COM3Click() {
+    selectPort(ports[COM3]);
+}
+void KeyingLine::COM4Click() {
+    selectPort(ports[COM4]);
+}
+void KeyingLine::COM5Click() {
+    selectPort(ports[COM5]);
+}
+void KeyingLine::COM6Click() {
+    selectPort(ports[COM6]);
+}
+void KeyingLine::NoComPortClick() {
+    selectVox();
+}
+void KeyingLine::VOX1Click() {
+    selectVox();
+}
+void KeyingLine::NormalClick() {
+    setPolarity(NormalPolarity);
+}
+void KeyingLine::Invert1Click() {
+    setPolarity(InvertPolarity);
+}
+
+void KeyingLine::selectPort(const Port& port) {
+    tickPortItems({port.item});
+    releaseLine();
+    name_ = port.name;
+    kind_ = port.kind;
+    OpenKeyingPort(port);
+    // Taken even when the port was refused and VOX is in force; it is simply not used then.
+    if (port.kind == ParallelKind)
+        address_ = port.address;
+    // Linux raises DTR and RTS when a tty opens, so a freshly opened serial line may be keying
+    // the transmitter already: nothing may run between the open and this write.
+    drive(Unkeyed);
+}
+
+void KeyingLine::selectVox() {
+    tickPortItems({&OutputMenuActions::VOX1, &OutputMenuActions::NoComPort});
+    releaseLine();
+    name_ = voxName;
+    kind_ = SerialKind;
+}
+
+void KeyingLine::OpenKeyingPort(const Port& port) {
+    if (kind_ == SerialKind) {
+        auto line = io_.openSerial(port.name);
+        if (!line) {
+            dialogs_.showMessage(serialOpenFailed, commsErrorTitle);
+            selectVox();
+            return;
+        }
+        if (!line->isCommDevice()) {
+            line.reset();
+            selectVox();
+            return;
+        }
+        serial_ = std::move(line);
+    } else if (kind_ == ParallelKind) {
+        parallel_ = io_.openParallel(port.address);
+        if (!parallel_) {
+            dialogs_.showMessage(parallelRefused, commsErrorTitle);
+            selectVox();
+        }
+    }
+}
+
+void KeyingLine::tickPortItems(std::initializer_list<QAction * OutputMenuActions::*> ticked) {
+    for (auto item : portItems)
+        tick(actions_.*item, std::find(ticked.begin(), ticked.end(), item) != ticked.end());
+}
+
+void KeyingLine::setPolarity(Polarity polarity) {
+    polarity_ = polarity;
+    tick(actions_.Normal, polarity == NormalPolarity);
+    tick(actions_.Invert1, polarity == InvertPolarity);
+    SetKeyingLine(level_);
+}
+
+void KeyingLine::releaseLine() {
+    // The line being given up is left unkeyed: a switch of port (or the program's end) while
+    // TUNE or a playback holds it keyed must not leave the transmitter on the air.
+    if (serial_ || parallel_)
+        SetKeyingLine(Unkeyed);
+    serial_.reset();
+    parallel_.reset();
+}

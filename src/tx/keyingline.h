@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class Dialogs;
+class ParallelLine;
+class PortIo;
+class QAction;
+class SerialLine;
+
+// The Output menu items whose tick marks follow the keying selection. Built by the window.
+struct OutputMenuActions {
+    QAction* Printer1 = nullptr;
+    QAction* Printer2 = nullptr;
+    QAction* COM1 = nullptr;
+    QAction* COM2 = nullptr;
+    QAction* COM3 = nullptr;
+    QAction* COM4 = nullptr;
+    QAction* COM5 = nullptr;
+    QAction* COM6 = nullptr;
+    QAction* NoComPort = nullptr;
+    QAction* VOX1 = nullptr;
+    QAction* Normal = nullptr;
+    QAction* Invert1 = nullptr;
+};
+
+// The transmitter's push-to-talk line: the selected port (parallel data bits, serial DTR/RTS or
+// none for VOX), its polarity and the level last asked for. Every part of the keyer keys and
+// unkeys through SetKeyingLine.
+class KeyingLine : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr std::uint8_t Unkeyed = 0;
+    static constexpr std::uint8_t Keyed = 3;
+    enum PortKind : int { ParallelKind = 0, SerialKind = 1 };
+    enum Polarity : int { NormalPolarity = 1, InvertPolarity = 2 };
+
+    KeyingLine(PortIo& io, Dialogs& dialogs, const OutputMenuActions& actions,
+               QObject* parent = nullptr);
+    // Leaves the line unkeyed before the port is given back, whatever keyed it.
+    ~KeyingLine() override;
+
+    // Writes the level (Unkeyed or Keyed) to the selected line, swapped under Invert.
+    void SetKeyingLine(std::uint8_t level);
+    // KeyingLevel := level, then SetKeyingLine: what every caller that keys or unkeys does, so
+    // that a polarity change can re-drive the level last asked for.
+    void drive(std::uint8_t level);
+    void unkey() { drive(Unkeyed); }
+
+    std::uint8_t KeyingLevel() const { return level_; }
+    int KeyingPolarity() const { return polarity_; }
+    int KeyingPortKind() const { return kind_; }
+    QString KeyingPortName() const { return name_; }
+    std::optional<std::uint16_t> ParallelPortAddress() const { return address_; }
+
+    // The configuration reader's step: the stored kind and name are taken, then the selection
+    // handler whose port name equals the stored name (case-sensitive) runs. For any other name
+    // no port is selected and the stored kind and name stay in force.
+    void applyStoredPort(int kind, const QString& name);
+
+public slots:
+    void Printer1Click();
+    void Printer2Click();
+    void COM1Click();
+    void COM2Click();
+    void COM3Click();
+    void COM4Click();
+    void COM5Click();
+    void COM6Click();
+    void NoComPortClick();
+    void VOX1Click();
+    void NormalClick();
+    void Invert1Click();
+
+private:
+    struct Port;
+    static const Port ports[];
+
+    void selectPort(const Port& port);
+    void selectVox();
+    void OpenKeyingPort(const Port& port);
+    void tickPortItems(std::initializer_list<QAction * OutputMenuActions::*> ticked);
+    void setPolarity(Polarity polarity);
+    void releaseLine();
+
+    PortIo& io_;
+    Dialogs& dialogs_;
+    OutputMenuActions actions_;
+
+    std::uint8_t level_ = Unkeyed;
+    int polarity_ = NormalPolarity;
+    int kind_ = ParallelKind;
+    QString name_;
+    std::optional<std::uint16_t> address_;
+    std::unique_ptr<SerialLine> serial_;
+    std::unique_ptr<ParallelLine> parallel_;
+};

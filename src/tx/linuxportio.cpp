@@ -1,0 +1,12 @@
+#include "tx/linuxportio.h"
+
+#include "tx/linuxparallel.h"
+#include "tx/linuxserial.h"
+
+std::unique_ptr<SerialLine> LinuxPortIo::openSerial(const QString& name) {
+    return openLinuxSerial(serialDevicePath(installDir_, name));
+}
+
+std::unique_ptr<ParallelLine> LinuxPortIo::openParallel(std::uint16_t address) {
+    return openLinuxParallel(address);
+}

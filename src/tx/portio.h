@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+// One open serial port used as a keying line. Destroying it closes the port and releases it for
+// other programs.
+class SerialLine {
+public:
+    virtual ~SerialLine() = default;
+
+    // True when the opened name is a terminal device with modem-control lines. A plain file or
+    // any other non-terminal opened under a port name is not one.
+    virtual bool isCommDevice() const = 0;
+
+    // Modem-control lines. A failure is ignored: keying must never stop playback or TUNE.
+    virtual void setDtr() = 0;
+    virtual void clearDtr() = 0;
+    virtual void setRts() = 0;
+    virtual void clearRts() = 0;
+};
+
+// Write access to the data register of one parallel port. Destroying it gives the access back.
+class ParallelLine {
+public:
+    virtual ~ParallelLine() = default;
+
+    virtual void write(std::uint8_t value) = 0;
+};
+
+// The platform's ports. The real one lives in linuxportio.h; the tests use a recording double.
+class PortIo {
+public:
+    virtual ~PortIo() = default;
+
+    // Opens "COM1".."COM6" exclusively. Null when the port is missing, held by another program
+    // or not accessible.
+    virtual std::unique_ptr<SerialLine> openSerial(const QString& name) = 0;
+
+    // Obtains write access to the data register at the given I/O address (0x378 or 0x3BC).
+    // Null when this system refuses direct port access.
+    virtual std::unique_ptr<ParallelLine> openParallel(std::uint16_t address) = 0;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+
+// The hand controls of the transmitter and the receive/transmit indicator. Setters signal only
+// on a change, so the window can follow them with captions and colours.
+class TxState : public QObject {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    bool TuneActive() const { return tuneActive_; }
+    bool TxEnable() const { return txEnable_; }
+    bool TxMic() const { return txMic_; }
+    // The indicator: true shows "Transmit" on red, false "Receive" on green.
+    bool transmitting() const { return transmitting_; }
+
+    void setTuneActive(bool on) { update(tuneActive_, on, &TxState::tuneActiveChanged); }
+    void setTxEnable(bool on) { update(txEnable_, on, &TxState::txEnableChanged); }
+    void setTxMic(bool on) { update(txMic_, on, &TxState::txMicChanged); }
+    void setTransmitting(bool on) { update(transmitting_, on, &TxState::transmittingChanged); }
+
+signals:
+    void tuneActiveChanged(bool on);
+    void txEnableChanged(bool on);
+    void txMicChanged(bool on);
+    void transmittingChanged(bool on);
+
+private:
+    void update(bool& value, bool on, void (TxState::*changed)(bool)) {
+        if (value == on)
+            return;
+        value = on;
+        emit(this->*changed)(on);
+    }
+
+    bool tuneActive_ = false;
+    bool txEnable_ = false;
+    bool txMic_ = false;
+    bool transmitting_ = false;
+};

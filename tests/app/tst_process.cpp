@@ -1,0 +1,97 @@
+#include "config/configrecord.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+// The built program as an operator starts it: its own process, a home directory of its own.
+class ProcessTest : public QObject {
+    Q_OBJECT
+
+private:
+    struct Run {
+        QTemporaryDir home;
+        QProcess process;
+
+        QString installDir() const { return home.path() + "/Tavrin/"; }
+
+        void start() {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("HOME", home.path());
+            env.insert("QT_QPA_PLATFORM", "offscreen");
+            process.setProcessEnvironment(env);
+            process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            process.start(QStringLiteral(TAVRIN_EXECUTABLE), {});
+            // Until the program is executed, the child carries the test's own signal handlers.
+            QVERIFY(process.waitForStarted(20000));
+        }
+
+        // True once the program has its termination handler in place; a signal caught from then
+        // on is handled as soon as the event loop runs.
+        bool handlesTerm() const {
+            QFile status(QStringLiteral("/proc/%1/status").arg(process.processId()));
+            if (!status.open(QIODevice::ReadOnly))
+                return false;
+            for (const QByteArray& line : status.readAll().split('\n')) {
+                if (line.startsWith("SigCgt:")) {
+                    const quint64 caught = line.mid(7).trimmed().toULongLong(nullptr, 16);
+                    return caught & (quint64{1} << (SIGTERM - 1));
+                }
+            }
+            return false;
+        }
+
+        void terminate() {
+            QTRY_VERIFY_WITH_TIMEOUT(handlesTerm(), 20000);
+            ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+            QVERIFY(process.waitForFinished(20000));
+            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(process.exitCode(), 0);
+        }
+    };
+
+private slots:
+    void sigtermWritesTheConfiguration() {
+        Run run;
+        QVERIFY(QDir().mkpath(run.installDir()));
+        ConfigRecord stored;
+        stored.keyingPolarity = 7; // written back as 2, so the write shows
+        stored.messageTexts[1] = QStringLiteral("CQ test");
+        QFile file(run.installDir() + "Tavrin.cfg");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(stored.serialize());
+        file.close();
+
+        run.start();
+        run.terminate();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const ConfigRecord written = ConfigRecord::parse(file.readAll(), ConfigRecord{});
+        QCOMPARE(written.keyingPolarity, 2);
+        QCOMPARE(written.messageTexts[1], QStringLiteral("CQ test"));
+    }
+
+    void aFirstRunCreatesTheInstallation() {
+        Run run;
+        run.start();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(run.installDir() + "Tavrin.cfg"), 20000);
+        run.terminate();
+        QCOMPARE(QFileInfo(run.installDir() + "Tavrin.cfg").size(), qint64(6730));
+    }
+
+    void anInstallationWithoutConfigurationStaysWithout() {
+        Run run;
+        QVERIFY(QDir().mkpath(run.installDir()));
+        run.start();
+        run.terminate();
+        QVERIFY(!QFile::exists(run.installDir() + "Tavrin.cfg"));
+        QVERIFY(
+            QDir(run.installDir()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(ProcessTest)
+#include "tst_process.moc"
