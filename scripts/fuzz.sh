@@ -2,7 +2,9 @@
 # Builds the fuzz targets in fuzz/ with clang (libFuzzer, AddressSanitizer, UndefinedBehavior-
 # Sanitizer) and runs each for a bounded time, starting from its seed corpus in fuzz/corpus/<name>.
 # Fails when any target crashes, hangs, leaks, runs out of memory or breaks a property it checks;
-# the input that did it is kept in <build>/artifacts/<name>/ and the whole log beside it.
+# the input that did it is kept in <build>/artifacts/<name>/ and the whole log beside it. Run
+# <build>/fuzz/fuzz_<name> <input> to replay one input; once mended, add it to the seeds so that
+# every run replays it.
 # Usage: scripts/fuzz.sh [seconds per target, default 60]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
