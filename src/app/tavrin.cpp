@@ -132,21 +132,20 @@ void TTavrin::Exit1Click() {
 }
 
 void TTavrin::Off2Click() {
-    ui_.Off2->setChecked(true);
-    ui_.On2->setChecked(false);
-    stayOnTop_ = false;
-    const bool shown = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, false);
-    if (shown)
-        show();
+    setStayOnTop(false);
 }
 
 void TTavrin::On2Click() {
-    ui_.Off2->setChecked(false);
-    ui_.On2->setChecked(true);
-    stayOnTop_ = true;
+    setStayOnTop(true);
+}
+
+void TTavrin::setStayOnTop(bool on) {
+    ui_.Off2->setChecked(!on);
+    ui_.On2->setChecked(on);
+    stayOnTop_ = on;
+    // Changing the flag hides a shown window; it is shown again with the new style.
     const bool shown = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
     if (shown)
         show();
 }

@@ -20,6 +20,7 @@ class IdAlarm;
 class Keyer;
 class KeyingLine;
 class TransmitControls;
+class TSoundCardSelect;
 class UnixSignalBridge;
 class WaveDeviceErrorPolicy;
 class WaveInEngine;
@@ -44,6 +45,7 @@ public:
     AudioDevices& audioDevices() { return audioDevices_; }
     WaveOutEngine& waveOut() { return *waveOut_; }
     WaveInEngine& waveIn() { return *waveIn_; }
+    TSoundCardSelect& soundCardSelect() { return *soundCard_; }
     // A wave device failed while a recording or playback ran.
     bool terminationRequested() const { return terminationRequested_; }
     const InstallPaths& paths() const { return paths_; }
@@ -59,6 +61,8 @@ public:
     void About1Click();
     void VolumeBtnClick();
     void HelpMenu1Click();
+    void InputSoundCardClick();
+    void OutputSoundCardClick();
     void RetrieveWave1Click();
     void SaveWave1Click();
     // Key release anywhere in the window: Escape resets the keyer.
@@ -75,7 +79,9 @@ private:
     // The Output and ID menus, TUNE, Tx Enable, Tx Mic and their indicators, and the ways out
     // that must leave the transmitter unkeyed.
     void wireTransmitter();
+    void setStayOnTop(bool on);
     void createKeyer();
+    void showSoundCards(int mode);
     // Transport buttons, memory buttons and the Delay and Microphone menus.
     void wireKeyer();
     // A first start without an installation directory sets it up with the built-in settings.
@@ -89,6 +95,7 @@ private:
     bool bufferWaitTimedOut() const override;
     bool soundCardDialogVisible() const override;
     void requestTermination() override;
+    void deviceFailed() override;
 
     Platform platform_;
     std::unique_ptr<Dialogs> ownDialogs_;
@@ -107,6 +114,7 @@ private:
     std::unique_ptr<WaveDeviceErrorPolicy> wavePolicy_;
     std::unique_ptr<WaveOutEngine> waveOut_;
     std::unique_ptr<WaveInEngine> waveIn_;
+    TSoundCardSelect* soundCard_ = nullptr;
     QString configPath_;
     QString helpPath_;
     bool stayOnTop_ = false;

@@ -2,6 +2,7 @@
 // and Microphone menus, and what the engines ask of the window.
 #include "app/tavrin.h"
 
+#include "audio/soundcardselect.h"
 #include "audio/wavedeviceerror.h"
 #include "audio/wavein.h"
 #include "audio/waveout.h"
@@ -14,6 +15,14 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QPushButton>
+#include <QThread>
+
+#include <chrono>
+
+namespace {
+// Lets a loop that was just told to stop release its device before the dialog appears.
+constexpr std::chrono::milliseconds kSoundCardSettle{200};
+} // namespace
 
 void TTavrin::createKeyer() {
     WaveEngineHost& host = *this;
@@ -32,6 +41,9 @@ void TTavrin::createKeyer() {
                                   *waveIn_, dialogs_},
                        this);
     keyer_->setObjectName(QStringLiteral("Keyer"));
+    soundCard_ = new TSoundCardSelect(
+        *platform_.wave, *waveIn_, *waveOut_, audioDevices_,
+        [this] { return state_.busy() || keyer_->deviceInUse(); }, this);
 }
 
 void TTavrin::wireKeyer() {
@@ -48,6 +60,8 @@ void TTavrin::wireKeyer() {
                 [this, i] { keyer_->loopDelayClick(i); });
     for (std::size_t i = 0; i < ui_.Gain.size(); ++i)
         connect(ui_.Gain[i], &QAction::triggered, keyer_, [this, i] { keyer_->gainClick(i); });
+    connect(ui_.InputSoundCard, &QAction::triggered, this, &TTavrin::InputSoundCardClick);
+    connect(ui_.OutputSoundCard, &QAction::triggered, this, &TTavrin::OutputSoundCardClick);
 }
 
 bool TTavrin::stopRequested() const {
@@ -58,8 +72,31 @@ bool TTavrin::bufferWaitTimedOut() const {
     return watchdog_->BufferWaitTimedOut();
 }
 
+void TTavrin::InputSoundCardClick() {
+    showSoundCards(TSoundCardSelect::InputMode);
+}
+
+void TTavrin::OutputSoundCardClick() {
+    showSoundCards(TSoundCardSelect::OutputMode);
+}
+
+void TTavrin::showSoundCards(int mode) {
+    if (state_.busy())
+        keyer_->StopBtnClick();
+    QThread::msleep(static_cast<unsigned long>(kSoundCardSettle.count()));
+    soundCard_->showFor(static_cast<TSoundCardSelect::Mode>(mode));
+}
+
 bool TTavrin::soundCardDialogVisible() const {
-    return false;
+    return soundCard_ && soundCard_->isVisible();
+}
+
+void TTavrin::deviceFailed() {
+    // The playback goes on through the failure as before, but without the transmitter.
+    if (state_.playActive()) {
+        transmit_->showReceive();
+        keying_->unkey();
+    }
 }
 
 void TTavrin::requestTermination() {

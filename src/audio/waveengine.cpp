@@ -64,6 +64,7 @@ void WaveEngine::rearm(Half half) {
 }
 
 void WaveEngine::report(const QString& text, int code) {
+    host_.deviceFailed();
     dialogs_.showMessage(text, kTitle);
     if (code >= 0)
         policy_.WaveDeviceError(code);

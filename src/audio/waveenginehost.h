@@ -13,4 +13,7 @@ public:
     virtual bool soundCardDialogVisible() const = 0;
     // Ends the program once the running handler has returned to the main event loop.
     virtual void requestTermination() = 0;
+    // A device call has failed and its message is about to be shown: the box waits for the
+    // operator, and no transmitter may stay keyed on dead air meanwhile.
+    virtual void deviceFailed() = 0;
 };

@@ -89,6 +89,9 @@ public:
     int gainFactor() const;
 
     QTimer& loopTimer() { return *loopTimer_; }
+    // A recording or playback loop holds a sound device (it may still be unwinding after a
+    // stop).
+    bool deviceInUse() const { return loopsRunning_ > 0; }
 
 private:
     void pause();

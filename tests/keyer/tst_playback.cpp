@@ -335,9 +335,18 @@ private slots:
         WindowHarness h;
         writeSlot(h, 1, ramp(2 * kBlock));
         TTavrin& w = h.open();
+        click(w.ui().TransmitBtn);
+        w.ui().COM[0]->trigger();
         h.wave.failOn(Dir::Output, VirtualWaveService::Op::Query, 1);
+        // Each box waits for the operator: the transmitter must not stay keyed meanwhile.
+        QList<int> levelsAtMessages;
+        h.dialogs.onMessage = [&](const QString&, const QString&) {
+            levelsAtMessages << w.keyingLine().KeyingLevel();
+        };
         AudioPump pump(h.wave, Dir::Output);
         click(w.ui().PlayBtn);
+        QVERIFY(!levelsAtMessages.isEmpty());
+        QVERIFY(!levelsAtMessages.contains(KeyingLine::Keyed));
         const QStringList texts = h.dialogs.texts();
         QCOMPARE(texts.first(), QStringLiteral("Could not handle the output WAVE format"));
         QVERIFY(texts.contains("Error preparing the header_a"));

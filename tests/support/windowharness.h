@@ -15,7 +15,12 @@
 // A main window on test doubles, in a temporary home directory.
 class WindowHarness {
 public:
-    WindowHarness() { QDir(home.path()).mkpath(QStringLiteral("Tavrin")); }
+    WindowHarness() : WindowHarness(std::make_unique<VirtualWaveService>()) {}
+    // With the given sound cards.
+    WindowHarness(std::vector<VirtualWaveService::Device> inputs,
+                  std::vector<VirtualWaveService::Device> outputs)
+        : WindowHarness(
+              std::make_unique<VirtualWaveService>(std::move(inputs), std::move(outputs))) {}
 
     // Builds the window; files placed in installDir() beforehand are seen by its start-up.
     TTavrin& open() {
@@ -41,6 +46,13 @@ public:
     FakeLauncher launcher;
     RecordingPortIo ports;
     BeepCounter beeper;
-    VirtualWaveService wave;
+    std::unique_ptr<VirtualWaveService> ownWave;
+    VirtualWaveService& wave;
     std::unique_ptr<TTavrin> window;
+
+private:
+    explicit WindowHarness(std::unique_ptr<VirtualWaveService> service)
+        : ownWave(std::move(service)), wave(*ownWave) {
+        QDir(home.path()).mkpath(QStringLiteral("Tavrin"));
+    }
 };

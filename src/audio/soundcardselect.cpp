@@ -1,0 +1,137 @@
+#include "audio/soundcardselect.h"
+
+#include "audio/audiodevices.h"
+#include "audio/updown.h"
+#include "audio/wavein.h"
+#include "audio/waveout.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+constexpr QSize kClientSize{564, 159};
+constexpr int kHighestDevice = 10;
+constexpr int kTextPixels = 16;
+
+QFont namedFont(const char* family, int pixels) {
+    QFont f{QLatin1String(family)};
+    f.setPixelSize(pixels);
+    return f;
+}
+} // namespace
+
+TSoundCardSelect::TSoundCardSelect(WaveService& service, WaveInEngine& in, WaveOutEngine& out,
+                                   AudioDevices& devices, std::function<bool()> deviceInUse,
+                                   QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint),
+      service_(service), in_(in), out_(out), devices_(devices),
+      deviceInUse_(std::move(deviceInUse)) {
+    setObjectName(QStringLiteral("SoundCardSelect"));
+    setWindowTitle(QString());
+    setFixedSize(kClientSize);
+    move(0, 0);
+    setFont(namedFont("Tahoma", 11));
+
+    MessageLabel = new QLabel(this);
+    MessageLabel->setObjectName(QStringLiteral("MessageLabel"));
+    MessageLabel->setGeometry(80, 24, 353, 21);
+    MessageLabel->setFont(namedFont("Tahoma", kTextPixels));
+    MessageLabel->setStyleSheet(QStringLiteral("color: red;"));
+
+    SoundCardManf = new QLabel(this);
+    SoundCardManf->setObjectName(QStringLiteral("SoundCardManf"));
+    SoundCardManf->setGeometry(43, 64, 414, 25);
+    SoundCardManf->setFont(namedFont("Arial", kTextPixels));
+    SoundCardManf->setAutoFillBackground(true);
+    SoundCardManf->setStyleSheet(QStringLiteral("background: white; color: black;"));
+
+    WaveUpDown = new UpDown(0, kHighestDevice, this);
+    WaveUpDown->setObjectName(QStringLiteral("WaveUpDown"));
+    WaveUpDown->setGeometry(457, 64, 17, 25);
+
+    SelectBtn = new QPushButton(QStringLiteral("Select"), this);
+    SelectBtn->setObjectName(QStringLiteral("SelectBtn"));
+    SelectBtn->setGeometry(232, 106, 75, 25);
+
+    connect(WaveUpDown, &UpDown::clicked, this, &TSoundCardSelect::WaveUpDownClick);
+    connect(SelectBtn, &QPushButton::clicked, this, &TSoundCardSelect::SelectBtnClick);
+}
+
+int& TSoundCardSelect::setting(int mode) {
+    return mode == OutputMode ? devices_.OutputDevice : devices_.InputDevice;
+}
+
+void TSoundCardSelect::refreshCounts() {
+    NumInDevs = service_.deviceCount(WaveService::Direction::Input);
+    NumOutDevs = service_.deviceCount(WaveService::Direction::Output);
+}
+
+void TSoundCardSelect::showName(int mode) {
+    const auto direction =
+        mode == OutputMode ? WaveService::Direction::Output : WaveService::Direction::Input;
+    SoundCardManf->setText(
+        QString::fromStdString(service_.productName(direction, WaveUpDown->position())));
+}
+
+void TSoundCardSelect::showFor(Mode mode) {
+    SoundCardMode = mode;
+    if (!isVisible())
+        FormShow();
+    show();
+    raise();
+}
+
+void TSoundCardSelect::FormShow() {
+    ShownDevice = setting(SoundCardMode);
+    ShowSelectedDevice(SoundCardMode);
+}
+
+void TSoundCardSelect::ShowSelectedDevice(int mode) {
+    refreshCounts();
+    if (WaveUpDown->position() <= count(mode)) {
+        WaveUpDown->setPosition(setting(mode));
+        showName(mode);
+    }
+    IsOutput = mode;
+}
+
+void TSoundCardSelect::RefreshDeviceName(int mode) {
+    refreshCounts();
+    if (WaveUpDown->position() <= count(mode))
+        showName(mode);
+    IsOutput = mode;
+}
+
+void TSoundCardSelect::WaveUpDownClick() {
+    if (WaveUpDown->position() >= count(IsOutput))
+        WaveUpDown->setPosition(count(IsOutput) - 1);
+    RefreshDeviceName(IsOutput);
+}
+
+void TSoundCardSelect::SelectBtnClick() {
+    if (deviceInUse_())
+        return;
+    if (WaveUpDown->position() >= count(IsOutput))
+        WaveUpDown->setPosition(count(IsOutput) - 1);
+    setting(IsOutput) = WaveUpDown->position();
+    bool cannot = false;
+    if (IsOutput == OutputMode) {
+        out_.SetupWaveOut();
+        cannot = out_.QueryWaveOut();
+    } else {
+        in_.SetupWaveIn();
+        cannot = in_.QueryWaveIn();
+    }
+    if (cannot) {
+        MessageLabel->setText(IsOutput == OutputMode
+                                  ? QStringLiteral("Sound output device not compatible")
+                                  : QStringLiteral("Sound input device not compatible"));
+        if (WaveUpDown->position() != ShownDevice) {
+            WaveUpDown->setPosition(ShownDevice);
+            setting(IsOutput) = WaveUpDown->position();
+        }
+    } else {
+        MessageLabel->clear();
+    }
+    RefreshDeviceName(IsOutput);
+}
