@@ -240,18 +240,16 @@ void BadInputTest::aBadMessageFileGivesTheReadersBehaviour_data() {
                                            << QByteArray();
     QTest::addRow("header only") << good.left(44) << "" << QByteArray();
 
-    WaveBytes stereo;
-    stereo.channels = 2;
-    stereo.blockAlign = 4;
-    stereo.bytesPerSecond = 44100;
-    stereo.samples = sound;
-    QTest::addRow("stereo") << stereo.bytes() << "" << sound;
-    WaveBytes eightBit;
-    eightBit.bitsPerSample = 8;
-    eightBit.blockAlign = 1;
-    eightBit.bytesPerSecond = 11025;
-    eightBit.samples = sound;
-    QTest::addRow("8-bit") << eightBit.bytes() << "" << sound;
+    // Other channel counts and sample sizes play as the fixed format all the same.
+    for (const auto& [channels, bits] : {std::pair{2, 16}, std::pair{1, 8}, std::pair{2, 8}}) {
+        WaveBytes other;
+        other.channels = quint16(channels);
+        other.bitsPerSample = quint16(bits);
+        other.blockAlign = quint16(channels * bits / 8);
+        other.bytesPerSecond = 11025u * other.blockAlign;
+        other.samples = sound;
+        QTest::addRow("%d channels, %d-bit", channels, bits) << other.bytes() << "" << sound;
+    }
     WaveBytes withFact;
     withFact.fmtSize = 18;
     withFact.fmtExtra = QByteArray(2, '\0');
