@@ -12,6 +12,9 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include <functional>
+#include <map>
+
 namespace {
 constexpr int kBlock = 2096;
 constexpr int kHeader = 44;
