@@ -6,6 +6,7 @@
 #include "tx/alarmstrip.h"
 #include "tx/bufferwatchdog.h"
 
+#include <QFile>
 #include <QString>
 
 #include <cstring>
@@ -48,6 +49,9 @@ bool Keyer::openRecording() {
     if (!writeMessageHeader(messageFile_.get(), kMessageFormat,
                             static_cast<std::uint32_t>(state_.recordedBytes))) {
         closeMessageFile();
+        // A header cut short (a full disk) would still claim the provisional sizes: the file is
+        // left empty instead, claiming nothing.
+        QFile::resize(state_.currentMessageFile, 0);
         dialogs_.showMessage(kCouldNotWrite, kFileErrorTitle);
         StopBtnClick();
         return false;
