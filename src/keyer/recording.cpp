@@ -7,6 +7,7 @@
 #include "tx/bufferwatchdog.h"
 
 #include <QFile>
+#include <QCoreApplication>
 #include <QString>
 
 #include <cstring>
@@ -122,6 +123,9 @@ void Keyer::record() {
             StopBtnClick();
             break;
         }
+        // After a stall the device may hand back several blocks without the wait ever sleeping;
+        // STOP must still be heard while the loop catches up.
+        QCoreApplication::processEvents();
         filling = next;
     }
     watchdog_.disable();

@@ -62,7 +62,8 @@ private slots:
         h.realWave = &alsa;
         TTavrin& w = h.open();
 
-        // The software PCMs are not paced: stop once enough has been recorded.
+        // The software PCMs are not paced: stop once enough has been recorded (the loop handles
+        // events after every block, so the stop comes within a block or two).
         QTimer stopper;
         QObject::connect(&stopper, &QTimer::timeout, &w, [&] {
             if (w.keyerState().recordActive() &&
