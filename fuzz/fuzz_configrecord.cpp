@@ -1,9 +1,17 @@
 // Any bytes as the configuration file: reading it as start-up does, over the built-in defaults,
-// and writing the record back as shutdown does.
+// and writing the record back as shutdown does; then the whole start-up of a window on that file,
+// every stored value applied through its handler, and its shutdown.
 
 #include "config/configrecord.h"
 
+#include "app/look.h"
 #include "fuzzsupport.h"
+#include "windowharness.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QPushButton>
 
 #include <algorithm>
 
@@ -70,7 +78,45 @@ void checkWrittenBack(const ConfigRecord& record, const QByteArray& file) {
             "the slot to select is none of the twelve");
 }
 
+// A window started on the file applies it through the menu handlers and, closed, writes a whole
+// record back; it selects one of the twelve slots and ticks exactly one item in each choice.
+void checkWindowOnFile(const std::uint8_t* data, std::size_t size) {
+    WindowHarness h;
+    QFile file(h.installDir() + QStringLiteral("Tavrin.cfg"));
+    require(file.open(QIODevice::WriteOnly), "cannot write the configuration");
+    file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+    file.close();
+
+    TTavrin& w = h.open();
+    const int slot = w.keyerState().selectedMemory;
+    require(slot >= 1 && slot <= 12, "the window selected none of the twelve slots");
+    int red = 0;
+    for (QPushButton* b : w.ui().MemBtn)
+        red += look::textColour(b) == look::kRed ? 1 : 0;
+    require(red == 1, "not exactly one memory button is red");
+    const auto ticks = [](const auto& items) {
+        return std::count_if(items.begin(), items.end(), [](QAction* a) { return a->isChecked(); });
+    };
+    require(ticks(w.ui().LoopDelay) == 1, "not exactly one loop delay is ticked");
+    require(ticks(w.ui().Gain) == 1, "not exactly one gain is ticked");
+    require(w.ui().Normal->isChecked() != w.ui().Invert1->isChecked(), "polarity ticks");
+    require(w.ui().ON1->isChecked() != w.ui().OFF1->isChecked(), "ID alarm ticks");
+    require(w.ui().On2->isChecked() != w.ui().Off2->isChecked(), "Stay On Top ticks");
+
+    require(w.close(), "the window did not close");
+    h.window.reset();
+    require(QFile(h.installDir() + QStringLiteral("Tavrin.cfg")).size() ==
+                ConfigRecord::kRecordBytes,
+            "shutdown did not write a whole record");
+}
+
 } // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication app(*argc, *argv);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static MemoryFile file;
@@ -78,5 +124,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ConfigRecord record = readRecord(data, size, file.path());
     checkWrittenBack(record, QByteArray::fromRawData(reinterpret_cast<const char*>(data),
                                                      static_cast<int>(size)));
+    checkWindowOnFile(data, size);
     return 0;
 }
