@@ -2,13 +2,18 @@
 
 #include <QtGlobal>
 
+#include "app/uniquefd.h"
+
 #include <alsa/asoundlib.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -23,11 +28,18 @@ constexpr snd_pcm_uframes_t PeriodFrames = kWaveBufferSamples;
 constexpr snd_pcm_uframes_t PlaybackPeriods = 4;
 constexpr snd_pcm_uframes_t CapturePeriods = 8;
 
-// The longest the device thread waits on the PCM before it looks at the keyer's commands again,
-// which bounds how long a reset or close waits for it.
-constexpr std::chrono::milliseconds LongestDeviceWait(20);
-constexpr std::chrono::milliseconds LongestCompletionWait(50);
+// The device thread sleeps until the PCM is ready, the oldest buffer is due to have sounded or a
+// command comes, so that it wakes about twice per buffer: every wake costs as much CPU as the
+// work it does. The longest sleeps only guard against a device or a delay estimate gone wrong;
+// they are longer than the two buffers the keyer keeps in flight.
+constexpr std::chrono::milliseconds LongestDeviceWait(250);
+constexpr std::chrono::milliseconds LongestCompletionWait(250);
+// Without a way to wake the thread, it looks at the commands this often.
+constexpr std::chrono::milliseconds CommandCheckWait(20);
 constexpr std::chrono::milliseconds ShortestWait(1);
+// A buffer is looked at this long after its last frame is due, so that the device's delay
+// already shows it played instead of the thread waking once more just before.
+constexpr std::chrono::microseconds CompletionSlack(2000);
 
 struct PcmCloser {
     void operator()(snd_pcm_t* pcm) const { snd_pcm_close(pcm); }
@@ -141,8 +153,10 @@ std::chrono::microseconds framesDuration(uint64_t frames, const WaveFormat& form
     return std::chrono::microseconds(frames * 1000000 / format.samplesPerSecond);
 }
 
-template <typename D> D clampWait(D wait, D longest) {
-    return std::clamp<D>(wait, D(ShortestWait), longest);
+std::chrono::milliseconds clampWait(std::chrono::microseconds wait,
+                                    std::chrono::milliseconds longest) {
+    return std::chrono::ceil<std::chrono::milliseconds>(
+        std::clamp<std::chrono::microseconds>(wait, ShortestWait, longest));
 }
 
 // One open PCM and the thread that owns it.
@@ -173,7 +187,7 @@ public:
                 return waveresult::InvalidHandle;
             quit_ = true;
         }
-        changed_.notify_all();
+        wakeDeviceThread();
         thread_.join();
         std::lock_guard<std::mutex> lock(mutex_);
         completeAll();
@@ -190,7 +204,7 @@ private:
     int command(Command c) {
         std::unique_lock<std::mutex> lock(mutex_);
         pending_ = c;
-        changed_.notify_all();
+        wakeDeviceThread();
         changed_.wait(lock, [this] { return pending_ == Command::None; });
         return commandResult_;
     }
@@ -211,24 +225,61 @@ private:
             switch (next) {
             case Next::Continue:
                 break;
-            case Next::WaitDevice: {
+            case Next::WaitDevice:
                 lock.unlock();
-                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    clampWait<std::chrono::microseconds>(wait, LongestDeviceWait));
-                // An xrun shows here too; the next transfer reports and recovers it.
-                snd_pcm_wait(pcm_.get(), static_cast<int>(ms.count()));
+                waitDevice(clampWait(wait, LongestDeviceWait));
                 lock.lock();
                 break;
-            }
             case Next::WaitCompletion:
-                changed_.wait_for(
-                    lock, clampWait<std::chrono::microseconds>(wait, LongestCompletionWait));
+                changed_.wait_for(lock, clampWait(wait, LongestCompletionWait));
                 break;
             case Next::Idle:
                 changed_.wait(lock);
                 break;
             }
         }
+    }
+
+    // Commands reach the thread whether it sleeps on the condition or on the PCM.
+    void wakeDeviceThread() {
+        changed_.notify_all();
+        if (wake_) {
+            const std::uint64_t one = 1;
+            // Only fails when the counter is full, and then the thread is woken anyway.
+            (void)::write(wake_.get(), &one, sizeof one);
+        }
+    }
+
+    // Sleeps until the PCM can be read or written, a command comes or `longest` has passed.
+    // An xrun shows here too; the next transfer reports and recovers it.
+    void waitDevice(std::chrono::milliseconds longest) {
+        if (!pollDeviceAndCommands(longest))
+            snd_pcm_wait(pcm_.get(), static_cast<int>(std::min(longest, CommandCheckWait).count()));
+    }
+
+    // False when the PCM's descriptors cannot be polled together with wake_.
+    bool pollDeviceAndCommands(std::chrono::milliseconds longest) {
+        snd_pcm_t* pcm = pcm_.get();
+        const int count = snd_pcm_poll_descriptors_count(pcm);
+        if (!wake_ || count <= 0)
+            return false;
+        pollFds_.resize(static_cast<std::size_t>(count) + 1);
+        const int filled =
+            snd_pcm_poll_descriptors(pcm, pollFds_.data(), static_cast<unsigned>(count));
+        if (!alsaOk(filled, device_, "poll descriptors"))
+            return false;
+        const auto device = static_cast<unsigned>(filled);
+        pollFds_[device] = {wake_.get(), POLLIN, 0};
+        if (::poll(pollFds_.data(), device + 1, static_cast<int>(longest.count())) <= 0)
+            return true;
+        if (pollFds_[device].revents & POLLIN) {
+            std::uint64_t commands = 0;
+            (void)::read(wake_.get(), &commands, sizeof commands);
+        }
+        // Lets the plugin take note of what made its descriptors ready.
+        unsigned short revents = 0;
+        snd_pcm_poll_descriptors_revents(pcm, pollFds_.data(), device, &revents);
+        return true;
     }
 
     // Writes the next queued buffer and completes the buffers the device has played: a buffer is
@@ -276,7 +327,7 @@ private:
                 completeFront();
             }
             if (!written_.empty())
-                wait = framesDuration(written_.front() - played, format());
+                wait = framesDuration(written_.front() - played, format()) + CompletionSlack;
         }
         if (written_.size() < queue_.size())
             return deviceFull ? Next::WaitDevice : Next::Continue;
@@ -391,6 +442,9 @@ private:
     bool running_ = false;         // capture started
     bool failed_ = false;          // the PCM failed; waits for a reset
 
+    // Counts the commands sent while the thread may sleep on the PCM.
+    const UniqueFd wake_{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
+    std::vector<pollfd> pollFds_; // the PCM's descriptors, then wake_
     std::thread thread_;
 };
 

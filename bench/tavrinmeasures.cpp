@@ -1,0 +1,172 @@
+#include "tavrinmeasures.h"
+
+#include "app/tavrin.h"
+#include "app/tavrinui.h"
+#include "benchwindow.h"
+#include "keyer/keyerstate.h"
+#include "keyer/messagefile.h"
+
+#include <QAction>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTimer>
+
+#include <fstream>
+
+#include <unistd.h>
+
+namespace {
+
+using Clock = TimedWaveService::Clock;
+using std::chrono::milliseconds;
+
+constexpr double BytesPerSecond = 22050;
+// How long before the end of the sound the threads' CPU is read, while they all still run.
+constexpr milliseconds ThreadReadBeforeEnd(300);
+
+double msBetween(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+double messageSeconds(BenchWindow& bench, int slot) {
+    const qint64 bytes = QFileInfo(bench.window().paths().slotFile(slot)).size();
+    return static_cast<double>(bytes - kMessageHeaderBytes) / BytesPerSecond;
+}
+
+// Runs the event loop for the given time, as the program's own main loop would.
+void runEventLoop(milliseconds length) {
+    QEventLoop loop;
+    QTimer::singleShot(length, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+std::string readLine(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+} // namespace
+
+std::map<std::string, double> threadCpuSeconds() {
+    std::map<std::string, double> threads;
+    const QString mainId = QString::number(::getpid());
+    const QStringList ids =
+        QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& id : ids) {
+        const std::string dir = "/proc/self/task/" + id.toStdString();
+        // schedstat: nanoseconds on the CPU, first field.
+        const std::string runtime = readLine(dir + "/schedstat");
+        if (runtime.empty())
+            continue;
+        const std::string name = id == mainId
+                                     ? std::string("main")
+                                     : readLine(dir + "/comm") + " (" + id.toStdString() + ")";
+        threads[name] = std::stod(runtime) / 1e9;
+    }
+    return threads;
+}
+
+PlayFigures playMessage(BenchWindow& bench, int slot) {
+    PlayFigures f;
+    bench.selectMemory(slot);
+    f.soundSeconds = messageSeconds(bench, slot);
+    const std::uint64_t underruns0 = bench.alsa().underruns();
+    const auto threads0 = threadCpuSeconds();
+    std::map<std::string, double> threads1;
+    QTimer::singleShot(milliseconds(static_cast<long>(f.soundSeconds * 1000)) - ThreadReadBeforeEnd,
+                       [&threads1] { threads1 = threadCpuSeconds(); });
+    bench.wave().clearMarks();
+    const double cpu0 = processCpuSeconds();
+    const Clock::time_point clicked = Clock::now();
+    BenchWindow::click(bench.window().ui().PlayBtn);
+    const Clock::time_point returned = Clock::now();
+    const double cpu1 = processCpuSeconds();
+
+    f.wallSeconds = msBetween(clicked, returned) / 1000;
+    f.cpuMsPerSecond = (cpu1 - cpu0) * 1000 / f.soundSeconds;
+    f.firstBlockMs = msBetween(clicked, bench.wave().firstQueue());
+    f.watchdogResets = bench.wave().resets() - 1;
+    f.underruns = bench.alsa().underruns() - underruns0;
+    const double measured = f.soundSeconds - ThreadReadBeforeEnd.count() / 1000.0;
+    for (const auto& [name, seconds] : threads1) {
+        const auto before = threads0.find(name);
+        const double used = seconds - (before == threads0.end() ? 0 : before->second);
+        f.threadCpuMsPerSecond[name] = used * 1000 / measured;
+    }
+    return f;
+}
+
+double stopToResetMs(BenchWindow& bench, int slot, milliseconds after) {
+    bench.selectMemory(slot);
+    Clock::time_point stopClicked;
+    QTimer::singleShot(after, [&] {
+        stopClicked = Clock::now();
+        BenchWindow::click(bench.window().ui().StopBtn);
+    });
+    bench.wave().clearMarks();
+    BenchWindow::click(bench.window().ui().PlayBtn);
+    return msBetween(stopClicked, bench.wave().lastResetDone());
+}
+
+RecordFigures recordMessage(BenchWindow& bench, int slot, milliseconds length) {
+    RecordFigures f;
+    bench.selectMemory(slot);
+    const std::uint64_t overruns0 = bench.alsa().overruns();
+    QTimer::singleShot(length, [&] { BenchWindow::click(bench.window().ui().StopBtn); });
+    const double cpu0 = processCpuSeconds();
+    BenchWindow::click(bench.window().ui().RecordBtn);
+    const double cpu1 = processCpuSeconds();
+    f.soundSeconds = bench.window().keyerState().recordedBytes / BytesPerSecond;
+    f.cpuMsPerSecond = f.soundSeconds > 0 ? (cpu1 - cpu0) * 1000 / f.soundSeconds : 0;
+    f.overruns = bench.alsa().overruns() - overruns0;
+    return f;
+}
+
+double idleCpuMsPerSecond(BenchWindow& bench, milliseconds length, int& bells) {
+    const int bells0 = bench.beeper().count;
+    const double cpu0 = processCpuSeconds();
+    runEventLoop(length);
+    const double cpu1 = processCpuSeconds();
+    bells = bench.beeper().count - bells0;
+    return (cpu1 - cpu0) * 1000 / (static_cast<double>(length.count()) / 1000);
+}
+
+LoopFigures loopMessage(BenchWindow& bench, int slot, int repetitions) {
+    LoopFigures f;
+    bench.selectMemory(slot);
+    const TavrinUi& ui = bench.window().ui();
+    KeyerState& state = bench.window().keyerState();
+    QEventLoop loop;
+    int ended = 0;
+    Clock::time_point idleAt;
+    bool idleSeen = false;
+    const auto connection = QObject::connect(&state, &KeyerState::keyerIdleChanged, [&](bool idle) {
+        const Clock::time_point now = Clock::now();
+        if (!idle) {
+            // A repetition starts: its first block is marked once it has been queued.
+            bench.wave().clearMarks();
+            return;
+        }
+        f.soundEndToIdleMs.add(msBetween(bench.wave().lastCompletion(), now));
+        if (idleSeen && bench.wave().queued() > 0)
+            f.pauseSeconds.add(msBetween(idleAt, bench.wave().firstQueue()) / 1000);
+        idleAt = now;
+        idleSeen = true;
+        if (++ended == repetitions)
+            loop.quit();
+    });
+    ui.LoopDelay.front()->trigger();
+    BenchWindow::click(ui.LoopBtn);
+    bench.wave().clearMarks();
+    BenchWindow::click(ui.PlayBtn);
+    if (ended < repetitions)
+        loop.exec();
+    QObject::disconnect(connection);
+    BenchWindow::click(ui.ResetBtn);
+    BenchWindow::click(ui.LoopBtn);
+    return f;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "series.h"
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <string>
+
+class BenchWindow;
+
+// One measurement of the program: each function drives the window as the operator does and
+// returns when the keyer is idle again.
+
+struct PlayFigures {
+    double soundSeconds = 0;
+    double wallSeconds = 0;
+    double cpuMsPerSecond = 0; // process CPU per second of sound
+    double firstBlockMs = 0;   // PLAY click to the first block handed to the device
+    int watchdogResets = 0;    // resets other than the one that ends the playback
+    std::uint64_t underruns = 0;
+    // CPU per second of sound of each thread, up to shortly before the end of the sound (the
+    // device's threads end with the playback).
+    std::map<std::string, double> threadCpuMsPerSecond;
+};
+// PLAY on the slot; the message plays to its end.
+PlayFigures playMessage(BenchWindow& bench, int slot);
+
+// PLAY on the slot, STOP after `after`: milliseconds from the STOP click until the device has
+// been reset.
+double stopToResetMs(BenchWindow& bench, int slot, std::chrono::milliseconds after);
+
+struct RecordFigures {
+    double soundSeconds = 0;
+    double cpuMsPerSecond = 0;
+    std::uint64_t overruns = 0;
+};
+// REC into the slot, STOP after `length`.
+RecordFigures recordMessage(BenchWindow& bench, int slot, std::chrono::milliseconds length);
+
+// Process CPU per second over `length` with the keyer idle; counts the alarm's bells.
+double idleCpuMsPerSecond(BenchWindow& bench, std::chrono::milliseconds length, int& bells);
+
+struct LoopFigures {
+    Series soundEndToIdleMs; // last buffer done to KeyerIdle 1, per repetition
+    Series pauseSeconds;     // KeyerIdle 1 to the next repetition's first block
+};
+// Loop Delay "1 sec", LOOP and PLAY on the slot; the message repeats `repetitions` times, then RST
+// and LOOP end it.
+LoopFigures loopMessage(BenchWindow& bench, int slot, int repetitions);
+
+// CPU seconds of each thread of this process: the main thread as "main", the others by name and
+// id. Threads that have ended are not listed.
+std::map<std::string, double> threadCpuSeconds();

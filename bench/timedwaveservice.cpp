@@ -1,0 +1,33 @@
+#include "timedwaveservice.h"
+
+#include <utility>
+
+void TimedWaveService::clearMarks() {
+    for (Ticks* ticks : {&firstQueue_, &lastQueue_, &lastResetDone_, &lastCompletion_})
+        ticks->store(0);
+    queued_.store(0);
+    resets_.store(0);
+}
+
+int TimedWaveService::queue(Handle handle, WaveHeader& header) {
+    // The mark comes first: this is the moment the keyer hands the block over.
+    if (queued_.fetch_add(1) == 0)
+        mark(firstQueue_);
+    mark(lastQueue_);
+    return inner_.queue(handle, header);
+}
+
+int TimedWaveService::reset(Handle handle) {
+    const int result = inner_.reset(handle);
+    resets_.fetch_add(1);
+    mark(lastResetDone_);
+    return result;
+}
+
+void TimedWaveService::setCompletionNotifier(std::function<void()> notifier) {
+    inner_.setCompletionNotifier([this, notifier = std::move(notifier)] {
+        mark(lastCompletion_);
+        if (notifier)
+            notifier();
+    });
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "audio/waveservice.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+
+// A wave service that passes every call to the real one and notes when the keyer hands a buffer
+// over, when a reset has been carried out and when the device last marked a buffer done. The
+// benchmark reads the marks; the program itself never sees this class.
+class TimedWaveService final : public WaveService {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit TimedWaveService(WaveService& inner) : inner_(inner) {}
+
+    // Forgets the marks of the previous measurement.
+    void clearMarks();
+    // Zero when the event has not happened since clearMarks.
+    Clock::time_point firstQueue() const { return load(firstQueue_); }
+    Clock::time_point lastQueue() const { return load(lastQueue_); }
+    Clock::time_point lastResetDone() const { return load(lastResetDone_); }
+    Clock::time_point lastCompletion() const { return load(lastCompletion_); }
+    int queued() const { return queued_.load(); }
+    int resets() const { return resets_.load(); }
+
+    int deviceCount(Direction direction) override { return inner_.deviceCount(direction); }
+    std::string productName(Direction direction, int device) override {
+        return inner_.productName(direction, device);
+    }
+    int query(Direction direction, int device, const WaveFormat& format) override {
+        return inner_.query(direction, device, format);
+    }
+    int open(Direction direction, Handle& handle, int device, const WaveFormat& format) override {
+        return inner_.open(direction, handle, device, format);
+    }
+    int prepare(Handle handle, WaveHeader& header) override {
+        return inner_.prepare(handle, header);
+    }
+    int queue(Handle handle, WaveHeader& header) override;
+    int start(Handle handle) override { return inner_.start(handle); }
+    int reset(Handle handle) override;
+    int unprepare(Handle handle, WaveHeader& header) override {
+        return inner_.unprepare(handle, header);
+    }
+    int close(Handle handle) override { return inner_.close(handle); }
+    void setCompletionNotifier(std::function<void()> notifier) override;
+
+private:
+    using Ticks = std::atomic<Clock::rep>;
+    static Clock::time_point load(const Ticks& ticks) {
+        return Clock::time_point(Clock::duration(ticks.load(std::memory_order_acquire)));
+    }
+    static void mark(Ticks& ticks) {
+        ticks.store(Clock::now().time_since_epoch().count(), std::memory_order_release);
+    }
+
+    WaveService& inner_;
+    Ticks firstQueue_{0};
+    Ticks lastQueue_{0};
+    Ticks lastResetDone_{0};
+    Ticks lastCompletion_{0}; // written by the device's thread
+    std::atomic<int> queued_{0};
+    std::atomic<int> resets_{0};
+};
