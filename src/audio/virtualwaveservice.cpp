@@ -1,7 +1,6 @@
 #include "audio/virtualwaveservice.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 constexpr int kFailed = 1;
@@ -217,8 +216,10 @@ void VirtualWaveService::completeFront(Direction direction) {
     } else {
         const std::size_t available = captured_ < capture_.size() ? capture_.size() - captured_ : 0;
         const std::size_t taken = std::min<std::size_t>(available, header->bufferLength);
-        std::memcpy(header->data, capture_.data() + captured_, taken);
-        std::memset(header->data + taken, 0, header->bufferLength - taken);
+        // copy_n, not memcpy: with nothing fed the source is a null pointer, which memcpy may
+        // not be given even for zero bytes.
+        std::copy_n(capture_.data() + captured_, taken, header->data);
+        std::fill_n(header->data + taken, header->bufferLength - taken, std::uint8_t{0});
         captured_ += taken;
         header->bytesRecorded.store(header->bufferLength);
     }

@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace {
 
@@ -92,7 +95,25 @@ private:
 } // namespace
 
 FileHandle openFile(const QString& path, const char* mode) {
-    return FileHandle(std::fopen(QFile::encodeName(path).constData(), mode));
+    const bool writing = std::strchr(mode, 'w') != nullptr;
+    // Opened without blocking and kept only when it is a regular file: a named pipe or a device
+    // chosen as a message would otherwise hang the program in the open or in the first read.
+    const int flags = (writing ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
+    constexpr mode_t kCreateMode = 0666;
+    const int fd = ::open(QFile::encodeName(path).constData(), flags, kCreateMode);
+    if (fd < 0)
+        return {};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+        (writing && ::ftruncate(fd, 0) != 0)) {
+        ::close(fd);
+        return {};
+    }
+    FileHandle file(::fdopen(fd, mode));
+    if (!file)
+        ::close(fd);
+    return file;
 }
 
 bool writeMessageHeader(std::FILE* file, const WaveHeaderFormat& format,

@@ -6,6 +6,8 @@
 #include "tx/alarmstrip.h"
 #include "tx/bufferwatchdog.h"
 
+#include <QFile>
+#include <QCoreApplication>
 #include <QString>
 
 #include <cstring>
@@ -48,6 +50,9 @@ bool Keyer::openRecording() {
     if (!writeMessageHeader(messageFile_.get(), kMessageFormat,
                             static_cast<std::uint32_t>(state_.recordedBytes))) {
         closeMessageFile();
+        // A header cut short (a full disk) would still claim the provisional sizes: the file is
+        // left empty instead, claiming nothing.
+        QFile::resize(state_.currentMessageFile, 0);
         dialogs_.showMessage(kCouldNotWrite, kFileErrorTitle);
         StopBtnClick();
         return false;
@@ -118,6 +123,9 @@ void Keyer::record() {
             StopBtnClick();
             break;
         }
+        // After a stall the device may hand back several blocks without the wait ever sleeping;
+        // STOP must still be heard while the loop catches up.
+        QCoreApplication::processEvents();
         filling = next;
     }
     watchdog_.disable();

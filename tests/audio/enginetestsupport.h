@@ -23,13 +23,13 @@ public:
     bool timedOut = false;
     bool dialogVisible = false;
     int terminationRequests = 0;
-    int failures = 0;
+    int deviceFailures = 0;
 
     bool stopRequested() const override { return stop; }
     bool bufferWaitTimedOut() const override { return timedOut; }
     bool soundCardDialogVisible() const override { return dialogVisible; }
     void requestTermination() override { ++terminationRequests; }
-    void deviceFailed() override { ++failures; }
+    void deviceFailed() override { ++deviceFailures; }
 };
 
 // Both engines on one wave service, with the policy, settings and doubles they need.

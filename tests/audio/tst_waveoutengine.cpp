@@ -179,6 +179,7 @@ void WaveOutEngineTest::failuresReportTheirMessageAndApplyThePolicy() {
         steps[i]();
 
     QCOMPARE(rig.dialogs.messages, QList{message(text)});
+    QCOMPARE(rig.host.deviceFailures, 1);
     QCOMPARE(rig.host.terminationRequests, stopRequested ? 0 : 1);
     // No output failure closes anything by itself.
     QCOMPARE(rig.count("output.close") + rig.count("output.close failed"), step == 7 ? 1 : 0);

@@ -100,8 +100,9 @@ private slots:
     }
 
     void reportsWriteFailures() {
-        // /dev/full fails every write with "no space left", as a full disk does.
-        auto full = openFile("/dev/full", "wb");
+        // /dev/full fails every write with "no space left", as a full disk does. (Message files
+        // themselves are only ever regular files.)
+        FileHandle full(std::fopen("/dev/full", "wb"));
         QVERIFY(full);
         QVERIFY(!writeMessageHeader(full.get(), kMessageFormat, 0));
         QVERIFY(!completeMessageHeader(full.get(), 0));

@@ -14,6 +14,8 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 constexpr int kBlock = 2096;
 using Dir = WaveService::Direction;
@@ -268,6 +270,18 @@ private slots:
         // RST then returns the keyer to idle without calling STOP's steps.
         click(w.ui().ResetBtn);
         QVERIFY(w.keyerState().keyerIdle());
+
+        // A named pipe in a message's place is refused at once instead of hanging the program.
+        QCOMPARE(::mkfifo(QFile::encodeName(h.installDir() + "memory2.wav").constData(), 0600), 0);
+        click(w.ui().MemBtn[1]);
+        click(w.ui().PlayBtn);
+        QCOMPARE(h.dialogs.messages.last().text, QStringLiteral("Could not open the file"));
+        h.dialogs.fileAnswers << h.installDir() + "memory2.wav";
+        w.ui().RetrieveWave1->trigger();
+        QCOMPARE(h.dialogs.messages.last().text, QStringLiteral("Could not open the wave file"));
+        click(w.ui().RecordBtn);
+        QCOMPARE(h.dialogs.messages.last().text, QStringLiteral("Could not open the Wave file"));
+        QVERIFY(!w.keyerState().recordActive());
     }
 
     void anEmptyMessageEndsAtOnceUnkeyed() {

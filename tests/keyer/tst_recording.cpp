@@ -1,7 +1,9 @@
 #include "app/look.h"
 #include "audiopump.h"
+#include "filesizelimit.h"
 #include "keyer/keyer.h"
 #include "keyer/messagefile.h"
+#include "wavebytes.h"
 #include "windowharness.h"
 
 #include <QAction>
@@ -10,9 +12,6 @@
 #include <QPushButton>
 #include <QtEndian>
 #include <QtTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 constexpr int kBlock = 2096;
@@ -35,33 +34,9 @@ std::vector<std::uint8_t> ramp(int bytes) {
     return data;
 }
 
-quint32 le32At(const QByteArray& file, int offset) {
-    return qFromLittleEndian<quint32>(file.constData() + offset);
-}
-
 qint16 sampleAt(const QByteArray& file, int index) {
     return qFromLittleEndian<qint16>(file.constData() + 44 + 2 * index);
 }
-
-// Limits the size of files this process writes; writes past it fail with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
-};
 } // namespace
 
 class RecordingTest : public QObject {

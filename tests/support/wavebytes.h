@@ -54,6 +54,11 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// The little-endian 32-bit value at offset; the caller makes sure the bytes hold it.
+inline quint32 le32At(const QByteArray& bytes, int offset) {
+    return qFromLittleEndian<quint32>(bytes.constData() + offset);
+}
+
 inline QByteArray readBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

@@ -30,7 +30,7 @@ public:
         platform.launcher = &launcher;
         platform.portIo = &ports;
         platform.beeper = &beeper;
-        platform.wave = &wave;
+        platform.wave = realWave ? realWave : &wave;
         window = std::make_unique<TTavrin>(platform);
         return *window;
     }
@@ -48,6 +48,8 @@ public:
     BeepCounter beeper;
     std::unique_ptr<VirtualWaveService> ownWave;
     VirtualWaveService& wave;
+    // A real wave service to use instead of the virtual one.
+    WaveService* realWave = nullptr;
     std::unique_ptr<TTavrin> window;
 
 private:
