@@ -23,6 +23,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <sys/utsname.h>
@@ -148,7 +149,8 @@ struct Results {
                        "arecord", 0);
     Row loopGap = row("Loop: last buffer done to KeyerIdle 1 (ms)", "", 2);
     Row loopPause = row("Loop: pause with Loop Delay 1 sec (s)", "", 2);
-    std::map<std::string, Series> threadCpu;
+    // Per kind of thread: CPU ms and wake-ups per second of sound.
+    std::map<std::string, std::pair<Series, Series>> threads;
     int idleBells = 0;
 
     std::vector<Row> rows() const {
@@ -169,16 +171,21 @@ void measureStartup(Results& r, const Options& o) {
     }
 }
 
-void addThreadCpu(Results& r, const PlayFigures& p) {
+void addThreadUse(Results& r, const PlayFigures& p) {
     const std::string program = QCoreApplication::applicationFilePath()
                                     .section(QLatin1Char('/'), -1)
                                     .left(MaxThreadNameLength)
                                     .toStdString();
-    std::map<std::string, double> byKind;
-    for (const auto& [name, ms] : p.threadCpuMsPerSecond)
-        byKind[threadKind(name, program)] += ms;
-    for (const auto& [kind, ms] : byKind)
-        r.threadCpu[kind].add(ms);
+    std::map<std::string, ThreadUse> byKind;
+    for (const auto& [name, use] : p.threadsPerSecond) {
+        ThreadUse& sum = byKind[threadKind(name, program)];
+        sum.cpu += use.cpu;
+        sum.wakeUps += use.wakeUps;
+    }
+    for (const auto& [kind, use] : byKind) {
+        r.threads[kind].first.add(use.cpu);
+        r.threads[kind].second.add(use.wakeUps);
+    }
 }
 
 void measurePlaying(Results& r, BenchWindow& bench, const Options& o) {
@@ -192,7 +199,7 @@ void measurePlaying(Results& r, BenchWindow& bench, const Options& o) {
         r.playCpu.ours.add(p.cpuMsPerSecond);
         r.firstBlock.ours.add(p.firstBlockMs);
         r.playStretch.ours.add((p.wallSeconds - p.soundSeconds) * 1000);
-        addThreadCpu(r, p);
+        addThreadUse(r, p);
 
         const ToolFigures a = runAplay(o.pcm, slotFile(bench, ShortSlot));
         r.playCpu.theirs.add(a.cpuSeconds * 1000 / ShortSeconds);
@@ -273,10 +280,11 @@ void measureLoop(Results& r, BenchWindow& bench) {
 
 void print(const Results& r, BenchWindow& bench) {
     printTable(r.rows());
-    std::printf("\nCPU per second of sound while playing, by thread of the program "
-                "(median of the runs):\n\n| Thread | ms per s |\n|---|---:|\n");
-    for (const auto& [kind, series] : r.threadCpu)
-        std::printf("| %s | %.2f |\n", kind.c_str(), series.median());
+    std::printf("\nPer second of sound while playing the 4 s message, by thread of the program "
+                "(median of the runs):\n\n| Thread | CPU ms | wake-ups |\n|---|---:|---:|\n");
+    for (const auto& [kind, series] : r.threads)
+        std::printf("| %s | %.2f | %.1f |\n", kind.c_str(), series.first.median(),
+                    series.second.median());
     std::printf("\nID alarm bells while idle: %d in %d windows of %lld ms\n", r.idleBells,
                 IdleWindows, static_cast<long long>(IdleWindow.count()));
     std::printf("Message boxes shown: %lld%s\n",

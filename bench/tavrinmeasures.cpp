@@ -25,6 +25,8 @@ using std::chrono::milliseconds;
 constexpr double BytesPerSecond = 22050;
 // How long before the end of the sound the threads' CPU is read, while they all still run.
 constexpr milliseconds ThreadReadBeforeEnd(300);
+// Each time a thread sleeps and is woken again counts one voluntary context switch.
+const std::string WakeUpsKey = "voluntary_ctxt_switches:";
 
 double msBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
@@ -42,6 +44,20 @@ void runEventLoop(milliseconds length) {
     loop.exec();
 }
 
+// A number from a /proc status file, 0 when the key is missing.
+double statusValue(const std::string& path, const std::string& key) {
+    std::ifstream in(path);
+    std::string word;
+    while (in >> word) {
+        if (word == key) {
+            double value = 0;
+            in >> value;
+            return value;
+        }
+    }
+    return 0;
+}
+
 std::string readLine(const std::string& path) {
     std::ifstream in(path);
     std::string line;
@@ -51,8 +67,8 @@ std::string readLine(const std::string& path) {
 
 } // namespace
 
-std::map<std::string, double> threadCpuSeconds() {
-    std::map<std::string, double> threads;
+std::map<std::string, ThreadUse> threadUse() {
+    std::map<std::string, ThreadUse> threads;
     const QString mainId = QString::number(::getpid());
     const QStringList ids =
         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
@@ -65,7 +81,7 @@ std::map<std::string, double> threadCpuSeconds() {
         const std::string name = id == mainId
                                      ? std::string("main")
                                      : readLine(dir + "/comm") + " (" + id.toStdString() + ")";
-        threads[name] = std::stod(runtime) / 1e9;
+        threads[name] = {std::stod(runtime) / 1e9, statusValue(dir + "/status", WakeUpsKey)};
     }
     return threads;
 }
@@ -75,10 +91,10 @@ PlayFigures playMessage(BenchWindow& bench, int slot) {
     bench.selectMemory(slot);
     f.soundSeconds = messageSeconds(bench, slot);
     const std::uint64_t underruns0 = bench.alsa().underruns();
-    const auto threads0 = threadCpuSeconds();
-    std::map<std::string, double> threads1;
+    const auto threads0 = threadUse();
+    std::map<std::string, ThreadUse> threads1;
     QTimer::singleShot(milliseconds(static_cast<long>(f.soundSeconds * 1000)) - ThreadReadBeforeEnd,
-                       [&threads1] { threads1 = threadCpuSeconds(); });
+                       [&threads1] { threads1 = threadUse(); });
     bench.wave().clearMarks();
     const double cpu0 = processCpuSeconds();
     const Clock::time_point clicked = Clock::now();
@@ -92,10 +108,11 @@ PlayFigures playMessage(BenchWindow& bench, int slot) {
     f.watchdogResets = bench.wave().resets() - 1;
     f.underruns = bench.alsa().underruns() - underruns0;
     const double measured = f.soundSeconds - ThreadReadBeforeEnd.count() / 1000.0;
-    for (const auto& [name, seconds] : threads1) {
-        const auto before = threads0.find(name);
-        const double used = seconds - (before == threads0.end() ? 0 : before->second);
-        f.threadCpuMsPerSecond[name] = used * 1000 / measured;
+    for (const auto& [name, used] : threads1) {
+        const auto found = threads0.find(name);
+        const ThreadUse before = found == threads0.end() ? ThreadUse{} : found->second;
+        f.threadsPerSecond[name] = {(used.cpu - before.cpu) * 1000 / measured,
+                                    (used.wakeUps - before.wakeUps) / measured};
     }
     return f;
 }

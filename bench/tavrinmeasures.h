@@ -9,6 +9,12 @@
 
 class BenchWindow;
 
+// What one thread used: CPU time, and the times it went to sleep and was woken again.
+struct ThreadUse {
+    double cpu = 0;
+    double wakeUps = 0;
+};
+
 // One measurement of the program: each function drives the window as the operator does and
 // returns when the keyer is idle again.
 
@@ -19,9 +25,9 @@ struct PlayFigures {
     double firstBlockMs = 0;   // PLAY click to the first block handed to the device
     int watchdogResets = 0;    // resets other than the one that ends the playback
     std::uint64_t underruns = 0;
-    // CPU per second of sound of each thread, up to shortly before the end of the sound (the
-    // device's threads end with the playback).
-    std::map<std::string, double> threadCpuMsPerSecond;
+    // Each thread's CPU (ms) and wake-ups per second of sound, up to shortly before the end of
+    // the sound (the device's threads end with the playback).
+    std::map<std::string, ThreadUse> threadsPerSecond;
 };
 // PLAY on the slot; the message plays to its end.
 PlayFigures playMessage(BenchWindow& bench, int slot);
@@ -49,6 +55,6 @@ struct LoopFigures {
 // and LOOP end it.
 LoopFigures loopMessage(BenchWindow& bench, int slot, int repetitions);
 
-// CPU seconds of each thread of this process: the main thread as "main", the others by name and
-// id. Threads that have ended are not listed.
-std::map<std::string, double> threadCpuSeconds();
+// What each thread of this process has used so far: the main thread as "main", the others by
+// name and id. Threads that have ended are not listed.
+std::map<std::string, ThreadUse> threadUse();
