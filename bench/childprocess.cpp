@@ -1,10 +1,11 @@
 #include "childprocess.h"
 
+#include "procfs.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <stdexcept>
 #include <thread>
@@ -125,17 +126,8 @@ void ChildProcess::readFor(std::chrono::milliseconds length) {
 }
 
 long ChildProcess::residentKb() const {
-    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kb = 0;
-            status >> kb;
-            return kb;
-        }
-        status.ignore(1 << 16, '\n');
-    }
-    return 0;
+    return static_cast<long>(
+        procStatusValue("/proc/" + std::to_string(pid_) + "/status", "VmRSS:"));
 }
 
 void ChildProcess::signal(int signalNumber) {

@@ -13,9 +13,7 @@
 #include "tavrinmeasures.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QStyleFactory>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -89,12 +87,6 @@ Options parse(int argc, char** argv) {
 
 void progress(const char* what) {
     std::fprintf(stderr, "bench: %s\n", what);
-}
-
-void waitEvents(milliseconds length) {
-    QEventLoop loop;
-    QTimer::singleShot(length, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 std::string slotFile(BenchWindow& bench, int slot) {
@@ -194,7 +186,7 @@ void measurePlaying(Results& r, BenchWindow& bench, const Options& o) {
         bench.window().hide();
         r.hiddenCpu.ours.add(playMessage(bench, ShortSlot).cpuMsPerSecond);
         bench.window().show();
-        waitEvents(ShowSettle);
+        runEventLoop(ShowSettle);
         const PlayFigures p = playMessage(bench, ShortSlot);
         r.playCpu.ours.add(p.cpuMsPerSecond);
         r.firstBlock.ours.add(p.firstBlockMs);
@@ -272,7 +264,7 @@ void measureUnderLoad(Results& r, BenchWindow& bench, const Options& o) {
 
 void measureLoop(Results& r, BenchWindow& bench) {
     progress("loop");
-    waitEvents(StopAfter);
+    runEventLoop(StopAfter);
     const LoopFigures loop = loopMessage(bench, LoopSlot, LoopRepetitions);
     r.loopGap.ours = loop.soundEndToIdleMs;
     r.loopPause.ours = loop.pauseSeconds;

@@ -5,6 +5,7 @@
 #include "benchwindow.h"
 #include "keyer/keyerstate.h"
 #include "keyer/messagefile.h"
+#include "procfs.h"
 
 #include <QAction>
 #include <QDir>
@@ -12,8 +13,6 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QTimer>
-
-#include <fstream>
 
 #include <unistd.h>
 
@@ -37,35 +36,13 @@ double messageSeconds(BenchWindow& bench, int slot) {
     return static_cast<double>(bytes - kMessageHeaderBytes) / BytesPerSecond;
 }
 
-// Runs the event loop for the given time, as the program's own main loop would.
+} // namespace
+
 void runEventLoop(milliseconds length) {
     QEventLoop loop;
     QTimer::singleShot(length, &loop, &QEventLoop::quit);
     loop.exec();
 }
-
-// A number from a /proc status file, 0 when the key is missing.
-double statusValue(const std::string& path, const std::string& key) {
-    std::ifstream in(path);
-    std::string word;
-    while (in >> word) {
-        if (word == key) {
-            double value = 0;
-            in >> value;
-            return value;
-        }
-    }
-    return 0;
-}
-
-std::string readLine(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
-} // namespace
 
 std::map<std::string, ThreadUse> threadUse() {
     std::map<std::string, ThreadUse> threads;
@@ -75,13 +52,13 @@ std::map<std::string, ThreadUse> threadUse() {
     for (const QString& id : ids) {
         const std::string dir = "/proc/self/task/" + id.toStdString();
         // schedstat: nanoseconds on the CPU, first field.
-        const std::string runtime = readLine(dir + "/schedstat");
+        const std::string runtime = procFirstLine(dir + "/schedstat");
         if (runtime.empty())
             continue;
         const std::string name = id == mainId
                                      ? std::string("main")
-                                     : readLine(dir + "/comm") + " (" + id.toStdString() + ")";
-        threads[name] = {std::stod(runtime) / 1e9, statusValue(dir + "/status", WakeUpsKey)};
+                                     : procFirstLine(dir + "/comm") + " (" + id.toStdString() + ")";
+        threads[name] = {std::stod(runtime) / 1e9, procStatusValue(dir + "/status", WakeUpsKey)};
     }
     return threads;
 }

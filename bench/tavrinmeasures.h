@@ -55,6 +55,9 @@ struct LoopFigures {
 // and LOOP end it.
 LoopFigures loopMessage(BenchWindow& bench, int slot, int repetitions);
 
+// Runs the event loop for the given time, as the program's own main loop would.
+void runEventLoop(std::chrono::milliseconds length);
+
 // What each thread of this process has used so far: the main thread as "main", the others by
 // name and id. Threads that have ended are not listed.
 std::map<std::string, ThreadUse> threadUse();
