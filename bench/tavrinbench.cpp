@@ -144,6 +144,7 @@ struct Results {
     // Per kind of thread: CPU ms and wake-ups per second of sound.
     std::map<std::string, std::pair<Series, Series>> threads;
     int idleBells = 0;
+    int loadBells = 0;
 
     std::vector<Row> rows() const {
         return {startup,   inProcess,   resident,   closing,  playCpu,     hiddenCpu,
@@ -240,8 +241,7 @@ void measureUnderLoad(Results& r, BenchWindow& bench, const Options& o) {
         r.resets.ours.add(p.watchdogResets);
         r.loadStretch.ours.add((p.wallSeconds - p.soundSeconds) * 1000);
         r.loadCpu.ours.add(p.cpuMsPerSecond);
-        std::fprintf(stderr, "bench: %d alarm bells during the loaded playback\n",
-                     bench.beeper().count - bells0);
+        r.loadBells = bench.beeper().count - bells0;
     }
     {
         CpuLoad load(cores, seconds(o.loadSeconds) + LoadMargin);
@@ -277,8 +277,9 @@ void print(const Results& r, BenchWindow& bench) {
     for (const auto& [kind, series] : r.threads)
         std::printf("| %s | %.2f | %.1f |\n", kind.c_str(), series.first.median(),
                     series.second.median());
-    std::printf("\nID alarm bells while idle: %d in %d windows of %lld ms\n", r.idleBells,
-                IdleWindows, static_cast<long long>(IdleWindow.count()));
+    std::printf("\nID alarm bells while idle: %d in %d windows of %lld ms; during the playback "
+                "under load: %d\n",
+                r.idleBells, IdleWindows, static_cast<long long>(IdleWindow.count()), r.loadBells);
     std::printf("Message boxes shown: %lld%s\n",
                 static_cast<long long>(bench.dialogs().messages.size()),
                 bench.dialogs().messages.isEmpty() ? "" : " (see standard error)");
