@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialogs.h"
+#include "support/dialogs.h"
 #include "app/linuxlauncher.h"
 #include "app/platform.h"
 #include "audio/alsawaveservice.h"

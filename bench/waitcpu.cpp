@@ -3,7 +3,7 @@
 //
 // Usage: bench_waitcpu [seconds] [alsa PCM name]
 // Without a PCM name the virtual device plays, paced in real time.
-#include "app/dialogs.h"
+#include "support/dialogs.h"
 #include "audio/alsawaveservice.h"
 #include "audio/audiodevices.h"
 #include "audio/virtualwaveservice.h"

@@ -1,6 +1,6 @@
 #include "app/launchers.h"
 
-#include "app/dialogs.h"
+#include "support/dialogs.h"
 #include "app/launcher.h"
 
 #include <QCoreApplication>

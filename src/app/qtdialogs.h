@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialogs.h"
+#include "support/dialogs.h"
 
 #include <QPointer>
 #include <QWidget>

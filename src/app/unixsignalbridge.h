@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/uniquefd.h"
+#include "support/uniquefd.h"
 
 #include <QObject>
 

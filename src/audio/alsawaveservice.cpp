@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-#include "app/uniquefd.h"
+#include "support/uniquefd.h"
 
 #include <alsa/asoundlib.h>
 #include <poll.h>

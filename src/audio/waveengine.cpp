@@ -1,6 +1,6 @@
 #include "audio/waveengine.h"
 
-#include "app/dialogs.h"
+#include "support/dialogs.h"
 #include "audio/audiodevices.h"
 #include "audio/wavedeviceerror.h"
 #include "audio/waveenginehost.h"

@@ -1,6 +1,6 @@
 #include "config/configrecord.h"
 
-#include "keyer/littleendian.h"
+#include "support/littleendian.h"
 
 #include <QFile>
 #include <QStringDecoder>

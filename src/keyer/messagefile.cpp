@@ -1,6 +1,6 @@
 #include "keyer/messagefile.h"
 
-#include "keyer/littleendian.h"
+#include "support/littleendian.h"
 
 #include <QFile>
 

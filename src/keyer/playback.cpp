@@ -1,6 +1,6 @@
 #include "keyer/keyer.h"
 
-#include "app/dialogs.h"
+#include "support/dialogs.h"
 #include "audio/waveout.h"
 #include "keyer/keyerstate.h"
 #include "tx/bufferwatchdog.h"

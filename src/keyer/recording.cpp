@@ -1,6 +1,6 @@
 #include "keyer/keyer.h"
 
-#include "app/dialogs.h"
+#include "support/dialogs.h"
 #include "audio/wavein.h"
 #include "keyer/keyerstate.h"
 #include "tx/alarmstrip.h"

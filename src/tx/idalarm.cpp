@@ -1,6 +1,6 @@
 #include "tx/idalarm.h"
 
-#include "app/dialogs.h"
+#include "support/dialogs.h"
 #include "tx/beeper.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #include "tx/keyingline.h"
 
-#include "app/dialogs.h"
+#include "support/dialogs.h"
 #include "tx/portio.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #include "tx/linuxparallel.h"
 
-#include "app/uniquefd.h"
+#include "support/uniquefd.h"
 
 #include <QDir>
 #include <QFile>

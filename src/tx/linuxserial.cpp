@@ -1,6 +1,6 @@
 #include "tx/linuxserial.h"
 
-#include "app/uniquefd.h"
+#include "support/uniquefd.h"
 
 #include <QDir>
 #include <QFile>

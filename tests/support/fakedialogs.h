@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/dialogs.h"
+#include "support/dialogs.h"
 
 #include <QList>
 #include <QStringList>

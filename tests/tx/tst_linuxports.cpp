@@ -1,4 +1,4 @@
-#include "app/uniquefd.h"
+#include "support/uniquefd.h"
 #include "fakedialogs.h"
 #include "tx/keyingline.h"
 #include "tx/linuxparallel.h"
