@@ -16,7 +16,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrin"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tavrin"));
+    // No display name: Qt would append it to every box's title, and the titles are exact.
     // One look on every desktop: the caption colours are part of what the window tells.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     try {

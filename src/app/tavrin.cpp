@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextEdit>
 
 namespace {
@@ -55,6 +56,8 @@ TTavrin::TTavrin(const Platform& platform, QWidget* parent)
     wire();
     qApp->installEventFilter(this);
     setFixedSize(sizeHint());
+    if (const QScreen* where = screen())
+        move(where->availableGeometry().center() - rect().center());
     FormCreate();
 }
 
@@ -111,10 +114,8 @@ void TTavrin::shutdown() {
     if (shutDown_)
         return;
     shutDown_ = true;
-    if (state_.busy())
-        keyer_->StopBtnClick();
-    // TUNE may still hold the line keyed; the transmitter must not outlive the program on air.
-    keying_->unkey();
+    // Stops what runs, unkeys (TUNE too), and refuses any start from now on.
+    keyer_->shutDown();
     keyer_->saveNote();
     writeConfiguration();
     // Ends the main loop once the running handler has returned; the sound card dialog may keep
@@ -164,7 +165,7 @@ void TTavrin::HelpMenu1Click() {
 
 void TTavrin::KeyUp(int key) {
     if (key == Qt::Key_Escape)
-        keyer_->ResetBtnClick();
+        keyer_->stopEverything();
 }
 
 bool TTavrin::eventFilter(QObject* watched, QEvent* event) {

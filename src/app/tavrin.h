@@ -65,7 +65,7 @@ public:
     void OutputSoundCardClick();
     void RetrieveWave1Click();
     void SaveWave1Click();
-    // Key release anywhere in the window: Escape resets the keyer.
+    // Key release anywhere in the window: Escape stops everything and unkeys.
     void KeyUp(int key);
 
 protected:

@@ -92,19 +92,15 @@ bool TTavrin::soundCardDialogVisible() const {
 }
 
 void TTavrin::deviceFailed() {
-    // The playback goes on through the failure as before, but without the transmitter.
-    if (state_.playActive()) {
-        transmit_->showReceive();
-        keying_->unkey();
-    }
+    // The box waits for the operator: no transmitter stays keyed meanwhile, whether a
+    // playback or TUNE keyed it. The playback goes on through the failure, unkeyed.
+    keying_->unkey();
 }
 
 void TTavrin::requestTermination() {
     // The running loop ends as STOP ends it, so its file is completed and the handler returns
     // to the main loop, which then ends; the transmitter is released first.
     terminationRequested_ = true;
-    if (state_.busy())
-        keyer_->StopBtnClick();
-    keying_->unkey();
+    keyer_->shutDown();
     QCoreApplication::quit();
 }

@@ -86,6 +86,8 @@ void TavrinUi::setupUi(QMainWindow* window) {
     MessageWindow = named(new QTextEdit(BasePanel), "MessageWindow");
     MessageWindow->setGeometry(4, 4, 320, 132);
     MessageWindow->setAcceptRichText(false);
+    // A tab would be stored in the note; Tab moves on to the next control instead.
+    MessageWindow->setTabChangesFocus(true);
     MessageWindow->setPlaceholderText(QStringLiteral("Type in saved message"));
     MessageWindow->setToolTip(QStringLiteral("Type in saved message"));
     MessageWindow->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -23,7 +23,7 @@ struct ConfigRecord {
     std::uint32_t selectedMemory = 1;
     std::uint32_t reservedA = 0; // kept only to be written back as read
     std::uint32_t reservedB = 25000;
-    std::int32_t loopDelay = 5; // tenths of a second
+    std::int32_t loopDelay = 10; // tenths of a second: "1 sec", the item ticked at start
     std::int32_t keyingPortKind = 0;
     QByteArray keyingPortName; // ASCII, at most 31 bytes are stored
     std::int32_t micGainCode = 1;

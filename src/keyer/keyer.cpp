@@ -1,7 +1,9 @@
 #include "keyer/keyer.h"
 
+#include "app/dialogs.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
+#include "tx/keyingline.h"
 
 #include <QTextEdit>
 #include <QTimer>
@@ -11,7 +13,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-constexpr auto kLoopTick = 500ms;
 constexpr auto kPlayTimerInterval = 200ms;
 
 QTimer* makeTimer(QObject* parent, const char* name, std::chrono::milliseconds interval) {
@@ -27,8 +28,11 @@ Keyer::Keyer(const KeyerParts& parts, QObject* parent)
       messageWindow_(parts.messageWindow), installDir_(parts.installDir), menus_(parts.menus),
       line_(parts.line), transmit_(parts.transmit), strip_(parts.strip), watchdog_(parts.watchdog),
       out_(parts.out), in_(parts.in), dialogs_(parts.dialogs),
-      loopTimer_(makeTimer(this, "Loop_Timer", kLoopTick)),
+      loopTimer_(makeTimer(this, "Loop_Timer", loopPause())),
       playTimer_(makeTimer(this, "PlayTimer", kPlayTimerInterval)) {
+    // The pause is heard on air: a coarse timer would cut it short by up to a tenth.
+    loopTimer_->setSingleShot(true);
+    loopTimer_->setTimerType(Qt::PreciseTimer);
     connect(loopTimer_, &QTimer::timeout, this, &Keyer::Loop_TimerTimer);
 }
 
@@ -72,9 +76,15 @@ bool Keyer::deferWhileLoopsRun(void (Keyer::*start)()) {
 }
 
 void Keyer::runDeferredStart() {
-    if (loopsRunning_ != 0 || !deferredStart_)
+    if (loopsRunning_ != 0 || !deferredStart_ || shuttingDown_)
         return;
     const auto start = deferredStart_;
     deferredStart_ = nullptr;
     (this->*start)();
+}
+
+void Keyer::reportFailure(const QString& text, const QString& title) {
+    if (line_.KeyingLevel() != KeyingLine::Unkeyed)
+        line_.unkey();
+    dialogs_.showMessage(text, title);
 }

@@ -3,10 +3,12 @@
 #include "audio/wavetypes.h"
 #include "keyer/messagefile.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -70,13 +72,20 @@ public:
     void PlayBtnClick();
     void StopBtnClick();
     void ResetBtnClick();
+    // Escape: ends playback, recording, the loop and TUNE; the line is left unkeyed.
+    void stopEverything();
+    // The program is ending: whatever runs is stopped, and nothing plays, records or keys
+    // from now on, not even a start that was kept for later.
+    void shutDown();
 
     // Opens and checks a message file for playback; false (reported) when it is refused.
     bool ReadMessageHeader(const QString& path);
 
     void LoopBtnClick();
+    // The pause after a looped message has ended: the message is played again.
     void Loop_TimerTimer();
-    // The Loop Delay menu: item index into kLoopDelays.
+    // The Loop Delay menu: item index into kLoopDelays. A running loop goes on with the new
+    // delay.
     void loopDelayClick(std::size_t item);
     void UncheckLoopDelays();
     // Runs the handler of the item carrying this value; false (and nothing runs) for others.
@@ -109,6 +118,12 @@ private:
     // kept and run once the loops have returned.
     bool deferWhileLoopsRun(void (Keyer::*start)());
     void runDeferredStart();
+    // Failure boxes wait for the operator: the transmitter is released first, whatever keyed
+    // it.
+    void reportFailure(const QString& text, const QString& title);
+    // Times the pause before the next repetition of a running loop, from the key-up just done.
+    void startLoopPause();
+    std::chrono::milliseconds loopPause() const;
 
     KeyerState& state_;
     MemorySlots& memories_;
@@ -131,4 +146,8 @@ private:
     int loopsRunning_ = 0;
     void (Keyer::*deferredStart_)() = nullptr;
     bool writeFailed_ = false;
+    // A PLAY in loop mode started the loop, and no RST, Escape or LOOP has ended it since.
+    bool loopRunning_ = false;
+    QElapsedTimer sinceKeyUp_;
+    bool shuttingDown_ = false;
 };

@@ -40,7 +40,8 @@ public:
     bool recordFileOpen = false;
     std::int32_t recordedBytes = 10000;
     std::int32_t playBytesLeft = 0;
-    std::int32_t loopDelay = 5; // tenths of a second
+    // Tenths of a second; the item the Loop Delay menu ticks before any choice.
+    std::int32_t loopDelay = 10;
     std::int32_t loopCount = 0; // tenths of a second
     std::int32_t micGainCode = 1;
     int selectedMemory = 1;

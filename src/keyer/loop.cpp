@@ -6,36 +6,50 @@
 #include <QAction>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
-// Each tick of the loop timer counts half a second, in the tenths the delay is given in.
-constexpr std::int32_t kTenthsPerTick = 5;
+constexpr std::chrono::milliseconds kPerTenth{100};
 } // namespace
 
 void Keyer::LoopBtnClick() {
     if (!state_.loopActive()) {
-        // The next PLAY starts the timer.
+        // The next PLAY starts the loop.
         state_.setLoopActive(true);
         return;
     }
     state_.setLoopActive(false);
+    loopRunning_ = false;
     loopTimer_->stop();
 }
 
+std::chrono::milliseconds Keyer::loopPause() const {
+    return std::max(std::int32_t{0}, state_.loopDelay) * kPerTenth;
+}
+
+void Keyer::startLoopPause() {
+    sinceKeyUp_.start();
+    // A delay of no length (only from a configuration written elsewhere) repeats nothing.
+    if (loopRunning_ && state_.loopActive() && !shuttingDown_ && state_.loopDelay > 0)
+        loopTimer_->start(loopPause());
+}
+
 void Keyer::Loop_TimerTimer() {
-    if (!state_.keyerIdle())
+    // A recording or a paused message is not interrupted by a repetition.
+    if (!state_.keyerIdle() || shuttingDown_)
         return;
-    state_.loopCount += kTenthsPerTick;
-    if (state_.loopCount == state_.loopDelay) {
-        state_.loopCount = 0;
-        PlayBtnClick();
-    }
+    PlayBtnClick();
 }
 
 void Keyer::loopDelayClick(std::size_t item) {
     state_.loopDelay = kLoopDelays.at(item).tenths;
     UncheckLoopDelays();
     menus_.loopDelays.at(item)->setChecked(true);
-    ResetBtnClick();
+    // A pause under way ends when the new delay has passed since its key-up.
+    if (loopTimer_->isActive() && state_.loopDelay > 0) {
+        const std::chrono::milliseconds elapsed{sinceKeyUp_.elapsed()};
+        loopTimer_->start(std::max(std::chrono::milliseconds{0}, loopPause() - elapsed));
+    }
 }
 
 void Keyer::UncheckLoopDelays() {

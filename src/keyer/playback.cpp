@@ -14,7 +14,7 @@
 #include <cstring>
 
 void Keyer::PlayBtnClick() {
-    if (state_.recordActive())
+    if (shuttingDown_ || state_.recordActive())
         return;
     if (state_.playActive()) {
         pause();
@@ -29,7 +29,6 @@ void Keyer::PlayBtnClick() {
 void Keyer::pause() {
     state_.setPlayActive(false);
     state_.stopRequested = true;
-    transmit_.showReceive();
     line_.unkey();
     // The running loop sees the stop at its next check and releases the device.
 }
@@ -41,8 +40,7 @@ bool Keyer::ReadMessageHeader(const QString& path) {
     OpenedMessage opened = openMessageFile(path);
     if (opened.result != HeaderResult::Ok) {
         if (const auto message = headerFailureMessage(opened.result))
-            dialogs_.showMessage(QString::fromLatin1(message->text),
-                                 QString::fromLatin1(message->title));
+            reportFailure(QString::fromLatin1(message->text), QString::fromLatin1(message->title));
         state_.playFileOpen = false;
         return false;
     }
@@ -90,9 +88,11 @@ void Keyer::play() {
     state_.setPlayActive(true);
     state_.setKeyerIdle(false);
     state_.setKeyerStopped(false);
-    // A running loop timer keeps its rhythm: it is only started from stopped.
-    if (state_.loopActive() && !loopTimer_->isActive())
-        loopTimer_->start();
+    // A repetition still waiting is overtaken by this start; the loop times its next pause
+    // from this message's end.
+    loopTimer_->stop();
+    if (state_.loopActive())
+        loopRunning_ = true;
     if (!state_.playFileOpen && !state_.recordFileOpen &&
         !ReadMessageHeader(state_.currentMessageFile)) {
         state_.setPlayActive(false);
@@ -100,19 +100,17 @@ void Keyer::play() {
         return;
     }
     state_.playFileOpen = true;
-    if (transmit_.state().TxEnable()) {
-        transmit_.showTransmit();
-        line_.drive(KeyingLine::Keyed);
-    }
 
     const std::int32_t startCount = state_.playBytesLeft;
     std::array<std::int32_t, 2> held{}; // message bytes in each half
     held[index(Half::A)] = fillOutBlock(Half::A, startCount);
     if (held[index(Half::A)] == 0) {
-        // Nothing to hear: end at once, without opening the device.
+        // Nothing to hear: end at once, without keying or opening the device.
         endOfData();
         return;
     }
+    if (transmit_.state().TxEnable())
+        line_.drive(KeyingLine::Keyed);
 
     ++loopsRunning_;
     out_.SetupWaveOut();

@@ -6,8 +6,8 @@
 #include "tx/alarmstrip.h"
 #include "tx/bufferwatchdog.h"
 
-#include <QFile>
 #include <QCoreApplication>
+#include <QFile>
 #include <QString>
 
 #include <cstring>
@@ -26,7 +26,7 @@ constexpr std::int32_t kLongestRecording =
 } // namespace
 
 void Keyer::RecordBtnClick() {
-    if (state_.busy())
+    if (shuttingDown_ || state_.busy())
         return;
     if (deferWhileLoopsRun(&Keyer::RecordBtnClick))
         return;
@@ -41,7 +41,7 @@ bool Keyer::openRecording() {
         closeMessageFile();
     messageFile_ = openFile(state_.currentMessageFile, "wb");
     if (!messageFile_) {
-        dialogs_.showMessage(kCouldNotOpen, kFileErrorTitle);
+        reportFailure(kCouldNotOpen, kFileErrorTitle);
         state_.recordFileOpen = false;
         StopBtnClick();
         return false;
@@ -53,7 +53,7 @@ bool Keyer::openRecording() {
         // A header cut short (a full disk) would still claim the provisional sizes: the file is
         // left empty instead, claiming nothing.
         QFile::resize(state_.currentMessageFile, 0);
-        dialogs_.showMessage(kCouldNotWrite, kFileErrorTitle);
+        reportFailure(kCouldNotWrite, kFileErrorTitle);
         StopBtnClick();
         return false;
     }
@@ -134,6 +134,6 @@ void Keyer::record() {
     --loopsRunning_;
     if (writeFailed_) {
         writeFailed_ = false;
-        dialogs_.showMessage(kCouldNotWrite, kFileErrorTitle);
+        reportFailure(kCouldNotWrite, kFileErrorTitle);
     }
 }

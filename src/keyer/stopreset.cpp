@@ -4,24 +4,23 @@
 #include "tx/alarmstrip.h"
 #include "tx/bufferwatchdog.h"
 #include "tx/keyingline.h"
-#include "tx/transmitcontrols.h"
 
 #include <QTimer>
 
 void Keyer::StopBtnClick() {
     // A start kept for later is overtaken by the stop.
     deferredStart_ = nullptr;
+    // Released even with the keyer stopped: TUNE may hold the line.
+    line_.unkey();
     if (state_.keyerStopped())
         return;
     state_.setKeyerIdle(true);
     state_.setKeyerStopped(true);
-    line_.unkey();
+    startLoopPause();
     if (state_.playActive()) {
         playTimer_->stop();
         watchdog_.disable();
         state_.setPlayActive(false);
-        transmit_.showReceive();
-        line_.unkey();
         state_.setProgress(0);
         if (state_.playFileOpen)
             closeMessageFile();
@@ -43,12 +42,26 @@ void Keyer::StopBtnClick() {
 
 void Keyer::ResetBtnClick() {
     deferredStart_ = nullptr;
+    loopRunning_ = false;
     loopTimer_->stop();
     state_.loopCount = 0;
+    line_.unkey();
     if (state_.keyerIdle())
         return;
     state_.setKeyerIdle(true);
     if (!state_.keyerStopped())
         StopBtnClick();
-    loopTimer_->stop();
+}
+
+void Keyer::stopEverything() {
+    ResetBtnClick();
+    if (state_.loopActive())
+        LoopBtnClick();
+}
+
+void Keyer::shutDown() {
+    shuttingDown_ = true;
+    ResetBtnClick();
+    if (state_.busy())
+        StopBtnClick();
 }

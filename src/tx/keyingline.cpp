@@ -90,8 +90,11 @@ void KeyingLine::SetKeyingLine(std::uint8_t level) {
 }
 
 void KeyingLine::drive(std::uint8_t level) {
+    const bool wasKeyed = level_ == Keyed;
     level_ = level;
     SetKeyingLine(level);
+    if (wasKeyed != (level == Keyed))
+        emit keyedChanged(level == Keyed);
 }
 
 void KeyingLine::applyStoredPort(int kind, const QString& name) {

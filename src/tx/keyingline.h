@@ -59,6 +59,12 @@ public:
     QString KeyingPortName() const { return name_; }
     std::optional<std::uint16_t> ParallelPortAddress() const { return address_; }
 
+signals:
+    // The level asked for changed between keyed and unkeyed; what shows the transmitter's
+    // state follows this, so it cannot disagree with the line.
+    void keyedChanged(bool keyed);
+
+public:
     // The configuration reader's step: the stored kind and name are taken, then the selection
     // handler whose port name equals the stored name (case-sensitive) runs. For any other name
     // no port is selected and the stored kind and name stay in force.

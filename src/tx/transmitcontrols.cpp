@@ -3,18 +3,23 @@
 #include "tx/keyingline.h"
 
 TransmitControls::TransmitControls(KeyingLine& line, QObject* parent)
-    : QObject(parent), line_(line) {}
+    : QObject(parent), line_(line) {
+    // Whatever unkeys the line ends TUNE too: TUNE and the indicator never claim a keyed
+    // transmitter that is not.
+    connect(&line_, &KeyingLine::keyedChanged, this, [this](bool keyed) {
+        state_.setTransmitting(keyed);
+        if (!keyed)
+            state_.setTuneActive(false);
+    });
+}
 
 void TransmitControls::TuneBtnClick() {
-    const bool turningOn = !state_.TuneActive();
-    state_.setTuneActive(turningOn);
-    if (turningOn) {
-        showTransmit();
-        line_.drive(KeyingLine::Keyed);
-    } else {
-        showReceive();
-        line_.drive(KeyingLine::Unkeyed);
+    if (state_.TuneActive()) {
+        line_.unkey();
+        return;
     }
+    state_.setTuneActive(true);
+    line_.drive(KeyingLine::Keyed);
 }
 
 void TransmitControls::TransmitBtnClick() {

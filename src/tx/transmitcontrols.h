@@ -6,7 +6,8 @@
 
 class KeyingLine;
 
-// TUNE, Tx Enable and Tx Mic, and the receive/transmit indicator that playback and stop set too.
+// TUNE, Tx Enable and Tx Mic, and the receive/transmit indicator. TUNE's flag and the indicator
+// follow the keying line, whoever drives it.
 class TransmitControls : public QObject {
     Q_OBJECT
 
@@ -16,12 +17,9 @@ public:
     TxState& state() { return state_; }
     const TxState& state() const { return state_; }
 
-    void showTransmit() { state_.setTransmitting(true); }
-    void showReceive() { state_.setTransmitting(false); }
-
 public slots:
-    // TUNE keys whatever Tx Enable says, and the next press unkeys even when a playback's end
-    // has unkeyed the line already.
+    // TUNE keys whatever Tx Enable says; the next press, or anything else that unkeys the
+    // line, ends it.
     void TuneBtnClick();
     // Takes effect at the next playback start; keys nothing by itself.
     void TransmitBtnClick();

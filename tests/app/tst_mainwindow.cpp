@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextEdit>
 #include <QTimer>
 #include <QtTest>
@@ -30,6 +31,19 @@ private:
     static void click(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
 
 private slots:
+    void opensCentredAndTabLeavesTheNote() {
+        WindowHarness h;
+        TTavrin& w = h.open();
+        w.show();
+        const QPoint offset = w.frameGeometry().center() - w.screen()->availableGeometry().center();
+        QVERIFY2(offset.manhattanLength() <= 4,
+                 qPrintable(QString("%1,%2").arg(offset.x()).arg(offset.y())));
+        QTextEdit* note = w.ui().MessageWindow;
+        note->setPlainText(QStringLiteral("CQ"));
+        QTest::keyClick(note, Qt::Key_Tab);
+        QCOMPARE(note->toPlainText(), QStringLiteral("CQ"));
+    }
+
     void startsAsTheOperatorExpects() {
         WindowHarness h;
         TTavrin& w = h.open();
@@ -140,7 +154,7 @@ private slots:
     void timersStartDisabled() {
         WindowHarness h;
         h.open();
-        const std::pair<const char*, int> timers[] = {{"Loop_Timer", 500}, {"PlayTimer", 200}};
+        const std::pair<const char*, int> timers[] = {{"Loop_Timer", 1000}, {"PlayTimer", 200}};
         for (const auto& [name, interval] : timers) {
             auto* t = h.find<QTimer>(name);
             QVERIFY2(t, name);

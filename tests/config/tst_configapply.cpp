@@ -142,7 +142,7 @@ private slots:
         TTavrin& w = h.open();
         QCOMPARE(w.memories().note(2), QStringLiteral("QRZ?"));
         QCOMPARE(w.keyerState().selectedMemory, 1);
-        QCOMPARE(w.keyerState().loopDelay, 5);
+        QCOMPARE(w.keyerState().loopDelay, 10);
         QVERIFY(w.ui().Normal->isChecked());
         QVERIFY(w.ui().OFF1->isChecked());
         QVERIFY(w.ui().Off2->isChecked());

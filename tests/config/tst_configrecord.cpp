@@ -94,7 +94,7 @@ private slots:
         QByteArray expected(6730, '\0');
         expected.replace(6656, 4, WaveBytes::le32(1));
         expected.replace(6664, 4, WaveBytes::le32(25000));
-        expected.replace(6668, 4, WaveBytes::le32(5));
+        expected.replace(6668, 4, WaveBytes::le32(10));
         expected.replace(6708, 4, WaveBytes::le32(1));
         expected.replace(6712, 4, WaveBytes::le32(1));
         expected.replace(6717, 4, WaveBytes::le32(10));

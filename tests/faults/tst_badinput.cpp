@@ -155,7 +155,7 @@ void BadInputTest::aConfigurationOfAnyLengthAppliesWhatItHolds() {
         QCOMPARE(w.memories().note(slot),
                  holds({slot * kEntryBytes, kEntryBytes}) ? stored.messageTexts[slot] : QString());
     QCOMPARE(w.keyerState().selectedMemory, holds(kSelectedMemory) ? 4 : 1);
-    QCOMPARE(w.keyerState().loopDelay, holds(kLoopDelay) ? 90 : 5);
+    QCOMPARE(w.keyerState().loopDelay, holds(kLoopDelay) ? 90 : 10);
     QCOMPARE(w.keyingLine().KeyingPortName(), QString(holds(kPortName) ? "COM3" : ""));
     QCOMPARE(h.ports.events().contains("open COM3"), holds(kPortName));
     QCOMPARE(w.keyerState().micGainCode, holds(kMicGain) ? 1000 : 1);

@@ -10,7 +10,6 @@ class TransmitControlsTest : public QObject {
 private slots:
     void tuneKeysWhateverTxEnableSays_data();
     void tuneKeysWhateverTxEnableSays();
-    void tuneAfterPlaybackUnkeyedOnlyConfirms();
     void tuneOnVoxMovesNoLine();
     void txEnableAndMicOnlyToggle();
 };
@@ -43,25 +42,6 @@ void TransmitControlsTest::tuneKeysWhateverTxEnableSays() {
     QVERIFY(!controls.state().transmitting());
     QCOMPARE(rig.line->KeyingLevel(), KeyingLine::Unkeyed);
     QCOMPARE(rig.io.takeEvents(), (QStringList{"CLRDTR", "CLRRTS"}));
-}
-
-void TransmitControlsTest::tuneAfterPlaybackUnkeyedOnlyConfirms() {
-    KeyingRig rig;
-    TransmitControls controls(*rig.line);
-    rig.line->Printer1Click();
-    controls.TuneBtnClick();
-    // The end of a playback unkeys and shows Receive without touching TUNE.
-    rig.line->unkey();
-    controls.showReceive();
-    rig.io.takeEvents();
-    QVERIFY(controls.state().TuneActive());
-
-    controls.TuneBtnClick();
-    QVERIFY(!controls.state().TuneActive());
-    QCOMPARE(rig.io.takeEvents(), QStringList{"out 0x378 0x00"});
-    controls.TuneBtnClick();
-    QCOMPARE(rig.io.takeEvents(), QStringList{"out 0x378 0x03"});
-    QVERIFY(controls.state().transmitting());
 }
 
 void TransmitControlsTest::tuneOnVoxMovesNoLine() {
