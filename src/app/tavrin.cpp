@@ -6,13 +6,13 @@
 #include "audio/wavedeviceerror.h"
 #include "audio/wavein.h"
 #include "audio/waveout.h"
+#include "config/regularfile.h"
 #include "keyer/keyer.h"
 #include "tx/keyingline.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -21,13 +21,12 @@
 
 namespace {
 
-// The existence probe for the help and configuration files: opened for reading, two attempts.
+// The existence probe for the help file: a regular file that opens for reading, two attempts.
 constexpr int kProbeAttempts = 2;
 
 QString probe(const QString& path) {
     for (int attempt = 0; attempt < kProbeAttempts; ++attempt) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
+        if (readRegularFile(path, 0).status == FileRead::Status::Read)
             return path;
     }
     return {};
@@ -100,9 +99,7 @@ void TTavrin::wireIndicators() {
 }
 
 void TTavrin::FormCreate() {
-    installOnFirstRun();
     helpPath_ = probe(paths_.helpFile());
-    configPath_ = probe(paths_.configFile());
     readConfiguration();
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         memories_.setPath(slot, paths_.slotFile(slot));

@@ -49,6 +49,7 @@ public:
     // A wave device failed while a recording or playback ran.
     bool terminationRequested() const { return terminationRequested_; }
     const InstallPaths& paths() const { return paths_; }
+    // Where the settings are written at shutdown; empty when they will not be.
     QString configPath() const { return configPath_; }
     QString helpPath() const { return helpPath_; }
 
@@ -84,9 +85,10 @@ private:
     void showSoundCards(int mode);
     // Transport buttons, memory buttons and the Delay and Microphone menus.
     void wireKeyer();
-    // A first start without an installation directory sets it up with the built-in settings.
-    void installOnFirstRun();
+    // Reads and applies the configuration file; without one, writes it with the settings in
+    // effect. Says once when the settings of this session will not be saved, and why.
     void readConfiguration();
+    void tellSettingsNotSaved(const QString& why);
     void applyConfiguration(const ConfigRecord& record);
     ConfigRecord currentConfiguration() const;
     void writeConfiguration();

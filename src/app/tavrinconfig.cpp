@@ -14,38 +14,67 @@
 #include <QFileInfo>
 #include <QTextEdit>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 constexpr std::int32_t kNormalPolarity = 1;
 constexpr std::uint8_t kOn = 1;
+
+const QString kConfigErrorTitle = QStringLiteral("Configuration File Error Message");
+const QString kCouldNotRead = QStringLiteral("Could not read the configuration file %1: %2");
+const QString kCouldNotWrite = QStringLiteral("Could not write the configuration file %1: %2");
+const QString kReadOnly = QStringLiteral("The configuration file %1 is read-only");
+const QString kNotRegular = QStringLiteral("not a regular file");
+const QString kNotSaved = QStringLiteral("\nThe settings will not be saved");
+
+QString reason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 } // namespace
 
-void TTavrin::installOnFirstRun() {
-    if (QFileInfo::exists(paths_.dir()))
-        return;
-    if (QDir().mkpath(paths_.dir()))
-        writeFileAtomically(paths_.configFile(), currentConfiguration().serialize());
-}
-
 void TTavrin::readConfiguration() {
-    if (configPath_.isEmpty())
+    const QString path = paths_.configFile();
+    const FileRead read = readConfigFile(path);
+    switch (read.status) {
+    case FileRead::Status::Read:
+        applyConfiguration(ConfigRecord::parse(read.bytes, currentConfiguration()));
+        if (read.readOnly)
+            tellSettingsNotSaved(kReadOnly.arg(path));
+        else
+            configPath_ = path;
         return;
-    const auto bytes = readConfigBytes(configPath_);
-    if (!bytes) {
-        // Seen at start-up but unreadable now: put the current settings in its place.
-        writeConfiguration();
+    case FileRead::Status::Missing:
+        // A first start, or messages copied in before the first start: the settings get their
+        // file at once, so that a failure to write it shows now and not after the session.
+        if (QDir().mkpath(paths_.dir()) &&
+            writeFileAtomically(path, currentConfiguration().serialize())) {
+            configPath_ = path;
+            return;
+        }
+        tellSettingsNotSaved(kCouldNotWrite.arg(path, reason(errno)));
+        return;
+    case FileRead::Status::NotRegular:
+        tellSettingsNotSaved(kCouldNotRead.arg(path, kNotRegular));
+        return;
+    case FileRead::Status::Failed:
+        tellSettingsNotSaved(kCouldNotRead.arg(path, reason(read.error)));
         return;
     }
-    applyConfiguration(ConfigRecord::parse(*bytes, currentConfiguration()));
+}
+
+void TTavrin::tellSettingsNotSaved(const QString& why) {
+    dialogs_.showMessage(why + kNotSaved, kConfigErrorTitle);
 }
 
 void TTavrin::applyConfiguration(const ConfigRecord& record) {
     for (int entry = 0; entry < ConfigRecord::kEntries; ++entry) {
-        memories_.setNote(entry, record.messageTexts[entry]);
+        memories_.setNoteBytes(entry, record.messageTexts[entry]);
         memories_.setPath(entry, record.slotPaths[entry]);
     }
     // The memory button saves the window's text under the slot selected so far before it
     // selects the stored one, so the window must hold that slot's own note here.
-    ui_.MessageWindow->setPlainText(MemorySlots::toWindow(memories_.note(state_.selectedMemory)));
+    keyer_->showNote(state_.selectedMemory);
     keyer_->MemBtnClick(record.selectedSlot());
     reservedA_ = record.reservedA;
     reservedB_ = record.reservedB;
@@ -74,7 +103,7 @@ void TTavrin::applyConfiguration(const ConfigRecord& record) {
 ConfigRecord TTavrin::currentConfiguration() const {
     ConfigRecord record;
     for (int entry = 0; entry < ConfigRecord::kEntries; ++entry) {
-        record.messageTexts[entry] = memories_.note(entry);
+        record.messageTexts[entry] = memories_.noteBytes(entry);
         record.slotPaths[entry] = memories_.path(entry);
     }
     record.selectedMemory = static_cast<std::uint32_t>(state_.selectedMemory);

@@ -14,6 +14,7 @@
 namespace {
 
 constexpr mode_t kPermissionBits = 07777;
+constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
 std::string directoryOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -47,9 +48,12 @@ public:
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
     ~TemporaryFile() {
+        // The caller reads why the write failed from errno; cleaning up must not change it.
+        const int error = errno;
         close();
         if (!renamed_)
             fs_.remove(path_);
+        errno = error;
     }
 
     bool close() {
@@ -126,8 +130,18 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileSyste
     const QString resolved = QFileInfo(path).canonicalFilePath();
     const std::string target =
         QFile::encodeName(resolved.isEmpty() ? path : resolved).toStdString();
-    if (target.empty())
+    if (target.empty()) {
+        errno = ENOENT;
         return false;
+    }
+    // Renaming over a device node or a named pipe would put a plain file in its place (for
+    // /dev/zero, for the whole system); a file made read-only is the owner's wish to keep it.
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0 &&
+        (!S_ISREG(existing.st_mode) || (existing.st_mode & kWriteBits) == 0)) {
+        errno = S_ISREG(existing.st_mode) ? EACCES : EPERM;
+        return false;
+    }
     std::string tempPath;
     const int fd = fs.createTemporary(target, tempPath);
     if (fd < 0)

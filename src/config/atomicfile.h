@@ -39,7 +39,9 @@ public:
 // Replaces the file at path with bytes so that a crash, a full disk or any failing step leaves
 // either the old file or the new one, never a mix: writes a temporary file beside it, syncs it,
 // renames it over the old one and syncs the directory. On failure before the rename the old file
-// is untouched and the temporary file removed. False when any step failed; when only the final
+// is untouched and the temporary file removed. Only a regular file with a write permission bit
+// is replaced (through a symbolic link, the file it points to): anything else at path is left
+// alone and the call fails. False when any step failed, errno telling why; when only the final
 // directory sync failed, the new file is in place but may not survive a power cut.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileSystem& fs);
 bool writeFileAtomically(const QString& path, const QByteArray& bytes);

@@ -2,7 +2,6 @@
 
 #include "support/littleendian.h"
 
-#include <QFile>
 #include <QStringDecoder>
 
 #include <cstring>
@@ -85,9 +84,9 @@ struct Writer {
         const QByteArray bytes = encodeEntry(text, width);
         std::memcpy(out + offset, bytes.constData(), static_cast<std::size_t>(bytes.size()));
     }
-    void operator()(int offset, int width, const QByteArray& name) const {
-        std::memcpy(out + offset, name.constData(),
-                    static_cast<std::size_t>(qMin(name.size(), width - 1)));
+    void operator()(int offset, int width, const QByteArray& raw) const {
+        std::memcpy(out + offset, raw.constData(),
+                    static_cast<std::size_t>(qMin(raw.size(), width - 1)));
     }
     void operator()(int offset, int, std::uint32_t value) const {
         storeLe32(reinterpret_cast<unsigned char*>(out + offset), value);
@@ -113,9 +112,9 @@ struct Reader {
         if (holds(offset, width))
             text = decodeEntry(terminatedBytes(at(offset), width));
     }
-    void operator()(int offset, int width, QByteArray& name) const {
+    void operator()(int offset, int width, QByteArray& raw) const {
         if (holds(offset, width))
-            name = terminatedBytes(at(offset), width);
+            raw = terminatedBytes(at(offset), width);
     }
     void operator()(int offset, int width, std::uint32_t& value) const {
         if (holds(offset, width))
@@ -150,9 +149,6 @@ ConfigRecord ConfigRecord::parse(const QByteArray& bytes, const ConfigRecord& ba
     return record;
 }
 
-std::optional<QByteArray> readConfigBytes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.read(ConfigRecord::kRecordBytes);
+FileRead readConfigFile(const QString& path) {
+    return readRegularFile(path, ConfigRecord::kRecordBytes);
 }

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "config/regularfile.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <array>
 #include <cstdint>
-#include <optional>
 
 // The configuration file's record: the per-slot notes and paths and every setting, 6730 bytes,
 // little-endian, the fields back to back with no gaps. A default-constructed record holds the
@@ -18,7 +19,9 @@ struct ConfigRecord {
     static constexpr int kFirstSlot = 1;
     static constexpr int kLastSlot = 12;
 
-    std::array<QString, kEntries> messageTexts;
+    // The notes as stored: their bytes up to the terminating zero, UTF-8 or, in older files,
+    // Latin-1; decoding them is the reader's business.
+    std::array<QByteArray, kEntries> messageTexts;
     std::array<QString, kEntries> slotPaths;
     std::uint32_t selectedMemory = 1;
     std::uint32_t reservedA = 0; // kept only to be written back as read
@@ -37,17 +40,17 @@ struct ConfigRecord {
     // The slot to select: selectedMemory when it names one of the twelve slots, otherwise slot 1.
     int selectedSlot() const;
 
-    // Exactly kRecordBytes bytes. A text or path longer than its entry is cut to 255 bytes
-    // without splitting a character.
+    // Exactly kRecordBytes bytes. A note longer than its entry is cut to 255 bytes; a path to
+    // 255 bytes of UTF-8 without splitting a character.
     QByteArray serialize() const;
 
     // base with every field overlaid that lies wholly inside bytes: a short file keeps base's
     // values for the fields it does not reach, including one it cuts in the middle. Bytes after
-    // the record are ignored. A text or path is read up to its terminating zero or the end of its
-    // entry, as UTF-8, or as Latin-1 when it is not valid UTF-8 (as older files hold).
+    // the record are ignored. A note or path is read up to its terminating zero or the end of its
+    // entry; a path as UTF-8, or as Latin-1 when it is not valid UTF-8 (as older files hold).
     static ConfigRecord parse(const QByteArray& bytes, const ConfigRecord& base);
 };
 
-// The first kRecordBytes bytes of the file at path (fewer when it is shorter); nothing when it
-// cannot be opened for reading.
-std::optional<QByteArray> readConfigBytes(const QString& path);
+// The first kRecordBytes bytes of the configuration file at path (fewer when it is shorter),
+// read only when it is a regular file.
+FileRead readConfigFile(const QString& path);

@@ -1,8 +1,9 @@
 #include "keyer/keyer.h"
 
-#include "app/dialogs.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
+#include "keyer/notebox.h"
+#include "support/dialogs.h"
 #include "tx/keyingline.h"
 
 #include <QTextEdit>
@@ -25,9 +26,10 @@ QTimer* makeTimer(QObject* parent, const char* name, std::chrono::milliseconds i
 
 Keyer::Keyer(const KeyerParts& parts, QObject* parent)
     : QObject(parent), state_(parts.state), memories_(parts.memories),
-      messageWindow_(parts.messageWindow), installDir_(parts.installDir), menus_(parts.menus),
-      line_(parts.line), transmit_(parts.transmit), strip_(parts.strip), watchdog_(parts.watchdog),
-      out_(parts.out), in_(parts.in), dialogs_(parts.dialogs),
+      noteBox_(new NoteBox(parts.messageWindow, parts.memories, this)),
+      installDir_(parts.installDir), menus_(parts.menus), line_(parts.line),
+      transmit_(parts.transmit), strip_(parts.strip), watchdog_(parts.watchdog), out_(parts.out),
+      in_(parts.in), dialogs_(parts.dialogs),
       loopTimer_(makeTimer(this, "Loop_Timer", loopPause())),
       playTimer_(makeTimer(this, "PlayTimer", kPlayTimerInterval)) {
     // The pause is heard on air: a coarse timer would cut it short by up to a tenth.
@@ -45,7 +47,11 @@ void Keyer::MemBtnClick(int slot) {
     state_.selectedMemory = slot;
     state_.setHighlightedMemory(slot);
     state_.currentMessageFile = memories_.path(slot);
-    messageWindow_.setPlainText(MemorySlots::toWindow(memories_.note(slot)));
+    showNote(slot);
+}
+
+void Keyer::showNote(int slot) {
+    noteBox_->show(slot);
 }
 
 void Keyer::DeselectMemory() {
@@ -54,7 +60,7 @@ void Keyer::DeselectMemory() {
 }
 
 void Keyer::saveNote() {
-    memories_.setNote(state_.selectedMemory, MemorySlots::toStored(messageWindow_.toPlainText()));
+    noteBox_->save(state_.selectedMemory);
 }
 
 void Keyer::BuildRecordPath(int slot) {

@@ -16,6 +16,7 @@ class AlarmStrip;
 class BufferWatchdog;
 class Dialogs;
 class KeyerState;
+class NoteBox;
 class KeyingLine;
 class MemorySlots;
 class QAction;
@@ -67,6 +68,8 @@ public:
     void BuildRecordPath(int slot);
     // Saves the note in the message window under the selected slot.
     void saveNote();
+    // Shows the slot's stored note in the message window.
+    void showNote(int slot);
 
     void RecordBtnClick();
     void PlayBtnClick();
@@ -127,7 +130,7 @@ private:
 
     KeyerState& state_;
     MemorySlots& memories_;
-    QTextEdit& messageWindow_;
+    NoteBox* noteBox_;
     QString installDir_;
     KeyerMenus menus_;
     KeyingLine& line_;

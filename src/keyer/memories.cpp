@@ -1,6 +1,45 @@
 #include "keyer/memories.h"
 
+#include <QStringDecoder>
+
+#include <optional>
 #include <stdexcept>
+
+namespace {
+constexpr unsigned char kContinuationMask = 0xC0;
+constexpr unsigned char kContinuation = 0x80;
+constexpr int kLongestSequence = 4;
+
+// The length of the UTF-8 sequence that lead begins.
+int sequenceLength(unsigned char lead) {
+    if (lead >= 0xF0)
+        return 4;
+    if (lead >= 0xE0)
+        return 3;
+    return lead >= 0xC0 ? 2 : 1;
+}
+
+std::optional<QString> utf8(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+// The length of bytes without a final UTF-8 sequence that the end cuts short, or -1 when the
+// bytes do not end inside a sequence.
+int withoutCutSequence(const QByteArray& bytes) {
+    const int size = static_cast<int>(bytes.size());
+    for (int start = size - 1; start >= 0 && start >= size - kLongestSequence; --start) {
+        const auto byte = static_cast<unsigned char>(bytes[start]);
+        if ((byte & kContinuationMask) != kContinuation)
+            return sequenceLength(byte) > size - start ? start : -1;
+    }
+    return -1;
+}
+} // namespace
 
 QString MemorySlots::fileName(int slot) {
     return QStringLiteral("memory%1.wav").arg(slot);
@@ -25,7 +64,18 @@ QString MemorySlots::toWindow(const QString& stored) {
     return text;
 }
 
-QString MemorySlots::fitEntry(const QString& text) {
+QString MemorySlots::decodeNote(const QByteArray& bytes) {
+    if (auto text = utf8(bytes))
+        return *text;
+    const int whole = withoutCutSequence(bytes);
+    if (whole >= 0) {
+        if (auto text = utf8(bytes.left(whole)))
+            return *text;
+    }
+    return QString::fromLatin1(bytes);
+}
+
+QString MemorySlots::fitEntry(const QString& text, int maxBytes) {
     int bytes = 0;
     int units = 0;
     while (units < text.size()) {
@@ -34,7 +84,7 @@ QString MemorySlots::fitEntry(const QString& text) {
             c.isHighSurrogate() && units + 1 < text.size() && text.at(units + 1).isLowSurrogate();
         const char32_t cp = pair ? QChar::surrogateToUcs4(c, text.at(units + 1)) : c.unicode();
         const int length = cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
-        if (bytes + length > kMaxEntryBytes)
+        if (bytes + length > maxBytes)
             break;
         bytes += length;
         units += pair ? 2 : 1;

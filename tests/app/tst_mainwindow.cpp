@@ -170,7 +170,6 @@ private slots:
         help.close();
         TTavrin& w = h.open();
         QCOMPARE(w.helpPath(), h.installDir() + "Tavrin.chm");
-        QVERIFY(w.configPath().isEmpty());
         for (int slot = 1; slot <= 12; ++slot)
             QCOMPARE(w.memories().path(slot),
                      h.installDir() + QStringLiteral("memory%1.wav").arg(slot));

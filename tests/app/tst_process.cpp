@@ -1,4 +1,5 @@
 #include "config/configrecord.h"
+#include "wavebytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 // The built program as an operator starts it: its own process, a home directory of its own.
 class ProcessTest : public QObject {
@@ -60,7 +62,7 @@ private slots:
         QVERIFY(QDir().mkpath(run.installDir()));
         ConfigRecord stored;
         stored.keyingPolarity = 7; // written back as 2, so the write shows
-        stored.messageTexts[1] = QStringLiteral("CQ test");
+        stored.messageTexts[1] = "CQ test";
         QFile file(run.installDir() + "Tavrin.cfg");
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(stored.serialize());
@@ -71,25 +73,34 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const ConfigRecord written = ConfigRecord::parse(file.readAll(), ConfigRecord{});
         QCOMPARE(written.keyingPolarity, 2);
-        QCOMPARE(written.messageTexts[1], QStringLiteral("CQ test"));
+        QCOMPARE(written.messageTexts[1], QByteArray("CQ test"));
     }
 
-    void aFirstRunCreatesTheInstallation() {
-        Run run;
-        run.start();
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(run.installDir() + "Tavrin.cfg"), 20000);
-        run.terminate();
-        QCOMPARE(QFileInfo(run.installDir() + "Tavrin.cfg").size(), qint64(6730));
+    // A help file that is a named pipe must not stop the start either: the stored settings
+    // are then read and written back.
+    void everyStartLeavesAConfiguration_data() {
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<bool>("pipeAsHelp");
+        QTest::newRow("first run") << false << false;
+        QTest::newRow("installed without configuration") << true << false;
+        QTest::newRow("named pipe as help file") << true << true;
     }
-
-    void anInstallationWithoutConfigurationStaysWithout() {
+    void everyStartLeavesAConfiguration() {
+        QFETCH(bool, installed);
+        QFETCH(bool, pipeAsHelp);
         Run run;
-        QVERIFY(QDir().mkpath(run.installDir()));
+        const QString cfg = run.installDir() + "Tavrin.cfg";
+        QVERIFY(!installed || QDir().mkpath(run.installDir()));
+        ConfigRecord stored;
+        stored.keyingPolarity = 7; // written back as 2
+        QVERIFY(!pipeAsHelp ||
+                (writeBytes(cfg, stored.serialize()) &&
+                 ::mkfifo(QFile::encodeName(run.installDir() + "Tavrin.chm"), 0644) == 0));
         run.start();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cfg), 20000);
         run.terminate();
-        QVERIFY(!QFile::exists(run.installDir() + "Tavrin.cfg"));
-        QVERIFY(
-            QDir(run.installDir()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+        QCOMPARE(QFileInfo(cfg).size(), qint64(6730));
+        QCOMPARE(ConfigRecord::parse(readBytes(cfg), {}).keyingPolarity, pipeAsHelp ? 2 : 1);
     }
 };
 

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -105,6 +106,34 @@ private slots:
         QVERIFY(writeFileAtomically(link, kNew));
         QVERIFY(QFileInfo(link).isSymLink());
         QCOMPARE(readBytes(target()), kNew);
+    }
+
+    void leavesAnythingButAWritableRegularFileAlone_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("named pipe") << "pipe";
+        QTest::newRow("link to a device") << "device";
+        QTest::newRow("read-only") << "read-only";
+    }
+    void leavesAnythingButAWritableRegularFileAlone() {
+        QFETCH(QString, kind);
+        const QByteArray path = QFile::encodeName(target());
+        const QByteArray aside = QFile::encodeName(dir.filePath("aside"));
+        if (kind == "pipe")
+            QVERIFY(QFile::remove(target()) && ::mkfifo(path, 0644) == 0);
+        else if (kind == "device")
+            QVERIFY(QFile::remove(target()) && ::mknod(aside, S_IFCHR | 0666, makedev(1, 3)) == 0 &&
+                    ::symlink(aside, path) == 0);
+        else
+            QCOMPARE(::chmod(path, 0444), 0);
+        const QStringList before = entries();
+        struct stat old {
+        }, now{};
+        QCOMPARE(::stat(path, &old), 0);
+        QVERIFY(!writeFileAtomically(target(), kNew));
+        QCOMPARE(::stat(path, &now), 0);
+        QCOMPARE(now.st_ino, old.st_ino);
+        QCOMPARE(now.st_mode, old.st_mode);
+        QCOMPARE(entries(), before);
     }
 
     void keepsTheOldFileWhenAStepFails_data() {

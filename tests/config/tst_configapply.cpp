@@ -47,8 +47,8 @@ private slots:
     void appliesEverySettingThroughItsHandler() {
         WindowHarness h;
         ConfigRecord stored;
-        stored.messageTexts[1] = QStringLiteral("CQ contest");
-        stored.messageTexts[3] = QStringLiteral("5 9 zone 14\r\n73");
+        stored.messageTexts[1] = "CQ contest";
+        stored.messageTexts[3] = "5 9 zone 14\r\n73";
         stored.selectedMemory = 3;
         stored.reservedA = 77;
         stored.loopDelay = 90;
@@ -95,8 +95,8 @@ private slots:
         QCOMPARE(written.reservedA, 77u);
         QCOMPARE(written.reservedB, 25000u);
         QCOMPARE(written.keyingPortName, QByteArray("COM3"));
-        QCOMPARE(written.messageTexts[1], QStringLiteral("CQ contest"));
-        QCOMPARE(written.messageTexts[3], QStringLiteral("5 9 zone 14\r\n73"));
+        QCOMPARE(written.messageTexts[1], QByteArray("CQ contest"));
+        QCOMPARE(written.messageTexts[3], QByteArray("5 9 zone 14\r\n73"));
         QCOMPARE(written.slotPaths[3], h.installDir() + "memory3.wav");
     }
 
@@ -135,7 +135,7 @@ private slots:
     void aRecordWithOnlyNotesAndPathsGivesDefaultsForTheRest() {
         WindowHarness h;
         ConfigRecord stored;
-        stored.messageTexts[2] = QStringLiteral("QRZ?");
+        stored.messageTexts[2] = "QRZ?";
         stored.selectedMemory = 2;
         stored.loopDelay = 300;
         store(h, stored.serialize().left(6656));
@@ -180,15 +180,6 @@ private slots:
         QCOMPARE(w.idAlarm().IdAlarmSeconds(), 120);
         QVERIFY(w.ui().On2->isChecked());
         QCOMPARE(w.audioDevices().OutputDevice, 3);
-    }
-
-    void withoutAConfigurationFileNothingIsWritten() {
-        WindowHarness h;
-        TTavrin& w = h.open();
-        QVERIFY(w.configPath().isEmpty());
-        w.ui().ON1->trigger();
-        QVERIFY(w.close());
-        QVERIFY(!QFile::exists(h.installDir() + "Tavrin.cfg"));
     }
 
     void aFirstRunInstallsTheDirectoryWithDefaults() {

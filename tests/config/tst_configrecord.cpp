@@ -14,7 +14,7 @@ namespace {
 ConfigRecord distinctRecord(int seed) {
     ConfigRecord r;
     for (int k = 0; k < ConfigRecord::kEntries; ++k) {
-        r.messageTexts[k] = QStringLiteral("note %1 of slot %2").arg(seed).arg(k);
+        r.messageTexts[k] = QStringLiteral("note %1 of slot %2").arg(seed).arg(k).toLatin1();
         r.slotPaths[k] = QStringLiteral("/home/op/Tavrin/memory%1-%2.wav").arg(k).arg(seed);
     }
     r.selectedMemory = 3 + seed;
@@ -44,8 +44,9 @@ struct Field {
 QList<Field> layout() {
     QList<Field> fields;
     for (int k = 0; k < ConfigRecord::kEntries; ++k) {
-        fields.append(
-            {"text", k * 256, 256, [k](const ConfigRecord& r) { return r.messageTexts[k]; }});
+        fields.append({"text", k * 256, 256, [k](const ConfigRecord& r) {
+                           return QString::fromLatin1(r.messageTexts[k]);
+                       }});
         fields.append(
             {"path", 3328 + k * 256, 256, [k](const ConfigRecord& r) { return r.slotPaths[k]; }});
     }
@@ -106,7 +107,7 @@ private slots:
         const QByteArray bytes = r.serialize();
         QCOMPARE(bytes.size(), 6730);
         for (int k = 0; k < 13; ++k) {
-            const QByteArray text = r.messageTexts[k].toUtf8();
+            const QByteArray text = r.messageTexts[k];
             QCOMPARE(bytes.mid(k * 256, 256), text + QByteArray(256 - text.size(), '\0'));
             const QByteArray path = r.slotPaths[k].toUtf8();
             QCOMPARE(bytes.mid(3328 + k * 256, 256), path + QByteArray(256 - path.size(), '\0'));
@@ -176,24 +177,16 @@ private slots:
         }
     }
 
-    void storesNotesAsUtf8AndReadsOlderOnesAsLatin1() {
+    void storesPathsAsUtf8AndReadsOlderOnesAsLatin1() {
         ConfigRecord r;
-        r.messageTexts[2] = QStringLiteral("Grüße de DL1ÄBC ☺ 73\nQRZ?");
         r.slotPaths[2] = QStringLiteral("/home/jörg/Tavrin/memory2.wav");
-        const QByteArray bytes = r.serialize();
-        QVERIFY(entry(bytes, 2).startsWith(r.messageTexts[2].toUtf8() + '\0'));
-        compareRecords(ConfigRecord::parse(bytes, ConfigRecord()), r);
-
-        QByteArray older = bytes;
-        older.replace(3 * 256, 12,
-                      QByteArray("Gr\xFC\xDF"
-                                 "e 73 \xB0\0",
-                                 12));
-        QCOMPARE(ConfigRecord::parse(older, ConfigRecord()).messageTexts[3],
-                 QStringLiteral("Grüße 73 °"));
+        QByteArray bytes = r.serialize();
+        QVERIFY(entry(bytes, 13 + 2).startsWith(r.slotPaths[2].toUtf8() + '\0'));
+        bytes.replace((13 + 3) * 256, 8, QByteArray("/j\xF6rg/\0", 8));
+        QCOMPARE(ConfigRecord::parse(bytes, ConfigRecord()).slotPaths[3], QStringLiteral("/jörg/"));
     }
 
-    void cutsALongNoteWithoutSplittingACharacter_data() {
+    void cutsALongPathWithoutSplittingACharacter_data() {
         QTest::addColumn<QString>("unit");
         QTest::addColumn<int>("kept");
         QTest::newRow("ASCII") << QStringLiteral("a") << 255;
@@ -202,21 +195,18 @@ private slots:
         QTest::newRow("four bytes") << QStringLiteral("\U0001F4FB") << 252;
         QTest::newRow("mixed") << QStringLiteral("aa\U0001F4FB") << 254;
     }
-    void cutsALongNoteWithoutSplittingACharacter() {
+    void cutsALongPathWithoutSplittingACharacter() {
         QFETCH(QString, unit);
         QFETCH(int, kept);
         ConfigRecord r;
-        r.messageTexts[4] = unit.repeated(300);
-        r.messageTexts[5] = QStringLiteral("next");
-        r.slotPaths[4] = QStringLiteral("/ö").repeated(100);
+        r.slotPaths[4] = unit.repeated(300);
+        r.slotPaths[5] = QStringLiteral("next");
         const QByteArray bytes = r.serialize();
         const ConfigRecord read = ConfigRecord::parse(bytes, ConfigRecord());
-        QCOMPARE(read.messageTexts[4].toUtf8().size(), kept);
-        QVERIFY(r.messageTexts[4].startsWith(read.messageTexts[4]));
-        QCOMPARE(bytes.at(4 * 256 + kept), '\0');
-        QCOMPARE(read.messageTexts[5], QStringLiteral("next"));
-        QCOMPARE(read.slotPaths[4].toUtf8().size(), 255);
+        QCOMPARE(read.slotPaths[4].toUtf8().size(), kept);
         QVERIFY(r.slotPaths[4].startsWith(read.slotPaths[4]));
+        QCOMPARE(bytes.at((13 + 4) * 256 + kept), '\0');
+        QCOMPARE(read.slotPaths[5], QStringLiteral("next"));
     }
 
     void readsEntriesWithoutATerminatorOnlyWithinTheirField() {
@@ -226,8 +216,8 @@ private slots:
         bytes.replace(3328 + 12 * 256, 256, QByteArray(256, 'P'));
         bytes.replace(6676, 32, QByteArray(32, 'N'));
         const ConfigRecord read = ConfigRecord::parse(bytes, ConfigRecord());
-        QCOMPARE(read.messageTexts[6], QString(256, 'A'));
-        QCOMPARE(read.messageTexts[7], QStringLiteral("BBB"));
+        QCOMPARE(read.messageTexts[6], QByteArray(256, 'A'));
+        QCOMPARE(read.messageTexts[7], QByteArray("BBB"));
         QCOMPARE(read.slotPaths[12], QString(256, 'P'));
         QCOMPARE(read.keyingPortName, QByteArray(32, 'N'));
         QCOMPARE(read.selectedMemory, 1u);
@@ -252,10 +242,10 @@ private slots:
 
     void readsAtMostOneRecordFromAFile() {
         QTemporaryDir dir;
-        QVERIFY(!readConfigBytes(dir.filePath("Tavrin.cfg")));
+        QCOMPARE(readConfigFile(dir.filePath("Tavrin.cfg")).status, FileRead::Status::Missing);
         const QByteArray stored = distinctRecord(6).serialize();
         QVERIFY(writeBytes(dir.filePath("Tavrin.cfg"), stored + "trailing"));
-        QCOMPARE(readConfigBytes(dir.filePath("Tavrin.cfg")), std::optional<QByteArray>(stored));
+        QCOMPARE(readConfigFile(dir.filePath("Tavrin.cfg")).bytes, stored);
     }
 };
 

@@ -71,7 +71,7 @@ constexpr int kEntryBytes = 256;
 ConfigRecord storedSettings() {
     ConfigRecord r;
     for (int slot = 1; slot <= 12; ++slot)
-        r.messageTexts[slot] = QStringLiteral("note %1").arg(slot);
+        r.messageTexts[slot] = "note " + QByteArray::number(slot);
     r.selectedMemory = 4;
     r.reservedA = 77;
     r.reservedB = 12345;
@@ -152,8 +152,9 @@ void BadInputTest::aConfigurationOfAnyLengthAppliesWhatItHolds() {
     const Files before = install(h, config);
     TTavrin& w = h.open();
     for (int slot = 1; slot <= 12; ++slot)
-        QCOMPARE(w.memories().note(slot),
-                 holds({slot * kEntryBytes, kEntryBytes}) ? stored.messageTexts[slot] : QString());
+        QCOMPARE(w.memories().note(slot), holds({slot * kEntryBytes, kEntryBytes})
+                                              ? QString(stored.messageTexts[slot])
+                                              : QString());
     QCOMPARE(w.keyerState().selectedMemory, holds(kSelectedMemory) ? 4 : 1);
     QCOMPARE(w.keyerState().loopDelay, holds(kLoopDelay) ? 90 : 10);
     QCOMPARE(w.keyingLine().KeyingPortName(), QString(holds(kPortName) ? "COM3" : ""));
@@ -174,7 +175,7 @@ void BadInputTest::aConfigurationOfAnyLengthAppliesWhatItHolds() {
     QCOMPARE(written.reservedA, holds(kReservedA) ? stored.reservedA : defaults.reservedA);
     QCOMPARE(written.reservedB, holds(kReservedB) ? stored.reservedB : defaults.reservedB);
     for (int slot = 1; slot <= 12; ++slot)
-        QCOMPARE(written.messageTexts[slot], w.memories().note(slot));
+        QCOMPARE(written.messageTexts[slot], w.memories().noteBytes(slot));
     QCOMPARE(written.selectedMemory, quint32(w.keyerState().selectedMemory));
     QCOMPARE(written.keyingPolarity, w.keyingLine().KeyingPolarity());
 }

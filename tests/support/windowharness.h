@@ -25,7 +25,7 @@ public:
     // Builds the window; files placed in installDir() beforehand are seen by its start-up.
     TTavrin& open() {
         Platform platform;
-        platform.home = home.path();
+        platform.home = homePath;
         platform.dialogs = &dialogs;
         platform.launcher = &launcher;
         platform.portIo = &ports;
@@ -35,13 +35,15 @@ public:
         return *window;
     }
 
-    QString installDir() const { return home.path() + QStringLiteral("/Tavrin/"); }
+    QString installDir() const { return homePath + QStringLiteral("/Tavrin/"); }
 
     template <typename T> T* find(const char* name) const {
         return window->findChild<T*>(QLatin1String(name));
     }
 
     QTemporaryDir home;
+    // The home directory the window is given; a test may point it deeper into home.
+    QString homePath = home.path();
     FakeDialogs dialogs;
     FakeLauncher launcher;
     RecordingPortIo ports;
