@@ -2,19 +2,19 @@
 
 #include "audio/waveservice.h"
 
+#include <QByteArray>
+
 #include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <deque>
 #include <map>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
-// A wave service without sound hardware: buffers complete when told to, or in real time at
-// 11025 samples per second. It keeps what was played, feeds given samples to capture
-// (silence after them), and can fail any chosen call. Thread-safe.
+// A wave service without sound hardware, for the tests and the benchmark: buffers complete when
+// told to, or in real time at 11025 samples per second. It keeps what was played, feeds given
+// samples to capture (silence after them), counts the calls and can fail any chosen one.
 class VirtualWaveService final : public WaveService {
 public:
     struct Device {
@@ -40,64 +40,54 @@ public:
     int close(Handle handle) override;
     void setCompletionNotifier(std::function<void()> notifier) override;
 
-    // Real time: a thread completes each buffer when its sound has taken its time. Otherwise
+    // Real time: a thread completes each buffer once its sound has taken its time. Otherwise
     // buffers complete only through completeNext.
     void setRealTime(bool on);
-    // Completes the oldest queued buffer of the open device. False when none is queued (or,
-    // for input, the device has not been started).
+    // Completes the oldest queued buffer; false when none is queued or input is not started.
     bool completeNext(Direction direction);
     int queuedCount(Direction direction) const;
-
-    // The occurrence-th call of op from now on fails (1 = the next one); 0 makes every call
-    // of op fail until clearFailures.
+    // The occurrence-th call of op from now on fails (1 = the next one); 0: every call fails.
     void failOn(Direction direction, Op op, int occurrence = 1);
-    void clearFailures();
-
-    void setCapture(std::vector<std::uint8_t> samples);
-    std::vector<std::uint8_t> played() const;
-    void clearPlayed();
-    // Every call in order, as "output.open", "input.start", … (failed ones end in " failed").
-    std::vector<std::string> calls() const;
+    void setCapture(QByteArray samples);
+    QByteArray played() const;
     bool isOpen(Direction direction) const;
-    // Opens of a direction while its device was already open.
+    // Calls of op so far, failed ones included.
+    int calls(Direction direction, Op op) const;
+    // Opens while the direction's device was already open.
     int doubleOpens(Direction direction) const;
-    // Output buffers queued only after the one before them had finished sounding.
-    int gaps() const;
 
 private:
     using Clock = std::chrono::steady_clock;
+    using Key = std::pair<std::size_t, Op>;
     struct Stream {
+        bool output = false;
         bool open = false;
         bool started = false;
         std::uint32_t generation = 0;
         std::deque<WaveHeader*> queue;
         Clock::time_point frontDue{};
-        Clock::time_point lastDone{};
-        bool everCompleted = false;
     };
 
-    static std::size_t slot(Direction d) { return d == Direction::Input ? 0 : 1; }
-    Stream* streamFor(Handle handle);
+    static std::size_t slot(Direction d) { return d == Direction::Output ? 1 : 0; }
+    // Counts the call and applies a chosen failure; the open stream the handle names, or null.
+    Stream* use(Handle handle, Op op);
+    bool fails(std::size_t slot, Op op);
     bool supports(Direction direction, int device, const WaveFormat& format) const;
-    bool fails(Direction direction, Op op, const char* name);
-    void log(Direction direction, const char* name, bool failed);
-    // Completes the front buffer; the caller holds the lock and notifies afterwards.
-    void completeFront(Direction direction);
-    void scheduleFront(Stream& stream, Clock::time_point from);
-    bool running(Direction direction) const;
+    bool running(const Stream& s) const { return s.open && (s.output || s.started); }
+    void completeFront(Stream& stream);
+    void notify();
     void pace();
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Device> devices_[2];
     Stream streams_[2];
-    std::map<std::pair<std::size_t, Op>, int> failures_;
-    std::vector<std::uint8_t> capture_;
-    std::size_t captured_ = 0;
-    std::vector<std::uint8_t> played_;
-    std::vector<std::string> calls_;
+    std::map<Key, int> failures_;
+    std::map<Key, int> calls_;
     int doubleOpens_[2] = {0, 0};
-    int gaps_ = 0;
+    QByteArray capture_;
+    int captured_ = 0;
+    QByteArray played_;
     bool realTime_ = false;
     bool quit_ = false;
     std::function<void()> notifier_;
