@@ -4,8 +4,8 @@
 
 namespace {
 constexpr int kFailed = 1;
-// The handle's low bit names the direction, the rest the open's generation.
-constexpr WaveService::Handle kDirectionBit = 1;
+// How often the real-time pacer looks at the queues.
+constexpr std::chrono::milliseconds kPacerTick{1};
 
 std::chrono::microseconds soundLength(const WaveHeader& header) {
     using namespace std::chrono;
@@ -18,79 +18,85 @@ VirtualWaveService::VirtualWaveService()
     : VirtualWaveService({{"Virtual input"}}, {{"Virtual output"}}) {}
 
 VirtualWaveService::VirtualWaveService(std::vector<Device> inputs, std::vector<Device> outputs)
-    : devices_{std::move(inputs), std::move(outputs)}, pacer_([this] { pace(); }) {
-    streams_[slot(Direction::Output)].output = true;
-}
+    : devices_{std::move(inputs), std::move(outputs)}, pacer_([this] {
+          while (!quit_) {
+              std::this_thread::sleep_for(kPacerTick);
+              bool completed = false;
+              std::unique_lock lock(mutex_);
+              for (bool output : {false, true}) {
+                  Stream& s = streams_[output];
+                  while (realTime_ && s.open && (output || s.started) && !s.queue.empty() &&
+                         s.frontDue <= Clock::now()) {
+                      completeFront(output);
+                      completed = true;
+                  }
+              }
+              lock.unlock();
+              if (completed)
+                  notify();
+          }
+      }) {}
 
 VirtualWaveService::~VirtualWaveService() {
-    {
-        std::lock_guard lock(mutex_);
-        quit_ = true;
-    }
-    changed_.notify_all();
+    quit_ = true;
     pacer_.join();
 }
 
-bool VirtualWaveService::fails(std::size_t s, Op op) {
-    ++calls_[{s, op}];
-    const auto it = failures_.find({s, op});
+bool VirtualWaveService::allowed(bool output, Op op) {
+    ++calls_[{output, op}];
+    const auto it = failures_.find({output, op});
     if (it == failures_.end())
-        return false;
-    if (it->second == 0)
         return true;
-    if (--it->second > 0)
+    if (it->second == 0) // every call fails
         return false;
+    if (--it->second > 0)
+        return true;
     failures_.erase(it);
-    return true;
+    return false;
 }
 
 VirtualWaveService::Stream* VirtualWaveService::use(Handle handle, Op op) {
-    Stream& stream = streams_[handle & kDirectionBit];
-    if (fails(handle & kDirectionBit, op) || handle == 0 || !stream.open ||
-        handle >> 1 != stream.generation)
-        return nullptr;
-    return &stream;
+    Stream& s = streams_[handle & 1];
+    const bool ok = allowed(handle & 1, op) && handle != 0 && s.open && handle >> 1 == s.generation;
+    return ok ? &s : nullptr;
 }
 
 int VirtualWaveService::deviceCount(Direction direction) {
-    std::lock_guard lock(mutex_);
-    return static_cast<int>(devices_[slot(direction)].size());
+    return static_cast<int>(devices_[direction == Direction::Output].size());
 }
 
 std::string VirtualWaveService::productName(Direction direction, int device) {
-    std::lock_guard lock(mutex_);
-    const auto& devices = devices_[slot(direction)];
-    if (device < 0 || device >= static_cast<int>(devices.size()))
-        return {};
-    return devices[static_cast<std::size_t>(device)].name.substr(0, 31);
+    const auto& devices = devices_[direction == Direction::Output];
+    return device >= 0 && device < int(devices.size()) ? devices[device].name.substr(0, 31) : "";
 }
 
-bool VirtualWaveService::supports(Direction direction, int device, const WaveFormat& format) const {
-    const auto& devices = devices_[slot(direction)];
+bool VirtualWaveService::supports(bool output, int device, const WaveFormat& format) const {
     const WaveFormat wanted;
-    return device >= 0 && device < static_cast<int>(devices.size()) &&
-           devices[static_cast<std::size_t>(device)].canDoFormat &&
-           format.formatTag == wanted.formatTag && format.channels == wanted.channels &&
+    return device >= 0 && device < int(devices_[output].size()) &&
+           devices_[output][device].canDoFormat && format.formatTag == wanted.formatTag &&
+           format.channels == wanted.channels &&
            format.samplesPerSecond == wanted.samplesPerSecond &&
            format.bitsPerSample == wanted.bitsPerSample;
 }
 
 int VirtualWaveService::query(Direction direction, int device, const WaveFormat& format) {
     std::lock_guard lock(mutex_);
-    return !fails(slot(direction), Op::Query) && supports(direction, device, format) ? 0 : kFailed;
+    const bool output = direction == Direction::Output;
+    return allowed(output, Op::Query) && supports(output, device, format) ? 0 : kFailed;
 }
 
 int VirtualWaveService::open(Direction direction, Handle& handle, int device,
                              const WaveFormat& format) {
     std::lock_guard lock(mutex_);
-    if (fails(slot(direction), Op::Open) || !supports(direction, device, format))
+    const bool output = direction == Direction::Output;
+    if (!allowed(output, Op::Open) || !supports(output, device, format))
         return kFailed;
-    Stream& stream = streams_[slot(direction)];
-    doubleOpens_[slot(direction)] += stream.open ? 1 : 0;
-    stream.queue.clear();
-    stream.open = true;
-    stream.started = false;
-    handle = (Handle{++stream.generation} << 1) | slot(direction);
+    Stream& s = streams_[output];
+    s.doubleOpens += s.open ? 1 : 0;
+    s.open = true;
+    s.started = output;
+    s.queue.clear();
+    handle = (Handle{++s.generation} << 1) | Handle{output};
     return 0;
 }
 
@@ -98,55 +104,44 @@ int VirtualWaveService::prepare(Handle handle, WaveHeader& header) {
     std::lock_guard lock(mutex_);
     if (!use(handle, Op::Prepare))
         return kFailed;
-    header.flags.fetch_or(WaveHeader::kPrepared);
+    header.flags |= WaveHeader::kPrepared;
     return 0;
 }
 
 int VirtualWaveService::queue(Handle handle, WaveHeader& header) {
-    {
-        std::lock_guard lock(mutex_);
-        Stream* stream = use(handle, Op::Queue);
-        if (!stream || !(header.flags.load() & WaveHeader::kPrepared))
-            return kFailed;
-        header.flags.fetch_and(~WaveHeader::kDone);
-        header.flags.fetch_or(WaveHeader::kInQueue);
-        stream->queue.push_back(&header);
-        if (stream->queue.size() == 1)
-            stream->frontDue = Clock::now() + soundLength(header);
-    }
-    changed_.notify_all();
+    std::lock_guard lock(mutex_);
+    Stream* s = use(handle, Op::Queue);
+    if (!s || !(header.flags & WaveHeader::kPrepared))
+        return kFailed;
+    header.flags = (header.flags & ~WaveHeader::kDone) | WaveHeader::kInQueue;
+    s->queue.push_back(&header);
+    if (s->queue.size() == 1)
+        s->frontDue = Clock::now() + soundLength(header);
     return 0;
 }
 
 int VirtualWaveService::start(Handle handle) {
-    {
-        std::lock_guard lock(mutex_);
-        Stream* stream = use(handle, Op::Start);
-        if (!stream)
-            return kFailed;
-        if (!stream->started && !stream->queue.empty())
-            stream->frontDue = Clock::now() + soundLength(*stream->queue.front());
-        stream->started = true;
-    }
-    changed_.notify_all();
+    std::lock_guard lock(mutex_);
+    Stream* s = use(handle, Op::Start);
+    if (!s)
+        return kFailed;
+    if (!s->started && !s->queue.empty())
+        s->frontDue = Clock::now() + soundLength(*s->queue.front());
+    s->started = true;
     return 0;
 }
 
 int VirtualWaveService::reset(Handle handle) {
-    bool returned = false;
-    {
-        std::lock_guard lock(mutex_);
-        Stream* stream = use(handle, Op::Reset);
-        if (!stream)
-            return kFailed;
-        for (WaveHeader* header : stream->queue) {
-            header->flags.fetch_and(~WaveHeader::kInQueue);
-            header->flags.fetch_or(WaveHeader::kDone);
-        }
-        returned = !stream->queue.empty();
-        stream->queue.clear();
-        stream->started = stream->output;
-    }
+    std::unique_lock lock(mutex_);
+    Stream* s = use(handle, Op::Reset);
+    if (!s)
+        return kFailed;
+    const bool returned = !s->queue.empty();
+    for (WaveHeader* header : s->queue)
+        header->flags = (header->flags & ~WaveHeader::kInQueue) | WaveHeader::kDone;
+    s->queue.clear();
+    s->started = handle & 1;
+    lock.unlock();
     if (returned)
         notify();
     return 0;
@@ -154,18 +149,18 @@ int VirtualWaveService::reset(Handle handle) {
 
 int VirtualWaveService::unprepare(Handle handle, WaveHeader& header) {
     std::lock_guard lock(mutex_);
-    if (!use(handle, Op::Unprepare) || (header.flags.load() & WaveHeader::kInQueue))
+    if (!use(handle, Op::Unprepare) || (header.flags & WaveHeader::kInQueue))
         return kFailed;
-    header.flags.fetch_and(~WaveHeader::kPrepared);
+    header.flags &= ~WaveHeader::kPrepared;
     return 0;
 }
 
 int VirtualWaveService::close(Handle handle) {
     std::lock_guard lock(mutex_);
-    Stream* stream = use(handle, Op::Close);
-    if (!stream || !stream->queue.empty())
+    Stream* s = use(handle, Op::Close);
+    if (!s || !s->queue.empty())
         return kFailed;
-    stream->open = false;
+    s->open = false;
     return 0;
 }
 
@@ -175,94 +170,54 @@ void VirtualWaveService::setCompletionNotifier(std::function<void()> notifier) {
 }
 
 void VirtualWaveService::notify() {
-    std::function<void()> notifier;
-    {
-        std::lock_guard lock(mutex_);
-        notifier = notifier_;
-    }
+    std::unique_lock lock(mutex_);
+    const auto notifier = notifier_;
+    lock.unlock();
     if (notifier)
         notifier();
 }
 
-void VirtualWaveService::completeFront(Stream& stream) {
-    WaveHeader* header = stream.queue.front();
-    stream.queue.pop_front();
+void VirtualWaveService::completeFront(bool output) {
+    Stream& s = streams_[output];
+    WaveHeader* header = s.queue.front();
+    s.queue.pop_front();
     char* data = reinterpret_cast<char*>(header->data);
     const int length = static_cast<int>(header->bufferLength);
-    if (stream.output) {
+    if (output) {
         played_.append(data, length);
     } else {
-        const int taken = std::min(static_cast<int>(capture_.size()) - captured_, length);
+        const int taken = std::min(int(capture_.size()) - captured_, length);
         std::copy_n(capture_.constData() + captured_, taken, data);
         std::fill_n(data + taken, length - taken, '\0');
         captured_ += taken;
-        header->bytesRecorded.store(header->bufferLength);
+        header->bytesRecorded = header->bufferLength;
     }
-    header->flags.fetch_and(~WaveHeader::kInQueue);
-    header->flags.fetch_or(WaveHeader::kDone);
-    if (!stream.queue.empty())
-        stream.frontDue += soundLength(*stream.queue.front());
+    header->flags = (header->flags & ~WaveHeader::kInQueue) | WaveHeader::kDone;
+    if (!s.queue.empty())
+        s.frontDue += soundLength(*s.queue.front());
 }
 
 bool VirtualWaveService::completeNext(Direction direction) {
-    {
-        std::lock_guard lock(mutex_);
-        Stream& stream = streams_[slot(direction)];
-        if (!running(stream) || stream.queue.empty())
-            return false;
-        stream.frontDue = Clock::now();
-        completeFront(stream);
-    }
+    const bool output = direction == Direction::Output;
+    std::unique_lock lock(mutex_);
+    Stream& s = streams_[output];
+    if (!s.open || !s.started || s.queue.empty())
+        return false;
+    s.frontDue = Clock::now();
+    completeFront(output);
+    lock.unlock();
     notify();
     return true;
 }
 
-void VirtualWaveService::pace() {
-    std::unique_lock lock(mutex_);
-    while (!quit_) {
-        Clock::time_point next = Clock::time_point::max();
-        bool completed = false;
-        for (Stream& stream : streams_) {
-            if (!realTime_ || !running(stream) || stream.queue.empty())
-                continue;
-            if (stream.frontDue <= Clock::now()) {
-                completeFront(stream);
-                completed = true;
-            }
-            if (!stream.queue.empty())
-                next = std::min(next, stream.frontDue);
-        }
-        if (completed) {
-            lock.unlock();
-            notify();
-            lock.lock();
-        } else if (next == Clock::time_point::max()) {
-            changed_.wait(lock);
-        } else {
-            changed_.wait_until(lock, next);
-        }
-    }
-}
-
-void VirtualWaveService::setRealTime(bool on) {
-    {
-        std::lock_guard lock(mutex_);
-        realTime_ = on;
-        for (Stream& stream : streams_)
-            if (!stream.queue.empty())
-                stream.frontDue = Clock::now() + soundLength(*stream.queue.front());
-    }
-    changed_.notify_all();
-}
-
 int VirtualWaveService::queuedCount(Direction direction) const {
     std::lock_guard lock(mutex_);
-    return static_cast<int>(streams_[slot(direction)].queue.size());
+    return static_cast<int>(streams_[direction == Direction::Output].queue.size());
 }
 
 void VirtualWaveService::failOn(Direction direction, Op op, int occurrence) {
     std::lock_guard lock(mutex_);
-    failures_[{slot(direction), op}] = occurrence;
+    failures_[{direction == Direction::Output, op}] = occurrence;
 }
 
 void VirtualWaveService::setCapture(QByteArray samples) {
@@ -278,16 +233,16 @@ QByteArray VirtualWaveService::played() const {
 
 bool VirtualWaveService::isOpen(Direction direction) const {
     std::lock_guard lock(mutex_);
-    return streams_[slot(direction)].open;
+    return streams_[direction == Direction::Output].open;
 }
 
 int VirtualWaveService::calls(Direction direction, Op op) const {
     std::lock_guard lock(mutex_);
-    const auto it = calls_.find({slot(direction), op});
+    const auto it = calls_.find({direction == Direction::Output, op});
     return it == calls_.end() ? 0 : it->second;
 }
 
 int VirtualWaveService::doubleOpens(Direction direction) const {
     std::lock_guard lock(mutex_);
-    return doubleOpens_[slot(direction)];
+    return streams_[direction == Direction::Output].doubleOpens;
 }

@@ -4,8 +4,8 @@
 
 #include <QByteArray>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -40,10 +40,10 @@ public:
     int close(Handle handle) override;
     void setCompletionNotifier(std::function<void()> notifier) override;
 
-    // Real time: a thread completes each buffer once its sound has taken its time. Otherwise
-    // buffers complete only through completeNext.
-    void setRealTime(bool on);
-    // Completes the oldest queued buffer; false when none is queued or input is not started.
+    // Real time: each buffer completes once its sound has taken its time. Otherwise buffers
+    // complete only through completeNext, which is false when none is queued (or input is not
+    // started).
+    void setRealTime(bool on) { realTime_ = on; }
     bool completeNext(Direction direction);
     int queuedCount(Direction direction) const;
     // The occurrence-th call of op from now on fails (1 = the next one); 0: every call fails.
@@ -58,38 +58,35 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    using Key = std::pair<std::size_t, Op>;
+    using Key = std::pair<bool, Op>; // output?, call
     struct Stream {
-        bool output = false;
         bool open = false;
-        bool started = false;
+        bool started = false; // output always is
         std::uint32_t generation = 0;
         std::deque<WaveHeader*> queue;
         Clock::time_point frontDue{};
+        int doubleOpens = 0;
     };
 
-    static std::size_t slot(Direction d) { return d == Direction::Output ? 1 : 0; }
-    // Counts the call and applies a chosen failure; the open stream the handle names, or null.
+    // Counts the call and applies a chosen failure; false when the call is to fail.
+    bool allowed(bool output, Op op);
+    bool supports(bool output, int device, const WaveFormat& format) const;
+    // The open stream a handle names, after allowed(); null for any other handle.
     Stream* use(Handle handle, Op op);
-    bool fails(std::size_t slot, Op op);
-    bool supports(Direction direction, int device, const WaveFormat& format) const;
-    bool running(const Stream& s) const { return s.open && (s.output || s.started); }
-    void completeFront(Stream& stream);
+    // Completes the front buffer; the caller holds the lock and notifies after releasing it.
+    void completeFront(bool output);
     void notify();
-    void pace();
 
     mutable std::mutex mutex_;
-    std::condition_variable changed_;
     std::vector<Device> devices_[2];
-    Stream streams_[2];
+    Stream streams_[2]; // input, output
     std::map<Key, int> failures_;
     std::map<Key, int> calls_;
-    int doubleOpens_[2] = {0, 0};
     QByteArray capture_;
     int captured_ = 0;
     QByteArray played_;
-    bool realTime_ = false;
-    bool quit_ = false;
     std::function<void()> notifier_;
+    std::atomic<bool> realTime_{false};
+    std::atomic<bool> quit_{false};
     std::thread pacer_;
 };
