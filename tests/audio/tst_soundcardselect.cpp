@@ -69,19 +69,6 @@ private slots:
         QCOMPARE(h->wave.played().size(), 20 * kBlock);
     }
 
-    void openingTheDialogStopsAPlayback() {
-        auto h = harness();
-        h->writeMessage(1, pattern(20 * kBlock));
-        TTavrin& w = h->open();
-        AudioPump pump(h->wave, Dir::Output);
-        pump.after(2, [&] { w.ui().OutputSoundCard->trigger(); });
-        click(w.ui().PlayBtn);
-        QVERIFY(w.soundCardSelect().isVisible());
-        QVERIFY(w.keyerState().keyerStopped());
-        QVERIFY(!h->wave.isOpen(Dir::Output));
-        QVERIFY(h->wave.played().size() < 20 * kBlock);
-    }
-
     // The device stalls. While the dialog is shown the wait goes on past the watchdog; once it
     // is hidden the device is reset and the playback ends.
     void theWatchdogWaitsWhileTheDialogIsShown() {

@@ -7,21 +7,12 @@
 #include <QtTest>
 
 #include <cstdlib>
-#include <thread>
 
 namespace {
 // Far more than the recording takes: a file PCM that runs out repeats old data.
 constexpr int kCaptureBlocks = 400;
 constexpr int kRecordBlocks = 24;
 
-struct Buffer {
-    QByteArray memory = QByteArray(kBlock, '\0');
-    WaveHeader header;
-    Buffer() {
-        header.data = reinterpret_cast<std::uint8_t*>(memory.data());
-        header.bufferLength = kBlock;
-    }
-};
 } // namespace
 
 class EndToEndAlsaTest : public QObject {
@@ -72,39 +63,6 @@ private slots:
         QVERIFY(readBytes(dir_.filePath("out.raw")) == data);
         QVERIFY(h.dialogs.messages.isEmpty());
         QCOMPARE(alsa.underruns() + alsa.overruns(), 0u);
-    }
-
-    // What the engines rely on: calls on closed handles fail and touch nothing, a device is not
-    // closed under queued buffers, and reset hands every queued buffer back done.
-    void theDeviceKeepsItsRules() {
-        AlsaWaveService alsa({{"e2e_out", "File out"}, {"no_such_pcm", "Gone"}},
-                             {{"e2e_in", "File in"}});
-        WaveFormat wide;
-        wide.bitsPerSample = 24;
-        QVERIFY(alsa.query(Dir::Output, 0, wide) != 0);
-        QVERIFY(alsa.query(Dir::Output, 1, WaveFormat{}) != 0);
-        Buffer a, b;
-        for (WaveService::Handle closed : {WaveService::Handle(0), WaveService::Handle(4711)}) {
-            QVERIFY(alsa.prepare(closed, a.header) != 0 && alsa.queue(closed, a.header) != 0);
-            QVERIFY(alsa.reset(closed) != 0 && alsa.close(closed) != 0);
-        }
-        QCOMPARE(a.header.flags.load(), 0u);
-        std::atomic<int> notified{0};
-        alsa.setCompletionNotifier([&] { ++notified; });
-        WaveService::Handle h = 0;
-        QCOMPARE(alsa.open(Dir::Input, h, 0, WaveFormat{}), 0);
-        QVERIFY(alsa.queue(h, a.header) != 0); // not prepared
-        for (Buffer* x : {&a, &b})
-            QVERIFY(alsa.prepare(h, x->header) == 0 && alsa.queue(h, x->header) == 0);
-        QVERIFY(alsa.unprepare(h, a.header) != 0); // still queued
-        QVERIFY(alsa.close(h) != 0);
-        QVERIFY(!a.header.done() && !b.header.done());
-        QCOMPARE(alsa.reset(h), 0);
-        QVERIFY(a.header.done() && b.header.done() && notified > 0);
-        QVERIFY(alsa.unprepare(h, a.header) == 0 && alsa.unprepare(h, b.header) == 0);
-        QCOMPARE(alsa.close(h), 0);
-        QVERIFY(alsa.close(h) != 0);
-        alsa.setCompletionNotifier({});
     }
 
 private:

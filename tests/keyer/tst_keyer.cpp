@@ -1,7 +1,6 @@
 // Playing and recording messages through the window on the virtual sound card.
 #include "audiopump.h"
 #include "keyer/keyer.h"
-#include "keyer/messagefile.h"
 #include "tx/keyingline.h"
 #include "windowharness.h"
 
@@ -9,7 +8,6 @@
 #include <QtTest>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 void expectIdle(TTavrin& w) {
@@ -232,24 +230,6 @@ private slots:
         QCOMPARE(file.size(), 44 + kBlock);
         for (int i = 0; i < expected.size(); ++i)
             QCOMPARE(qFromLittleEndian<qint16>(file.constData() + 44 + 2 * i), expected[i]);
-    }
-
-    // A header claiming more than a signed 32-bit count is played as at most that much; a header
-    // that cannot be written is reported.
-    void messageFileLimits() {
-        QTemporaryDir dir;
-        WaveBytes wave;
-        wave.dataSize = 0xFFFFFFF0u;
-        const QString file = dir.filePath("huge.wav");
-        QVERIFY(writeBytes(file, wave.bytes()));
-        QCOMPARE(::truncate(QFile::encodeName(file).constData(), 44 + 3LL * 1024 * 1024 * 1024), 0);
-        const OpenedMessage opened = openMessageFile(file);
-        QCOMPARE(opened.result, HeaderResult::Ok);
-        QCOMPARE(opened.dataBytes, kMaxPlayableBytes);
-        // /dev/full fails every write with "no space left", as a full disk does.
-        FileHandle full(std::fopen("/dev/full", "wb"));
-        QVERIFY(!writeMessageHeader(full.get(), kMessageFormat, 0));
-        QVERIFY(!completeMessageHeader(full.get(), 0));
     }
 };
 

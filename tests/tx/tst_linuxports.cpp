@@ -30,16 +30,6 @@ class LinuxPortsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void portNamesMapToDevices() {
-        QTemporaryDir dir;
-        QCOMPARE(serialDevicePath(dir.path(), "COM6"), QString("/dev/ttyS5"));
-        // An entry in the installation directory wins, even a link whose adapter is unplugged.
-        QVERIFY(QFile::link("/dev/serial/by-id/unplugged", dir.filePath("COM2")));
-        QCOMPARE(serialDevicePath(dir.path(), "COM2"), dir.filePath("COM2"));
-        for (const char* name : {"NONE", "LPT1", "COM0", "com1", "COM1 ", "/dev/ttyS0"})
-            QVERIFY2(serialDevicePath(dir.path(), name).isEmpty(), name);
-    }
-
     // A pseudo-terminal as COM3 (never a real serial port: the first is this machine's console).
     // It is held locked against other programs, keyed without any change to its settings (a pty
     // refuses the modem lines, which must simply be ignored), and let go at the end.
@@ -93,20 +83,6 @@ private slots:
         QCOMPARE(readBytes(dir.filePath("plain")), QByteArray("x"));
         line.COM5Click();
         QCOMPARE(dialogs.texts(), QStringList{"Failed to open the comms device"});
-    }
-
-    void ppdevDeviceFoundByBaseAddress() {
-        QTemporaryDir proc;
-        const std::pair<const char*, const char*> ports[] = {
-            {"parport0", "632\t1656\n"}, {"parport1", "888\t1912\n"}, {"parport2", "956\t-1\n"}};
-        for (const auto& [name, baseAddr] : ports) {
-            QVERIFY(QDir(proc.path()).mkpath(name));
-            QVERIFY(writeBytes(proc.filePath(QString(name) + "/base-addr"), baseAddr));
-        }
-        QVERIFY(QDir(proc.path()).mkpath("default")); // the kernel's settings directory
-        QCOMPARE(ppdevDeviceFor(0x378, proc.path(), "/dev"), QString("/dev/parport1"));
-        QCOMPARE(ppdevDeviceFor(0x3BC, proc.path(), "/dev"), QString("/dev/parport2"));
-        QCOMPARE(ppdevDeviceFor(0x2BC, proc.path(), "/dev"), QString());
     }
 
     void parallelAccessIsRefusedWithoutAPort() {
