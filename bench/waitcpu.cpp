@@ -6,10 +6,10 @@
 #include "support/dialogs.h"
 #include "audio/alsawaveservice.h"
 #include "audio/audiodevices.h"
-#include "audio/virtualwaveservice.h"
 #include "audio/wavedeviceerror.h"
 #include "audio/waveenginehost.h"
 #include "audio/waveout.h"
+#include "virtualwaveservice.h"
 
 #include <QCoreApplication>
 

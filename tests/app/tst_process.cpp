@@ -57,21 +57,24 @@ private:
     };
 
 private slots:
+    // A first run installs a default configuration; SIGTERM ends the program as the close box
+    // does, writing the configuration back.
     void sigtermWritesTheConfiguration() {
+        Run first;
+        first.start();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(first.installDir() + "Tavrin.cfg"), 20000);
+        first.terminate();
+        QCOMPARE(QFileInfo(first.installDir() + "Tavrin.cfg").size(), qint64(6730));
         Run run;
         QVERIFY(QDir().mkpath(run.installDir()));
         ConfigRecord stored;
         stored.keyingPolarity = 7; // written back as 2, so the write shows
         stored.messageTexts[1] = "CQ test";
-        QFile file(run.installDir() + "Tavrin.cfg");
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(stored.serialize());
-        file.close();
-
+        QVERIFY(writeBytes(run.installDir() + "Tavrin.cfg", stored.serialize()));
         run.start();
         run.terminate();
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const ConfigRecord written = ConfigRecord::parse(file.readAll(), ConfigRecord{});
+        const ConfigRecord written =
+            ConfigRecord::parse(readBytes(run.installDir() + "Tavrin.cfg"), ConfigRecord{});
         QCOMPARE(written.keyingPolarity, 2);
         QCOMPARE(written.messageTexts[1], QByteArray("CQ test"));
     }

@@ -3,7 +3,6 @@
 #include "audiopump.h"
 #include "keyer/keyer.h"
 #include "tx/keyingline.h"
-#include "wavebytes.h"
 #include "windowharness.h"
 
 #include <QAction>
@@ -20,8 +19,6 @@
 #include <unistd.h>
 
 namespace {
-constexpr int kBlock = 2096;
-using Dir = WaveService::Direction;
 
 // The line events that key and unkey each port under each polarity; VOX moves no line.
 struct LinePatterns {
@@ -42,10 +39,6 @@ LinePatterns patternsFor(const QString& port, bool invert) {
 bool movesALine(const QString& event) {
     return event.startsWith(QLatin1String("SET")) || event.startsWith(QLatin1String("CLR")) ||
            event.startsWith(QLatin1String("out "));
-}
-
-void click(QPushButton* button) {
-    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 // Runs the application's event loop with start queued in it, until something ends the loop.
@@ -99,9 +92,7 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     const bool quits = kQuits.contains(exit);
 
     WindowHarness h;
-    WaveBytes message;
-    message.samples = QByteArray((exit == "loop pause" ? 1 : 20) * kBlock, 'm');
-    QVERIFY(writeBytes(h.installDir() + "memory1.wav", message.bytes()));
+    h.writeMessage(1, QByteArray((exit == "loop pause" ? 1 : 20) * kBlock, 'm'));
     // Connected before the window exists, so it sees the line as the shutdown sequence left it,
     // before anything the window does when the event loop ends.
     QStringList eventsAtQuit;
@@ -149,9 +140,9 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     if (exit == "device failure") {
         // Inside the loop, after the first block: the failure asks for the program's end.
         if (activity == "playback")
-            h.wave.failOn(Dir::Output, VirtualWaveService::Op::Queue, 3);
+            h.wave.failOn(Dir::Output, Op::Queue, 3);
         else
-            h.wave.failOn(Dir::Input, VirtualWaveService::Op::Queue, 4);
+            h.wave.failOn(Dir::Input, Op::Queue, 4);
     }
 
     AudioPump sound(h.wave, Dir::Output);
@@ -201,7 +192,7 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
 
     // The way out ended the playback where it came, not the message's end.
     if (activity == "playback" && !byItself)
-        QVERIFY(h.wave.played().size() <= std::size_t(3 * kBlock));
+        QVERIFY(h.wave.played().size() <= 3 * kBlock);
     if (exit == "device failure")
         QVERIFY(w.terminationRequested());
     if (exit == "loop pause") {

@@ -12,23 +12,17 @@
 #include <QtTest>
 
 namespace {
-constexpr int kBlock = 2096;
 using Dir = WaveService::Direction;
 using Op = VirtualWaveService::Op;
 // The primary printer port under normal polarity.
 const QString kKeyed = QStringLiteral("out 0x378 0x03");
 const QString kUnkeyed = QStringLiteral("out 0x378 0x00");
 
-void click(QPushButton* b) {
-    QTest::mouseClick(b, Qt::LeftButton);
-}
 void escape(TTavrin& w) {
     QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape);
 }
 void writeSlot(WindowHarness& h, int blocks) {
-    WaveBytes wave;
-    wave.samples = QByteArray(blocks * kBlock, 'k');
-    QVERIFY(writeBytes(h.installDir() + QStringLiteral("memory1.wav"), wave.bytes()));
+    h.writeMessage(1, QByteArray(blocks * kBlock, 'k'));
 }
 // The window on the primary printer port with Tx Enable on.
 TTavrin& openKeying(WindowHarness& h) {
@@ -136,7 +130,7 @@ private slots:
         TTavrin& w = openKeying(h);
         click(w.ui().TuneBtn);
         QStringList atBox; // the last port write and TUNE's colour when each box appeared
-        h.dialogs.onMessage = [&](const QString&, const QString&) {
+        h.dialogs.onMessage = [&] {
             atBox << h.ports.events().last() << look::textColour(w.ui().TuneBtn).name();
         };
         AudioPump pump(h.wave, Dir::Input);
@@ -163,7 +157,7 @@ private slots:
         click(w.ui().PlayBtn);
         QVERIFY(writesAtClose > 0);
         QVERIFY(!h.ports.events().mid(writesAtClose).contains(kKeyed));
-        QVERIFY(h.wave.played().size() < std::size_t(10 * kBlock));
+        QVERIFY(h.wave.played().size() < 10 * kBlock);
         QVERIFY(!w.keyerState().busy());
     }
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/virtualwaveservice.h"
+#include "virtualwaveservice.h"
 
 #include <QObject>
 #include <QTimer>

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-// Ports that record every open, close and line change as one text line, in order:
+// Ports that log every open, close and line change as one text line, in order:
 //   "open COM3", "open COM3 failed", "SETDTR", "SETRTS", "CLRDTR", "CLRRTS", "close COM3",
 //   "claim 0x378", "claim 0x378 refused", "out 0x378 0x03", "release 0x378".
 // Switches make opens fail, serial names open as non-terminals, or parallel access be refused.

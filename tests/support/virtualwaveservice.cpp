@@ -1,0 +1,248 @@
+#include "virtualwaveservice.h"
+
+#include <algorithm>
+
+namespace {
+constexpr int kFailed = 1;
+// How often the real-time pacer looks at the queues.
+constexpr std::chrono::milliseconds kPacerTick{1};
+
+std::chrono::microseconds soundLength(const WaveHeader& header) {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(seconds(header.bufferLength)) /
+           WaveFormat{}.averageBytesPerSecond;
+}
+} // namespace
+
+VirtualWaveService::VirtualWaveService()
+    : VirtualWaveService({{"Virtual input"}}, {{"Virtual output"}}) {}
+
+VirtualWaveService::VirtualWaveService(std::vector<Device> inputs, std::vector<Device> outputs)
+    : devices_{std::move(inputs), std::move(outputs)}, pacer_([this] {
+          while (!quit_) {
+              std::this_thread::sleep_for(kPacerTick);
+              bool completed = false;
+              std::unique_lock lock(mutex_);
+              for (bool output : {false, true}) {
+                  Stream& s = streams_[output];
+                  while (realTime_ && s.open && (output || s.started) && !s.queue.empty() &&
+                         s.frontDue <= Clock::now()) {
+                      completeFront(output);
+                      completed = true;
+                  }
+              }
+              lock.unlock();
+              if (completed)
+                  notify();
+          }
+      }) {}
+
+VirtualWaveService::~VirtualWaveService() {
+    quit_ = true;
+    pacer_.join();
+}
+
+bool VirtualWaveService::allowed(bool output, Op op) {
+    ++calls_[{output, op}];
+    const auto it = failures_.find({output, op});
+    if (it == failures_.end())
+        return true;
+    if (it->second == 0) // every call fails
+        return false;
+    if (--it->second > 0)
+        return true;
+    failures_.erase(it);
+    return false;
+}
+
+VirtualWaveService::Stream* VirtualWaveService::use(Handle handle, Op op) {
+    Stream& s = streams_[handle & 1];
+    const bool ok = allowed(handle & 1, op) && handle != 0 && s.open && handle >> 1 == s.generation;
+    return ok ? &s : nullptr;
+}
+
+int VirtualWaveService::deviceCount(Direction direction) {
+    return static_cast<int>(devices_[direction == Direction::Output].size());
+}
+
+std::string VirtualWaveService::productName(Direction direction, int device) {
+    const auto& devices = devices_[direction == Direction::Output];
+    return device >= 0 && device < int(devices.size()) ? devices[device].name.substr(0, 31) : "";
+}
+
+bool VirtualWaveService::supports(bool output, int device, const WaveFormat& format) const {
+    const WaveFormat wanted;
+    return device >= 0 && device < int(devices_[output].size()) &&
+           devices_[output][device].canDoFormat && format.formatTag == wanted.formatTag &&
+           format.channels == wanted.channels &&
+           format.samplesPerSecond == wanted.samplesPerSecond &&
+           format.bitsPerSample == wanted.bitsPerSample;
+}
+
+int VirtualWaveService::query(Direction direction, int device, const WaveFormat& format) {
+    std::lock_guard lock(mutex_);
+    const bool output = direction == Direction::Output;
+    return allowed(output, Op::Query) && supports(output, device, format) ? 0 : kFailed;
+}
+
+int VirtualWaveService::open(Direction direction, Handle& handle, int device,
+                             const WaveFormat& format) {
+    std::lock_guard lock(mutex_);
+    const bool output = direction == Direction::Output;
+    if (!allowed(output, Op::Open) || !supports(output, device, format))
+        return kFailed;
+    Stream& s = streams_[output];
+    s.doubleOpens += s.open ? 1 : 0;
+    s.open = true;
+    s.started = output;
+    s.queue.clear();
+    handle = (Handle{++s.generation} << 1) | Handle{output};
+    return 0;
+}
+
+int VirtualWaveService::prepare(Handle handle, WaveHeader& header) {
+    std::lock_guard lock(mutex_);
+    if (!use(handle, Op::Prepare))
+        return kFailed;
+    header.flags |= WaveHeader::kPrepared;
+    return 0;
+}
+
+int VirtualWaveService::queue(Handle handle, WaveHeader& header) {
+    std::lock_guard lock(mutex_);
+    Stream* s = use(handle, Op::Queue);
+    if (!s || !(header.flags & WaveHeader::kPrepared))
+        return kFailed;
+    header.flags = (header.flags & ~WaveHeader::kDone) | WaveHeader::kInQueue;
+    s->queue.push_back(&header);
+    if (s->queue.size() == 1)
+        s->frontDue = Clock::now() + soundLength(header);
+    return 0;
+}
+
+int VirtualWaveService::start(Handle handle) {
+    std::lock_guard lock(mutex_);
+    Stream* s = use(handle, Op::Start);
+    if (!s)
+        return kFailed;
+    if (!s->started && !s->queue.empty())
+        s->frontDue = Clock::now() + soundLength(*s->queue.front());
+    s->started = true;
+    return 0;
+}
+
+int VirtualWaveService::reset(Handle handle) {
+    std::unique_lock lock(mutex_);
+    Stream* s = use(handle, Op::Reset);
+    if (!s)
+        return kFailed;
+    const bool returned = !s->queue.empty();
+    for (WaveHeader* header : s->queue)
+        header->flags = (header->flags & ~WaveHeader::kInQueue) | WaveHeader::kDone;
+    s->queue.clear();
+    s->started = handle & 1;
+    lock.unlock();
+    if (returned)
+        notify();
+    return 0;
+}
+
+int VirtualWaveService::unprepare(Handle handle, WaveHeader& header) {
+    std::lock_guard lock(mutex_);
+    if (!use(handle, Op::Unprepare) || (header.flags & WaveHeader::kInQueue))
+        return kFailed;
+    header.flags &= ~WaveHeader::kPrepared;
+    return 0;
+}
+
+int VirtualWaveService::close(Handle handle) {
+    std::lock_guard lock(mutex_);
+    Stream* s = use(handle, Op::Close);
+    if (!s || !s->queue.empty())
+        return kFailed;
+    s->open = false;
+    return 0;
+}
+
+void VirtualWaveService::setCompletionNotifier(std::function<void()> notifier) {
+    std::lock_guard lock(mutex_);
+    notifier_ = std::move(notifier);
+}
+
+void VirtualWaveService::notify() {
+    std::unique_lock lock(mutex_);
+    const auto notifier = notifier_;
+    lock.unlock();
+    if (notifier)
+        notifier();
+}
+
+void VirtualWaveService::completeFront(bool output) {
+    Stream& s = streams_[output];
+    WaveHeader* header = s.queue.front();
+    s.queue.pop_front();
+    char* data = reinterpret_cast<char*>(header->data);
+    const int length = static_cast<int>(header->bufferLength);
+    if (output) {
+        played_.append(data, length);
+    } else {
+        const int taken = std::min(int(capture_.size()) - captured_, length);
+        std::copy_n(capture_.constData() + captured_, taken, data);
+        std::fill_n(data + taken, length - taken, '\0');
+        captured_ += taken;
+        header->bytesRecorded = header->bufferLength;
+    }
+    header->flags = (header->flags & ~WaveHeader::kInQueue) | WaveHeader::kDone;
+    if (!s.queue.empty())
+        s.frontDue += soundLength(*s.queue.front());
+}
+
+bool VirtualWaveService::completeNext(Direction direction) {
+    const bool output = direction == Direction::Output;
+    std::unique_lock lock(mutex_);
+    Stream& s = streams_[output];
+    if (!s.open || !s.started || s.queue.empty())
+        return false;
+    s.frontDue = Clock::now();
+    completeFront(output);
+    lock.unlock();
+    notify();
+    return true;
+}
+
+int VirtualWaveService::queuedCount(Direction direction) const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(streams_[direction == Direction::Output].queue.size());
+}
+
+void VirtualWaveService::failOn(Direction direction, Op op, int occurrence) {
+    std::lock_guard lock(mutex_);
+    failures_[{direction == Direction::Output, op}] = occurrence;
+}
+
+void VirtualWaveService::setCapture(QByteArray samples) {
+    std::lock_guard lock(mutex_);
+    capture_ = std::move(samples);
+    captured_ = 0;
+}
+
+QByteArray VirtualWaveService::played() const {
+    std::lock_guard lock(mutex_);
+    return played_;
+}
+
+bool VirtualWaveService::isOpen(Direction direction) const {
+    std::lock_guard lock(mutex_);
+    return streams_[direction == Direction::Output].open;
+}
+
+int VirtualWaveService::calls(Direction direction, Op op) const {
+    std::lock_guard lock(mutex_);
+    const auto it = calls_.find({direction == Direction::Output, op});
+    return it == calls_.end() ? 0 : it->second;
+}
+
+int VirtualWaveService::doubleOpens(Direction direction) const {
+    std::lock_guard lock(mutex_);
+    return streams_[direction == Direction::Output].doubleOpens;
+}
