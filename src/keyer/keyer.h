@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 class AlarmStrip;
 class BufferWatchdog;
@@ -127,7 +128,8 @@ private:
     // Takes no part in playback; STOP only makes sure it is off.
     QTimer* playTimer_;
 
-    FileHandle messageFile_;
+    FileHandle messageFile_; // the recording being written
+    std::unique_ptr<MessageReader> playReader_;
     int loopsRunning_ = 0;
     void (Keyer::*deferredStart_)() = nullptr;
     bool writeFailed_ = false;

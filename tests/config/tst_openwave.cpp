@@ -28,6 +28,7 @@ private slots:
     void passesAWaveFile() {
         WaveBytes wave;
         wave.channels = 2;
+        wave.blockAlign = 4;
         wave.samples = QByteArray(1000, 'x');
         QVERIFY(!checkWaveFile(file("elsewhere.wav", wave.bytes())));
     }
