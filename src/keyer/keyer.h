@@ -99,7 +99,9 @@ private:
     void play();
     void record();
     bool openRecording();
-    bool appendBlock(const std::uint8_t* block);
+    enum class Appended { Written, Full, Failed };
+    Appended appendBlock(const std::uint8_t* block);
+    bool finishRecording();
     std::int32_t fillOutBlock(Half half, std::int32_t startCount);
     void endOfData();
     void rewindUnheard(std::int32_t bytes);
@@ -129,6 +131,7 @@ private:
     QTimer* playTimer_;
 
     FileHandle messageFile_; // the recording being written
+    QString recordingPath_;
     std::unique_ptr<MessageReader> playReader_;
     int loopsRunning_ = 0;
     void (Keyer::*deferredStart_)() = nullptr;

@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <limits>
 #include <map>
 
 namespace {
@@ -69,6 +70,9 @@ private slots:
     void everyEndLeavesAWholeFile();
     void aFailedWriteNeverClaimsMoreThanTheFile_data();
     void aFailedWriteNeverClaimsMoreThanTheFile();
+    void aRecordingCutOffLeavesTheOldMessageAndAPlayablePart_data();
+    void aRecordingCutOffLeavesTheOldMessageAndAPlayablePart();
+    void theLongestRecordingEndsAsStopDoes();
 };
 
 void RecordingEndsTest::everyEndLeavesAWholeFile_data() {
@@ -194,6 +198,60 @@ void RecordingEndsTest::aFailedWriteNeverClaimsMoreThanTheFile() {
         QCOMPARE(file.left(kHeader), headerFor(dataBytes));
         QCOMPARE(file.mid(kHeader), samples.left(dataBytes));
     }
+}
+
+void RecordingEndsTest::aRecordingCutOffLeavesTheOldMessageAndAPlayablePart_data() {
+    QTest::addColumn<int>("blocks"); // written when the program dies
+    for (int blocks : {0, 1, 7})
+        QTest::addRow("%d blocks", blocks) << blocks;
+}
+
+void RecordingEndsTest::aRecordingCutOffLeavesTheOldMessageAndAPlayablePart() {
+    QFETCH(int, blocks);
+    WindowHarness h;
+    const QString message = h.installDir() + "memory1.wav";
+    const QByteArray old = headerFor(kBlock) + QByteArray(kBlock, 'o');
+    QVERIFY(writeBytes(message, old));
+    TTavrin& w = h.open();
+    const QByteArray samples = captured();
+    h.wave.setCapture(asSamples(samples));
+    QByteArray messageThen, partThen;
+    AudioPump pump(h.wave, Dir::Input);
+    // What a kill leaves on disk is what the files hold between two blocks.
+    pump.after(blocks + 1, [&] {
+        messageThen = readBytes(message);
+        partThen = readBytes(message + ".part");
+        click(w.ui().StopBtn);
+    });
+    click(w.ui().RecordBtn);
+
+    QCOMPARE(messageThen, old);
+    const QByteArray recorded = headerFor(blocks * kBlock) + samples.left(blocks * kBlock);
+    QCOMPARE(partThen, recorded);
+    QCOMPARE(readBytes(message), recorded); // STOP puts it in the message's place
+    QVERIFY(!QFile::exists(message + ".part"));
+}
+
+void RecordingEndsTest::theLongestRecordingEndsAsStopDoes() {
+    WindowHarness h;
+    TTavrin& w = h.open();
+    AudioPump pump(h.wave, Dir::Input);
+    // Two blocks before the 32-bit sizes are full; STOP only if the recording runs on.
+    pump.after(2, [&] {
+        w.keyerState().recordedBytes = std::numeric_limits<std::int32_t>::max() - 2 * kBlock;
+    });
+    pump.after(10, [&] { click(w.ui().StopBtn); });
+    click(w.ui().RecordBtn);
+
+    QCOMPARE(pump.completed(), 3);
+    QCOMPARE(h.dialogs.texts(), QStringList{"The recording reached the longest message a file "
+                                            "can hold and was stopped"});
+    QVERIFY(w.keyerState().keyerStopped());
+    QVERIFY(!w.keyerState().recordFileOpen);
+    QVERIFY(!h.wave.isOpen(Dir::Input));
+    const QByteArray file = readBytes(h.installDir() + "memory1.wav");
+    QCOMPARE(file.size(), kHeader + 3 * kBlock);
+    QCOMPARE(le32At(file, 40), quint32(std::numeric_limits<std::int32_t>::max()));
 }
 
 QTEST_MAIN(RecordingEndsTest)

@@ -109,20 +109,6 @@ private slots:
         QVERIFY(w.keyerState().keyerStopped());
     }
 
-    void theSecondRecordingCarriesTheFirstSizesUntilStop() {
-        WindowHarness h;
-        TTavrin& w = h.open();
-        recordBlocks(h, 2);
-        click(w.ui().MemBtn[1]);
-        QByteArray provisional;
-        AudioPump pump(h.wave, Dir::Input);
-        pump.after(1, [&] { provisional = readSlot(h, 2); });
-        pump.after(5, [&] { click(w.ui().StopBtn); });
-        click(w.ui().RecordBtn);
-        QCOMPARE(le32At(provisional, 40), quint32(2 * kBlock));
-        QCOMPARE(le32At(readSlot(h, 2), 40), quint32(4 * kBlock));
-    }
-
     void gainIsAppliedAndSaturates_data() {
         QTest::addColumn<QString>("item");
         QTest::addColumn<QList<qint16>>("expected");
