@@ -76,6 +76,26 @@ int VirtualWaveService::query(Direction direction, int device, const WaveFormat&
     std::lock_guard lock(mutex_);
     if (fails(direction, Op::Query, "query"))
         return kFailed;
+    return deviceResult(direction, device, format);
+}
+
+std::string VirtualWaveService::lastError(Direction direction) const {
+    std::lock_guard lock(mutex_);
+    return lastError_[slot(direction)];
+}
+
+const std::string& VirtualWaveService::busyError(Direction direction, int device) const {
+    static const std::string kFree;
+    const auto& devices = devices_[slot(direction)];
+    if (device < 0 || device >= static_cast<int>(devices.size()))
+        return kFree;
+    return devices[static_cast<std::size_t>(device)].busyError;
+}
+
+int VirtualWaveService::deviceResult(Direction direction, int device, const WaveFormat& format) {
+    lastError_[slot(direction)] = busyError(direction, device);
+    if (!lastError_[slot(direction)].empty())
+        return kDeviceBusy;
     return supports(direction, device, format) ? 0 : kFailed;
 }
 
@@ -93,8 +113,10 @@ bool VirtualWaveService::supports(Direction direction, int device, const WaveFor
 int VirtualWaveService::open(Direction direction, Handle& handle, int device,
                              const WaveFormat& format) {
     std::lock_guard lock(mutex_);
-    if (fails(direction, Op::Open, "open") || !supports(direction, device, format))
+    if (fails(direction, Op::Open, "open"))
         return kFailed;
+    if (const int result = deviceResult(direction, device, format))
+        return result;
     Stream& stream = streams_[slot(direction)];
     if (stream.open)
         ++doubleOpens_[slot(direction)];

@@ -20,6 +20,8 @@ public:
     struct Device {
         std::string name;
         bool canDoFormat = true;
+        // Not empty: another program holds the device, and this is why opening it fails.
+        std::string busyError = {};
     };
     enum class Op { Query, Open, Prepare, Queue, Start, Reset, Unprepare, Close };
 
@@ -31,6 +33,7 @@ public:
     int deviceCount(Direction direction) override;
     std::string productName(Direction direction, int device) override;
     int query(Direction direction, int device, const WaveFormat& format) override;
+    std::string lastError(Direction direction) const override;
     int open(Direction direction, Handle& handle, int device, const WaveFormat& format) override;
     int prepare(Handle handle, WaveHeader& header) override;
     int queue(Handle handle, WaveHeader& header) override;
@@ -79,6 +82,10 @@ private:
     static std::size_t slot(Direction d) { return d == Direction::Input ? 0 : 1; }
     Stream* streamFor(Handle handle);
     bool supports(Direction direction, int device, const WaveFormat& format) const;
+    // Why the device cannot be opened by this program now; empty when it can.
+    const std::string& busyError(Direction direction, int device) const;
+    // 0, or the failure of a query or open of the device (recorded for lastError).
+    int deviceResult(Direction direction, int device, const WaveFormat& format);
     bool fails(Direction direction, Op op, const char* name);
     void log(Direction direction, const char* name, bool failed);
     // Completes the front buffer; the caller holds the lock and notifies afterwards.
@@ -96,6 +103,7 @@ private:
     std::size_t captured_ = 0;
     std::vector<std::uint8_t> played_;
     std::vector<std::string> calls_;
+    std::string lastError_[2];
     int doubleOpens_[2] = {0, 0};
     int gaps_ = 0;
     bool realTime_ = false;

@@ -103,6 +103,26 @@ private slots:
         QCOMPARE(w.audioDevices().InputDevice, 0);
     }
 
+    void aDeviceHeldByAnotherProgramIsReportedBusy_data() {
+        QTest::addColumn<bool>("output");
+        QTest::newRow("output") << true;
+        QTest::newRow("input") << false;
+    }
+
+    void aDeviceHeldByAnotherProgramIsReportedBusy() {
+        QFETCH(bool, output);
+        const std::vector<Device> cards{{"Built-in audio", true}, {"USB", true, "Device busy"}};
+        WindowHarness h(cards, cards);
+        TTavrin& w = h.open();
+        (output ? w.ui().OutputSoundCard : w.ui().InputSoundCard)->trigger();
+        TSoundCardSelect& d = w.soundCardSelect();
+        d.WaveUpDown->stepUp();
+        QTest::mouseClick(d.SelectBtn, Qt::LeftButton);
+        QCOMPARE(d.MessageLabel->text(),
+                 QString("Sound %1 device busy: Device busy").arg(output ? "output" : "input"));
+        QCOMPARE(output ? w.audioDevices().OutputDevice : w.audioDevices().InputDevice, 0);
+    }
+
     void aBadDeviceThatWasInEffectStaysSelected() {
         std::unique_ptr<WindowHarness> h(makeHarness());
         TTavrin& w = h->open();
