@@ -48,13 +48,6 @@ WaveBytes toneFile(quint16 tag, quint16 channels, quint32 rate, quint16 bits, in
     return wave;
 }
 
-QVector<qint16> playedSamples(VirtualWaveService& wave) {
-    const auto bytes = wave.played();
-    QVector<qint16> out(static_cast<int>(bytes.size() / 2));
-    std::memcpy(out.data(), bytes.data(), static_cast<size_t>(out.size()) * 2);
-    return out;
-}
-
 void click(QPushButton* b) {
     QTest::mouseClick(b, Qt::LeftButton);
 }
@@ -109,7 +102,9 @@ private slots:
         }
         click(w.ui().PlayBtn);
         QVERIFY(h.dialogs.messages.isEmpty());
-        const QVector<qint16> out = playedSamples(h.wave);
+        const auto bytes = h.wave.played();
+        QVector<qint16> out(int(bytes.size() / 2));
+        std::memcpy(out.data(), bytes.data(), bytes.size());
         int length = out.size();
         while (length > 0 && out[length - 1] == 0)
             --length;
@@ -122,15 +117,10 @@ private slots:
         for (int i = from; i < to; ++i)
             mean += out[i];
         mean /= to - from;
-        int firstCross = -1, lastCross = -1, crossings = 0;
-        for (int i = from + 1; i < to; ++i) {
-            if ((out[i - 1] < mean) != (out[i] < mean)) {
-                lastCross = i;
-                firstCross = firstCross < 0 ? i : firstCross;
-                ++crossings;
-            }
-        }
-        const double hz = (crossings - 1) / 2.0 * kDeviceRate / (lastCross - firstCross);
+        int crossings = 0;
+        for (int i = from + 1; i < to; ++i)
+            crossings += (out[i - 1] < mean) != (out[i] < mean);
+        const double hz = crossings / 2.0 * kDeviceRate / (to - from);
         QVERIFY2(std::abs(hz - kToneHz) <= kToneHz / 100, qPrintable(QString::number(hz)));
     }
 
