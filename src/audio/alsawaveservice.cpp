@@ -124,9 +124,11 @@ bool setSoftwareParams(snd_pcm_t* pcm, const std::string& device, Direction dire
     return alsaOk(snd_pcm_sw_params(pcm, sw), device, "sw_params");
 }
 
-// Opens the PCM with the keyer's format, the rate taken exactly; null when the device cannot.
+// Opens the PCM with the keyer's format, the rate taken exactly; null when the device cannot,
+// with ALSA's reason in error when the open itself failed.
 PcmPtr openPcm(const std::string& device, Direction direction, const WaveFormat& format,
-               int& result) {
+               int& result, std::string& error) {
+    error.clear();
     snd_pcm_format_t sampleFormat = SND_PCM_FORMAT_UNKNOWN;
     if (!alsaSampleFormat(format, sampleFormat)) {
         result = waveresult::BadFormat;
@@ -134,9 +136,11 @@ PcmPtr openPcm(const std::string& device, Direction direction, const WaveFormat&
     }
     snd_pcm_t* raw = nullptr;
     // Non-blocking, so that a card held by another program fails at once instead of hanging.
-    if (!alsaOk(snd_pcm_open(&raw, device.c_str(), alsaStream(direction), SND_PCM_NONBLOCK), device,
+    const int opened = snd_pcm_open(&raw, device.c_str(), alsaStream(direction), SND_PCM_NONBLOCK);
+    if (!alsaOk(opened, device,
                 direction == Direction::Output ? "open for playback" : "open for capture")) {
-        result = waveresult::Error;
+        error = snd_strerror(opened);
+        result = opened == -EBUSY ? waveresult::Busy : waveresult::Error;
         return {};
     }
     PcmPtr pcm(raw);
@@ -533,8 +537,12 @@ int AlsaWaveService::query(Direction direction, int device, const WaveFormat& fo
     if (!pcm)
         return waveresult::BadDeviceId;
     int result = waveresult::Error;
-    const PcmPtr opened = openPcm(pcm->pcm, direction, format, result);
+    const PcmPtr opened = openPcm(pcm->pcm, direction, format, result, lastError_[slot(direction)]);
     return result;
+}
+
+std::string AlsaWaveService::lastError(Direction direction) const {
+    return lastError_[slot(direction)];
 }
 
 std::unique_ptr<WaveStream>
@@ -545,7 +553,7 @@ AlsaWaveService::openStream(Direction direction, int device, const WaveFormat& f
         result = waveresult::BadDeviceId;
         return nullptr;
     }
-    PcmPtr opened = openPcm(pcm->pcm, direction, format, result);
+    PcmPtr opened = openPcm(pcm->pcm, direction, format, result, lastError_[slot(direction)]);
     if (!opened)
         return nullptr;
     return std::make_unique<AlsaStream>(direction, format, std::move(notify), std::move(opened),

@@ -39,6 +39,7 @@ public:
     int deviceCount(Direction direction) override;
     std::string productName(Direction direction, int device) override;
     int query(Direction direction, int device, const WaveFormat& format) override;
+    std::string lastError(Direction direction) const override;
 
     uint64_t underruns() const { return xruns_->underruns.load(); }
     uint64_t overruns() const { return xruns_->overruns.load(); }
@@ -54,9 +55,12 @@ protected:
 private:
     const std::vector<AlsaPcm>& devices(Direction direction) const;
     const AlsaPcm* device(Direction direction, int device) const;
+    static std::size_t slot(Direction d) { return d == Direction::Input ? 0 : 1; }
 
     bool discovering_;
     std::vector<AlsaPcm> outputs_;
     std::vector<AlsaPcm> inputs_;
+    // Per direction, input first: why the last open failed (set on the opening thread only).
+    std::string lastError_[2];
     std::shared_ptr<AlsaXrunCounts> xruns_ = std::make_shared<AlsaXrunCounts>();
 };

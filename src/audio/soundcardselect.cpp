@@ -34,7 +34,8 @@ TSoundCardSelect::TSoundCardSelect(WaveService& service, WaveInEngine& in, WaveO
 
     MessageLabel = new QLabel(this);
     MessageLabel->setObjectName(QStringLiteral("MessageLabel"));
-    MessageLabel->setGeometry(80, 24, 353, 21);
+    // Wide enough for the reason a busy device gives.
+    MessageLabel->setGeometry(80, 24, 464, 21);
     MessageLabel->setFont(namedFont("Tahoma", kTextPixels));
     MessageLabel->setStyleSheet(QStringLiteral("color: red;"));
 
@@ -114,18 +115,29 @@ void TSoundCardSelect::SelectBtnClick() {
     if (WaveUpDown->position() >= count(IsOutput))
         WaveUpDown->setPosition(count(IsOutput) - 1);
     setting(IsOutput) = WaveUpDown->position();
-    bool cannot = false;
+    int result = 0;
     if (IsOutput == OutputMode) {
         out_.SetupWaveOut();
-        cannot = out_.QueryWaveOut();
+        result = out_.QueryWaveOut();
     } else {
         in_.SetupWaveIn();
-        cannot = in_.QueryWaveIn();
+        result = in_.QueryWaveIn();
     }
-    if (cannot) {
+    if (result == WaveService::kDeviceBusy) {
+        // It may well do the format once the other program lets it go; the operator must know
+        // which of the two it is.
+        const auto direction =
+            IsOutput == OutputMode ? WaveService::Direction::Output : WaveService::Direction::Input;
+        MessageLabel->setText((IsOutput == OutputMode
+                                   ? QStringLiteral("Sound output device busy: %1")
+                                   : QStringLiteral("Sound input device busy: %1"))
+                                  .arg(QString::fromStdString(service_.lastError(direction))));
+    } else if (result != 0) {
         MessageLabel->setText(IsOutput == OutputMode
                                   ? QStringLiteral("Sound output device not compatible")
                                   : QStringLiteral("Sound input device not compatible"));
+    }
+    if (result != 0) {
         if (WaveUpDown->position() != ShownDevice) {
             WaveUpDown->setPosition(ShownDevice);
             setting(IsOutput) = WaveUpDown->position();

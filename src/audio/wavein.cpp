@@ -39,8 +39,8 @@ void WaveInEngine::OpenWaveIn() {
         handle_ = handle;
 }
 
-bool WaveInEngine::QueryWaveIn() {
-    return service_.query(direction_, device(), format_) != 0;
+int WaveInEngine::QueryWaveIn() {
+    return service_.query(direction_, device(), format_);
 }
 
 void WaveInEngine::RearmInHeader(Half half) {

@@ -13,8 +13,9 @@ public:
 
     void SetupWaveIn();
     void OpenWaveIn();
-    // True when the selected input device can not record the format; nothing is reported.
-    bool QueryWaveIn();
+    // Non-zero (the service's result) when the selected input device can not record the format
+    // now; nothing is reported.
+    int QueryWaveIn();
     void RearmInHeader(Half half);
     void PrepareInHeader(Half half);
     void AddInBuffer(Half half);

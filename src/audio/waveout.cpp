@@ -31,8 +31,8 @@ void WaveOutEngine::OpenWaveOut() {
         handle_ = handle;
 }
 
-bool WaveOutEngine::QueryWaveOut() {
-    return service_.query(direction_, device(), format_) != 0;
+int WaveOutEngine::QueryWaveOut() {
+    return service_.query(direction_, device(), format_);
 }
 
 void WaveOutEngine::RearmOutHeader(Half half) {

@@ -14,8 +14,9 @@ public:
 
     void SetupWaveOut();
     void OpenWaveOut();
-    // True when the selected output device can not play the format; nothing is reported.
-    bool QueryWaveOut();
+    // Non-zero (the service's result) when the selected output device can not play the format
+    // now; nothing is reported.
+    int QueryWaveOut();
     void RearmOutHeader(Half half);
     void PrepareOutHeader(Half half);
     void WriteOutHeader(Half half);

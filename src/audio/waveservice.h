@@ -14,6 +14,8 @@ class WaveService {
 public:
     enum class Direction { Input, Output };
     using Handle = std::uintptr_t;
+    // What query and open return for a device that exists but another program holds.
+    static constexpr int kDeviceBusy = 4;
 
     virtual ~WaveService() = default;
 
@@ -22,6 +24,9 @@ public:
     virtual std::string productName(Direction direction, int device) = 0;
     // 0 exactly when the device can record or play the format; nothing is opened.
     virtual int query(Direction direction, int device, const WaveFormat& format) = 0;
+    // The platform's words for why the last query or open of a device of this direction failed;
+    // empty when it did not fail or the platform gives none.
+    virtual std::string lastError(Direction) const { return {}; }
     virtual int open(Direction direction, Handle& handle, int device, const WaveFormat& format) = 0;
     virtual int prepare(Handle handle, WaveHeader& header) = 0;
     // Queues the header for playing (output) or filling (input).

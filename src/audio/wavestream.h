@@ -65,9 +65,10 @@ private:
 // Results of the device calls besides 0 (success), for diagnostics: callers only test for 0.
 namespace waveresult {
 constexpr int Ok = 0;
-constexpr int Error = 1;         // the device reported a failure
-constexpr int BadDeviceId = 2;   // no device with that number
-constexpr int InvalidHandle = 5; // 0, closed or never opened
+constexpr int Error = 1;                       // the device reported a failure
+constexpr int BadDeviceId = 2;                 // no device with that number
+constexpr int Busy = WaveService::kDeviceBusy; // another program holds the device
+constexpr int InvalidHandle = 5;               // 0, closed or never opened
 constexpr int InvalidParam = 11; // a header without memory, or not a whole number of frames
 constexpr int BadFormat = 32;    // the device cannot take the format
 constexpr int StillPlaying = 33; // a header is still queued

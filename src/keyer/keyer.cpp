@@ -70,6 +70,7 @@ void Keyer::BuildRecordPath(int slot) {
 
 void Keyer::closeMessageFile() {
     messageFile_.reset();
+    playReader_.reset();
     state_.playFileOpen = false;
     state_.recordFileOpen = false;
 }

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 class AlarmStrip;
 class BufferWatchdog;
@@ -110,7 +111,9 @@ private:
     void play();
     void record();
     bool openRecording();
-    bool appendBlock(const std::uint8_t* block);
+    enum class Appended { Written, Full, Failed };
+    Appended appendBlock(const std::uint8_t* block);
+    bool finishRecording();
     std::int32_t fillOutBlock(Half half, std::int32_t startCount);
     void endOfData();
     void rewindUnheard(std::int32_t bytes);
@@ -145,7 +148,9 @@ private:
     // Takes no part in playback; STOP only makes sure it is off.
     QTimer* playTimer_;
 
-    FileHandle messageFile_;
+    FileHandle messageFile_; // the recording being written
+    QString recordingPath_;
+    std::unique_ptr<MessageReader> playReader_;
     int loopsRunning_ = 0;
     void (Keyer::*deferredStart_)() = nullptr;
     bool writeFailed_ = false;

@@ -4,7 +4,10 @@
 
 #include <QFile>
 
+#include <samplerate.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,8 +18,20 @@ namespace {
 
 constexpr std::uint32_t kRiffSizeBeyondData = 36; // header bytes after the RIFF size field
 constexpr std::uint32_t kPlainFmtChunkBytes = 16;
-constexpr std::int64_t kFactChunkBytes = 12; // id, size and 4 bytes of content
-constexpr std::int64_t kDataChunkIdBytes = 4;
+// WAVE_FORMAT_EXTENSIBLE: 24 more bytes in the format chunk; the sub-format GUID, 8 bytes in,
+// begins with the tag that says how the samples are coded.
+constexpr std::uint16_t kExtensibleTag = 0xFFFE;
+constexpr std::int64_t kExtensionBytes = 24;
+constexpr std::int64_t kSubFormatOffset = 8;
+constexpr std::uint16_t kPcmTag = 1;
+constexpr std::uint16_t kFloatTag = 3;
+// The rates a message may have: the converter takes at most a factor of 256 either way.
+constexpr std::uint32_t kLowestRate = 1000;
+constexpr std::uint32_t kHighestRate = 768000;
+constexpr std::uint32_t kDeviceRate = kMessageFormat.samplesPerSecond;
+constexpr std::size_t kDeviceSampleBytes = kMessageFormat.blockAlign;
+// How many frames of the file are converted at a time.
+constexpr std::size_t kConvertFrames = 4096;
 constexpr long kRiffSizeOffset = 4;
 constexpr long kDataSizeOffset = 40;
 
@@ -92,6 +107,10 @@ private:
     std::int64_t position_ = 0;
 };
 
+HeaderReading refused(HeaderResult result) {
+    return {result, 0, WaveFileFormat{}};
+}
+
 } // namespace
 
 FileHandle openFile(const QString& path, const char* mode) {
@@ -136,31 +155,53 @@ bool completeMessageHeader(std::FILE* file, std::uint32_t recordedBytes) {
 HeaderReading readMessageHeader(std::FILE* file) {
     HeaderCursor in(file);
     if (!in.ok())
-        return {HeaderResult::Incomplete};
+        return refused(HeaderResult::Incomplete);
     if (!in.tagIs("RIFF"))
-        return {HeaderResult::NotRiff};
+        return refused(HeaderResult::NotRiff);
     in.u32(); // the RIFF size says nothing the data size does not
     if (!in.tagIs("WAVE"))
-        return {HeaderResult::NotWave};
+        return refused(HeaderResult::NotWave);
     if (!in.tagIs("fmt "))
-        return {HeaderResult::FmtIncorrect};
+        return refused(HeaderResult::FmtIncorrect);
 
     const std::uint32_t fmtBytes = in.u32();
     if (in.ok() && fmtBytes < kPlainFmtChunkBytes)
-        return {HeaderResult::FmtIncorrect}; // cannot even hold the fields read next
-    in.skip(kPlainFmtChunkBytes); // format tag, channels, rates, align and bits: not used
-    if (fmtBytes != kPlainFmtChunkBytes) {
-        in.skip(std::int64_t{fmtBytes} - kPlainFmtChunkBytes);
-        in.skip(kFactChunkBytes);
+        return refused(HeaderResult::FmtIncorrect); // cannot even hold the fields read next
+    WaveFileFormat format;
+    format.formatTag = in.u16();
+    format.encoding = format.formatTag;
+    format.channels = in.u16();
+    format.samplesPerSecond = in.u32();
+    in.u32(); // bytes per second: follows from the others
+    format.blockAlign = in.u16();
+    format.bitsPerSample = in.u16();
+    std::int64_t fmtLeft = std::int64_t{fmtBytes} - kPlainFmtChunkBytes;
+    if (format.formatTag == kExtensibleTag && fmtLeft >= kExtensionBytes) {
+        in.skip(kSubFormatOffset);
+        format.encoding = in.u16();
+        in.skip(kExtensionBytes - kSubFormatOffset - 2);
+        fmtLeft -= kExtensionBytes;
     }
-    in.skip(kDataChunkIdBytes);
-    const std::uint32_t claimed = in.u32();
-    if (!in.ok())
-        return {HeaderResult::Incomplete};
+    in.skip(fmtLeft + (fmtBytes & 1));
+
+    // Any chunk (fact, LIST, cue and the like) may stand between the format and the data.
+    std::uint32_t claimed = 0;
+    for (;;) {
+        const bool isData = in.tagIs("data");
+        claimed = in.u32();
+        if (!in.ok())
+            return refused(HeaderResult::Incomplete);
+        if (isData)
+            break;
+        in.skip(std::int64_t{claimed} + (claimed & 1));
+    }
+    if (!isPlayable(format))
+        return {HeaderResult::UnplayableFormat, 0, format};
 
     const auto held = static_cast<std::uint64_t>(in.bytesLeft());
-    const auto dataBytes = std::min<std::uint64_t>({claimed, held, kMaxPlayableBytes});
-    return {HeaderResult::Ok, static_cast<std::uint32_t>(dataBytes)};
+    auto dataBytes = std::min<std::uint64_t>({claimed, held, kMaxPlayableBytes});
+    dataBytes -= dataBytes % format.blockAlign;
+    return {HeaderResult::Ok, static_cast<std::uint32_t>(dataBytes), format};
 }
 
 OpenedMessage openMessageFile(const QString& path) {
@@ -171,6 +212,7 @@ OpenedMessage openMessageFile(const QString& path) {
     const HeaderReading reading = readMessageHeader(opened.file.get());
     opened.result = reading.result;
     opened.dataBytes = reading.dataBytes;
+    opened.format = reading.format;
     if (reading.result != HeaderResult::Ok)
         opened.file.reset();
     return opened;
@@ -189,6 +231,235 @@ std::optional<MessageBoxText> headerFailureMessage(HeaderResult result) {
     case HeaderResult::FmtIncorrect:
     case HeaderResult::Incomplete:
         return kFmtIncorrect;
+    case HeaderResult::UnplayableFormat:
+        return kUnplayableFormat;
     }
     return kFmtIncorrect;
+}
+
+bool isDeviceFormat(const WaveFileFormat& format) {
+    return format.encoding == kPcmTag && format.channels == kMessageFormat.channels &&
+           format.samplesPerSecond == kDeviceRate &&
+           format.blockAlign == kMessageFormat.blockAlign &&
+           format.bitsPerSample == kMessageFormat.bitsPerSample;
+}
+
+bool isPlayable(const WaveFileFormat& format) {
+    if (format.channels == 0 || format.blockAlign % format.channels != 0 ||
+        format.samplesPerSecond < kLowestRate || format.samplesPerSecond > kHighestRate)
+        return false;
+    const unsigned containerBits = 8U * format.blockAlign / format.channels;
+    switch (format.encoding) {
+    case kPcmTag:
+        // Samples narrower than their container (12 bits in 16) stand left-justified in it.
+        return containerBits >= 8 && containerBits <= 32 && format.bitsPerSample <= containerBits &&
+               format.bitsPerSample + 8U > containerBits;
+    case kFloatTag:
+        return (containerBits == 32 || containerBits == 64) &&
+               format.bitsPerSample == containerBits;
+    default:
+        return false;
+    }
+}
+
+QString describeFormat(const WaveFileFormat& format) {
+    static const std::pair<std::uint16_t, const char*> kNames[] = {
+        {kPcmTag, "PCM"},   {2, "ADPCM"},           {kFloatTag, "float"},
+        {6, "A-law"},       {7, "mu-law"},          {0x11, "IMA ADPCM"},
+        {0x31, "GSM 6.10"}, {0x55, "MPEG layer 3"}, {0x2000, "Dolby AC3"},
+    };
+    QString coding =
+        QStringLiteral("format tag 0x%1").arg(format.encoding, 4, 16, QLatin1Char('0'));
+    for (const auto& [tag, name] : kNames)
+        if (tag == format.encoding)
+            coding = QString::fromLatin1(name);
+    return QStringLiteral("%1, %2 bits, %3 channel%4, %5 Hz")
+        .arg(coding)
+        .arg(format.bitsPerSample)
+        .arg(format.channels)
+        .arg(QLatin1String(format.channels == 1 ? "" : "s"))
+        .arg(format.samplesPerSecond);
+}
+
+struct SampleRateConverter {
+    struct Deleter {
+        void operator()(SRC_STATE* state) const { src_delete(state); }
+    };
+    std::unique_ptr<SRC_STATE, Deleter> state;
+    double ratio = 1.0;
+};
+
+namespace {
+
+// One sample of a frame as a value in -1 … 1.
+float decodeSample(const unsigned char* bytes, unsigned containerBytes, bool isFloat) {
+    if (isFloat) {
+        if (containerBytes == 4) {
+            float value;
+            std::memcpy(&value, bytes, sizeof value);
+            return value;
+        }
+        double value;
+        std::memcpy(&value, bytes, sizeof value);
+        return static_cast<float>(value);
+    }
+    switch (containerBytes) {
+    case 1:
+        return (bytes[0] - 128) / 128.0F; // 8-bit samples are unsigned
+    case 2:
+        return static_cast<std::int16_t>(loadLe16(bytes)) / 32768.0F;
+    case 3: {
+        const std::uint32_t raw = bytes[0] << 8 | bytes[1] << 16 | std::uint32_t{bytes[2]} << 24;
+        return static_cast<float>(static_cast<std::int32_t>(raw) / 2147483648.0);
+    }
+    default:
+        return static_cast<float>(static_cast<std::int32_t>(loadLe32(bytes)) / 2147483648.0);
+    }
+}
+
+std::int16_t toDeviceSample(float value) {
+    constexpr float kFullScale = 32768.0F;
+    if (!std::isfinite(value))
+        return 0;
+    return static_cast<std::int16_t>(
+        std::lrint(std::clamp(value * kFullScale, -kFullScale, kFullScale - 1)));
+}
+
+} // namespace
+
+MessageReader::MessageReader(OpenedMessage opened)
+    : file_(std::move(opened.file)), format_(opened.format),
+      asStored_(isDeviceFormat(opened.format)), inputBytesLeft_(opened.dataBytes) {
+    const std::uint64_t frames = opened.dataBytes / std::max<std::uint16_t>(format_.blockAlign, 1);
+    const std::uint32_t rate = std::max(format_.samplesPerSecond, kLowestRate);
+    // The message lasts as long as the file says, to the nearest sample of the device.
+    outputSamplesLeft_ = asStored_ ? frames : (frames * kDeviceRate + rate / 2) / rate;
+    outputSamplesLeft_ =
+        std::min<std::uint64_t>(outputSamplesLeft_, kMaxPlayableBytes / kDeviceSampleBytes);
+    playBytes_ = static_cast<std::uint32_t>(outputSamplesLeft_ * kDeviceSampleBytes);
+    if (asStored_ || rate == kDeviceRate)
+        return;
+    int error = 0;
+    converter_ = std::make_unique<SampleRateConverter>();
+    converter_->state.reset(src_new(SRC_SINC_FASTEST, 1, &error));
+    converter_->ratio = static_cast<double>(kDeviceRate) / rate;
+    if (!converter_->state) {
+        // Without a converter nothing can be heard at the right speed: the message is empty.
+        qWarning("Sample rate converter: %s", src_strerror(error));
+        outputSamplesLeft_ = 0;
+        playBytes_ = 0;
+    }
+}
+
+MessageReader::~MessageReader() = default;
+
+std::size_t MessageReader::read(std::uint8_t* out, std::size_t bytes) {
+    if (!file_)
+        return 0;
+    if (!asStored_)
+        return readConverted(out, bytes);
+    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(bytes, inputBytesLeft_));
+    const std::size_t got = std::fread(out, 1, wanted, file_.get());
+    // A file cut while it plays ends the message with what it held.
+    inputBytesLeft_ = got < wanted ? 0 : inputBytesLeft_ - got;
+    handedOut_ += got;
+    return got;
+}
+
+std::size_t MessageReader::readConverted(std::uint8_t* out, std::size_t bytes) {
+    const std::size_t wanted = bytes / kDeviceSampleBytes;
+    while (pending_.size() - cursor_ < wanted && convertMore()) {
+    }
+    const std::size_t count = std::min(wanted, pending_.size() - cursor_);
+    for (std::size_t i = 0; i < count; ++i)
+        storeLe16(out + i * kDeviceSampleBytes, static_cast<std::uint16_t>(pending_[cursor_ + i]));
+    cursor_ += count;
+    constexpr std::size_t kKept = kRewindableBytes / kDeviceSampleBytes;
+    if (cursor_ > 2 * kKept) {
+        pending_.erase(pending_.begin(),
+                       pending_.begin() + static_cast<std::ptrdiff_t>(cursor_ - kKept));
+        cursor_ = kKept;
+    }
+    return count * kDeviceSampleBytes;
+}
+
+bool MessageReader::unread(std::size_t bytes) {
+    if (bytes > kRewindableBytes)
+        return false;
+    if (asStored_) {
+        if (bytes > handedOut_ || fseeko(file_.get(), -static_cast<off_t>(bytes), SEEK_CUR) != 0)
+            return false;
+        handedOut_ -= bytes;
+        inputBytesLeft_ += bytes;
+        return true;
+    }
+    const std::size_t samples = bytes / kDeviceSampleBytes;
+    if (samples > cursor_)
+        return false;
+    cursor_ -= samples;
+    return true;
+}
+
+bool MessageReader::convertMore() {
+    if (outputSamplesLeft_ == 0)
+        return false;
+    const std::size_t frameBytes = format_.blockAlign;
+    const auto wanted = static_cast<std::size_t>(
+        std::min<std::uint64_t>(inputBytesLeft_, kConvertFrames * frameBytes));
+    std::vector<unsigned char> raw(wanted);
+    const std::size_t got = std::fread(raw.data(), 1, wanted, file_.get());
+    const bool cutShort = got < wanted;
+    inputBytesLeft_ = cutShort ? 0 : inputBytesLeft_ - got;
+
+    const std::size_t frames = got / frameBytes;
+    const unsigned containerBytes = format_.blockAlign / format_.channels;
+    const bool isFloat = format_.encoding == kFloatTag;
+    std::vector<float> mono(frames);
+    for (std::size_t f = 0; f < frames; ++f) {
+        float sum = 0;
+        for (unsigned c = 0; c < format_.channels; ++c)
+            sum += decodeSample(&raw[f * frameBytes + c * containerBytes], containerBytes, isFloat);
+        mono[f] = sum / format_.channels;
+    }
+
+    const bool lastInput = inputBytesLeft_ == 0;
+    if (!converter_) {
+        append(mono.data(), mono.size());
+    } else {
+        SRC_DATA data{};
+        data.src_ratio = converter_->ratio;
+        data.end_of_input = lastInput ? 1 : 0;
+        std::vector<float> converted(
+            static_cast<std::size_t>(static_cast<double>(kConvertFrames) * data.src_ratio) + 64);
+        data.data_in = mono.data();
+        data.input_frames = static_cast<long>(mono.size());
+        do {
+            data.data_out = converted.data();
+            data.output_frames = static_cast<long>(converted.size());
+            if (const int error = src_process(converter_->state.get(), &data)) {
+                qWarning("Sample rate converter: %s", src_strerror(error));
+                break;
+            }
+            append(converted.data(), static_cast<std::size_t>(data.output_frames_gen));
+            data.data_in += data.input_frames_used;
+            data.input_frames -= data.input_frames_used;
+        } while (outputSamplesLeft_ > 0 && (data.input_frames > 0 || data.output_frames_gen > 0));
+    }
+    if (lastInput && !cutShort) {
+        // The converter may stop a sample short of the message's length: the last sample is
+        // held over that gap, which a step to silence would turn into a click.
+        const std::int16_t last = pending_.empty() ? 0 : pending_.back();
+        pending_.insert(pending_.end(), static_cast<std::size_t>(outputSamplesLeft_), last);
+        outputSamplesLeft_ = 0;
+    }
+    if (cutShort)
+        outputSamplesLeft_ = 0;
+    return true;
+}
+
+void MessageReader::append(const float* samples, std::size_t count) {
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, outputSamplesLeft_));
+    for (std::size_t i = 0; i < count; ++i)
+        pending_.push_back(toDeviceSample(samples[i]));
+    outputSamplesLeft_ -= count;
 }

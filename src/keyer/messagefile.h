@@ -7,8 +7,10 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <vector>
 
-// The message files: RIFF/WAVE with a 44-byte header in front of 16-bit mono samples.
+// The message files: RIFF/WAVE. Recording writes a 44-byte header in front of 16-bit mono samples
+// at 11025 Hz; playback takes any PCM or float WAV and converts it to that format as it reads.
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -49,9 +51,31 @@ enum class HeaderResult {
     NotRiff,
     NotWave,
     FmtIncorrect,
-    // The file ends inside the format chunk or the data chunk's header, or cannot be read through.
+    // The file ends inside the format chunk or before the data chunk's header, or cannot be read
+    // through.
     Incomplete,
+    // A well-formed file whose samples are neither PCM nor float, or laid out in a way that
+    // cannot be converted.
+    UnplayableFormat,
 };
+
+// The format chunk of a message file, as far as playback needs it.
+struct WaveFileFormat {
+    std::uint16_t formatTag = 0;
+    // The tag that says how the samples are coded: formatTag, or for an extensible format chunk
+    // the tag its sub-format carries.
+    std::uint16_t encoding = 0;
+    std::uint16_t channels = 0;
+    std::uint32_t samplesPerSecond = 0;
+    std::uint16_t blockAlign = 0;
+    std::uint16_t bitsPerSample = 0;
+};
+
+// The format the output device plays: message data in it is played byte for byte.
+bool isDeviceFormat(const WaveFileFormat& format);
+bool isPlayable(const WaveFileFormat& format);
+// The format in words for a message to the operator, e.g. "A-law, 8 bits, 1 channel, 8000 Hz".
+QString describeFormat(const WaveFileFormat& format);
 
 // What a player may read at most, so that the count fits every signed 32-bit counter.
 inline constexpr std::uint32_t kMaxPlayableBytes = std::numeric_limits<std::int32_t>::max();
@@ -61,17 +85,18 @@ struct HeaderReading {
     // The sample bytes to play: the header's data size, cut to what the file really holds after
     // the header and to kMaxPlayableBytes. Zero unless result is Ok.
     std::uint32_t dataBytes = 0;
+    WaveFileFormat format; // read even when the format is refused
 };
 
-// Reads the header from the start of an open file. On Ok the file is positioned at the first
-// sample byte. The format fields are read past and not checked: playback always uses the fixed
-// format. A format chunk that is not 16 bytes long is taken to be followed by one 12-byte chunk
-// (a fact chunk) before the data chunk, whose id is not checked.
+// Reads the header from the start of an open file. The format chunk must come first; the chunks
+// after it are walked by their sizes to the data chunk. On Ok the file is positioned at the first
+// sample byte and dataBytes is a whole number of sample frames.
 HeaderReading readMessageHeader(std::FILE* file);
 
 struct OpenedMessage {
     HeaderResult result = HeaderResult::CannotOpen;
     std::uint32_t dataBytes = 0;
+    WaveFileFormat format;
     FileHandle file; // open and at the first sample byte only when result is Ok
 };
 
@@ -88,7 +113,52 @@ inline constexpr MessageBoxText kCouldNotOpenFile{"Could not open the file",
 inline constexpr MessageBoxText kNotRiffFile{"Not a RIFF file", "File Error Message"};
 inline constexpr MessageBoxText kNotWaveFile{"Not a WAVE file", "File Error Message"};
 inline constexpr MessageBoxText kFmtIncorrect{"fmt incorrect", "File Error Message"};
+// PLAY follows the text with the format in words.
+inline constexpr MessageBoxText kUnplayableFormat{"Cannot play a wave file in this format",
+                                                  "File Error Message"};
 
 // The message for a refused message file; nothing for Ok. A file that ends inside its header is
 // reported as "fmt incorrect": its format or data chunk is not complete.
 std::optional<MessageBoxText> headerFailureMessage(HeaderResult result);
+
+struct SampleRateConverter;
+
+// Yields the samples of an accepted message file as the output device plays them: 16-bit mono at
+// 11025 Hz, little-endian. A file in that format is read as it stands; any other is mixed down to
+// one channel and resampled as it is read, and lasts as long as the file says.
+class MessageReader {
+public:
+    // The last bytes handed out that can be stepped back over, more than the two blocks a
+    // paused playback had queued but not yet sounded.
+    static constexpr std::size_t kRewindableBytes = 4 * 2096;
+
+    explicit MessageReader(OpenedMessage opened);
+    ~MessageReader();
+    MessageReader(const MessageReader&) = delete;
+    MessageReader& operator=(const MessageReader&) = delete;
+
+    // What the whole message yields, cut to kMaxPlayableBytes.
+    std::uint32_t playBytes() const { return playBytes_; }
+    // Fills up to `bytes` of out; fewer at the end of the message or of a file cut short.
+    std::size_t read(std::uint8_t* out, std::size_t bytes);
+    // Steps back over the last `bytes` handed out, so that they are read again. False (and
+    // nothing moves) when that reaches back further than kRewindableBytes or past the start.
+    bool unread(std::size_t bytes);
+
+private:
+    std::size_t readConverted(std::uint8_t* out, std::size_t bytes);
+    // Converts the next piece of the file into pending_; false once nothing more will come.
+    bool convertMore();
+    void append(const float* samples, std::size_t count);
+
+    FileHandle file_;
+    WaveFileFormat format_;
+    bool asStored_;
+    std::uint32_t playBytes_ = 0;
+    std::uint64_t inputBytesLeft_ = 0;
+    std::uint64_t outputSamplesLeft_ = 0; // still to be converted
+    std::unique_ptr<SampleRateConverter> converter_;
+    std::vector<std::int16_t> pending_; // converted: kept history, then what is not handed out
+    std::size_t cursor_ = 0;            // the next sample of pending_ to hand out
+    std::uint64_t handedOut_ = 0;       // bytes, for unread on a file read as it stands
+};

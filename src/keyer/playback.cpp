@@ -39,14 +39,18 @@ bool Keyer::ReadMessageHeader(const QString& path) {
     state_.currentMessageFile = path;
     OpenedMessage opened = openMessageFile(path);
     if (opened.result != HeaderResult::Ok) {
-        if (const auto message = headerFailureMessage(opened.result))
-            reportFailure(QString::fromLatin1(message->text), QString::fromLatin1(message->title));
+        if (const auto message = headerFailureMessage(opened.result)) {
+            QString text = QString::fromLatin1(message->text);
+            if (opened.result == HeaderResult::UnplayableFormat)
+                text += QStringLiteral(": ") + describeFormat(opened.format);
+            reportFailure(text, QString::fromLatin1(message->title));
+        }
         state_.playFileOpen = false;
         return false;
     }
-    messageFile_ = std::move(opened.file);
+    playReader_ = std::make_unique<MessageReader>(std::move(opened));
     state_.playFileOpen = true;
-    state_.playBytesLeft = static_cast<std::int32_t>(opened.dataBytes);
+    state_.playBytesLeft = static_cast<std::int32_t>(playReader_->playBytes());
     return true;
 }
 
@@ -55,10 +59,10 @@ bool Keyer::ReadMessageHeader(const QString& path) {
 std::int32_t Keyer::fillOutBlock(Half half, std::int32_t startCount) {
     std::uint8_t* block = out_.block(half);
     std::size_t got = 0;
-    if (messageFile_ && state_.playBytesLeft > 0) {
+    if (playReader_ && state_.playBytesLeft > 0) {
         const auto wanted = static_cast<std::size_t>(
             std::min<std::int32_t>(state_.playBytesLeft, kWaveBufferBytes));
-        got = std::fread(block, 1, wanted, messageFile_.get());
+        got = playReader_->read(block, wanted);
         // A file that ends early (cut while we play) ends the message with what it held.
         state_.playBytesLeft =
             got < wanted ? 0 : state_.playBytesLeft - static_cast<std::int32_t>(got);
@@ -78,9 +82,7 @@ void Keyer::endOfData() {
 }
 
 void Keyer::rewindUnheard(std::int32_t bytes) {
-    if (bytes <= 0 || !messageFile_)
-        return;
-    if (std::fseek(messageFile_.get(), -static_cast<long>(bytes), SEEK_CUR) == 0)
+    if (bytes > 0 && playReader_ && playReader_->unread(static_cast<std::size_t>(bytes)))
         state_.playBytesLeft += bytes;
 }
 

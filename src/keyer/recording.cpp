@@ -10,19 +10,39 @@
 #include <QFile>
 #include <QString>
 
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
+#include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 const QString kFileErrorTitle = QStringLiteral("File Error Message");
 const QString kCouldNotOpen = QStringLiteral("Could not open the Wave file");
 const QString kCouldNotWrite = QStringLiteral("Could not write the Wave file");
+const QString kLongestReached =
+    QStringLiteral("The recording reached the longest message a file can hold and was stopped");
+const QString kRecordingTitle = QStringLiteral("Recording Message");
 
 // The sizes in the header are 32-bit; the data size is also kept in a signed counter.
-constexpr std::int32_t kLongestRecording =
-    std::numeric_limits<std::int32_t>::max() - kWaveBufferBytes;
+constexpr std::int32_t kLongestRecording = std::numeric_limits<std::int32_t>::max();
+
+// A recording is made beside the message it replaces, and takes its place only when it ends:
+// until then the old message stays whole, and a recording cut off by a crash or a power loss
+// stays behind under this suffix.
+const QString kPartialSuffix = QStringLiteral(".part");
+
+// Whether a recording may take the place of the message at path: there is none yet, or it is a
+// regular file this user may write (a write-protected message stays as it is).
+bool replaceable(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0)
+        return errno == ENOENT;
+    return S_ISREG(info.st_mode) && ::access(name.constData(), W_OK) == 0;
+}
 } // namespace
 
 void Keyer::RecordBtnClick() {
@@ -34,12 +54,15 @@ void Keyer::RecordBtnClick() {
     runDeferredStart();
 }
 
-// Creates the selected slot's file with a provisional header. False when that failed (reported).
+// Creates the partial file for the selected slot with a header that claims no samples yet. False
+// when that failed (reported).
 bool Keyer::openRecording() {
     BuildRecordPath(state_.selectedMemory);
     if (state_.playFileOpen)
         closeMessageFile();
-    messageFile_ = openFile(state_.currentMessageFile, "wb");
+    recordingPath_ = state_.currentMessageFile + kPartialSuffix;
+    if (replaceable(state_.currentMessageFile))
+        messageFile_ = openFile(recordingPath_, "wb");
     if (!messageFile_) {
         reportFailure(kCouldNotOpen, kFileErrorTitle);
         state_.recordFileOpen = false;
@@ -47,12 +70,9 @@ bool Keyer::openRecording() {
         return false;
     }
     state_.recordFileOpen = true;
-    if (!writeMessageHeader(messageFile_.get(), kMessageFormat,
-                            static_cast<std::uint32_t>(state_.recordedBytes))) {
+    if (!writeMessageHeader(messageFile_.get(), kMessageFormat, 0)) {
         closeMessageFile();
-        // A header cut short (a full disk) would still claim the provisional sizes: the file is
-        // left empty instead, claiming nothing.
-        QFile::resize(state_.currentMessageFile, 0);
+        QFile::remove(recordingPath_);
         reportFailure(kCouldNotWrite, kFileErrorTitle);
         StopBtnClick();
         return false;
@@ -60,23 +80,36 @@ bool Keyer::openRecording() {
     return true;
 }
 
-// Appends one captured block. On a failed write the file is cut back to the blocks written
-// before, so the sizes completed at stop match what the file holds.
-bool Keyer::appendBlock(const std::uint8_t* block) {
-    if (state_.recordedBytes > kLongestRecording)
-        return false;
+// Appends one captured block and makes the header claim it, so that the file is a whole message
+// at every moment. On a failed write the file is cut back to the blocks written before.
+Keyer::Appended Keyer::appendBlock(const std::uint8_t* block) {
     std::FILE* file = messageFile_.get();
     const bool written =
         std::fwrite(block, 1, kWaveBufferBytes, file) == kWaveBufferBytes && std::fflush(file) == 0;
-    if (written) {
-        state_.recordedBytes += kWaveBufferBytes;
-        return true;
+    if (!written) {
+        std::clearerr(file);
+        const off_t whole = kMessageHeaderBytes + static_cast<off_t>(state_.recordedBytes);
+        if (::ftruncate(::fileno(file), whole) == 0)
+            std::fseek(file, 0, SEEK_END);
+        return Appended::Failed;
     }
-    std::clearerr(file);
-    const off_t whole = kMessageHeaderBytes + static_cast<off_t>(state_.recordedBytes);
-    if (::ftruncate(::fileno(file), whole) == 0)
-        std::fseek(file, 0, SEEK_END);
-    return false;
+    state_.recordedBytes += kWaveBufferBytes;
+    if (!completeMessageHeader(file, static_cast<std::uint32_t>(state_.recordedBytes)) ||
+        std::fseek(file, 0, SEEK_END) != 0)
+        return Appended::Failed;
+    return state_.recordedBytes > kLongestRecording - kWaveBufferBytes ? Appended::Full
+                                                                       : Appended::Written;
+}
+
+// Completes the partial file and puts it in the message's place. False when that failed; the
+// partial file then stays behind, whole as far as it was written.
+bool Keyer::finishRecording() {
+    const bool completed =
+        completeMessageHeader(messageFile_.get(), static_cast<std::uint32_t>(state_.recordedBytes));
+    closeMessageFile();
+    const QString message = recordingPath_.chopped(kPartialSuffix.size());
+    return completed && ::rename(QFile::encodeName(recordingPath_).constData(),
+                                 QFile::encodeName(message).constData()) == 0;
 }
 
 void Keyer::record() {
@@ -90,6 +123,7 @@ void Keyer::record() {
     state_.recordedBytes = 0;
     state_.stopRequested = false;
     writeFailed_ = false;
+    bool full = false;
 
     ++loopsRunning_;
     in_.SetupWaveIn();
@@ -118,8 +152,10 @@ void Keyer::record() {
         std::uint8_t* block = in_.block(filling);
         if (const int factor = gainFactor(); factor != 1)
             ScaleBlock(block, kWaveBufferSamples, factor);
-        if (!appendBlock(block)) {
-            writeFailed_ = true;
+        const Appended appended = appendBlock(block);
+        if (appended != Appended::Written) {
+            writeFailed_ = appended == Appended::Failed;
+            full = appended == Appended::Full;
             StopBtnClick();
             break;
         }
@@ -135,5 +171,7 @@ void Keyer::record() {
     if (writeFailed_) {
         writeFailed_ = false;
         reportFailure(kCouldNotWrite, kFileErrorTitle);
+    } else if (full) {
+        dialogs_.showMessage(kLongestReached, kRecordingTitle);
     }
 }

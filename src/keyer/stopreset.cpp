@@ -29,13 +29,8 @@ void Keyer::StopBtnClick() {
     if (state_.recordActive()) {
         state_.setRecordActive(false);
         strip_.setColour(AlarmStrip::Teal);
-        if (state_.recordFileOpen) {
-            const bool completed = completeMessageHeader(
-                messageFile_.get(), static_cast<std::uint32_t>(state_.recordedBytes));
-            closeMessageFile();
-            if (!completed)
-                writeFailed_ = true;
-        }
+        if (state_.recordFileOpen && !finishRecording())
+            writeFailed_ = true;
         state_.stopRequested = true;
     }
 }

@@ -53,6 +53,22 @@ private slots:
         QCOMPARE(h->wave.calls(output ? Dir::Output : Dir::Input, Op::Open), 0);
     }
 
+    // A card another program holds is reported busy, with the reason, and is not taken.
+    void aCardHeldElsewhereIsReportedBusy() {
+        const std::vector<VirtualWaveService::Device> cards{{"Built-in"}, {"USB", true, "Busy"}};
+        for (bool output : {true, false}) {
+            WindowHarness h(cards, cards);
+            TTavrin& w = h.open();
+            (output ? w.ui().OutputSoundCard : w.ui().InputSoundCard)->trigger();
+            TSoundCardSelect& d = w.soundCardSelect();
+            d.WaveUpDown->stepUp();
+            click(d.SelectBtn);
+            QCOMPARE(d.MessageLabel->text(),
+                     QString("Sound %1 device busy: Busy").arg(output ? "output" : "input"));
+            QCOMPARE(output ? w.audioDevices().OutputDevice : w.audioDevices().InputDevice, 0);
+        }
+    }
+
     // A loop holding a device keeps it: Select then takes nothing.
     void selectIsRefusedWhileADeviceIsInUse() {
         auto h = harness();

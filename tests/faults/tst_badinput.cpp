@@ -224,33 +224,15 @@ void BadInputTest::aBadMessageFileGivesTheReadersBehaviour_data() {
                                            << QByteArray();
     QTest::addRow("header only") << good.left(44) << "" << QByteArray();
 
-    // Other channel counts and sample sizes play as the fixed format all the same.
-    for (const auto& [channels, bits] : {std::pair{2, 16}, std::pair{1, 8}, std::pair{2, 8}}) {
-        WaveBytes other;
-        other.channels = quint16(channels);
-        other.bitsPerSample = quint16(bits);
-        other.blockAlign = quint16(channels * bits / 8);
-        other.bytesPerSecond = 11025u * other.blockAlign;
-        other.samples = sound;
-        QTest::addRow("%d channels, %d-bit", channels, bits) << other.bytes() << "" << sound;
-    }
     WaveBytes withFact;
     withFact.fmtSize = 18;
     withFact.fmtExtra = QByteArray(2, '\0');
     withFact.beforeData = WaveBytes::factChunk(sound.size() / 2);
     withFact.samples = sound;
     QTest::addRow("18-byte fmt, fact chunk") << withFact.bytes() << "" << sound;
-    // Without the fact chunk the data chunk's header and the first samples are skipped as if
-    // they were one, and samples 4 to 5 are taken as the data size.
     WaveBytes noFact = withFact;
     noFact.beforeData.clear();
-    const QByteArray noFactBytes = noFact.bytes();
-    const int noFactStart = 38 + 12 + 8;
-    QTest::addRow("18-byte fmt, no fact chunk")
-        << noFactBytes << ""
-        << noFactBytes.mid(noFactStart, static_cast<int>(qMin<quint32>(
-                                            le32At(noFactBytes, noFactStart - 4),
-                                            quint32(noFactBytes.size() - noFactStart))));
+    QTest::addRow("18-byte fmt, no fact chunk") << noFact.bytes() << "" << sound;
 
     for (quint32 claimed : {0u, 1000u, 1000000u, 0xFFFFFFFFu})
         QTest::addRow("data size %u", claimed)

@@ -9,6 +9,8 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include <limits>
+
 #include <map>
 
 namespace {
@@ -142,6 +144,55 @@ private slots:
             QVERIFY(le32At(file, 4) <= quint32(file.size() - 8));
         if (file.size() >= kHeader)
             checkWholeFile(file);
+    }
+    // A recording cut off by a power cut or a kill leaves the old message as it was and the
+    // part recorded so far playable beside it.
+    void aRecordingCutOffLeavesTheOldMessageAndAPlayablePart_data() {
+        QTest::addColumn<int>("blocks"); // written when the program dies
+        for (int blocks : {0, 1, 7})
+            QTest::addRow("%d blocks", blocks) << blocks;
+    }
+    void aRecordingCutOffLeavesTheOldMessageAndAPlayablePart() {
+        QFETCH(int, blocks);
+        WindowHarness h;
+        h.writeMessage(1, QByteArray(kBlock, 'o'));
+        const QString message = h.slotPath(1);
+        const QByteArray old = readBytes(message);
+        TTavrin& w = h.open();
+        h.wave.setCapture(kCaptured);
+        QByteArray messageThen, partThen;
+        AudioPump pump(h.wave, Dir::Input);
+        pump.after(blocks + 1, [&] {
+            messageThen = readBytes(message);
+            partThen = readBytes(message + ".part");
+            click(w.ui().StopBtn);
+        });
+        click(w.ui().RecordBtn);
+        QCOMPARE(messageThen, old);
+        checkWholeFile(partThen);
+        QCOMPARE(partThen.size(), kHeader + blocks * kBlock);
+        QCOMPARE(readBytes(message), partThen); // STOP puts it in the message's place
+        QVERIFY(!QFile::exists(message + ".part"));
+    }
+
+    void theLongestRecordingEndsAsStopDoes() {
+        WindowHarness h;
+        TTavrin& w = h.open();
+        h.wave.setCapture(kCaptured);
+        AudioPump pump(h.wave, Dir::Input);
+        // Two blocks before the 32-bit sizes are full; STOP only if the recording runs on.
+        pump.after(2, [&] {
+            w.keyerState().recordedBytes = std::numeric_limits<std::int32_t>::max() - 2 * kBlock;
+        });
+        pump.after(10, [&] { click(w.ui().StopBtn); });
+        click(w.ui().RecordBtn);
+        QCOMPARE(pump.completed(), 3);
+        QCOMPARE(h.dialogs.texts(), QStringList{"The recording reached the longest message a file "
+                                                "can hold and was stopped"});
+        QVERIFY(w.keyerState().keyerStopped() && !h.wave.isOpen(Dir::Input));
+        const QByteArray file = readBytes(h.slotPath(1));
+        QCOMPARE(file.size(), kHeader + 3 * kBlock);
+        QCOMPARE(file.mid(40, 4), WaveBytes::le32(std::numeric_limits<std::int32_t>::max()));
     }
 };
 

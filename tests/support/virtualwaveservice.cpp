@@ -82,15 +82,31 @@ bool VirtualWaveService::supports(bool output, int device, const WaveFormat& for
 int VirtualWaveService::query(Direction direction, int device, const WaveFormat& format) {
     std::lock_guard lock(mutex_);
     const bool output = direction == Direction::Output;
-    return allowed(output, Op::Query) && supports(output, device, format) ? 0 : kFailed;
+    return allowed(output, Op::Query) ? deviceResult(output, device, format) : kFailed;
+}
+
+std::string VirtualWaveService::lastError(Direction direction) const {
+    std::lock_guard lock(mutex_);
+    return lastError_[direction == Direction::Output];
+}
+
+int VirtualWaveService::deviceResult(bool output, int device, const WaveFormat& format) {
+    const auto& devices = devices_[output];
+    const bool known = device >= 0 && device < int(devices.size());
+    lastError_[output] = known ? devices[device].busyError : std::string();
+    if (!lastError_[output].empty())
+        return kDeviceBusy;
+    return supports(output, device, format) ? 0 : kFailed;
 }
 
 int VirtualWaveService::open(Direction direction, Handle& handle, int device,
                              const WaveFormat& format) {
     std::lock_guard lock(mutex_);
     const bool output = direction == Direction::Output;
-    if (!allowed(output, Op::Open) || !supports(output, device, format))
+    if (!allowed(output, Op::Open))
         return kFailed;
+    if (const int result = deviceResult(output, device, format))
+        return result;
     Stream& s = streams_[output];
     s.doubleOpens += s.open ? 1 : 0;
     s.open = true;

@@ -20,6 +20,8 @@ public:
     struct Device {
         std::string name;
         bool canDoFormat = true;
+        // Not empty: another program holds the device, and this is why opening it fails.
+        std::string busyError = {};
     };
     enum class Op { Query, Open, Prepare, Queue, Start, Reset, Unprepare, Close };
 
@@ -31,6 +33,7 @@ public:
     int deviceCount(Direction direction) override;
     std::string productName(Direction direction, int device) override;
     int query(Direction direction, int device, const WaveFormat& format) override;
+    std::string lastError(Direction direction) const override;
     int open(Direction direction, Handle& handle, int device, const WaveFormat& format) override;
     int prepare(Handle handle, WaveHeader& header) override;
     int queue(Handle handle, WaveHeader& header) override;
@@ -71,6 +74,8 @@ private:
     // Counts the call and applies a chosen failure; false when the call is to fail.
     bool allowed(bool output, Op op);
     bool supports(bool output, int device, const WaveFormat& format) const;
+    // 0, or why a query or open of the device fails (kept for lastError); the caller holds the lock.
+    int deviceResult(bool output, int device, const WaveFormat& format);
     // The open stream a handle names, after allowed(); null for any other handle.
     Stream* use(Handle handle, Op op);
     // Completes the front buffer; the caller holds the lock and notifies after releasing it.
@@ -79,6 +84,7 @@ private:
 
     mutable std::mutex mutex_;
     std::vector<Device> devices_[2];
+    std::string lastError_[2];
     Stream streams_[2]; // input, output
     std::map<Key, int> failures_;
     std::map<Key, int> calls_;
