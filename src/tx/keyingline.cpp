@@ -53,7 +53,10 @@ void tick(QAction* item, bool checked) {
 
 KeyingLine::KeyingLine(PortIo& io, Dialogs& dialogs, const OutputMenuActions& actions,
                        QObject* parent)
-    : QObject(parent), io_(io), dialogs_(dialogs), actions_(actions) {}
+    : QObject(parent), io_(io), dialogs_(dialogs), actions_(actions) {
+    // No port drives a line until one is selected, so the menu shows VOX.
+    tickVox();
+}
 
 KeyingLine::~KeyingLine() {
     releaseLine();
@@ -106,6 +109,7 @@ void KeyingLine::applyStoredPort(int kind, const QString& name) {
         return;
     }
     releaseLine();
+    tickVox();
     kind_ = kind;
     name_ = name;
 }
@@ -161,8 +165,12 @@ void KeyingLine::selectPort(const Port& port) {
     drive(Unkeyed);
 }
 
-void KeyingLine::selectVox() {
+void KeyingLine::tickVox() {
     tickPortItems({&OutputMenuActions::VOX1, &OutputMenuActions::NoComPort});
+}
+
+void KeyingLine::selectVox() {
+    tickVox();
     releaseLine();
     name_ = voxName;
     kind_ = SerialKind;

@@ -85,6 +85,8 @@ private:
     void selectPort(const Port& port);
     void selectVox();
     void OpenKeyingPort(const Port& port);
+    // The port items' ticks show the line in effect; with no line driven that is VOX.
+    void tickVox();
     void tickPortItems(std::initializer_list<QAction * OutputMenuActions::*> ticked);
     void setPolarity(Polarity polarity);
     void releaseLine();

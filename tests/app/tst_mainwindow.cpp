@@ -97,10 +97,10 @@ private slots:
         QCOMPARE(titles,
                  (QStringList{"File", "Options", "Delay", "Microphone", "Output", "ID", "Help"}));
 
-        const QStringList ticked{"Off2", "N1sec1", "UnityGain", "Printer1", "OFF1"};
-        const QStringList unticked{"On2",   "N15sec2",  "N1201",   "N20dB", "N30dB",
-                                   "N40dB", "Printer2", "COM1",    "COM6",  "NoComPort",
-                                   "VOX1",  "Normal",   "Invert1", "ON1"};
+        const QStringList ticked{"Off2", "N1sec1", "UnityGain", "NoComPort", "VOX1", "OFF1"};
+        const QStringList unticked{"On2",    "N15sec2",  "N1201",    "N20dB", "N30dB",
+                                   "N40dB",  "Printer1", "Printer2", "COM1",  "COM6",
+                                   "Normal", "Invert1",  "ON1"};
         for (const QString& name : ticked) {
             auto* a = w.findChild<QAction*>(name);
             QVERIFY2(a, qPrintable(name));

@@ -117,7 +117,7 @@ private slots:
         QCOMPARE(ticked(w, loopItems(w)), QStringList{"N1sec1"});
         QCOMPARE(w.keyerState().loopDelay, 5);
         QVERIFY(h.ports.events().isEmpty());
-        QVERIFY(w.ui().Printer1->isChecked());
+        QVERIFY(w.ui().VOX1->isChecked() && !w.ui().Printer1->isChecked());
         QCOMPARE(w.keyerState().micGainCode, 3);
         QCOMPARE(ticked(w, {w.ui().Gain.begin(), w.ui().Gain.end()}), QStringList{"UnityGain"});
         QVERIFY(w.ui().Invert1->isChecked());
@@ -146,7 +146,7 @@ private slots:
         QVERIFY(w.ui().Normal->isChecked());
         QVERIFY(w.ui().OFF1->isChecked());
         QVERIFY(w.ui().Off2->isChecked());
-        QVERIFY(w.ui().Printer1->isChecked());
+        QVERIFY(w.ui().VOX1->isChecked() && !w.ui().Printer1->isChecked());
     }
 
     void settingsSurviveARestart() {
