@@ -56,6 +56,7 @@ TTavrin::TTavrin(const Platform& platform, QWidget* parent)
     qApp->installEventFilter(this);
     setFixedSize(sizeHint());
     FormCreate();
+    started_ = true;
 }
 
 TTavrin::~TTavrin() {

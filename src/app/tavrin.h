@@ -48,6 +48,9 @@ public:
     TSoundCardSelect& soundCardSelect() { return *soundCard_; }
     // A wave device failed while a recording or playback ran.
     bool terminationRequested() const { return terminationRequested_; }
+    // A termination signal came while start-up was still running (inside one of its message
+    // boxes): the program ends without showing the window or saving anything.
+    bool startAbandoned() const { return startAbandoned_; }
     const InstallPaths& paths() const { return paths_; }
     QString configPath() const { return configPath_; }
     QString helpPath() const { return helpPath_; }
@@ -90,6 +93,8 @@ private:
     void applyConfiguration(const ConfigRecord& record);
     ConfigRecord currentConfiguration() const;
     void writeConfiguration();
+    // A termination signal: the shutdown sequence once started, else the start is given up.
+    void terminationSignal();
 
     bool stopRequested() const override;
     bool bufferWaitTimedOut() const override;
@@ -121,6 +126,8 @@ private:
     // Kept only to be written back as they were read.
     std::uint32_t reservedA_ = 0;
     std::uint32_t reservedB_ = 25000;
+    bool started_ = false;
+    bool startAbandoned_ = false;
     bool shutDown_ = false;
     bool terminationRequested_ = false;
 };

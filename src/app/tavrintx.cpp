@@ -103,9 +103,22 @@ void TTavrin::wireTransmitter() {
                 look::setFillColour(panel, stripColour(colour));
             });
 
-    // A kill or a closed terminal goes out the way the close box does.
-    connect(signalBridge_, &UnixSignalBridge::signalReceived, this, [this] { close(); });
+    connect(signalBridge_, &UnixSignalBridge::signalReceived, this, &TTavrin::terminationSignal);
     // Any other end of the event loop (a device failure asks for termination without the
     // shutdown sequence) still leaves the transmitter unkeyed.
     connect(qApp, &QCoreApplication::aboutToQuit, keying_, &KeyingLine::unkey);
+}
+
+void TTavrin::terminationSignal() {
+    if (started_) {
+        // A kill or a closed terminal goes out the way the close box does.
+        close();
+        return;
+    }
+    // Only a start-up message box runs the event loop this early. The settings are half
+    // applied, so nothing is saved, and the exit also ends every later start-up box at once.
+    keying_->unkey();
+    shutDown_ = true;
+    startAbandoned_ = true;
+    QCoreApplication::exit(0);
 }

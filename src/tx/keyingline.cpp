@@ -176,12 +176,14 @@ void KeyingLine::selectVox() {
     kind_ = SerialKind;
 }
 
+// A refused port falls back to VOX before its box is shown: what the box's nested event loop
+// runs meanwhile (a shutdown that saves the settings) must see the line in effect.
 void KeyingLine::OpenKeyingPort(const Port& port) {
     if (kind_ == SerialKind) {
         auto line = io_.openSerial(port.name);
         if (!line) {
-            dialogs_.showMessage(serialOpenFailed, commsErrorTitle);
             selectVox();
+            dialogs_.showMessage(serialOpenFailed, commsErrorTitle);
             return;
         }
         if (!line->isCommDevice()) {
@@ -193,8 +195,8 @@ void KeyingLine::OpenKeyingPort(const Port& port) {
     } else if (kind_ == ParallelKind) {
         parallel_ = io_.openParallel(port.address);
         if (!parallel_) {
-            dialogs_.showMessage(parallelRefused, commsErrorTitle);
             selectVox();
+            dialogs_.showMessage(parallelRefused, commsErrorTitle);
         }
     }
 }

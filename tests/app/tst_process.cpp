@@ -82,6 +82,30 @@ private slots:
         QCOMPARE(QFileInfo(run.installDir() + "Tavrin.cfg").size(), qint64(6730));
     }
 
+    void aSignalDuringStartUpEndsItAndKeepsTheSettings() {
+        Run run;
+        QVERIFY(QDir().mkpath(run.installDir()));
+        // The stored port's adapter is unplugged: its failure box is open when the signal comes.
+        QVERIFY(QFile::link(run.installDir() + "unplugged", run.installDir() + "COM3"));
+        ConfigRecord stored;
+        stored.keyingPortKind = 1;
+        stored.keyingPortName = "COM3";
+        stored.keyingPolarity = 2;
+        stored.micGainCode = 100;
+        stored.idAlarmOn = 1;
+        stored.stayOnTop = 1;
+        stored.outputDevice = 1;
+        QFile file(run.installDir() + "Tavrin.cfg");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(stored.serialize()), qint64(6730));
+        file.close();
+
+        run.start();
+        run.terminate();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), stored.serialize());
+    }
+
     void anInstallationWithoutConfigurationStaysWithout() {
         Run run;
         QVERIFY(QDir().mkpath(run.installDir()));

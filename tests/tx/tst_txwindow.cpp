@@ -1,4 +1,5 @@
 #include "app/look.h"
+#include "config/configrecord.h"
 #include "tx/idalarm.h"
 #include "tx/keyingline.h"
 #include "windowharness.h"
@@ -8,6 +9,10 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
+
+#include <unistd.h>
 
 namespace {
 
@@ -37,6 +42,8 @@ private slots:
     void idMenuDrivesTheAlarmStrip();
     void closeBoxAndExitUnkeyTune();
     void destroyingTheWindowUnkeys();
+    void signalDuringAPortFailureBoxStoresVox_data();
+    void signalDuringAPortFailureBoxStoresVox();
 };
 
 void TxWindowTest::outputMenuSelectsThePort() {
@@ -146,6 +153,34 @@ void TxWindowTest::destroyingTheWindowUnkeys() {
     h.ports.takeEvents();
     h.window.reset();
     QCOMPARE(h.ports.takeEvents(), (QStringList{"CLRDTR", "CLRRTS", "close COM1"}));
+}
+
+void TxWindowTest::signalDuringAPortFailureBoxStoresVox_data() {
+    QTest::addColumn<bool>("parallel");
+    QTest::newRow("COM4 missing") << false;
+    QTest::newRow("LPT1 refused") << true;
+}
+
+void TxWindowTest::signalDuringAPortFailureBoxStoresVox() {
+    QFETCH(bool, parallel);
+    WindowHarness h;
+    QFile config(h.installDir() + "Tavrin.cfg");
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write(ConfigRecord{}.serialize());
+    config.close();
+    TTavrin& w = h.open();
+    w.show();
+    h.ports.failingPorts << "COM4";
+    h.ports.refuseParallel = true;
+    h.dialogs.onMessage = [&](const QString&, const QString&) {
+        ::kill(::getpid(), SIGTERM);
+        QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }));
+    };
+    (parallel ? w.ui().Printer1 : w.ui().COM[3])->trigger();
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    const ConfigRecord written = ConfigRecord::parse(config.readAll(), ConfigRecord{});
+    QCOMPARE(written.keyingPortName, QByteArray("NONE"));
+    QCOMPARE(written.keyingPortKind, 1);
 }
 
 QTEST_MAIN(TxWindowTest)
