@@ -8,5 +8,5 @@ std::unique_ptr<SerialLine> LinuxPortIo::openSerial(const QString& name) {
 }
 
 std::unique_ptr<ParallelLine> LinuxPortIo::openParallel(std::uint16_t address) {
-    return openLinuxParallel(address);
+    return openLinuxParallel(address, direct_);
 }

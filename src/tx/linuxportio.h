@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tx/linuxparallel.h"
 #include "tx/portio.h"
 
 #include <QString>
@@ -8,11 +9,13 @@
 // installation directory (see serialDevicePath).
 class LinuxPortIo final : public PortIo {
 public:
-    explicit LinuxPortIo(QString installDir) : installDir_(std::move(installDir)) {}
+    explicit LinuxPortIo(QString installDir, IoPorts& direct = machineIoPorts())
+        : installDir_(std::move(installDir)), direct_(direct) {}
 
     std::unique_ptr<SerialLine> openSerial(const QString& name) override;
     std::unique_ptr<ParallelLine> openParallel(std::uint16_t address) override;
 
 private:
     QString installDir_;
+    IoPorts& direct_;
 };

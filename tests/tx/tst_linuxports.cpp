@@ -59,6 +59,20 @@ struct PtyPort {
     QString slavePath;
 };
 
+// Direct I/O ports with or without a port at the address; a missing port's bus reads 0xFF.
+struct FakeIoPorts final : IoPorts {
+    explicit FakeIoPorts(bool present) : present(present) {}
+    bool grant(std::uint16_t) override { return granted = true; }
+    void revoke(std::uint16_t) override { granted = false; }
+    void out(std::uint16_t, std::uint8_t value) override { writes.push_back(latch = value); }
+    std::uint8_t in(std::uint16_t) override { return present ? latch : 0xFF; }
+
+    bool present;
+    bool granted = false;
+    std::uint8_t latch = KeyingLine::Keyed; // the unkeyed level under Invert
+    std::vector<std::uint8_t> writes;
+};
+
 } // namespace
 
 class LinuxPortsTest : public QObject {
@@ -72,6 +86,8 @@ private slots:
     void missingDeviceFailsToOpen();
     void ppdevDeviceFoundByBaseAddress();
     void parallelAccessRefusedWithoutAPort();
+    void directParallelPortMustAnswer_data();
+    void directParallelPortMustAnswer();
 };
 
 void LinuxPortsTest::portNamesMapToDevices() {
@@ -225,6 +241,34 @@ void LinuxPortsTest::parallelAccessRefusedWithoutAPort() {
                   commsErrorTitle}}));
     QCOMPARE(line.KeyingPortName(), QString("NONE"));
     QCOMPARE(line.KeyingPortKind(), 1);
+}
+
+void LinuxPortsTest::directParallelPortMustAnswer_data() {
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("a port answers") << true << "LPT1";
+    QTest::newRow("nothing at the address") << false << "NONE";
+}
+
+void LinuxPortsTest::directParallelPortMustAnswer() {
+    QFETCH(bool, present);
+    QFETCH(QString, selected);
+    if (!ppdevDeviceFor(0x378).isEmpty())
+        QSKIP("this machine has a parallel port");
+    FakeIoPorts direct(present);
+    LinuxPortIo io(QString{}, direct);
+    FakeDialogs dialogs;
+    KeyingLine line(io, dialogs, {});
+    line.Invert1Click();
+    line.Printer1Click();
+    QCOMPARE(line.KeyingPortName(), selected);
+    QCOMPARE(direct.granted, present);
+    QCOMPARE(dialogs.messages.size(), present ? 0 : 1);
+    // Probing never moves the keying bits D0 and D1 away from their unkeyed level.
+    for (std::uint8_t value : direct.writes)
+        QCOMPARE(value & KeyingLine::Keyed, int(KeyingLine::Keyed));
+    line.drive(KeyingLine::Keyed);
+    QCOMPARE(direct.latch & KeyingLine::Keyed, present ? 0 : int(KeyingLine::Keyed));
 }
 
 QTEST_MAIN(LinuxPortsTest)
