@@ -180,10 +180,14 @@ void KeyingLine::selectVox() {
 // runs meanwhile (a shutdown that saves the settings) must see the line in effect.
 void KeyingLine::OpenKeyingPort(const Port& port) {
     if (kind_ == SerialKind) {
-        auto line = io_.openSerial(port.name);
+        SerialOpen opened = io_.openSerial(port.name);
+        auto line = std::move(opened.line);
         if (!line) {
             selectVox();
-            dialogs_.showMessage(serialOpenFailed, commsErrorTitle);
+            QString text = serialOpenFailed;
+            if (!opened.holder.isEmpty())
+                text += QStringLiteral("\nThe port is held by process %1.").arg(opened.holder);
+            dialogs_.showMessage(text, commsErrorTitle);
             return;
         }
         if (!line->isCommDevice()) {

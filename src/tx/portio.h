@@ -30,14 +30,20 @@ public:
     virtual void write(std::uint8_t value) = 0;
 };
 
+// The result of opening a serial port.
+struct SerialOpen {
+    std::unique_ptr<SerialLine> line; // null when the port was not opened
+    QString holder; // the process holding the port, "1234 (minicom)", when that refused it
+};
+
 // The platform's ports. The real one lives in linuxportio.h; the tests use a recording double.
 class PortIo {
 public:
     virtual ~PortIo() = default;
 
-    // Opens "COM1".."COM6" exclusively. Null when the port is missing, held by another program
-    // or not accessible.
-    virtual std::unique_ptr<SerialLine> openSerial(const QString& name) = 0;
+    // Opens "COM1".."COM6" exclusively. No line when the port is missing, held by another
+    // program or not accessible.
+    virtual SerialOpen openSerial(const QString& name) = 0;
 
     // Obtains write access to the data register at the given I/O address (0x378 or 0x3BC).
     // Null when this system refuses direct port access.

@@ -57,13 +57,14 @@ private:
 
 } // namespace
 
-std::unique_ptr<SerialLine> RecordingPortIo::openSerial(const QString& name) {
+SerialOpen RecordingPortIo::openSerial(const QString& name) {
     if (failingPorts.contains(name)) {
         log_->append(QStringLiteral("open %1 failed").arg(name));
-        return nullptr;
+        return {};
     }
     log_->append(QStringLiteral("open ") + name);
-    return std::make_unique<RecordingSerialLine>(name, !nonCommPorts.contains(name), log_, open_);
+    return {std::make_unique<RecordingSerialLine>(name, !nonCommPorts.contains(name), log_, open_),
+            {}};
 }
 
 std::unique_ptr<ParallelLine> RecordingPortIo::openParallel(std::uint16_t address) {

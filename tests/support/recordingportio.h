@@ -13,7 +13,7 @@
 // Switches make opens fail, serial names open as non-terminals, or parallel access be refused.
 class RecordingPortIo final : public PortIo {
 public:
-    std::unique_ptr<SerialLine> openSerial(const QString& name) override;
+    SerialOpen openSerial(const QString& name) override;
     std::unique_ptr<ParallelLine> openParallel(std::uint16_t address) override;
 
     QStringList events() const { return *log_; }

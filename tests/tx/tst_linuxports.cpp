@@ -15,6 +15,9 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #if defined(__x86_64__) || defined(__i386__)
 #include <sys/io.h>
 #define HAVE_IOPERM 1
@@ -59,6 +62,21 @@ struct PtyPort {
     QString slavePath;
 };
 
+// A UUCP lock file naming the process: ten characters and a newline.
+QByteArray lockText(pid_t pid) {
+    return QByteArray::number(pid).rightJustified(10, ' ') + '\n';
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 // Direct I/O ports with or without a port at the address; a missing port's bus reads 0xFF.
 struct FakeIoPorts final : IoPorts {
     explicit FakeIoPorts(bool present) : present(present) {}
@@ -86,6 +104,8 @@ private slots:
     void missingDeviceFailsToOpen();
     void ppdevDeviceFoundByBaseAddress();
     void parallelAccessRefusedWithoutAPort();
+    void serialLockFileGuardsTheDevice_data();
+    void serialLockFileGuardsTheDevice();
     void directParallelPortMustAnswer_data();
     void directParallelPortMustAnswer();
 };
@@ -101,26 +121,26 @@ void LinuxPortsTest::portNamesMapToDevices() {
     QCOMPARE(serialDevicePath(dir.path(), "COM1"), QString("/dev/ttyS0"));
     for (const char* name : {"NONE", "LPT1", "COM0", "com1", "COM", "COM1 ", "/dev/ttyS0"})
         QVERIFY2(serialDevicePath(dir.path(), name).isEmpty(), name);
-    QVERIFY(!openLinuxSerial(QString()));
+    QVERIFY(!openLinuxSerial(QString(), QString()).line);
 }
 
 void LinuxPortsTest::pseudoTerminalOpensExclusively() {
     PtyPort pty;
     QVERIFY(pty.masterFd.valid());
-    LinuxPortIo io(pty.installDir.path());
+    LinuxPortIo io(pty.installDir.path(), pty.installDir.path());
 
-    auto first = io.openSerial("COM3");
+    auto first = io.openSerial("COM3").line;
     QVERIFY(first);
     QVERIFY(first->isCommDevice());
-    QVERIFY(!io.openSerial("COM3"));
+    QVERIFY(!io.openSerial("COM3").line);
     // Another process's lock on its own descriptor is what flock sees; this one stands for it.
     UniqueFd other(::open(pty.slavePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY));
     QCOMPARE(::flock(other.get(), LOCK_EX | LOCK_NB), -1);
     first.reset();
     QCOMPARE(::flock(other.get(), LOCK_EX | LOCK_NB), 0);
-    QVERIFY(!io.openSerial("COM3"));
+    QVERIFY(!io.openSerial("COM3").line);
     QCOMPARE(::flock(other.get(), LOCK_UN), 0);
-    QVERIFY(io.openSerial("COM3"));
+    QVERIFY(io.openSerial("COM3").line);
 
     // Two keyers: the second sees the port as in use and falls back to VOX.
     FakeDialogs dialogs;
@@ -129,8 +149,11 @@ void LinuxPortsTest::pseudoTerminalOpensExclusively() {
     holder.COM3Click();
     QCOMPARE(holder.KeyingPortName(), QString("COM3"));
     second.COM3Click();
-    QCOMPARE(dialogs.messages,
-             (QList<FakeDialogs::Message>{{"Failed to open the comms device", commsErrorTitle}}));
+    QCOMPARE(dialogs.messages.size(), 1);
+    QCOMPARE(dialogs.messages[0].title, commsErrorTitle);
+    QCOMPARE(dialogs.messages[0].text, QString("Failed to open the comms device\nThe port is held "
+                                               "by process %1 (tst_linuxports).")
+                                           .arg(::getpid()));
     QCOMPARE(second.KeyingPortName(), QString("NONE"));
     holder.VOX1Click();
     second.COM3Click();
@@ -144,7 +167,7 @@ void LinuxPortsTest::pseudoTerminalKeysWithoutChangingSettings() {
     termios before{};
     QCOMPARE(::tcgetattr(pty.slaveFd.get(), &before), 0);
 
-    LinuxPortIo io(pty.installDir.path());
+    LinuxPortIo io(pty.installDir.path(), pty.installDir.path());
     FakeDialogs dialogs;
     {
         KeyingLine line(io, dialogs, {});
@@ -174,7 +197,7 @@ void LinuxPortsTest::plainFileIsNoCommDevice() {
         file.write("x");
     }
     QVERIFY(QFile::link(plain, dir.filePath("COM2")));
-    LinuxPortIo io(dir.path());
+    LinuxPortIo io(dir.path(), dir.path());
     FakeDialogs dialogs;
     KeyingLine line(io, dialogs, {});
     line.COM2Click();
@@ -190,7 +213,7 @@ void LinuxPortsTest::plainFileIsNoCommDevice() {
 void LinuxPortsTest::missingDeviceFailsToOpen() {
     QTemporaryDir dir;
     QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("COM5")));
-    LinuxPortIo io(dir.path());
+    LinuxPortIo io(dir.path(), dir.path());
     FakeDialogs dialogs;
     KeyingLine line(io, dialogs, {});
     line.COM5Click();
@@ -243,6 +266,52 @@ void LinuxPortsTest::parallelAccessRefusedWithoutAPort() {
     QCOMPARE(line.KeyingPortKind(), 1);
 }
 
+void LinuxPortsTest::serialLockFileGuardsTheDevice_data() {
+    QTest::addColumn<QByteArray>("existing"); // an earlier lock file's contents
+    QTest::addColumn<bool>("lockDirUsable");
+    QTest::addColumn<bool>("opens");
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    QTest::newRow("free") << QByteArray() << true << true;
+    QTest::newRow("held by a live process") << lockText(1) << true << false;
+    QTest::newRow("stale, its process gone") << lockText(gone) << true << true;
+    QTest::newRow("no lock directory") << QByteArray() << false << true;
+}
+
+void LinuxPortsTest::serialLockFileGuardsTheDevice() {
+    QFETCH(QByteArray, existing);
+    QFETCH(bool, lockDirUsable);
+    QFETCH(bool, opens);
+    PtyPort pty;
+    QTemporaryDir locks;
+    const QString lockDir = lockDirUsable ? locks.path() : locks.filePath("missing");
+    const QString lockPath = lockDir + "/LCK.." + pty.slavePath.mid(5).replace('/', '_');
+    if (!existing.isEmpty())
+        QVERIFY(writeFile(lockPath, existing));
+    UniqueFd opensSeen(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    QVERIFY(::inotify_add_watch(opensSeen.get(), pty.slavePath.toLocal8Bit(), IN_OPEN) >= 0);
+
+    LinuxPortIo io(pty.installDir.path(), lockDir);
+    SerialOpen opened = io.openSerial("COM3");
+    QCOMPARE(bool(opened.line), opens);
+    // A port another program holds is not even opened: the open alone would raise DTR and RTS.
+    char event[256];
+    QCOMPARE(::read(opensSeen.get(), event, sizeof event) > 0, opens);
+    if (!opens) {
+        QCOMPARE(readFile(lockPath), existing);
+        QCOMPARE(opened.holder, QString("1 (%1)").arg(QString(readFile("/proc/1/comm").trimmed())));
+        return;
+    }
+    QCOMPARE(readFile(lockPath), lockDirUsable ? lockText(::getpid()) : QByteArray());
+    int exclusive = 0;
+    QCOMPARE(::ioctl(pty.slaveFd.get(), TIOCGEXCL, &exclusive), 0);
+    QCOMPARE(exclusive, 1);
+    opened.line.reset();
+    QVERIFY(!QFile::exists(lockPath));
+}
+
 void LinuxPortsTest::directParallelPortMustAnswer_data() {
     QTest::addColumn<bool>("present");
     QTest::addColumn<QString>("selected");
@@ -256,7 +325,7 @@ void LinuxPortsTest::directParallelPortMustAnswer() {
     if (!ppdevDeviceFor(0x378).isEmpty())
         QSKIP("this machine has a parallel port");
     FakeIoPorts direct(present);
-    LinuxPortIo io(QString{}, direct);
+    LinuxPortIo io(QString{}, QString{}, direct);
     FakeDialogs dialogs;
     KeyingLine line(io, dialogs, {});
     line.Invert1Click();
