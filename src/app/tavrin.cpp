@@ -7,6 +7,7 @@
 #include "audio/wavein.h"
 #include "audio/waveout.h"
 #include "keyer/keyer.h"
+#include "tx/emergencyunkey.h"
 #include "tx/keyingline.h"
 
 #include <QAction>

@@ -21,6 +21,7 @@ class Keyer;
 class KeyingLine;
 class TransmitControls;
 class TSoundCardSelect;
+class FatalSignalUnkey;
 class UnixSignalBridge;
 class WaveDeviceErrorPolicy;
 class WaveInEngine;
@@ -115,6 +116,7 @@ private:
     IdAlarm* idAlarm_ = nullptr;
     BufferWatchdog* watchdog_ = nullptr;
     UnixSignalBridge* signalBridge_ = nullptr;
+    std::unique_ptr<FatalSignalUnkey> fatalSignals_;
     AudioDevices audioDevices_;
     std::unique_ptr<WaveDeviceErrorPolicy> wavePolicy_;
     std::unique_ptr<WaveOutEngine> waveOut_;

@@ -5,6 +5,7 @@
 #include "app/look.h"
 #include "app/unixsignalbridge.h"
 #include "tx/bufferwatchdog.h"
+#include "tx/emergencyunkey.h"
 #include "tx/idalarm.h"
 #include "tx/keyingline.h"
 #include "tx/transmitcontrols.h"
@@ -57,6 +58,7 @@ void TTavrin::createTransmitter() {
     watchdog_ = new BufferWatchdog(this);
     watchdog_->setObjectName(QStringLiteral("BufferWatchdog"));
     signalBridge_ = new UnixSignalBridge({SIGINT, SIGTERM, SIGHUP}, this);
+    fatalSignals_ = std::make_unique<FatalSignalUnkey>();
 }
 
 void TTavrin::wireTransmitter() {

@@ -1,6 +1,7 @@
 #include "tx/keyingline.h"
 
 #include "app/dialogs.h"
+#include "tx/emergencyunkey.h"
 #include "tx/portio.h"
 
 #include <QAction>
@@ -71,6 +72,7 @@ void KeyingLine::SetKeyingLine(std::uint8_t level) {
             out = Unkeyed;
     }
 
+    armEmergencyUnkey(polarity_ == InvertPolarity ? Keyed : Unkeyed);
     switch (kind_) {
     case ParallelKind:
         if (parallel_)
@@ -90,6 +92,16 @@ void KeyingLine::SetKeyingLine(std::uint8_t level) {
     default:
         break;
     }
+}
+
+// Every change of port or polarity ends in SetKeyingLine, so the record is always current.
+void KeyingLine::armEmergencyUnkey(std::uint8_t unkeyedOut) {
+    LineWrite write;
+    if (kind_ == ParallelKind && parallel_)
+        write = parallel_->levelWrite(unkeyedOut);
+    else if (kind_ == SerialKind && serial_)
+        write = serial_->levelWrite(unkeyedOut == Keyed);
+    setEmergencyUnkey(write);
 }
 
 void KeyingLine::drive(std::uint8_t level) {
@@ -222,6 +234,7 @@ void KeyingLine::releaseLine() {
     // TUNE or a playback holds it keyed must not leave the transmitter on the air.
     if (serial_ || parallel_)
         SetKeyingLine(Unkeyed);
+    setEmergencyUnkey({});
     serial_.reset();
     parallel_.reset();
 }

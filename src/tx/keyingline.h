@@ -90,6 +90,8 @@ private:
     void tickPortItems(std::initializer_list<QAction * OutputMenuActions::*> ticked);
     void setPolarity(Polarity polarity);
     void releaseLine();
+    // Keeps the fatal-signal handler's unkeying write for the line in use.
+    void armEmergencyUnkey(std::uint8_t unkeyedOut);
 
     PortIo& io_;
     Dialogs& dialogs_;

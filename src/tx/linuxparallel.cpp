@@ -28,6 +28,15 @@ public:
         (void)::ioctl(fd_.get(), PPWDATA, &data);
     }
 
+    LineWrite levelWrite(std::uint8_t value) const override {
+        LineWrite write;
+        write.kind = LineWrite::Kind::IoctlByte;
+        write.fd = fd_.get();
+        write.request = PPWDATA;
+        write.argument = value;
+        return write;
+    }
+
 private:
     UniqueFd fd_;
 };
@@ -51,6 +60,9 @@ public:
     ~IoPortLine() override { io_.revoke(address_); }
 
     void write(std::uint8_t value) override { io_.out(address_, value); }
+    LineWrite levelWrite(std::uint8_t value) const override {
+        return io_.outWrite(address_, value);
+    }
 
 private:
     IoPorts& io_;
@@ -100,6 +112,13 @@ public:
     }
     std::uint8_t in(std::uint16_t address) override {
         return ::inb(address);
+    }
+    LineWrite outWrite(std::uint16_t address, std::uint8_t value) const override {
+        LineWrite write;
+        write.kind = LineWrite::Kind::PortByte;
+        write.address = address;
+        write.argument = value;
+        return write;
     }
 #else
     bool grant(std::uint16_t) override {

@@ -23,6 +23,12 @@ public:
     virtual void revoke(std::uint16_t address) = 0;
     virtual void out(std::uint16_t address, std::uint8_t value) = 0;
     virtual std::uint8_t in(std::uint16_t address) = 0;
+    // out() as one async-signal-safe write; none when unavailable.
+    virtual LineWrite outWrite(std::uint16_t address, std::uint8_t value) const {
+        (void)address;
+        (void)value;
+        return {};
+    }
 };
 
 // This machine's I/O ports (ioperm, outb and inb on x86; refused elsewhere).

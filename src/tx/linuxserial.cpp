@@ -127,6 +127,15 @@ public:
     void setRts() override { modemLines(TIOCMBIS, TIOCM_RTS); }
     void clearRts() override { modemLines(TIOCMBIC, TIOCM_RTS); }
 
+    LineWrite levelWrite(bool asserted) const override {
+        LineWrite write;
+        write.kind = LineWrite::Kind::IoctlInt;
+        write.fd = fd_.get();
+        write.request = asserted ? TIOCMBIS : TIOCMBIC;
+        write.argument = TIOCM_DTR | TIOCM_RTS;
+        return write;
+    }
+
 private:
     void modemLines(unsigned long request, int bits) {
         // The result is deliberately not examined: a port without modem lines simply does

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tx/emergencyunkey.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -20,6 +22,12 @@ public:
     virtual void clearDtr() = 0;
     virtual void setRts() = 0;
     virtual void clearRts() = 0;
+
+    // The same change of DTR and RTS as one async-signal-safe write; none when unavailable.
+    virtual LineWrite levelWrite(bool asserted) const {
+        (void)asserted;
+        return {};
+    }
 };
 
 // Write access to the data register of one parallel port. Destroying it gives the access back.
@@ -28,6 +36,12 @@ public:
     virtual ~ParallelLine() = default;
 
     virtual void write(std::uint8_t value) = 0;
+
+    // The same write as one async-signal-safe call; none when unavailable.
+    virtual LineWrite levelWrite(std::uint8_t value) const {
+        (void)value;
+        return {};
+    }
 };
 
 // The result of opening a serial port.

@@ -25,6 +25,9 @@ public:
     QSet<QString> failingPorts; // these names fail to open ("COM2", ...)
     QSet<QString> nonCommPorts; // these names open but are no terminal
     bool refuseParallel = false;
+    // Lines opened from now on offer their async-signal-safe writes as writes of their event
+    // lines to this descriptor.
+    int emergencyFd = -1;
 
 private:
     std::shared_ptr<QStringList> log_ = std::make_shared<QStringList>();
