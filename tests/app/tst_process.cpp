@@ -105,6 +105,27 @@ private slots:
         QCOMPARE(QFileInfo(cfg).size(), qint64(6730));
         QCOMPARE(ConfigRecord::parse(readBytes(cfg), {}).keyingPolarity, pipeAsHelp ? 2 : 1);
     }
+
+    void aSignalDuringStartUpEndsItAndKeepsTheSettings() {
+        Run run;
+        QVERIFY(QDir().mkpath(run.installDir()));
+        // The stored port's adapter is unplugged: its failure box is open when the signal comes.
+        QVERIFY(QFile::link(run.installDir() + "unplugged", run.installDir() + "COM3"));
+        ConfigRecord stored;
+        stored.keyingPortKind = 1;
+        stored.keyingPortName = "COM3";
+        stored.keyingPolarity = 2;
+        stored.micGainCode = 100;
+        stored.idAlarmOn = 1;
+        stored.stayOnTop = 1;
+        stored.outputDevice = 1;
+        const QString cfg = run.installDir() + "Tavrin.cfg";
+        QVERIFY(writeBytes(cfg, stored.serialize()));
+
+        run.start();
+        run.terminate();
+        QCOMPARE(readBytes(cfg), stored.serialize());
+    }
 };
 
 QTEST_GUILESS_MAIN(ProcessTest)

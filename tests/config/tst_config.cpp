@@ -59,8 +59,12 @@ private slots:
     // The built-in defaults, byte for byte; any record reads back as it was written.
     void theRecordIsExactlyItsLayout() {
         QByteArray expected(6730, '\0');
-        for (const auto& [offset, value] :
-             {std::pair{6656, 1u}, {6664, 25000u}, {6668, 10u}, {6708, 1u}, {6712, 1u}, {6717, 10u}})
+        for (const auto& [offset, value] : {std::pair{6656, 1u},
+                                            {6664, 25000u},
+                                            {6668, 10u},
+                                            {6708, 1u},
+                                            {6712, 1u},
+                                            {6717, 10u}})
             expected.replace(offset, 4, WaveBytes::le32(value));
         QCOMPARE(ConfigRecord().serialize(), expected);
         ConfigRecord r;

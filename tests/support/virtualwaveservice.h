@@ -74,7 +74,8 @@ private:
     // Counts the call and applies a chosen failure; false when the call is to fail.
     bool allowed(bool output, Op op);
     bool supports(bool output, int device, const WaveFormat& format) const;
-    // 0, or why a query or open of the device fails (kept for lastError); the caller holds the lock.
+    // 0, or why a query or open of the device fails (kept for lastError); the caller holds the
+    // lock.
     int deviceResult(bool output, int device, const WaveFormat& format);
     // The open stream a handle names, after allowed(); null for any other handle.
     Stream* use(Handle handle, Op op);
