@@ -4,7 +4,6 @@
 #include "app/platform.h"
 #include "app/tavrinui.h"
 #include "audio/audiodevices.h"
-#include "audio/waveenginehost.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
 
@@ -13,7 +12,6 @@
 #include <cstdint>
 #include <memory>
 
-class BufferWatchdog;
 struct ConfigRecord;
 class Dialogs;
 class IdAlarm;
@@ -21,13 +19,13 @@ class Keyer;
 class KeyingLine;
 class TransmitControls;
 class TSoundCardSelect;
+enum class SoundCardMode;
 class UnixSignalBridge;
-class WaveDeviceErrorPolicy;
 class WaveInEngine;
 class WaveOutEngine;
 
 // The main window: owns the controls, the keyer state and the subsystems, and wires them.
-class TTavrin : public QMainWindow, private WaveEngineHost {
+class TTavrin : public QMainWindow {
     Q_OBJECT
 
 public:
@@ -35,13 +33,12 @@ public:
     ~TTavrin() override;
 
     const TavrinUi& ui() const { return ui_; }
-    KeyerState& keyerState() { return state_; }
+    const KeyerState& keyerState() const { return state_; }
     MemorySlots& memories() { return memories_; }
     Keyer& keyer() { return *keyer_; }
     KeyingLine& keyingLine() { return *keying_; }
     TransmitControls& transmitControls() { return *transmit_; }
     IdAlarm& idAlarm() { return *idAlarm_; }
-    BufferWatchdog& watchdog() { return *watchdog_; }
     AudioDevices& audioDevices() { return audioDevices_; }
     WaveOutEngine& waveOut() { return *waveOut_; }
     WaveInEngine& waveIn() { return *waveIn_; }
@@ -82,7 +79,10 @@ private:
     void wireTransmitter();
     void setStayOnTop(bool on);
     void createKeyer();
-    void showSoundCards(int mode);
+    void showSoundCards(SoundCardMode mode);
+    // The keyer has stopped after a device failure: the program ends without the shutdown
+    // sequence.
+    void terminate();
     // Transport buttons, memory buttons and the Delay and Microphone menus.
     void wireKeyer();
     // Reads and applies the configuration file; without one, writes it with the settings in
@@ -92,12 +92,6 @@ private:
     void applyConfiguration(const ConfigRecord& record);
     ConfigRecord currentConfiguration() const;
     void writeConfiguration();
-
-    bool stopRequested() const override;
-    bool bufferWaitTimedOut() const override;
-    bool soundCardDialogVisible() const override;
-    void requestTermination() override;
-    void deviceFailed() override;
 
     Platform platform_;
     std::unique_ptr<Dialogs> ownDialogs_;
@@ -110,10 +104,8 @@ private:
     KeyingLine* keying_ = nullptr;
     TransmitControls* transmit_ = nullptr;
     IdAlarm* idAlarm_ = nullptr;
-    BufferWatchdog* watchdog_ = nullptr;
     UnixSignalBridge* signalBridge_ = nullptr;
     AudioDevices audioDevices_;
-    std::unique_ptr<WaveDeviceErrorPolicy> wavePolicy_;
     std::unique_ptr<WaveOutEngine> waveOut_;
     std::unique_ptr<WaveInEngine> waveIn_;
     TSoundCardSelect* soundCard_ = nullptr;

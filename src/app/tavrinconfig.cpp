@@ -2,11 +2,11 @@
 // the same handlers as the menus, written at shutdown, and the File menu's wave commands.
 #include "app/tavrin.h"
 
-#include "support/dialogs.h"
 #include "config/atomicfile.h"
 #include "config/configrecord.h"
 #include "config/openwave.h"
 #include "keyer/keyer.h"
+#include "support/dialogs.h"
 #include "tx/idalarm.h"
 #include "tx/keyingline.h"
 
@@ -74,15 +74,13 @@ void TTavrin::applyConfiguration(const ConfigRecord& record) {
     }
     // The memory button saves the window's text under the slot selected so far before it
     // selects the stored one, so the window must hold that slot's own note here.
-    keyer_->showNote(state_.selectedMemory);
+    keyer_->showNote(state_.selectedMemory());
     keyer_->MemBtnClick(record.selectedSlot());
     reservedA_ = record.reservedA;
     reservedB_ = record.reservedB;
-    if (!keyer_->applyLoopDelay(record.loopDelay))
-        state_.loopDelay = record.loopDelay;
+    keyer_->applyLoopDelay(record.loopDelay);
     keying_->applyStoredPort(record.keyingPortKind, QString::fromLatin1(record.keyingPortName));
-    if (!keyer_->applyGainCode(record.micGainCode))
-        state_.micGainCode = record.micGainCode;
+    keyer_->applyGainCode(record.micGainCode);
     if (record.keyingPolarity == kNormalPolarity)
         keying_->NormalClick();
     else
@@ -106,13 +104,13 @@ ConfigRecord TTavrin::currentConfiguration() const {
         record.messageTexts[entry] = memories_.noteBytes(entry);
         record.slotPaths[entry] = memories_.path(entry);
     }
-    record.selectedMemory = static_cast<std::uint32_t>(state_.selectedMemory);
+    record.selectedMemory = static_cast<std::uint32_t>(state_.selectedMemory());
     record.reservedA = reservedA_;
     record.reservedB = reservedB_;
-    record.loopDelay = state_.loopDelay;
+    record.loopDelay = state_.loopDelay();
     record.keyingPortKind = keying_->KeyingPortKind();
     record.keyingPortName = keying_->KeyingPortName().toLatin1();
-    record.micGainCode = state_.micGainCode;
+    record.micGainCode = state_.micGainCode();
     record.keyingPolarity = keying_->KeyingPolarity();
     record.idAlarmOn = idAlarm_->IdAlarmOn() ? 1 : 0;
     record.idAlarmSeconds = idAlarm_->IdAlarmSeconds();
@@ -136,7 +134,7 @@ void TTavrin::RetrieveWave1Click() {
     const QString path = dialogs_.openFileName();
     if (path.isEmpty())
         return;
-    state_.currentMessageFile = path;
+    keyer_->chooseMessageFile(path);
     if (const auto refusal = checkWaveFile(path))
         dialogs_.showMessage(QString::fromLatin1(refusal->text),
                              QString::fromLatin1(refusal->title));

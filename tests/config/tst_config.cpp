@@ -59,8 +59,12 @@ private slots:
     // The built-in defaults, byte for byte; any record reads back as it was written.
     void theRecordIsExactlyItsLayout() {
         QByteArray expected(6730, '\0');
-        for (const auto& [offset, value] :
-             {std::pair{6656, 1u}, {6664, 25000u}, {6668, 10u}, {6708, 1u}, {6712, 1u}, {6717, 10u}})
+        for (const auto& [offset, value] : {std::pair{6656, 1u},
+                                            {6664, 25000u},
+                                            {6668, 10u},
+                                            {6708, 1u},
+                                            {6712, 1u},
+                                            {6717, 10u}})
             expected.replace(offset, 4, WaveBytes::le32(value));
         QCOMPARE(ConfigRecord().serialize(), expected);
         ConfigRecord r;
@@ -165,10 +169,10 @@ private slots:
             h.window.reset();
         }
         TTavrin& w = h.open();
-        QCOMPARE(w.keyerState().selectedMemory, 7);
+        QCOMPARE(w.keyerState().selectedMemory(), 7);
         QCOMPARE(w.ui().MessageWindow->toPlainText(), QStringLiteral("test de station"));
         QVERIFY(w.findChild<QAction*>("N25sec1")->isChecked());
-        QCOMPARE(w.keyerState().micGainCode, 10000);
+        QCOMPARE(w.keyerState().micGainCode(), 10000);
         QCOMPARE(w.keyingLine().KeyingPortName(), QStringLiteral("COM4"));
         QVERIFY(w.ui().Invert1->isChecked());
         QVERIFY(w.ui().ON1->isChecked());
