@@ -13,6 +13,7 @@
 #include <memory>
 
 struct ConfigRecord;
+struct SettingsTargets;
 class Dialogs;
 class IdAlarm;
 class Keyer;
@@ -89,8 +90,9 @@ private:
     // effect. Says once when the settings of this session will not be saved, and why.
     void readConfiguration();
     void tellSettingsNotSaved(const QString& why);
+    SettingsTargets settingsTargets();
     void applyConfiguration(const ConfigRecord& record);
-    ConfigRecord currentConfiguration() const;
+    ConfigRecord currentConfiguration();
     void writeConfiguration();
 
     Platform platform_;
