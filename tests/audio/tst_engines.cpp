@@ -15,8 +15,8 @@ class EnginesTest : public QObject {
 
 private slots:
     // Every failure is shown; one inside a running loop ends the program, one in the clean-up
-    // after the loop is only shown. An input failure closes the input device at once, so the
-    // clean-up that follows finds it closed.
+    // after the loop is only shown. An input failure also closes the input device at once: with
+    // a buffer still queued that close fails too, and the clean-up's close after it.
     void failuresFollowTheDeviceRules_data() {
         QTest::addColumn<bool>("input");
         QTest::addColumn<Op>("op");
