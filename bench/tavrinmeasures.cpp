@@ -114,7 +114,7 @@ RecordFigures recordMessage(BenchWindow& bench, int slot, milliseconds length) {
     const double cpu0 = processCpuSeconds();
     BenchWindow::click(bench.window().ui().RecordBtn);
     const double cpu1 = processCpuSeconds();
-    f.soundSeconds = bench.window().keyerState().recordedBytes / BytesPerSecond;
+    f.soundSeconds = bench.window().keyerState().recordedBytes() / BytesPerSecond;
     f.cpuMsPerSecond = f.soundSeconds > 0 ? (cpu1 - cpu0) * 1000 / f.soundSeconds : 0;
     f.overruns = bench.alsa().overruns() - overruns0;
     return f;
@@ -133,7 +133,7 @@ LoopFigures loopMessage(BenchWindow& bench, int slot, int repetitions) {
     LoopFigures f;
     bench.selectMemory(slot);
     const TavrinUi& ui = bench.window().ui();
-    KeyerState& state = bench.window().keyerState();
+    const KeyerState& state = bench.window().keyerState();
     QEventLoop loop;
     int ended = 0;
     Clock::time_point idleAt;

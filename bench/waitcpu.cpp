@@ -3,11 +3,8 @@
 //
 // Usage: bench_waitcpu [seconds] [alsa PCM name]
 // Without a PCM name the virtual device plays, paced in real time.
-#include "support/dialogs.h"
 #include "audio/alsawaveservice.h"
 #include "audio/audiodevices.h"
-#include "audio/wavedeviceerror.h"
-#include "audio/waveenginehost.h"
 #include "audio/waveout.h"
 #include "virtualwaveservice.h"
 
@@ -20,24 +17,12 @@
 
 namespace {
 
-class PrintingDialogs final : public Dialogs {
-public:
-    void showMessage(const QString& text, const QString& title) override {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
-    }
-    bool inputQuery(const QString&, const QString&, QString&) override { return false; }
-    QString openFileName() override { return {}; }
-};
-
-class Host final : public WaveEngineHost {
-public:
-    bool stop = true;
-    bool stopRequested() const override { return stop; }
-    bool bufferWaitTimedOut() const override { return false; }
-    bool soundCardDialogVisible() const override { return false; }
-    void requestTermination() override { stop = true; }
-    void deviceFailed() override {}
-};
+// Shows a failed device call; true when the call succeeded.
+bool ok(const WaveStatus& status) {
+    if (!status.ok())
+        std::fprintf(stderr, "Wave Device Message: %s\n", qPrintable(status.text()));
+    return status.ok();
+}
 
 double seconds(clockid_t clock) {
     timespec t{};
@@ -53,40 +38,40 @@ struct Figures {
 enum class Wait { Sleeping, Spinning };
 
 // The playback loop's order of calls, with silence for sound.
-Figures play(WaveOutEngine& out, Host& host, int buffers, Wait how) {
+Figures play(WaveOutEngine& out, int buffers, Wait how) {
+    // A failure inside the loop ends it, as it ends the program.
+    bool stop = false;
     auto queue = [&](Half h) {
         out.RearmOutHeader(h);
-        out.PrepareOutHeader(h);
-        out.WriteOutHeader(h);
+        stop = !ok(out.PrepareOutHeader(h)) || !ok(out.WriteOutHeader(h)) || stop;
     };
     auto wait = [&](Half h) {
         if (how == Wait::Spinning) {
             while (!out.header(h).done())
                 QCoreApplication::processEvents();
         } else {
-            out.WaitOutHeader(h);
+            out.waitFor(
+                h, [&] { return stop; }, [] { return false; });
         }
     };
     std::memset(out.block(Half::A), 0, kWaveBufferBytes);
     std::memset(out.block(Half::B), 0, kWaveBufferBytes);
     out.SetupWaveOut();
-    out.OpenWaveOut();
+    ok(out.OpenWaveOut());
     const double wall0 = seconds(CLOCK_MONOTONIC);
     const double cpu0 = seconds(CLOCK_THREAD_CPUTIME_ID);
     queue(Half::A);
-    host.stop = false;
     Half sounding = Half::A;
-    for (int i = 1; i < buffers && !host.stop; ++i) {
+    for (int i = 1; i < buffers && !stop; ++i) {
         queue(other(sounding));
         wait(sounding);
-        out.UnprepareOutHeader(sounding);
+        stop = !ok(out.UnprepareOutHeader(sounding)) || stop;
         sounding = other(sounding);
     }
     wait(sounding);
     const Figures f{seconds(CLOCK_MONOTONIC) - wall0, seconds(CLOCK_THREAD_CPUTIME_ID) - cpu0};
-    out.ResetWaveOut();
-    out.CloseWaveOut();
-    host.stop = true;
+    ok(out.ResetWaveOut());
+    ok(out.CloseWaveOut());
     return f;
 }
 
@@ -107,11 +92,8 @@ int main(int argc, char** argv) {
         virtualDevice->setRealTime(true);
         service = std::move(virtualDevice);
     }
-    PrintingDialogs dialogs;
-    Host host;
     AudioDevices devices;
-    WaveDeviceErrorPolicy policy(host);
-    WaveOutEngine out(*service, devices, dialogs, host, policy);
+    WaveOutEngine out(*service, devices);
     const double rate = WaveFormat{}.samplesPerSecond;
     const int buffers = static_cast<int>(playSeconds * rate / kWaveBufferSamples + 0.5);
 
@@ -119,7 +101,7 @@ int main(int argc, char** argv) {
                 buffers * kWaveBufferSamples / rate, deviceName);
     std::printf("%-10s %10s %12s %22s\n", "wait", "wall s", "CPU ms", "CPU ms per s of sound");
     for (Wait how : {Wait::Sleeping, Wait::Spinning}) {
-        const Figures f = play(out, host, buffers, how);
+        const Figures f = play(out, buffers, how);
         std::printf("%-10s %10.3f %12.1f %22.2f\n", how == Wait::Sleeping ? "sleeping" : "spinning",
                     f.wall, f.cpu * 1000, f.cpu * 1000 / f.wall);
     }

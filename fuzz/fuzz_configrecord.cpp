@@ -88,7 +88,7 @@ void checkWindowOnFile(const std::uint8_t* data, std::size_t size) {
     file.close();
 
     TTavrin& w = h.open();
-    const int slot = w.keyerState().selectedMemory;
+    const int slot = w.keyerState().selectedMemory();
     require(slot >= 1 && slot <= 12, "the window selected none of the twelve slots");
     int red = 0;
     for (QPushButton* b : w.ui().MemBtn)

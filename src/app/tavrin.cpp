@@ -3,7 +3,6 @@
 #include "app/launchers.h"
 #include "app/look.h"
 #include "app/qtdialogs.h"
-#include "audio/wavedeviceerror.h"
 #include "audio/wavein.h"
 #include "audio/waveout.h"
 #include "config/regularfile.h"
@@ -106,7 +105,7 @@ void TTavrin::FormCreate() {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         memories_.setPath(slot, paths_.slotFile(slot));
     // The selected slot's file is the one PLAY reads, whether it was restored or is the default.
-    state_.currentMessageFile = memories_.path(state_.selectedMemory);
+    keyer_->chooseMessageFile(memories_.path(state_.selectedMemory()));
 }
 
 void TTavrin::shutdown() {

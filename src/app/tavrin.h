@@ -4,7 +4,6 @@
 #include "app/platform.h"
 #include "app/tavrinui.h"
 #include "audio/audiodevices.h"
-#include "audio/waveenginehost.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
 
@@ -13,8 +12,8 @@
 #include <cstdint>
 #include <memory>
 
-class BufferWatchdog;
 struct ConfigRecord;
+struct SettingsTargets;
 class Dialogs;
 class IdAlarm;
 class Keyer;
@@ -22,13 +21,13 @@ class KeyingLine;
 class TransmitControls;
 class TSoundCardSelect;
 class FatalSignalUnkey;
+enum class SoundCardMode;
 class UnixSignalBridge;
-class WaveDeviceErrorPolicy;
 class WaveInEngine;
 class WaveOutEngine;
 
 // The main window: owns the controls, the keyer state and the subsystems, and wires them.
-class TTavrin : public QMainWindow, private WaveEngineHost {
+class TTavrin : public QMainWindow {
     Q_OBJECT
 
 public:
@@ -36,13 +35,12 @@ public:
     ~TTavrin() override;
 
     const TavrinUi& ui() const { return ui_; }
-    KeyerState& keyerState() { return state_; }
+    const KeyerState& keyerState() const { return state_; }
     MemorySlots& memories() { return memories_; }
     Keyer& keyer() { return *keyer_; }
     KeyingLine& keyingLine() { return *keying_; }
     TransmitControls& transmitControls() { return *transmit_; }
     IdAlarm& idAlarm() { return *idAlarm_; }
-    BufferWatchdog& watchdog() { return *watchdog_; }
     AudioDevices& audioDevices() { return audioDevices_; }
     WaveOutEngine& waveOut() { return *waveOut_; }
     WaveInEngine& waveIn() { return *waveIn_; }
@@ -86,24 +84,22 @@ private:
     void wireTransmitter();
     void setStayOnTop(bool on);
     void createKeyer();
-    void showSoundCards(int mode);
+    void showSoundCards(SoundCardMode mode);
+    // The keyer has stopped after a device failure: the program ends without the shutdown
+    // sequence.
+    void terminate();
     // Transport buttons, memory buttons and the Delay and Microphone menus.
     void wireKeyer();
     // Reads and applies the configuration file; without one, writes it with the settings in
     // effect. Says once when the settings of this session will not be saved, and why.
     void readConfiguration();
     void tellSettingsNotSaved(const QString& why);
+    SettingsTargets settingsTargets();
     void applyConfiguration(const ConfigRecord& record);
-    ConfigRecord currentConfiguration() const;
+    ConfigRecord currentConfiguration();
     void writeConfiguration();
     // A termination signal: the shutdown sequence once started, else the start is given up.
     void terminationSignal();
-
-    bool stopRequested() const override;
-    bool bufferWaitTimedOut() const override;
-    bool soundCardDialogVisible() const override;
-    void requestTermination() override;
-    void deviceFailed() override;
 
     Platform platform_;
     std::unique_ptr<Dialogs> ownDialogs_;
@@ -116,11 +112,9 @@ private:
     KeyingLine* keying_ = nullptr;
     TransmitControls* transmit_ = nullptr;
     IdAlarm* idAlarm_ = nullptr;
-    BufferWatchdog* watchdog_ = nullptr;
     UnixSignalBridge* signalBridge_ = nullptr;
     std::unique_ptr<FatalSignalUnkey> fatalSignals_;
     AudioDevices audioDevices_;
-    std::unique_ptr<WaveDeviceErrorPolicy> wavePolicy_;
     std::unique_ptr<WaveOutEngine> waveOut_;
     std::unique_ptr<WaveInEngine> waveIn_;
     TSoundCardSelect* soundCard_ = nullptr;

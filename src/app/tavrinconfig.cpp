@@ -2,13 +2,12 @@
 // the same handlers as the menus, written at shutdown, and the File menu's wave commands.
 #include "app/tavrin.h"
 
-#include "support/dialogs.h"
 #include "config/atomicfile.h"
 #include "config/configrecord.h"
 #include "config/openwave.h"
+#include "config/settings.h"
 #include "keyer/keyer.h"
-#include "tx/idalarm.h"
-#include "tx/keyingline.h"
+#include "support/dialogs.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,8 +17,8 @@
 #include <cstring>
 
 namespace {
-constexpr std::int32_t kNormalPolarity = 1;
 constexpr std::uint8_t kOn = 1;
+constexpr std::uint8_t kOff = 0;
 
 const QString kConfigErrorTitle = QStringLiteral("Configuration File Error Message");
 const QString kCouldNotRead = QStringLiteral("Could not read the configuration file %1: %2");
@@ -67,59 +66,26 @@ void TTavrin::tellSettingsNotSaved(const QString& why) {
     dialogs_.showMessage(why + kNotSaved, kConfigErrorTitle);
 }
 
+SettingsTargets TTavrin::settingsTargets() {
+    return {memories_, *keyer_, state_, *keying_, *idAlarm_, audioDevices_};
+}
+
 void TTavrin::applyConfiguration(const ConfigRecord& record) {
-    for (int entry = 0; entry < ConfigRecord::kEntries; ++entry) {
-        memories_.setNoteBytes(entry, record.messageTexts[entry]);
-        memories_.setPath(entry, record.slotPaths[entry]);
-    }
-    // The memory button saves the window's text under the slot selected so far before it
-    // selects the stored one, so the window must hold that slot's own note here.
-    keyer_->showNote(state_.selectedMemory);
-    keyer_->MemBtnClick(record.selectedSlot());
+    applySettings(record, settingsTargets());
     reservedA_ = record.reservedA;
     reservedB_ = record.reservedB;
-    if (!keyer_->applyLoopDelay(record.loopDelay))
-        state_.loopDelay = record.loopDelay;
-    keying_->applyStoredPort(record.keyingPortKind, QString::fromLatin1(record.keyingPortName));
-    if (!keyer_->applyGainCode(record.micGainCode))
-        state_.micGainCode = record.micGainCode;
-    if (record.keyingPolarity == kNormalPolarity)
-        keying_->NormalClick();
-    else
-        keying_->Invert1Click();
-    if (record.idAlarmOn == kOn)
-        idAlarm_->ON1Click();
-    else
-        idAlarm_->OFF1Click();
-    idAlarm_->applyStoredPeriod(record.idAlarmSeconds);
     if (record.stayOnTop == kOn)
         On2Click();
     else
         Off2Click();
-    audioDevices_.InputDevice = record.inputDevice;
-    audioDevices_.OutputDevice = record.outputDevice;
 }
 
-ConfigRecord TTavrin::currentConfiguration() const {
-    ConfigRecord record;
-    for (int entry = 0; entry < ConfigRecord::kEntries; ++entry) {
-        record.messageTexts[entry] = memories_.noteBytes(entry);
-        record.slotPaths[entry] = memories_.path(entry);
-    }
-    record.selectedMemory = static_cast<std::uint32_t>(state_.selectedMemory);
-    record.reservedA = reservedA_;
-    record.reservedB = reservedB_;
-    record.loopDelay = state_.loopDelay;
-    record.keyingPortKind = keying_->KeyingPortKind();
-    record.keyingPortName = keying_->KeyingPortName().toLatin1();
-    record.micGainCode = state_.micGainCode;
-    record.keyingPolarity = keying_->KeyingPolarity();
-    record.idAlarmOn = idAlarm_->IdAlarmOn() ? 1 : 0;
-    record.idAlarmSeconds = idAlarm_->IdAlarmSeconds();
-    record.stayOnTop = stayOnTop_ ? 1 : 0;
-    record.inputDevice = audioDevices_.InputDevice;
-    record.outputDevice = audioDevices_.OutputDevice;
-    return record;
+ConfigRecord TTavrin::currentConfiguration() {
+    ConfigRecord base;
+    base.reservedA = reservedA_;
+    base.reservedB = reservedB_;
+    base.stayOnTop = stayOnTop_ ? kOn : kOff;
+    return collectSettings(settingsTargets(), base);
 }
 
 void TTavrin::writeConfiguration() {
@@ -136,7 +102,7 @@ void TTavrin::RetrieveWave1Click() {
     const QString path = dialogs_.openFileName();
     if (path.isEmpty())
         return;
-    state_.currentMessageFile = path;
+    keyer_->chooseMessageFile(path);
     if (const auto refusal = checkWaveFile(path))
         dialogs_.showMessage(QString::fromLatin1(refusal->text),
                              QString::fromLatin1(refusal->title));

@@ -1,13 +1,11 @@
 // The main window's keyer side: the wave engines, the transport and memory buttons, the Delay
-// and Microphone menus, and what the engines ask of the window.
+// and Microphone menus, and the sound card dialog.
 #include "app/tavrin.h"
 
 #include "audio/soundcardselect.h"
-#include "audio/wavedeviceerror.h"
 #include "audio/wavein.h"
 #include "audio/waveout.h"
 #include "keyer/keyer.h"
-#include "tx/bufferwatchdog.h"
 #include "tx/idalarm.h"
 #include "tx/keyingline.h"
 #include "tx/transmitcontrols.h"
@@ -25,21 +23,16 @@ constexpr std::chrono::milliseconds kSoundCardSettle{200};
 } // namespace
 
 void TTavrin::createKeyer() {
-    WaveEngineHost& host = *this;
-    wavePolicy_ = std::make_unique<WaveDeviceErrorPolicy>(host);
-    waveOut_ = std::make_unique<WaveOutEngine>(*platform_.wave, audioDevices_, dialogs_, host,
-                                               *wavePolicy_);
-    waveIn_ = std::make_unique<WaveInEngine>(*platform_.wave, audioDevices_, dialogs_, host,
-                                             *wavePolicy_);
-    wavePolicy_->attachInput(*waveIn_);
+    waveOut_ = std::make_unique<WaveOutEngine>(*platform_.wave, audioDevices_);
+    waveIn_ = std::make_unique<WaveInEngine>(*platform_.wave, audioDevices_);
 
     KeyerMenus menus;
     menus.loopDelays = ui_.LoopDelay;
     menus.gains = ui_.Gain;
-    keyer_ = new Keyer(KeyerParts{state_, memories_, *ui_.MessageWindow, paths_.dir(), menus,
-                                  *keying_, *transmit_, idAlarm_->strip(), *watchdog_, *waveOut_,
-                                  *waveIn_, dialogs_},
-                       this);
+    keyer_ =
+        new Keyer(KeyerParts{state_, memories_, *ui_.MessageWindow, paths_.dir(), menus, *keying_,
+                             *transmit_, idAlarm_->strip(), *waveOut_, *waveIn_, dialogs_},
+                  this);
     keyer_->setObjectName(QStringLiteral("Keyer"));
     soundCard_ = new TSoundCardSelect(
         *platform_.wave, *waveIn_, *waveOut_, audioDevices_,
@@ -62,45 +55,26 @@ void TTavrin::wireKeyer() {
         connect(ui_.Gain[i], &QAction::triggered, keyer_, [this, i] { keyer_->gainClick(i); });
     connect(ui_.InputSoundCard, &QAction::triggered, this, &TTavrin::InputSoundCardClick);
     connect(ui_.OutputSoundCard, &QAction::triggered, this, &TTavrin::OutputSoundCardClick);
-}
-
-bool TTavrin::stopRequested() const {
-    return state_.stopRequested;
-}
-
-bool TTavrin::bufferWaitTimedOut() const {
-    return watchdog_->BufferWaitTimedOut();
+    connect(soundCard_, &TSoundCardSelect::shownChanged, keyer_, &Keyer::setSoundCardDialogShown);
+    connect(keyer_, &Keyer::quitRequested, this, &TTavrin::terminate);
 }
 
 void TTavrin::InputSoundCardClick() {
-    showSoundCards(TSoundCardSelect::InputMode);
+    showSoundCards(SoundCardMode::Input);
 }
 
 void TTavrin::OutputSoundCardClick() {
-    showSoundCards(TSoundCardSelect::OutputMode);
+    showSoundCards(SoundCardMode::Output);
 }
 
-void TTavrin::showSoundCards(int mode) {
+void TTavrin::showSoundCards(SoundCardMode mode) {
     if (state_.busy())
         keyer_->StopBtnClick();
     QThread::msleep(static_cast<unsigned long>(kSoundCardSettle.count()));
-    soundCard_->showFor(static_cast<TSoundCardSelect::Mode>(mode));
+    soundCard_->showFor(mode);
 }
 
-bool TTavrin::soundCardDialogVisible() const {
-    return soundCard_ && soundCard_->isVisible();
-}
-
-void TTavrin::deviceFailed() {
-    // The box waits for the operator: no transmitter stays keyed meanwhile, whether a
-    // playback or TUNE keyed it. The playback goes on through the failure, unkeyed.
-    keying_->unkey();
-}
-
-void TTavrin::requestTermination() {
-    // The running loop ends as STOP ends it, so its file is completed and the handler returns
-    // to the main loop, which then ends; the transmitter is released first.
+void TTavrin::terminate() {
     terminationRequested_ = true;
-    keyer_->shutDown();
     QCoreApplication::quit();
 }

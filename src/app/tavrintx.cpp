@@ -1,10 +1,9 @@
 // The main window's transmitter side: the keying line and its menus, the transmit buttons and
-// indicators, the ID alarm, the buffer watchdog, and the ways out that must unkey.
+// indicators, the ID alarm, and the ways out that must unkey.
 #include "app/tavrin.h"
 
 #include "app/look.h"
 #include "app/unixsignalbridge.h"
-#include "tx/bufferwatchdog.h"
 #include "tx/emergencyunkey.h"
 #include "tx/idalarm.h"
 #include "tx/keyingline.h"
@@ -55,8 +54,6 @@ void TTavrin::createTransmitter() {
     transmit_->setObjectName(QStringLiteral("TransmitControls"));
     idAlarm_ = new IdAlarm(dialogs_, *platform_.beeper, {ui_.OFF1, ui_.ON1}, this);
     idAlarm_->setObjectName(QStringLiteral("IdAlarm"));
-    watchdog_ = new BufferWatchdog(this);
-    watchdog_->setObjectName(QStringLiteral("BufferWatchdog"));
     signalBridge_ = new UnixSignalBridge({SIGINT, SIGTERM, SIGHUP}, this);
     fatalSignals_ = std::make_unique<FatalSignalUnkey>();
 }

@@ -17,29 +17,29 @@
 
 namespace {
 
-constexpr int MaxNameLength = 31;
-constexpr std::uint16_t PcmFormatTag = 1;
-const char* const DefaultPcm = "default";
-const char* const DefaultName = "System default";
+constexpr int kMaxNameLength = 31;
+constexpr std::uint16_t kPcmFormatTag = 1;
+const char* const kDefaultPcm = "default";
+const char* const kDefaultName = "System default";
 
 // One ALSA period per keyer buffer. Playback keeps room for twice the two buffers in flight;
 // capture keeps about 0.75 s, so that a late buffer from the keyer loses nothing.
 constexpr snd_pcm_uframes_t PeriodFrames = kWaveBufferSamples;
-constexpr snd_pcm_uframes_t PlaybackPeriods = 4;
-constexpr snd_pcm_uframes_t CapturePeriods = 8;
+constexpr snd_pcm_uframes_t kPlaybackPeriods = 4;
+constexpr snd_pcm_uframes_t kCapturePeriods = 8;
 
 // The device thread sleeps until the PCM is ready, the oldest buffer is due to have sounded or a
 // command comes, so that it wakes about twice per buffer: every wake costs as much CPU as the
 // work it does. The longest sleeps only guard against a device or a delay estimate gone wrong;
 // they are longer than the two buffers the keyer keeps in flight.
-constexpr std::chrono::milliseconds LongestDeviceWait(250);
-constexpr std::chrono::milliseconds LongestCompletionWait(250);
+constexpr std::chrono::milliseconds kLongestDeviceWait(250);
+constexpr std::chrono::milliseconds kLongestCompletionWait(250);
 // Without a way to wake the thread, it looks at the commands this often.
-constexpr std::chrono::milliseconds CommandCheckWait(20);
-constexpr std::chrono::milliseconds ShortestWait(1);
+constexpr std::chrono::milliseconds kCommandCheckWait(20);
+constexpr std::chrono::milliseconds kShortestWait(1);
 // A buffer is looked at this long after its last frame is due, so that the device's delay
 // already shows it played instead of the thread waking once more just before.
-constexpr std::chrono::microseconds CompletionSlack(2000);
+constexpr std::chrono::microseconds kCompletionSlack(2000);
 
 struct PcmCloser {
     void operator()(snd_pcm_t* pcm) const { snd_pcm_close(pcm); }
@@ -71,7 +71,7 @@ const char* directionName(Direction direction) {
 }
 
 bool alsaSampleFormat(const WaveFormat& format, snd_pcm_format_t& sampleFormat) {
-    if (format.formatTag != PcmFormatTag || format.channels == 0 || format.samplesPerSecond == 0 ||
+    if (format.formatTag != kPcmFormatTag || format.channels == 0 || format.samplesPerSecond == 0 ||
         format.blockAlign != format.channels * format.bitsPerSample / 8)
         return false;
     switch (format.bitsPerSample) {
@@ -92,7 +92,7 @@ bool setHardwareParams(snd_pcm_t* pcm, const std::string& device, Direction dire
     snd_pcm_hw_params_alloca(&hw);
     snd_pcm_uframes_t period = PeriodFrames;
     snd_pcm_uframes_t buffer =
-        PeriodFrames * (direction == Direction::Output ? PlaybackPeriods : CapturePeriods);
+        PeriodFrames * (direction == Direction::Output ? kPlaybackPeriods : kCapturePeriods);
     int dir = 0;
     return alsaOk(snd_pcm_hw_params_any(pcm, hw), device, "hw_params_any") &&
            alsaOk(snd_pcm_hw_params_set_access(pcm, hw, SND_PCM_ACCESS_RW_INTERLEAVED), device,
@@ -160,7 +160,7 @@ std::chrono::microseconds framesDuration(uint64_t frames, const WaveFormat& form
 std::chrono::milliseconds clampWait(std::chrono::microseconds wait,
                                     std::chrono::milliseconds longest) {
     return std::chrono::ceil<std::chrono::milliseconds>(
-        std::clamp<std::chrono::microseconds>(wait, ShortestWait, longest));
+        std::clamp<std::chrono::microseconds>(wait, kShortestWait, longest));
 }
 
 // One open PCM and the thread that owns it.
@@ -222,7 +222,7 @@ private:
                 changed_.notify_all();
                 continue;
             }
-            std::chrono::microseconds wait = LongestDeviceWait;
+            std::chrono::microseconds wait = kLongestDeviceWait;
             const Next next = failed_                            ? Next::Idle
                               : direction() == Direction::Output ? playStep(lock, wait)
                                                                  : recordStep(lock);
@@ -231,11 +231,11 @@ private:
                 break;
             case Next::WaitDevice:
                 lock.unlock();
-                waitDevice(clampWait(wait, LongestDeviceWait));
+                waitDevice(clampWait(wait, kLongestDeviceWait));
                 lock.lock();
                 break;
             case Next::WaitCompletion:
-                changed_.wait_for(lock, clampWait(wait, LongestCompletionWait));
+                changed_.wait_for(lock, clampWait(wait, kLongestCompletionWait));
                 break;
             case Next::Idle:
                 changed_.wait(lock);
@@ -258,7 +258,8 @@ private:
     // An xrun shows here too; the next transfer reports and recovers it.
     void waitDevice(std::chrono::milliseconds longest) {
         if (!pollDeviceAndCommands(longest))
-            snd_pcm_wait(pcm_.get(), static_cast<int>(std::min(longest, CommandCheckWait).count()));
+            snd_pcm_wait(pcm_.get(),
+                         static_cast<int>(std::min(longest, kCommandCheckWait).count()));
     }
 
     // False when the PCM's descriptors cannot be polled together with wake_.
@@ -331,7 +332,7 @@ private:
                 completeFront();
             }
             if (!written_.empty())
-                wait = framesDuration(written_.front() - played, format()) + CompletionSlack;
+                wait = framesDuration(written_.front() - played, format()) + kCompletionSlack;
         }
         if (written_.size() < queue_.size())
             return deviceFull ? Next::WaitDevice : Next::Continue;
@@ -454,7 +455,7 @@ private:
 
 QString cardPcmName(const QString& card, int device) {
     const QString name = device == 0 ? card : QStringLiteral("%1 (%2)").arg(card).arg(device);
-    return name.left(MaxNameLength);
+    return name.left(kMaxNameLength);
 }
 
 void addCardPcms(int card, Direction direction, std::vector<AlsaPcm>& list) {
@@ -501,7 +502,7 @@ AlsaWaveService::~AlsaWaveService() {
 }
 
 std::vector<AlsaPcm> AlsaWaveService::discover(Direction direction) {
-    std::vector<AlsaPcm> list{{DefaultPcm, QString::fromLatin1(DefaultName)}};
+    std::vector<AlsaPcm> list{{kDefaultPcm, QString::fromLatin1(kDefaultName)}};
     int card = -1;
     for (;;) {
         if (!alsaOk(snd_card_next(&card), "cards", directionName(direction)) || card < 0)
@@ -529,7 +530,7 @@ int AlsaWaveService::deviceCount(Direction direction) {
 
 std::string AlsaWaveService::productName(Direction direction, int device) {
     const AlsaPcm* pcm = this->device(direction, device);
-    return pcm ? pcm->name.left(MaxNameLength).toStdString() : std::string();
+    return pcm ? pcm->name.left(kMaxNameLength).toStdString() : std::string();
 }
 
 int AlsaWaveService::query(Direction direction, int device, const WaveFormat& format) {

@@ -58,24 +58,24 @@ TSoundCardSelect::TSoundCardSelect(WaveService& service, WaveInEngine& in, WaveO
     connect(SelectBtn, &QPushButton::clicked, this, &TSoundCardSelect::SelectBtnClick);
 }
 
-int& TSoundCardSelect::setting(int mode) {
-    return mode == OutputMode ? devices_.OutputDevice : devices_.InputDevice;
+int& TSoundCardSelect::setting(SoundCardMode mode) {
+    return mode == SoundCardMode::Output ? devices_.OutputDevice : devices_.InputDevice;
 }
 
 void TSoundCardSelect::refreshCounts() {
-    NumInDevs = service_.deviceCount(WaveService::Direction::Input);
-    NumOutDevs = service_.deviceCount(WaveService::Direction::Output);
+    inputCount_ = service_.deviceCount(WaveService::Direction::Input);
+    outputCount_ = service_.deviceCount(WaveService::Direction::Output);
 }
 
-void TSoundCardSelect::showName(int mode) {
-    const auto direction =
-        mode == OutputMode ? WaveService::Direction::Output : WaveService::Direction::Input;
+void TSoundCardSelect::showName(SoundCardMode mode) {
+    const auto direction = mode == SoundCardMode::Output ? WaveService::Direction::Output
+                                                         : WaveService::Direction::Input;
     SoundCardManf->setText(
         QString::fromStdString(service_.productName(direction, WaveUpDown->position())));
 }
 
-void TSoundCardSelect::showFor(Mode mode) {
-    SoundCardMode = mode;
+void TSoundCardSelect::showFor(SoundCardMode mode) {
+    requestedMode_ = mode;
     if (!isVisible())
         FormShow();
     show();
@@ -83,40 +83,51 @@ void TSoundCardSelect::showFor(Mode mode) {
 }
 
 void TSoundCardSelect::FormShow() {
-    ShownDevice = setting(SoundCardMode);
-    ShowSelectedDevice(SoundCardMode);
+    shownDevice_ = setting(requestedMode_);
+    ShowSelectedDevice(requestedMode_);
 }
 
-void TSoundCardSelect::ShowSelectedDevice(int mode) {
+void TSoundCardSelect::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    emit shownChanged(isVisible());
+}
+
+void TSoundCardSelect::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // A minimised dialog is still shown.
+    emit shownChanged(isVisible());
+}
+
+void TSoundCardSelect::ShowSelectedDevice(SoundCardMode mode) {
     refreshCounts();
     if (WaveUpDown->position() <= count(mode)) {
         WaveUpDown->setPosition(setting(mode));
         showName(mode);
     }
-    IsOutput = mode;
+    shownMode_ = mode;
 }
 
-void TSoundCardSelect::RefreshDeviceName(int mode) {
+void TSoundCardSelect::RefreshDeviceName(SoundCardMode mode) {
     refreshCounts();
     if (WaveUpDown->position() <= count(mode))
         showName(mode);
-    IsOutput = mode;
+    shownMode_ = mode;
 }
 
 void TSoundCardSelect::WaveUpDownClick() {
-    if (WaveUpDown->position() >= count(IsOutput))
-        WaveUpDown->setPosition(count(IsOutput) - 1);
-    RefreshDeviceName(IsOutput);
+    if (WaveUpDown->position() >= count(shownMode_))
+        WaveUpDown->setPosition(count(shownMode_) - 1);
+    RefreshDeviceName(shownMode_);
 }
 
 void TSoundCardSelect::SelectBtnClick() {
     if (deviceInUse_())
         return;
-    if (WaveUpDown->position() >= count(IsOutput))
-        WaveUpDown->setPosition(count(IsOutput) - 1);
-    setting(IsOutput) = WaveUpDown->position();
+    if (WaveUpDown->position() >= count(shownMode_))
+        WaveUpDown->setPosition(count(shownMode_) - 1);
+    setting(shownMode_) = WaveUpDown->position();
     int result = 0;
-    if (IsOutput == OutputMode) {
+    if (shownMode_ == SoundCardMode::Output) {
         out_.SetupWaveOut();
         result = out_.QueryWaveOut();
     } else {
@@ -126,24 +137,24 @@ void TSoundCardSelect::SelectBtnClick() {
     if (result == WaveService::kDeviceBusy) {
         // It may well do the format once the other program lets it go; the operator must know
         // which of the two it is.
-        const auto direction =
-            IsOutput == OutputMode ? WaveService::Direction::Output : WaveService::Direction::Input;
-        MessageLabel->setText((IsOutput == OutputMode
+        const auto direction = shownMode_ == SoundCardMode::Output ? WaveService::Direction::Output
+                                                                   : WaveService::Direction::Input;
+        MessageLabel->setText((shownMode_ == SoundCardMode::Output
                                    ? QStringLiteral("Sound output device busy: %1")
                                    : QStringLiteral("Sound input device busy: %1"))
                                   .arg(QString::fromStdString(service_.lastError(direction))));
     } else if (result != 0) {
-        MessageLabel->setText(IsOutput == OutputMode
+        MessageLabel->setText(shownMode_ == SoundCardMode::Output
                                   ? QStringLiteral("Sound output device not compatible")
                                   : QStringLiteral("Sound input device not compatible"));
     }
     if (result != 0) {
-        if (WaveUpDown->position() != ShownDevice) {
-            WaveUpDown->setPosition(ShownDevice);
-            setting(IsOutput) = WaveUpDown->position();
+        if (WaveUpDown->position() != shownDevice_) {
+            WaveUpDown->setPosition(shownDevice_);
+            setting(shownMode_) = WaveUpDown->position();
         }
     } else {
         MessageLabel->clear();
     }
-    RefreshDeviceName(IsOutput);
+    RefreshDeviceName(shownMode_);
 }

@@ -13,33 +13,27 @@ class WaveInEngine;
 class WaveOutEngine;
 struct AudioDevices;
 
+// Which setting the sound card dialog edits.
+enum class SoundCardMode { Input, Output };
+
 // The modeless dialog in which the operator chooses the input and the output sound card. Each
 // choice is tested with the one format Tavrin uses before it is taken.
 class TSoundCardSelect : public QWidget {
     Q_OBJECT
 
 public:
-    enum Mode { InputMode = 0, OutputMode = 1 };
-
     // deviceInUse tells whether a recording or playback holds a device: Select is refused then,
     // so the format test never rebinds buffers an engine has queued.
     TSoundCardSelect(WaveService& service, WaveInEngine& in, WaveOutEngine& out,
                      AudioDevices& devices, std::function<bool()> deviceInUse,
                      QWidget* parent = nullptr);
 
-    // Which setting the dialog edits when it is next shown.
-    int SoundCardMode = InputMode;
-    int IsOutput = InputMode;
-    int ShownDevice = 0;
-    int NumInDevs = 0;
-    int NumOutDevs = 0;
-
-    // Shows the dialog for SoundCardMode; a dialog already shown keeps the mode it shows.
-    void showFor(Mode mode);
+    // Shows the dialog for mode; a dialog already shown keeps the mode it shows.
+    void showFor(SoundCardMode mode);
 
     void FormShow();
-    void ShowSelectedDevice(int mode);
-    void RefreshDeviceName(int mode);
+    void ShowSelectedDevice(SoundCardMode mode);
+    void RefreshDeviceName(SoundCardMode mode);
     void WaveUpDownClick();
     void SelectBtnClick();
 
@@ -48,15 +42,32 @@ public:
     UpDown* WaveUpDown = nullptr;
     QPushButton* SelectBtn = nullptr;
 
+signals:
+    // The dialog has been shown or hidden.
+    void shownChanged(bool shown);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
-    int count(int mode) const { return mode == OutputMode ? NumOutDevs : NumInDevs; }
-    int& setting(int mode);
+    int count(SoundCardMode mode) const {
+        return mode == SoundCardMode::Output ? outputCount_ : inputCount_;
+    }
+    int& setting(SoundCardMode mode);
     void refreshCounts();
-    void showName(int mode);
+    void showName(SoundCardMode mode);
 
     WaveService& service_;
     WaveInEngine& in_;
     WaveOutEngine& out_;
     AudioDevices& devices_;
     std::function<bool()> deviceInUse_;
+    // The setting the dialog is next shown for, and the one it shows.
+    SoundCardMode requestedMode_ = SoundCardMode::Input;
+    SoundCardMode shownMode_ = SoundCardMode::Input;
+    // The setting's device when the dialog was shown: a device refused by Select goes back to it.
+    int shownDevice_ = 0;
+    int inputCount_ = 0;
+    int outputCount_ = 0;
 };

@@ -1,23 +1,14 @@
 #include "audio/waveengine.h"
 
-#include "support/dialogs.h"
 #include "audio/audiodevices.h"
-#include "audio/wavedeviceerror.h"
-#include "audio/waveenginehost.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QThread>
 
-namespace {
-const QString kTitle = QStringLiteral("Wave Device Message");
-} // namespace
-
 WaveEngine::WaveEngine(WaveService& service, WaveService::Direction direction,
-                       const AudioDevices& devices, Dialogs& dialogs, WaveEngineHost& host,
-                       WaveDeviceErrorPolicy& policy)
-    : service_(service), direction_(direction), devices_(devices), dialogs_(dialogs), host_(host),
-      policy_(policy) {
+                       const AudioDevices& devices)
+    : service_(service), direction_(direction), devices_(devices) {
     // Allocated once for the whole run, so neither recording nor playback allocates.
     for (auto& block : blocks_)
         block = std::make_unique<std::uint8_t[]>(kSampleBlockBytes);
@@ -63,33 +54,22 @@ void WaveEngine::rearm(Half half) {
     header.loops = 0;
 }
 
-void WaveEngine::report(const QString& text, int code) {
-    host_.deviceFailed();
-    dialogs_.showMessage(text, kTitle);
-    if (code >= 0)
-        policy_.WaveDeviceError(code);
+WaveStatus WaveEngine::status(int result, WaveSite site, const QString& text) {
+    return result == 0 ? WaveStatus{} : WaveStatus{site, text};
 }
 
-bool WaveEngine::succeeded(int result, const QString& text, int code) {
-    if (result == 0)
-        return true;
-    report(text, code);
-    return false;
-}
-
-void WaveEngine::waitFor(Half half, const std::function<void()>& onTimeout) {
+WaitEnd WaveEngine::waitFor(Half half, const std::function<bool()>& stopped,
+                            const std::function<bool()>& timedOut) {
     const WaveHeader& header = headers_[index(half)];
     for (;;) {
         if (header.done())
-            return;
+            return WaitEnd::Done;
         // Sleeps until an event arrives or the device's thread wakes the dispatcher after
         // marking a buffer done; the flag is checked again before sleeping, so no wake is lost.
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        if (host_.stopRequested())
-            return;
-        if (host_.bufferWaitTimedOut() && !host_.soundCardDialogVisible()) {
-            onTimeout();
-            return;
-        }
+        if (stopped())
+            return WaitEnd::Stopped;
+        if (timedOut())
+            return WaitEnd::TimedOut;
     }
 }

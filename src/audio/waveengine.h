@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/waveservice.h"
+#include "audio/wavestatus.h"
 #include "audio/wavetypes.h"
 
 #include <QString>
@@ -9,24 +10,27 @@
 #include <functional>
 #include <memory>
 
-class Dialogs;
 struct AudioDevices;
-class WaveDeviceErrorPolicy;
-class WaveEngineHost;
 
 // What the output and input engines share: two sample blocks with their headers on one device,
-// the failure report and the buffer wait.
+// and the buffer wait. Each operation returns its status; what a failure means for the program
+// is for the caller to decide.
 class WaveEngine {
 public:
-    WaveEngine(WaveService& service, WaveService::Direction direction, const AudioDevices& devices,
-               Dialogs& dialogs, WaveEngineHost& host, WaveDeviceErrorPolicy& policy);
+    WaveEngine(WaveService& service, WaveService::Direction direction, const AudioDevices& devices);
     virtual ~WaveEngine();
     WaveEngine(const WaveEngine&) = delete;
     WaveEngine& operator=(const WaveEngine&) = delete;
 
     std::uint8_t* block(Half half) { return blocks_[index(half)].get(); }
     const WaveHeader& header(Half half) const { return headers_[index(half)]; }
+    bool done(Half half) const { return header(half).done(); }
     bool deviceOpen() const { return handle_ != 0; }
+
+    // Waits for the header, letting the event loop run. After each wake, stopped and then
+    // timedOut are asked, and the first that holds ends the wait.
+    WaitEnd waitFor(Half half, const std::function<bool()>& stopped,
+                    const std::function<bool()>& timedOut);
 
 protected:
     // A message naming buffer a or b.
@@ -38,14 +42,8 @@ protected:
     // Binds each header to its block with the buffer length and clears its flags.
     void bindHeaders(bool clearUser);
     void rearm(Half half);
-    // Shows the failure and applies the policy; code < 0 means no policy.
-    void report(const QString& text, int code);
-    // True on success; on failure reports text with code.
-    bool succeeded(int result, const QString& text, int code);
-    // Waits for the header, letting the event loop run. Returns at once when a stop is
-    // requested; runs onTimeout and returns when the watchdog has fired and the sound card
-    // dialog is not shown.
-    void waitFor(Half half, const std::function<void()>& onTimeout);
+    // Ok when the service's result is; otherwise the failure at site with text.
+    static WaveStatus status(int result, WaveSite site, const QString& text);
 
     WaveService& service_;
     WaveService::Direction direction_;
@@ -55,8 +53,5 @@ protected:
 
 private:
     const AudioDevices& devices_;
-    Dialogs& dialogs_;
-    WaveEngineHost& host_;
-    WaveDeviceErrorPolicy& policy_;
     std::array<std::unique_ptr<std::uint8_t[]>, 2> blocks_;
 };

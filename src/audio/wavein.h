@@ -8,20 +8,20 @@ struct AudioDevices;
 // same way as the output engine plays.
 class WaveInEngine : public WaveEngine {
 public:
-    WaveInEngine(WaveService& service, const AudioDevices& devices, Dialogs& dialogs,
-                 WaveEngineHost& host, WaveDeviceErrorPolicy& policy);
+    WaveInEngine(WaveService& service, const AudioDevices& devices);
 
     void SetupWaveIn();
-    void OpenWaveIn();
+    // Checks the format on the selected device; the recording opens the device whatever it says.
+    WaveStatus QueryInFormat();
+    WaveStatus OpenWaveIn();
     // Non-zero (the service's result) when the selected input device can not record the format
-    // now; nothing is reported.
+    // now.
     int QueryWaveIn();
     void RearmInHeader(Half half);
-    void PrepareInHeader(Half half);
-    void AddInBuffer(Half half);
-    void StartWaveIn();
-    void WaitInHeader(Half half);
-    void ResetWaveIn();
-    void UnprepareInHeader(Half half);
-    void CloseWaveIn();
+    WaveStatus PrepareInHeader(Half half);
+    WaveStatus AddInBuffer(Half half);
+    WaveStatus StartWaveIn();
+    WaveStatus ResetWaveIn();
+    WaveStatus UnprepareInHeader(Half half);
+    WaveStatus CloseWaveIn();
 };

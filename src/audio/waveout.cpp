@@ -1,34 +1,26 @@
 #include "audio/waveout.h"
 
-namespace {
-// Site codes of the error policy.
-constexpr int kNoPolicy = -1;
-constexpr int kCloseCode = 0;
-constexpr int kPrepareCode = 29;
-constexpr int kWriteCode = 30;
-constexpr int kResetCode = 35;
-constexpr int kUnprepareCode = 36;
-
-} // namespace
-
-WaveOutEngine::WaveOutEngine(WaveService& service, const AudioDevices& devices, Dialogs& dialogs,
-                             WaveEngineHost& host, WaveDeviceErrorPolicy& policy)
-    : WaveEngine(service, WaveService::Direction::Output, devices, dialogs, host, policy) {}
+WaveOutEngine::WaveOutEngine(WaveService& service, const AudioDevices& devices)
+    : WaveEngine(service, WaveService::Direction::Output, devices) {}
 
 void WaveOutEngine::SetupWaveOut() {
     format_ = WaveFormat{};
     bindHeaders(true);
 }
 
-void WaveOutEngine::OpenWaveOut() {
+WaveStatus WaveOutEngine::OpenWaveOut() {
     handle_ = 0;
-    if (!succeeded(service_.query(direction_, device(), format_),
-                   QStringLiteral("Could not handle the output WAVE format"), kNoPolicy))
-        return;
+    WaveStatus query = status(service_.query(direction_, device(), format_), WaveSite::OutQuery,
+                              QStringLiteral("Could not handle the output WAVE format"));
+    if (!query.ok())
+        return query;
     WaveService::Handle handle = 0;
-    if (succeeded(service_.open(direction_, handle, device(), format_),
-                  QStringLiteral("Error Opening Output wave device"), kNoPolicy))
+    WaveStatus opened =
+        status(service_.open(direction_, handle, device(), format_), WaveSite::OutOpen,
+               QStringLiteral("Error Opening Output wave device"));
+    if (opened.ok())
         handle_ = handle;
+    return opened;
 }
 
 int WaveOutEngine::QueryWaveOut() {
@@ -39,33 +31,31 @@ void WaveOutEngine::RearmOutHeader(Half half) {
     rearm(half);
 }
 
-void WaveOutEngine::PrepareOutHeader(Half half) {
-    succeeded(service_.prepare(handle_, headers_[index(half)]),
-              withHalf("Error preparing the header_", half), kPrepareCode);
+WaveStatus WaveOutEngine::PrepareOutHeader(Half half) {
+    return status(service_.prepare(handle_, headers_[index(half)]), WaveSite::OutPrepare,
+                  withHalf("Error preparing the header_", half));
 }
 
-void WaveOutEngine::WriteOutHeader(Half half) {
-    succeeded(service_.queue(handle_, headers_[index(half)]),
-              withHalf("Error writing to the output device ", half), kWriteCode);
+WaveStatus WaveOutEngine::WriteOutHeader(Half half) {
+    return status(service_.queue(handle_, headers_[index(half)]), WaveSite::OutWrite,
+                  withHalf("Error writing to the output device ", half));
 }
 
-void WaveOutEngine::WaitOutHeader(Half half) {
-    waitFor(half, [this] { ResetWaveOut(); });
+WaveStatus WaveOutEngine::ResetWaveOut() {
+    return status(service_.reset(handle_), WaveSite::OutReset,
+                  QStringLiteral("Error Resetting the output wave device"));
 }
 
-void WaveOutEngine::ResetWaveOut() {
-    succeeded(service_.reset(handle_), QStringLiteral("Error Resetting the output wave device"),
-              kResetCode);
+WaveStatus WaveOutEngine::UnprepareOutHeader(Half half) {
+    return status(service_.unprepare(handle_, headers_[index(half)]), WaveSite::OutUnprepare,
+                  withHalf("Error unpreparing the Header ", half));
 }
 
-void WaveOutEngine::UnprepareOutHeader(Half half) {
-    succeeded(service_.unprepare(handle_, headers_[index(half)]),
-              withHalf("Error unpreparing the Header ", half), kUnprepareCode);
-}
-
-void WaveOutEngine::CloseWaveOut() {
+WaveStatus WaveOutEngine::CloseWaveOut() {
+    WaveStatus closed = status(service_.close(handle_), WaveSite::OutClose,
+                               QStringLiteral("Error closing the output wave device"));
     // A close that fails leaves the device open, so the handle is kept for a later close.
-    if (succeeded(service_.close(handle_), QStringLiteral("Error closing the output wave device"),
-                  kCloseCode))
+    if (closed.ok())
         handle_ = 0;
+    return closed;
 }

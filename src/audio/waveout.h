@@ -5,23 +5,21 @@
 struct AudioDevices;
 
 // Plays 16-bit mono sound on the selected output device with two buffers in flight. The
-// playback loop calls the operations in a fixed order; each failing device call is reported in
-// a message box and, where it has a site code, goes through the common error policy.
+// playback loop calls the operations in a fixed order; each device call returns its status.
 class WaveOutEngine : public WaveEngine {
 public:
-    WaveOutEngine(WaveService& service, const AudioDevices& devices, Dialogs& dialogs,
-                  WaveEngineHost& host, WaveDeviceErrorPolicy& policy);
+    WaveOutEngine(WaveService& service, const AudioDevices& devices);
 
     void SetupWaveOut();
-    void OpenWaveOut();
+    // Checks the format on the selected device, then opens it.
+    WaveStatus OpenWaveOut();
     // Non-zero (the service's result) when the selected output device can not play the format
-    // now; nothing is reported.
+    // now.
     int QueryWaveOut();
     void RearmOutHeader(Half half);
-    void PrepareOutHeader(Half half);
-    void WriteOutHeader(Half half);
-    void WaitOutHeader(Half half);
-    void ResetWaveOut();
-    void UnprepareOutHeader(Half half);
-    void CloseWaveOut();
+    WaveStatus PrepareOutHeader(Half half);
+    WaveStatus WriteOutHeader(Half half);
+    WaveStatus ResetWaveOut();
+    WaveStatus UnprepareOutHeader(Half half);
+    WaveStatus CloseWaveOut();
 };

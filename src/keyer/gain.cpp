@@ -22,24 +22,24 @@ void ScaleBlock(std::uint8_t* block, std::size_t samples, int factor) {
 }
 
 void Keyer::gainClick(std::size_t item) {
-    state_.micGainCode = kGains.at(item).code;
+    state_.setMicGainCode(kGains.at(item).code);
     for (std::size_t i = 0; i < kGains.size(); ++i)
         menus_.gains.at(i)->setChecked(i == item);
 }
 
-bool Keyer::applyGainCode(std::int32_t code) {
+void Keyer::applyGainCode(std::int32_t code) {
     for (std::size_t i = 0; i < kGains.size(); ++i) {
         if (kGains[i].code == code) {
             gainClick(i);
-            return true;
+            return;
         }
     }
-    return false;
+    state_.setMicGainCode(code);
 }
 
 int Keyer::gainFactor() const {
     for (const GainItem& gain : kGains) {
-        if (gain.code == state_.micGainCode)
+        if (gain.code == state_.micGainCode())
             return gain.factor;
     }
     return 1;

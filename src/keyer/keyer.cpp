@@ -1,5 +1,7 @@
 #include "keyer/keyer.h"
 
+#include "audio/wavein.h"
+#include "keyer/bufferwatchdog.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
 #include "keyer/notebox.h"
@@ -15,6 +17,21 @@ using namespace std::chrono_literals;
 
 namespace {
 constexpr auto kPlayTimerInterval = 200ms;
+const QString kWaveDeviceTitle = QStringLiteral("Wave Device Message");
+
+// The input sites that run with the input device open.
+bool leavesInputOpen(WaveSite site) {
+    switch (site) {
+    case WaveSite::InPrepare:
+    case WaveSite::InAddBuffer:
+    case WaveSite::InStart:
+    case WaveSite::InReset:
+    case WaveSite::InUnprepare:
+        return true;
+    default:
+        return false;
+    }
+}
 
 QTimer* makeTimer(QObject* parent, const char* name, std::chrono::milliseconds interval) {
     auto* timer = new QTimer(parent);
@@ -28,14 +45,15 @@ Keyer::Keyer(const KeyerParts& parts, QObject* parent)
     : QObject(parent), state_(parts.state), memories_(parts.memories),
       noteBox_(new NoteBox(parts.messageWindow, parts.memories, this)),
       installDir_(parts.installDir), menus_(parts.menus), line_(parts.line),
-      transmit_(parts.transmit), strip_(parts.strip), watchdog_(parts.watchdog), out_(parts.out),
-      in_(parts.in), dialogs_(parts.dialogs),
+      transmit_(parts.transmit), strip_(parts.strip), watchdog_(new BufferWatchdog(this)),
+      out_(parts.out), in_(parts.in), dialogs_(parts.dialogs),
       loopTimer_(makeTimer(this, "Loop_Timer", loopPause())),
       playTimer_(makeTimer(this, "PlayTimer", kPlayTimerInterval)) {
     // The pause is heard on air: a coarse timer would cut it short by up to a tenth.
     loopTimer_->setSingleShot(true);
     loopTimer_->setTimerType(Qt::PreciseTimer);
     connect(loopTimer_, &QTimer::timeout, this, &Keyer::Loop_TimerTimer);
+    watchdog_->setObjectName(QStringLiteral("BufferWatchdog"));
 }
 
 Keyer::~Keyer() = default;
@@ -44,9 +62,9 @@ void Keyer::MemBtnClick(int slot) {
     if (!MemorySlots::isSlot(slot) || state_.busy())
         return;
     DeselectMemory();
-    state_.selectedMemory = slot;
+    state_.setSelectedMemory(slot);
     state_.setHighlightedMemory(slot);
-    state_.currentMessageFile = memories_.path(slot);
+    state_.setCurrentMessageFile(memories_.path(slot));
     showNote(slot);
 }
 
@@ -60,19 +78,19 @@ void Keyer::DeselectMemory() {
 }
 
 void Keyer::saveNote() {
-    noteBox_->save(state_.selectedMemory);
+    noteBox_->save(state_.selectedMemory());
 }
 
 void Keyer::BuildRecordPath(int slot) {
-    state_.currentMessageFile = installDir_ + MemorySlots::fileName(slot);
-    memories_.setPath(slot, state_.currentMessageFile);
+    state_.setCurrentMessageFile(installDir_ + MemorySlots::fileName(slot));
+    memories_.setPath(slot, state_.currentMessageFile());
 }
 
 void Keyer::closeMessageFile() {
     messageFile_.reset();
     playReader_.reset();
-    state_.playFileOpen = false;
-    state_.recordFileOpen = false;
+    state_.setPlayFileOpen(false);
+    state_.setRecordFileOpen(false);
 }
 
 bool Keyer::deferWhileLoopsRun(void (Keyer::*start)()) {
@@ -94,4 +112,34 @@ void Keyer::reportFailure(const QString& text, const QString& title) {
     if (line_.KeyingLevel() != KeyingLine::Unkeyed)
         line_.unkey();
     dialogs_.showMessage(text, title);
+}
+
+void Keyer::chooseMessageFile(const QString& path) {
+    state_.setCurrentMessageFile(path);
+}
+
+void Keyer::checkDevice(const WaveStatus& status) {
+    if (status.ok())
+        return;
+    // The box waits for the operator: no transmitter stays keyed meanwhile, whether a playback
+    // or TUNE keyed it. A playback goes on through the failure, unkeyed.
+    line_.unkey();
+    dialogs_.showMessage(status.text(), kWaveDeviceTitle);
+    if (leavesInputOpen(status.site()))
+        checkDevice(in_.CloseWaveIn());
+    if (!state_.stopRequested())
+        requestQuit();
+}
+
+WaitEnd Keyer::waitForBuffer(WaveEngine& engine, Half half) {
+    return engine.waitFor(
+        half, [this] { return state_.stopRequested(); },
+        [this] { return watchdog_->BufferWaitTimedOut() && !soundCardShown_; });
+}
+
+void Keyer::requestQuit() {
+    // The running loop ends as STOP ends it, so its file is completed and the handler returns
+    // to the main loop; the transmitter is released first.
+    shutDown();
+    emit quitRequested();
 }

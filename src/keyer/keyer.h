@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/wavestatus.h"
 #include "audio/wavetypes.h"
 #include "keyer/messagefile.h"
 
@@ -24,6 +25,7 @@ class QAction;
 class QTextEdit;
 class QTimer;
 class TransmitControls;
+class WaveEngine;
 class WaveInEngine;
 class WaveOutEngine;
 
@@ -43,7 +45,6 @@ struct KeyerParts {
     KeyingLine& line;
     TransmitControls& transmit;
     AlarmStrip& strip;
-    BufferWatchdog& watchdog;
     WaveOutEngine& out;
     WaveInEngine& in;
     Dialogs& dialogs;
@@ -55,7 +56,9 @@ void ScaleBlock(std::uint8_t* block, std::size_t samples, int factor);
 
 // The keyer's operator actions: memory selection, recording, playback, stop and reset, loop.
 // Recording and playback run their buffer loops inside the click handler; the other handlers
-// reach a running loop only through the keyer state.
+// reach a running loop only through the keyer state. The keyer decides what a failing sound
+// device means: it releases the transmitter, shows the failure, closes the input device where
+// the failure left it open, and asks for the program's end when a loop was running.
 class Keyer : public QObject {
     Q_OBJECT
 
@@ -84,6 +87,8 @@ public:
 
     // Opens and checks a message file for playback; false (reported) when it is refused.
     bool ReadMessageHeader(const QString& path);
+    // The file the next PLAY reads when no message is open.
+    void chooseMessageFile(const QString& path);
 
     void LoopBtnClick();
     // The pause after a looped message has ended: the message is played again.
@@ -92,12 +97,14 @@ public:
     // delay.
     void loopDelayClick(std::size_t item);
     void UncheckLoopDelays();
-    // Runs the handler of the item carrying this value; false (and nothing runs) for others.
-    bool applyLoopDelay(std::int32_t tenths);
+    // A stored delay: runs the handler of the item carrying it; a delay no item carries is
+    // taken without a tick.
+    void applyLoopDelay(std::int32_t tenths);
 
     // The Gain menu: item index into kGains.
     void gainClick(std::size_t item);
-    bool applyGainCode(std::int32_t code);
+    // A stored gain code, taken as applyLoopDelay takes a delay.
+    void applyGainCode(std::int32_t code);
     // The factor the recording applies for the selected gain; 1 for unknown codes.
     int gainFactor() const;
 
@@ -105,6 +112,14 @@ public:
     // A recording or playback loop holds a sound device (it may still be unwinding after a
     // stop).
     bool deviceInUse() const { return loopsRunning_ > 0; }
+    // While the sound card dialog is shown the buffer watchdog has no effect: the operator may
+    // be choosing the device a loop waits on.
+    void setSoundCardDialogShown(bool shown) { soundCardShown_ = shown; }
+
+signals:
+    // A sound device failed while a recording or playback ran: the keyer has stopped and
+    // unkeyed, and the program ends once the running handler has returned.
+    void quitRequested();
 
 private:
     void pause();
@@ -118,6 +133,11 @@ private:
     void endOfData();
     void rewindUnheard(std::int32_t bytes);
     void closeMessageFile();
+    // Applies the failure policy to an engine operation's status.
+    void checkDevice(const WaveStatus& status);
+    // Waits for a buffer until it is done, a stop, or the watchdog.
+    WaitEnd waitForBuffer(WaveEngine& engine, Half half);
+    void requestQuit();
 
     // A new recording or playback must not start while an earlier loop is still unwinding
     // below the running handler: it would open a device that loop still holds. Such a start is
@@ -139,7 +159,7 @@ private:
     KeyingLine& line_;
     TransmitControls& transmit_;
     AlarmStrip& strip_;
-    BufferWatchdog& watchdog_;
+    BufferWatchdog* watchdog_;
     WaveOutEngine& out_;
     WaveInEngine& in_;
     Dialogs& dialogs_;
@@ -158,4 +178,5 @@ private:
     bool loopRunning_ = false;
     QElapsedTimer sinceKeyUp_;
     bool shuttingDown_ = false;
+    bool soundCardShown_ = false;
 };

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-// The keyer's shared flags and counters. The flags that the window shows as caption colours
-// signal when they change, so a flag and its colour always change in the same step.
+// The keyer's shared flags and counters. Only the keyer changes them; each signals when it
+// changes, so a flag and the caption colour the window shows for it change in the same step.
 class KeyerState : public QObject {
     Q_OBJECT
 
@@ -34,18 +34,47 @@ public:
 
     bool busy() const { return recordActive_ || playActive_; }
 
-    // Values without an indicator of their own.
-    bool stopRequested = true;
-    bool playFileOpen = false;
-    bool recordFileOpen = false;
-    std::int32_t recordedBytes = 10000;
-    std::int32_t playBytesLeft = 0;
-    // Tenths of a second; the item the Loop Delay menu ticks before any choice.
-    std::int32_t loopDelay = 10;
-    std::int32_t loopCount = 0; // tenths of a second
-    std::int32_t micGainCode = 1;
-    int selectedMemory = 1;
-    QString currentMessageFile;
+    // True except while a recording or playback loop runs.
+    bool stopRequested() const { return stopRequested_; }
+    bool playFileOpen() const { return playFileOpen_; }
+    bool recordFileOpen() const { return recordFileOpen_; }
+    std::int32_t recordedBytes() const { return recordedBytes_; }
+    std::int32_t playBytesLeft() const { return playBytesLeft_; }
+    // Tenths of a second.
+    std::int32_t loopDelay() const { return loopDelay_; }
+    std::int32_t loopCount() const { return loopCount_; }
+    std::int32_t micGainCode() const { return micGainCode_; }
+    int selectedMemory() const { return selectedMemory_; }
+    const QString& currentMessageFile() const { return currentMessageFile_; }
+
+    void setStopRequested(bool on) {
+        update(stopRequested_, on, &KeyerState::stopRequestedChanged);
+    }
+    void setPlayFileOpen(bool on) { update(playFileOpen_, on, &KeyerState::playFileOpenChanged); }
+    void setRecordFileOpen(bool on) {
+        update(recordFileOpen_, on, &KeyerState::recordFileOpenChanged);
+    }
+    void setRecordedBytes(std::int32_t bytes) {
+        update(recordedBytes_, bytes, &KeyerState::recordedBytesChanged);
+    }
+    void setPlayBytesLeft(std::int32_t bytes) {
+        update(playBytesLeft_, bytes, &KeyerState::playBytesLeftChanged);
+    }
+    void setLoopDelay(std::int32_t tenths) {
+        update(loopDelay_, tenths, &KeyerState::loopDelayChanged);
+    }
+    void setLoopCount(std::int32_t tenths) {
+        update(loopCount_, tenths, &KeyerState::loopCountChanged);
+    }
+    void setMicGainCode(std::int32_t code) {
+        update(micGainCode_, code, &KeyerState::micGainCodeChanged);
+    }
+    void setSelectedMemory(int slot) {
+        update(selectedMemory_, slot, &KeyerState::selectedMemoryChanged);
+    }
+    void setCurrentMessageFile(const QString& path) {
+        update(currentMessageFile_, path, &KeyerState::currentMessageFileChanged);
+    }
 
 signals:
     void recordActiveChanged(bool on);
@@ -55,9 +84,19 @@ signals:
     void keyerStoppedChanged(bool on);
     void highlightedMemoryChanged(int slot);
     void progressChanged(int percent);
+    void stopRequestedChanged(bool on);
+    void playFileOpenChanged(bool on);
+    void recordFileOpenChanged(bool on);
+    void recordedBytesChanged(std::int32_t bytes);
+    void playBytesLeftChanged(std::int32_t bytes);
+    void loopDelayChanged(std::int32_t tenths);
+    void loopCountChanged(std::int32_t tenths);
+    void micGainCodeChanged(std::int32_t code);
+    void selectedMemoryChanged(int slot);
+    void currentMessageFileChanged(const QString& path);
 
 private:
-    template <typename T, typename Signal> void update(T& field, T value, Signal signal) {
+    template <typename T, typename Signal> void update(T& field, const T& value, Signal signal) {
         if (field == value)
             return;
         field = value;
@@ -71,4 +110,15 @@ private:
     bool keyerStopped_ = true;
     int highlightedMemory_ = 0;
     int progress_ = 0;
+    bool stopRequested_ = true;
+    bool playFileOpen_ = false;
+    bool recordFileOpen_ = false;
+    std::int32_t recordedBytes_ = 10000;
+    std::int32_t playBytesLeft_ = 0;
+    // The item the Loop Delay menu ticks before any choice.
+    std::int32_t loopDelay_ = 10;
+    std::int32_t loopCount_ = 0;
+    std::int32_t micGainCode_ = 1;
+    int selectedMemory_ = 1;
+    QString currentMessageFile_;
 };

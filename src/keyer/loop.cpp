@@ -24,13 +24,13 @@ void Keyer::LoopBtnClick() {
 }
 
 std::chrono::milliseconds Keyer::loopPause() const {
-    return std::max(std::int32_t{0}, state_.loopDelay) * kPerTenth;
+    return std::max(std::int32_t{0}, state_.loopDelay()) * kPerTenth;
 }
 
 void Keyer::startLoopPause() {
     sinceKeyUp_.start();
     // A delay of no length (only from a configuration written elsewhere) repeats nothing.
-    if (loopRunning_ && state_.loopActive() && !shuttingDown_ && state_.loopDelay > 0)
+    if (loopRunning_ && state_.loopActive() && !shuttingDown_ && state_.loopDelay() > 0)
         loopTimer_->start(loopPause());
 }
 
@@ -42,11 +42,11 @@ void Keyer::Loop_TimerTimer() {
 }
 
 void Keyer::loopDelayClick(std::size_t item) {
-    state_.loopDelay = kLoopDelays.at(item).tenths;
+    state_.setLoopDelay(kLoopDelays.at(item).tenths);
     UncheckLoopDelays();
     menus_.loopDelays.at(item)->setChecked(true);
     // A pause under way ends when the new delay has passed since its key-up.
-    if (loopTimer_->isActive() && state_.loopDelay > 0) {
+    if (loopTimer_->isActive() && state_.loopDelay() > 0) {
         const std::chrono::milliseconds elapsed{sinceKeyUp_.elapsed()};
         loopTimer_->start(std::max(std::chrono::milliseconds{0}, loopPause() - elapsed));
     }
@@ -57,12 +57,12 @@ void Keyer::UncheckLoopDelays() {
         action->setChecked(false);
 }
 
-bool Keyer::applyLoopDelay(std::int32_t tenths) {
+void Keyer::applyLoopDelay(std::int32_t tenths) {
     for (std::size_t i = 0; i < kLoopDelays.size(); ++i) {
         if (kLoopDelays[i].tenths == tenths) {
             loopDelayClick(i);
-            return true;
+            return;
         }
     }
-    return false;
+    state_.setLoopDelay(tenths);
 }

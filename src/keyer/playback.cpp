@@ -1,9 +1,9 @@
 #include "keyer/keyer.h"
 
-#include "support/dialogs.h"
 #include "audio/waveout.h"
+#include "keyer/bufferwatchdog.h"
 #include "keyer/keyerstate.h"
-#include "tx/bufferwatchdog.h"
+#include "support/dialogs.h"
 #include "tx/keyingline.h"
 #include "tx/transmitcontrols.h"
 
@@ -28,15 +28,15 @@ void Keyer::PlayBtnClick() {
 
 void Keyer::pause() {
     state_.setPlayActive(false);
-    state_.stopRequested = true;
+    state_.setStopRequested(true);
     line_.unkey();
     // The running loop sees the stop at its next check and releases the device.
 }
 
 bool Keyer::ReadMessageHeader(const QString& path) {
-    if (state_.playFileOpen)
+    if (state_.playFileOpen())
         closeMessageFile();
-    state_.currentMessageFile = path;
+    state_.setCurrentMessageFile(path);
     OpenedMessage opened = openMessageFile(path);
     if (opened.result != HeaderResult::Ok) {
         if (const auto message = headerFailureMessage(opened.result)) {
@@ -45,12 +45,12 @@ bool Keyer::ReadMessageHeader(const QString& path) {
                 text += QStringLiteral(": ") + describeFormat(opened.format);
             reportFailure(text, QString::fromLatin1(message->title));
         }
-        state_.playFileOpen = false;
+        state_.setPlayFileOpen(false);
         return false;
     }
     playReader_ = std::make_unique<MessageReader>(std::move(opened));
-    state_.playFileOpen = true;
-    state_.playBytesLeft = static_cast<std::int32_t>(playReader_->playBytes());
+    state_.setPlayFileOpen(true);
+    state_.setPlayBytesLeft(static_cast<std::int32_t>(playReader_->playBytes()));
     return true;
 }
 
@@ -59,18 +59,18 @@ bool Keyer::ReadMessageHeader(const QString& path) {
 std::int32_t Keyer::fillOutBlock(Half half, std::int32_t startCount) {
     std::uint8_t* block = out_.block(half);
     std::size_t got = 0;
-    if (playReader_ && state_.playBytesLeft > 0) {
+    if (playReader_ && state_.playBytesLeft() > 0) {
         const auto wanted = static_cast<std::size_t>(
-            std::min<std::int32_t>(state_.playBytesLeft, kWaveBufferBytes));
+            std::min<std::int32_t>(state_.playBytesLeft(), kWaveBufferBytes));
         got = playReader_->read(block, wanted);
         // A file that ends early (cut while we play) ends the message with what it held.
-        state_.playBytesLeft =
-            got < wanted ? 0 : state_.playBytesLeft - static_cast<std::int32_t>(got);
+        state_.setPlayBytesLeft(
+            got < wanted ? 0 : state_.playBytesLeft() - static_cast<std::int32_t>(got));
     }
     std::memset(block + got, 0, kWaveBufferBytes - got);
     if (startCount > 0)
         state_.setProgress(static_cast<int>(
-            (static_cast<double>(startCount) - state_.playBytesLeft) * 100.0 / startCount));
+            (static_cast<double>(startCount) - state_.playBytesLeft()) * 100.0 / startCount));
     return static_cast<std::int32_t>(got);
 }
 
@@ -78,12 +78,12 @@ void Keyer::endOfData() {
     closeMessageFile();
     state_.setProgress(0);
     StopBtnClick();
-    state_.stopRequested = true;
+    state_.setStopRequested(true);
 }
 
 void Keyer::rewindUnheard(std::int32_t bytes) {
     if (bytes > 0 && playReader_ && playReader_->unread(static_cast<std::size_t>(bytes)))
-        state_.playBytesLeft += bytes;
+        state_.setPlayBytesLeft(state_.playBytesLeft() + bytes);
 }
 
 void Keyer::play() {
@@ -95,15 +95,15 @@ void Keyer::play() {
     loopTimer_->stop();
     if (state_.loopActive())
         loopRunning_ = true;
-    if (!state_.playFileOpen && !state_.recordFileOpen &&
-        !ReadMessageHeader(state_.currentMessageFile)) {
+    if (!state_.playFileOpen() && !state_.recordFileOpen() &&
+        !ReadMessageHeader(state_.currentMessageFile())) {
         state_.setPlayActive(false);
         state_.setKeyerStopped(true);
         return;
     }
-    state_.playFileOpen = true;
+    state_.setPlayFileOpen(true);
 
-    const std::int32_t startCount = state_.playBytesLeft;
+    const std::int32_t startCount = state_.playBytesLeft();
     std::array<std::int32_t, 2> held{}; // message bytes in each half
     held[index(Half::A)] = fillOutBlock(Half::A, startCount);
     if (held[index(Half::A)] == 0) {
@@ -116,32 +116,33 @@ void Keyer::play() {
 
     ++loopsRunning_;
     out_.SetupWaveOut();
-    out_.OpenWaveOut();
+    checkDevice(out_.OpenWaveOut());
     out_.RearmOutHeader(Half::A);
-    out_.PrepareOutHeader(Half::A);
-    out_.WriteOutHeader(Half::A);
+    checkDevice(out_.PrepareOutHeader(Half::A));
+    checkDevice(out_.WriteOutHeader(Half::A));
     // The second block holds sound before it is first queued, so no silence follows the first.
     held[index(Half::B)] = fillOutBlock(Half::B, startCount);
-    watchdog_.clearBufferWaitTimedOut();
-    state_.stopRequested = false;
+    watchdog_->clearBufferWaitTimedOut();
+    state_.setStopRequested(false);
 
     Half sounding = Half::A;
     bool ended = false;
-    while (!state_.stopRequested) {
+    while (!state_.stopRequested()) {
         const Half next = other(sounding);
         if (held[index(next)] > 0) {
             out_.RearmOutHeader(next);
-            out_.PrepareOutHeader(next);
-            out_.WriteOutHeader(next);
+            checkDevice(out_.PrepareOutHeader(next));
+            checkDevice(out_.WriteOutHeader(next));
         }
-        watchdog_.clearBufferWaitTimedOut();
-        watchdog_.enable();
-        out_.WaitOutHeader(sounding);
-        if (state_.stopRequested)
+        watchdog_->clearBufferWaitTimedOut();
+        watchdog_->enable();
+        if (waitForBuffer(out_, sounding) == WaitEnd::TimedOut)
+            checkDevice(out_.ResetWaveOut());
+        if (state_.stopRequested())
             break;
-        watchdog_.disable();
-        watchdog_.clearBufferWaitTimedOut();
-        out_.UnprepareOutHeader(sounding);
+        watchdog_->disable();
+        watchdog_->clearBufferWaitTimedOut();
+        checkDevice(out_.UnprepareOutHeader(sounding));
         held[index(sounding)] = 0;
         if (held[index(next)] == 0) {
             // The last block that held data has been heard.
@@ -150,18 +151,18 @@ void Keyer::play() {
             break;
         }
         QCoreApplication::processEvents();
-        if (state_.stopRequested || !state_.playFileOpen)
+        if (state_.stopRequested() || !state_.playFileOpen())
             break;
         held[index(sounding)] = fillOutBlock(sounding, startCount);
         sounding = next;
     }
-    watchdog_.disable();
+    watchdog_->disable();
     // A pause keeps the file open: what was read but not yet heard is read again on resume.
-    if (!ended && state_.playFileOpen) {
-        const bool soundingHeard = out_.header(sounding).done();
+    if (!ended && state_.playFileOpen()) {
+        const bool soundingHeard = out_.done(sounding);
         rewindUnheard(held[index(other(sounding))] + (soundingHeard ? 0 : held[index(sounding)]));
     }
-    out_.ResetWaveOut();
-    out_.CloseWaveOut();
+    checkDevice(out_.ResetWaveOut());
+    checkDevice(out_.CloseWaveOut());
     --loopsRunning_;
 }

@@ -1,10 +1,10 @@
 #include "keyer/keyer.h"
 
-#include "support/dialogs.h"
 #include "audio/wavein.h"
+#include "keyer/bufferwatchdog.h"
 #include "keyer/keyerstate.h"
+#include "support/dialogs.h"
 #include "tx/alarmstrip.h"
-#include "tx/bufferwatchdog.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -57,19 +57,19 @@ void Keyer::RecordBtnClick() {
 // Creates the partial file for the selected slot with a header that claims no samples yet. False
 // when that failed (reported).
 bool Keyer::openRecording() {
-    BuildRecordPath(state_.selectedMemory);
-    if (state_.playFileOpen)
+    BuildRecordPath(state_.selectedMemory());
+    if (state_.playFileOpen())
         closeMessageFile();
-    recordingPath_ = state_.currentMessageFile + kPartialSuffix;
-    if (replaceable(state_.currentMessageFile))
+    recordingPath_ = state_.currentMessageFile() + kPartialSuffix;
+    if (replaceable(state_.currentMessageFile()))
         messageFile_ = openFile(recordingPath_, "wb");
     if (!messageFile_) {
         reportFailure(kCouldNotOpen, kFileErrorTitle);
-        state_.recordFileOpen = false;
+        state_.setRecordFileOpen(false);
         StopBtnClick();
         return false;
     }
-    state_.recordFileOpen = true;
+    state_.setRecordFileOpen(true);
     if (!writeMessageHeader(messageFile_.get(), kMessageFormat, 0)) {
         closeMessageFile();
         QFile::remove(recordingPath_);
@@ -88,24 +88,24 @@ Keyer::Appended Keyer::appendBlock(const std::uint8_t* block) {
         std::fwrite(block, 1, kWaveBufferBytes, file) == kWaveBufferBytes && std::fflush(file) == 0;
     if (!written) {
         std::clearerr(file);
-        const off_t whole = kMessageHeaderBytes + static_cast<off_t>(state_.recordedBytes);
+        const off_t whole = kMessageHeaderBytes + static_cast<off_t>(state_.recordedBytes());
         if (::ftruncate(::fileno(file), whole) == 0)
             std::fseek(file, 0, SEEK_END);
         return Appended::Failed;
     }
-    state_.recordedBytes += kWaveBufferBytes;
-    if (!completeMessageHeader(file, static_cast<std::uint32_t>(state_.recordedBytes)) ||
+    state_.setRecordedBytes(state_.recordedBytes() + kWaveBufferBytes);
+    if (!completeMessageHeader(file, static_cast<std::uint32_t>(state_.recordedBytes())) ||
         std::fseek(file, 0, SEEK_END) != 0)
         return Appended::Failed;
-    return state_.recordedBytes > kLongestRecording - kWaveBufferBytes ? Appended::Full
-                                                                       : Appended::Written;
+    return state_.recordedBytes() > kLongestRecording - kWaveBufferBytes ? Appended::Full
+                                                                         : Appended::Written;
 }
 
 // Completes the partial file and puts it in the message's place. False when that failed; the
 // partial file then stays behind, whole as far as it was written.
 bool Keyer::finishRecording() {
-    const bool completed =
-        completeMessageHeader(messageFile_.get(), static_cast<std::uint32_t>(state_.recordedBytes));
+    const bool completed = completeMessageHeader(
+        messageFile_.get(), static_cast<std::uint32_t>(state_.recordedBytes()));
     closeMessageFile();
     const QString message = recordingPath_.chopped(kPartialSuffix.size());
     return completed && ::rename(QFile::encodeName(recordingPath_).constData(),
@@ -113,41 +113,46 @@ bool Keyer::finishRecording() {
 }
 
 void Keyer::record() {
-    if (!state_.recordFileOpen && !openRecording())
+    if (!state_.recordFileOpen() && !openRecording())
         return;
     state_.setRecordActive(true);
     state_.setKeyerIdle(false);
     std::memset(in_.block(Half::A), 0, kWaveBufferBytes);
     std::memset(in_.block(Half::B), 0, kWaveBufferBytes);
     state_.setKeyerStopped(false);
-    state_.recordedBytes = 0;
-    state_.stopRequested = false;
+    state_.setRecordedBytes(0);
+    state_.setStopRequested(false);
     writeFailed_ = false;
     bool full = false;
 
     ++loopsRunning_;
     in_.SetupWaveIn();
-    in_.OpenWaveIn();
+    checkDevice(in_.QueryInFormat());
+    // The device is opened whatever the query said.
+    checkDevice(in_.OpenWaveIn());
     in_.RearmInHeader(Half::A);
-    in_.PrepareInHeader(Half::A);
-    in_.AddInBuffer(Half::A);
-    in_.StartWaveIn();
+    checkDevice(in_.PrepareInHeader(Half::A));
+    checkDevice(in_.AddInBuffer(Half::A));
+    checkDevice(in_.StartWaveIn());
 
     Half filling = Half::A;
-    while (!state_.stopRequested) {
+    while (!state_.stopRequested()) {
         const Half next = other(filling);
         strip_.setColour(filling == Half::A ? AlarmStrip::Blue : AlarmStrip::Red);
         in_.RearmInHeader(next);
-        in_.PrepareInHeader(next);
-        in_.AddInBuffer(next);
-        watchdog_.enable();
-        in_.WaitInHeader(filling);
-        if (state_.stopRequested)
+        checkDevice(in_.PrepareInHeader(next));
+        checkDevice(in_.AddInBuffer(next));
+        watchdog_->enable();
+        if (waitForBuffer(in_, filling) == WaitEnd::TimedOut) {
+            checkDevice(in_.ResetWaveIn());
+            checkDevice(in_.StartWaveIn());
+        }
+        if (state_.stopRequested())
             break;
-        watchdog_.disable();
-        watchdog_.clearBufferWaitTimedOut();
-        in_.UnprepareInHeader(filling);
-        if (state_.stopRequested)
+        watchdog_->disable();
+        watchdog_->clearBufferWaitTimedOut();
+        checkDevice(in_.UnprepareInHeader(filling));
+        if (state_.stopRequested())
             break;
         std::uint8_t* block = in_.block(filling);
         if (const int factor = gainFactor(); factor != 1)
@@ -164,9 +169,9 @@ void Keyer::record() {
         QCoreApplication::processEvents();
         filling = next;
     }
-    watchdog_.disable();
-    in_.ResetWaveIn();
-    in_.CloseWaveIn();
+    watchdog_->disable();
+    checkDevice(in_.ResetWaveIn());
+    checkDevice(in_.CloseWaveIn());
     --loopsRunning_;
     if (writeFailed_) {
         writeFailed_ = false;

@@ -1,8 +1,8 @@
 #include "keyer/keyer.h"
 
+#include "keyer/bufferwatchdog.h"
 #include "keyer/keyerstate.h"
 #include "tx/alarmstrip.h"
-#include "tx/bufferwatchdog.h"
 #include "tx/keyingline.h"
 
 #include <QTimer>
@@ -19,19 +19,19 @@ void Keyer::StopBtnClick() {
     startLoopPause();
     if (state_.playActive()) {
         playTimer_->stop();
-        watchdog_.disable();
+        watchdog_->disable();
         state_.setPlayActive(false);
         state_.setProgress(0);
-        if (state_.playFileOpen)
+        if (state_.playFileOpen())
             closeMessageFile();
-        state_.stopRequested = true;
+        state_.setStopRequested(true);
     }
     if (state_.recordActive()) {
         state_.setRecordActive(false);
         strip_.setColour(AlarmStrip::Teal);
-        if (state_.recordFileOpen && !finishRecording())
+        if (state_.recordFileOpen() && !finishRecording())
             writeFailed_ = true;
-        state_.stopRequested = true;
+        state_.setStopRequested(true);
     }
 }
 
@@ -39,7 +39,7 @@ void Keyer::ResetBtnClick() {
     deferredStart_ = nullptr;
     loopRunning_ = false;
     loopTimer_->stop();
-    state_.loopCount = 0;
+    state_.setLoopCount(0);
     line_.unkey();
     if (state_.keyerIdle())
         return;

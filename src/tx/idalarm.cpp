@@ -10,8 +10,8 @@
 
 namespace {
 
-const QString timerErrorTitle = QStringLiteral("Timer Error");
-constexpr int longestShownEntry = 40;
+const QString kTimerErrorTitle = QStringLiteral("Timer Error");
+constexpr int kLongestShownEntry = 40;
 
 enum class Entry { Empty, NotANumber, TooShort, TooLong, Accepted };
 
@@ -30,17 +30,17 @@ ParsedEntry parseSeconds(const QString& text) {
     const bool negative = match.captured(1) == QLatin1String("-");
     bool fits = false;
     const qlonglong value = match.captured(2).toLongLong(&fits);
-    if (negative || (fits && value < IdAlarm::ShortestSetSeconds))
+    if (negative || (fits && value < IdAlarm::kShortestSetSeconds))
         return {Entry::TooShort};
-    if (!fits || value > IdAlarm::LongestSeconds)
+    if (!fits || value > IdAlarm::kLongestSeconds)
         return {Entry::TooLong};
     return {Entry::Accepted, static_cast<int>(value)};
 }
 
 QString shownEntry(const QString& text) {
-    if (text.size() <= longestShownEntry)
+    if (text.size() <= kLongestShownEntry)
         return text;
-    return text.left(longestShownEntry) + QChar(0x2026);
+    return text.left(kLongestShownEntry) + QChar(0x2026);
 }
 
 } // namespace
@@ -49,12 +49,12 @@ IdAlarm::IdAlarm(Dialogs& dialogs, Beeper& beeper, const IdMenuActions& actions,
     : QObject(parent), dialogs_(dialogs), beeper_(beeper), actions_(actions),
       idTimer_(new QTimer(this)), tealAgain_(new QTimer(this)) {
     idTimer_->setObjectName(QStringLiteral("IDTimer"));
-    idTimer_->setInterval(FormInterval);
+    idTimer_->setInterval(kFormInterval);
     connect(idTimer_, &QTimer::timeout, this, &IdAlarm::IDTimerTimer);
 
     tealAgain_->setObjectName(QStringLiteral("AlarmTealTimer"));
     tealAgain_->setSingleShot(true);
-    tealAgain_->setInterval(RedTime);
+    tealAgain_->setInterval(kRedTime);
     connect(tealAgain_, &QTimer::timeout, this, [this] { strip_.setColour(AlarmStrip::Teal); });
 }
 
@@ -97,18 +97,18 @@ void IdAlarm::Set1Click() {
     case Entry::NotANumber:
         dialogs_.showMessage(
             QStringLiteral("\"%1\" is not a whole number of seconds.").arg(shownEntry(text_)),
-            timerErrorTitle);
+            kTimerErrorTitle);
         break;
     case Entry::TooShort:
         dialogs_.showMessage(QStringLiteral("Enter a value greater than 2 seconds"),
-                             timerErrorTitle);
-        text_ = QString::number(ShortestSetSeconds);
-        setPeriod(ShortestSetSeconds);
+                             kTimerErrorTitle);
+        text_ = QString::number(kShortestSetSeconds);
+        setPeriod(kShortestSetSeconds);
         break;
     case Entry::TooLong:
         dialogs_.showMessage(
-            QStringLiteral("Enter a value no greater than %1 seconds").arg(LongestSeconds),
-            timerErrorTitle);
+            QStringLiteral("Enter a value no greater than %1 seconds").arg(kLongestSeconds),
+            kTimerErrorTitle);
         break;
     case Entry::Accepted:
         setPeriod(entry.seconds);
@@ -127,7 +127,7 @@ void IdAlarm::IDTimerTimer() {
 void IdAlarm::setPeriod(int seconds) {
     seconds_ = seconds;
     const auto interval = std::chrono::milliseconds(
-        std::clamp<qint64>(qint64(seconds) * 1000, 1000, qint64(LongestSeconds) * 1000));
+        std::clamp<qint64>(qint64(seconds) * 1000, 1000, qint64(kLongestSeconds) * 1000));
     // Setting the same period again must not restart the count.
     if (idTimer_->intervalAsDuration() != interval)
         idTimer_->setInterval(interval);

@@ -25,14 +25,14 @@ class IdAlarm : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr std::chrono::milliseconds FormInterval{6000};
-    static constexpr std::chrono::milliseconds RedTime{1000};
-    static constexpr int DefaultSeconds = 10;
+    static constexpr std::chrono::milliseconds kFormInterval{6000};
+    static constexpr std::chrono::milliseconds kRedTime{1000};
+    static constexpr int kDefaultSeconds = 10;
     // Set refuses shorter periods and falls back to this one.
-    static constexpr int ShortestSetSeconds = 3;
+    static constexpr int kShortestSetSeconds = 3;
     // The timer counts milliseconds in an int: about 24.8 days. Set refuses more; a stored
     // period is clamped to what the timer can hold (and to at least one second).
-    static constexpr int LongestSeconds = std::numeric_limits<int>::max() / 1000;
+    static constexpr int kLongestSeconds = std::numeric_limits<int>::max() / 1000;
 
     IdAlarm(Dialogs& dialogs, Beeper& beeper, const IdMenuActions& actions,
             QObject* parent = nullptr);
@@ -65,6 +65,6 @@ private:
     QTimer* tealAgain_;
 
     bool on_ = false;
-    int seconds_ = DefaultSeconds;
-    QString text_ = QString::number(DefaultSeconds);
+    int seconds_ = kDefaultSeconds;
+    QString text_ = QString::number(kDefaultSeconds);
 };

@@ -11,11 +11,11 @@
 struct KeyingLine::Port {
     QLatin1String name;
     PortKind kind;
-    std::uint16_t address; // data register of a parallel port; unused for serial ports
+    std::uint16_t address; // data register of a parallel port; unused for serial kPorts
     QAction* OutputMenuActions::*item;
 };
 
-const KeyingLine::Port KeyingLine::ports[] = {
+const KeyingLine::Port KeyingLine::kPorts[] = {
     {QLatin1String("LPT1"), ParallelKind, 0x378, &OutputMenuActions::Printer1},
     {QLatin1String("LPT2"), ParallelKind, 0x3BC, &OutputMenuActions::Printer2},
     {QLatin1String("COM1"), SerialKind, 0, &OutputMenuActions::COM1},
@@ -30,7 +30,7 @@ namespace {
 
 enum PortIndex { LPT1, LPT2, COM1, COM2, COM3, COM4, COM5, COM6 };
 
-const QLatin1String voxName("NONE");
+const QLatin1String kVoxName("NONE");
 
 // Every item of the port choice; VOX appears twice in the menu and is one selection.
 constexpr QAction* OutputMenuActions::*portItems[] = {
@@ -113,13 +113,13 @@ void KeyingLine::drive(std::uint8_t level) {
 }
 
 void KeyingLine::applyStoredPort(int kind, const QString& name) {
-    if (name == voxName) {
+    if (name == kVoxName) {
         VOX1Click();
         return;
     }
-    const auto match = std::find_if(std::begin(ports), std::end(ports),
+    const auto match = std::find_if(std::begin(kPorts), std::end(kPorts),
                                     [&](const Port& port) { return name == port.name; });
-    if (match != std::end(ports)) {
+    if (match != std::end(kPorts)) {
         selectPort(*match);
         return;
     }
@@ -130,28 +130,28 @@ void KeyingLine::applyStoredPort(int kind, const QString& name) {
 }
 
 void KeyingLine::Printer1Click() {
-    selectPort(ports[LPT1]);
+    selectPort(kPorts[LPT1]);
 }
 void KeyingLine::Printer2Click() {
-    selectPort(ports[LPT2]);
+    selectPort(kPorts[LPT2]);
 }
 void KeyingLine::COM1Click() {
-    selectPort(ports[COM1]);
+    selectPort(kPorts[COM1]);
 }
 void KeyingLine::COM2Click() {
-    selectPort(ports[COM2]);
+    selectPort(kPorts[COM2]);
 }
 void KeyingLine::COM3Click() {
-    selectPort(ports[COM3]);
+    selectPort(kPorts[COM3]);
 }
 void KeyingLine::COM4Click() {
-    selectPort(ports[COM4]);
+    selectPort(kPorts[COM4]);
 }
 void KeyingLine::COM5Click() {
-    selectPort(ports[COM5]);
+    selectPort(kPorts[COM5]);
 }
 void KeyingLine::COM6Click() {
-    selectPort(ports[COM6]);
+    selectPort(kPorts[COM6]);
 }
 void KeyingLine::NoComPortClick() {
     selectVox();
@@ -187,7 +187,7 @@ void KeyingLine::tickVox() {
 void KeyingLine::selectVox() {
     tickVox();
     releaseLine();
-    name_ = voxName;
+    name_ = kVoxName;
     kind_ = SerialKind;
 }
 

@@ -86,7 +86,7 @@ public slots:
 
 private:
     struct Port;
-    static const Port ports[];
+    static const Port kPorts[];
 
     void selectPort(const Port& port);
     void selectVox();

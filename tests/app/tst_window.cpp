@@ -40,7 +40,7 @@ private slots:
         QTextEdit* note = w.ui().MessageWindow;
         note->setPlainText("CQ contest\nde station");
         click(w.ui().MemBtn[2]);
-        QCOMPARE(w.keyerState().currentMessageFile, h.slotPath(3));
+        QCOMPARE(w.keyerState().currentMessageFile(), h.slotPath(3));
         QVERIFY(note->toPlainText().isEmpty());
         QCOMPARE(w.memories().note(1), QStringLiteral("CQ contest\r\nde station"));
         note->setPlainText("exchange 59 14");
@@ -62,14 +62,15 @@ private slots:
         for (QPushButton* b : w.findChildren<QPushButton*>())
             if (b->window() == &w)
                 targets << b;
+        KeyerState& state = *w.findChild<KeyerState*>();
         for (QWidget* target : targets) {
-            w.keyerState().setKeyerIdle(false);
+            state.setKeyerIdle(false);
             w.keyer().loopTimer().start();
             QTest::keyRelease(target, Qt::Key_Escape);
             QVERIFY2(w.keyerState().keyerIdle(), qPrintable(target->objectName()));
             QVERIFY2(!w.keyer().loopTimer().isActive(), qPrintable(target->objectName()));
         }
-        w.keyerState().setKeyerIdle(false);
+        state.setKeyerIdle(false);
         QTest::keyClick(w.ui().MessageWindow, Qt::Key_A);
         QVERIFY(!w.keyerState().keyerIdle());
     }

@@ -57,7 +57,7 @@ private slots:
         qint64 recorded = -1;
         QTimer stopper;
         QObject::connect(&stopper, &QTimer::timeout, &w, [&] {
-            if (w.keyerState().recordedBytes >= kBlocks * kBlock && recorded < 0) {
+            if (w.keyerState().recordedBytes() >= kBlocks * kBlock && recorded < 0) {
                 recorded = clock.elapsed();
                 click(w.ui().StopBtn);
             }

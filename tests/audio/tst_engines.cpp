@@ -1,9 +1,8 @@
-// The wave engines on a failing device, and their wait for the device's own thread.
+// The sound device failure rules, and the engines' status and wait on the device's own thread.
 #include "audio/audiodevices.h"
-#include "audio/wavedeviceerror.h"
-#include "audio/waveenginehost.h"
 #include "audio/wavein.h"
 #include "audio/waveout.h"
+#include "audiopump.h"
 #include "windowharness.h"
 
 #include <QtTest>
@@ -11,142 +10,102 @@
 #include <atomic>
 #include <thread>
 
-namespace {
-// The keyer's side of the engines, as plain flags a test sets.
-class FakeHost final : public WaveEngineHost {
-public:
-    bool stopRequested() const override { return stop; }
-    bool bufferWaitTimedOut() const override { return false; }
-    bool soundCardDialogVisible() const override { return false; }
-    void requestTermination() override { ++terminationRequests; }
-    void deviceFailed() override { ++deviceFailures; }
-    bool stop = true;
-    int terminationRequests = 0;
-    int deviceFailures = 0;
-};
-
-// Both engines with their devices open on the virtual sound card.
-struct Rig {
-    Rig() {
-        policy.attachInput(in);
-        out.SetupWaveOut();
-        out.OpenWaveOut();
-        in.SetupWaveIn();
-        in.OpenWaveIn();
-    }
-    VirtualWaveService wave;
-    FakeDialogs dialogs;
-    FakeHost host;
-    AudioDevices devices;
-    WaveDeviceErrorPolicy policy{host};
-    WaveOutEngine out{wave, devices, dialogs, host, policy};
-    WaveInEngine in{wave, devices, dialogs, host, policy};
-};
-} // namespace
-
 class EnginesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // A failing call is shown once; while a loop runs it ends the program, and an input failure
-    // closes the input device (an output one closes nothing).
+    // Every failure is shown; one inside a running loop ends the program, one in the clean-up
+    // after the loop is only shown. An input failure also closes the input device at once: with
+    // a buffer still queued that close fails too, and the clean-up's close after it.
     void failuresFollowTheDeviceRules_data() {
         QTest::addColumn<bool>("input");
         QTest::addColumn<Op>("op");
-        QTest::addColumn<bool>("busy");
-        const std::pair<const char*, Op> ops[] = {
-            {"prepare", Op::Prepare}, {"queue", Op::Queue},         {"start", Op::Start},
-            {"reset", Op::Reset},     {"unprepare", Op::Unprepare}, {"close", Op::Close}};
-        for (bool input : {false, true})
-            for (const auto& [name, op] : ops)
-                for (bool busy : {false, true})
-                    if (!(op == Op::Start && !input) && !(op == Op::Close && input))
-                        QTest::addRow("%s %s, %s", input ? "input" : "output", name,
-                                      busy ? "busy" : "idle")
-                            << input << op << busy;
+        QTest::addColumn<int>("occurrence");
+        QTest::addColumn<bool>("terminates");
+        QTest::addColumn<QStringList>("texts");
+        const QString inClose = QStringLiteral("Error closing the input wave device");
+        // A buffer still queued makes the close after a failed reset fail too.
+        QTest::newRow("output write while playing")
+            << false << Op::Queue << 3 << true
+            << QStringList{"Error writing to the output device a"};
+        QTest::newRow("output reset after the message")
+            << false << Op::Reset << 1 << false
+            << QStringList{"Error Resetting the output wave device",
+                           "Error closing the output wave device"};
+        QTest::newRow("input buffer while recording")
+            << true << Op::Queue << 3 << true
+            << QStringList{"Error in sending a buffer_a", inClose};
+        QTest::newRow("input reset after STOP")
+            << true << Op::Reset << 1 << false
+            << QStringList{"Error Resetting the input wave device", inClose, inClose};
     }
     void failuresFollowTheDeviceRules() {
         QFETCH(bool, input);
         QFETCH(Op, op);
-        QFETCH(bool, busy);
-        Rig rig;
-        WaveOutEngine& out = rig.out;
-        WaveInEngine& in = rig.in;
-        // The calls in the loops' order, up to the failing one; nothing is queued when it fails.
-        const std::pair<Op, std::function<void()>> steps[] = {
-            {Op::Prepare,
-             [&] { input ? in.PrepareInHeader(Half::A) : out.PrepareOutHeader(Half::A); }},
-            {Op::Start, [&] { in.StartWaveIn(); }},
-            {Op::Reset, [&] { input ? in.ResetWaveIn() : out.ResetWaveOut(); }},
-            {Op::Unprepare,
-             [&] { input ? in.UnprepareInHeader(Half::A) : out.UnprepareOutHeader(Half::A); }},
-            {Op::Queue,
-             [&] {
-                 input ? (in.PrepareInHeader(Half::B), in.AddInBuffer(Half::B))
-                       : (out.PrepareOutHeader(Half::B), out.WriteOutHeader(Half::B));
-             }},
-            {Op::Close, [&] { out.CloseWaveOut(); }},
-        };
+        QFETCH(int, occurrence);
+        QFETCH(bool, terminates);
+        QFETCH(QStringList, texts);
+        WindowHarness h;
+        h.writeMessage(1, pattern(6 * kBlock));
+        TTavrin& w = h.open();
         const Dir dir = input ? Dir::Input : Dir::Output;
-        rig.host.stop = !busy;
-        rig.wave.failOn(dir, op);
-        for (const auto& [stepOp, call] : steps) {
-            if (stepOp != Op::Start || input)
-                call();
-            if (stepOp == op)
-                break;
-        }
-        QCOMPARE(rig.dialogs.messages.size(), 1);
-        QCOMPARE(rig.dialogs.messages[0].title, QStringLiteral("Wave Device Message"));
-        QCOMPARE(rig.host.deviceFailures, 1);
-        QCOMPARE(rig.host.terminationRequests, busy ? 1 : 0);
-        QCOMPARE(rig.wave.isOpen(Dir::Input), !input);
-        QVERIFY(rig.wave.isOpen(Dir::Output));
+        h.wave.failOn(dir, op, occurrence);
+        AudioPump pump(h.wave, dir);
+        pump.after(4, [&] { click(w.ui().StopBtn); });
+        click(input ? w.ui().RecordBtn : w.ui().PlayBtn);
+        QCOMPARE(h.dialogs.texts(), texts);
+        for (const auto& message : h.dialogs.messages)
+            QCOMPARE(message.title, QStringLiteral("Wave Device Message"));
+        QCOMPARE(w.terminationRequested(), terminates);
     }
 
     // A close that fails keeps the handle, so that the device is closed later instead of leaked.
     void aFailedCloseKeepsTheDevice() {
-        Rig rig;
-        rig.wave.failOn(Dir::Input, Op::Prepare);
-        rig.wave.failOn(Dir::Input, Op::Close);
-        rig.in.PrepareInHeader(Half::A);
-        QCOMPARE(rig.dialogs.messages.size(), 2);
-        QVERIFY(rig.in.deviceOpen());
-        rig.in.CloseWaveIn();
-        QVERIFY(!rig.in.deviceOpen());
-        QVERIFY(!rig.wave.isOpen(Dir::Input));
+        VirtualWaveService wave;
+        AudioDevices devices;
+        WaveInEngine in(wave, devices);
+        in.SetupWaveIn();
+        QVERIFY(in.OpenWaveIn().ok());
+        wave.failOn(Dir::Input, Op::Close);
+        const WaveStatus failed = in.CloseWaveIn();
+        QVERIFY(!failed.ok() && failed.site() == WaveSite::InClose);
+        QVERIFY(in.deviceOpen());
+        QVERIFY(in.CloseWaveIn().ok());
+        QVERIFY(!in.deviceOpen() && !wave.isOpen(Dir::Input));
     }
 
-    // The device may finish at any moment around the loop's going to sleep; with no other event
+    // The device may finish at any moment around the wait's going to sleep; with no other event
     // to come, a lost wake-up would leave the wait asleep until the rescue timer.
     void waitNeverSleepsThroughACompletion() {
-        Rig rig;
-        rig.host.stop = false;
+        VirtualWaveService wave;
+        AudioDevices devices;
+        WaveOutEngine out(wave, devices);
+        out.SetupWaveOut();
+        QVERIFY(out.OpenWaveOut().ok());
         std::atomic<bool> quit{false};
         std::thread device([&] {
             while (!quit)
-                if (!rig.wave.completeNext(Dir::Output))
+                if (!wave.completeNext(Dir::Output))
                     std::this_thread::yield();
         });
         bool rescued = false;
         QTimer rescue;
         rescue.setSingleShot(true);
-        QObject::connect(&rescue, &QTimer::timeout, [&] {
-            rescued = true;
-            rig.host.stop = true;
-        });
+        QObject::connect(&rescue, &QTimer::timeout, [&] { rescued = true; });
+        int done = 0;
         for (int i = 0; i < 500 && !rescued; ++i) {
             rescue.start(2000);
-            rig.out.RearmOutHeader(Half::A);
-            rig.out.PrepareOutHeader(Half::A);
-            rig.out.WriteOutHeader(Half::A);
-            rig.out.WaitOutHeader(Half::A);
-            rig.out.UnprepareOutHeader(Half::A);
+            out.RearmOutHeader(Half::A);
+            out.PrepareOutHeader(Half::A);
+            out.WriteOutHeader(Half::A);
+            done += out.waitFor(
+                        Half::A, [&] { return rescued; }, [] { return false; }) == WaitEnd::Done;
+            out.UnprepareOutHeader(Half::A);
         }
         quit = true;
         device.join();
         QVERIFY(!rescued);
-        QVERIFY(rig.dialogs.messages.isEmpty());
+        QCOMPARE(done, 500);
     }
 };
 

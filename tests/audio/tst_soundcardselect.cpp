@@ -91,7 +91,7 @@ private slots:
         auto h = harness();
         h->writeMessage(1, pattern(4 * kBlock));
         TTavrin& w = h->open();
-        w.soundCardSelect().showFor(TSoundCardSelect::OutputMode);
+        w.soundCardSelect().showFor(SoundCardMode::Output);
         int resetsWhileShown = -1;
         QTimer::singleShot(1200, &w, [&] {
             resetsWhileShown = h->wave.calls(Dir::Output, Op::Reset);

@@ -169,10 +169,10 @@ private slots:
             h.window.reset();
         }
         TTavrin& w = h.open();
-        QCOMPARE(w.keyerState().selectedMemory, 7);
+        QCOMPARE(w.keyerState().selectedMemory(), 7);
         QCOMPARE(w.ui().MessageWindow->toPlainText(), QStringLiteral("test de station"));
         QVERIFY(w.findChild<QAction*>("N25sec1")->isChecked());
-        QCOMPARE(w.keyerState().micGainCode, 10000);
+        QCOMPARE(w.keyerState().micGainCode(), 10000);
         QCOMPARE(w.keyingLine().KeyingPortName(), QStringLiteral("COM4"));
         QVERIFY(w.ui().Invert1->isChecked());
         QVERIFY(w.ui().ON1->isChecked());

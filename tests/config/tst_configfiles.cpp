@@ -174,7 +174,7 @@ private slots:
         const QString before = describe(cfg);
         const bool link = QFileInfo(cfg).isSymLink();
         TTavrin& w = h.open();
-        QCOMPARE(w.keyerState().loopDelay, applied ? kStoredDelay : 10);
+        QCOMPARE(w.keyerState().loopDelay(), applied ? kStoredDelay : 10);
         QCOMPARE(h.dialogs.messages.size(), notice.isEmpty() ? 0 : 1);
         if (!notice.isEmpty()) {
             QVERIFY2(h.dialogs.messages[0].text.contains(notice),

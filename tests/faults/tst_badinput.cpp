@@ -138,11 +138,11 @@ void BadInputTest::aConfigurationOfAnyLengthAppliesWhatItHolds() {
         QCOMPARE(w.memories().note(slot), holds({slot * kEntryBytes, kEntryBytes})
                                               ? QString(stored.messageTexts[slot])
                                               : QString());
-    QCOMPARE(w.keyerState().selectedMemory, holds(kSelectedMemory) ? 4 : 1);
-    QCOMPARE(w.keyerState().loopDelay, holds(kLoopDelay) ? 90 : 10);
+    QCOMPARE(w.keyerState().selectedMemory(), holds(kSelectedMemory) ? 4 : 1);
+    QCOMPARE(w.keyerState().loopDelay(), holds(kLoopDelay) ? 90 : 10);
     QCOMPARE(w.keyingLine().KeyingPortName(), QString(holds(kPortName) ? "COM3" : ""));
     QCOMPARE(h.ports.events().contains("open COM3"), holds(kPortName));
-    QCOMPARE(w.keyerState().micGainCode, holds(kMicGain) ? 1000 : 1);
+    QCOMPARE(w.keyerState().micGainCode(), holds(kMicGain) ? 1000 : 1);
     QCOMPARE(w.keyingLine().KeyingPolarity(), holds(kPolarity) ? 2 : 1);
     QCOMPARE(w.idAlarm().IdAlarmOn(), holds(kIdAlarmOn));
     QCOMPARE(w.idAlarm().IdAlarmSeconds(), holds(kIdAlarmSeconds) ? 45 : 10);
@@ -159,7 +159,7 @@ void BadInputTest::aConfigurationOfAnyLengthAppliesWhatItHolds() {
     QCOMPARE(written.reservedB, holds(kReservedB) ? stored.reservedB : defaults.reservedB);
     for (int slot = 1; slot <= 12; ++slot)
         QCOMPARE(written.messageTexts[slot], w.memories().noteBytes(slot));
-    QCOMPARE(written.selectedMemory, quint32(w.keyerState().selectedMemory));
+    QCOMPARE(written.selectedMemory, quint32(w.keyerState().selectedMemory()));
     QCOMPARE(written.keyingPolarity, w.keyingLine().KeyingPolarity());
 }
 
@@ -183,9 +183,9 @@ void BadInputTest::randomConfigurationBytesLoseNothing() {
     const quint32 stored =
         config.size() >= kSelectedMemory.offset + 4 ? le32At(config, kSelectedMemory.offset) : 1;
     const int selected = stored >= 1 && stored <= 12 ? int(stored) : 1;
-    QCOMPARE(w.keyerState().selectedMemory, selected);
-    QCOMPARE(w.keyerState().loopDelay, read.loopDelay);
-    QCOMPARE(w.keyerState().micGainCode, read.micGainCode);
+    QCOMPARE(w.keyerState().selectedMemory(), selected);
+    QCOMPARE(w.keyerState().loopDelay(), read.loopDelay);
+    QCOMPARE(w.keyerState().micGainCode(), read.micGainCode);
     QCOMPARE(w.keyingLine().KeyingPolarity(), read.keyingPolarity == 1 ? 1 : 2);
     QCOMPARE(w.idAlarm().IdAlarmOn(), read.idAlarmOn == 1);
     QCOMPARE(w.idAlarm().IdAlarmSeconds(), read.idAlarmSeconds);
@@ -272,7 +272,7 @@ void BadInputTest::aBadMessageFileGivesTheReadersBehaviour() {
     const QByteArray out = h.wave.played();
     QVERIFY(!w.keyerState().playActive());
     QVERIFY(w.keyerState().keyerStopped());
-    QVERIFY(!w.keyerState().playFileOpen);
+    QVERIFY(!w.keyerState().playFileOpen());
     QCOMPARE(w.keyingLine().KeyingLevel(), KeyingLine::Unkeyed);
     // Only a message with sound in it opens the device.
     QCOMPARE(h.wave.calls(Dir::Output, Op::Open), heard.isEmpty() ? 0 : 1);
@@ -294,7 +294,7 @@ void BadInputTest::aBadMessageFileGivesTheReadersBehaviour() {
     h.dialogs.fileAnswers << path;
     w.ui().RetrieveWave1->trigger();
     QCOMPARE(h.dialogs.texts(), refusal.isEmpty() ? QStringList() : QStringList{refusal});
-    QCOMPARE(w.keyerState().currentMessageFile, path);
+    QCOMPARE(w.keyerState().currentMessageFile(), path);
     QVERIFY(filesIn(h.installDir()) == before);
 }
 

@@ -97,7 +97,7 @@ private slots:
 
         QVERIFY(!overdue);
         QVERIFY(!w.keyerState().recordActive());
-        QVERIFY(!w.keyerState().recordFileOpen);
+        QVERIFY(!w.keyerState().recordFileOpen());
         QVERIFY(!h.wave.isOpen(Dir::Input));
         const QByteArray file = readBytes(h.slotPath(1));
         checkWholeFile(file);
@@ -182,7 +182,8 @@ private slots:
         AudioPump pump(h.wave, Dir::Input);
         // Two blocks before the 32-bit sizes are full; STOP only if the recording runs on.
         pump.after(2, [&] {
-            w.keyerState().recordedBytes = std::numeric_limits<std::int32_t>::max() - 2 * kBlock;
+            w.findChild<KeyerState*>()->setRecordedBytes(std::numeric_limits<std::int32_t>::max() -
+                                                         2 * kBlock);
         });
         pump.after(10, [&] { click(w.ui().StopBtn); });
         click(w.ui().RecordBtn);

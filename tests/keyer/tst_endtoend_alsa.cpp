@@ -45,7 +45,7 @@ private slots:
         QTimer stopper;
         QObject::connect(&stopper, &QTimer::timeout, &w, [&] {
             if (w.keyerState().recordActive() &&
-                w.keyerState().recordedBytes >= kRecordBlocks * kBlock)
+                w.keyerState().recordedBytes() >= kRecordBlocks * kBlock)
                 click(w.ui().StopBtn);
         });
         stopper.start(0);

@@ -14,7 +14,7 @@ void expectIdle(TTavrin& w) {
     QVERIFY(!w.keyerState().playActive());
     QVERIFY(w.keyerState().keyerIdle());
     QVERIFY(w.keyerState().keyerStopped());
-    QVERIFY(!w.keyerState().playFileOpen);
+    QVERIFY(!w.keyerState().playFileOpen());
     QCOMPARE(w.keyingLine().KeyingLevel(), KeyingLine::Unkeyed);
 }
 } // namespace
@@ -75,7 +75,7 @@ private slots:
         AudioPump pump(h.wave, Dir::Output);
         pump.after(3, [&] { click(w.ui().PlayBtn); });
         click(w.ui().PlayBtn);
-        QVERIFY(w.keyerState().playFileOpen);
+        QVERIFY(w.keyerState().playFileOpen());
         QCOMPARE(w.keyingLine().KeyingLevel(), KeyingLine::Unkeyed);
         QVERIFY(!h.wave.isOpen(Dir::Output));
         QCOMPARE(h.wave.played(), data.left(3 * kBlock));
@@ -171,7 +171,7 @@ private slots:
                 click(w.ui().StopBtn);
         });
         click(recording ? w.ui().RecordBtn : w.ui().PlayBtn);
-        QCOMPARE(w.keyerState().selectedMemory, 1);
+        QCOMPARE(w.keyerState().selectedMemory(), 1);
         QVERIFY(!QFile::exists(h.slotPath(4)));
         QCOMPARE(h.wave.calls(recording ? Dir::Output : Dir::Input, Op::Open), 0);
         QCOMPARE(recording ? readBytes(h.slotPath(1)).size() - 44 : h.wave.played().size(),

@@ -1,8 +1,8 @@
-#include "tx/bufferwatchdog.h"
+#include "keyer/bufferwatchdog.h"
 
 BufferWatchdog::BufferWatchdog(QObject* parent) : QObject(parent), timer_(new QTimer(this)) {
     timer_->setObjectName(QStringLiteral("TimeoutTimer"));
-    timer_->setInterval(Interval);
+    timer_->setInterval(kInterval);
     connect(timer_, &QTimer::timeout, this, &BufferWatchdog::TimeoutTimerTimer);
 }
 

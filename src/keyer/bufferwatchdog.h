@@ -11,7 +11,7 @@ class BufferWatchdog : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr std::chrono::milliseconds Interval{500};
+    static constexpr std::chrono::milliseconds kInterval{500};
 
     explicit BufferWatchdog(QObject* parent = nullptr);
 

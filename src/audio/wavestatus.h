@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+#include <utility>
+
+// The device call of an engine operation that failed. The input sites from preparing to
+// unpreparing are the ones that run with the input device open.
+enum class WaveSite {
+    OutQuery,
+    OutOpen,
+    OutPrepare,
+    OutWrite,
+    OutReset,
+    OutUnprepare,
+    OutClose,
+    InQuery,
+    InOpen,
+    InPrepare,
+    InAddBuffer,
+    InStart,
+    InReset,
+    InUnprepare,
+    InClose,
+};
+
+// What an engine operation came to: ok, or the site that failed with the text the operator
+// is shown for it.
+class WaveStatus {
+public:
+    WaveStatus() = default;
+    WaveStatus(WaveSite site, QString text) : failed_(true), site_(site), text_(std::move(text)) {}
+
+    bool ok() const { return !failed_; }
+    WaveSite site() const { return site_; }
+    const QString& text() const { return text_; }
+
+private:
+    bool failed_ = false;
+    WaveSite site_ = WaveSite::OutQuery;
+    QString text_;
+};
+
+// How a wait for a buffer ended.
+enum class WaitEnd { Done, Stopped, TimedOut };

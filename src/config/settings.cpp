@@ -1,0 +1,59 @@
+#include "config/settings.h"
+
+#include "audio/audiodevices.h"
+#include "config/configrecord.h"
+#include "keyer/keyer.h"
+#include "keyer/keyerstate.h"
+#include "keyer/memories.h"
+#include "tx/idalarm.h"
+#include "tx/keyingline.h"
+
+namespace {
+constexpr std::int32_t kNormalPolarity = 1;
+constexpr std::uint8_t kOn = 1;
+constexpr std::uint8_t kOff = 0;
+} // namespace
+
+void applySettings(const ConfigRecord& record, const SettingsTargets& to) {
+    for (int entry = 0; entry < ConfigRecord::kEntries; ++entry) {
+        to.memories.setNoteBytes(entry, record.messageTexts[entry]);
+        to.memories.setPath(entry, record.slotPaths[entry]);
+    }
+    // The memory button saves the window's text under the slot selected so far before it
+    // selects the stored one, so the window must hold that slot's own note here.
+    to.keyer.showNote(to.state.selectedMemory());
+    to.keyer.MemBtnClick(record.selectedSlot());
+    to.keyer.applyLoopDelay(record.loopDelay);
+    to.line.applyStoredPort(record.keyingPortKind, QString::fromLatin1(record.keyingPortName));
+    to.keyer.applyGainCode(record.micGainCode);
+    if (record.keyingPolarity == kNormalPolarity)
+        to.line.NormalClick();
+    else
+        to.line.Invert1Click();
+    if (record.idAlarmOn == kOn)
+        to.idAlarm.ON1Click();
+    else
+        to.idAlarm.OFF1Click();
+    to.idAlarm.applyStoredPeriod(record.idAlarmSeconds);
+    to.devices.InputDevice = record.inputDevice;
+    to.devices.OutputDevice = record.outputDevice;
+}
+
+ConfigRecord collectSettings(const SettingsTargets& from, const ConfigRecord& base) {
+    ConfigRecord record = base;
+    for (int entry = 0; entry < ConfigRecord::kEntries; ++entry) {
+        record.messageTexts[entry] = from.memories.noteBytes(entry);
+        record.slotPaths[entry] = from.memories.path(entry);
+    }
+    record.selectedMemory = static_cast<std::uint32_t>(from.state.selectedMemory());
+    record.loopDelay = from.state.loopDelay();
+    record.keyingPortKind = from.line.KeyingPortKind();
+    record.keyingPortName = from.line.KeyingPortName().toLatin1();
+    record.micGainCode = from.state.micGainCode();
+    record.keyingPolarity = from.line.KeyingPolarity();
+    record.idAlarmOn = from.idAlarm.IdAlarmOn() ? kOn : kOff;
+    record.idAlarmSeconds = from.idAlarm.IdAlarmSeconds();
+    record.inputDevice = from.devices.InputDevice;
+    record.outputDevice = from.devices.OutputDevice;
+    return record;
+}
