@@ -158,9 +158,14 @@ void Keyer::play() {
     }
     watchdog_->disable();
     // A pause keeps the file open: what was read but not yet heard is read again on resume.
+    // Until the reset, a buffer marked done has been heard; the device may have finished the
+    // queued one too while the pause was being handled, and it must not be heard twice.
     if (!ended && state_.playFileOpen()) {
+        const Half queued = other(sounding);
         const bool soundingHeard = out_.done(sounding);
-        rewindUnheard(held[index(other(sounding))] + (soundingHeard ? 0 : held[index(sounding)]));
+        const bool queuedHeard = soundingHeard && out_.done(queued);
+        rewindUnheard((queuedHeard ? 0 : held[index(queued)]) +
+                      (soundingHeard ? 0 : held[index(sounding)]));
     }
     checkDevice(out_.ResetWaveOut());
     checkDevice(out_.CloseWaveOut());
