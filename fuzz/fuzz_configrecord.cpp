@@ -33,12 +33,12 @@ constexpr int kTextEntries = 26; // the notes, then the slot paths
 
 // The file as start-up reads it: at most one record's bytes, over the defaults.
 ConfigRecord readRecord(const std::uint8_t* data, std::size_t size, const QString& path) {
-    const std::optional<QByteArray> bytes = readConfigBytes(path);
-    require(bytes.has_value(), "an existing file cannot be read");
+    const FileRead read = readConfigFile(path);
+    require(read.status == FileRead::Status::Read, "an existing file cannot be read");
     const auto held = std::min<std::size_t>(size, ConfigRecord::kRecordBytes);
-    require(*bytes == QByteArray(reinterpret_cast<const char*>(data), static_cast<int>(held)),
+    require(read.bytes == QByteArray(reinterpret_cast<const char*>(data), static_cast<int>(held)),
             "the bytes read are not the file's first record");
-    return ConfigRecord::parse(*bytes, ConfigRecord());
+    return ConfigRecord::parse(read.bytes, ConfigRecord());
 }
 
 QByteArray entryUpToZero(const QByteArray& record, int offset) {

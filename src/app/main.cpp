@@ -31,6 +31,8 @@ int main(int argc, char** argv) {
         AlsaWaveService wave;
         platform.wave = &wave;
         TTavrin window(platform);
+        if (window.startAbandoned())
+            return 0;
         window.show();
         return QApplication::exec();
     } catch (const std::exception& e) {

@@ -8,6 +8,7 @@
 #include "audio/waveout.h"
 #include "config/regularfile.h"
 #include "keyer/keyer.h"
+#include "tx/emergencyunkey.h"
 #include "tx/keyingline.h"
 
 #include <QAction>
@@ -58,6 +59,7 @@ TTavrin::TTavrin(const Platform& platform, QWidget* parent)
     if (const QScreen* where = screen())
         move(where->availableGeometry().center() - rect().center());
     FormCreate();
+    started_ = true;
 }
 
 TTavrin::~TTavrin() {

@@ -21,6 +21,7 @@ class Keyer;
 class KeyingLine;
 class TransmitControls;
 class TSoundCardSelect;
+class FatalSignalUnkey;
 class UnixSignalBridge;
 class WaveDeviceErrorPolicy;
 class WaveInEngine;
@@ -48,6 +49,9 @@ public:
     TSoundCardSelect& soundCardSelect() { return *soundCard_; }
     // A wave device failed while a recording or playback ran.
     bool terminationRequested() const { return terminationRequested_; }
+    // A termination signal came while start-up was still running (inside one of its message
+    // boxes): the program ends without showing the window or saving anything.
+    bool startAbandoned() const { return startAbandoned_; }
     const InstallPaths& paths() const { return paths_; }
     // Where the settings are written at shutdown; empty when they will not be.
     QString configPath() const { return configPath_; }
@@ -92,6 +96,8 @@ private:
     void applyConfiguration(const ConfigRecord& record);
     ConfigRecord currentConfiguration() const;
     void writeConfiguration();
+    // A termination signal: the shutdown sequence once started, else the start is given up.
+    void terminationSignal();
 
     bool stopRequested() const override;
     bool bufferWaitTimedOut() const override;
@@ -112,6 +118,7 @@ private:
     IdAlarm* idAlarm_ = nullptr;
     BufferWatchdog* watchdog_ = nullptr;
     UnixSignalBridge* signalBridge_ = nullptr;
+    std::unique_ptr<FatalSignalUnkey> fatalSignals_;
     AudioDevices audioDevices_;
     std::unique_ptr<WaveDeviceErrorPolicy> wavePolicy_;
     std::unique_ptr<WaveOutEngine> waveOut_;
@@ -123,6 +130,8 @@ private:
     // Kept only to be written back as they were read.
     std::uint32_t reservedA_ = 0;
     std::uint32_t reservedB_ = 25000;
+    bool started_ = false;
+    bool startAbandoned_ = false;
     bool shutDown_ = false;
     bool terminationRequested_ = false;
 };

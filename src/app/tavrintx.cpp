@@ -5,6 +5,7 @@
 #include "app/look.h"
 #include "app/unixsignalbridge.h"
 #include "tx/bufferwatchdog.h"
+#include "tx/emergencyunkey.h"
 #include "tx/idalarm.h"
 #include "tx/keyingline.h"
 #include "tx/transmitcontrols.h"
@@ -57,6 +58,7 @@ void TTavrin::createTransmitter() {
     watchdog_ = new BufferWatchdog(this);
     watchdog_->setObjectName(QStringLiteral("BufferWatchdog"));
     signalBridge_ = new UnixSignalBridge({SIGINT, SIGTERM, SIGHUP}, this);
+    fatalSignals_ = std::make_unique<FatalSignalUnkey>();
 }
 
 void TTavrin::wireTransmitter() {
@@ -103,9 +105,22 @@ void TTavrin::wireTransmitter() {
                 look::setFillColour(panel, stripColour(colour));
             });
 
-    // A kill or a closed terminal goes out the way the close box does.
-    connect(signalBridge_, &UnixSignalBridge::signalReceived, this, [this] { close(); });
+    connect(signalBridge_, &UnixSignalBridge::signalReceived, this, &TTavrin::terminationSignal);
     // Any other end of the event loop (a device failure asks for termination without the
     // shutdown sequence) still leaves the transmitter unkeyed.
     connect(qApp, &QCoreApplication::aboutToQuit, keying_, &KeyingLine::unkey);
+}
+
+void TTavrin::terminationSignal() {
+    if (started_) {
+        // A kill or a closed terminal goes out the way the close box does.
+        close();
+        return;
+    }
+    // Only a start-up message box runs the event loop this early. The settings are half
+    // applied, so nothing is saved, and the exit also ends every later start-up box at once.
+    keying_->unkey();
+    shutDown_ = true;
+    startAbandoned_ = true;
+    QCoreApplication::exit(0);
 }

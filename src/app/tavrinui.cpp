@@ -184,7 +184,7 @@ void TavrinUi::setupUi(QMainWindow* window) {
         Gain[i] = item(gain, kGains[i].name, QLatin1String(kGains[i].caption), i == 0);
 
     QMenu* output = named(bar->addMenu(QStringLiteral("Output")), "Options1");
-    Printer1 = item(output, "Printer1", QStringLiteral("Pri Printer"), true);
+    Printer1 = item(output, "Printer1", QStringLiteral("Pri Printer"));
     Printer2 = item(output, "Printer2", QStringLiteral("Sec Printer"));
     QMenu* serial = submenu(output, "Serial1", QStringLiteral("Serial"));
     output->addMenu(serial);

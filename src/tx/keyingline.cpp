@@ -1,6 +1,7 @@
 #include "tx/keyingline.h"
 
 #include "support/dialogs.h"
+#include "tx/emergencyunkey.h"
 #include "tx/portio.h"
 
 #include <QAction>
@@ -53,7 +54,10 @@ void tick(QAction* item, bool checked) {
 
 KeyingLine::KeyingLine(PortIo& io, Dialogs& dialogs, const OutputMenuActions& actions,
                        QObject* parent)
-    : QObject(parent), io_(io), dialogs_(dialogs), actions_(actions) {}
+    : QObject(parent), io_(io), dialogs_(dialogs), actions_(actions) {
+    // No port drives a line until one is selected, so the menu shows VOX.
+    tickVox();
+}
 
 KeyingLine::~KeyingLine() {
     releaseLine();
@@ -68,6 +72,7 @@ void KeyingLine::SetKeyingLine(std::uint8_t level) {
             out = Unkeyed;
     }
 
+    armEmergencyUnkey(polarity_ == InvertPolarity ? Keyed : Unkeyed);
     switch (kind_) {
     case ParallelKind:
         if (parallel_)
@@ -87,6 +92,16 @@ void KeyingLine::SetKeyingLine(std::uint8_t level) {
     default:
         break;
     }
+}
+
+// Every change of port or polarity ends in SetKeyingLine, so the record is always current.
+void KeyingLine::armEmergencyUnkey(std::uint8_t unkeyedOut) {
+    LineWrite write;
+    if (kind_ == ParallelKind && parallel_)
+        write = parallel_->levelWrite(unkeyedOut);
+    else if (kind_ == SerialKind && serial_)
+        write = serial_->levelWrite(unkeyedOut == Keyed);
+    setEmergencyUnkey(write);
 }
 
 void KeyingLine::drive(std::uint8_t level) {
@@ -109,6 +124,7 @@ void KeyingLine::applyStoredPort(int kind, const QString& name) {
         return;
     }
     releaseLine();
+    tickVox();
     kind_ = kind;
     name_ = name;
 }
@@ -164,19 +180,29 @@ void KeyingLine::selectPort(const Port& port) {
     drive(Unkeyed);
 }
 
-void KeyingLine::selectVox() {
+void KeyingLine::tickVox() {
     tickPortItems({&OutputMenuActions::VOX1, &OutputMenuActions::NoComPort});
+}
+
+void KeyingLine::selectVox() {
+    tickVox();
     releaseLine();
     name_ = voxName;
     kind_ = SerialKind;
 }
 
+// A refused port falls back to VOX before its box is shown: what the box's nested event loop
+// runs meanwhile (a shutdown that saves the settings) must see the line in effect.
 void KeyingLine::OpenKeyingPort(const Port& port) {
     if (kind_ == SerialKind) {
-        auto line = io_.openSerial(port.name);
+        SerialOpen opened = io_.openSerial(port.name);
+        auto line = std::move(opened.line);
         if (!line) {
-            dialogs_.showMessage(serialOpenFailed, commsErrorTitle);
             selectVox();
+            QString text = serialOpenFailed;
+            if (!opened.holder.isEmpty())
+                text += QStringLiteral("\nThe port is held by process %1.").arg(opened.holder);
+            dialogs_.showMessage(text, commsErrorTitle);
             return;
         }
         if (!line->isCommDevice()) {
@@ -188,8 +214,8 @@ void KeyingLine::OpenKeyingPort(const Port& port) {
     } else if (kind_ == ParallelKind) {
         parallel_ = io_.openParallel(port.address);
         if (!parallel_) {
-            dialogs_.showMessage(parallelRefused, commsErrorTitle);
             selectVox();
+            dialogs_.showMessage(parallelRefused, commsErrorTitle);
         }
     }
 }
@@ -211,6 +237,7 @@ void KeyingLine::releaseLine() {
     // TUNE or a playback holds it keyed must not leave the transmitter on the air.
     if (serial_ || parallel_)
         SetKeyingLine(Unkeyed);
+    setEmergencyUnkey({});
     serial_.reset();
     parallel_.reset();
 }

@@ -91,9 +91,13 @@ private:
     void selectPort(const Port& port);
     void selectVox();
     void OpenKeyingPort(const Port& port);
+    // The port items' ticks show the line in effect; with no line driven that is VOX.
+    void tickVox();
     void tickPortItems(std::initializer_list<QAction * OutputMenuActions::*> ticked);
     void setPolarity(Polarity polarity);
     void releaseLine();
+    // Keeps the fatal-signal handler's unkeying write for the line in use.
+    void armEmergencyUnkey(std::uint8_t unkeyedOut);
 
     PortIo& io_;
     Dialogs& dialogs_;

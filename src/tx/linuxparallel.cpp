@@ -28,6 +28,15 @@ public:
         (void)::ioctl(fd_.get(), PPWDATA, &data);
     }
 
+    LineWrite levelWrite(std::uint8_t value) const override {
+        LineWrite write;
+        write.kind = LineWrite::Kind::IoctlByte;
+        write.fd = fd_.get();
+        write.request = PPWDATA;
+        write.argument = value;
+        return write;
+    }
+
 private:
     UniqueFd fd_;
 };
@@ -45,28 +54,83 @@ std::unique_ptr<ParallelLine> openPpdev(const QString& device) {
     return std::make_unique<PpdevLine>(std::move(fd));
 }
 
-#ifdef TAVRIN_HAVE_IOPERM
 class IoPortLine final : public ParallelLine {
 public:
-    explicit IoPortLine(std::uint16_t address) : address_(address) {}
-    ~IoPortLine() override { (void)::ioperm(address_, 1, 0); }
+    IoPortLine(IoPorts& io, std::uint16_t address) : io_(io), address_(address) {}
+    ~IoPortLine() override { io_.revoke(address_); }
 
-    void write(std::uint8_t value) override { ::outb(value, address_); }
+    void write(std::uint8_t value) override { io_.out(address_, value); }
+    LineWrite levelWrite(std::uint8_t value) const override {
+        return io_.outWrite(address_, value);
+    }
 
 private:
+    IoPorts& io_;
     std::uint16_t address_;
 };
-#endif
 
-std::unique_ptr<ParallelLine> openIoPort(std::uint16_t address) {
-#ifdef TAVRIN_HAVE_IOPERM
-    if (::ioperm(address, 1, 1) == 0)
-        return std::make_unique<IoPortLine>(address);
-#else
-    (void)address;
-#endif
-    return nullptr;
+// D0 and D1 carry the keying line; probing varies only the other six data bits.
+constexpr std::uint8_t kKeyingBits = 0x03;
+constexpr std::uint8_t kProbePatterns[] = {0x54, 0xA8};
+
+// A data register reads back what was last written to it; with no port at the address the
+// bus reads something else, usually 0xFF. The keying bits keep their level throughout and the
+// register ends as it was found.
+bool portAnswers(IoPorts& io, std::uint16_t address) {
+    const std::uint8_t found = io.in(address);
+    bool answers = true;
+    for (std::uint8_t pattern : kProbePatterns) {
+        const std::uint8_t probe = static_cast<std::uint8_t>((found & kKeyingBits) | pattern);
+        io.out(address, probe);
+        answers = answers && io.in(address) == probe;
+    }
+    io.out(address, found);
+    return answers;
 }
+
+std::unique_ptr<ParallelLine> openIoPort(IoPorts& io, std::uint16_t address) {
+    if (!io.grant(address))
+        return nullptr;
+    if (!portAnswers(io, address)) {
+        io.revoke(address);
+        return nullptr;
+    }
+    return std::make_unique<IoPortLine>(io, address);
+}
+
+class MachineIoPorts final : public IoPorts {
+public:
+#ifdef TAVRIN_HAVE_IOPERM
+    bool grant(std::uint16_t address) override {
+        return ::ioperm(address, 1, 1) == 0;
+    }
+    void revoke(std::uint16_t address) override {
+        (void)::ioperm(address, 1, 0);
+    }
+    void out(std::uint16_t address, std::uint8_t value) override {
+        ::outb(value, address);
+    }
+    std::uint8_t in(std::uint16_t address) override {
+        return ::inb(address);
+    }
+    LineWrite outWrite(std::uint16_t address, std::uint8_t value) const override {
+        LineWrite write;
+        write.kind = LineWrite::Kind::PortByte;
+        write.address = address;
+        write.argument = value;
+        return write;
+    }
+#else
+    bool grant(std::uint16_t) override {
+        return false;
+    }
+    void revoke(std::uint16_t) override {}
+    void out(std::uint16_t, std::uint8_t) override {}
+    std::uint8_t in(std::uint16_t) override {
+        return 0;
+    }
+#endif
+};
 
 } // namespace
 
@@ -89,11 +153,16 @@ QString ppdevDeviceFor(std::uint16_t address, const QString& procDir, const QStr
     return {};
 }
 
-std::unique_ptr<ParallelLine> openLinuxParallel(std::uint16_t address) {
+IoPorts& machineIoPorts() {
+    static MachineIoPorts ports;
+    return ports;
+}
+
+std::unique_ptr<ParallelLine> openLinuxParallel(std::uint16_t address, IoPorts& direct) {
     const QString device = ppdevDeviceFor(address);
     if (!device.isEmpty()) {
         if (auto line = openPpdev(device))
             return line;
     }
-    return openIoPort(address);
+    return openIoPort(direct, address);
 }

@@ -13,6 +13,29 @@ QString ppdevDeviceFor(std::uint16_t address,
                        const QString& procDir = QStringLiteral("/proc/sys/dev/parport"),
                        const QString& devDir = QStringLiteral("/dev"));
 
+// Direct access to I/O ports, for a parallel port that no kernel driver offers through ppdev.
+class IoPorts {
+public:
+    virtual ~IoPorts() = default;
+
+    // Asks for, and gives back, the right to touch the one port at the address.
+    virtual bool grant(std::uint16_t address) = 0;
+    virtual void revoke(std::uint16_t address) = 0;
+    virtual void out(std::uint16_t address, std::uint8_t value) = 0;
+    virtual std::uint8_t in(std::uint16_t address) = 0;
+    // out() as one async-signal-safe write; none when unavailable.
+    virtual LineWrite outWrite(std::uint16_t address, std::uint8_t value) const {
+        (void)address;
+        (void)value;
+        return {};
+    }
+};
+
+// This machine's I/O ports (ioperm, outb and inb on x86; refused elsewhere).
+IoPorts& machineIoPorts();
+
 // Write access to the data register at the address: through ppdev when the kernel drives that
-// port, else through ioperm when this process may touch I/O ports. Null when neither works.
-std::unique_ptr<ParallelLine> openLinuxParallel(std::uint16_t address);
+// port, else directly when this process may touch I/O ports and a port answers there. Null
+// when neither works.
+std::unique_ptr<ParallelLine> openLinuxParallel(std::uint16_t address,
+                                                IoPorts& direct = machineIoPorts());

@@ -3,10 +3,10 @@
 #include "tx/linuxparallel.h"
 #include "tx/linuxserial.h"
 
-std::unique_ptr<SerialLine> LinuxPortIo::openSerial(const QString& name) {
-    return openLinuxSerial(serialDevicePath(installDir_, name));
+SerialOpen LinuxPortIo::openSerial(const QString& name) {
+    return openLinuxSerial(serialDevicePath(installDir_, name), lockDir_);
 }
 
 std::unique_ptr<ParallelLine> LinuxPortIo::openParallel(std::uint16_t address) {
-    return openLinuxParallel(address);
+    return openLinuxParallel(address, direct_);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tx/linuxparallel.h"
+#include "tx/linuxserial.h"
 #include "tx/portio.h"
 
 #include <QString>
@@ -8,11 +10,16 @@
 // installation directory (see serialDevicePath).
 class LinuxPortIo final : public PortIo {
 public:
-    explicit LinuxPortIo(QString installDir) : installDir_(std::move(installDir)) {}
+    // Serial ports are locked with UUCP lock files in lockDir; none with an empty one.
+    explicit LinuxPortIo(QString installDir, QString lockDir = defaultSerialLockDir(),
+                         IoPorts& direct = machineIoPorts())
+        : installDir_(std::move(installDir)), lockDir_(std::move(lockDir)), direct_(direct) {}
 
-    std::unique_ptr<SerialLine> openSerial(const QString& name) override;
+    SerialOpen openSerial(const QString& name) override;
     std::unique_ptr<ParallelLine> openParallel(std::uint16_t address) override;
 
 private:
     QString installDir_;
+    QString lockDir_;
+    IoPorts& direct_;
 };

@@ -11,5 +11,11 @@
 // /dev/serial/by-id/...), which is then used instead. Empty for a name that is no "COMn".
 QString serialDevicePath(const QString& installDir, const QString& portName);
 
-// Opens a serial device for keying, exclusively between processes. Null on any failure.
-std::unique_ptr<SerialLine> openLinuxSerial(const QString& devicePath);
+// The system's directory for UUCP lock files: /var/lock, else /run/lock.
+QString defaultSerialLockDir();
+
+// Opens a serial device for keying, exclusively between processes. The device's UUCP lock file
+// ("LCK..ttyUSB0") in lockDir is taken before the device is opened, since opening a tty raises
+// DTR and RTS and so keys whatever transmitter another program holds there. Where no lock file
+// can be made, flock alone guards the port. No line on any failure.
+SerialOpen openLinuxSerial(const QString& devicePath, const QString& lockDir);

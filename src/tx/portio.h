@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tx/emergencyunkey.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -20,6 +22,12 @@ public:
     virtual void clearDtr() = 0;
     virtual void setRts() = 0;
     virtual void clearRts() = 0;
+
+    // The same change of DTR and RTS as one async-signal-safe write; none when unavailable.
+    virtual LineWrite levelWrite(bool asserted) const {
+        (void)asserted;
+        return {};
+    }
 };
 
 // Write access to the data register of one parallel port. Destroying it gives the access back.
@@ -28,6 +36,18 @@ public:
     virtual ~ParallelLine() = default;
 
     virtual void write(std::uint8_t value) = 0;
+
+    // The same write as one async-signal-safe call; none when unavailable.
+    virtual LineWrite levelWrite(std::uint8_t value) const {
+        (void)value;
+        return {};
+    }
+};
+
+// The result of opening a serial port.
+struct SerialOpen {
+    std::unique_ptr<SerialLine> line; // null when the port was not opened
+    QString holder; // the process holding the port, "1234 (minicom)", when that refused it
 };
 
 // The platform's ports. The real one lives in linuxportio.h; the tests use a recording double.
@@ -35,9 +55,9 @@ class PortIo {
 public:
     virtual ~PortIo() = default;
 
-    // Opens "COM1".."COM6" exclusively. Null when the port is missing, held by another program
-    // or not accessible.
-    virtual std::unique_ptr<SerialLine> openSerial(const QString& name) = 0;
+    // Opens "COM1".."COM6" exclusively. No line when the port is missing, held by another
+    // program or not accessible.
+    virtual SerialOpen openSerial(const QString& name) = 0;
 
     // Obtains write access to the data register at the given I/O address (0x378 or 0x3BC).
     // Null when this system refuses direct port access.

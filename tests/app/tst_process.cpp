@@ -34,21 +34,34 @@ private slots:
         QTest::addColumn<bool>("installed");
         QTest::addColumn<bool>("stored");
         QTest::addColumn<bool>("pipeAsHelp");
-        QTest::newRow("first run") << false << false << false;
-        QTest::newRow("installed without configuration") << true << false << false;
-        QTest::newRow("stored configuration") << true << true << false;
-        QTest::newRow("named pipe as help file") << true << true << true;
+        QTest::addColumn<bool>("startUpBox"); // the signal comes while a start-up box is open
+        QTest::newRow("first run") << false << false << false << false;
+        QTest::newRow("installed without configuration") << true << false << false << false;
+        QTest::newRow("stored configuration") << true << true << false << false;
+        QTest::newRow("named pipe as help file") << true << true << true << false;
+        QTest::newRow("during the box of an unplugged port") << true << true << false << true;
     }
     void sigtermWritesTheConfiguration() {
         QFETCH(bool, installed);
         QFETCH(bool, stored);
         QFETCH(bool, pipeAsHelp);
+        QFETCH(bool, startUpBox);
         QTemporaryDir home;
         const QString dir = home.path() + "/Tavrin/", cfg = dir + "Tavrin.cfg";
         QVERIFY(!installed || QDir().mkpath(dir));
         ConfigRecord record;
         record.keyingPolarity = 7; // written back as 2, so the write shows
         record.messageTexts[1] = "CQ test";
+        if (startUpBox) {
+            // Kept byte for byte: a signal during start-up ends the program without saving.
+            record.keyingPolarity = 2;
+            record.keyingPortKind = 1;
+            record.keyingPortName = "COM3";
+            record.micGainCode = 100;
+            record.idAlarmOn = record.stayOnTop = 1;
+            record.outputDevice = 1;
+            QVERIFY(QFile::link(dir + "unplugged", dir + "COM3"));
+        }
         QVERIFY(!stored || writeBytes(cfg, record.serialize()));
         QVERIFY(!pipeAsHelp || ::mkfifo(QFile::encodeName(dir + "Tavrin.chm"), 0644) == 0);
         QProcess process;
@@ -65,6 +78,7 @@ private slots:
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 0);
         const QByteArray written = readBytes(cfg);
+        QVERIFY(!startUpBox || written == record.serialize());
         QCOMPARE(written.size(), 6730);
         QCOMPARE(ConfigRecord::parse(written, {}).keyingPolarity, stored ? 2 : 1);
         QCOMPARE(ConfigRecord::parse(written, {}).messageTexts[1], stored ? "CQ test" : "");

@@ -2,12 +2,16 @@
 // kind of keying port and under both polarities.
 #include "audiopump.h"
 #include "keyer/keyer.h"
+#include "support/uniquefd.h"
 #include "tx/keyingline.h"
+#include "wavebytes.h"
 #include "windowharness.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
 #include <QtTest>
@@ -16,6 +20,8 @@
 #include <functional>
 #include <map>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -41,6 +47,19 @@ bool movesALine(const QString& event) {
            event.startsWith(QLatin1String("out "));
 }
 
+// The line was keyed on the way and its last events unkey it.
+void checkLineEnds(const QString& port, bool invert, const QStringList& all) {
+    QStringList events;
+    std::copy_if(all.begin(), all.end(), std::back_inserter(events), movesALine);
+    if (port == "VOX") {
+        QCOMPARE(events, QStringList());
+        return;
+    }
+    const LinePatterns line = patternsFor(port, invert);
+    QVERIFY2(events.join(',').contains(line.keyed.join(',')), qPrintable(events.join(',')));
+    QCOMPARE(events.mid(events.size() - line.unkeyed.size()), line.unkeyed);
+}
+
 // Runs the application's event loop with start queued in it, until something ends the loop.
 int runProgram(const std::function<void()>& start) {
     QTimer::singleShot(0, qApp, start);
@@ -48,6 +67,28 @@ int runProgram(const std::function<void()>& start) {
 }
 
 const QStringList kQuits{"close box", "File > Exit", "SIGINT", "SIGTERM", "SIGHUP"};
+
+// Signals that end the program without its shutdown. Each row runs in a child copy of this
+// test, named in kChildLog, whose port double logs there what the line saw.
+const std::map<QString, int> kFatal{
+    {"SIGQUIT", SIGQUIT}, {"SIGABRT", SIGABRT}, {"SIGSEGV", SIGSEGV}, {"SIGBUS", SIGBUS},
+    {"SIGFPE", SIGFPE},   {"SIGUSR1", SIGUSR1}, {"SIGUSR2", SIGUSR2}};
+const char* const kChildLog = "KEYINGEXITS_CHILD_LOG";
+
+// The line events of the row run in a child that the fatal signal ends.
+QStringList runChild(bool& crashed) {
+    QTemporaryDir dir;
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kChildLog, dir.filePath("events"));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("everyWayOutEndsUnkeyed:") + QTest::currentDataTag()});
+    crashed = child.waitForFinished(20000) && child.exitStatus() == QProcess::CrashExit;
+    QFile log(dir.filePath("events"));
+    return log.open(QIODevice::ReadOnly) ? QString::fromLatin1(log.readAll()).split('\n')
+                                         : QStringList();
+}
 
 } // namespace
 
@@ -75,6 +116,9 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed_data() {
     for (const QString& exit : kQuits)
         for (const char* activity : {"playback", "recording", "TUNE"})
             ways << qMakePair(QString::fromLatin1(activity), exit);
+    for (const auto& fatal : kFatal)
+        for (const char* activity : {"playback", "TUNE"})
+            ways << qMakePair(QString::fromLatin1(activity), fatal.first);
 
     for (const char* port : {"COM3", "LPT1", "VOX"})
         for (bool invert : {false, true})
@@ -90,8 +134,25 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     QFETCH(QString, activity);
     QFETCH(QString, exit);
     const bool quits = kQuits.contains(exit);
+    const bool fatal = kFatal.count(exit) != 0;
+    const QString childLog = qEnvironmentVariable(kChildLog);
+    QStringList all;
+    if (fatal && childLog.isEmpty()) {
+        bool crashed = false;
+        all = runChild(crashed);
+        QVERIFY(crashed);
+        return checkLineEnds(port, invert, all);
+    }
 
     WindowHarness h;
+    UniqueFd childLogFd;
+    if (fatal) {
+        childLogFd.reset(::open(QFile::encodeName(childLog).constData(),
+                                O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+        h.ports.emergencyFd = childLogFd.get();
+        const rlimit noCore{0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+    }
     h.writeMessage(1, QByteArray((exit == "loop pause" ? 1 : 20) * kBlock, 'm'));
     // Connected before the window exists, so it sees the line as the shutdown sequence left it,
     // before anything the window does when the event loop ends.
@@ -134,15 +195,21 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     };
     const auto wayOut = [&] {
         noteKeyed();
+        if (fatal) {
+            const QByteArray seen = h.ports.events().join('\n').toLatin1() + '\n';
+            QVERIFY(::write(childLogFd.get(), seen.constData(), seen.size()) == seen.size());
+            ::raise(kFatal.at(exit));
+            QFAIL("the program outlived its fatal signal");
+        }
         actions.at(exit)();
     };
     const bool byItself = exit == "end of message" || exit == "loop pause";
     if (exit == "device failure") {
         // Inside the loop, after the first block: the failure asks for the program's end.
         if (activity == "playback")
-            h.wave.failOn(Dir::Output, Op::Queue, 3);
+            h.wave.failOn(Dir::Output, VirtualWaveService::Op::Queue, 3);
         else
-            h.wave.failOn(Dir::Input, Op::Queue, 4);
+            h.wave.failOn(Dir::Input, VirtualWaveService::Op::Queue, 4);
     }
 
     AudioPump sound(h.wave, Dir::Output);
@@ -177,7 +244,6 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     });
     deadline.start(5000);
 
-    QStringList all;
     if (quits) {
         QCOMPARE(runProgram(start), 0);
         QCOMPARE(levelAtQuit, int(KeyingLine::Unkeyed));
@@ -187,8 +253,6 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
         all = h.ports.events();
     }
     QVERIFY(!overdue);
-    QStringList events;
-    std::copy_if(all.begin(), all.end(), std::back_inserter(events), movesALine);
 
     // The way out ended the playback where it came, not the message's end.
     if (activity == "playback" && !byItself)
@@ -202,14 +266,7 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     }
     QVERIFY(keyedBeforeExit);
     QCOMPARE(w.keyingLine().KeyingLevel(), KeyingLine::Unkeyed);
-    if (port == "VOX") {
-        QCOMPARE(events, QStringList());
-    } else {
-        const LinePatterns line = patternsFor(port, invert);
-        QVERIFY2(events.join(',').contains(line.keyed.join(',')), qPrintable(events.join(',')));
-        const QStringList last = events.mid(events.size() - line.unkeyed.size());
-        QCOMPARE(last, line.unkeyed);
-    }
+    checkLineEnds(port, invert, all);
     if (exit == "loop pause")
         click(w.ui().ResetBtn);
 }

@@ -1,10 +1,13 @@
 // The keying line as the window's Output menu and TUNE drive it, on the recording ports.
+#include "config/configrecord.h"
 #include "tx/keyingline.h"
 #include "windowharness.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QtTest>
+
+#include <csignal>
 
 namespace {
 QAction* portItem(TTavrin& w, const QString& port) {
@@ -74,6 +77,8 @@ private slots:
         h.ports.nonCommPorts = {"COM4"};
         h.ports.refuseParallel = true;
         TTavrin& w = h.open();
+        // Before any choice no port drives the line, and the ticks say so.
+        QVERIFY(w.ui().VOX1->isChecked() && !w.ui().Printer1->isChecked());
         int linesAtBox = -1;
         h.dialogs.onMessage = [&] { linesAtBox = h.ports.openLines(); };
         portItem(w, port)->trigger();
@@ -84,6 +89,25 @@ private slots:
         QVERIFY(!portItem(w, port)->isChecked());
         click(w.ui().TuneBtn);
         QCOMPARE(h.ports.takeEvents(), events);
+    }
+
+    // A termination signal while a port's failure box is open stores what is in effect: VOX.
+    void aSignalDuringAPortFailureBoxStoresVox() {
+        for (const char* port : {"COM2", "LPT2"}) {
+            WindowHarness h;
+            h.ports.failingPorts = {"COM2"};
+            h.ports.refuseParallel = true;
+            TTavrin& w = h.open();
+            w.show();
+            h.dialogs.onMessage = [&] {
+                ::kill(::getpid(), SIGTERM);
+                QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }));
+            };
+            portItem(w, port)->trigger();
+            const auto written = ConfigRecord::parse(readBytes(h.installDir() + "Tavrin.cfg"), {});
+            QCOMPARE(written.keyingPortName, QByteArray("NONE"));
+            QCOMPARE(written.keyingPortKind, 1);
+        }
     }
 
     // Switching ports while keyed drops the old line before it is given up.

@@ -1,6 +1,6 @@
 // The Linux port layer on what this machine has: pseudo-terminals, files and no parallel port.
-#include "support/uniquefd.h"
 #include "fakedialogs.h"
+#include "support/uniquefd.h"
 #include "tx/keyingline.h"
 #include "tx/linuxparallel.h"
 #include "tx/linuxportio.h"
@@ -14,6 +14,9 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
 
 namespace {
@@ -24,6 +27,25 @@ int descriptorsOn(const QString& path) {
         count += fd.symLinkTarget() == QFileInfo(path).canonicalFilePath() ? 1 : 0;
     return count;
 }
+
+// A UUCP lock file naming the process: ten characters and a newline.
+QByteArray lockText(pid_t pid) {
+    return QByteArray::number(pid).rightJustified(10, ' ') + '\n';
+}
+
+// Direct I/O ports with or without a port at the address; a missing port's bus reads 0xFF.
+struct FakeIoPorts final : IoPorts {
+    explicit FakeIoPorts(bool present) : present(present) {}
+    bool grant(std::uint16_t) override { return granted = true; }
+    void revoke(std::uint16_t) override { granted = false; }
+    void out(std::uint16_t, std::uint8_t value) override { writes.push_back(latch = value); }
+    std::uint8_t in(std::uint16_t) override { return present ? latch : 0xFF; }
+
+    bool present;
+    bool granted = false;
+    std::uint8_t latch = KeyingLine::Keyed; // the unkeyed level under Invert
+    std::vector<std::uint8_t> writes;
+};
 } // namespace
 
 class LinuxPortsTest : public QObject {
@@ -42,13 +64,13 @@ private slots:
         QVERIFY(QFile::link(slavePath, dir.filePath("COM3")));
         termios before{}, after{};
         QCOMPARE(::tcgetattr(slave, &before), 0);
-        LinuxPortIo io(dir.path());
+        LinuxPortIo io(dir.path(), dir.path());
         FakeDialogs dialogs;
         {
             KeyingLine line(io, dialogs, {});
             line.COM3Click();
             QCOMPARE(line.KeyingPortName(), QString("COM3"));
-            QVERIFY(!io.openSerial("COM3"));
+            QVERIFY(!io.openSerial("COM3").line);
             const UniqueFd other(
                 ::open(QFile::encodeName(slavePath).constData(), O_RDWR | O_NOCTTY));
             QCOMPARE(::flock(other.get(), LOCK_EX | LOCK_NB), -1);
@@ -59,7 +81,10 @@ private slots:
             second.COM3Click();
             QCOMPARE(second.KeyingPortName(), QString("NONE"));
         }
-        QCOMPARE(dialogs.texts(), QStringList{"Failed to open the comms device"});
+        QCOMPARE(dialogs.texts(),
+                 QStringList{QString("Failed to open the comms device\nThe port is "
+                                     "held by process %1 (tst_linuxports).")
+                                 .arg(::getpid())});
         QCOMPARE(descriptorsOn(slavePath), 1);
         QCOMPARE(::tcgetattr(slave, &after), 0);
         QVERIFY(before.c_iflag == after.c_iflag && before.c_oflag == after.c_oflag &&
@@ -94,6 +119,75 @@ private slots:
         line.Printer1Click();
         QCOMPARE(dialogs.messages.size(), 1);
         QCOMPARE(line.KeyingPortName(), QString("NONE"));
+    }
+    // The UUCP lock file is taken before the device is opened: a port another program holds is
+    // never opened (the open alone raises DTR and RTS on a real UART), a stale lock is taken over.
+    void serialLockFileGuardsTheDevice_data() {
+        QTest::addColumn<QByteArray>("existing"); // an earlier lock file's contents
+        QTest::addColumn<bool>("lockDirUsable");
+        QTest::addColumn<bool>("opens");
+        const pid_t gone = ::fork();
+        if (gone == 0)
+            ::_exit(0);
+        ::waitpid(gone, nullptr, 0);
+        QTest::newRow("free") << QByteArray() << true << true;
+        QTest::newRow("held by a live process") << lockText(1) << true << false;
+        QTest::newRow("stale, its process gone") << lockText(gone) << true << true;
+        QTest::newRow("no lock directory") << QByteArray() << false << true;
+    }
+    void serialLockFileGuardsTheDevice() {
+        QFETCH(QByteArray, existing);
+        QFETCH(bool, lockDirUsable);
+        QFETCH(bool, opens);
+        int master = -1, slave = -1;
+        QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        const UniqueFd masterFd(master), slaveFd(slave);
+        const QString slavePath = QString::fromLocal8Bit(::ttyname(slave));
+        QTemporaryDir dir, locks;
+        QVERIFY(QFile::link(slavePath, dir.filePath("COM3")));
+        const QString lockDir = lockDirUsable ? locks.path() : locks.filePath("missing");
+        const QString lockPath = lockDir + "/LCK.." + slavePath.mid(5).replace('/', '_');
+        QVERIFY(existing.isEmpty() || writeBytes(lockPath, existing));
+        UniqueFd opensSeen(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+        QVERIFY(::inotify_add_watch(opensSeen.get(), slavePath.toLocal8Bit(), IN_OPEN) >= 0);
+        LinuxPortIo io(dir.path(), lockDir);
+        SerialOpen opened = io.openSerial("COM3");
+        QCOMPARE(bool(opened.line), opens);
+        char event[256];
+        QCOMPARE(::read(opensSeen.get(), event, sizeof event) > 0, opens);
+        if (!opens) {
+            QCOMPARE(readBytes(lockPath), existing);
+            QCOMPARE(opened.holder,
+                     QString("1 (%1)").arg(QString(readBytes("/proc/1/comm").trimmed())));
+            return;
+        }
+        QCOMPARE(readBytes(lockPath), lockDirUsable ? lockText(::getpid()) : QByteArray());
+        int exclusive = 0;
+        QCOMPARE(::ioctl(slave, TIOCGEXCL, &exclusive), 0);
+        QCOMPARE(exclusive, 1);
+        opened.line.reset();
+        QVERIFY(!QFile::exists(lockPath));
+    }
+
+    // Direct port access is used only when the data register reads back what was written.
+    void directParallelPortMustAnswer() {
+        if (!ppdevDeviceFor(0x378).isEmpty())
+            QSKIP("this machine has a parallel port");
+        for (bool present : {true, false}) {
+            FakeIoPorts direct(present);
+            LinuxPortIo io(QString{}, QString{}, direct);
+            FakeDialogs dialogs;
+            KeyingLine line(io, dialogs, {});
+            line.Invert1Click();
+            line.Printer1Click();
+            QCOMPARE(line.KeyingPortName(), present ? QString("LPT1") : QString("NONE"));
+            QCOMPARE(dialogs.messages.size(), present ? 0 : 1);
+            // Probing never moves the keying bits D0 and D1 away from their unkeyed level.
+            for (std::uint8_t value : direct.writes)
+                QCOMPARE(value & KeyingLine::Keyed, int(KeyingLine::Keyed));
+            line.drive(KeyingLine::Keyed);
+            QCOMPARE(direct.latch & KeyingLine::Keyed, present ? 0 : int(KeyingLine::Keyed));
+        }
     }
 };
 
