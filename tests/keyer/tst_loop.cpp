@@ -52,7 +52,7 @@ private slots:
         if (whileLooping)
             pump.after(1, [&] { ::item(w, item)->trigger(); });
         click(w.ui().PlayBtn);
-        QTRY_VERIFY_WITH_TIMEOUT(keyDowns.size() >= 2, 3 * pauseMs);
+        QTRY_VERIFY_WITH_TIMEOUT(keyDowns.size() >= 2 && !keyUps.isEmpty(), 3 * pauseMs);
         click(w.ui().ResetBtn);
         const qint64 pause = keyDowns[1] - keyUps.first();
         QVERIFY2(pause >= pauseMs - 10 && pause <= pauseMs + 60,
