@@ -114,10 +114,7 @@ int VirtualWaveService::open(Direction direction, Handle& handle, int device,
 
 int VirtualWaveService::prepare(Handle handle, WaveHeader& header) {
     std::lock_guard lock(mutex_);
-    if (!use(handle, Op::Prepare))
-        return kFailed;
-    header.flags |= WaveHeader::kPrepared;
-    return 0;
+    return use(handle, Op::Prepare) ? (header.flags |= WaveHeader::kPrepared, 0) : kFailed;
 }
 
 int VirtualWaveService::queue(Handle handle, WaveHeader& header) {
@@ -161,10 +158,8 @@ int VirtualWaveService::reset(Handle handle) {
 
 int VirtualWaveService::unprepare(Handle handle, WaveHeader& header) {
     std::lock_guard lock(mutex_);
-    if (!use(handle, Op::Unprepare) || (header.flags & WaveHeader::kInQueue))
-        return kFailed;
-    header.flags &= ~WaveHeader::kPrepared;
-    return 0;
+    const bool ok = use(handle, Op::Unprepare) && !(header.flags & WaveHeader::kInQueue);
+    return ok ? (header.flags &= ~WaveHeader::kPrepared, 0) : kFailed;
 }
 
 int VirtualWaveService::close(Handle handle) {
