@@ -1,4 +1,7 @@
-// The configuration record, its atomic replacement, and the window that reads and writes it.
+// The configuration record, its atomic replacement, and the file as the window reads and writes
+// it: notes kept byte for byte, slot paths under a long home directory, and files that must be
+// neither read nor replaced.
+#include "audiopump.h"
 #include "config/atomicfile.h"
 #include "config/configrecord.h"
 #include "filesizelimit.h"
@@ -7,16 +10,21 @@
 #include "tx/keyingline.h"
 #include "windowharness.h"
 
-#include <QAction>
 #include <QTextEdit>
 #include <QtTest>
 
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
-enum class Step { None, Create, Write, Sync, Close, Rename, SyncDirectory };
+constexpr int kEntryBytes = 256;
+constexpr std::int32_t kStoredDelay = 90;
+enum class Step { None, Create, Write, Sync, Close, Rename, SyncDirectory, FullDisk };
+enum class Kind { Regular, LinkToRegular, ReadOnly, Fifo, LinkToDevice, Unreadable };
 
 // The real file system with one step failing, or the process dying as that step begins (a power
 // cut or a kill). A failing write writes half its bytes first, as a full disk does.
@@ -50,13 +58,38 @@ private:
     Step step_;
     bool crash_;
 };
+
+QByteArray recordWithNotes(const QByteArray& note) {
+    ConfigRecord r;
+    r.loopDelay = kStoredDelay;
+    QByteArray bytes = r.serialize();
+    for (int slot : {1, 2})
+        bytes.replace(slot * kEntryBytes, note.size(), note);
+    return bytes;
+}
+
+// What lies at path, without opening anything that could block: the link, the kind and mode
+// of its target and the bytes of a regular one.
+QString describe(const QString& path) {
+    struct stat link {
+    }, target{};
+    const QByteArray name = QFile::encodeName(path);
+    ::lstat(name.constData(), &link);
+    const bool regular = ::stat(name.constData(), &target) == 0 && S_ISREG(target.st_mode);
+    return QStringLiteral("%1 -> %2 %3 %4")
+        .arg(link.st_mode, 0, 8)
+        .arg(QFileInfo(path).symLinkTarget())
+        .arg(target.st_mode, 0, 8)
+        .arg(QString::fromLatin1(regular ? readBytes(path).toHex() : QByteArray()));
+}
 } // namespace
 
 class ConfigTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The built-in defaults, byte for byte; any record reads back as it was written.
+    // The built-in defaults byte for byte; any record reads back as it was written; an entry
+    // without terminator is read only within its field and written back cut to it.
     void theRecordIsExactlyItsLayout() {
         QByteArray expected(6730, '\0');
         for (const auto& [offset, value] : {std::pair{6656, 1u},
@@ -78,31 +111,25 @@ private slots:
         r.outputDevice = 0x7FFFFFF0;
         const QByteArray bytes = r.serialize();
         QCOMPARE(ConfigRecord::parse(bytes, ConfigRecord()).serialize(), bytes);
-    }
-
-    // An entry without terminator is read only within its field and written back cut to it.
-    void entriesStayWithinTheirFields() {
-        QByteArray bytes = ConfigRecord().serialize();
-        bytes.replace(7 * 256, 256, QByteArray(256, 'A'));
-        bytes.replace(6676, 32, QByteArray(32, 'N'));
-        const ConfigRecord older = ConfigRecord::parse(bytes, ConfigRecord());
-        QCOMPARE(older.messageTexts[7], QByteArray(256, 'A'));
+        QByteArray full = expected;
+        full.replace(7 * 256, 256, QByteArray(256, 'A')).replace(6676, 32, QByteArray(32, 'N'));
+        const ConfigRecord older = ConfigRecord::parse(full, ConfigRecord());
         QCOMPARE(older.messageTexts[8], QByteArray());
         QCOMPARE(older.keyingPortName, QByteArray(32, 'N'));
-        const QByteArray again = older.serialize();
-        QCOMPARE(again.mid(7 * 256, 256), QByteArray(255, 'A') + '\0');
-        QCOMPARE(again.mid(6676, 32), QByteArray(31, 'N') + '\0');
+        QCOMPARE(older.serialize().mid(7 * 256, 256), QByteArray(255, 'A') + '\0');
+        QCOMPARE(older.serialize().mid(6676, 32), QByteArray(31, 'N') + '\0');
     }
 
-    // Whichever step fails, or kills the program, the file is the whole old one or the whole new
-    // one, with no temporary left beside it.
+    // Whichever step fails, or kills the program, and on a full disk, the file is the whole old
+    // one or the whole new one, with no temporary left beside it and its mode kept.
     void theFileIsReplacedAtomically_data() {
         QTest::addColumn<Step>("step");
         QTest::addColumn<bool>("crash");
-        const char* names[] = {"none", "create", "write", "sync", "close", "rename", "sync dir"};
-        for (int s = 0; s <= int(Step::SyncDirectory); ++s)
+        const char* names[] = {"none",  "create", "write",    "sync",
+                               "close", "rename", "sync dir", "full disk"};
+        for (int s = 0; s <= int(Step::FullDisk); ++s)
             for (bool crash : {false, true})
-                if (s != 0 || !crash)
+                if ((s != 0 && s != int(Step::FullDisk)) || !crash)
                     QTest::addRow("%s %s", names[s], crash ? "killed" : "fails")
                         << Step(s) << crash;
     }
@@ -113,8 +140,7 @@ private slots:
         const QString target = dir.filePath("Tavrin.cfg");
         const QByteArray oldBytes(6730, 'o'), newBytes(6730, 'n');
         QVERIFY(writeBytes(target, oldBytes));
-        QVERIFY(
-            QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        QVERIFY(::chmod(QFile::encodeName(target), 0640) == 0);
         FaultyFileSystem fs(step, crash);
         if (crash) {
             const pid_t child = fork();
@@ -123,6 +149,9 @@ private slots:
             int status = 0;
             QCOMPARE(waitpid(child, &status, 0), child);
             QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        } else if (step == Step::FullDisk) {
+            FileSizeLimit disk(1000);
+            QVERIFY(!writeFileAtomically(target, newBytes));
         } else {
             QCOMPARE(writeFileAtomically(target, newBytes, fs), step == Step::None);
         }
@@ -136,28 +165,16 @@ private slots:
         QCOMPARE(st.st_mode & 0777, mode_t(0640));
     }
 
-    void aFullDiskKeepsTheOldFile() {
-        QTemporaryDir dir;
-        const QString target = dir.filePath("Tavrin.cfg");
-        QVERIFY(writeBytes(target, QByteArray(6730, 'o')));
-        {
-            FileSizeLimit disk(1000);
-            QVERIFY(!writeFileAtomically(target, QByteArray(6730, 'n')));
-        }
-        QCOMPARE(readBytes(target), QByteArray(6730, 'o'));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Tavrin.cfg"});
-    }
-
-    // What the operator set is there again after a restart.
+    // What the operator set on a first run is there again after a restart.
     void settingsSurviveARestart() {
         WindowHarness h;
-        writeBytes(h.installDir() + "Tavrin.cfg", ConfigRecord{}.serialize());
+        QVERIFY(QDir(h.installDir()).removeRecursively());
         {
             TTavrin& w = h.open();
             click(w.ui().MemBtn[6]);
             w.ui().MessageWindow->setPlainText("test de station");
-            w.findChild<QAction*>("N25sec1")->trigger();
-            w.findChild<QAction*>("N40dB")->trigger();
+            item(w, "N25sec1")->trigger();
+            item(w, "N40dB")->trigger();
             w.ui().COM[3]->trigger();
             w.ui().Invert1->trigger();
             w.ui().ON1->trigger();
@@ -171,24 +188,134 @@ private slots:
         TTavrin& w = h.open();
         QCOMPARE(w.keyerState().selectedMemory(), 7);
         QCOMPARE(w.ui().MessageWindow->toPlainText(), QStringLiteral("test de station"));
-        QVERIFY(w.findChild<QAction*>("N25sec1")->isChecked());
+        QVERIFY(item(w, "N25sec1")->isChecked());
         QCOMPARE(w.keyerState().micGainCode(), 10000);
         QCOMPARE(w.keyingLine().KeyingPortName(), QStringLiteral("COM4"));
-        QVERIFY(w.ui().Invert1->isChecked());
-        QVERIFY(w.ui().ON1->isChecked());
+        QVERIFY(w.ui().Invert1->isChecked() && w.ui().ON1->isChecked());
         QCOMPARE(w.idAlarm().IdAlarmSeconds(), 120);
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
         QCOMPARE(w.audioDevices().OutputDevice, 3);
     }
 
-    // A first run installs a default configuration and keeps what the operator chose.
-    void aFirstRunKeepsItsSettings() {
-        WindowHarness first;
-        QVERIFY(QDir(first.installDir()).removeRecursively());
-        first.open().findChild<QAction*>("N7sec1")->trigger();
-        QVERIFY(first.window->close());
-        const QByteArray written = readBytes(first.installDir() + "Tavrin.cfg");
-        QCOMPARE(ConfigRecord::parse(written, ConfigRecord{}).loopDelay, 70);
+    void notesComeBackByteForByte_data() {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("shown");
+        const QByteArray e = QStringLiteral("é").toUtf8();
+        QTest::newRow("UTF-8 lines") << QByteArray("Grüße\r\n73") << QStringLiteral("Grüße\n73");
+        QTest::newRow("Latin-1") << QByteArray(255, '\xE9') << QString(255, QChar(0xE9));
+        QTest::newRow("stray byte")
+            << QByteArray("Grüße \xB0") << QString::fromLatin1("Grüße \xB0");
+        QTest::newRow("cut character") << e.repeated(127) + e.left(1) << QString(127, QChar(0xE9));
+    }
+    void notesComeBackByteForByte() {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, shown);
+        WindowHarness h;
+        QVERIFY(writeBytes(h.installDir() + "Tavrin.cfg", recordWithNotes(stored)));
+        TTavrin& w = h.open();
+        QCOMPARE(w.ui().MessageWindow->toPlainText(), shown);
+        click(w.ui().MemBtn[1]);
+        QCOMPARE(w.ui().MessageWindow->toPlainText(), shown);
+        click(w.ui().MemBtn[0]);
+        QVERIFY(w.close());
+        const QByteArray written = readBytes(h.installDir() + "Tavrin.cfg");
+        for (int slot : {1, 2})
+            QCOMPARE(written.mid(slot * kEntryBytes, kEntryBytes),
+                     stored + QByteArray(kEntryBytes - stored.size(), '\0'));
+    }
+
+    void theNoteBoxKeepsAnEditedNoteWithinItsEntry_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("ASCII") << QString(300, 'a') << QString(255, 'a');
+        QTest::newRow("two bytes") << QString(200, QChar(0xE9)) << QString(127, QChar(0xE9));
+        // A line break is stored as CR LF: the last one no longer fits, one more letter does.
+        QTest::newRow("lines") << QStringLiteral("ab\n").repeated(70)
+                               << QStringLiteral("ab\n").repeated(63) + "aba";
+    }
+    void theNoteBoxKeepsAnEditedNoteWithinItsEntry() {
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        WindowHarness h;
+        TTavrin& w = h.open();
+        for (const QChar c : typed)
+            QTest::sendKeyEvent(QTest::Click, w.ui().MessageWindow,
+                                c == '\n' ? Qt::Key_Return : Qt::Key_A, c, Qt::NoModifier);
+        QCOMPARE(w.ui().MessageWindow->toPlainText(), kept);
+        QVERIFY(w.close());
+        const QByteArray written = readBytes(h.installDir() + "Tavrin.cfg");
+        QCOMPARE(written.mid(kEntryBytes, kEntryBytes).split('\0').first(),
+                 QString(kept).replace("\n", "\r\n").toUtf8());
+    }
+
+    // Under a 300-byte home directory the slot files are still found and played.
+    void aLongHomePathStillPlays() {
+        WindowHarness h;
+        h.homePath += ("/" + QString(99, 'h')).repeated(3);
+        QVERIFY(QDir().mkpath(h.installDir()));
+        h.writeMessage(1, QByteArray(1000, 'x'));
+        TTavrin& w = h.open();
+        AudioPump pump(h.wave, Dir::Output);
+        click(w.ui().PlayBtn);
+        QCOMPARE(h.dialogs.texts(), QStringList());
+        QCOMPARE(pump.completed(), 1);
+    }
+
+    void onlyARegularFileIsReadAndReplaced_data() {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QString>("notice");
+        QTest::addColumn<bool>("applied");
+        QTest::newRow("regular") << Kind::Regular << QString() << true;
+        QTest::newRow("link to a regular file") << Kind::LinkToRegular << QString() << true;
+        QTest::newRow("read-only") << Kind::ReadOnly << "read-only" << true;
+        QTest::newRow("named pipe") << Kind::Fifo << "not a regular file" << false;
+        QTest::newRow("link to a device") << Kind::LinkToDevice << "not a regular file" << false;
+        QTest::newRow("unreadable")
+            << Kind::Unreadable << QString::fromLocal8Bit(strerror(EIO)) << false;
+    }
+    void onlyARegularFileIsReadAndReplaced() {
+        QFETCH(Kind, kind);
+        QFETCH(QString, notice);
+        QFETCH(bool, applied);
+        WindowHarness h;
+        const QString cfg = h.installDir() + "Tavrin.cfg", aside = h.installDir() + "aside";
+        const QByteArray record = recordWithNotes({});
+        int pipeWriter = -1;
+        if (kind == Kind::Regular || kind == Kind::ReadOnly)
+            QVERIFY(writeBytes(cfg, record) &&
+                    (kind == Kind::Regular || ::chmod(QFile::encodeName(cfg), 0444) == 0));
+        if (kind == Kind::LinkToRegular)
+            QVERIFY(writeBytes(aside, record) && QFile::link(aside, cfg));
+        if (kind == Kind::Fifo) {
+            // Held open with a whole record in it, so that a reader that blocks is not stuck.
+            QCOMPARE(::mkfifo(QFile::encodeName(cfg), 0644), 0);
+            pipeWriter = ::open(QFile::encodeName(cfg), O_RDWR | O_NONBLOCK);
+            QCOMPARE(::write(pipeWriter, record.constData(), record.size()), record.size());
+        }
+        if (kind == Kind::LinkToDevice)
+            QVERIFY(::mknod(QFile::encodeName(aside), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
+                    QFile::link(aside, cfg));
+        if (kind == Kind::Unreadable)
+            QVERIFY(QFile::link("/proc/self/mem", cfg));
+        const QString before = describe(cfg);
+        TTavrin& w = h.open();
+        QCOMPARE(w.keyerState().loopDelay(), applied ? kStoredDelay : 10);
+        QCOMPARE(h.dialogs.messages.size(), notice.isEmpty() ? 0 : 1);
+        QVERIFY(notice.isEmpty() ||
+                (h.dialogs.messages[0].text.contains(notice) &&
+                 h.dialogs.messages[0].title == "Configuration File Error Message"));
+        item(w, "N7sec1")->trigger();
+        QVERIFY(w.close());
+        if (pipeWriter >= 0)
+            ::close(pipeWriter);
+        QCOMPARE(h.dialogs.messages.size(), notice.isEmpty() ? 0 : 1);
+        if (notice.isEmpty())
+            QCOMPARE(ConfigRecord::parse(readBytes(cfg), {}).loopDelay, 70);
+        else
+            QCOMPARE(describe(cfg), before);
+        QCOMPARE(QFileInfo(cfg).isSymLink(), kind == Kind::LinkToRegular ||
+                                                 kind == Kind::LinkToDevice ||
+                                                 kind == Kind::Unreadable);
     }
 };
 

@@ -14,10 +14,15 @@
 // completed buffers; they run inside the loop's buffer wait, as an operator's click would.
 class AudioPump : public QObject {
 public:
-    AudioPump(VirtualWaveService& wave, WaveService::Direction direction)
-        : wave_(wave), direction_(direction) {
+    AudioPump(VirtualWaveService& wave, WaveService::Direction direction) {
         timer_.setInterval(1);
-        connect(&timer_, &QTimer::timeout, this, &AudioPump::tick);
+        connect(&timer_, &QTimer::timeout, this, [this, &wave, direction] {
+            if (!wave.completeNext(direction))
+                return;
+            const auto range = actions_.equal_range(++completed_);
+            for (auto it = range.first; it != range.second; ++it)
+                it->second();
+        });
         timer_.start();
     }
 
@@ -25,22 +30,9 @@ public:
         actions_.emplace(completions, std::move(action));
     }
     int completed() const { return completed_; }
-    void pause(bool paused) { paused_ = paused; }
 
 private:
-    void tick() {
-        if (paused_ || !wave_.completeNext(direction_))
-            return;
-        ++completed_;
-        const auto range = actions_.equal_range(completed_);
-        for (auto it = range.first; it != range.second; ++it)
-            it->second();
-    }
-
-    VirtualWaveService& wave_;
-    WaveService::Direction direction_;
     QTimer timer_;
     std::multimap<int, std::function<void()>> actions_;
     int completed_ = 0;
-    bool paused_ = false;
 };

@@ -12,9 +12,7 @@
 class FakeDialogs final : public Dialogs {
 public:
     struct Message {
-        QString text;
-        QString title;
-        bool operator==(const Message& o) const { return text == o.text && title == o.title; }
+        QString text, title;
     };
     struct Answer {
         bool accepted;
@@ -27,19 +25,15 @@ public:
             onMessage();
     }
     bool inputQuery(const QString&, const QString&, QString& value) override {
-        offered.append(value);
-        if (inputAnswers.isEmpty())
-            return false;
-        const Answer answer = inputAnswers.takeFirst();
+        offered << value;
+        const Answer answer = inputAnswers.isEmpty() ? Answer{false, {}} : inputAnswers.takeFirst();
         if (answer.accepted)
             value = answer.text;
         return answer.accepted;
     }
     QString openFileName() override {
-        ++openFileCalls;
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
-
     QStringList texts() const {
         QStringList out;
         for (const auto& m : messages)
@@ -51,6 +45,5 @@ public:
     QStringList offered; // the preset text of each input query
     QList<Answer> inputAnswers;
     QStringList fileAnswers;
-    int openFileCalls = 0;
     std::function<void()> onMessage;
 };

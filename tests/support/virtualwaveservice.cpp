@@ -7,10 +7,12 @@ constexpr int kFailed = 1;
 // How often the real-time pacer looks at the queues.
 constexpr std::chrono::milliseconds kPacerTick{1};
 
-std::chrono::microseconds soundLength(const WaveHeader& header) {
-    using namespace std::chrono;
-    return duration_cast<microseconds>(seconds(header.bufferLength)) /
+std::chrono::microseconds soundLength(const WaveHeader* header) {
+    return std::chrono::microseconds(std::chrono::seconds(header->bufferLength)) /
            WaveFormat{}.averageBytesPerSecond;
+}
+bool isOutput(WaveService::Direction direction) {
+    return direction == WaveService::Direction::Output;
 }
 } // namespace
 
@@ -22,16 +24,12 @@ VirtualWaveService::VirtualWaveService(std::vector<Device> inputs, std::vector<D
           while (!quit_) {
               std::this_thread::sleep_for(kPacerTick);
               bool completed = false;
-              std::unique_lock lock(mutex_);
-              for (bool output : {false, true}) {
-                  Stream& s = streams_[output];
-                  while (realTime_ && s.open && (output || s.started) && !s.queue.empty() &&
-                         s.frontDue <= Clock::now()) {
-                      completeFront(output);
-                      completed = true;
-                  }
+              {
+                  std::lock_guard lock(mutex_);
+                  for (bool output : {false, true})
+                      while (realTime_ && completeFront(output, true))
+                          completed = true;
               }
-              lock.unlock();
               if (completed)
                   notify();
           }
@@ -45,11 +43,7 @@ VirtualWaveService::~VirtualWaveService() {
 bool VirtualWaveService::allowed(bool output, Op op) {
     ++calls_[{output, op}];
     const auto it = failures_.find({output, op});
-    if (it == failures_.end())
-        return true;
-    if (it->second == 0) // every call fails
-        return false;
-    if (--it->second > 0)
+    if (it == failures_.end() || --it->second > 0)
         return true;
     failures_.erase(it);
     return false;
@@ -62,77 +56,76 @@ VirtualWaveService::Stream* VirtualWaveService::use(Handle handle, Op op) {
 }
 
 int VirtualWaveService::deviceCount(Direction direction) {
-    return static_cast<int>(devices_[direction == Direction::Output].size());
+    return static_cast<int>(devices_[isOutput(direction)].size());
 }
 
 std::string VirtualWaveService::productName(Direction direction, int device) {
-    const auto& devices = devices_[direction == Direction::Output];
+    const auto& devices = devices_[isOutput(direction)];
     return device >= 0 && device < int(devices.size()) ? devices[device].name.substr(0, 31) : "";
-}
-
-bool VirtualWaveService::supports(bool output, int device, const WaveFormat& format) const {
-    const WaveFormat wanted;
-    return device >= 0 && device < int(devices_[output].size()) &&
-           devices_[output][device].canDoFormat && format.formatTag == wanted.formatTag &&
-           format.channels == wanted.channels &&
-           format.samplesPerSecond == wanted.samplesPerSecond &&
-           format.bitsPerSample == wanted.bitsPerSample;
-}
-
-int VirtualWaveService::query(Direction direction, int device, const WaveFormat& format) {
-    std::lock_guard lock(mutex_);
-    const bool output = direction == Direction::Output;
-    return allowed(output, Op::Query) ? deviceResult(output, device, format) : kFailed;
-}
-
-std::string VirtualWaveService::lastError(Direction direction) const {
-    std::lock_guard lock(mutex_);
-    return lastError_[direction == Direction::Output];
 }
 
 int VirtualWaveService::deviceResult(bool output, int device, const WaveFormat& format) {
     const auto& devices = devices_[output];
     const bool known = device >= 0 && device < int(devices.size());
     lastError_[output] = known ? devices[device].busyError : std::string();
+    if (!known)
+        return kFailed;
     if (!lastError_[output].empty())
         return kDeviceBusy;
-    return supports(output, device, format) ? 0 : kFailed;
+    const WaveFormat wanted;
+    const bool supported = devices[device].canDoFormat && format.formatTag == wanted.formatTag &&
+                           format.channels == wanted.channels &&
+                           format.samplesPerSecond == wanted.samplesPerSecond &&
+                           format.bitsPerSample == wanted.bitsPerSample;
+    return supported ? 0 : kFailed;
+}
+
+int VirtualWaveService::query(Direction direction, int device, const WaveFormat& format) {
+    std::lock_guard lock(mutex_);
+    const bool output = isOutput(direction);
+    return allowed(output, Op::Query) ? deviceResult(output, device, format) : kFailed;
+}
+
+std::string VirtualWaveService::lastError(Direction direction) const {
+    std::lock_guard lock(mutex_);
+    return lastError_[isOutput(direction)];
 }
 
 int VirtualWaveService::open(Direction direction, Handle& handle, int device,
                              const WaveFormat& format) {
     std::lock_guard lock(mutex_);
-    const bool output = direction == Direction::Output;
+    const bool output = isOutput(direction);
+    Stream& s = streams_[output];
     if (!allowed(output, Op::Open))
         return kFailed;
+    if (s.open) {
+        lastError_[output] = "Device or resource busy";
+        return kDeviceBusy;
+    }
     if (const int result = deviceResult(output, device, format))
         return result;
-    Stream& s = streams_[output];
-    s.doubleOpens += s.open ? 1 : 0;
     s.open = true;
     s.started = output;
     s.queue.clear();
-    handle = (Handle{++s.generation} << 1) | Handle{output};
+    ++s.generation;
+    handle = (Handle{s.generation} << 1) | Handle{output};
     return 0;
 }
 
 int VirtualWaveService::prepare(Handle handle, WaveHeader& header) {
     std::lock_guard lock(mutex_);
-    if (!use(handle, Op::Prepare))
-        return kFailed;
-    header.flags |= WaveHeader::kPrepared;
-    return 0;
+    return use(handle, Op::Prepare) ? (header.flags |= WaveHeader::kPrepared, 0) : kFailed;
 }
 
 int VirtualWaveService::queue(Handle handle, WaveHeader& header) {
     std::lock_guard lock(mutex_);
     Stream* s = use(handle, Op::Queue);
-    if (!s || !(header.flags & WaveHeader::kPrepared))
+    if (!s || !(header.flags & WaveHeader::kPrepared) || (header.flags & WaveHeader::kInQueue))
         return kFailed;
     header.flags = (header.flags & ~WaveHeader::kDone) | WaveHeader::kInQueue;
     s->queue.push_back(&header);
     if (s->queue.size() == 1)
-        s->frontDue = Clock::now() + soundLength(header);
+        s->frontDue = Clock::now() + soundLength(&header);
     return 0;
 }
 
@@ -142,7 +135,7 @@ int VirtualWaveService::start(Handle handle) {
     if (!s)
         return kFailed;
     if (!s->started && !s->queue.empty())
-        s->frontDue = Clock::now() + soundLength(*s->queue.front());
+        s->frontDue = Clock::now() + soundLength(s->queue.front());
     s->started = true;
     return 0;
 }
@@ -165,10 +158,8 @@ int VirtualWaveService::reset(Handle handle) {
 
 int VirtualWaveService::unprepare(Handle handle, WaveHeader& header) {
     std::lock_guard lock(mutex_);
-    if (!use(handle, Op::Unprepare) || (header.flags & WaveHeader::kInQueue))
-        return kFailed;
-    header.flags &= ~WaveHeader::kPrepared;
-    return 0;
+    const bool ok = use(handle, Op::Unprepare) && !(header.flags & WaveHeader::kInQueue);
+    return ok ? (header.flags &= ~WaveHeader::kPrepared, 0) : kFailed;
 }
 
 int VirtualWaveService::close(Handle handle) {
@@ -193,8 +184,10 @@ void VirtualWaveService::notify() {
         notifier();
 }
 
-void VirtualWaveService::completeFront(bool output) {
+bool VirtualWaveService::completeFront(bool output, bool due) {
     Stream& s = streams_[output];
+    if (!s.open || !s.started || s.queue.empty() || (due && s.frontDue > Clock::now()))
+        return false;
     WaveHeader* header = s.queue.front();
     s.queue.pop_front();
     char* data = reinterpret_cast<char*>(header->data);
@@ -210,30 +203,22 @@ void VirtualWaveService::completeFront(bool output) {
     }
     header->flags = (header->flags & ~WaveHeader::kInQueue) | WaveHeader::kDone;
     if (!s.queue.empty())
-        s.frontDue += soundLength(*s.queue.front());
+        s.frontDue = (due ? s.frontDue : Clock::now()) + soundLength(s.queue.front());
+    return true;
 }
 
 bool VirtualWaveService::completeNext(Direction direction) {
-    const bool output = direction == Direction::Output;
     std::unique_lock lock(mutex_);
-    Stream& s = streams_[output];
-    if (!s.open || !s.started || s.queue.empty())
+    if (!completeFront(isOutput(direction), false))
         return false;
-    s.frontDue = Clock::now();
-    completeFront(output);
     lock.unlock();
     notify();
     return true;
 }
 
-int VirtualWaveService::queuedCount(Direction direction) const {
-    std::lock_guard lock(mutex_);
-    return static_cast<int>(streams_[direction == Direction::Output].queue.size());
-}
-
 void VirtualWaveService::failOn(Direction direction, Op op, int occurrence) {
     std::lock_guard lock(mutex_);
-    failures_[{direction == Direction::Output, op}] = occurrence;
+    failures_[{isOutput(direction), op}] = occurrence;
 }
 
 void VirtualWaveService::setCapture(QByteArray samples) {
@@ -249,16 +234,11 @@ QByteArray VirtualWaveService::played() const {
 
 bool VirtualWaveService::isOpen(Direction direction) const {
     std::lock_guard lock(mutex_);
-    return streams_[direction == Direction::Output].open;
+    return streams_[isOutput(direction)].open;
 }
 
 int VirtualWaveService::calls(Direction direction, Op op) const {
     std::lock_guard lock(mutex_);
-    const auto it = calls_.find({direction == Direction::Output, op});
+    const auto it = calls_.find({isOutput(direction), op});
     return it == calls_.end() ? 0 : it->second;
-}
-
-int VirtualWaveService::doubleOpens(Direction direction) const {
-    std::lock_guard lock(mutex_);
-    return streams_[direction == Direction::Output].doubleOpens;
 }

@@ -1,15 +1,17 @@
 #pragma once
 
+#include "app/launcher.h"
 #include "app/tavrin.h"
-#include "beepcounter.h"
 #include "fakedialogs.h"
-#include "fakelauncher.h"
 #include "recordingportio.h"
+#include "tx/beeper.h"
 #include "virtualwaveservice.h"
 #include "wavebytes.h"
 
+#include <QAction>
 #include <QDir>
 #include <QPushButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,6 +20,33 @@
 inline constexpr int kBlock = kWaveBufferBytes;
 using Dir = WaveService::Direction;
 using Op = VirtualWaveService::Op;
+// The primary printer port's line under normal polarity.
+inline const QString kKeyed = QStringLiteral("out 0x378 0x03");
+inline const QString kUnkeyed = QStringLiteral("out 0x378 0x00");
+
+// Pretends that some files exist and records what would have been started.
+class FakeLauncher final : public Launcher {
+public:
+    bool exists(const QString& path) override { return existing.contains(path); }
+    bool startProgram(const QString& path) override {
+        started << path;
+        return true;
+    }
+    bool openDocument(const QString& path) override {
+        opened << path;
+        return viewerAvailable;
+    }
+    QSet<QString> existing;
+    bool viewerAvailable = true;
+    QStringList started, opened;
+};
+
+// Counts the bell instead of sounding it.
+class BeepCounter final : public Beeper {
+public:
+    void beep() override { ++count; }
+    int count = 0;
+};
 
 // A main window on test doubles, in a temporary home directory.
 class WindowHarness {
@@ -40,6 +69,17 @@ public:
         window = std::make_unique<TTavrin>(platform);
         return *window;
     }
+    // Shown, keying the primary printer port, Tx Enable on unless told otherwise.
+    TTavrin& openKeying(bool txEnable = true) {
+        open().show();
+        window->ui().Printer1->trigger();
+        if (txEnable)
+            QTest::mouseClick(window->ui().TransmitBtn, Qt::LeftButton);
+        return *window;
+    }
+    // Whether the printer port's line is keyed now, and whether it ever was.
+    bool keyed() const { return ports.events().value(ports.events().size() - 1) == kKeyed; }
+    bool everKeyed() const { return ports.events().contains(kKeyed); }
 
     QString installDir() const { return homePath + QStringLiteral("/Tavrin/"); }
     QString slotPath(int slot) const {
@@ -67,6 +107,9 @@ public:
 
 inline void click(QPushButton* button) {
     QTest::mouseClick(button, Qt::LeftButton);
+}
+inline QAction* item(TTavrin& w, const char* name) {
+    return w.findChild<QAction*>(QLatin1String(name));
 }
 
 // Distinct samples, so that any lost, repeated or reordered byte shows.
