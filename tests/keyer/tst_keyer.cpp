@@ -57,18 +57,29 @@ private slots:
     }
 
     // Paused, the file stays open and the transmitter released; PLAY goes on with all that had
-    // not been heard, even after another slot was chosen and STOP pressed in the pause.
+    // not been heard, even after another slot was chosen and STOP pressed in the pause, and
+    // even when the device finished the queued block while the pause was being handled.
+    void pauseResumesWhereTheSoundStopped_data() {
+        QTest::addColumn<int>("heardAtPause");
+        QTest::newRow("one block playing") << 3;
+        QTest::newRow("the queued block finished too") << 4;
+    }
     void pauseResumesWhereTheSoundStopped() {
+        QFETCH(int, heardAtPause);
         WindowHarness h;
         const QByteArray data = pattern(8 * kBlock + 300);
         h.writeMessage(1, data);
         h.writeMessage(5, pattern(kBlock, 99));
         TTavrin& w = h.openKeying();
         AudioPump pump(h.wave, Dir::Output);
-        pump.after(3, [&] { click(w.ui().PlayBtn); });
+        pump.after(3, [&] {
+            click(w.ui().PlayBtn);
+            if (heardAtPause > 3)
+                h.wave.completeNext(Dir::Output);
+        });
         click(w.ui().PlayBtn);
         QVERIFY(w.keyerState().playFileOpen() && !h.keyed() && !h.wave.isOpen(Dir::Output));
-        QCOMPARE(h.wave.played(), data.left(3 * kBlock));
+        QCOMPARE(h.wave.played(), data.left(heardAtPause * kBlock));
         click(w.ui().MemBtn[4]);
         click(w.ui().StopBtn);
         click(w.ui().PlayBtn);
