@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QScreen>
 #include <QTextEdit>
 #include <QtTest>
@@ -21,6 +22,18 @@ class WindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Tx Enable and Tx Mic show their state in caption and colour, the operator's only sight of it.
+    void transmitButtonsShowTheirState() {
+        WindowHarness h;
+        TTavrin& w = h.open();
+        for (QPushButton* button : {w.ui().TransmitBtn, w.ui().MicBtn})
+            for (bool on : {true, false}) {
+                click(button);
+                QCOMPARE(button->text(), on ? QString("ON") : QString("OFF"));
+                QCOMPARE(look::textColour(button), on ? look::kRed : look::kBlue);
+            }
+    }
+
     // The window opens centred. Each slot keeps the note typed while it was selected (stored
     // with CR LF), also when the window closes before another slot is chosen; Tab leaves it.
     void memoryButtonsKeepEachSlotsNote() {
