@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -17,6 +18,12 @@ std::unique_ptr<WindowHarness> harness() {
             {"Line in"}, {"Webcam microphone", false}, {"USB", true, "Busy"}},
         std::vector<VirtualWaveService::Device>{
             {"Built-in audio"}, {"HDMI", false}, {"USB"}, {"Dock", true, "Busy"}});
+}
+// The operator steps through the cards with the dialog's arrow buttons.
+void clickArrow(TSoundCardSelect& d, Qt::ArrowType arrow) {
+    for (QToolButton* button : d.WaveUpDown->findChildren<QToolButton*>())
+        if (button->arrowType() == arrow)
+            QTest::mouseClick(button, Qt::LeftButton);
 }
 } // namespace
 
@@ -48,7 +55,7 @@ private slots:
         (output ? w.ui().OutputSoundCard : w.ui().InputSoundCard)->trigger();
         TSoundCardSelect& d = w.soundCardSelect();
         for (int i = 0; i < steps; ++i)
-            d.WaveUpDown->stepUp();
+            clickArrow(d, Qt::UpArrow);
         click(d.SelectBtn);
         QCOMPARE(d.MessageLabel->text(), refusal.isEmpty() ? refusal : "Sound " + refusal);
         QCOMPARE(d.WaveUpDown->position(), taken);
@@ -63,8 +70,8 @@ private slots:
         TTavrin& w = h->open();
         w.ui().OutputSoundCard->trigger();
         TSoundCardSelect& d = w.soundCardSelect();
-        d.WaveUpDown->stepUp();
-        d.WaveUpDown->stepUp();
+        clickArrow(d, Qt::UpArrow);
+        clickArrow(d, Qt::UpArrow);
         AudioPump pump(h->wave, Dir::Output);
         pump.after(2, [&] { click(d.SelectBtn); });
         click(w.ui().PlayBtn);
