@@ -42,7 +42,6 @@ public:
     std::int32_t playBytesLeft() const { return playBytesLeft_; }
     // Tenths of a second.
     std::int32_t loopDelay() const { return loopDelay_; }
-    std::int32_t loopCount() const { return loopCount_; }
     std::int32_t micGainCode() const { return micGainCode_; }
     int selectedMemory() const { return selectedMemory_; }
     const QString& currentMessageFile() const { return currentMessageFile_; }
@@ -62,9 +61,6 @@ public:
     }
     void setLoopDelay(std::int32_t tenths) {
         update(loopDelay_, tenths, &KeyerState::loopDelayChanged);
-    }
-    void setLoopCount(std::int32_t tenths) {
-        update(loopCount_, tenths, &KeyerState::loopCountChanged);
     }
     void setMicGainCode(std::int32_t code) {
         update(micGainCode_, code, &KeyerState::micGainCodeChanged);
@@ -90,7 +86,6 @@ signals:
     void recordedBytesChanged(std::int32_t bytes);
     void playBytesLeftChanged(std::int32_t bytes);
     void loopDelayChanged(std::int32_t tenths);
-    void loopCountChanged(std::int32_t tenths);
     void micGainCodeChanged(std::int32_t code);
     void selectedMemoryChanged(int slot);
     void currentMessageFileChanged(const QString& path);
@@ -117,7 +112,6 @@ private:
     std::int32_t playBytesLeft_ = 0;
     // The item the Loop Delay menu ticks before any choice.
     std::int32_t loopDelay_ = 10;
-    std::int32_t loopCount_ = 0;
     std::int32_t micGainCode_ = 1;
     int selectedMemory_ = 1;
     QString currentMessageFile_;

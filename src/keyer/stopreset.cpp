@@ -39,7 +39,6 @@ void Keyer::ResetBtnClick() {
     deferredStart_ = nullptr;
     loopRunning_ = false;
     loopTimer_->stop();
-    state_.setLoopCount(0);
     line_.unkey();
     if (state_.keyerIdle())
         return;
