@@ -7,6 +7,11 @@
 InstallPaths::InstallPaths(const QString& home)
     : dir_(QDir(home).absolutePath() + QStringLiteral("/Tavrin/")) {}
 
+QString InstallPaths::manualFile(const QString& programDir) {
+    // The build system states where the manual lies relative to the executable's directory.
+    return QDir::cleanPath(programDir + QStringLiteral("/" TAVRIN_MANUAL_FROM_PROGRAM));
+}
+
 QString InstallPaths::slotFile(int slot) const {
     return dir_ + MemorySlots::fileName(slot);
 }

@@ -13,6 +13,9 @@ public:
     QString helpFile() const { return dir_ + QStringLiteral("Tavrin.chm"); }
     QString slotFile(int slot) const;
 
+    // The HTML manual installed with the program whose executable lies in programDir.
+    static QString manualFile(const QString& programDir);
+
 private:
     QString dir_;
 };

@@ -15,8 +15,10 @@ inline const std::array<QString, 4> kMixerPrograms{
     QStringLiteral("/usr/bin/qasmixer"),
 };
 
-// "Set Volume": starts each installed mixer; nothing is reported.
-void launchMixers(Launcher& launcher);
+// "Set Volume": starts each installed mixer; with none installed, says which it looked for.
+void launchMixers(Launcher& launcher, Dialogs& dialogs);
 
-// "Help Menu": opens the help file found at start-up (empty when there was none).
-void openHelp(Launcher& launcher, Dialogs& dialogs, const QString& helpPath);
+// "Help Menu": opens the help file found at start-up (empty when there was none), else the
+// manual installed with the program (empty when its place is unknown).
+void openHelp(Launcher& launcher, Dialogs& dialogs, const QString& helpPath,
+              const QString& manualPath);

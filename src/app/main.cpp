@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     try {
         Platform platform;
         platform.home = QDir::homePath();
+        platform.programDir = QCoreApplication::applicationDirPath();
         LinuxLauncher launcher;
         platform.launcher = &launcher;
         LinuxPortIo ports(InstallPaths(platform.home).dir());

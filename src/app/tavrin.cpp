@@ -154,11 +154,13 @@ void TTavrin::About1Click() {
 }
 
 void TTavrin::VolumeBtnClick() {
-    launchMixers(*platform_.launcher);
+    launchMixers(*platform_.launcher, dialogs_);
 }
 
 void TTavrin::HelpMenu1Click() {
-    openHelp(*platform_.launcher, dialogs_, helpPath_);
+    const QString manual =
+        platform_.programDir.isEmpty() ? QString() : InstallPaths::manualFile(platform_.programDir);
+    openHelp(*platform_.launcher, dialogs_, helpPath_, manual);
 }
 
 void TTavrin::KeyUp(int key) {

@@ -61,6 +61,7 @@ public:
     TTavrin& open() {
         Platform platform;
         platform.home = homePath;
+        platform.programDir = programDir;
         platform.dialogs = &dialogs;
         platform.launcher = &launcher;
         platform.portIo = &ports;
@@ -95,6 +96,8 @@ public:
     QTemporaryDir home;
     // The home directory the window is given; a test may point it deeper into home.
     QString homePath = home.path();
+    // Where the program is taken to lie; empty for none.
+    QString programDir;
     FakeDialogs dialogs;
     FakeLauncher launcher;
     RecordingPortIo ports;

@@ -1,0 +1,17 @@
+# `cpack -G DEB` in the build directory makes a Debian package of what `cmake --install` installs.
+set(CPACK_PACKAGE_NAME tavrin)
+set(CPACK_PACKAGE_VENDOR "Tavrin maintainers")
+set(CPACK_PACKAGE_CONTACT "Tavrin maintainers <maintainers@users.noreply.c-seed-54407ff9.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "voice keyer for amateur-radio stations")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Tavrin records up to twelve short voice messages and plays them into a transmitter's audio "
+    "input while it keys the push-to-talk line (serial DTR/RTS, parallel port or VOX).")
+set(CPACK_PACKAGE_HOMEPAGE_URL ${TAVRIN_REPOSITORY_URL})
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
+# The libraries the program links (Qt, ALSA, libsamplerate) come from dpkg-shlibdeps.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# ALSA's PulseAudio/PipeWire plugin gives the "default" device; xdg-open shows the manual.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libasound2-plugins, xdg-utils, pavucontrol | pavucontrol-qt")
+include(CPack)
