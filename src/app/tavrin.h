@@ -6,6 +6,7 @@
 #include "audio/audiodevices.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
+#include "tx/rigsettings.h"
 
 #include <QMainWindow>
 
@@ -68,6 +69,9 @@ public:
     void OutputSoundCardClick();
     void RetrieveWave1Click();
     void SaveWave1Click();
+    // The Hamlib keying dialogs: OK keys through the rig shown from then on.
+    void RadioCatClick();
+    void Cm108GpioClick();
     // Key release anywhere in the window: Escape stops everything and unkeys.
     void KeyUp(int key);
 
@@ -100,6 +104,10 @@ private:
     void writeConfiguration();
     // A termination signal: the shutdown sequence once started, else the start is given up.
     void terminationSignal();
+    // The settings the record has no room for, beside it in the installation directory.
+    QString iniPath() const { return paths_.dir() + QStringLiteral("Tavrin.ini"); }
+    void readIniSettings();
+    void writeIniSettings();
 
     Platform platform_;
     std::unique_ptr<Dialogs> ownDialogs_;
@@ -120,6 +128,8 @@ private:
     TSoundCardSelect* soundCard_ = nullptr;
     QString configPath_;
     QString helpPath_;
+    RigSettings rigSettings_;
+    bool rigSettingsChosen_ = false;
     bool stayOnTop_ = false;
     // Kept only to be written back as they were read.
     std::uint32_t reservedA_ = 0;

@@ -8,9 +8,11 @@
 #include "config/settings.h"
 #include "keyer/keyer.h"
 #include "support/dialogs.h"
+#include "tx/keyingline.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSettings>
 #include <QTextEdit>
 
 #include <cerrno>
@@ -62,6 +64,34 @@ void TTavrin::readConfiguration() {
     }
 }
 
+// Read after the record: a rig chosen here replaces the VOX the record holds for it.
+void TTavrin::readIniSettings() {
+    QSettings ini(iniPath(), QSettings::IniFormat);
+    rigSettings_.load(ini);
+    switch (rigSettings_.keying) {
+    case RigSettings::Keying::Cat:
+        keying_->selectRig(rigSettings_.catTarget());
+        break;
+    case RigSettings::Keying::Cm108:
+        keying_->selectRig(rigSettings_.cm108Target());
+        break;
+    case RigSettings::Keying::None:
+        break;
+    }
+}
+
+void TTavrin::writeIniSettings() {
+    const RigTarget* rig = keying_->rigTarget();
+    // A station that never chose a rig gets no file it did not ask for.
+    if (!rig && !rigSettingsChosen_ && !QFileInfo::exists(iniPath()))
+        return;
+    rigSettings_.keying = !rig                                ? RigSettings::Keying::None
+                          : rig->kind == RigTarget::Kind::Cat ? RigSettings::Keying::Cat
+                                                              : RigSettings::Keying::Cm108;
+    QSettings ini(iniPath(), QSettings::IniFormat);
+    rigSettings_.save(ini);
+}
+
 void TTavrin::tellSettingsNotSaved(const QString& why) {
     dialogs_.showMessage(why + kNotSaved, kConfigErrorTitle);
 }
@@ -92,6 +122,7 @@ void TTavrin::writeConfiguration() {
     if (configPath_.isEmpty())
         return;
     writeFileAtomically(configPath_, currentConfiguration().serialize());
+    writeIniSettings();
 }
 
 void TTavrin::RetrieveWave1Click() {

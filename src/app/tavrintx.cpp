@@ -3,6 +3,7 @@
 #include "app/tavrin.h"
 
 #include "app/look.h"
+#include "app/rigdialogs.h"
 #include "app/unixsignalbridge.h"
 #include "tx/emergencyunkey.h"
 #include "tx/idalarm.h"
@@ -28,6 +29,8 @@ OutputMenuActions outputMenu(const TavrinUi& ui) {
     menu.COM6 = ui.COM[5];
     menu.NoComPort = ui.NoComPort;
     menu.VOX1 = ui.VOX1;
+    menu.RadioCat = ui.RadioCat;
+    menu.Cm108Gpio = ui.Cm108Gpio;
     menu.Normal = ui.Normal;
     menu.Invert1 = ui.Invert1;
     return menu;
@@ -72,6 +75,8 @@ void TTavrin::wireTransmitter() {
     };
     for (const auto& output : outputItems)
         connect(output.item, &QAction::triggered, keying_, output.handler);
+    connect(ui_.RadioCat, &QAction::triggered, this, &TTavrin::RadioCatClick);
+    connect(ui_.Cm108Gpio, &QAction::triggered, this, &TTavrin::Cm108GpioClick);
 
     connect(ui_.OFF1, &QAction::triggered, idAlarm_, &IdAlarm::OFF1Click);
     connect(ui_.ON1, &QAction::triggered, idAlarm_, &IdAlarm::ON1Click);
@@ -106,6 +111,30 @@ void TTavrin::wireTransmitter() {
     // Any other end of the event loop (a device failure asks for termination without the
     // shutdown sequence) still leaves the transmitter unkeyed.
     connect(qApp, &QCoreApplication::aboutToQuit, keying_, &KeyingLine::unkey);
+}
+
+void TTavrin::RadioCatClick() {
+    // The tick stays where the line is until OK changes the line.
+    ui_.RadioCat->setChecked(keying_->rigTarget() &&
+                             keying_->rigTarget()->kind == RigTarget::Kind::Cat);
+    // A stand-in list until the Output menu and this dialog share one serial port lister.
+    CatDialog dialog(rigSettings_, localSerialPorts(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    rigSettings_ = dialog.settings();
+    rigSettingsChosen_ = true;
+    keying_->selectRig(rigSettings_.catTarget());
+}
+
+void TTavrin::Cm108GpioClick() {
+    ui_.Cm108Gpio->setChecked(keying_->rigTarget() &&
+                              keying_->rigTarget()->kind == RigTarget::Kind::Cm108);
+    Cm108Dialog dialog(rigSettings_, hidrawDevices(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    rigSettings_ = dialog.settings();
+    rigSettingsChosen_ = true;
+    keying_->selectRig(rigSettings_.cm108Target());
 }
 
 void TTavrin::terminationSignal() {

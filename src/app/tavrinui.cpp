@@ -195,6 +195,8 @@ void TavrinUi::setupUi(QMainWindow* window) {
     serial->addSeparator();
     NoComPort = item(serial, "NoComPort", QStringLiteral("VOX"));
     VOX1 = item(output, "VOX1", QStringLiteral("VOX"));
+    RadioCat = item(output, "RadioCat", QStringLiteral("Radio (CAT)…"));
+    Cm108Gpio = item(output, "Cm108Gpio", QStringLiteral("CM108 GPIO…"));
     output->addSeparator();
     QMenu* invert = submenu(output, "InvertXmit1", QStringLiteral("Invert Xmit"));
     output->addMenu(invert);

@@ -56,6 +56,8 @@ struct TavrinUi {
     std::array<QAction*, 6> COM{}; // COM1 … COM6
     QAction* NoComPort = nullptr;
     QAction* VOX1 = nullptr;
+    QAction* RadioCat = nullptr;
+    QAction* Cm108Gpio = nullptr;
     QAction* Normal = nullptr;
     QAction* Invert1 = nullptr;
     // ID

@@ -3,6 +3,7 @@
 #include "support/dialogs.h"
 #include "tx/emergencyunkey.h"
 #include "tx/portio.h"
+#include "tx/rigptt.h"
 
 #include <QAction>
 
@@ -37,7 +38,7 @@ constexpr QAction* OutputMenuActions::*portItems[] = {
     &OutputMenuActions::Printer1, &OutputMenuActions::Printer2, &OutputMenuActions::COM1,
     &OutputMenuActions::COM2,     &OutputMenuActions::COM3,     &OutputMenuActions::COM4,
     &OutputMenuActions::COM5,     &OutputMenuActions::COM6,     &OutputMenuActions::NoComPort,
-    &OutputMenuActions::VOX1,
+    &OutputMenuActions::VOX1,     &OutputMenuActions::RadioCat, &OutputMenuActions::Cm108Gpio,
 };
 
 const QString commsErrorTitle = QStringLiteral("Communications I/O Error");
@@ -73,6 +74,10 @@ void KeyingLine::SetKeyingLine(std::uint8_t level) {
     }
 
     armEmergencyUnkey(polarity_ == InvertPolarity ? Keyed : Unkeyed);
+    if (rig_) {
+        rig_->setPtt(level == Keyed);
+        return;
+    }
     switch (kind_) {
     case ParallelKind:
         if (parallel_)
@@ -97,7 +102,9 @@ void KeyingLine::SetKeyingLine(std::uint8_t level) {
 // Every change of port or polarity ends in SetKeyingLine, so the record is always current.
 void KeyingLine::armEmergencyUnkey(std::uint8_t unkeyedOut) {
     LineWrite write;
-    if (kind_ == ParallelKind && parallel_)
+    if (rig_)
+        write = rig_->unkeyWrite();
+    else if (kind_ == ParallelKind && parallel_)
         write = parallel_->levelWrite(unkeyedOut);
     else if (kind_ == SerialKind && serial_)
         write = serial_->levelWrite(unkeyedOut == Keyed);
@@ -107,9 +114,56 @@ void KeyingLine::armEmergencyUnkey(std::uint8_t unkeyedOut) {
 void KeyingLine::drive(std::uint8_t level) {
     const bool wasKeyed = level_ == Keyed;
     level_ = level;
+    keyDownPending_ = level == Keyed && rig_;
+    if (level == Keyed)
+        failureReported_ = false;
     SetKeyingLine(level);
+    // The other lines change within SetKeyingLine.
+    if (level == Keyed && !rig_)
+        emit keyDownConfirmed();
     if (wasKeyed != (level == Keyed))
         emit keyedChanged(level == Keyed);
+}
+
+bool KeyingLine::keyDownPending() const {
+    return keyDownPending_;
+}
+
+void KeyingLine::selectRig(const RigTarget& target) {
+    tickPortItems({target.kind == RigTarget::Kind::Cat ? &OutputMenuActions::RadioCat
+                                                       : &OutputMenuActions::Cm108Gpio});
+    releaseLine();
+    name_ = kVoxName;
+    kind_ = SerialKind;
+    failureReported_ = false;
+    rig_ = std::make_unique<RigPtt>(target);
+    connect(rig_.get(), &RigPtt::pttConfirmed, this, &KeyingLine::rigConfirmed);
+    connect(rig_.get(), &RigPtt::failed, this, &KeyingLine::rigFailed);
+    connect(rig_.get(), &RigPtt::unkeyWriteChanged, this, [this] { armEmergencyUnkey(Unkeyed); });
+    // Opens the connection, so that a rig that cannot be reached says so now.
+    drive(Unkeyed);
+}
+
+const RigTarget* KeyingLine::rigTarget() const {
+    return rig_ ? &rig_->target() : nullptr;
+}
+
+void KeyingLine::rigConfirmed(bool keyed) {
+    if (!keyed || !keyDownPending_ || level_ != Keyed)
+        return;
+    keyDownPending_ = false;
+    emit keyDownConfirmed();
+}
+
+void KeyingLine::rigFailed(const QString& reason) {
+    keyDownPending_ = false;
+    if (failureReported_)
+        return;
+    failureReported_ = true;
+    if (level_ == Keyed)
+        emit keyingFailed(reason);
+    else // nothing is transmitting that could be stopped: the operator is told here
+        dialogs_.showMessage(reason, commsErrorTitle);
 }
 
 void KeyingLine::applyStoredPort(int kind, const QString& name) {
@@ -240,4 +294,7 @@ void KeyingLine::releaseLine() {
     setEmergencyUnkey({});
     serial_.reset();
     parallel_.reset();
+    // Unkeys the rig and waits for it, within a bound.
+    rig_.reset();
+    keyDownPending_ = false;
 }

@@ -11,7 +11,9 @@ class Dialogs;
 class ParallelLine;
 class PortIo;
 class QAction;
+class RigPtt;
 class SerialLine;
+struct RigTarget;
 
 // The Output menu items whose tick marks follow the keying selection. Built by the window.
 struct OutputMenuActions {
@@ -25,13 +27,15 @@ struct OutputMenuActions {
     QAction* COM6 = nullptr;
     QAction* NoComPort = nullptr;
     QAction* VOX1 = nullptr;
+    QAction* RadioCat = nullptr;
+    QAction* Cm108Gpio = nullptr;
     QAction* Normal = nullptr;
     QAction* Invert1 = nullptr;
 };
 
-// The transmitter's push-to-talk line: the selected port (parallel data bits, serial DTR/RTS or
-// none for VOX), its polarity and the level last asked for. Every part of the keyer keys and
-// unkeys through SetKeyingLine.
+// The transmitter's push-to-talk line: the selected port (parallel data bits, serial DTR/RTS, a
+// rig keyed through Hamlib, or none for VOX), its polarity and the level last asked for. Every part
+// of the keyer keys and unkeys through SetKeyingLine.
 class KeyingLine : public QObject {
     Q_OBJECT
 
@@ -59,10 +63,24 @@ public:
     QString KeyingPortName() const { return name_; }
     std::optional<std::uint16_t> ParallelPortAddress() const { return address_; }
 
+    // True from drive(Keyed) until keyDownConfirmed or keyingFailed.
+    bool keyDownPending() const;
+
+    // Keys through Hamlib from now on: a radio's CAT command or a CM108 GPIO pin. The record
+    // keeps kind 1 and "NONE" for it, so another copy of the program reading it uses VOX. The
+    // selection ends unkeyed, as every other; polarity does not apply to it.
+    void selectRig(const RigTarget& target);
+    // The rig in use, or none.
+    const RigTarget* rigTarget() const;
+
 signals:
     // The level asked for changed between keyed and unkeyed; what shows the transmitter's
     // state follows this, so it cannot disagree with the line.
     void keyedChanged(bool keyed);
+    // The key-down last asked for is in force at the transmitter.
+    void keyDownConfirmed();
+    // Keying failed and the line is released; the reason names the device and the cause.
+    void keyingFailed(const QString& reason);
 
 public:
     // The configuration reader's step: the stored kind and name are taken, then the selection
@@ -98,6 +116,8 @@ private:
     void releaseLine();
     // Keeps the fatal-signal handler's unkeying write for the line in use.
     void armEmergencyUnkey(std::uint8_t unkeyedOut);
+    void rigConfirmed(bool keyed);
+    void rigFailed(const QString& reason);
 
     PortIo& io_;
     Dialogs& dialogs_;
@@ -110,4 +130,8 @@ private:
     std::optional<std::uint16_t> address_;
     std::unique_ptr<SerialLine> serial_;
     std::unique_ptr<ParallelLine> parallel_;
+    std::unique_ptr<RigPtt> rig_;
+    bool keyDownPending_ = false;
+    // One report per key-down: the unkey that follows a failure fails the same way.
+    bool failureReported_ = false;
 };

@@ -1,0 +1,258 @@
+#include "tx/rigptt.h"
+
+#include <QThread>
+#include <QTimer>
+
+#include <hamlib/rig.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include <unistd.h>
+
+namespace {
+
+// While keyed, the rig is asked this often whether it is still there, so that a rig or rigctld
+// that goes away mid-message stops the message instead of going unnoticed until its end.
+constexpr std::chrono::milliseconds kCheckInterval{1000};
+
+struct RigCloser {
+    void operator()(RIG* rig) const {
+        // Refused harmlessly when the open failed.
+        rig_close(rig);
+        rig_cleanup(rig);
+    }
+};
+using RigHandle = std::unique_ptr<RIG, RigCloser>;
+
+QString hamlibError(int code) {
+    return QString::fromLocal8Bit(rigerror2(code)).trimmed();
+}
+
+void setConf(RIG* rig, const char* name, const QString& value) {
+    rig_set_conf(rig, rig_token_lookup(rig, name), value.toLocal8Bit().constData());
+}
+
+bool isNetwork(const RigTarget& target) {
+    return target.kind == RigTarget::Kind::Cat && target.model == RigTarget::kNetworkModel;
+}
+
+// Hamlib says only "IO error" when the device itself cannot be opened: the system's reason is
+// what tells the operator to plug it in or fix its permissions.
+QString deviceProblem(const RigTarget& target) {
+    if (isNetwork(target) || target.device.isEmpty())
+        return {};
+    if (::access(target.device.toLocal8Bit().constData(), R_OK | W_OK) == 0)
+        return {};
+    return QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+LineWrite bytesWrite(int fd, const char* bytes, std::size_t length) {
+    LineWrite write;
+    if (fd < 0)
+        return write;
+    write.kind = LineWrite::Kind::Bytes;
+    write.fd = fd;
+    std::copy(bytes, bytes + length, write.bytes);
+    write.length = length;
+    return write;
+}
+
+// A dying client's connection does not make rigctld drop the PTT, so the fatal-signal handler
+// sends it the unkey command itself; a CM108 pin takes the unkeying HID report.
+LineWrite emergencyUnkey(RIG* rig, const RigTarget& target) {
+    if (isNetwork(target)) {
+        static const char kUnkeyCommand[] = "T 0\n";
+        return bytesWrite(rig->state.rigport.fd, kUnkeyCommand, sizeof kUnkeyCommand - 1);
+    }
+    if (target.kind == RigTarget::Kind::Cm108) {
+        // Report number, write-GPIO report, pin levels (all low), pin directions, SPDIF.
+        const char report[] = {0, 0, 0, static_cast<char>(1 << (target.gpio - 1)), 0};
+        return bytesWrite(rig->state.pttport.fd, report, sizeof report);
+    }
+    return {};
+}
+
+void ignoreBrokenPipes() {
+    // Hamlib writes to a rigctld's socket with write(): a daemon that has gone away must give
+    // an error, not end the program.
+    static std::once_flag once;
+    std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
+}
+
+} // namespace
+
+// Lives on the rig's thread; every Hamlib call of the connection is made here.
+class RigWorker : public QObject {
+    Q_OBJECT
+
+public:
+    RigWorker(const RigTarget& target, const QString& deviceName)
+        : target_(target), deviceName_(deviceName), check_(this) {
+        check_.setInterval(kCheckInterval);
+        connect(&check_, &QTimer::timeout, this, &RigWorker::check);
+    }
+
+    void request(int sequence, bool keyed) {
+        check_.stop();
+        if (!rig_ && !open())
+            return;
+        const int result = rig_set_ptt(rig_.get(), RIG_VFO_CURR, keyed ? RIG_PTT_ON : RIG_PTT_OFF);
+        if (result != RIG_OK) {
+            fail(keyed ? QStringLiteral("could not key the transmitter")
+                       : QStringLiteral("could not unkey the transmitter"),
+                 result);
+            return;
+        }
+        if (keyed)
+            check_.start();
+        emit confirmed(sequence, keyed);
+    }
+
+    // The end of the connection: the transmitter is released on the way.
+    void finish() {
+        check_.stop();
+        if (rig_)
+            rig_set_ptt(rig_.get(), RIG_VFO_CURR, RIG_PTT_OFF);
+        rig_.reset();
+    }
+
+signals:
+    void confirmed(int sequence, bool keyed);
+    void failed(const QString& reason);
+    void unkeyWriteChanged(const LineWrite& write);
+
+private:
+    bool open() {
+        const bool cm108 = target_.kind == RigTarget::Kind::Cm108;
+        RigHandle rig(rig_init(cm108 ? RIG_MODEL_DUMMY : target_.model));
+        if (!rig) {
+            emit failed(QStringLiteral("%1: Hamlib has no rig model %2")
+                            .arg(deviceName_)
+                            .arg(target_.model));
+            return false;
+        }
+        if (cm108) {
+            setConf(rig.get(), "ptt_type", QStringLiteral("CM108"));
+            setConf(rig.get(), "ptt_pathname", target_.device);
+            setConf(rig.get(), "ptt_bitnum", QString::number(target_.gpio - 1));
+        } else {
+            setConf(rig.get(), "rig_pathname", target_.device);
+            if (target_.speed > 0)
+                setConf(rig.get(), "serial_speed", QString::number(target_.speed));
+        }
+        const int result = rig_open(rig.get());
+        if (result != RIG_OK) {
+            emit failed(QStringLiteral("%1: could not open: %2%3")
+                            .arg(deviceName_, hamlibError(result), deviceProblem(target_)));
+            return false;
+        }
+        // Every answer must come from the rig: a cached one would hide a rig that has gone.
+        rig_set_cache_timeout_ms(rig.get(), HAMLIB_CACHE_ALL, 0);
+        rig_ = std::move(rig);
+        emit unkeyWriteChanged(emergencyUnkey(rig_.get(), target_));
+        return true;
+    }
+
+    void check() {
+        ptt_t ptt = RIG_PTT_OFF;
+        const int result = rig_get_ptt(rig_.get(), RIG_VFO_CURR, &ptt);
+        if (result == -RIG_ENAVAIL || result == -RIG_ENIMPL) {
+            check_.stop(); // this rig cannot say; its next request will show a failure
+            return;
+        }
+        if (result != RIG_OK)
+            fail(QStringLiteral("stopped answering while transmitting"), result);
+    }
+
+    void fail(const QString& what, int result) {
+        check_.stop();
+        emit unkeyWriteChanged({});
+        rig_.reset();
+        emit failed(QStringLiteral("%1: %2: %3").arg(deviceName_, what, hamlibError(result)));
+    }
+
+    RigTarget target_;
+    QString deviceName_;
+    RigHandle rig_;
+    QTimer check_;
+};
+
+std::vector<RigModel> rigModels() {
+    static std::once_flag loaded;
+    std::call_once(loaded, [] {
+        rig_set_debug(RIG_DEBUG_NONE);
+        rig_load_all_backends();
+    });
+    std::vector<RigModel> models;
+    rig_list_foreach(
+        [](const rig_caps* caps, rig_ptr_t data) {
+            static_cast<std::vector<RigModel>*>(data)->push_back(
+                {static_cast<int>(caps->rig_model),
+                 QStringLiteral("%1 %2").arg(QString::fromUtf8(caps->mfg_name),
+                                             QString::fromUtf8(caps->model_name))});
+            return 1; // go on
+        },
+        &models);
+    std::sort(models.begin(), models.end(), [](const RigModel& a, const RigModel& b) {
+        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+    });
+    return models;
+}
+
+RigPtt::RigPtt(const RigTarget& target, QObject* parent)
+    : QObject(parent), target_(target), thread_(new QThread) {
+    ignoreBrokenPipes();
+    rig_set_debug(RIG_DEBUG_NONE);
+    qRegisterMetaType<LineWrite>();
+    worker_ = new RigWorker(target_, deviceName());
+    worker_->moveToThread(thread_);
+    connect(thread_, &QThread::finished, worker_, &QObject::deleteLater);
+    connect(worker_, &RigWorker::confirmed, this, &RigPtt::onConfirmed);
+    connect(worker_, &RigWorker::failed, this, &RigPtt::failed);
+    connect(worker_, &RigWorker::unkeyWriteChanged, this, [this](const LineWrite& write) {
+        unkeyWrite_ = write;
+        emit unkeyWriteChanged();
+    });
+    thread_->start();
+}
+
+RigPtt::~RigPtt() {
+    disconnect(worker_, nullptr, this, nullptr);
+    QMetaObject::invokeMethod(worker_, &RigWorker::finish, Qt::QueuedConnection);
+    thread_->quit();
+    if (thread_->wait(QDeadlineTimer(kCloseWait))) {
+        delete thread_;
+        return;
+    }
+    // The rig hangs in a Hamlib call. A running thread cannot be destroyed: it is left to end
+    // with the process rather than take the program down with it.
+    qWarning("%s: the rig did not answer the unkey within %lld ms", qPrintable(deviceName()),
+             static_cast<long long>(kCloseWait.count()));
+}
+
+void RigPtt::setPtt(bool keyed) {
+    const int sequence = ++sequence_;
+    RigWorker* worker = worker_;
+    QMetaObject::invokeMethod(
+        worker_, [worker, sequence, keyed] { worker->request(sequence, keyed); },
+        Qt::QueuedConnection);
+}
+
+QString RigPtt::deviceName() const {
+    if (target_.kind == RigTarget::Kind::Cm108)
+        return QStringLiteral("CM108 GPIO %1 on %2").arg(target_.gpio).arg(target_.device);
+    if (isNetwork(target_))
+        return QStringLiteral("rigctld at %1").arg(target_.device);
+    return QStringLiteral("Hamlib rig model %1 on %2").arg(target_.model).arg(target_.device);
+}
+
+void RigPtt::onConfirmed(int sequence, bool keyed) {
+    if (sequence == sequence_)
+        emit pttConfirmed(keyed);
+}
+
+#include "rigptt.moc"
