@@ -7,6 +7,7 @@
 #include <QAction>
 
 #include <algorithm>
+#include <cstring>
 
 struct KeyingLine::Port {
     QLatin1String name;
@@ -107,9 +108,23 @@ void KeyingLine::armEmergencyUnkey(std::uint8_t unkeyedOut) {
 void KeyingLine::drive(std::uint8_t level) {
     const bool wasKeyed = level_ == Keyed;
     level_ = level;
+    keyDownPending_ = level == Keyed;
     SetKeyingLine(level);
     if (wasKeyed != (level == Keyed))
         emit keyedChanged(level == Keyed);
+    // Every line driven here is in force once written; VOX leaves keying to the transmitter.
+    if (keyDownPending_) {
+        keyDownPending_ = false;
+        emit keyDownConfirmed();
+    }
+}
+
+bool KeyingLine::keyDownPending() const {
+    return keyDownPending_;
+}
+
+bool KeyingLine::usesDevicePath() const {
+    return kind_ == SerialKind && serial_ && name_.startsWith(QLatin1Char('/'));
 }
 
 void KeyingLine::applyStoredPort(int kind, const QString& name) {
@@ -166,6 +181,16 @@ void KeyingLine::Invert1Click() {
     setPolarity(InvertPolarity);
 }
 
+void KeyingLine::selectSerialDevice(const QString& path) {
+    tickPortItems({});
+    releaseLine();
+    name_ = path;
+    kind_ = SerialKind;
+    openSerialLine(path);
+    // As for COMn: the open raised DTR and RTS.
+    drive(Unkeyed);
+}
+
 void KeyingLine::selectPort(const Port& port) {
     tickPortItems({port.item});
     releaseLine();
@@ -195,22 +220,7 @@ void KeyingLine::selectVox() {
 // runs meanwhile (a shutdown that saves the settings) must see the line in effect.
 void KeyingLine::OpenKeyingPort(const Port& port) {
     if (kind_ == SerialKind) {
-        SerialOpen opened = io_.openSerial(port.name);
-        auto line = std::move(opened.line);
-        if (!line) {
-            selectVox();
-            QString text = serialOpenFailed;
-            if (!opened.holder.isEmpty())
-                text += QStringLiteral("\nThe port is held by process %1.").arg(opened.holder);
-            dialogs_.showMessage(text, commsErrorTitle);
-            return;
-        }
-        if (!line->isCommDevice()) {
-            line.reset();
-            selectVox();
-            return;
-        }
-        serial_ = std::move(line);
+        openSerialLine(port.name);
     } else if (kind_ == ParallelKind) {
         parallel_ = io_.openParallel(port.address);
         if (!parallel_) {
@@ -218,6 +228,28 @@ void KeyingLine::OpenKeyingPort(const Port& port) {
             dialogs_.showMessage(parallelRefused, commsErrorTitle);
         }
     }
+}
+
+void KeyingLine::openSerialLine(const QString& name) {
+    SerialOpen opened = io_.openSerial(name);
+    auto line = std::move(opened.line);
+    if (!line) {
+        selectVox();
+        QString text = serialOpenFailed;
+        if (!opened.holder.isEmpty())
+            text += QStringLiteral("\nThe port is held by process %1.").arg(opened.holder);
+        else if (!opened.device.isEmpty() && opened.error != 0)
+            text += QStringLiteral("\n%1: %2")
+                        .arg(opened.device, QString::fromLocal8Bit(std::strerror(opened.error)));
+        dialogs_.showMessage(text, commsErrorTitle);
+        return;
+    }
+    if (!line->isCommDevice()) {
+        line.reset();
+        selectVox();
+        return;
+    }
+    serial_ = std::move(line);
 }
 
 void KeyingLine::tickPortItems(std::initializer_list<QAction * OutputMenuActions::*> ticked) {

@@ -31,7 +31,8 @@ struct OutputMenuActions {
 
 // The transmitter's push-to-talk line: the selected port (parallel data bits, serial DTR/RTS or
 // none for VOX), its polarity and the level last asked for. Every part of the keyer keys and
-// unkeys through SetKeyingLine.
+// unkeys through SetKeyingLine. A serial port is named "COM1".."COM6" or, for a USB adapter, by
+// its device path.
 class KeyingLine : public QObject {
     Q_OBJECT
 
@@ -64,7 +65,19 @@ signals:
     // state follows this, so it cannot disagree with the line.
     void keyedChanged(bool keyed);
 
+signals:
+    // The key-down last asked for is in force at the transmitter.
+    void keyDownConfirmed();
+    // Keying failed and the line is released; the reason names the device and the cause.
+    void keyingFailed(const QString& reason);
+
 public:
+    // True from drive(Keyed) until keyDownConfirmed or keyingFailed.
+    bool keyDownPending() const;
+
+    // A serial device chosen by its path (rather than a fixed name) is open and selected.
+    bool usesDevicePath() const;
+
     // The configuration reader's step: the stored kind and name are taken, then the selection
     // handler whose port name equals the stored name (case-sensitive) runs. For any other name
     // no port is selected and the stored kind and name stay in force.
@@ -83,6 +96,8 @@ public slots:
     void VOX1Click();
     void NormalClick();
     void Invert1Click();
+    // Keys DTR and RTS of the serial device at path, opened exactly as COMn is.
+    void selectSerialDevice(const QString& path);
 
 private:
     struct Port;
@@ -91,6 +106,7 @@ private:
     void selectPort(const Port& port);
     void selectVox();
     void OpenKeyingPort(const Port& port);
+    void openSerialLine(const QString& name);
     // The port items' ticks show the line in effect; with no line driven that is VOX.
     void tickVox();
     void tickPortItems(std::initializer_list<QAction * OutputMenuActions::*> ticked);
@@ -104,6 +120,7 @@ private:
     OutputMenuActions actions_;
 
     std::uint8_t level_ = Unkeyed;
+    bool keyDownPending_ = false;
     int polarity_ = NormalPolarity;
     int kind_ = ParallelKind;
     QString name_;
