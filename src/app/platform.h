@@ -15,7 +15,8 @@ struct Platform {
     QString home; // the user's home directory; the installation directory lies below it
     Dialogs* dialogs = nullptr;
     Launcher* launcher = nullptr;
-    PortIo* portIo = nullptr;    // the keying ports
-    Beeper* beeper = nullptr;    // the ID alarm's bell
-    WaveService* wave = nullptr; // the sound cards
+    PortIo* portIo = nullptr;                 // the keying ports
+    Beeper* beeper = nullptr;                 // the ID alarm's bell
+    WaveService* wave = nullptr;              // the sound cards
+    QString devRoot = QStringLiteral("/dev"); // where the USB serial ports are looked for
 };

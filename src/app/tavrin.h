@@ -6,13 +6,16 @@
 #include "audio/audiodevices.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
+#include "tx/ptttiming.h"
 
 #include <QMainWindow>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
 struct ConfigRecord;
+struct IniSettings;
 struct SettingsTargets;
 class Dialogs;
 class IdAlarm;
@@ -93,11 +96,18 @@ private:
     // Reads and applies the configuration file; without one, writes it with the settings in
     // effect. Says once when the settings of this session will not be saved, and why.
     void readConfiguration();
+    void readRecord();
     void tellSettingsNotSaved(const QString& why);
     SettingsTargets settingsTargets();
     void applyConfiguration(const ConfigRecord& record);
     ConfigRecord currentConfiguration();
+    void applyIniSettings(const IniSettings& ini);
+    IniSettings currentIniSettings() const;
     void writeConfiguration();
+    // Lists the USB serial ports present in the Output menu, the one in use ticked.
+    void listSerialPortItems();
+    // Asks for the PTT lead or tail.
+    void askPttDelayClick(std::chrono::milliseconds PttTiming::*delay, const QString& caption);
     // A termination signal: the shutdown sequence once started, else the start is given up.
     void terminationSignal();
 
@@ -118,6 +128,7 @@ private:
     std::unique_ptr<WaveOutEngine> waveOut_;
     std::unique_ptr<WaveInEngine> waveIn_;
     TSoundCardSelect* soundCard_ = nullptr;
+    QList<QAction*> serialPortItems_;
     QString configPath_;
     QString helpPath_;
     bool stayOnTop_ = false;

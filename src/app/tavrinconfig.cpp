@@ -4,10 +4,12 @@
 
 #include "config/atomicfile.h"
 #include "config/configrecord.h"
+#include "config/inisettings.h"
 #include "config/openwave.h"
 #include "config/settings.h"
 #include "keyer/keyer.h"
 #include "support/dialogs.h"
+#include "tx/keyingline.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,6 +28,7 @@ const QString kCouldNotWrite = QStringLiteral("Could not write the configuration
 const QString kReadOnly = QStringLiteral("The configuration file %1 is read-only");
 const QString kNotRegular = QStringLiteral("not a regular file");
 const QString kNotSaved = QStringLiteral("\nThe settings will not be saved");
+const QString kVoxName = QStringLiteral("NONE");
 
 QString reason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -33,6 +36,11 @@ QString reason(int error) {
 } // namespace
 
 void TTavrin::readConfiguration() {
+    readRecord();
+    applyIniSettings(readIniSettings(paths_.iniFile()));
+}
+
+void TTavrin::readRecord() {
     const QString path = paths_.configFile();
     const FileRead read = readConfigFile(path);
     switch (read.status) {
@@ -88,10 +96,27 @@ ConfigRecord TTavrin::currentConfiguration() {
     return collectSettings(settingsTargets(), base);
 }
 
+void TTavrin::applyIniSettings(const IniSettings& ini) {
+    keyer_->setPttTiming(ini.keying.ptt);
+    // The record names VOX while a device path is in use. A port that a copy of the program
+    // reading only the record has chosen since then stands.
+    if (!ini.keying.serialDevice.isEmpty() && keying_->KeyingPortName() == kVoxName)
+        keying_->selectSerialDevice(ini.keying.serialDevice);
+}
+
+IniSettings TTavrin::currentIniSettings() const {
+    IniSettings ini;
+    if (keying_->usesDevicePath())
+        ini.keying.serialDevice = keying_->KeyingPortName();
+    ini.keying.ptt = keyer_->pttTiming();
+    return ini;
+}
+
 void TTavrin::writeConfiguration() {
     if (configPath_.isEmpty())
         return;
     writeFileAtomically(configPath_, currentConfiguration().serialize());
+    writeIniSettings(paths_.iniFile(), currentIniSettings());
 }
 
 void TTavrin::RetrieveWave1Click() {

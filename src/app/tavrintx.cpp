@@ -4,14 +4,17 @@
 
 #include "app/look.h"
 #include "app/unixsignalbridge.h"
+#include "keyer/keyer.h"
 #include "tx/emergencyunkey.h"
 #include "tx/idalarm.h"
 #include "tx/keyingline.h"
+#include "tx/serialports.h"
 #include "tx/transmitcontrols.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 
 namespace {
@@ -72,6 +75,12 @@ void TTavrin::wireTransmitter() {
     };
     for (const auto& output : outputItems)
         connect(output.item, &QAction::triggered, keying_, output.handler);
+    // Adapters come and go while the program runs.
+    connect(ui_.Output, &QMenu::aboutToShow, this, &TTavrin::listSerialPortItems);
+    connect(ui_.PttLead, &QAction::triggered, this,
+            [this] { askPttDelayClick(&PttTiming::lead, QStringLiteral("PTT Lead")); });
+    connect(ui_.PttTail, &QAction::triggered, this,
+            [this] { askPttDelayClick(&PttTiming::tail, QStringLiteral("PTT Tail")); });
 
     connect(ui_.OFF1, &QAction::triggered, idAlarm_, &IdAlarm::OFF1Click);
     connect(ui_.ON1, &QAction::triggered, idAlarm_, &IdAlarm::ON1Click);
@@ -106,6 +115,28 @@ void TTavrin::wireTransmitter() {
     // Any other end of the event loop (a device failure asks for termination without the
     // shutdown sequence) still leaves the transmitter unkeyed.
     connect(qApp, &QCoreApplication::aboutToQuit, keying_, &KeyingLine::unkey);
+}
+
+void TTavrin::listSerialPortItems() {
+    qDeleteAll(serialPortItems_);
+    serialPortItems_.clear();
+    for (const SerialPortEntry& port : listSerialPorts(platform_.devRoot)) {
+        auto* item = new QAction(port.label, ui_.Output);
+        item->setToolTip(port.path);
+        item->setCheckable(true);
+        item->setChecked(keying_->usesDevicePath() && keying_->KeyingPortName() == port.path);
+        ui_.Output->insertAction(ui_.VOX1, item);
+        connect(item, &QAction::triggered, keying_,
+                [this, path = port.path] { keying_->selectSerialDevice(path); });
+        serialPortItems_.append(item);
+    }
+}
+
+void TTavrin::askPttDelayClick(std::chrono::milliseconds PttTiming::*delay,
+                               const QString& caption) {
+    PttTiming timing = keyer_->pttTiming();
+    if (askPttDelay(dialogs_, caption, timing.*delay))
+        keyer_->setPttTiming(timing);
 }
 
 void TTavrin::terminationSignal() {
