@@ -66,6 +66,7 @@ public:
         platform.portIo = &ports;
         platform.beeper = &beeper;
         platform.wave = realWave ? realWave : &wave;
+        platform.devRoot = devRoot;
         window = std::make_unique<TTavrin>(platform);
         return *window;
     }
@@ -95,6 +96,8 @@ public:
     QTemporaryDir home;
     // The home directory the window is given; a test may point it deeper into home.
     QString homePath = home.path();
+    // Where the window looks for USB serial ports (none unless a test puts some there).
+    QString devRoot = home.filePath(QStringLiteral("dev"));
     FakeDialogs dialogs;
     FakeLauncher launcher;
     RecordingPortIo ports;
