@@ -109,8 +109,7 @@ public:
     // The factor the recording applies for the selected gain; 1 for unknown codes.
     int gainFactor() const;
 
-    // The lead and tail around each keyed message; a message under way keeps what it started with
-    // only for the part already passed.
+    // The lead and tail around each keyed message; a change counts from the next lead or tail.
     void setPttTiming(const PttTiming& timing) { pttTiming_ = timing; }
     const PttTiming& pttTiming() const { return pttTiming_; }
 
