@@ -10,6 +10,8 @@ public:
     // With the trailing separator, as the file names are appended to it.
     QString dir() const { return dir_; }
     QString configFile() const { return dir_ + QStringLiteral("Tavrin.cfg"); }
+    // The settings the configuration file has no room for.
+    QString iniFile() const { return dir_ + QStringLiteral("Tavrin.ini"); }
     QString helpFile() const { return dir_ + QStringLiteral("Tavrin.chm"); }
     QString slotFile(int slot) const;
 

@@ -16,7 +16,8 @@ struct Platform {
     QString programDir; // the executable's directory; the installed manual is found from it
     Dialogs* dialogs = nullptr;
     Launcher* launcher = nullptr;
-    PortIo* portIo = nullptr;    // the keying ports
-    Beeper* beeper = nullptr;    // the ID alarm's bell
-    WaveService* wave = nullptr; // the sound cards
+    PortIo* portIo = nullptr;                 // the keying ports
+    Beeper* beeper = nullptr;                 // the ID alarm's bell
+    WaveService* wave = nullptr;              // the sound cards
+    QString devRoot = QStringLiteral("/dev"); // where the USB serial ports are looked for
 };

@@ -45,18 +45,6 @@ QString portPath(const QComboBox* combo) {
 
 } // namespace
 
-std::vector<PortChoice> localSerialPorts() {
-    std::vector<PortChoice> ports;
-    const QDir byId(QStringLiteral("/dev/serial/by-id"));
-    for (const QString& name : byId.entryList(QDir::System | QDir::Files))
-        ports.push_back({byId.filePath(name), name});
-    const QDir dev(QStringLiteral("/dev"));
-    for (const QString& name :
-         dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")}, QDir::System))
-        ports.push_back({dev.filePath(name), dev.filePath(name)});
-    return ports;
-}
-
 std::vector<PortChoice> hidrawDevices() {
     std::vector<PortChoice> devices;
     const QDir sys(QStringLiteral("/sys/class/hidraw"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tx/serialports.h"
+
 #include "tx/rigsettings.h"
 
 #include <QDialog>
@@ -17,13 +19,8 @@ class QSpinBox;
 class RigPtt;
 
 // A port offered in a list: the path opened and the name shown.
-struct PortChoice {
-    QString path;
-    QString label;
-};
+using PortChoice = SerialPortEntry;
 
-// The serial ports present: /dev/serial/by-id entries, then ttyUSB and ttyACM devices.
-std::vector<PortChoice> localSerialPorts();
 // The hidraw devices present, named by the HID device behind each.
 std::vector<PortChoice> hidrawDevices();
 

@@ -102,8 +102,6 @@ void TTavrin::wireIndicators() {
 void TTavrin::FormCreate() {
     helpPath_ = probe(paths_.helpFile());
     readConfiguration();
-    if (!startAbandoned_)
-        readIniSettings();
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         memories_.setPath(slot, paths_.slotFile(slot));
     // The selected slot's file is the one PLAY reads, whether it was restored or is the default.

@@ -6,14 +6,17 @@
 #include "audio/audiodevices.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
+#include "tx/ptttiming.h"
 #include "tx/rigsettings.h"
 
 #include <QMainWindow>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
 struct ConfigRecord;
+struct IniSettings;
 struct SettingsTargets;
 class Dialogs;
 class IdAlarm;
@@ -97,17 +100,20 @@ private:
     // Reads and applies the configuration file; without one, writes it with the settings in
     // effect. Says once when the settings of this session will not be saved, and why.
     void readConfiguration();
+    void readRecord();
     void tellSettingsNotSaved(const QString& why);
     SettingsTargets settingsTargets();
     void applyConfiguration(const ConfigRecord& record);
     ConfigRecord currentConfiguration();
+    void applyIniSettings(const IniSettings& ini);
+    IniSettings currentIniSettings() const;
     void writeConfiguration();
+    // Lists the USB serial ports present in the Output menu, the one in use ticked.
+    void listSerialPortItems();
+    // Asks for the PTT lead or tail.
+    void askPttDelayClick(std::chrono::milliseconds PttTiming::*delay, const QString& caption);
     // A termination signal: the shutdown sequence once started, else the start is given up.
     void terminationSignal();
-    // The settings the record has no room for, beside it in the installation directory.
-    QString iniPath() const { return paths_.dir() + QStringLiteral("Tavrin.ini"); }
-    void readIniSettings();
-    void writeIniSettings();
 
     Platform platform_;
     std::unique_ptr<Dialogs> ownDialogs_;
@@ -126,10 +132,10 @@ private:
     std::unique_ptr<WaveOutEngine> waveOut_;
     std::unique_ptr<WaveInEngine> waveIn_;
     TSoundCardSelect* soundCard_ = nullptr;
+    QList<QAction*> serialPortItems_;
     QString configPath_;
     QString helpPath_;
     RigSettings rigSettings_;
-    bool rigSettingsChosen_ = false;
     bool stayOnTop_ = false;
     // Kept only to be written back as they were read.
     std::uint32_t reservedA_ = 0;

@@ -4,6 +4,7 @@
 
 #include "config/atomicfile.h"
 #include "config/configrecord.h"
+#include "config/inisettings.h"
 #include "config/openwave.h"
 #include "config/settings.h"
 #include "keyer/keyer.h"
@@ -28,6 +29,7 @@ const QString kCouldNotWrite = QStringLiteral("Could not write the configuration
 const QString kReadOnly = QStringLiteral("The configuration file %1 is read-only");
 const QString kNotRegular = QStringLiteral("not a regular file");
 const QString kNotSaved = QStringLiteral("\nThe settings will not be saved");
+const QString kVoxName = QStringLiteral("NONE");
 
 QString reason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -35,6 +37,13 @@ QString reason(int error) {
 } // namespace
 
 void TTavrin::readConfiguration() {
+    readRecord();
+    // A signal during the record's message box ends the start: nothing more is opened.
+    if (!startAbandoned_)
+        applyIniSettings(readIniSettings(paths_.iniFile()));
+}
+
+void TTavrin::readRecord() {
     const QString path = paths_.configFile();
     const FileRead read = readConfigFile(path);
     switch (read.status) {
@@ -64,34 +73,6 @@ void TTavrin::readConfiguration() {
     }
 }
 
-// Read after the record: a rig chosen here replaces the VOX the record holds for it.
-void TTavrin::readIniSettings() {
-    QSettings ini(iniPath(), QSettings::IniFormat);
-    rigSettings_.load(ini);
-    switch (rigSettings_.keying) {
-    case RigSettings::Keying::Cat:
-        keying_->selectRig(rigSettings_.catTarget());
-        break;
-    case RigSettings::Keying::Cm108:
-        keying_->selectRig(rigSettings_.cm108Target());
-        break;
-    case RigSettings::Keying::None:
-        break;
-    }
-}
-
-void TTavrin::writeIniSettings() {
-    const RigTarget* rig = keying_->rigTarget();
-    // A station that never chose a rig gets no file it did not ask for.
-    if (!rig && !rigSettingsChosen_ && !QFileInfo::exists(iniPath()))
-        return;
-    rigSettings_.keying = !rig                                ? RigSettings::Keying::None
-                          : rig->kind == RigTarget::Kind::Cat ? RigSettings::Keying::Cat
-                                                              : RigSettings::Keying::Cm108;
-    QSettings ini(iniPath(), QSettings::IniFormat);
-    rigSettings_.save(ini);
-}
-
 void TTavrin::tellSettingsNotSaved(const QString& why) {
     dialogs_.showMessage(why + kNotSaved, kConfigErrorTitle);
 }
@@ -118,11 +99,44 @@ ConfigRecord TTavrin::currentConfiguration() {
     return collectSettings(settingsTargets(), base);
 }
 
+void TTavrin::applyIniSettings(const IniSettings& ini) {
+    keyer_->setPttTiming(ini.keying.ptt);
+    // The record names VOX while a device path is in use. A port that a copy of the program
+    // reading only the record has chosen since then stands.
+    if (!ini.keying.serialDevice.isEmpty() && keying_->KeyingPortName() == kVoxName)
+        keying_->selectSerialDevice(ini.keying.serialDevice);
+    // Likewise a rig: the record holds VOX for it.
+    rigSettings_ = ini.rig;
+    switch (rigSettings_.keying) {
+    case RigSettings::Keying::Cat:
+        keying_->selectRig(rigSettings_.catTarget());
+        break;
+    case RigSettings::Keying::Cm108:
+        keying_->selectRig(rigSettings_.cm108Target());
+        break;
+    case RigSettings::Keying::None:
+        break;
+    }
+}
+
+IniSettings TTavrin::currentIniSettings() const {
+    IniSettings ini;
+    if (keying_->usesDevicePath())
+        ini.keying.serialDevice = keying_->KeyingPortName();
+    ini.keying.ptt = keyer_->pttTiming();
+    ini.rig = rigSettings_;
+    const RigTarget* rig = keying_->rigTarget();
+    ini.rig.keying = !rig                                ? RigSettings::Keying::None
+                     : rig->kind == RigTarget::Kind::Cat ? RigSettings::Keying::Cat
+                                                         : RigSettings::Keying::Cm108;
+    return ini;
+}
+
 void TTavrin::writeConfiguration() {
     if (configPath_.isEmpty())
         return;
     writeFileAtomically(configPath_, currentConfiguration().serialize());
-    writeIniSettings();
+    writeIniSettings(paths_.iniFile(), currentIniSettings());
 }
 
 void TTavrin::RetrieveWave1Click() {

@@ -5,14 +5,17 @@
 #include "app/look.h"
 #include "app/rigdialogs.h"
 #include "app/unixsignalbridge.h"
+#include "keyer/keyer.h"
 #include "tx/emergencyunkey.h"
 #include "tx/idalarm.h"
 #include "tx/keyingline.h"
+#include "tx/serialports.h"
 #include "tx/transmitcontrols.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 
 namespace {
@@ -77,6 +80,12 @@ void TTavrin::wireTransmitter() {
         connect(output.item, &QAction::triggered, keying_, output.handler);
     connect(ui_.RadioCat, &QAction::triggered, this, &TTavrin::RadioCatClick);
     connect(ui_.Cm108Gpio, &QAction::triggered, this, &TTavrin::Cm108GpioClick);
+    // Adapters come and go while the program runs.
+    connect(ui_.Output, &QMenu::aboutToShow, this, &TTavrin::listSerialPortItems);
+    connect(ui_.PttLead, &QAction::triggered, this,
+            [this] { askPttDelayClick(&PttTiming::lead, QStringLiteral("PTT Lead")); });
+    connect(ui_.PttTail, &QAction::triggered, this,
+            [this] { askPttDelayClick(&PttTiming::tail, QStringLiteral("PTT Tail")); });
 
     connect(ui_.OFF1, &QAction::triggered, idAlarm_, &IdAlarm::OFF1Click);
     connect(ui_.ON1, &QAction::triggered, idAlarm_, &IdAlarm::ON1Click);
@@ -117,12 +126,10 @@ void TTavrin::RadioCatClick() {
     // The tick stays where the line is until OK changes the line.
     ui_.RadioCat->setChecked(keying_->rigTarget() &&
                              keying_->rigTarget()->kind == RigTarget::Kind::Cat);
-    // A stand-in list until the Output menu and this dialog share one serial port lister.
-    CatDialog dialog(rigSettings_, localSerialPorts(), this);
+    CatDialog dialog(rigSettings_, listSerialPorts(platform_.devRoot), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     rigSettings_ = dialog.settings();
-    rigSettingsChosen_ = true;
     keying_->selectRig(rigSettings_.catTarget());
 }
 
@@ -133,8 +140,29 @@ void TTavrin::Cm108GpioClick() {
     if (dialog.exec() != QDialog::Accepted)
         return;
     rigSettings_ = dialog.settings();
-    rigSettingsChosen_ = true;
     keying_->selectRig(rigSettings_.cm108Target());
+}
+
+void TTavrin::listSerialPortItems() {
+    qDeleteAll(serialPortItems_);
+    serialPortItems_.clear();
+    for (const SerialPortEntry& port : listSerialPorts(platform_.devRoot)) {
+        auto* item = new QAction(port.label, ui_.Output);
+        item->setToolTip(port.path);
+        item->setCheckable(true);
+        item->setChecked(keying_->usesDevicePath() && keying_->KeyingPortName() == port.path);
+        ui_.Output->insertAction(ui_.VOX1, item);
+        connect(item, &QAction::triggered, keying_,
+                [this, path = port.path] { keying_->selectSerialDevice(path); });
+        serialPortItems_.append(item);
+    }
+}
+
+void TTavrin::askPttDelayClick(std::chrono::milliseconds PttTiming::*delay,
+                               const QString& caption) {
+    PttTiming timing = keyer_->pttTiming();
+    if (askPttDelay(dialogs_, caption, timing.*delay))
+        keyer_->setPttTiming(timing);
 }
 
 void TTavrin::terminationSignal() {

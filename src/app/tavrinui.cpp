@@ -202,6 +202,9 @@ void TavrinUi::setupUi(QMainWindow* window) {
     output->addMenu(invert);
     Normal = item(invert, "Normal", QStringLiteral("Normal"));
     Invert1 = item(invert, "Invert1", QStringLiteral("Invert"));
+    PttLead = command(output, "PttLead", QStringLiteral("PTT Lead..."));
+    PttTail = command(output, "PttTail", QStringLiteral("PTT Tail..."));
+    Output = output;
 
     QMenu* id = named(bar->addMenu(QStringLiteral("ID")), "ID1");
     QMenu* enable = submenu(id, "Enable", QStringLiteral("Enable"));

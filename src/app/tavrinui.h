@@ -60,6 +60,10 @@ struct TavrinUi {
     QAction* Cm108Gpio = nullptr;
     QAction* Normal = nullptr;
     QAction* Invert1 = nullptr;
+    QAction* PttLead = nullptr;
+    QAction* PttTail = nullptr;
+    // The Output menu; the USB serial ports present are listed in it before VOX1.
+    QMenu* Output = nullptr;
     // ID
     QAction* OFF1 = nullptr;
     QAction* ON1 = nullptr;

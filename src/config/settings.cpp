@@ -12,6 +12,7 @@ namespace {
 constexpr std::int32_t kNormalPolarity = 1;
 constexpr std::uint8_t kOn = 1;
 constexpr std::uint8_t kOff = 0;
+const QByteArray kVoxName("NONE");
 } // namespace
 
 void applySettings(const ConfigRecord& record, const SettingsTargets& to) {
@@ -49,6 +50,12 @@ ConfigRecord collectSettings(const SettingsTargets& from, const ConfigRecord& ba
     record.loopDelay = from.state.loopDelay();
     record.keyingPortKind = from.line.KeyingPortKind();
     record.keyingPortName = from.line.KeyingPortName().toLatin1();
+    // A device path does not fit the record's name, and a copy of the program that reads only
+    // the record must not key some other port: it finds VOX, and the path is kept beside.
+    if (from.line.usesDevicePath()) {
+        record.keyingPortKind = KeyingLine::SerialKind;
+        record.keyingPortName = kVoxName;
+    }
     record.micGainCode = from.state.micGainCode();
     record.keyingPolarity = from.line.KeyingPolarity();
     record.idAlarmOn = from.idAlarm.IdAlarmOn() ? kOn : kOff;

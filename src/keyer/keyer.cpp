@@ -8,6 +8,7 @@
 #include "support/dialogs.h"
 #include "tx/keyingline.h"
 
+#include <QEventLoop>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -18,6 +19,7 @@ using namespace std::chrono_literals;
 namespace {
 constexpr auto kPlayTimerInterval = 200ms;
 const QString kWaveDeviceTitle = QStringLiteral("Wave Device Message");
+const QString kKeyingErrorTitle = QStringLiteral("Communications I/O Error");
 
 // The input sites that run with the input device open.
 bool leavesInputOpen(WaveSite site) {
@@ -53,6 +55,7 @@ Keyer::Keyer(const KeyerParts& parts, QObject* parent)
     loopTimer_->setSingleShot(true);
     loopTimer_->setTimerType(Qt::PreciseTimer);
     connect(loopTimer_, &QTimer::timeout, this, &Keyer::Loop_TimerTimer);
+    connect(&line_, &KeyingLine::keyingFailed, this, &Keyer::keyingFailed);
     watchdog_->setObjectName(QStringLiteral("BufferWatchdog"));
 }
 
@@ -142,4 +145,51 @@ void Keyer::requestQuit() {
     // to the main loop; the transmitter is released first.
     shutDown();
     emit quitRequested();
+}
+
+void Keyer::keyingFailed(const QString& reason) {
+    // A repetition would only fail again, with another box each time.
+    loopRunning_ = false;
+    loopTimer_->stop();
+    if (state_.playActive())
+        StopBtnClick();
+    reportFailure(reason, kKeyingErrorTitle);
+}
+
+bool Keyer::holdWhilePlaying(std::chrono::milliseconds hold, bool forKeyDown) {
+    const auto awaitingKeyDown = [&] { return forKeyDown && line_.keyDownPending(); };
+    // With nothing to wait for, no event is dispatched here: the playback runs on as it always
+    // has.
+    if (!awaitingKeyDown() && hold <= 0ms)
+        return state_.playActive();
+    QEventLoop loop;
+    QTimer holdTimer;
+    holdTimer.setSingleShot(true);
+    holdTimer.setTimerType(Qt::PreciseTimer);
+    bool holding = false;
+    bool done = false;
+    const auto check = [&] {
+        if (done)
+            return;
+        const bool stopped = !state_.playActive() || shuttingDown_;
+        if (!stopped && awaitingKeyDown())
+            return;
+        if (!stopped && !holding) {
+            holding = true;
+            holdTimer.start(hold);
+            return;
+        }
+        if (!stopped && holdTimer.isActive())
+            return;
+        done = true;
+        loop.quit();
+    };
+    connect(&line_, &KeyingLine::keyDownConfirmed, &loop, check);
+    connect(&line_, &KeyingLine::keyingFailed, &loop, check);
+    connect(&state_, &KeyerState::playActiveChanged, &loop, check);
+    connect(&holdTimer, &QTimer::timeout, &loop, check);
+    check();
+    if (!done)
+        loop.exec();
+    return state_.playActive() && !shuttingDown_;
 }

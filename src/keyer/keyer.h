@@ -3,6 +3,7 @@
 #include "audio/wavestatus.h"
 #include "audio/wavetypes.h"
 #include "keyer/messagefile.h"
+#include "tx/ptttiming.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -108,6 +109,10 @@ public:
     // The factor the recording applies for the selected gain; 1 for unknown codes.
     int gainFactor() const;
 
+    // The lead and tail around each keyed message; a change counts from the next lead or tail.
+    void setPttTiming(const PttTiming& timing) { pttTiming_ = timing; }
+    const PttTiming& pttTiming() const { return pttTiming_; }
+
     QTimer& loopTimer() { return *loopTimer_; }
     // A recording or playback loop holds a sound device (it may still be unwinding after a
     // stop).
@@ -138,6 +143,12 @@ private:
     // Waits for a buffer until it is done, a stop, or the watchdog.
     WaitEnd waitForBuffer(WaveEngine& engine, Half half);
     void requestQuit();
+    // Runs the event loop while the playback goes on, until the key-down asked for (when
+    // forKeyDown) is confirmed and then hold has passed. False when the playback was stopped or
+    // paused meanwhile (STOP, Escape, PLAY, a keying failure, the program's end).
+    bool holdWhilePlaying(std::chrono::milliseconds hold, bool forKeyDown);
+    // The line could not key: the message and the loop end, and the operator is told why.
+    void keyingFailed(const QString& reason);
 
     // A new recording or playback must not start while an earlier loop is still unwinding
     // below the running handler: it would open a device that loop still holds. Such a start is
@@ -179,4 +190,5 @@ private:
     QElapsedTimer sinceKeyUp_;
     bool shuttingDown_ = false;
     bool soundCardShown_ = false;
+    PttTiming pttTiming_;
 };

@@ -111,10 +111,18 @@ void Keyer::play() {
         endOfData();
         return;
     }
-    if (transmit_.state().TxEnable())
+    const bool keyed = transmit_.state().TxEnable();
+    if (keyed)
         line_.drive(KeyingLine::Keyed);
 
     ++loopsRunning_;
+    if (keyed && !holdWhilePlaying(pttTiming_.lead, true)) {
+        // Ended before the first sample: a paused message starts again from its beginning.
+        if (state_.playFileOpen())
+            rewindUnheard(held[index(Half::A)]);
+        --loopsRunning_;
+        return;
+    }
     out_.SetupWaveOut();
     checkDevice(out_.OpenWaveOut());
     out_.RearmOutHeader(Half::A);
@@ -145,7 +153,10 @@ void Keyer::play() {
         checkDevice(out_.UnprepareOutHeader(sounding));
         held[index(sounding)] = 0;
         if (held[index(next)] == 0) {
-            // The last block that held data has been heard.
+            // The last block that held data has been heard; the tail keeps the line keyed.
+            if (line_.KeyingLevel() == KeyingLine::Keyed &&
+                !holdWhilePlaying(pttTiming_.tail, false))
+                break;
             endOfData();
             ended = true;
             break;

@@ -8,6 +8,7 @@
 #include <QAction>
 
 #include <algorithm>
+#include <cstring>
 
 struct KeyingLine::Port {
     QLatin1String name;
@@ -125,6 +126,10 @@ void KeyingLine::drive(std::uint8_t level) {
         emit keyedChanged(level == Keyed);
 }
 
+bool KeyingLine::usesDevicePath() const {
+    return kind_ == SerialKind && serial_ && name_.startsWith(QLatin1Char('/'));
+}
+
 bool KeyingLine::keyDownPending() const {
     return keyDownPending_;
 }
@@ -220,6 +225,16 @@ void KeyingLine::Invert1Click() {
     setPolarity(InvertPolarity);
 }
 
+void KeyingLine::selectSerialDevice(const QString& path) {
+    tickPortItems({});
+    releaseLine();
+    name_ = path;
+    kind_ = SerialKind;
+    openSerialLine(path);
+    // As for COMn: the open raised DTR and RTS.
+    drive(Unkeyed);
+}
+
 void KeyingLine::selectPort(const Port& port) {
     tickPortItems({port.item});
     releaseLine();
@@ -249,22 +264,7 @@ void KeyingLine::selectVox() {
 // runs meanwhile (a shutdown that saves the settings) must see the line in effect.
 void KeyingLine::OpenKeyingPort(const Port& port) {
     if (kind_ == SerialKind) {
-        SerialOpen opened = io_.openSerial(port.name);
-        auto line = std::move(opened.line);
-        if (!line) {
-            selectVox();
-            QString text = serialOpenFailed;
-            if (!opened.holder.isEmpty())
-                text += QStringLiteral("\nThe port is held by process %1.").arg(opened.holder);
-            dialogs_.showMessage(text, commsErrorTitle);
-            return;
-        }
-        if (!line->isCommDevice()) {
-            line.reset();
-            selectVox();
-            return;
-        }
-        serial_ = std::move(line);
+        openSerialLine(port.name);
     } else if (kind_ == ParallelKind) {
         parallel_ = io_.openParallel(port.address);
         if (!parallel_) {
@@ -272,6 +272,28 @@ void KeyingLine::OpenKeyingPort(const Port& port) {
             dialogs_.showMessage(parallelRefused, commsErrorTitle);
         }
     }
+}
+
+void KeyingLine::openSerialLine(const QString& name) {
+    SerialOpen opened = io_.openSerial(name);
+    auto line = std::move(opened.line);
+    if (!line) {
+        selectVox();
+        QString text = serialOpenFailed;
+        if (!opened.holder.isEmpty())
+            text += QStringLiteral("\nThe port is held by process %1.").arg(opened.holder);
+        else if (!opened.device.isEmpty() && opened.error != 0)
+            text += QStringLiteral("\n%1: %2")
+                        .arg(opened.device, QString::fromLocal8Bit(std::strerror(opened.error)));
+        dialogs_.showMessage(text, commsErrorTitle);
+        return;
+    }
+    if (!line->isCommDevice()) {
+        line.reset();
+        selectVox();
+        return;
+    }
+    serial_ = std::move(line);
 }
 
 void KeyingLine::tickPortItems(std::initializer_list<QAction * OutputMenuActions::*> ticked) {

@@ -35,7 +35,8 @@ struct OutputMenuActions {
 
 // The transmitter's push-to-talk line: the selected port (parallel data bits, serial DTR/RTS, a
 // rig keyed through Hamlib, or none for VOX), its polarity and the level last asked for. Every part
-// of the keyer keys and unkeys through SetKeyingLine.
+// of the keyer keys and unkeys through SetKeyingLine. A serial port is named "COM1".."COM6" or, for
+// a USB adapter, by its device path.
 class KeyingLine : public QObject {
     Q_OBJECT
 
@@ -83,6 +84,9 @@ signals:
     void keyingFailed(const QString& reason);
 
 public:
+    // A serial device chosen by its path (rather than a fixed name) is open and selected.
+    bool usesDevicePath() const;
+
     // The configuration reader's step: the stored kind and name are taken, then the selection
     // handler whose port name equals the stored name (case-sensitive) runs. For any other name
     // no port is selected and the stored kind and name stay in force.
@@ -101,6 +105,8 @@ public slots:
     void VOX1Click();
     void NormalClick();
     void Invert1Click();
+    // Keys DTR and RTS of the serial device at path, opened exactly as COMn is.
+    void selectSerialDevice(const QString& path);
 
 private:
     struct Port;
@@ -109,6 +115,7 @@ private:
     void selectPort(const Port& port);
     void selectVox();
     void OpenKeyingPort(const Port& port);
+    void openSerialLine(const QString& name);
     // The port items' ticks show the line in effect; with no line driven that is VOX.
     void tickVox();
     void tickPortItems(std::initializer_list<QAction * OutputMenuActions::*> ticked);

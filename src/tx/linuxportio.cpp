@@ -4,7 +4,8 @@
 #include "tx/linuxserial.h"
 
 SerialOpen LinuxPortIo::openSerial(const QString& name) {
-    return openLinuxSerial(serialDevicePath(installDir_, name), lockDir_);
+    const bool isPath = name.startsWith(QLatin1Char('/'));
+    return openLinuxSerial(isPath ? name : serialDevicePath(installDir_, name), lockDir_);
 }
 
 std::unique_ptr<ParallelLine> LinuxPortIo::openParallel(std::uint16_t address) {

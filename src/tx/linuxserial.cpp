@@ -175,14 +175,15 @@ SerialOpen openLinuxSerial(const QString& devicePath, const QString& lockDir) {
         return {};
     LockAttempt locked = takeUucpLock(lockDir, devicePath);
     if (locked.holder > 0)
-        return {nullptr, describeProcess(locked.holder)};
+        return {nullptr, describeProcess(locked.holder), devicePath};
+    const auto failed = [&devicePath] { return SerialOpen{nullptr, {}, devicePath, errno}; };
     UniqueFd fd(::open(QFile::encodeName(devicePath).constData(),
                        O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd)
-        return {};
+        return failed();
     // TIOCEXCL does not stop root; flock stops every other holder.
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
-        return {};
+        return failed();
     // Keeps other users' opens (and their DTR and RTS) off the port; a non-tty refuses it, and
     // is then found to be no comms device.
     (void)::ioctl(fd.get(), TIOCEXCL);

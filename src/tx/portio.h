@@ -47,7 +47,9 @@ public:
 // The result of opening a serial port.
 struct SerialOpen {
     std::unique_ptr<SerialLine> line; // null when the port was not opened
-    QString holder; // the process holding the port, "1234 (minicom)", when that refused it
+    QString holder;      // the process holding the port, "1234 (minicom)", when that refused it
+    QString device = {}; // the device path tried, when one was
+    int error = 0;       // why the open failed (an errno value); 0 when that is not known
 };
 
 // The platform's ports. The real one lives in linuxportio.h; the tests use a recording double.
@@ -55,8 +57,8 @@ class PortIo {
 public:
     virtual ~PortIo() = default;
 
-    // Opens "COM1".."COM6" exclusively. No line when the port is missing, held by another
-    // program or not accessible.
+    // Opens "COM1".."COM6", or a serial device given by its absolute path, exclusively. No line
+    // when the port is missing, held by another program or not accessible.
     virtual SerialOpen openSerial(const QString& name) = 0;
 
     // Obtains write access to the data register at the given I/O address (0x378 or 0x3BC).

@@ -50,6 +50,13 @@ void RigSettings::save(QSettings& settings) const {
     settings.endGroup();
 }
 
+bool RigSettings::isDefault() const {
+    const RigSettings defaults;
+    return keying == defaults.keying && model == defaults.model && port == defaults.port &&
+           speed == defaults.speed && address == defaults.address &&
+           cm108Device == defaults.cm108Device && gpio == defaults.gpio;
+}
+
 RigTarget RigSettings::catTarget() const {
     RigTarget target;
     target.kind = RigTarget::Kind::Cat;

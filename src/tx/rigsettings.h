@@ -22,6 +22,7 @@ struct RigSettings {
     // Missing or unreadable values keep their defaults.
     void load(QSettings& settings);
     void save(QSettings& settings) const;
+    bool isDefault() const;
 
     // The network model reaches the address; any other model the serial port.
     RigTarget catTarget() const;

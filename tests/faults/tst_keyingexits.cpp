@@ -1,6 +1,7 @@
 // Every way a recording, a playback or TUNE can end must leave the transmitter unkeyed, on every
 // kind of keying port and under both polarities.
 #include "audiopump.h"
+#include "config/configrecord.h"
 #include "keyer/keyer.h"
 #include "support/uniquefd.h"
 #include "tx/keyingline.h"
@@ -9,8 +10,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
@@ -26,38 +31,24 @@
 
 namespace {
 
-// The line events that key and unkey each port under each polarity; VOX moves no line.
-struct LinePatterns {
-    QStringList keyed;
-    QStringList unkeyed;
-};
-
-LinePatterns patternsFor(const QString& port, bool invert) {
-    QStringList assert_{"SETDTR", "SETRTS"};
-    QStringList clear{"CLRDTR", "CLRRTS"};
-    if (port == QLatin1String("LPT1")) {
-        assert_ = QStringList{"out 0x378 0x03"};
-        clear = QStringList{"out 0x378 0x00"};
-    }
-    return invert ? LinePatterns{clear, assert_} : LinePatterns{assert_, clear};
-}
-
-bool movesALine(const QString& event) {
-    return event.startsWith(QLatin1String("SET")) || event.startsWith(QLatin1String("CLR")) ||
-           event.startsWith(QLatin1String("out "));
-}
-
-// The line was keyed on the way and its last events unkey it.
+// The line was keyed on the way and its last events unkey it; VOX moves no line.
 void checkLineEnds(const QString& port, bool invert, const QStringList& all) {
-    QStringList events;
-    std::copy_if(all.begin(), all.end(), std::back_inserter(events), movesALine);
-    if (port == "VOX") {
-        QCOMPARE(events, QStringList());
-        return;
-    }
-    const LinePatterns line = patternsFor(port, invert);
-    QVERIFY2(events.join(',').contains(line.keyed.join(',')), qPrintable(events.join(',')));
-    QCOMPARE(events.mid(events.size() - line.unkeyed.size()), line.unkeyed);
+    const QString events = all.filter(QRegularExpression("^(SET|CLR|out )")).join(',');
+    QString keyed = port == "LPT1" ? "out 0x378 0x03" : "SETDTR,SETRTS";
+    QString unkeyed = port == "LPT1" ? "out 0x378 0x00" : "CLRDTR,CLRRTS";
+    if (invert)
+        std::swap(keyed, unkeyed);
+    QVERIFY2(port == "VOX" ? events.isEmpty() : events.contains(keyed) && events.endsWith(unkeyed),
+             qPrintable(events));
+}
+
+// Offers the USB serial ports found under the window's device directory and chooses one.
+void chooseUsbPort(TTavrin& w, const QString& label) {
+    emit w.ui().Output->aboutToShow();
+    for (QAction* item : w.ui().Output->actions())
+        if (item->text() == label)
+            return item->trigger();
+    QFAIL(qPrintable("no Output menu item " + label));
 }
 
 // Runs the application's event loop with start queued in it, until something ends the loop.
@@ -98,6 +89,10 @@ class KeyingExitsTest : public QObject {
 private slots:
     void everyWayOutEndsUnkeyed_data();
     void everyWayOutEndsUnkeyed();
+    void leadAndTailHoldTheLineAroundTheSound_data();
+    void leadAndTailHoldTheLineAroundTheSound();
+    void settingsBeyondTheRecordSurvive_data();
+    void settingsBeyondTheRecordSurvive();
 };
 
 void KeyingExitsTest::everyWayOutEndsUnkeyed_data() {
@@ -120,7 +115,7 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed_data() {
         for (const char* activity : {"playback", "TUNE"})
             ways << qMakePair(QString::fromLatin1(activity), fatal.first);
 
-    for (const char* port : {"COM3", "LPT1", "VOX"})
+    for (const char* port : {"COM3", "USB", "LPT1", "VOX"})
         for (bool invert : {false, true})
             for (const auto& way : ways)
                 QTest::addRow("%s %s, %s during %s", port, invert ? "Invert" : "Normal",
@@ -163,10 +158,13 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
         eventsAtQuit = h.ports.events();
         levelAtQuit = h.window->keyingLine().KeyingLevel();
     });
+    QVERIFY(QDir().mkpath(h.devRoot) && writeBytes(h.devRoot + "/ttyACM0", {}));
     TTavrin& w = h.open();
     w.show();
     if (port == "COM3")
         w.ui().COM[2]->trigger();
+    else if (port == "USB")
+        chooseUsbPort(w, "ttyACM0");
     else if (port == "LPT1")
         w.ui().Printer1->trigger();
     else
@@ -269,6 +267,92 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     checkLineEnds(port, invert, all);
     if (exit == "loop pause")
         click(w.ui().ResetBtn);
+}
+
+void KeyingExitsTest::leadAndTailHoldTheLineAroundTheSound_data() {
+    QTest::addColumn<int>("leadMs");
+    QTest::addColumn<int>("tailMs");
+    QTest::addColumn<QString>("exit"); // cuts the lead or the tail short, 100 ms into it
+    QTest::newRow("none: as without them") << 0 << 0 << "";
+    QTest::newRow("lead") << 300 << 0 << "";
+    QTest::newRow("tail") << 0 << 300 << "";
+    QTest::newRow("STOP in the lead") << 900 << 0 << "STOP";
+    QTest::newRow("Escape in the tail") << 0 << 900 << "Escape";
+}
+
+void KeyingExitsTest::leadAndTailHoldTheLineAroundTheSound() {
+    QFETCH(int, leadMs);
+    QFETCH(int, tailMs);
+    QFETCH(QString, exit);
+    WindowHarness h;
+    QVERIFY(writeBytes(
+        h.installDir() + "Tavrin.ini",
+        QString("[Keying]\nPttLeadMs=%1\nPttTailMs=%2\n").arg(leadMs).arg(tailMs).toLatin1()));
+    h.writeMessage(1, QByteArray(2 * kBlock, 'm'));
+    TTavrin& w = h.openKeying();
+    QElapsedTimer clock;
+    clock.start();
+    qint64 keyDown = -1, firstHeard = -1, lastHeard = -1;
+    connect(&w.keyingLine(), &KeyingLine::keyDownConfirmed, &w, [&] { keyDown = clock.elapsed(); });
+    const auto cut = [&] {
+        QTimer::singleShot(100, &w, [&] {
+            exit == "STOP" ? click(w.ui().StopBtn)
+                           : QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape);
+        });
+    };
+    AudioPump sound(h.wave, Dir::Output);
+    sound.after(1, [&] { firstHeard = clock.elapsed(); });
+    sound.after(2, [&] { lastHeard = clock.elapsed(), exit == "Escape" ? cut() : void(); });
+    if (exit == "STOP")
+        cut();
+    click(w.ui().PlayBtn);
+    // Unkeyed and PLAY's handler returned. The upper bounds are generous: only a lead or a tail
+    // left out, or not cut short, can fail them.
+    const qint64 over = clock.elapsed(), lead = firstHeard - keyDown, tail = over - lastHeard;
+    const QByteArray times = QString("lead %1 ms, tail %2 ms").arg(lead).arg(tail).toLatin1();
+    QVERIFY(keyDown >= 0 && !h.keyed());
+    QVERIFY2(exit == "STOP" ? firstHeard < 0 && over < leadMs / 2
+                            : lead >= leadMs && lead <= leadMs + 400,
+             times);
+    if (exit != "STOP")
+        QVERIFY2(exit == "Escape" ? tail < tailMs / 2 : tail >= tailMs && tail <= tailMs + 400,
+                 times);
+}
+
+// Tavrin.ini: missing or damaged gives the defaults, out-of-range values are brought into range,
+// keys this version does not know are kept; a USB port chosen by path comes back from it while the
+// record itself names VOX.
+void KeyingExitsTest::settingsBeyondTheRecordSurvive_data() {
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<int>("leadMs"); // in force after start-up
+    QTest::newRow("missing") << QByteArray() << 0;
+    QTest::newRow("damaged") << QByteArray("\xff\0[Keying\nPttLeadMs==\x01", 22) << 0;
+    QTest::newRow("out of range") << QByteArray("[Keying]\nPttLeadMs=5000\nPttTailMs=x\n") << 1000;
+    QTest::newRow("unknown keys") << QByteArray("[Keying]\nPttLeadMs=125\nA=1\n[Rig]\nB=2\n")
+                                  << 130;
+}
+
+void KeyingExitsTest::settingsBeyondTheRecordSurvive() {
+    QFETCH(QByteArray, ini);
+    QFETCH(int, leadMs);
+    WindowHarness h;
+    const QString path = h.installDir() + "Tavrin.ini", usb = h.devRoot + "/ttyUSB0";
+    QVERIFY(ini.isEmpty() || writeBytes(path, ini));
+    QVERIFY(QDir().mkpath(h.devRoot) && writeBytes(usb, {}));
+    QCOMPARE(h.open().keyer().pttTiming().lead.count(), leadMs);
+    h.dialogs.inputAnswers << FakeDialogs::Answer{true, "255"};
+    h.window->ui().PttTail->trigger();
+    chooseUsbPort(*h.window, "ttyUSB0");
+    QVERIFY(h.window->close());
+    const QSettings written(path, QSettings::IniFormat);
+    QCOMPARE(written.value("Keying/PttTailMs").toInt(), 260);
+    QCOMPARE(written.value("Keying/SerialDevice").toString(), usb);
+    QCOMPARE(written.value("Rig/B").toString(), QString(ini.contains("Rig") ? "2" : ""));
+    const ConfigRecord record = ConfigRecord::parse(readBytes(h.installDir() + "Tavrin.cfg"), {});
+    QCOMPARE(record.keyingPortName, QByteArray("NONE"));
+    h.ports.takeEvents();
+    QCOMPARE(h.open().keyer().pttTiming().tail.count(), 260);
+    QCOMPARE(h.ports.events().mid(0, 3), QStringList({"open " + usb, "CLRDTR", "CLRRTS"}));
 }
 
 QTEST_MAIN(KeyingExitsTest)

@@ -67,6 +67,7 @@ public:
         platform.portIo = &ports;
         platform.beeper = &beeper;
         platform.wave = realWave ? realWave : &wave;
+        platform.devRoot = devRoot;
         window = std::make_unique<TTavrin>(platform);
         return *window;
     }
@@ -98,6 +99,8 @@ public:
     QString homePath = home.path();
     // Where the program is taken to lie; empty for none.
     QString programDir;
+    // Where the window looks for USB serial ports (none unless a test puts some there).
+    QString devRoot = home.filePath(QStringLiteral("dev"));
     FakeDialogs dialogs;
     FakeLauncher launcher;
     RecordingPortIo ports;

@@ -5,6 +5,7 @@
 #include "tx/linuxparallel.h"
 #include "tx/linuxportio.h"
 #include "tx/linuxserial.h"
+#include "tx/serialports.h"
 #include "wavebytes.h"
 
 #include <QDir>
@@ -20,6 +21,14 @@
 #include <termios.h>
 
 namespace {
+// A pseudo-terminal standing in for a serial device.
+struct Pty {
+    Pty() { QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0); }
+    ~Pty() { ::close(master), ::close(slave); }
+    QString path() const { return QString::fromLocal8Bit(::ttyname(slave)); }
+    int master = -1, slave = -1;
+};
+
 // Descriptors of this process that refer to the path.
 int descriptorsOn(const QString& path) {
     int count = 0;
@@ -56,10 +65,9 @@ private slots:
     // It is held locked against other programs, keyed without any change to its settings (a pty
     // refuses the modem lines, which must simply be ignored), and let go at the end.
     void aTerminalIsHeldExclusivelyAndKeyedWithoutNewSettings() {
-        int master = -1, slave = -1;
-        QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-        const UniqueFd masterFd(master), slaveFd(slave);
-        const QString slavePath = QString::fromLocal8Bit(::ttyname(slave));
+        const Pty pty;
+        const int slave = pty.slave;
+        const QString slavePath = pty.path();
         QTemporaryDir dir;
         QVERIFY(QFile::link(slavePath, dir.filePath("COM3")));
         termios before{}, after{};
@@ -107,7 +115,38 @@ private slots:
         line.drive(KeyingLine::Keyed);
         QCOMPARE(readBytes(dir.filePath("plain")), QByteArray("x"));
         line.COM5Click();
-        QCOMPARE(dialogs.texts(), QStringList{"Failed to open the comms device"});
+        QCOMPARE(dialogs.texts(),
+                 QStringList{"Failed to open the comms device\n" + dir.filePath("COM5") +
+                             ": No such file or directory"});
+    }
+
+    // USB adapters are offered under their by-id names, each device once; one chosen by path is
+    // locked and held as COMn is, and let go when another port is chosen.
+    void usbSerialPortsAreListedAndHeldByPath() {
+        const Pty adapter, modem;
+        QTemporaryDir dev, locks;
+        QVERIFY(QDir(dev.path()).mkpath("serial/by-id"));
+        const QString byId = dev.filePath("serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2-if00-port0");
+        QVERIFY(QFile::link(adapter.path(), byId));
+        QVERIFY(QFile::link(adapter.path(), dev.filePath("ttyUSB0")));
+        QVERIFY(QFile::link(modem.path(), dev.filePath("ttyACM0")));
+        QStringList listed;
+        for (const SerialPortEntry& port : listSerialPorts(dev.path()))
+            listed << port.label + " = " + port.path;
+        QCOMPARE(listed, QStringList({"FTDI FT232R USB UART A1B2 = " + byId,
+                                      "ttyACM0 = " + dev.filePath("ttyACM0")}));
+        LinuxPortIo io(QString{}, locks.path());
+        FakeDialogs dialogs;
+        KeyingLine line(io, dialogs, {});
+        line.selectSerialDevice(byId);
+        QVERIFY(line.usesDevicePath());
+        QCOMPARE(readBytes(locks.filePath("LCK.." + adapter.path().mid(5).replace('/', '_'))),
+                 lockText(::getpid()));
+        const UniqueFd other(::open(adapter.path().toLocal8Bit(), O_RDWR | O_NOCTTY));
+        QCOMPARE(::flock(other.get(), LOCK_EX | LOCK_NB), -1);
+        line.VOX1Click();
+        QCOMPARE(::flock(other.get(), LOCK_EX | LOCK_NB), 0);
+        QVERIFY(dialogs.messages.isEmpty());
     }
 
     void parallelAccessIsRefusedWithoutAPort() {
@@ -139,10 +178,9 @@ private slots:
         QFETCH(QByteArray, existing);
         QFETCH(bool, lockDirUsable);
         QFETCH(bool, opens);
-        int master = -1, slave = -1;
-        QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-        const UniqueFd masterFd(master), slaveFd(slave);
-        const QString slavePath = QString::fromLocal8Bit(::ttyname(slave));
+        const Pty pty;
+        const int slave = pty.slave;
+        const QString slavePath = pty.path();
         QTemporaryDir dir, locks;
         QVERIFY(QFile::link(slavePath, dir.filePath("COM3")));
         const QString lockDir = lockDirUsable ? locks.path() : locks.filePath("missing");

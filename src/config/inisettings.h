@@ -1,0 +1,38 @@
+#pragma once
+
+#include "tx/ptttiming.h"
+#include "tx/rigsettings.h"
+
+#include <QString>
+
+class QSettings;
+
+// The keying settings the fixed configuration record has no room for.
+struct KeyingIni {
+    QString serialDevice; // a serial port chosen by its device path; empty when none is
+    PttTiming ptt;
+
+    // A missing or malformed value gives its default; one out of range is brought into it.
+    void load(QSettings& ini);
+    void save(QSettings& ini) const;
+    bool isDefault() const;
+};
+
+// Settings kept beside the configuration record in an INI file, one group per feature; each
+// group loads and saves itself through QSettings, so a feature adds its own the same way.
+struct IniSettings {
+    KeyingIni keying;
+    RigSettings rig;
+
+    void load(QSettings& ini);
+    void save(QSettings& ini) const;
+    bool isDefault() const;
+};
+
+// The settings in the INI file at path: the defaults when it is missing or unreadable.
+IniSettings readIniSettings(const QString& path);
+
+// Replaces the INI file at path atomically with the settings, keeping every key it held that this
+// program does not know (another version's, another feature's). A missing file is created only
+// for settings other than the defaults, which its absence means as well. False when it failed.
+bool writeIniSettings(const QString& path, const IniSettings& settings);
