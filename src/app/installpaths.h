@@ -6,6 +6,8 @@
 class InstallPaths {
 public:
     explicit InstallPaths(const QString& home);
+    // A folder of the operator's choosing, for a keyer beside the one in the home directory.
+    static InstallPaths inFolder(const QString& dir);
 
     // With the trailing separator, as the file names are appended to it.
     QString dir() const { return dir_; }
@@ -14,5 +16,7 @@ public:
     QString slotFile(int slot) const;
 
 private:
+    InstallPaths() = default;
+
     QString dir_;
 };

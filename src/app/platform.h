@@ -12,7 +12,8 @@ class WaveService;
 // tests fill it with doubles. Pointers are not owned; a null Dialogs means real modal dialogs
 // owned by the window.
 struct Platform {
-    QString home; // the user's home directory; the installation directory lies below it
+    QString home;   // the user's home directory; the installation directory lies below it
+    QString folder; // the installation directory itself when chosen; empty: "Tavrin" in home
     Dialogs* dialogs = nullptr;
     Launcher* launcher = nullptr;
     PortIo* portIo = nullptr;    // the keying ports
