@@ -4,8 +4,8 @@
 set -euo pipefail
 
 build_pkgs=(cmake g++ make pkg-config qt6-base-dev libasound2-dev libsamplerate0-dev)
-run_pkgs=(libasound2-plugins alsa-utils libsamplerate0)
-test_pkgs=(pulseaudio libasound2-plugins alsa-utils clang libclang-rt-14-dev)
+run_pkgs=(libasound2-plugins alsa-utils libsamplerate0 libqt6dbus6)
+test_pkgs=(dbus-daemon pulseaudio libasound2-plugins alsa-utils clang libclang-rt-14-dev)
 
 case "${1:-run}" in
     run) wanted=("${build_pkgs[@]}" "${run_pkgs[@]}") ;;
