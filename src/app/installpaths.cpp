@@ -12,6 +12,12 @@ QString InstallPaths::manualFile(const QString& programDir) {
     return QDir::cleanPath(programDir + QStringLiteral("/" TAVRIN_MANUAL_FROM_PROGRAM));
 }
 
+InstallPaths InstallPaths::inFolder(const QString& dir) {
+    InstallPaths paths;
+    paths.dir_ = QDir(dir).absolutePath() + QLatin1Char('/');
+    return paths;
+}
+
 QString InstallPaths::slotFile(int slot) const {
     return dir_ + MemorySlots::fileName(slot);
 }

@@ -6,6 +6,8 @@
 class InstallPaths {
 public:
     explicit InstallPaths(const QString& home);
+    // A folder of the operator's choosing, for a keyer beside the one in the home directory.
+    static InstallPaths inFolder(const QString& dir);
 
     // With the trailing separator, as the file names are appended to it.
     QString dir() const { return dir_; }
@@ -19,5 +21,7 @@ public:
     static QString manualFile(const QString& programDir);
 
 private:
+    InstallPaths() = default;
+
     QString dir_;
 };

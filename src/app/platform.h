@@ -13,6 +13,7 @@ class WaveService;
 // owned by the window.
 struct Platform {
     QString home;       // the user's home directory; the installation directory lies below it
+    QString folder;     // the installation directory itself when chosen; empty: "Tavrin" in home
     QString programDir; // the executable's directory; the installed manual is found from it
     Dialogs* dialogs = nullptr;
     Launcher* launcher = nullptr;

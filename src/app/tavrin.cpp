@@ -41,7 +41,9 @@ const QString kAboutText = QStringLiteral("Tavrin voice keyer for amateur radio 
 TTavrin::TTavrin(const Platform& platform, QWidget* parent)
     : QMainWindow(parent), platform_(platform),
       ownDialogs_(platform.dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
-      dialogs_(platform.dialogs ? *platform.dialogs : *ownDialogs_), paths_(platform.home) {
+      dialogs_(platform.dialogs ? *platform.dialogs : *ownDialogs_),
+      paths_(platform.folder.isEmpty() ? InstallPaths(platform.home)
+                                       : InstallPaths::inFolder(platform.folder)) {
     setObjectName(QStringLiteral("Tavrin"));
     setWindowTitle(QStringLiteral("Tavrin"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the command line asks for: the keyer itself (on a folder and under a bus name of its
+// choosing), or one command to the keyer that already runs, or just help or the version.
+struct CommandLine {
+    enum class Action { None, Play, Stop, Tune, Record, Select, TxEnable };
+
+    QString home;     // --home, else TAVRIN_HOME; empty: "Tavrin" in the user's home
+    QString instance; // --instance; empty: the default bus name
+    Action action = Action::None;
+    int memory = 0;  // for Play, Record and Select
+    bool on = false; // for Tune and TxEnable
+    bool status = false;
+    bool json = false;
+    bool help = false;
+    bool version = false;
+    QString error;    // not empty when the command line cannot be used
+    QString helpText; // only when an application object exists
+
+    // A client run talks to the keyer that runs and needs no display.
+    bool isClient() const { return action != Action::None || status; }
+    bool needsNoWindow() const { return isClient() || help || version || !error.isEmpty(); }
+
+    // arguments include the program name, as QCoreApplication::arguments() gives them;
+    // homeVariable is the value of TAVRIN_HOME.
+    static CommandLine parse(const QStringList& arguments, const QString& homeVariable);
+};
+
+// "tavrin 1.23"
+QString versionLine();

@@ -1,0 +1,145 @@
+#include "app/remoteclient.h"
+
+#include "app/commandline.h"
+#include "app/remotecontrol.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+QTextStream& err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+template <typename T> QList<T> listOf(const QVariant& value) {
+    return qdbus_cast<QList<T>>(value.value<QDBusArgument>());
+}
+
+// "playing 3, looping, transmitting": what the keyer does, then what runs beside it.
+QString statusLine(const QVariantMap& p) {
+    const QString state = p.value(QStringLiteral("State")).toString();
+    QStringList parts{
+        QStringLiteral("%1 %2").arg(state).arg(p.value(QStringLiteral("Memory")).toInt())};
+    if (state == QLatin1String("idle"))
+        parts[0] = QStringLiteral("idle, memory %1").arg(p.value(QStringLiteral("Memory")).toInt());
+    for (const char* flag : {"Looping", "Tuning"})
+        if (p.value(QLatin1String(flag)).toBool())
+            parts << QString::fromLatin1(flag).toLower();
+    parts << (p.value(QStringLiteral("Transmitting")).toBool() ? QStringLiteral("transmitting")
+                                                               : QStringLiteral("receiving"));
+    parts << (p.value(QStringLiteral("TxEnabled")).toBool() ? QStringLiteral("tx enable on")
+                                                            : QStringLiteral("tx enable off"));
+    return parts.join(QStringLiteral(", "));
+}
+
+QByteArray statusJson(const QVariantMap& p) {
+    QJsonObject status;
+    status.insert(QStringLiteral("state"), p.value(QStringLiteral("State")).toString());
+    status.insert(QStringLiteral("memory"), p.value(QStringLiteral("Memory")).toInt());
+    for (const char* flag : {"Looping", "Tuning", "Transmitting", "TxEnabled"}) {
+        QString key = QString::fromLatin1(flag);
+        key[0] = key[0].toLower();
+        status.insert(key, p.value(QLatin1String(flag)).toBool());
+    }
+    const QList<bool> present = listOf<bool>(p.value(QStringLiteral("Present")));
+    const QList<double> lengths = listOf<double>(p.value(QStringLiteral("Lengths")));
+    const QStringList notes = p.value(QStringLiteral("Notes")).toStringList();
+    QJsonArray memories;
+    for (int i = 0; i < present.size() && i < lengths.size() && i < notes.size(); ++i)
+        memories.append(QJsonObject{{QStringLiteral("memory"), i + 1},
+                                    {QStringLiteral("present"), present[i]},
+                                    {QStringLiteral("seconds"), lengths[i]},
+                                    {QStringLiteral("note"), notes[i]}});
+    status.insert(QStringLiteral("memories"), memories);
+    return QJsonDocument(status).toJson(QJsonDocument::Compact);
+}
+
+QDBusMessage call(const QString& service, const QString& interface, const QString& method,
+                  const QVariantList& arguments) {
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(service, remote::kObjectPath, interface, method);
+    message.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(message);
+}
+
+QDBusMessage send(const CommandLine& line, const QString& service) {
+    using Action = CommandLine::Action;
+    const auto keyer = [&](const char* method, const QVariantList& arguments = {}) {
+        return call(service, remote::kInterface, QString::fromLatin1(method), arguments);
+    };
+    switch (line.action) {
+    case Action::Play:
+        return keyer("Play", {line.memory});
+    case Action::Record:
+        return keyer("Record", {line.memory});
+    case Action::Select:
+        return keyer("Select", {line.memory});
+    case Action::Stop:
+        return keyer("Stop");
+    case Action::Tune:
+        return keyer("Tune", {line.on});
+    case Action::TxEnable:
+        return keyer("TxEnable", {line.on});
+    case Action::None:
+        break;
+    }
+    return call(service, QStringLiteral("org.freedesktop.DBus.Properties"),
+                QStringLiteral("GetAll"), {remote::kInterface});
+}
+
+bool notRunning(const QDBusMessage& reply) {
+    const QDBusError::ErrorType type = QDBusError(reply).type();
+    return type == QDBusError::ServiceUnknown || type == QDBusError::NoServer ||
+           type == QDBusError::Disconnected;
+}
+
+} // namespace
+
+ClientExit runClient(const CommandLine& line) {
+    qDBusRegisterMetaType<QList<bool>>();
+    qDBusRegisterMetaType<QList<double>>();
+    const QString service = remote::serviceName(line.instance);
+    if (!QDBusConnection::sessionBus().isConnected()) {
+        err() << "tavrin: no session bus, so no running Tavrin can be reached: "
+              << QDBusConnection::sessionBus().lastError().message() << Qt::endl;
+        return ClientExit::NotRunning;
+    }
+    QList<QDBusMessage> replies;
+    if (line.action != CommandLine::Action::None)
+        replies << send(line, service);
+    if (line.status) {
+        CommandLine status = line;
+        status.action = CommandLine::Action::None;
+        replies << send(status, service);
+    }
+    ClientExit exit = ClientExit::Done;
+    for (const QDBusMessage& reply : replies) {
+        if (reply.type() != QDBusMessage::ErrorMessage)
+            continue;
+        if (notRunning(reply)) {
+            err() << "tavrin: no Tavrin is running under the name " << service << Qt::endl;
+            return ClientExit::NotRunning;
+        }
+        err() << "tavrin: " << reply.errorMessage() << Qt::endl;
+        exit = ClientExit::Refused;
+    }
+    if (line.status && replies.last().type() == QDBusMessage::ReplyMessage) {
+        const QVariantMap properties =
+            qdbus_cast<QVariantMap>(replies.last().arguments().value(0).value<QDBusArgument>());
+        QTextStream out(stdout);
+        out << (line.json ? QString::fromUtf8(statusJson(properties)) : statusLine(properties))
+            << Qt::endl;
+    }
+    return exit;
+}
