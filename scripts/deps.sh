@@ -3,8 +3,9 @@
 # Usage: scripts/deps.sh [run|test]
 set -euo pipefail
 
-build_pkgs=(cmake g++ make pkg-config qt6-base-dev libasound2-dev libsamplerate0-dev)
-run_pkgs=(libasound2-plugins alsa-utils libsamplerate0)
+build_pkgs=(cmake g++ make pkg-config qt6-base-dev libasound2-dev libsamplerate0-dev
+            libsndfile1-dev)
+run_pkgs=(libasound2-plugins alsa-utils libsamplerate0 libsndfile1)
 test_pkgs=(pulseaudio libasound2-plugins alsa-utils clang libclang-rt-14-dev)
 
 case "${1:-run}" in
