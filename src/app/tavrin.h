@@ -68,6 +68,8 @@ public:
     void OutputSoundCardClick();
     void RetrieveWave1Click();
     void SaveWave1Click();
+    // File > Import Message…: any sound file becomes the selected memory's message.
+    void ImportMessage1Click();
     // Key release anywhere in the window: Escape stops everything and unkeys.
     void KeyUp(int key);
 
