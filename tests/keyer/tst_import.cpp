@@ -8,10 +8,8 @@
 
 #include <cstring>
 
-namespace {
 constexpr int kRate = 11025;
 const QByteArray kOldMessage = pattern(3 * kBlock, 5);
-} // namespace
 
 class ImportTest : public QObject {
     Q_OBJECT
@@ -103,7 +101,6 @@ private slots:
             item(w, "ImportMessage1")->trigger();
         }
         QVERIFY2(h.dialogs.texts().last().startsWith(told), qPrintable(h.dialogs.texts().last()));
-        QCOMPARE(readBytes(h.slotPath(1)).size() - kOldMessage.size(), 44); // the same header
         QVERIFY(readBytes(h.slotPath(1)).endsWith(kOldMessage));
         QCOMPARE(QDir(h.installDir()).entryList({"memory*"}, QDir::Files | QDir::Hidden),
                  QStringList{"memory1.wav"});
