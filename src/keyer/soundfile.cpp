@@ -16,6 +16,11 @@ constexpr std::uint32_t kDeviceRate = kMessageFormat.samplesPerSecond;
 constexpr std::size_t kConvertFrames = 4096;
 // Room in the converter's output beyond what the ratio gives, for its rounding.
 constexpr std::size_t kConvertedSlack = 64;
+// More frames than any sound holds (a file of unknown length may claim any count); frames times
+// a rate stays well inside 64 bits.
+constexpr std::uint64_t kMostFrames = std::uint64_t{1} << 40;
+// The longest message that plays.
+constexpr std::size_t kMostImportedSamples = kMaxPlayableBytes / kMessageFormat.blockAlign;
 
 std::FILE* fileOf(void* user) {
     return static_cast<std::FILE*>(user);
@@ -122,7 +127,7 @@ struct SampleRateConverter {
 DeviceConverter::DeviceConverter(std::unique_ptr<MonoSource> source, ConverterQuality quality)
     : source_(std::move(source)) {
     const std::uint32_t rate = std::clamp(source_->rate(), kLowestRate, kHighestRate);
-    framesLeft_ = source_->frames();
+    framesLeft_ = std::min(source_->frames(), kMostFrames);
     samples_ = (framesLeft_ * kDeviceRate + rate / 2) / rate;
     samplesLeft_ = samples_;
     if (rate == kDeviceRate)
@@ -204,9 +209,13 @@ ImportedSound importSound(const QString& path) {
     if (!source)
         return imported;
     DeviceConverter converter(std::move(source), ConverterQuality::Best);
-    imported.samples.reserve(static_cast<std::size_t>(converter.samples()));
-    while (converter.convertMore(imported.samples)) {
+    imported.samples.reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(converter.samples(), kMostImportedSamples)));
+    while (imported.samples.size() < kMostImportedSamples &&
+           converter.convertMore(imported.samples)) {
     }
+    if (imported.samples.size() > kMostImportedSamples)
+        imported.samples.resize(kMostImportedSamples);
     imported.ok = true;
     imported.clipped = converter.clipped();
     return imported;
