@@ -1,9 +1,9 @@
 #pragma once
 
-#include "support/dialogs.h"
 #include "app/linuxlauncher.h"
 #include "app/platform.h"
 #include "audio/alsawaveservice.h"
+#include "support/dialogs.h"
 #include "timedwaveservice.h"
 #include "tx/linuxportio.h"
 #include "tx/qtbeeper.h"
@@ -24,6 +24,8 @@ public:
     void showMessage(const QString& text, const QString& title) override;
     bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
     QString openFileName() override { return {}; }
+    bool askYesNo(const QString&, const QString&) override { return false; }
+    QString saveFileName(const QString&, const QString&) override { return {}; }
 
     QString answer;
     QStringList messages;

@@ -82,6 +82,7 @@ void TTavrin::wire() {
     connect(ui_.HelpMenu1, &QAction::triggered, this, &TTavrin::HelpMenu1Click);
     connect(ui_.RetrieveWave1, &QAction::triggered, this, &TTavrin::RetrieveWave1Click);
     connect(ui_.SaveWave1, &QAction::triggered, this, &TTavrin::SaveWave1Click);
+    connect(ui_.ImportMessage1, &QAction::triggered, this, &TTavrin::ImportMessage1Click);
 }
 
 void TTavrin::wireIndicators() {

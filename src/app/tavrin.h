@@ -75,6 +75,8 @@ public:
     // The Hamlib keying dialogs: OK keys through the rig shown from then on.
     void RadioCatClick();
     void Cm108GpioClick();
+    // File > Import Message…: any sound file becomes the selected memory's message.
+    void ImportMessage1Click();
     // Key release anywhere in the window: Escape stops everything and unkeys.
     void KeyUp(int key);
 

@@ -154,6 +154,22 @@ void TTavrin::RetrieveWave1Click() {
 }
 
 void TTavrin::SaveWave1Click() {
-    dialogs_.showMessage(QString::fromLatin1(kSaveWaveNotImplemented.text),
-                         QString::fromLatin1(kSaveWaveNotImplemented.title));
+    // Read through a handle of its own, so a paused playback keeps its place in the file; not
+    // while a recording or playback runs, as Open Wave.
+    if (state_.busy())
+        return;
+    saveWave(state_.currentMessageFile(), dialogs_);
+}
+
+void TTavrin::ImportMessage1Click() {
+    // A running recording or playback holds the slot's file.
+    if (state_.busy())
+        return;
+    const QString source = dialogs_.openFileName();
+    if (source.isEmpty())
+        return;
+    const int slot = state_.selectedMemory();
+    const QString target = memories_.path(slot);
+    if (importMessage(source, target, slot, dialogs_))
+        keyer_->chooseMessageFile(target);
 }

@@ -155,6 +155,7 @@ void TavrinUi::setupUi(QMainWindow* window) {
     QMenu* file = named(bar->addMenu(QStringLiteral("File")), "File1");
     SaveWave1 = command(file, "SaveWave1", QStringLiteral("Save Wave"));
     RetrieveWave1 = command(file, "RetrieveWave1", QStringLiteral("Open Wave"));
+    ImportMessage1 = command(file, "ImportMessage1", QStringLiteral("Import Message…"));
     file->addSeparator();
     Exit1 = command(file, "Exit1", QStringLiteral("Exit"));
 

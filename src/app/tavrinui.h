@@ -40,6 +40,7 @@ struct TavrinUi {
     // File
     QAction* SaveWave1 = nullptr;
     QAction* RetrieveWave1 = nullptr;
+    QAction* ImportMessage1 = nullptr;
     QAction* Exit1 = nullptr;
     // Options
     QAction* InputSoundCard = nullptr;

@@ -1,10 +1,9 @@
 #include "keyer/messagefile.h"
 
+#include "keyer/soundfile.h"
 #include "support/littleendian.h"
 
 #include <QFile>
-
-#include <samplerate.h>
 
 #include <algorithm>
 #include <cmath>
@@ -25,13 +24,8 @@ constexpr std::int64_t kExtensionBytes = 24;
 constexpr std::int64_t kSubFormatOffset = 8;
 constexpr std::uint16_t kPcmTag = 1;
 constexpr std::uint16_t kFloatTag = 3;
-// The rates a message may have: the converter takes at most a factor of 256 either way.
-constexpr std::uint32_t kLowestRate = 1000;
-constexpr std::uint32_t kHighestRate = 768000;
 constexpr std::uint32_t kDeviceRate = kMessageFormat.samplesPerSecond;
 constexpr std::size_t kDeviceSampleBytes = kMessageFormat.blockAlign;
-// How many frames of the file are converted at a time.
-constexpr std::size_t kConvertFrames = 4096;
 constexpr long kRiffSizeOffset = 4;
 constexpr long kDataSizeOffset = 40;
 
@@ -213,7 +207,13 @@ OpenedMessage openMessageFile(const QString& path) {
     opened.result = reading.result;
     opened.dataBytes = reading.dataBytes;
     opened.format = reading.format;
-    if (reading.result != HeaderResult::Ok)
+    if (reading.result == HeaderResult::NotRiff) {
+        // FLAC, Ogg, AIFF and the like; what libsndfile cannot read keeps the header's refusal.
+        opened.sound = openSoundFile(std::move(opened.file));
+        if (opened.sound)
+            opened.result = HeaderResult::Ok;
+    }
+    if (opened.result != HeaderResult::Ok)
         opened.file.reset();
     return opened;
 }
@@ -281,14 +281,6 @@ QString describeFormat(const WaveFileFormat& format) {
         .arg(format.samplesPerSecond);
 }
 
-struct SampleRateConverter {
-    struct Deleter {
-        void operator()(SRC_STATE* state) const { src_delete(state); }
-    };
-    std::unique_ptr<SRC_STATE, Deleter> state;
-    double ratio = 1.0;
-};
-
 namespace {
 
 // One sample of a frame as a value in -1 … 1.
@@ -317,47 +309,72 @@ float decodeSample(const unsigned char* bytes, unsigned containerBytes, bool isF
     }
 }
 
-std::int16_t toDeviceSample(float value) {
-    constexpr float kFullScale = 32768.0F;
-    if (!std::isfinite(value))
-        return 0;
-    return static_cast<std::int16_t>(
-        std::lrint(std::clamp(value * kFullScale, -kFullScale, kFullScale - 1)));
-}
+// The data chunk of a PCM or float wave file, decoded and mixed down.
+class WaveDataSource final : public MonoSource {
+public:
+    WaveDataSource(FileHandle file, const WaveFileFormat& format, std::uint32_t dataBytes)
+        : file_(std::move(file)), format_(format), bytesLeft_(dataBytes) {}
+
+    std::uint32_t rate() const override { return format_.samplesPerSecond; }
+    std::uint64_t frames() const override { return bytesLeft_ / format_.blockAlign; }
+
+    std::size_t read(float* out, std::size_t count) override {
+        const std::size_t frameBytes = format_.blockAlign;
+        const auto wanted =
+            static_cast<std::size_t>(std::min<std::uint64_t>(bytesLeft_, count * frameBytes));
+        raw_.resize(wanted);
+        const std::size_t got = std::fread(raw_.data(), 1, wanted, file_.get());
+        bytesLeft_ = got < wanted ? 0 : bytesLeft_ - got;
+        const std::size_t frames = got / frameBytes;
+        const unsigned containerBytes = format_.blockAlign / format_.channels;
+        const bool isFloat = format_.encoding == kFloatTag;
+        for (std::size_t f = 0; f < frames; ++f) {
+            float sum = 0;
+            for (unsigned c = 0; c < format_.channels; ++c)
+                sum += decodeSample(&raw_[f * frameBytes + c * containerBytes], containerBytes,
+                                    isFloat);
+            out[f] = sum / format_.channels;
+        }
+        return frames;
+    }
+
+private:
+    FileHandle file_;
+    WaveFileFormat format_;
+    std::uint64_t bytesLeft_;
+    std::vector<unsigned char> raw_;
+};
 
 } // namespace
 
 MessageReader::MessageReader(OpenedMessage opened)
-    : file_(std::move(opened.file)), format_(opened.format),
-      asStored_(isDeviceFormat(opened.format)), inputBytesLeft_(opened.dataBytes) {
-    const std::uint64_t frames = opened.dataBytes / std::max<std::uint16_t>(format_.blockAlign, 1);
-    const std::uint32_t rate = std::max(format_.samplesPerSecond, kLowestRate);
-    // The message lasts as long as the file says, to the nearest sample of the device.
-    outputSamplesLeft_ = asStored_ ? frames : (frames * kDeviceRate + rate / 2) / rate;
-    outputSamplesLeft_ =
-        std::min<std::uint64_t>(outputSamplesLeft_, kMaxPlayableBytes / kDeviceSampleBytes);
-    playBytes_ = static_cast<std::uint32_t>(outputSamplesLeft_ * kDeviceSampleBytes);
-    if (asStored_ || rate == kDeviceRate)
+    : asStored_(!opened.sound && isDeviceFormat(opened.format)), inputBytesLeft_(opened.dataBytes) {
+    constexpr std::uint64_t kMaxSamples = kMaxPlayableBytes / kDeviceSampleBytes;
+    if (asStored_) {
+        file_ = std::move(opened.file);
+        playBytes_ = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(opened.dataBytes / kDeviceSampleBytes, kMaxSamples) *
+            kDeviceSampleBytes);
         return;
-    int error = 0;
-    converter_ = std::make_unique<SampleRateConverter>();
-    converter_->state.reset(src_new(SRC_SINC_FASTEST, 1, &error));
-    converter_->ratio = static_cast<double>(kDeviceRate) / rate;
-    if (!converter_->state) {
-        // Without a converter nothing can be heard at the right speed: the message is empty.
-        qWarning("Sample rate converter: %s", src_strerror(error));
-        outputSamplesLeft_ = 0;
-        playBytes_ = 0;
     }
+    std::unique_ptr<MonoSource> source = std::move(opened.sound);
+    if (!source && opened.file)
+        source = std::make_unique<WaveDataSource>(std::move(opened.file), opened.format,
+                                                  opened.dataBytes);
+    if (!source)
+        return;
+    converter_ = std::make_unique<DeviceConverter>(std::move(source), ConverterQuality::Fast);
+    playBytes_ = static_cast<std::uint32_t>(std::min(converter_->samples(), kMaxSamples) *
+                                            kDeviceSampleBytes);
 }
 
 MessageReader::~MessageReader() = default;
 
 std::size_t MessageReader::read(std::uint8_t* out, std::size_t bytes) {
+    if (converter_)
+        return readConverted(out, bytes);
     if (!file_)
         return 0;
-    if (!asStored_)
-        return readConverted(out, bytes);
     const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(bytes, inputBytesLeft_));
     const std::size_t got = std::fread(out, 1, wanted, file_.get());
     // A file cut while it plays ends the message with what it held.
@@ -368,7 +385,7 @@ std::size_t MessageReader::read(std::uint8_t* out, std::size_t bytes) {
 
 std::size_t MessageReader::readConverted(std::uint8_t* out, std::size_t bytes) {
     const std::size_t wanted = bytes / kDeviceSampleBytes;
-    while (pending_.size() - cursor_ < wanted && convertMore()) {
+    while (pending_.size() - cursor_ < wanted && converter_->convertMore(pending_)) {
     }
     const std::size_t count = std::min(wanted, pending_.size() - cursor_);
     for (std::size_t i = 0; i < count; ++i)
@@ -398,68 +415,4 @@ bool MessageReader::unread(std::size_t bytes) {
         return false;
     cursor_ -= samples;
     return true;
-}
-
-bool MessageReader::convertMore() {
-    if (outputSamplesLeft_ == 0)
-        return false;
-    const std::size_t frameBytes = format_.blockAlign;
-    const auto wanted = static_cast<std::size_t>(
-        std::min<std::uint64_t>(inputBytesLeft_, kConvertFrames * frameBytes));
-    std::vector<unsigned char> raw(wanted);
-    const std::size_t got = std::fread(raw.data(), 1, wanted, file_.get());
-    const bool cutShort = got < wanted;
-    inputBytesLeft_ = cutShort ? 0 : inputBytesLeft_ - got;
-
-    const std::size_t frames = got / frameBytes;
-    const unsigned containerBytes = format_.blockAlign / format_.channels;
-    const bool isFloat = format_.encoding == kFloatTag;
-    std::vector<float> mono(frames);
-    for (std::size_t f = 0; f < frames; ++f) {
-        float sum = 0;
-        for (unsigned c = 0; c < format_.channels; ++c)
-            sum += decodeSample(&raw[f * frameBytes + c * containerBytes], containerBytes, isFloat);
-        mono[f] = sum / format_.channels;
-    }
-
-    const bool lastInput = inputBytesLeft_ == 0;
-    if (!converter_) {
-        append(mono.data(), mono.size());
-    } else {
-        SRC_DATA data{};
-        data.src_ratio = converter_->ratio;
-        data.end_of_input = lastInput ? 1 : 0;
-        std::vector<float> converted(
-            static_cast<std::size_t>(static_cast<double>(kConvertFrames) * data.src_ratio) + 64);
-        data.data_in = mono.data();
-        data.input_frames = static_cast<long>(mono.size());
-        do {
-            data.data_out = converted.data();
-            data.output_frames = static_cast<long>(converted.size());
-            if (const int error = src_process(converter_->state.get(), &data)) {
-                qWarning("Sample rate converter: %s", src_strerror(error));
-                break;
-            }
-            append(converted.data(), static_cast<std::size_t>(data.output_frames_gen));
-            data.data_in += data.input_frames_used;
-            data.input_frames -= data.input_frames_used;
-        } while (outputSamplesLeft_ > 0 && (data.input_frames > 0 || data.output_frames_gen > 0));
-    }
-    if (lastInput && !cutShort) {
-        // The converter may stop a sample short of the message's length: the last sample is
-        // held over that gap, which a step to silence would turn into a click.
-        const std::int16_t last = pending_.empty() ? 0 : pending_.back();
-        pending_.insert(pending_.end(), static_cast<std::size_t>(outputSamplesLeft_), last);
-        outputSamplesLeft_ = 0;
-    }
-    if (cutShort)
-        outputSamplesLeft_ = 0;
-    return true;
-}
-
-void MessageReader::append(const float* samples, std::size_t count) {
-    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, outputSamplesLeft_));
-    for (std::size_t i = 0; i < count; ++i)
-        pending_.push_back(toDeviceSample(samples[i]));
-    outputSamplesLeft_ -= count;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "keyer/monosource.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -10,7 +12,8 @@
 #include <vector>
 
 // The message files: RIFF/WAVE. Recording writes a 44-byte header in front of 16-bit mono samples
-// at 11025 Hz; playback takes any PCM or float WAV and converts it to that format as it reads.
+// at 11025 Hz; playback takes any PCM or float WAV, and any other file libsndfile reads, and
+// converts it to that format as it reads.
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -98,9 +101,13 @@ struct OpenedMessage {
     std::uint32_t dataBytes = 0;
     WaveFileFormat format;
     FileHandle file; // open and at the first sample byte only when result is Ok
+    // Instead of file, for an accepted file that is not RIFF (FLAC, Ogg, AIFF …): its samples
+    // as libsndfile decodes them.
+    std::unique_ptr<MonoSource> sound;
 };
 
-// Opens path for reading and reads its header; a refused file is closed again.
+// Opens path for reading and reads its header; a refused file is closed again. A file that is not
+// RIFF is accepted when libsndfile reads it.
 OpenedMessage openMessageFile(const QString& path);
 
 struct MessageBoxText {
@@ -121,7 +128,7 @@ inline constexpr MessageBoxText kUnplayableFormat{"Cannot play a wave file in th
 // reported as "fmt incorrect": its format or data chunk is not complete.
 std::optional<MessageBoxText> headerFailureMessage(HeaderResult result);
 
-struct SampleRateConverter;
+class DeviceConverter;
 
 // Yields the samples of an accepted message file as the output device plays them: 16-bit mono at
 // 11025 Hz, little-endian. A file in that format is read as it stands; any other is mixed down to
@@ -147,17 +154,12 @@ public:
 
 private:
     std::size_t readConverted(std::uint8_t* out, std::size_t bytes);
-    // Converts the next piece of the file into pending_; false once nothing more will come.
-    bool convertMore();
-    void append(const float* samples, std::size_t count);
 
     FileHandle file_;
-    WaveFileFormat format_;
     bool asStored_;
     std::uint32_t playBytes_ = 0;
     std::uint64_t inputBytesLeft_ = 0;
-    std::uint64_t outputSamplesLeft_ = 0; // still to be converted
-    std::unique_ptr<SampleRateConverter> converter_;
+    std::unique_ptr<DeviceConverter> converter_;
     std::vector<std::int16_t> pending_; // converted: kept history, then what is not handed out
     std::size_t cursor_ = 0;            // the next sample of pending_ to hand out
     std::uint64_t handedOut_ = 0;       // bytes, for unread on a file read as it stands

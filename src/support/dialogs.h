@@ -17,4 +17,11 @@ public:
 
     // A modal open-file dialog without filter or initial directory. Empty when cancelled.
     virtual QString openFileName() = 0;
+
+    // A modal question with Yes and No buttons; true for Yes.
+    virtual bool askYesNo(const QString& text, const QString& title) = 0;
+
+    // A modal save-file dialog offering the given filter ("WAV files (*.wav);;…"). A name typed
+    // without an extension gets that of the chosen file type. Empty when cancelled.
+    virtual QString saveFileName(const QString& title, const QString& filter) = 0;
 };

@@ -34,6 +34,13 @@ public:
     QString openFileName() override {
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
+    bool askYesNo(const QString& text, const QString& title) override {
+        messages.append({text, title});
+        return !yesNoAnswers.isEmpty() && yesNoAnswers.takeFirst();
+    }
+    QString saveFileName(const QString&, const QString&) override {
+        return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+    }
     QStringList texts() const {
         QStringList out;
         for (const auto& m : messages)
@@ -45,5 +52,7 @@ public:
     QStringList offered; // the preset text of each input query
     QList<Answer> inputAnswers;
     QStringList fileAnswers;
+    QList<bool> yesNoAnswers; // a question without an answer left is answered No
+    QStringList saveAnswers;
     std::function<void()> onMessage;
 };
