@@ -1,7 +1,7 @@
 #include "app/launchers.h"
 
-#include "support/dialogs.h"
 #include "app/launcher.h"
+#include "support/dialogs.h"
 
 #include <QCoreApplication>
 
