@@ -31,7 +31,8 @@ TTavrin& console(WindowHarness& h) {
     TTavrin& w = h.openKeying();
     w.memories().setNote(3, "CQ contest\r\nde station");
     w.activateWindow();
-    QTest::qWaitForWindowActive(&w);
+    if (!QTest::qWaitForWindowActive(&w))
+        qFatal("the window did not become active");
     QObject::connect(&w, &TTavrin::announced, &w, [](const QString& where, const QString& text) {
         announced << where + ": " + text;
     });
