@@ -208,74 +208,33 @@ private slots:
 
     // What a screen reader hears of each control: its name with its state.
     void accessibleNamesAndStates_data() {
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("state");
-        QTest::newRow("Tx Enable on") << ""
-                                      << "TransmitBtn"
-                                      << "Transmit enable, on"
-                                      << "checked";
-        QTest::newRow("Tx Enable off") << "Ctrl+E"
-                                       << "TransmitBtn"
-                                       << "Transmit enable, off"
-                                       << "";
-        QTest::newRow("Tx Mic") << ""
-                                << "MicBtn"
-                                << "Microphone, off"
-                                << "";
-        QTest::newRow("LOOP") << "Ctrl+L"
-                              << "LoopBtn"
-                              << "LOOP, on"
-                              << "checked";
-        QTest::newRow("TUNE") << "Ctrl+T"
-                              << "TuneBtn"
-                              << "TUNE, on"
-                              << "checked";
-        QTest::newRow("Rx/Tx") << "Ctrl+T"
-                               << "TxPanel"
-                               << "Receive/transmit indicator, Transmit"
-                               << "";
-        QTest::newRow("memory 3") << "Shift+F3"
-                                  << "Mem3Btn"
-                                  << "Memory 3, selected, 2.8 seconds, CQ contest"
-                                  << "selected";
-        QTest::newRow("memory 7") << ""
-                                  << "Mem7Btn"
-                                  << "Memory 7, empty"
-                                  << "";
-        QTest::newRow("PLAY paused") << "pause"
-                                     << "PlayBtn"
-                                     << "PLAY, paused"
-                                     << "";
-        QTest::newRow("note") << "Shift+F3"
-                              << "MessageWindow"
-                              << "Note for memory 3"
-                              << "";
-        QTest::newRow("progress") << ""
-                                  << "PlayProgressBar"
-                                  << "Playback progress"
-                                  << "";
-        QTest::newRow("alarm strip") << ""
-                                     << "AlarmPanel"
-                                     << "Identification alarm"
-                                     << "";
-        QTest::newRow("sound card") << ""
-                                    << "WaveUpDown"
-                                    << "Sound card number"
-                                    << "";
+        QTest::addColumn<QStringList>("row"); // keys pressed, control, its name, its state
+        for (const char* row : {
+                 "|TransmitBtn|Transmit enable, on|checked",
+                 "Ctrl+E|TransmitBtn|Transmit enable, off|",
+                 "|MicBtn|Microphone, off|",
+                 "Ctrl+L|LoopBtn|LOOP, on|checked",
+                 "Ctrl+T|TuneBtn|TUNE, on|checked",
+                 "Ctrl+T|TxPanel|Receive/transmit indicator, Transmit|",
+                 "Shift+F3|Mem3Btn|Memory 3, selected, 2.8 seconds, CQ contest|selected",
+                 "|Mem7Btn|Memory 7, empty|",
+                 "pause|PlayBtn|PLAY, paused|",
+                 "Shift+F3|MessageWindow|Note for memory 3|",
+                 "|PlayProgressBar|Playback progress|",
+                 "|AlarmPanel|Identification alarm|",
+                 "|WaveUpDown|Sound card number|",
+             })
+            QTest::newRow(row) << QString(row).split('|');
     }
     void accessibleNamesAndStates() {
-        QFETCH(QString, keys);
-        QFETCH(QString, control);
-        QFETCH(QString, name);
-        QFETCH(QString, state);
+        QFETCH(QStringList, row);
+        const QString keys = row[0], state = row[3];
         WindowHarness h;
         TTavrin& w = console(h);
         during(h, keys == "pause" ? Before::Paused : Before::Idle,
                [&] { QTest::keySequence(&w, QKeySequence(keys == "pause" ? "" : keys)); });
-        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(named(w, control));
-        QCOMPARE(a->text(QAccessible::Name), name);
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(named(w, row[1]));
+        QCOMPARE(a->text(QAccessible::Name), row[2]);
         QCOMPARE(bool(a->state().checked), state == "checked");
         QCOMPARE(bool(a->state().selected), state == "selected");
     }
