@@ -68,7 +68,6 @@ void during(WindowHarness& h, Before before, const std::function<void()>& keys) 
 const QString kTooShort = "Enter a value greater than 2 seconds";
 const QString kTooLong = "Enter a value no greater than 2147483 seconds";
 } // namespace
-Q_DECLARE_METATYPE(Before)
 
 class WindowTest : public QObject {
     Q_OBJECT
@@ -137,44 +136,33 @@ private slots:
     // Keys act from any control: F-keys play (a running message gives way, the key held over
     // only when the next one keys), Shift+F-keys select, chords press their buttons.
     void keysWorkFromAnyControl_data() {
-        QTest::addColumn<Before>("before");
-        QTest::addColumn<QString>("focus");
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<QList<int>>("heard"); // slots heard: all but the last cut short
-        QTest::addColumn<QString>("after");
-        QTest::newRow("F3 in the note") << Before::Idle << "MessageWindow"
-                                        << "F3" << QList{3} << "unkeyed";
-        QTest::newRow("F5 while 1 plays") << Before::Playing << "PlayBtn"
-                                          << "F5" << QList{1, 5} << "held";
-        QTest::newRow("F7, empty, while 1 plays") << Before::Playing << "LoopBtn"
-                                                  << "F7" << QList{1} << "unkeyed";
-        QTest::newRow("F2 while paused") << Before::Paused << "Mem4Btn"
-                                         << "F2" << QList{1, 2} << "unkeyed";
-        QTest::newRow("Shift+F4 selects") << Before::Idle << "MessageWindow"
-                                          << "Shift+F4" << QList<int>{} << "selected 4";
-        QTest::newRow("F2 while recording") << Before::Recording << "StopBtn"
-                                            << "F2" << QList<int>{} << "recorded";
-        QTest::newRow("Esc while playing") << Before::Playing << "Mem2Btn"
-                                           << "Esc" << QList{1} << "unkeyed";
-        QTest::newRow("REC chord") << Before::Idle << "MessageWindow"
-                                   << "Ctrl+Shift+R" << QList<int>{} << "recorded";
-        QTest::newRow("Enter on PLAY") << Before::Idle << "PlayBtn"
-                                       << "Return" << QList{1} << "unkeyed";
-        QTest::newRow("Space on Tx Enable") << Before::Idle << "TransmitBtn"
-                                            << "Space" << QList<int>{} << "tx off";
-        QTest::newRow("LOOP") << Before::Idle << "MessageWindow"
-                              << "Ctrl+L" << QList<int>{} << "loop";
-        QTest::newRow("TUNE") << Before::Idle << "Mem1Btn"
-                              << "Ctrl+T" << QList<int>{} << "keyed";
-        QTest::newRow("Tx Enable") << Before::Idle << "MessageWindow"
-                                   << "Ctrl+E" << QList<int>{} << "tx off";
+        // State before, focused control, keys, slots heard (all but the last cut short), after.
+        QTest::addColumn<QStringList>("row");
+        for (const char* row : {
+                 "idle|MessageWindow|F3|3|unkeyed",
+                 "playing|PlayBtn|F5|1,5|held",
+                 "playing|LoopBtn|F7|1|unkeyed", // memory 7 is empty
+                 "paused|Mem4Btn|F2|1,2|unkeyed",
+                 "idle|MessageWindow|Shift+F4||selected 4",
+                 "recording|StopBtn|F2||recorded",
+                 "playing|Mem2Btn|Esc|1|unkeyed",
+                 "idle|MessageWindow|Ctrl+Shift+R||recorded",
+                 "idle|PlayBtn|Return|1|unkeyed",
+                 "idle|TransmitBtn|Space||tx off",
+                 "idle|MessageWindow|Ctrl+L||loop",
+                 "idle|Mem1Btn|Ctrl+T||keyed",
+                 "idle|MessageWindow|Ctrl+E||tx off",
+             })
+            QTest::newRow(row) << QString(row).split('|');
     }
     void keysWorkFromAnyControl() {
-        QFETCH(Before, before);
-        QFETCH(QString, focus);
-        QFETCH(QString, keys);
-        QFETCH(QList<int>, heard);
-        QFETCH(QString, after);
+        QFETCH(QStringList, row);
+        const auto before =
+            Before(QStringList{"idle", "playing", "recording", "paused"}.indexOf(row[0]));
+        const QString focus = row[1], keys = row[2], after = row[4];
+        QList<int> heard;
+        for (const QString& slot : row[3].split(',', Qt::SkipEmptyParts))
+            heard << slot.toInt();
         WindowHarness h;
         TTavrin& w = console(h);
         QWidget* target = named(w, focus);
