@@ -15,6 +15,7 @@ inline const QColor kGreen{0, 128, 0};
 inline const QColor kYellow{255, 255, 0};
 inline const QColor kSilver{192, 192, 192};
 inline const QColor kWhite{255, 255, 255};
+inline const QColor kGrey{128, 128, 128};
 
 // Caption colour of a button or label.
 void setTextColour(QWidget* widget, const QColor& colour);

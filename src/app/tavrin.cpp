@@ -55,11 +55,14 @@ TTavrin::TTavrin(const Platform& platform, QWidget* parent)
     createTransmitter();
     createKeyer();
     wire();
+    wireConsole();
     qApp->installEventFilter(this);
     setFixedSize(sizeHint());
     if (const QScreen* where = screen())
         move(where->availableGeometry().center() - rect().center());
     FormCreate();
+    readSlotLengths();
+    showConsole();
     started_ = true;
 }
 
@@ -80,6 +83,7 @@ void TTavrin::wire() {
     connect(ui_.About1, &QAction::triggered, this, &TTavrin::About1Click);
     connect(ui_.VolumeBtn, &QPushButton::clicked, this, &TTavrin::VolumeBtnClick);
     connect(ui_.HelpMenu1, &QAction::triggered, this, &TTavrin::HelpMenu1Click);
+    connect(ui_.Keyboard1, &QAction::triggered, this, &TTavrin::KeyboardClick);
     connect(ui_.RetrieveWave1, &QAction::triggered, this, &TTavrin::RetrieveWave1Click);
     connect(ui_.SaveWave1, &QAction::triggered, this, &TTavrin::SaveWave1Click);
     connect(ui_.ImportMessage1, &QAction::triggered, this, &TTavrin::ImportMessage1Click);
@@ -94,10 +98,7 @@ void TTavrin::wireIndicators() {
     connect(&state_, &KeyerState::loopActiveChanged, this, redWhen(ui_.LoopBtn));
     connect(&state_, &KeyerState::keyerIdleChanged, this, redWhen(ui_.ResetBtn));
     connect(&state_, &KeyerState::keyerStoppedChanged, this, redWhen(ui_.StopBtn));
-    connect(&state_, &KeyerState::highlightedMemoryChanged, this, [this](int slot) {
-        for (int i = 0; i < 12; ++i)
-            look::setTextColour(ui_.MemBtn[i], i + 1 == slot ? look::kRed : look::kBlack);
-    });
+    connect(&state_, &KeyerState::highlightedMemoryChanged, this, &TTavrin::showMemoryButtons);
     connect(&state_, &KeyerState::progressChanged, ui_.PlayProgressBar,
             [bar = ui_.PlayProgressBar](int percent) { bar->setValue(qBound(0, percent, 100)); });
 }
@@ -172,6 +173,15 @@ void TTavrin::KeyUp(int key) {
 }
 
 bool TTavrin::eventFilter(QObject* watched, QEvent* event) {
+    // Enter presses the focused button, as Space does.
+    if (event->type() == QEvent::KeyPress) {
+        auto* button = qobject_cast<QPushButton*>(watched);
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (button && button->window() == this && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            button->click();
+            return true;
+        }
+    }
     // Escape released anywhere in this window resets, whichever control has the focus.
     if (event->type() == QEvent::KeyRelease) {
         auto* widget = qobject_cast<QWidget*>(watched);

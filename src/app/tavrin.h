@@ -11,6 +11,7 @@
 
 #include <QMainWindow>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -25,6 +26,10 @@ class KeyingLine;
 class TransmitControls;
 class TSoundCardSelect;
 class FatalSignalUnkey;
+class FocusRing;
+class QFileSystemWatcher;
+class QLabel;
+class QTimer;
 enum class SoundCardMode;
 class UnixSignalBridge;
 class WaveInEngine;
@@ -79,6 +84,15 @@ public:
     void ImportMessage1Click();
     // Key release anywhere in the window: Escape stops everything and unkeys.
     void KeyUp(int key);
+    // Help > Keyboard: the keys of the window.
+    void KeyboardClick();
+    // The slot's message length as last read from its file; zero for an empty memory.
+    std::chrono::milliseconds slotLength(int slot) const { return slotLengths_.at(slot - 1); }
+
+signals:
+    // Said to assistive technology through the named object: what runs, what ended, and the
+    // receive/transmit indicator. Also for anything else that follows the operator's state.
+    void announced(const QString& objectName, const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -92,6 +106,23 @@ private:
     // that must leave the transmitter unkeyed.
     void wireTransmitter();
     void setStayOnTop(bool on);
+    // The keyboard, the screen reader and the state in words: shortcuts, tooltips, accessible
+    // names and states, announcements, the slot lengths, the status line and the level meter.
+    void wireConsole();
+    void readSlotLengths();
+    void showMemoryButtons();
+    // Names, states and the status line follow the keyer once its handler step is done, so a
+    // state passed through within one step is neither shown nor announced.
+    void scheduleConsole();
+    void showConsole();
+    enum class Phase { Idle, Playing, Paused, Recording };
+    Phase phase() const;
+    // "memory 3", or the file's name for a message opened from elsewhere.
+    QString messageName() const;
+    void showStatus(Phase now);
+    void nothingToPlay(const QString& path);
+    // Says text through an object a screen reader speaks when it changes.
+    void announce(QLabel* where, const QString& text);
     void createKeyer();
     void showSoundCards(SoundCardMode mode);
     // The keyer has stopped after a device failure: the program ends without the shutdown
@@ -146,4 +177,13 @@ private:
     bool startAbandoned_ = false;
     bool shutDown_ = false;
     bool terminationRequested_ = false;
+    std::array<std::chrono::milliseconds, 12> slotLengths_{};
+    QFileSystemWatcher* slotWatcher_ = nullptr;
+    QTimer* consoleTimer_ = nullptr;
+    FocusRing* focusRing_ = nullptr;
+    Phase shownPhase_ = Phase::Idle;
+    QString shownMessage_;
+    // The status line's text while nothing runs: what last ended, or why nothing started.
+    QString idleStatus_;
+    QColor barColour_;
 };

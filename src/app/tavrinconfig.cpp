@@ -148,6 +148,7 @@ void TTavrin::RetrieveWave1Click() {
     if (path.isEmpty())
         return;
     keyer_->chooseMessageFile(path);
+    readSlotLengths();
     if (const auto refusal = checkWaveFile(path))
         dialogs_.showMessage(QString::fromLatin1(refusal->text),
                              QString::fromLatin1(refusal->title));

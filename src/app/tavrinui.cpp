@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTextEdit>
 
 namespace {
@@ -147,6 +148,11 @@ void TavrinUi::setupUi(QMainWindow* window) {
                    rowSlot(i % kPerRow, kMemoryRowTop[i / kPerRow], kMemoryHeight), look::kBlack);
     }
 
+    QStatusBar* status = window->statusBar();
+    status->setSizeGripEnabled(false);
+    StatusLine = named(new QLabel(status), "StatusLine");
+    status->addWidget(StatusLine, 1);
+
     auto* bar = named(window->menuBar(), "MainMenu1");
     QFont menuFont = bar->font();
     menuFont.setPixelSize(kMenuPixels);
@@ -216,5 +222,6 @@ void TavrinUi::setupUi(QMainWindow* window) {
 
     QMenu* help = named(bar->addMenu(QStringLiteral("Help")), "Help1");
     HelpMenu1 = command(help, "HelpMenu1", QStringLiteral("Help Menu"));
+    Keyboard1 = command(help, "Keyboard1", QStringLiteral("Keyboard"));
     About1 = command(help, "About1", QStringLiteral("About"));
 }

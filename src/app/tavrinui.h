@@ -36,6 +36,8 @@ struct TavrinUi {
     QWidget* MemoryPanel = nullptr;
     QLabel* Label3 = nullptr;
     std::array<QPushButton*, 12> MemBtn{}; // Mem1Btn … Mem12Btn
+    // Below the client area: what runs, in words, and what was last announced.
+    QLabel* StatusLine = nullptr;
 
     // File
     QAction* SaveWave1 = nullptr;
@@ -71,6 +73,7 @@ struct TavrinUi {
     QAction* Set1 = nullptr;
     // Help
     QAction* HelpMenu1 = nullptr;
+    QAction* Keyboard1 = nullptr;
     QAction* About1 = nullptr;
 
     // Builds the controls and the menu bar into the window, in their initial state.

@@ -49,6 +49,9 @@ TSoundCardSelect::TSoundCardSelect(WaveService& service, WaveInEngine& in, WaveO
     WaveUpDown = new UpDown(0, kHighestDevice, this);
     WaveUpDown->setObjectName(QStringLiteral("WaveUpDown"));
     WaveUpDown->setGeometry(457, 64, 17, 25);
+    WaveUpDown->setAccessibleName(QStringLiteral("Sound card number"));
+    SoundCardManf->setAccessibleDescription(QStringLiteral("Sound card name"));
+    MessageLabel->setAccessibleDescription(QStringLiteral("Sound card message"));
 
     SelectBtn = new QPushButton(QStringLiteral("Select"), this);
     SelectBtn->setObjectName(QStringLiteral("SelectBtn"));

@@ -6,6 +6,7 @@
 #include <QAction>
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 
 void ScaleBlock(std::uint8_t* block, std::size_t samples, int factor) {
@@ -19,6 +20,15 @@ void ScaleBlock(std::uint8_t* block, std::size_t samples, int factor) {
         at[0] = static_cast<std::uint8_t>(bits & 0xFF);
         at[1] = static_cast<std::uint8_t>(bits >> 8);
     }
+}
+
+int blockPeak(const std::uint8_t* block, std::size_t samples) {
+    int peak = 0;
+    for (std::size_t i = 0; i < samples; ++i) {
+        const auto sample = static_cast<std::int16_t>(block[2 * i] | (block[2 * i + 1] << 8));
+        peak = std::max(peak, std::abs(int{sample}));
+    }
+    return peak;
 }
 
 void Keyer::gainClick(std::size_t item) {

@@ -55,6 +55,11 @@ struct KeyerParts {
 // the sample range instead of wrapping around.
 void ScaleBlock(std::uint8_t* block, std::size_t samples, int factor);
 
+// The largest magnitude among a block's 16-bit little-endian samples: 0 to 32768.
+int blockPeak(const std::uint8_t* block, std::size_t samples);
+// A peak this high means the block clipped: the input or the gain reached the end of the range.
+inline constexpr int kClipPeak = 32767;
+
 // The keyer's operator actions: memory selection, recording, playback, stop and reset, loop.
 // Recording and playback run their buffer loops inside the click handler; the other handlers
 // reach a running loop only through the keyer state. The keyer decides what a failing sound
@@ -78,6 +83,10 @@ public:
 
     void RecordBtnClick();
     void PlayBtnClick();
+    // Plays slot n (1..12) at once. A message playing, looping or paused gives way to it; the
+    // transmitter stays keyed across the change only when the new message keys it. Refused
+    // while recording.
+    void playMemory(int slot);
     void StopBtnClick();
     void ResetBtnClick();
     // Escape: ends playback, recording, the loop and TUNE; the line is left unkeyed.
@@ -125,9 +134,13 @@ signals:
     // A sound device failed while a recording or playback ran: the keyer has stopped and
     // unkeyed, and the program ends once the running handler has returned.
     void quitRequested();
+    // PLAY found no message in the file: it is missing or holds no samples.
+    void nothingToPlay(const QString& path);
 
 private:
     void pause();
+    // STOP's work on a running recording or playback, leaving the keying line to the caller.
+    void stopRunning();
     void play();
     void record();
     bool openRecording();
@@ -185,6 +198,9 @@ private:
     int loopsRunning_ = 0;
     void (Keyer::*deferredStart_)() = nullptr;
     bool writeFailed_ = false;
+    // A message gave way to another while keyed: the line stays keyed until the next start
+    // decides.
+    bool holdKey_ = false;
     // A PLAY in loop mode started the loop, and no RST, Escape or LOOP has ended it since.
     bool loopRunning_ = false;
     QElapsedTimer sinceKeyUp_;

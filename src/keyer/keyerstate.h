@@ -21,6 +21,10 @@ public:
     // The memory button shown red; 0 until a memory button handler has run.
     int highlightedMemory() const { return highlightedMemory_; }
     int progress() const { return progress_; }
+    // The loudest sample of the block just recorded, after gain: 0 to 32768.
+    int inputPeak() const { return inputPeak_; }
+    // What the message being played yields in all, in bytes.
+    std::int32_t playLength() const { return playLength_; }
 
     void setRecordActive(bool on) { update(recordActive_, on, &KeyerState::recordActiveChanged); }
     void setPlayActive(bool on) { update(playActive_, on, &KeyerState::playActiveChanged); }
@@ -31,6 +35,10 @@ public:
         update(highlightedMemory_, slot, &KeyerState::highlightedMemoryChanged);
     }
     void setProgress(int percent) { update(progress_, percent, &KeyerState::progressChanged); }
+    void setInputPeak(int peak) { update(inputPeak_, peak, &KeyerState::inputPeakChanged); }
+    void setPlayLength(std::int32_t bytes) {
+        update(playLength_, bytes, &KeyerState::playLengthChanged);
+    }
 
     bool busy() const { return recordActive_ || playActive_; }
 
@@ -80,6 +88,8 @@ signals:
     void keyerStoppedChanged(bool on);
     void highlightedMemoryChanged(int slot);
     void progressChanged(int percent);
+    void inputPeakChanged(int peak);
+    void playLengthChanged(std::int32_t bytes);
     void stopRequestedChanged(bool on);
     void playFileOpenChanged(bool on);
     void recordFileOpenChanged(bool on);
@@ -105,6 +115,8 @@ private:
     bool keyerStopped_ = true;
     int highlightedMemory_ = 0;
     int progress_ = 0;
+    int inputPeak_ = 0;
+    std::int32_t playLength_ = 0;
     bool stopRequested_ = true;
     bool playFileOpen_ = false;
     bool recordFileOpen_ = false;

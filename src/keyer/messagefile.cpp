@@ -218,6 +218,17 @@ OpenedMessage openMessageFile(const QString& path) {
     return opened;
 }
 
+std::chrono::milliseconds messageLength(const QString& path) {
+    const OpenedMessage opened = openMessageFile(path);
+    if (opened.result != HeaderResult::Ok || opened.format.blockAlign == 0 ||
+        opened.format.samplesPerSecond == 0)
+        return std::chrono::milliseconds{0};
+    const std::uint64_t frames = opened.dataBytes / opened.format.blockAlign;
+    constexpr std::uint64_t kMsPerSecond = 1000;
+    return std::chrono::milliseconds{
+        static_cast<std::int64_t>(frames * kMsPerSecond / opened.format.samplesPerSecond)};
+}
+
 std::optional<MessageBoxText> headerFailureMessage(HeaderResult result) {
     switch (result) {
     case HeaderResult::Ok:

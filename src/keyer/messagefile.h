@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -109,6 +110,10 @@ struct OpenedMessage {
 // Opens path for reading and reads its header; a refused file is closed again. A file that is not
 // RIFF is accepted when libsndfile reads it.
 OpenedMessage openMessageFile(const QString& path);
+
+// How long the message in a file plays; zero when the file is missing, refused or holds no
+// samples, which is what an empty memory is.
+std::chrono::milliseconds messageLength(const QString& path);
 
 struct MessageBoxText {
     const char* text;

@@ -3,15 +3,18 @@
 #include "audio/waveout.h"
 #include "keyer/bufferwatchdog.h"
 #include "keyer/keyerstate.h"
+#include "keyer/memories.h"
 #include "support/dialogs.h"
 #include "tx/keyingline.h"
 #include "tx/transmitcontrols.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <array>
 #include <cstring>
+#include <utility>
 
 void Keyer::PlayBtnClick() {
     if (shuttingDown_ || state_.recordActive())
@@ -24,6 +27,21 @@ void Keyer::PlayBtnClick() {
         return;
     play();
     runDeferredStart();
+}
+
+void Keyer::playMemory(int slot) {
+    if (!MemorySlots::isSlot(slot) || shuttingDown_ || state_.recordActive())
+        return;
+    if (state_.playActive()) {
+        holdKey_ = line_.KeyingLevel() == KeyingLine::Keyed;
+        deferredStart_ = nullptr;
+        stopRunning();
+    }
+    // A paused message gives way too, or PLAY would resume it instead.
+    if (state_.playFileOpen())
+        closeMessageFile();
+    MemBtnClick(slot);
+    PlayBtnClick();
 }
 
 void Keyer::pause() {
@@ -50,6 +68,7 @@ bool Keyer::ReadMessageHeader(const QString& path) {
     }
     playReader_ = std::make_unique<MessageReader>(std::move(opened));
     state_.setPlayFileOpen(true);
+    state_.setPlayLength(static_cast<std::int32_t>(playReader_->playBytes()));
     state_.setPlayBytesLeft(static_cast<std::int32_t>(playReader_->playBytes()));
     return true;
 }
@@ -87,6 +106,8 @@ void Keyer::rewindUnheard(std::int32_t bytes) {
 }
 
 void Keyer::play() {
+    // Only this start decides whether a key held over from the message before stays down.
+    const bool keyHeld = std::exchange(holdKey_, false);
     state_.setPlayActive(true);
     state_.setKeyerIdle(false);
     state_.setKeyerStopped(false);
@@ -97,6 +118,10 @@ void Keyer::play() {
         loopRunning_ = true;
     if (!state_.playFileOpen() && !state_.recordFileOpen() &&
         !ReadMessageHeader(state_.currentMessageFile())) {
+        if (keyHeld)
+            line_.unkey();
+        if (!QFileInfo::exists(state_.currentMessageFile()))
+            emit nothingToPlay(state_.currentMessageFile());
         state_.setPlayActive(false);
         state_.setKeyerStopped(true);
         return;
@@ -108,12 +133,15 @@ void Keyer::play() {
     held[index(Half::A)] = fillOutBlock(Half::A, startCount);
     if (held[index(Half::A)] == 0) {
         // Nothing to hear: end at once, without keying or opening the device.
+        emit nothingToPlay(state_.currentMessageFile());
         endOfData();
         return;
     }
     const bool keyed = transmit_.state().TxEnable();
     if (keyed)
         line_.drive(KeyingLine::Keyed);
+    else if (keyHeld)
+        line_.unkey();
 
     ++loopsRunning_;
     if (keyed && !holdWhilePlaying(pttTiming_.lead, true)) {

@@ -157,6 +157,7 @@ void Keyer::record() {
         std::uint8_t* block = in_.block(filling);
         if (const int factor = gainFactor(); factor != 1)
             ScaleBlock(block, kWaveBufferSamples, factor);
+        state_.setInputPeak(blockPeak(block, kWaveBufferSamples));
         const Appended appended = appendBlock(block);
         if (appended != Appended::Written) {
             writeFailed_ = appended == Appended::Failed;
@@ -170,6 +171,7 @@ void Keyer::record() {
         filling = next;
     }
     watchdog_->disable();
+    state_.setInputPeak(0);
     checkDevice(in_.ResetWaveIn());
     checkDevice(in_.CloseWaveIn());
     --loopsRunning_;

@@ -10,8 +10,13 @@
 void Keyer::StopBtnClick() {
     // A start kept for later is overtaken by the stop.
     deferredStart_ = nullptr;
+    holdKey_ = false;
     // Released even with the keyer stopped: TUNE may hold the line.
     line_.unkey();
+    stopRunning();
+}
+
+void Keyer::stopRunning() {
     if (state_.keyerStopped())
         return;
     state_.setKeyerIdle(true);
@@ -37,6 +42,7 @@ void Keyer::StopBtnClick() {
 
 void Keyer::ResetBtnClick() {
     deferredStart_ = nullptr;
+    holdKey_ = false;
     loopRunning_ = false;
     loopTimer_->stop();
     line_.unkey();

@@ -1,0 +1,93 @@
+#include "app/accessiblebutton.h"
+
+#include <QAbstractButton>
+#include <QAccessibleWidget>
+
+namespace {
+
+constexpr char kKindProperty[] = "accessibleKind";
+constexpr char kOnProperty[] = "accessibleOn";
+
+using accessiblebutton::Kind;
+
+class StateButton final : public QAccessibleWidget {
+public:
+    explicit StateButton(QAbstractButton* button)
+        : QAccessibleWidget(button, QAccessible::Button), button_(button) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        const bool on = button_->property(kOnProperty).toBool();
+        if (button_->property(kKindProperty).toInt() == static_cast<int>(Kind::Switch)) {
+            state.checkable = true;
+            state.checked = on;
+        } else {
+            state.selectable = true;
+            state.selected = on;
+        }
+        state.pressed = button_->isDown();
+        return state;
+    }
+    QString text(QAccessible::Text t) const override {
+        const QString text = QAccessibleWidget::text(t);
+        return t == QAccessible::Name && text.isEmpty() ? button_->text() : text;
+    }
+    QStringList actionNames() const override {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override {
+        if (action == pressAction())
+            button_->click();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+private:
+    QAbstractButton* button_;
+};
+
+QAccessibleInterface* stateButtonFactory(const QString& className, QObject* object) {
+    auto* button = qobject_cast<QAbstractButton*>(object);
+    if (className != QLatin1String("QPushButton") || !button ||
+        !button->property(kKindProperty).isValid())
+        return nullptr;
+    return new StateButton(button);
+}
+
+} // namespace
+
+namespace accessiblebutton {
+
+void mark(QAbstractButton* button, Kind kind) {
+    static const bool installed = [] {
+        QAccessible::installFactory(stateButtonFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+    button->setProperty(kKindProperty, static_cast<int>(kind));
+    button->setProperty(kOnProperty, false);
+    // The toolkit's own interface may already be kept from the caption set at construction; it
+    // goes, so the next request is answered by the factory.
+    QAccessibleInterface* kept = QAccessible::queryAccessibleInterface(button);
+    if (kept && !dynamic_cast<StateButton*>(kept))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(kept));
+}
+
+void setOn(QAbstractButton* button, bool on) {
+    if (isOn(button) == on)
+        return;
+    button->setProperty(kOnProperty, on);
+    QAccessible::State changed;
+    if (button->property(kKindProperty).toInt() == static_cast<int>(Kind::Switch))
+        changed.checked = true;
+    else
+        changed.selected = true;
+    QAccessibleStateChangeEvent event(button, changed);
+    QAccessible::updateAccessibility(&event);
+}
+
+bool isOn(const QAbstractButton* button) {
+    return button->property(kOnProperty).toBool();
+}
+
+} // namespace accessiblebutton

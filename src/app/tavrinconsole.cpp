@@ -1,0 +1,348 @@
+// The main window for the operator at the keyboard and for a screen reader: the shortcuts, the
+// tooltips and the Keyboard help, the accessible names, states and announcements, the length of
+// each slot's message, the status line and the level meter.
+#include "app/tavrin.h"
+
+#include "app/accessiblebutton.h"
+#include "app/focusring.h"
+#include "app/look.h"
+#include "audio/wavetypes.h"
+#include "keyer/keyer.h"
+#include "support/dialogs.h"
+#include "tx/transmitcontrols.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+const QKeySequence kRecordKeys{Qt::CTRL | Qt::SHIFT | Qt::Key_R};
+const QKeySequence kLoopKeys{Qt::CTRL | Qt::Key_L};
+const QKeySequence kTuneKeys{Qt::CTRL | Qt::Key_T};
+const QKeySequence kTxEnableKeys{Qt::CTRL | Qt::Key_E};
+
+struct KeyHelp {
+    QString keys;
+    QString action;
+};
+
+QString keysText(const QKeySequence& keys) {
+    return keys.toString(QKeySequence::NativeText);
+}
+
+QList<KeyHelp> keyboardHelp() {
+    return {
+        {QStringLiteral("F1 … F12"),
+         QStringLiteral("play memory 1 … 12 (a message playing gives way)")},
+        {QStringLiteral("Shift+F1 … Shift+F12"), QStringLiteral("select memory 1 … 12")},
+        {QStringLiteral("Esc"), QStringLiteral("stop everything: playback, recording, loop, TUNE")},
+        {keysText(kRecordKeys), QStringLiteral("REC: record into the selected memory")},
+        {keysText(kLoopKeys), QStringLiteral("LOOP on or off")},
+        {keysText(kTuneKeys), QStringLiteral("TUNE on or off")},
+        {keysText(kTxEnableKeys), QStringLiteral("Tx Enable on or off")},
+        {QStringLiteral("Tab, Shift+Tab"), QStringLiteral("next or previous control")},
+        {QStringLiteral("Space, Enter"), QStringLiteral("press the focused button")},
+    };
+}
+
+constexpr int kBytesPerSecond = static_cast<int>(WaveFormat{}.averageBytesPerSecond);
+constexpr int kFullScale = 32768;
+constexpr int kPercent = 100;
+
+QString seconds(std::chrono::milliseconds length) {
+    constexpr double kMsPerSecond = 1000.0;
+    return QString::number(length.count() / kMsPerSecond, 'f', 1);
+}
+
+std::chrono::milliseconds bytesToLength(std::int64_t bytes) {
+    constexpr std::int64_t kMsPerSecond = 1000;
+    return std::chrono::milliseconds{std::max<std::int64_t>(0, bytes) * kMsPerSecond /
+                                     kBytesPerSecond};
+}
+
+QString onOff(bool on) {
+    return on ? QStringLiteral("on") : QStringLiteral("off");
+}
+
+void shortcut(QWidget* window, const QKeySequence& keys, std::function<void()> action) {
+    auto* keysShortcut = new QShortcut(keys, window);
+    keysShortcut->setContext(Qt::WindowShortcut);
+    // A held key must not restart the message on every repeat.
+    keysShortcut->setAutoRepeat(false);
+    QObject::connect(keysShortcut, &QShortcut::activated, window, std::move(action));
+}
+
+void describe(QWidget* control, const QString& what) {
+    control->setToolTip(what);
+    control->setAccessibleDescription(what);
+}
+
+} // namespace
+
+void TTavrin::wireConsole() {
+    // Marked before any name is set: the state interface must be the one that is kept.
+    for (QPushButton* button :
+         {ui_.RecordBtn, ui_.PlayBtn, ui_.LoopBtn, ui_.TuneBtn, ui_.TransmitBtn, ui_.MicBtn})
+        accessiblebutton::mark(button, accessiblebutton::Kind::Switch);
+    for (QPushButton* button : ui_.MemBtn)
+        accessiblebutton::mark(button, accessiblebutton::Kind::Choice);
+
+    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
+        const auto key = static_cast<Qt::Key>(Qt::Key_F1 + slot - 1);
+        shortcut(this, QKeySequence(key), [this, slot] { keyer_->playMemory(slot); });
+        shortcut(this, QKeySequence(Qt::SHIFT | key), [this, slot] { keyer_->MemBtnClick(slot); });
+    }
+    const struct {
+        QPushButton* button;
+        QKeySequence keys;
+        QString what;
+    } pressed[] = {
+        {ui_.RecordBtn, kRecordKeys, QStringLiteral("Record into the selected memory")},
+        {ui_.LoopBtn, kLoopKeys, QStringLiteral("Repeat the message after the loop delay")},
+        {ui_.TuneBtn, kTuneKeys, QStringLiteral("Key the transmitter without sound")},
+        {ui_.TransmitBtn, kTxEnableKeys, QStringLiteral("Key the transmitter while playing")},
+    };
+    for (const auto& press : pressed) {
+        shortcut(this, press.keys, [button = press.button] { button->click(); });
+        describe(press.button, QStringLiteral("%1 (%2)").arg(press.what, keysText(press.keys)));
+    }
+    describe(ui_.PlayBtn, QStringLiteral("Play or pause the selected memory (F1 … F12 play a "
+                                         "memory at once)"));
+    describe(ui_.StopBtn, QStringLiteral("Stop the message (Esc stops everything)"));
+    describe(ui_.ResetBtn, QStringLiteral("Stop and cancel the loop (Esc)"));
+    describe(ui_.MicBtn, QStringLiteral("Microphone on the transmitter"));
+    describe(ui_.VolumeBtn, QStringLiteral("Open the sound mixer"));
+    describe(ui_.TxPanel, QStringLiteral("Whether the transmitter is keyed"));
+    describe(ui_.AlarmPanel, QStringLiteral("Flashes when the station must identify"));
+    ui_.VolumeBtn->setAccessibleName(ui_.VolumeBtn->text());
+    ui_.ResetBtn->setAccessibleName(ui_.ResetBtn->text());
+    ui_.StopBtn->setAccessibleName(ui_.StopBtn->text());
+    ui_.AlarmPanel->setAccessibleName(QStringLiteral("Identification alarm"));
+    ui_.PlayProgressBar->setAccessibleName(QStringLiteral("Playback progress"));
+
+    focusRing_ = new FocusRing(this);
+    barColour_ = ui_.PlayProgressBar->palette().color(QPalette::Highlight);
+
+    consoleTimer_ = new QTimer(this);
+    consoleTimer_->setSingleShot(true);
+    consoleTimer_->setInterval(0);
+    connect(consoleTimer_, &QTimer::timeout, this, &TTavrin::showConsole);
+    for (auto changed : {&KeyerState::recordActiveChanged, &KeyerState::playActiveChanged,
+                         &KeyerState::loopActiveChanged, &KeyerState::playFileOpenChanged})
+        connect(&state_, changed, this, &TTavrin::scheduleConsole);
+    connect(&state_, &KeyerState::selectedMemoryChanged, this, &TTavrin::scheduleConsole);
+    connect(&state_, &KeyerState::currentMessageFileChanged, this, &TTavrin::scheduleConsole);
+    connect(&state_, &KeyerState::playBytesLeftChanged, this, &TTavrin::scheduleConsole);
+    connect(&state_, &KeyerState::recordedBytesChanged, this, &TTavrin::scheduleConsole);
+    connect(&state_, &KeyerState::inputPeakChanged, this, &TTavrin::scheduleConsole);
+    connect(ui_.MessageWindow, &QTextEdit::textChanged, this, &TTavrin::scheduleConsole);
+    const TxState& tx = transmit_->state();
+    for (auto changed : {&TxState::tuneActiveChanged, &TxState::txEnableChanged,
+                         &TxState::txMicChanged, &TxState::transmittingChanged})
+        connect(&tx, changed, this, &TTavrin::scheduleConsole);
+    // A recording that ends has changed its slot's file.
+    connect(&state_, &KeyerState::recordActiveChanged, this, [this](bool on) {
+        if (!on)
+            readSlotLengths();
+    });
+    connect(keyer_, &Keyer::nothingToPlay, this, &TTavrin::nothingToPlay);
+
+    // Messages copied in or deleted while the program runs.
+    slotWatcher_ = new QFileSystemWatcher(this);
+    slotWatcher_->addPath(paths_.dir());
+    connect(slotWatcher_, &QFileSystemWatcher::directoryChanged, this, &TTavrin::readSlotLengths);
+}
+
+void TTavrin::KeyboardClick() {
+    QStringList lines;
+    for (const KeyHelp& help : keyboardHelp())
+        lines << help.keys + QStringLiteral(": ") + help.action;
+    dialogs_.showMessage(lines.join(QLatin1Char('\n')), QStringLiteral("Keyboard"));
+}
+
+void TTavrin::readSlotLengths() {
+    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
+        slotLengths_.at(slot - 1) = messageLength(memories_.path(slot));
+    showMemoryButtons();
+    scheduleConsole();
+}
+
+void TTavrin::showMemoryButtons() {
+    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
+        const bool empty = slotLength(slot).count() == 0;
+        look::setTextColour(ui_.MemBtn.at(slot - 1), slot == state_.highlightedMemory() ? look::kRed
+                                                     : empty ? look::kGrey
+                                                             : look::kBlack);
+    }
+}
+
+void TTavrin::scheduleConsole() {
+    consoleTimer_->start();
+}
+
+TTavrin::Phase TTavrin::phase() const {
+    if (state_.recordActive())
+        return Phase::Recording;
+    if (state_.playActive())
+        return Phase::Playing;
+    return state_.playFileOpen() ? Phase::Paused : Phase::Idle;
+}
+
+QString TTavrin::messageName() const {
+    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
+        if (memories_.path(slot) == state_.currentMessageFile())
+            return QStringLiteral("memory %1").arg(slot);
+    return QFileInfo(state_.currentMessageFile()).fileName();
+}
+
+void TTavrin::showConsole() {
+    consoleTimer_->stop();
+    const TxState& tx = transmit_->state();
+    const struct {
+        QPushButton* button;
+        QString what;
+        bool on;
+    } switches[] = {
+        {ui_.TransmitBtn, QStringLiteral("Transmit enable"), tx.TxEnable()},
+        {ui_.MicBtn, QStringLiteral("Microphone"), tx.TxMic()},
+        {ui_.LoopBtn, QStringLiteral("LOOP"), state_.loopActive()},
+        {ui_.TuneBtn, QStringLiteral("TUNE"), tx.TuneActive()},
+    };
+    for (const auto& control : switches) {
+        control.button->setAccessibleName(control.what + QStringLiteral(", ") + onOff(control.on));
+        accessiblebutton::setOn(control.button, control.on);
+    }
+    const Phase now = phase();
+    ui_.RecordBtn->setAccessibleName(now == Phase::Recording ? QStringLiteral("REC, recording")
+                                                             : QStringLiteral("REC"));
+    accessiblebutton::setOn(ui_.RecordBtn, now == Phase::Recording);
+    ui_.PlayBtn->setAccessibleName(now == Phase::Playing  ? QStringLiteral("PLAY, playing")
+                                   : now == Phase::Paused ? QStringLiteral("PLAY, paused")
+                                                          : QStringLiteral("PLAY"));
+    accessiblebutton::setOn(ui_.PlayBtn, now == Phase::Playing);
+    ui_.MessageWindow->setAccessibleName(
+        QStringLiteral("Note for memory %1").arg(state_.selectedMemory()));
+
+    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
+        QPushButton* button = ui_.MemBtn.at(slot - 1);
+        const bool selected = slot == state_.selectedMemory();
+        const QString note = (selected ? ui_.MessageWindow->toPlainText()
+                                       : MemorySlots::toWindow(memories_.note(slot)))
+                                 .section(QLatin1Char('\n'), 0, 0)
+                                 .trimmed();
+        QStringList parts{QStringLiteral("Memory %1").arg(slot)};
+        if (selected)
+            parts << QStringLiteral("selected");
+        const auto length = slotLength(slot);
+        parts << (length.count() == 0 ? QStringLiteral("empty")
+                                      : seconds(length) + QStringLiteral(" seconds"));
+        if (!note.isEmpty())
+            parts << note;
+        button->setAccessibleName(parts.join(QStringLiteral(", ")));
+        accessiblebutton::setOn(button, selected);
+        const QString keys = QStringLiteral("F%1 plays, Shift+F%1 selects").arg(slot);
+        button->setToolTip(parts.mid(selected ? 2 : 1).join(QStringLiteral(", ")) +
+                           QLatin1Char('\n') + keys);
+    }
+
+    const QString indicator = QStringLiteral("Receive/transmit indicator, ") + ui_.TxPanel->text();
+    if (ui_.TxPanel->accessibleName().isEmpty())
+        ui_.TxPanel->setAccessibleName(indicator);
+    else if (ui_.TxPanel->accessibleName() != indicator)
+        announce(ui_.TxPanel, indicator);
+    showStatus(now);
+}
+
+void TTavrin::showStatus(Phase now) {
+    QProgressBar* bar = ui_.PlayProgressBar;
+    const bool clipped = now == Phase::Recording && state_.inputPeak() >= kClipPeak;
+    QPalette palette = bar->palette();
+    palette.setColor(QPalette::Highlight, clipped ? look::kRed : barColour_);
+    bar->setPalette(palette);
+
+    QString status = idleStatus_;
+    const QString message = messageName();
+    if (now == Phase::Recording) {
+        bar->setValue(state_.inputPeak() * kPercent / kFullScale);
+        status = QStringLiteral("Recording %1: %2 s")
+                     .arg(message, seconds(bytesToLength(state_.recordedBytes())));
+        if (clipped)
+            status += QStringLiteral(", clipping");
+    } else {
+        bar->setValue(qBound(0, state_.progress(), kPercent));
+    }
+    if (now == Phase::Playing || now == Phase::Paused) {
+        const std::int32_t left = state_.playBytesLeft();
+        status =
+            QStringLiteral("%1 %2: %3 s, %4 s left")
+                .arg(now == Phase::Paused ? QStringLiteral("Paused") : QStringLiteral("Playing"),
+                     message, seconds(bytesToLength(state_.playLength() - std::max(0, left))),
+                     seconds(bytesToLength(left)));
+    }
+    bar->setAccessibleName(now == Phase::Recording ? QStringLiteral("Input level")
+                                                   : QStringLiteral("Playback progress"));
+    bar->setFormat(status);
+    bar->setAccessibleDescription(status);
+    ui_.StatusLine->setText(status);
+
+    if (now == shownPhase_ && (now == Phase::Idle || message == shownMessage_)) {
+        // Choosing another slot while nothing runs is said by the memory button itself.
+        shownMessage_ = message;
+        return;
+    }
+    QString said;
+    switch (now) {
+    case Phase::Recording:
+        said = QStringLiteral("Recording %1").arg(message);
+        break;
+    case Phase::Playing:
+        said = QStringLiteral("Playing %1").arg(message);
+        break;
+    case Phase::Paused:
+        said = QStringLiteral("Paused %1").arg(message);
+        break;
+    case Phase::Idle:
+        said = shownPhase_ == Phase::Recording
+                   ? QStringLiteral("Recorded %1: %2 seconds")
+                         .arg(shownMessage_, seconds(bytesToLength(state_.recordedBytes())))
+                   : QStringLiteral("Playback ended");
+        idleStatus_ = said;
+        ui_.StatusLine->setText(said);
+        break;
+    }
+    shownPhase_ = now;
+    shownMessage_ = message;
+    announce(ui_.StatusLine, said);
+}
+
+void TTavrin::nothingToPlay(const QString& path) {
+    QString said = QStringLiteral("Nothing to play in %1").arg(QFileInfo(path).fileName());
+    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
+        if (memories_.path(slot) == path)
+            said = QStringLiteral("Memory %1 is empty").arg(slot);
+    idleStatus_ = said;
+    ui_.StatusLine->setText(said);
+    // The start that found nothing is not announced as a playback.
+    shownPhase_ = Phase::Idle;
+    shownMessage_ = messageName();
+    announce(ui_.StatusLine, said);
+    readSlotLengths();
+}
+
+void TTavrin::announce(QLabel* where, const QString& text) {
+    where->setAccessibleName(text);
+    QAccessibleEvent alert(where, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
+    emit announced(where->objectName(), text);
+}
