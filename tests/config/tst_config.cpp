@@ -88,38 +88,6 @@ class ConfigTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The built-in defaults byte for byte; any record reads back as it was written; an entry
-    // without terminator is read only within its field and written back cut to it.
-    void theRecordIsExactlyItsLayout() {
-        QByteArray expected(6730, '\0');
-        for (const auto& [offset, value] : {std::pair{6656, 1u},
-                                            {6664, 25000u},
-                                            {6668, 10u},
-                                            {6708, 1u},
-                                            {6712, 1u},
-                                            {6717, 10u}})
-            expected.replace(offset, 4, WaveBytes::le32(value));
-        QCOMPARE(ConfigRecord().serialize(), expected);
-        ConfigRecord r;
-        for (int k = 0; k < ConfigRecord::kEntries; ++k) {
-            r.messageTexts[k] = QStringLiteral("note %1").arg(k).toUtf8();
-            r.slotPaths[k] = QStringLiteral("/home/op/memory%1.wav").arg(k);
-        }
-        r.keyingPortName = "COM3";
-        r.keyingPolarity = -7;
-        r.idAlarmOn = 0x81;
-        r.outputDevice = 0x7FFFFFF0;
-        const QByteArray bytes = r.serialize();
-        QCOMPARE(ConfigRecord::parse(bytes, ConfigRecord()).serialize(), bytes);
-        QByteArray full = expected;
-        full.replace(7 * 256, 256, QByteArray(256, 'A')).replace(6676, 32, QByteArray(32, 'N'));
-        const ConfigRecord older = ConfigRecord::parse(full, ConfigRecord());
-        QCOMPARE(older.messageTexts[8], QByteArray());
-        QCOMPARE(older.keyingPortName, QByteArray(32, 'N'));
-        QCOMPARE(older.serialize().mid(7 * 256, 256), QByteArray(255, 'A') + '\0');
-        QCOMPARE(older.serialize().mid(6676, 32), QByteArray(31, 'N') + '\0');
-    }
-
     // Whichever step fails, or kills the program, and on a full disk, the file is the whole old
     // one or the whole new one, with no temporary left beside it and its mode kept.
     void theFileIsReplacedAtomically_data() {

@@ -90,7 +90,14 @@ private slots:
         const ConfigRecord read = ConfigRecord::parse(config, ConfigRecord{});
         if (cut) {
             // The built-in defaults, with every stored field the bytes hold whole laid over them.
-            QByteArray expected = ConfigRecord().serialize();
+            QByteArray expected(6730, '\0');
+            for (const auto& [offset, value] : {std::pair{6656, 1u},
+                                                {6664, 25000u},
+                                                {6668, 10u},
+                                                {6708, 1u},
+                                                {6712, 1u},
+                                                {6717, 10u}})
+                expected.replace(offset, 4, WaveBytes::le32(value));
             const QByteArray stored = storedSettings().serialize();
             QList<std::pair<int, int>> fields{
                 {6656, 4}, {6660, 4}, {6664, 4}, {6668, 4}, {6672, 4}, {6676, 32}, {6708, 4},

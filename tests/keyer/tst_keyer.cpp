@@ -12,17 +12,19 @@
 
 #include <sys/stat.h>
 
-namespace {
-void escape(TTavrin& w) {
-    QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape);
-}
-} // namespace
-
 class KeyerTest : public QObject {
     Q_OBJECT
 
     enum class Way { Escape, Stop, Reset, RecordThenStop, PlayToEnd, EscapeInLoop };
-    enum class Failure { FormatRefused, WriteInLoop, InputInLoop, RecordingFile, MissingMessage };
+    struct Failure {
+        QString file; // in the slot's place: a "message", "none", "missing", a "pipe"...
+        QString action;
+        Dir dir;
+        Op op;
+        int occurrence; // of the device call that fails; 0: none does
+        bool terminates;
+        QStringList texts;
+    };
 
 private slots:
     // Every byte reaches the device once and in order, keyed only with Tx Enable on and sound to
@@ -32,7 +34,7 @@ private slots:
         QTest::addColumn<bool>("txEnable");
         QTest::newRow("one block") << kBlock << true;
         QTest::newRow("final partial block") << 4 * kBlock + 2 << true;
-        QTest::newRow("less than a block, Tx Enable off") << 1000 << false;
+        QTest::newRow("Tx Enable off") << 1000 << false;
         QTest::newRow("no samples") << 0 << true;
     }
     void playsEveryByteOfTheMessageOnce() {
@@ -48,21 +50,23 @@ private slots:
         pump.after(1, [&] { keyed = h.keyed(); });
         click(w.ui().PlayBtn);
         const QByteArray out = h.wave.played();
-        QCOMPARE(out.size(), (bytes + kBlock - 1) / kBlock * kBlock);
-        QCOMPARE(out, data + QByteArray(out.size() - bytes, '\0'));
+        QCOMPARE(out, data + QByteArray((kBlock - bytes % kBlock) % kBlock, '\0'));
         QCOMPARE(keyed, txEnable && bytes > 0);
         QCOMPARE(panel.isEmpty(), !keyed);
         QVERIFY(!h.wave.isOpen(Dir::Output) && h.dialogs.messages.isEmpty());
         QVERIFY(!w.keyerState().busy() && !w.keyerState().playFileOpen() && !h.keyed());
     }
 
-    // Paused, the file stays open and the transmitter released; PLAY goes on with all that had
-    // not been heard, even after another slot was chosen and STOP pressed in the pause, and
-    // even when the device finished the queued block while the pause was being handled.
+    // Paused, the file stays open and the line released; PLAY goes on with all not yet heard,
+    // even after another slot and STOP in the pause, and when the device finished the queued
+    // block while the pause was handled (4). Pause and resume in one dispatch waits for the
+    // device to be let go (0); once the close box began nothing starts or keys again (-1).
     void pauseResumesWhereTheSoundStopped_data() {
         QTest::addColumn<int>("heardAtPause");
         QTest::newRow("one block playing") << 3;
         QTest::newRow("the queued block finished too") << 4;
+        QTest::newRow("resume in the same dispatch") << 0;
+        QTest::newRow("resume, then the close box") << -1;
     }
     void pauseResumesWhereTheSoundStopped() {
         QFETCH(int, heardAtPause);
@@ -72,89 +76,32 @@ private slots:
         h.writeMessage(5, pattern(kBlock, 99));
         TTavrin& w = h.openKeying();
         AudioPump pump(h.wave, Dir::Output);
+        qsizetype writesAtClose = -1;
         pump.after(3, [&] {
             click(w.ui().PlayBtn);
             if (heardAtPause > 3)
                 h.wave.completeNext(Dir::Output);
+            if (heardAtPause <= 0)
+                click(w.ui().PlayBtn);
+            if (heardAtPause < 0)
+                w.close();
+            writesAtClose = h.ports.events().size();
         });
         click(w.ui().PlayBtn);
+        const QByteArray whole = data + QByteArray(9 * kBlock - data.size(), '\0');
+        if (heardAtPause <= 0) {
+            QVERIFY(h.dialogs.messages.isEmpty() && !w.keyerState().busy());
+            QVERIFY(heardAtPause < 0 ? h.wave.played().size() < data.size()
+                                     : h.wave.played() == whole);
+            QVERIFY(!h.ports.events().mid(writesAtClose).contains(kKeyed) || heardAtPause == 0);
+            return;
+        }
         QVERIFY(w.keyerState().playFileOpen() && !h.keyed() && !h.wave.isOpen(Dir::Output));
         QCOMPARE(h.wave.played(), data.left(heardAtPause * kBlock));
         click(w.ui().MemBtn[4]);
         click(w.ui().StopBtn);
         click(w.ui().PlayBtn);
-        QCOMPARE(h.wave.played(), data + QByteArray(9 * kBlock - data.size(), '\0'));
-    }
-
-    // Pause and resume in one dispatch of events: the resume waits until the paused loop has let
-    // the device go, and once the close box began nothing starts or keys again.
-    void pauseAndResumeInOneDispatch_data() {
-        QTest::addColumn<bool>("closing");
-        QTest::newRow("resume") << false;
-        QTest::newRow("resume, then the close box") << true;
-    }
-    void pauseAndResumeInOneDispatch() {
-        QFETCH(bool, closing);
-        WindowHarness h;
-        const QByteArray data = pattern(12 * kBlock);
-        h.writeMessage(1, data);
-        TTavrin& w = h.openKeying();
-        AudioPump pump(h.wave, Dir::Output);
-        qsizetype writesAtClose = -1;
-        pump.after(3, [&] {
-            click(w.ui().PlayBtn);
-            click(w.ui().PlayBtn);
-            if (closing)
-                w.close();
-            writesAtClose = h.ports.events().size();
-        });
-        click(w.ui().PlayBtn);
-        QVERIFY(h.dialogs.messages.isEmpty() && !w.keyerState().busy());
-        if (closing)
-            QVERIFY(h.wave.played().size() < data.size() &&
-                    !h.ports.events().mid(writesAtClose).contains(kKeyed));
-        else
-            QCOMPARE(h.wave.played(), data);
-    }
-
-    // A message file that cannot be opened is reported and keys nothing; a named pipe in its
-    // place is refused at once instead of hanging the program.
-    void aFileThatCannotBeOpenedIsReported_data() {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("missing, PLAY") << "missing"
-                                       << "PLAY"
-                                       << "Could not open the file";
-        QTest::newRow("pipe, PLAY") << "pipe"
-                                    << "PLAY"
-                                    << "Could not open the file";
-        QTest::newRow("pipe, Open Wave") << "pipe"
-                                         << "Open"
-                                         << "Could not open the wave file";
-        QTest::newRow("pipe, REC") << "pipe"
-                                   << "REC"
-                                   << "Could not open the Wave file";
-        QTest::newRow("directory, REC") << "directory"
-                                        << "REC"
-                                        << "Could not open the Wave file";
-    }
-    void aFileThatCannotBeOpenedIsReported() {
-        QFETCH(QString, file);
-        QFETCH(QString, action);
-        QFETCH(QString, text);
-        WindowHarness h;
-        QVERIFY(file != "pipe" || ::mkfifo(QFile::encodeName(h.slotPath(1)), 0600) == 0);
-        QVERIFY(file != "directory" || QDir().mkdir(h.slotPath(1)));
-        TTavrin& w = h.openKeying();
-        h.dialogs.fileAnswers << h.slotPath(1);
-        if (action == "Open")
-            w.ui().RetrieveWave1->trigger();
-        else
-            click(action == "REC" ? w.ui().RecordBtn : w.ui().PlayBtn);
-        QCOMPARE(h.dialogs.texts(), QStringList{text});
-        QVERIFY(!h.everKeyed() && !w.keyerState().recordActive());
-        QCOMPARE(h.wave.calls(Dir::Output, Op::Open) + h.wave.calls(Dir::Input, Op::Open), 0);
+        QCOMPARE(h.wave.played(), whole);
     }
 
     // While one message plays or records, other slots, PLAY and REC change nothing.
@@ -173,10 +120,7 @@ private slots:
             click(w.ui().MemBtn[3]);
             click(recording ? w.ui().PlayBtn : w.ui().RecordBtn);
         });
-        pump.after(4, [&] {
-            if (recording)
-                click(w.ui().StopBtn);
-        });
+        pump.after(4, [&] { recording ? click(w.ui().StopBtn) : void(); });
         click(recording ? w.ui().RecordBtn : w.ui().PlayBtn);
         QCOMPARE(w.keyerState().selectedMemory(), 1);
         QVERIFY(!QFile::exists(h.slotPath(4)));
@@ -185,44 +129,88 @@ private slots:
                  (recording ? 3 : 6) * kBlock);
     }
 
-    // Each box waits for the operator: the transmitter must not stay keyed on dead air meanwhile,
-    // and TUNE no longer shows keyed.
-    void theLineIsReleasedBeforeAFailureBox_data() {
-        QTest::addColumn<Failure>("failure");
-        QTest::newRow("format refused") << Failure::FormatRefused;
-        QTest::newRow("write inside the loop") << Failure::WriteInLoop;
-        QTest::newRow("sound input fails while recording") << Failure::InputInLoop;
-        QTest::newRow("the recording file cannot be created") << Failure::RecordingFile;
-        QTest::newRow("PLAY on a missing message") << Failure::MissingMessage;
+    // Every failure is shown, and each box waits for the operator: the line must not stay keyed
+    // on dead air meanwhile, and TUNE no longer shows keyed. A device failure inside a running
+    // loop ends the program, one in the clean-up after it is only shown; an input failure also
+    // closes the input at once, which fails with a buffer still queued. A file that cannot be
+    // opened opens no device and keys nothing; a named pipe in its place must not hang.
+    void everyFailureIsShownWithTheLineReleased_data() {
+        QTest::addColumn<Failure>("f");
+        const QString in = "Error closing the input wave device", open = "Could not open the ";
+        const Op none = Op::Close; // no device failure
+        QTest::newRow("format refused") << Failure{"message",
+                                                   "PLAY",
+                                                   Dir::Output,
+                                                   Op::Query,
+                                                   1,
+                                                   true,
+                                                   {"Could not handle the output WAVE format"}};
+        QTest::newRow("write while playing") << Failure{"message",
+                                                        "PLAY",
+                                                        Dir::Output,
+                                                        Op::Queue,
+                                                        3,
+                                                        true,
+                                                        {"Error writing to the output device a"}};
+        QTest::newRow("output reset after the message") << Failure{
+            "message",
+            "PLAY",
+            Dir::Output,
+            Op::Reset,
+            1,
+            false,
+            {"Error Resetting the output wave device", "Error closing the output wave device"}};
+        QTest::newRow("input buffer while recording") << Failure{
+            "none", "REC", Dir::Input, Op::Queue, 3, true, {"Error in sending a buffer_a", in}};
+        QTest::newRow("input reset after STOP")
+            << Failure{"none",
+                       "REC",
+                       Dir::Input,
+                       Op::Reset,
+                       1,
+                       false,
+                       {"Error Resetting the input wave device", in, in}};
+        QTest::newRow("missing, PLAY")
+            << Failure{"missing", "PLAY", Dir::Output, none, 0, false, {open + "file"}};
+        QTest::newRow("pipe, PLAY")
+            << Failure{"pipe", "PLAY", Dir::Output, none, 0, false, {open + "file"}};
+        QTest::newRow("pipe, Open Wave")
+            << Failure{"pipe", "Open", Dir::Output, none, 0, false, {open + "wave file"}};
+        QTest::newRow("pipe, REC")
+            << Failure{"pipe", "REC", Dir::Input, none, 0, false, {open + "Wave file"}};
+        QTest::newRow("directory, REC")
+            << Failure{"directory", "REC", Dir::Input, none, 0, false, {open + "Wave file"}};
     }
-    void theLineIsReleasedBeforeAFailureBox() {
-        QFETCH(Failure, failure);
+    void everyFailureIsShownWithTheLineReleased() {
+        QFETCH(Failure, f);
         WindowHarness h;
-        const bool playing = failure == Failure::FormatRefused || failure == Failure::WriteInLoop;
+        const bool playing = f.file == "message";
         if (playing)
             h.writeMessage(1, pattern(6 * kBlock));
-        QVERIFY(failure != Failure::RecordingFile || QDir().mkdir(h.slotPath(1)));
+        QVERIFY(f.file != "pipe" || ::mkfifo(QFile::encodeName(h.slotPath(1)), 0600) == 0);
+        QVERIFY(f.file != "directory" || QDir().mkdir(h.slotPath(1)));
         TTavrin& w = h.openKeying();
-        if (!playing)
+        if (!playing && f.action != "Open")
             click(w.ui().TuneBtn);
         QStringList atBox; // the line and TUNE's colour when each box appeared
         h.dialogs.onMessage = [&] {
             atBox << (h.keyed() ? "keyed" : "unkeyed") << look::textColour(w.ui().TuneBtn).name();
         };
-        if (failure == Failure::FormatRefused)
-            h.wave.failOn(Dir::Output, Op::Query);
+        if (f.occurrence > 0)
+            h.wave.failOn(f.dir, f.op, f.occurrence);
+        AudioPump pump(h.wave, f.dir);
+        pump.after(4, [&] { click(w.ui().StopBtn); });
+        h.dialogs.fileAnswers << h.slotPath(1);
+        if (f.action == "Open")
+            w.ui().RetrieveWave1->trigger();
         else
-            h.wave.failOn(Dir::Output, Op::Queue, 3);
-        h.wave.failOn(Dir::Input, Op::Queue, 3);
-        AudioPump pump(h.wave, playing ? Dir::Output : Dir::Input);
-        pump.after(10, [&] { click(w.ui().StopBtn); });
-        click(failure == Failure::RecordingFile || failure == Failure::InputInLoop
-                  ? w.ui().RecordBtn
-                  : w.ui().PlayBtn);
+            click(f.action == "REC" ? w.ui().RecordBtn : w.ui().PlayBtn);
+        QCOMPARE(h.dialogs.texts().mid(0, f.op == Op::Query ? 1 : -1), f.texts);
         QCOMPARE(atBox.mid(0, 2), (QStringList{"unkeyed", look::kBlue.name()}));
-        if (failure == Failure::WriteInLoop || failure == Failure::InputInLoop)
-            QVERIFY(w.terminationRequested());
-        QVERIFY(!h.keyed() && !h.wave.isOpen(Dir::Output));
+        QCOMPARE(w.terminationRequested(), f.terminates);
+        QVERIFY(!h.keyed() && !w.keyerState().recordActive());
+        QCOMPARE(h.wave.isOpen(Dir::Output), f.op == Op::Reset && f.dir == Dir::Output);
+        QCOMPARE(h.wave.calls(f.dir, Op::Open), f.occurrence == 0 || f.op == Op::Query ? 0 : 1);
     }
 
     void everyUnkeyEndsTune_data() {
@@ -241,19 +229,19 @@ private slots:
         TTavrin& w = h.openKeying();
         click(w.ui().TuneBtn);
         QVERIFY(h.keyed());
+        const auto escape = [&] { QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape); };
         AudioPump pump(h.wave, way == Way::RecordThenStop ? Dir::Input : Dir::Output);
-        pump.after(2, [&] { way == Way::EscapeInLoop ? escape(w) : click(w.ui().StopBtn); });
+        pump.after(2, [&] { way == Way::EscapeInLoop ? escape() : click(w.ui().StopBtn); });
         if (way == Way::EscapeInLoop)
             click(w.ui().LoopBtn);
         if (way == Way::Escape)
-            escape(w);
+            escape();
         else
             click(way == Way::Stop             ? w.ui().StopBtn
                   : way == Way::Reset          ? w.ui().ResetBtn
                   : way == Way::RecordThenStop ? w.ui().RecordBtn
                                                : w.ui().PlayBtn);
-        QVERIFY(!w.keyerState().busy() && !w.keyer().loopTimer().isActive());
-        QVERIFY(!h.keyed());
+        QVERIFY(!w.keyerState().busy() && !w.keyer().loopTimer().isActive() && !h.keyed());
         QCOMPARE(look::textColour(w.ui().TuneBtn), look::kBlue);
         QCOMPARE(w.ui().TxPanel->text(), QStringLiteral("Receive"));
         click(w.ui().TuneBtn); // the next press keys again rather than "releasing" an idle line

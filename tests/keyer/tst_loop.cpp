@@ -77,36 +77,24 @@ private slots:
         QVERIFY(!h.everKeyed() && panel.isEmpty());
     }
 
-    // STOP ends one repetition only and does nothing in the pause; RST ends the loop.
-    void stopEndsOneRepetitionOnly() {
+    // STOP ends one repetition only and does nothing in the pause, where a slot chosen is the
+    // one played next; RST ends the loop.
+    void stopEndsOneRepetitionAndThePauseTakesTheNextSlot() {
         WindowHarness h;
-        h.writeMessage(1, QByteArray(40 * kBlock, 'b'));
-        TTavrin& w = h.open();
-        click(w.ui().LoopBtn);
-        QSignalSpy starts(&w.keyerState(), &KeyerState::playActiveChanged);
-        AudioPump pump(h.wave, Dir::Output);
-        pump.after(3, [&] { click(w.ui().StopBtn); });
-        click(w.ui().PlayBtn);
-        QTRY_VERIFY_WITH_TIMEOUT(starts.count() >= 3, 3000);
-        QTRY_VERIFY_WITH_TIMEOUT(w.keyerState().keyerIdle(), 3000);
-        click(w.ui().StopBtn);
-        QVERIFY(w.keyer().loopTimer().isActive());
-        click(w.ui().ResetBtn);
-        QVERIFY(!w.keyer().loopTimer().isActive());
-    }
-
-    void theNextRepetitionPlaysTheSlotSelectedInThePause() {
-        WindowHarness h;
-        h.writeMessage(1, QByteArray(kBlock, 'e'));
+        h.writeMessage(1, QByteArray(8 * kBlock, 'e'));
         h.writeMessage(2, QByteArray(kBlock, 'f'));
         TTavrin& w = h.open();
         click(w.ui().LoopBtn);
         AudioPump pump(h.wave, Dir::Output);
+        pump.after(3, [&] { click(w.ui().StopBtn); });
         click(w.ui().PlayBtn);
+        click(w.ui().StopBtn);
+        QVERIFY(w.keyerState().keyerIdle() && w.keyer().loopTimer().isActive());
         click(w.ui().MemBtn[1]);
-        QTRY_COMPARE_WITH_TIMEOUT(h.wave.played().size(), 2 * kBlock, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(h.wave.played().size(), 4 * kBlock, 3000);
         click(w.ui().ResetBtn);
-        QCOMPARE(h.wave.played(), QByteArray(kBlock, 'e') + QByteArray(kBlock, 'f'));
+        QVERIFY(!w.keyer().loopTimer().isActive());
+        QCOMPARE(h.wave.played(), QByteArray(3 * kBlock, 'e') + QByteArray(kBlock, 'f'));
     }
 };
 
