@@ -3,7 +3,8 @@ set(CPACK_PACKAGE_NAME tavrin)
 set(CPACK_PACKAGE_VENDOR "Tavrin maintainers")
 set(CPACK_PACKAGE_CONTACT "Tavrin maintainers <maintainers@users.noreply.c-seed-54407ff9.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "voice keyer for amateur-radio stations")
-set(CPACK_PACKAGE_DESCRIPTION
+# One string: set() would join several with semicolons.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Tavrin records up to twelve short voice messages and plays them into a transmitter's audio "
     "input while it keys the push-to-talk line (serial DTR/RTS, CAT through Hamlib, CM108 GPIO, "
     "parallel port or VOX). Loggers and scripts drive it over D-Bus or its command line.")
