@@ -3,15 +3,20 @@ set(CPACK_PACKAGE_NAME tavrin)
 set(CPACK_PACKAGE_VENDOR "Tavrin maintainers")
 set(CPACK_PACKAGE_CONTACT "Tavrin maintainers <maintainers@users.noreply.c-seed-54407ff9.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "voice keyer for amateur-radio stations")
-set(CPACK_PACKAGE_DESCRIPTION
+# One string: set() would join several with semicolons.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Tavrin records up to twelve short voice messages and plays them into a transmitter's audio "
-    "input while it keys the push-to-talk line (serial DTR/RTS, parallel port or VOX).")
+    "input while it keys the push-to-talk line (serial DTR/RTS, CAT through Hamlib, CM108 GPIO, "
+    "parallel port or VOX). Loggers and scripts drive it over D-Bus or its command line.")
 set(CPACK_PACKAGE_HOMEPAGE_URL ${TAVRIN_REPOSITORY_URL})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
-# The libraries the program links (Qt, ALSA, libsamplerate) come from dpkg-shlibdeps.
+# The libraries the program links (Qt, ALSA, Hamlib, libsndfile, libsamplerate) come from
+# dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # ALSA's PulseAudio/PipeWire plugin gives the "default" device; xdg-open shows the manual.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libasound2-plugins, xdg-utils, pavucontrol | pavucontrol-qt")
+# rigctld shares one radio's CAT port between Tavrin and a logger.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libhamlib-utils")
 include(CPack)
