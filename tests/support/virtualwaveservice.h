@@ -59,7 +59,6 @@ private:
     struct Stream {
         bool open = false;
         bool started = false; // output always is
-        std::uint32_t generation = 0;
         std::deque<WaveHeader*> queue;
         Clock::time_point frontDue{};
     };
