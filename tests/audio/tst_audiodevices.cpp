@@ -25,7 +25,6 @@ std::unique_ptr<WindowHarness> harness() {
         std::vector<VirtualWaveService::Device>{
             {"Built-in audio"}, {"HDMI", false}, {"USB"}, {"Dock", true, "Busy"}});
 }
-// The operator steps through the cards with the dialog's arrow buttons.
 void clickArrow(TSoundCardSelect& d, Qt::ArrowType arrow) {
     for (QToolButton* button : d.WaveUpDown->findChildren<QToolButton*>())
         if (button->arrowType() == arrow)
@@ -102,8 +101,7 @@ private slots:
         click(w.ui().PlayBtn);
         QCOMPARE(resetsWhileShown, 0);
         QVERIFY(clock.elapsed() >= 1100);
-        QVERIFY(w.keyerState().keyerStopped());
-        QVERIFY(!h->wave.isOpen(Dir::Output));
+        QVERIFY(w.keyerState().keyerStopped() && !h->wave.isOpen(Dir::Output));
     }
 
     // A close that fails keeps the handle, so that the device is closed later instead of leaked.
@@ -115,10 +113,8 @@ private slots:
         QVERIFY(in.OpenWaveIn().ok());
         wave.failOn(Dir::Input, Op::Close);
         const WaveStatus failed = in.CloseWaveIn();
-        QVERIFY(!failed.ok() && failed.site() == WaveSite::InClose);
-        QVERIFY(in.deviceOpen());
-        QVERIFY(in.CloseWaveIn().ok());
-        QVERIFY(!in.deviceOpen() && !wave.isOpen(Dir::Input));
+        QVERIFY(!failed.ok() && failed.site() == WaveSite::InClose && in.deviceOpen());
+        QVERIFY(in.CloseWaveIn().ok() && !in.deviceOpen() && !wave.isOpen(Dir::Input));
     }
 
     // The device may finish at any moment around the wait's going to sleep; with no other event

@@ -15,7 +15,6 @@
 
 namespace {
 constexpr int kHeader = 44;
-// The same runs every time; change it to explore other moments.
 constexpr quint32 kSeed = 0x7A5A1;
 const QByteArray kCaptured = pattern(64 * kBlock, 11);
 const char* const kWays[] = {"STOP", "RST", "Escape", "close box", "device failure"};
@@ -114,8 +113,8 @@ private slots:
             checkWholeFile(partThen);
         }
         if (failure) {
-            QVERIFY(w.terminationRequested());
-            QVERIFY(dataBytes <= occurrence * kBlock); // the recording ends where the call failed
+            // The recording ends where the call failed.
+            QVERIFY(w.terminationRequested() && dataBytes <= occurrence * kBlock);
         } else if (delayMs == 0) {
             QCOMPARE(dataBytes, blocks * kBlock); // the block being filled is not kept
         } else {

@@ -33,9 +33,8 @@ private slots:
         QTest::newRow("WAV 16 48k") << (SF_FORMAT_WAV | SF_FORMAT_PCM_16) << 48000 << 1 << .2;
     }
 
-    // Imported into memory 1 over an old message, then saved as FLAC; copied by hand as memory 2
-    // and played, paused and resumed. Length: frames × 11025 / rate, halves rounded up, to the
-    // sample.
+    // Imported into memory 1 over an old message, then saved as FLAC; copied by hand as memory 2,
+    // played, paused and resumed. Length: frames × 11025 / rate, halves rounded up, exactly.
     void anySoundFileKeepsLengthAndPitch() {
         QFETCH(int, format);
         QFETCH(int, rate);

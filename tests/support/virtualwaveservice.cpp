@@ -99,10 +99,8 @@ int VirtualWaveService::open(Direction direction, Handle& handle, int device,
     Stream& s = streams_[output];
     if (!allowed(output, Op::Open))
         return kFailed;
-    if (s.open) {
-        lastError_[output] = "Device or resource busy";
+    if (s.open)
         return kDeviceBusy;
-    }
     if (const int result = deviceResult(output, device, format))
         return result;
     s.open = true;
