@@ -96,11 +96,13 @@ Files filesIn(const QString& dir) {
     return files;
 }
 
-// What lies at path, without opening anything that could block.
+// What lies at path and what it leads to, without opening anything that could block.
 QString describe(const QString& path) {
-    struct stat link {};
+    struct stat link = {}, target = {};
     ::lstat(QFile::encodeName(path).constData(), &link);
-    return QString::number(link.st_mode, 8) + " -> " + QFileInfo(path).symLinkTarget();
+    ::stat(QFile::encodeName(path).constData(), &target);
+    return QString::number(link.st_mode, 8) + " -> " + QFileInfo(path).symLinkTarget() + " " +
+           QString::number(target.st_mode, 8);
 }
 } // namespace
 

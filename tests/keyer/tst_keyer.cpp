@@ -18,7 +18,7 @@ class KeyerTest : public QObject {
     struct Failure {
         QString how; // the action, then what lies in the slot's place if not the usual
         Op op;
-        int occurrence; // of the device call that fails; 0: none does
+        int occurrence; // of the device call that fails; 0: none does, whatever op says
         QStringList texts;
     };
 
@@ -136,7 +136,6 @@ private slots:
                             const QStringList& texts) {
             QTest::newRow(name) << Failure{how, op, occurrence, texts};
         };
-        const Op none = Op::Close;
         row("format refused", "PLAY", Op::Query, 1, {"Could not handle the output WAVE format"});
         row("write while playing", "PLAY", Op::Queue, 3, {"Error writing to the output device a"});
         row("output reset after the message", "PLAY", Op::Reset, 1,
@@ -145,11 +144,11 @@ private slots:
             {"Error in sending a buffer_a", in});
         row("input reset after STOP", "REC", Op::Reset, 1,
             {"Error Resetting the input wave device", in, in});
-        row("missing, PLAY", "PLAY missing", none, 0, {open + "file"});
-        row("pipe, PLAY", "PLAY pipe", none, 0, {open + "file"});
-        row("pipe, Open Wave", "Open pipe", none, 0, {open + "wave file"});
-        row("pipe, REC", "REC pipe", none, 0, {open + "Wave file"});
-        row("directory, REC", "REC directory", none, 0, {open + "Wave file"});
+        row("missing, PLAY", "PLAY missing", Op::Close, 0, {open + "file"});
+        row("pipe, PLAY", "PLAY pipe", Op::Close, 0, {open + "file"});
+        row("pipe, Open Wave", "Open pipe", Op::Close, 0, {open + "wave file"});
+        row("pipe, REC", "REC pipe", Op::Close, 0, {open + "Wave file"});
+        row("directory, REC", "REC directory", Op::Close, 0, {open + "Wave file"});
     }
     void everyFailureIsShownWithTheLineReleased() {
         QFETCH(Failure, f);
