@@ -1,6 +1,6 @@
 // The configuration record, its atomic replacement, and the file as the window reads and writes
-// it: notes kept byte for byte, slot paths under a long home directory, and files that must be
-// neither read nor replaced.
+// it: a record of any length or content, notes kept byte for byte, slot paths under a long home
+// directory, and files that must be neither read nor replaced.
 #include "audiopump.h"
 #include "config/atomicfile.h"
 #include "config/configrecord.h"
@@ -10,11 +10,13 @@
 #include "tx/keyingline.h"
 #include "windowharness.h"
 
+#include <QRandomGenerator>
 #include <QTextEdit>
 #include <QtTest>
 
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -23,6 +25,8 @@
 namespace {
 constexpr int kEntryBytes = 256;
 constexpr std::int32_t kStoredDelay = 90;
+constexpr quint32 kSeed = 0xC0FFEE;
+using Files = std::map<QString, QByteArray>;
 enum class Step { None, Create, Write, Sync, Close, Rename, SyncDirectory, FullDisk };
 enum class Kind { Regular, LinkToRegular, ReadOnly, Fifo, LinkToDevice, Unreadable };
 
@@ -59,28 +63,46 @@ private:
     bool crash_;
 };
 
-QByteArray recordWithNotes(const QByteArray& note) {
+// Every setting away from its built-in default, so that each one shows whether it was applied.
+ConfigRecord storedSettings() {
     ConfigRecord r;
+    for (int slot = 1; slot <= 12; ++slot)
+        r.messageTexts[slot] = "note " + QByteArray::number(slot);
+    r.selectedMemory = 4;
+    r.reservedA = 77;
+    r.reservedB = 12345;
     r.loopDelay = kStoredDelay;
-    QByteArray bytes = r.serialize();
-    for (int slot : {1, 2})
-        bytes.replace(slot * kEntryBytes, note.size(), note);
-    return bytes;
+    r.keyingPortKind = 1;
+    r.keyingPortName = "COM3";
+    r.micGainCode = 1000;
+    r.keyingPolarity = 2;
+    r.idAlarmOn = 1;
+    r.idAlarmSeconds = 45;
+    r.stayOnTop = 1;
+    r.inputDevice = 2;
+    r.outputDevice = 1;
+    return r;
+}
+QByteArray randomBytes(QRandomGenerator& random, int bytes) {
+    QByteArray data(bytes, '\0');
+    for (char& c : data)
+        c = static_cast<char>(random.bounded(256));
+    return data;
+}
+Files filesIn(const QString& dir) {
+    Files files;
+    for (const QString& name : QDir(dir).entryList(QDir::Files))
+        files[name] = readBytes(dir + name);
+    return files;
 }
 
-// What lies at path, without opening anything that could block: the link, the kind and mode
-// of its target and the bytes of a regular one.
+// What lies at path and what it leads to, without opening anything that could block.
 QString describe(const QString& path) {
-    struct stat link {
-    }, target{};
-    const QByteArray name = QFile::encodeName(path);
-    ::lstat(name.constData(), &link);
-    const bool regular = ::stat(name.constData(), &target) == 0 && S_ISREG(target.st_mode);
-    return QStringLiteral("%1 -> %2 %3 %4")
-        .arg(link.st_mode, 0, 8)
-        .arg(QFileInfo(path).symLinkTarget())
-        .arg(target.st_mode, 0, 8)
-        .arg(QString::fromLatin1(regular ? readBytes(path).toHex() : QByteArray()));
+    struct stat link = {}, target = {};
+    ::lstat(QFile::encodeName(path).constData(), &link);
+    ::stat(QFile::encodeName(path).constData(), &target);
+    return QString::number(link.st_mode, 8) + " -> " + QFileInfo(path).symLinkTarget() + " " +
+           QString::number(target.st_mode, 8);
 }
 } // namespace
 
@@ -140,7 +162,6 @@ private slots:
         {
             TTavrin& w = h.open();
             click(w.ui().MemBtn[6]);
-            w.ui().MessageWindow->setPlainText("test de station");
             item(w, "N25sec1")->trigger();
             item(w, "N40dB")->trigger();
             w.ui().COM[3]->trigger();
@@ -149,47 +170,106 @@ private slots:
             h.dialogs.inputAnswers << FakeDialogs::Answer{true, "120"};
             w.ui().Set1->trigger();
             w.ui().On2->trigger();
-            w.audioDevices().OutputDevice = 3;
             QVERIFY(w.close());
             h.window.reset();
         }
         TTavrin& w = h.open();
         QCOMPARE(w.keyerState().selectedMemory(), 7);
-        QCOMPARE(w.ui().MessageWindow->toPlainText(), QStringLiteral("test de station"));
         QVERIFY(item(w, "N25sec1")->isChecked());
         QCOMPARE(w.keyerState().micGainCode(), 10000);
         QCOMPARE(w.keyingLine().KeyingPortName(), QStringLiteral("COM4"));
         QVERIFY(w.ui().Invert1->isChecked() && w.ui().ON1->isChecked());
         QCOMPARE(w.idAlarm().IdAlarmSeconds(), 120);
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
-        QCOMPARE(w.audioDevices().OutputDevice, 3);
     }
 
-    void notesComeBackByteForByte_data() {
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<QString>("shown");
+    // A stored record cut at any length applies exactly the fields it holds whole; random bytes
+    // and notes in any coding apply as read. Closing rewrites a whole record, keeps what it did
+    // not understand and every note byte for byte, and changes no other file.
+    void aRecordOfAnyContentLosesNothing_data() {
+        QTest::addColumn<QByteArray>("config");
+        QTest::addColumn<bool>("cut");      // the stored settings, cut short
+        QTest::addColumn<QString>("shown"); // null: not checked
+        const QByteArray record = storedSettings().serialize();
+        for (int length : {0,    1,    255,  256,  511,  3328, 6655, 6656, 6659, 6660, 6667, 6668,
+                           6707, 6708, 6712, 6716, 6717, 6720, 6721, 6722, 6726, 6729, 6730})
+            QTest::addRow("%d bytes", length) << record.left(length) << true << QString();
+        QRandomGenerator random(kSeed);
+        QTest::addRow("4096 bytes beyond")
+            << record + randomBytes(random, 4096) << true << QString();
+        for (int run = 0; run < 24; ++run) {
+            const int length = run % 3 == 0 ? 6730 : random.bounded(0, 9000);
+            QTest::addRow("random %d: %d bytes", run, length)
+                << randomBytes(random, length) << false << QString();
+        }
+        const auto notes = [](const QByteArray& note) {
+            ConfigRecord r = storedSettings();
+            r.messageTexts[4] = r.messageTexts[5] = note;
+            return r.serialize();
+        };
         const QByteArray e = QStringLiteral("é").toUtf8();
-        QTest::newRow("UTF-8 lines") << QByteArray("Grüße\r\n73") << QStringLiteral("Grüße\n73");
-        QTest::newRow("Latin-1") << QByteArray(255, '\xE9') << QString(255, QChar(0xE9));
+        QTest::newRow("UTF-8 lines") << notes("Grüße\r\n73") << true << QStringLiteral("Grüße\n73");
+        QTest::newRow("Latin-1") << notes(QByteArray(255, '\xE9')) << true
+                                 << QString(255, QChar(0xE9));
         QTest::newRow("stray byte")
-            << QByteArray("Grüße \xB0") << QString::fromLatin1("Grüße \xB0");
-        QTest::newRow("cut character") << e.repeated(127) + e.left(1) << QString(127, QChar(0xE9));
+            << notes("Grüße \xB0") << true << QString::fromLatin1("Grüße \xB0");
+        QTest::newRow("cut character")
+            << notes(e.repeated(127) + e.left(1)) << true << QString(127, QChar(0xE9));
     }
-    void notesComeBackByteForByte() {
-        QFETCH(QByteArray, stored);
+    void aRecordOfAnyContentLosesNothing() {
+        QFETCH(QByteArray, config);
+        QFETCH(bool, cut);
         QFETCH(QString, shown);
+        const ConfigRecord read = ConfigRecord::parse(config, ConfigRecord{});
+        if (cut) {
+            // The defaults, with every stored field the bytes hold whole laid over them.
+            QByteArray expected = ConfigRecord{}.serialize();
+            QList<std::pair<int, int>> fields{
+                {6656, 4}, {6660, 4}, {6664, 4}, {6668, 4}, {6672, 4}, {6676, 32}, {6708, 4},
+                {6712, 4}, {6716, 1}, {6717, 4}, {6721, 1}, {6722, 4}, {6726, 4}};
+            for (int offset = 0; offset < 6656; offset += kEntryBytes)
+                fields.append({offset, kEntryBytes});
+            for (const auto& [offset, width] : fields)
+                if (offset + width <= config.size())
+                    expected.replace(offset, width, config.mid(offset, width));
+            QCOMPARE(read.serialize(), expected);
+        }
         WindowHarness h;
-        QVERIFY(writeBytes(h.installDir() + "Tavrin.cfg", recordWithNotes(stored)));
+        for (int slot = 1; slot <= 3; ++slot)
+            h.writeMessage(slot, pattern(slot * kBlock, slot));
+        writeBytes(h.installDir() + "Tavrin.cfg", config);
+        Files before = filesIn(h.installDir());
         TTavrin& w = h.open();
-        QCOMPARE(w.ui().MessageWindow->toPlainText(), shown);
-        click(w.ui().MemBtn[1]);
-        QCOMPARE(w.ui().MessageWindow->toPlainText(), shown);
-        click(w.ui().MemBtn[0]);
+        const quint32 stored = read.selectedMemory;
+        const int selected = stored >= 1 && stored <= 12 ? int(stored) : 1;
+        QCOMPARE(h.ports.events().contains("open COM3"), read.keyingPortName == "COM3");
+        QCOMPARE(bool(w.windowFlags() & Qt::WindowStaysOnTopHint), read.stayOnTop == 1);
+        QVERIFY(h.dialogs.messages.isEmpty());
+        // Shown, and kept through a visit to the next slot and back.
+        for (int slot : {selected % 12 + 1, selected}) {
+            QVERIFY(shown.isNull() || w.ui().MessageWindow->toPlainText() == shown);
+            click(w.ui().MemBtn[slot - 1]);
+        }
+
         QVERIFY(w.close());
-        const QByteArray written = readBytes(h.installDir() + "Tavrin.cfg");
-        for (int slot : {1, 2})
-            QCOMPARE(written.mid(slot * kEntryBytes, kEntryBytes),
-                     stored + QByteArray(kEntryBytes - stored.size(), '\0'));
+        Files after = filesIn(h.installDir());
+        const ConfigRecord written = ConfigRecord::parse(after["Tavrin.cfg"], ConfigRecord{});
+        QCOMPARE(after["Tavrin.cfg"].size(), 6730);
+        before.erase("Tavrin.cfg");
+        after.erase("Tavrin.cfg");
+        QVERIFY(after == before);
+        const auto is = [](auto value, auto on) { return value == on ? 1 : 0; };
+        QCOMPARE(QList<qint64>({written.selectedMemory, written.reservedA, written.reservedB,
+                                written.loopDelay, written.micGainCode, written.keyingPolarity,
+                                written.idAlarmOn, written.idAlarmSeconds, written.stayOnTop,
+                                written.inputDevice, written.outputDevice}),
+                 QList<qint64>({selected, read.reservedA, read.reservedB, read.loopDelay,
+                                read.micGainCode, 2 - is(read.keyingPolarity, 1),
+                                is(read.idAlarmOn, 1), read.idAlarmSeconds, is(read.stayOnTop, 1),
+                                read.inputDevice, read.outputDevice}));
+        QCOMPARE(written.keyingPortName, read.keyingPortName.left(31));
+        for (int slot = 1; slot <= 12; ++slot)
+            QCOMPARE(written.messageTexts[slot], read.messageTexts[slot].left(255));
     }
 
     void theNoteBoxKeepsAnEditedNoteWithinItsEntry_data() {
@@ -247,7 +327,7 @@ private slots:
         QFETCH(bool, applied);
         WindowHarness h;
         const QString cfg = h.installDir() + "Tavrin.cfg", aside = h.installDir() + "aside";
-        const QByteArray record = recordWithNotes({});
+        const QByteArray record = storedSettings().serialize();
         int pipeWriter = -1;
         if (kind == Kind::Regular || kind == Kind::ReadOnly)
             QVERIFY(writeBytes(cfg, record) &&

@@ -19,7 +19,6 @@ class EndToEndAlsaTest : public QObject {
 
 private slots:
     void initTestCase() {
-        QVERIFY(dir_.isValid());
         captured_ = pattern(kCaptureBlocks * kBlock, 31);
         QVERIFY(writeBytes(dir_.filePath("in.raw"), captured_));
         QVERIFY(writeBytes(

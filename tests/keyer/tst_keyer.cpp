@@ -15,14 +15,10 @@
 class KeyerTest : public QObject {
     Q_OBJECT
 
-    enum class Way { Escape, Stop, Reset, RecordThenStop, PlayToEnd, EscapeInLoop };
     struct Failure {
-        QString file; // in the slot's place: a "message", "none", "missing", a "pipe"...
-        QString action;
-        Dir dir;
+        QString how; // the action, then what lies in the slot's place if not the usual
         Op op;
-        int occurrence; // of the device call that fails; 0: none does
-        bool terminates;
+        int occurrence; // of the device call that fails; 0: none does, whatever op says
         QStringList texts;
     };
 
@@ -130,117 +126,90 @@ private slots:
     }
 
     // Every failure is shown, and each box waits for the operator: the line must not stay keyed
-    // on dead air meanwhile, and TUNE no longer shows keyed. A device failure inside a running
-    // loop ends the program, one in the clean-up after it is only shown; an input failure also
-    // closes the input at once, which fails with a buffer still queued. A file that cannot be
-    // opened opens no device and keys nothing; a named pipe in its place must not hang.
+    // on dead air meanwhile, and TUNE no longer shows keyed. An input failure also closes the
+    // input at once, which fails with a buffer still queued. A file that cannot be opened opens
+    // no device and keys nothing; a named pipe in its place must not hang.
     void everyFailureIsShownWithTheLineReleased_data() {
         QTest::addColumn<Failure>("f");
         const QString in = "Error closing the input wave device", open = "Could not open the ";
-        const Op none = Op::Close; // no device failure
-        QTest::newRow("format refused") << Failure{"message",
-                                                   "PLAY",
-                                                   Dir::Output,
-                                                   Op::Query,
-                                                   1,
-                                                   true,
-                                                   {"Could not handle the output WAVE format"}};
-        QTest::newRow("write while playing") << Failure{"message",
-                                                        "PLAY",
-                                                        Dir::Output,
-                                                        Op::Queue,
-                                                        3,
-                                                        true,
-                                                        {"Error writing to the output device a"}};
-        QTest::newRow("output reset after the message") << Failure{
-            "message",
-            "PLAY",
-            Dir::Output,
-            Op::Reset,
-            1,
-            false,
-            {"Error Resetting the output wave device", "Error closing the output wave device"}};
-        QTest::newRow("input buffer while recording") << Failure{
-            "none", "REC", Dir::Input, Op::Queue, 3, true, {"Error in sending a buffer_a", in}};
-        QTest::newRow("input reset after STOP")
-            << Failure{"none",
-                       "REC",
-                       Dir::Input,
-                       Op::Reset,
-                       1,
-                       false,
-                       {"Error Resetting the input wave device", in, in}};
-        QTest::newRow("missing, PLAY")
-            << Failure{"missing", "PLAY", Dir::Output, none, 0, false, {open + "file"}};
-        QTest::newRow("pipe, PLAY")
-            << Failure{"pipe", "PLAY", Dir::Output, none, 0, false, {open + "file"}};
-        QTest::newRow("pipe, Open Wave")
-            << Failure{"pipe", "Open", Dir::Output, none, 0, false, {open + "wave file"}};
-        QTest::newRow("pipe, REC")
-            << Failure{"pipe", "REC", Dir::Input, none, 0, false, {open + "Wave file"}};
-        QTest::newRow("directory, REC")
-            << Failure{"directory", "REC", Dir::Input, none, 0, false, {open + "Wave file"}};
+        const auto row = [](const char* name, const char* how, Op op, int occurrence,
+                            const QStringList& texts) {
+            QTest::newRow(name) << Failure{how, op, occurrence, texts};
+        };
+        row("format refused", "PLAY", Op::Query, 1, {"Could not handle the output WAVE format"});
+        row("write while playing", "PLAY", Op::Queue, 3, {"Error writing to the output device a"});
+        row("output reset after the message", "PLAY", Op::Reset, 1,
+            {"Error Resetting the output wave device", "Error closing the output wave device"});
+        row("input buffer while recording", "REC", Op::Queue, 3,
+            {"Error in sending a buffer_a", in});
+        row("input reset after STOP", "REC", Op::Reset, 1,
+            {"Error Resetting the input wave device", in, in});
+        row("missing, PLAY", "PLAY missing", Op::Close, 0, {open + "file"});
+        row("pipe, PLAY", "PLAY pipe", Op::Close, 0, {open + "file"});
+        row("pipe, Open Wave", "Open pipe", Op::Close, 0, {open + "wave file"});
+        row("pipe, REC", "REC pipe", Op::Close, 0, {open + "Wave file"});
+        row("directory, REC", "REC directory", Op::Close, 0, {open + "Wave file"});
     }
     void everyFailureIsShownWithTheLineReleased() {
         QFETCH(Failure, f);
+        const QString action = f.how.section(' ', 0, 0), file = f.how.section(' ', 1);
+        const Dir dir = action == "REC" ? Dir::Input : Dir::Output;
+        const bool playing = action == "PLAY" && file.isEmpty();
         WindowHarness h;
-        const bool playing = f.file == "message";
         if (playing)
             h.writeMessage(1, pattern(6 * kBlock));
-        QVERIFY(f.file != "pipe" || ::mkfifo(QFile::encodeName(h.slotPath(1)), 0600) == 0);
-        QVERIFY(f.file != "directory" || QDir().mkdir(h.slotPath(1)));
+        QVERIFY(file != "pipe" || ::mkfifo(QFile::encodeName(h.slotPath(1)), 0600) == 0);
+        QVERIFY(file != "directory" || QDir().mkdir(h.slotPath(1)));
         TTavrin& w = h.openKeying();
-        if (!playing && f.action != "Open")
+        if (!playing && action != "Open")
             click(w.ui().TuneBtn);
         QStringList atBox; // the line and TUNE's colour when each box appeared
         h.dialogs.onMessage = [&] {
             atBox << (h.keyed() ? "keyed" : "unkeyed") << look::textColour(w.ui().TuneBtn).name();
         };
         if (f.occurrence > 0)
-            h.wave.failOn(f.dir, f.op, f.occurrence);
-        AudioPump pump(h.wave, f.dir);
+            h.wave.failOn(dir, f.op, f.occurrence);
+        AudioPump pump(h.wave, dir);
         pump.after(4, [&] { click(w.ui().StopBtn); });
         h.dialogs.fileAnswers << h.slotPath(1);
-        if (f.action == "Open")
+        if (action == "Open")
             w.ui().RetrieveWave1->trigger();
         else
-            click(f.action == "REC" ? w.ui().RecordBtn : w.ui().PlayBtn);
+            click(action == "REC" ? w.ui().RecordBtn : w.ui().PlayBtn);
         QCOMPARE(h.dialogs.texts().mid(0, f.op == Op::Query ? 1 : -1), f.texts);
         QCOMPARE(atBox.mid(0, 2), (QStringList{"unkeyed", look::kBlue.name()}));
-        QCOMPARE(w.terminationRequested(), f.terminates);
+        // A device failure inside a running loop ends the program; one in the clean-up does not.
+        QCOMPARE(w.terminationRequested(), f.op == Op::Query || f.op == Op::Queue);
         QVERIFY(!h.keyed() && !w.keyerState().recordActive());
-        QCOMPARE(h.wave.isOpen(Dir::Output), f.op == Op::Reset && f.dir == Dir::Output);
-        QCOMPARE(h.wave.calls(f.dir, Op::Open), f.occurrence == 0 || f.op == Op::Query ? 0 : 1);
+        QCOMPARE(h.wave.isOpen(Dir::Output), f.op == Op::Reset && dir == Dir::Output);
+        QCOMPARE(h.wave.calls(dir, Op::Open), f.occurrence == 0 || f.op == Op::Query ? 0 : 1);
     }
 
     void everyUnkeyEndsTune_data() {
-        QTest::addColumn<Way>("way");
-        QTest::newRow("Escape") << Way::Escape;
-        QTest::newRow("STOP") << Way::Stop;
-        QTest::newRow("RST") << Way::Reset;
-        QTest::newRow("REC then STOP") << Way::RecordThenStop;
-        QTest::newRow("a message played to its end") << Way::PlayToEnd;
-        QTest::newRow("Escape in a looped message") << Way::EscapeInLoop;
+        QTest::addColumn<QString>("way");
+        for (const char* way :
+             {"Escape", "STOP", "RST", "REC", "PLAY to its end", "Escape in LOOP"})
+            QTest::newRow(way) << QString(way);
     }
     void everyUnkeyEndsTune() {
-        QFETCH(Way, way);
+        QFETCH(QString, way);
         WindowHarness h;
-        h.writeMessage(1, QByteArray((way == Way::EscapeInLoop ? 40 : 2) * kBlock, 'k'));
+        h.writeMessage(1, QByteArray((way == "Escape in LOOP" ? 40 : 2) * kBlock, 'k'));
         TTavrin& w = h.openKeying();
         click(w.ui().TuneBtn);
         QVERIFY(h.keyed());
         const auto escape = [&] { QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape); };
-        AudioPump pump(h.wave, way == Way::RecordThenStop ? Dir::Input : Dir::Output);
-        pump.after(2, [&] { way == Way::EscapeInLoop ? escape() : click(w.ui().StopBtn); });
-        if (way == Way::EscapeInLoop)
+        AudioPump pump(h.wave, way == "REC" ? Dir::Input : Dir::Output);
+        pump.after(2, [&] { way == "Escape in LOOP" ? escape() : click(w.ui().StopBtn); });
+        if (way == "Escape in LOOP")
             click(w.ui().LoopBtn);
-        if (way == Way::Escape)
+        if (way == "Escape")
             escape();
         else
-            click(way == Way::Stop             ? w.ui().StopBtn
-                  : way == Way::Reset          ? w.ui().ResetBtn
-                  : way == Way::RecordThenStop ? w.ui().RecordBtn
-                                               : w.ui().PlayBtn);
+            click(way == "STOP"  ? w.ui().StopBtn
+                  : way == "RST" ? w.ui().ResetBtn
+                  : way == "REC" ? w.ui().RecordBtn
+                                 : w.ui().PlayBtn);
         QVERIFY(!w.keyerState().busy() && !w.keyer().loopTimer().isActive() && !h.keyed());
         QCOMPARE(look::textColour(w.ui().TuneBtn), look::kBlue);
         QCOMPARE(w.ui().TxPanel->text(), QStringLiteral("Receive"));

@@ -4,6 +4,7 @@
 
 namespace {
 constexpr int kFailed = 1;
+constexpr WaveService::Handle kOpenHandle = 1;
 // How often the real-time pacer looks at the queues.
 constexpr std::chrono::milliseconds kPacerTick{1};
 
@@ -51,7 +52,7 @@ bool VirtualWaveService::allowed(bool output, Op op) {
 
 VirtualWaveService::Stream* VirtualWaveService::use(Handle handle, Op op) {
     Stream& s = streams_[handle & 1];
-    const bool ok = allowed(handle & 1, op) && handle != 0 && s.open && handle >> 1 == s.generation;
+    const bool ok = allowed(handle & 1, op) && handle >> 1 == kOpenHandle && s.open;
     return ok ? &s : nullptr;
 }
 
@@ -98,17 +99,14 @@ int VirtualWaveService::open(Direction direction, Handle& handle, int device,
     Stream& s = streams_[output];
     if (!allowed(output, Op::Open))
         return kFailed;
-    if (s.open) {
-        lastError_[output] = "Device or resource busy";
+    if (s.open)
         return kDeviceBusy;
-    }
     if (const int result = deviceResult(output, device, format))
         return result;
     s.open = true;
     s.started = output;
     s.queue.clear();
-    ++s.generation;
-    handle = (Handle{s.generation} << 1) | Handle{output};
+    handle = (kOpenHandle << 1) | Handle{output};
     return 0;
 }
 

@@ -59,7 +59,6 @@ private:
     struct Stream {
         bool open = false;
         bool started = false; // output always is
-        std::uint32_t generation = 0;
         std::deque<WaveHeader*> queue;
         Clock::time_point frontDue{};
     };
@@ -67,9 +66,8 @@ private:
     // Counts the call; false when it is the one chosen to fail.
     bool allowed(bool output, Op op);
     int deviceResult(bool output, int device, const WaveFormat& format);
-    // The open stream a handle names, after allowed(); null for any other handle.
     Stream* use(Handle handle, Op op);
-    // Completes the front buffer under the lock; true when the notifier is to be called.
+    // Under the lock; true when the notifier is to be called.
     bool completeFront(bool output, bool due);
     void notify();
 

@@ -5,14 +5,9 @@
 #include <QString>
 #include <QtEndian>
 
-#include <optional>
-
-// Builds the bytes of a wave file for tests, every header field open to change. The defaults
-// give the header a recording writes, with dataSize following the samples.
+// Builds the bytes of a wave file for tests, its format fields open to change. The defaults give
+// the header a recording writes.
 struct WaveBytes {
-    QByteArray riff = "RIFF";
-    QByteArray wave = "WAVE";
-    QByteArray fmt = "fmt ";
     quint32 fmtSize = 16;
     quint16 formatTag = 1;
     quint16 channels = 1;
@@ -22,8 +17,6 @@ struct WaveBytes {
     quint16 bitsPerSample = 16;
     QByteArray fmtExtra;   // format bytes beyond the 16 standard ones
     QByteArray beforeData; // whole chunks between the format chunk and the data chunk
-    QByteArray dataId = "data";
-    std::optional<quint32> dataSize;
     QByteArray samples;
 
     static QByteArray le16(quint16 v) {
@@ -40,12 +33,11 @@ struct WaveBytes {
     }
 
     QByteArray bytes() const {
-        const quint32 size = dataSize.value_or(static_cast<quint32>(samples.size()));
         const QByteArray afterRiffSize =
-            wave + fmt + le32(fmtSize) + le16(formatTag) + le16(channels) + le32(samplesPerSecond) +
+            "WAVEfmt " + le32(fmtSize) + le16(formatTag) + le16(channels) + le32(samplesPerSecond) +
             le32(bytesPerSecond) + le16(blockAlign) + le16(bitsPerSample) + fmtExtra + beforeData +
-            dataId + le32(size) + samples;
-        return riff + le32(static_cast<quint32>(afterRiffSize.size())) + afterRiffSize;
+            "data" + le32(static_cast<quint32>(samples.size())) + samples;
+        return "RIFF" + le32(static_cast<quint32>(afterRiffSize.size())) + afterRiffSize;
     }
 };
 

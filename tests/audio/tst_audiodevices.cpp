@@ -1,5 +1,8 @@
+// The sound card dialog, and the engines' status and wait on the device's own thread.
 #include "audio/soundcardselect.h"
 #include "audio/updown.h"
+#include "audio/wavein.h"
+#include "audio/waveout.h"
 #include "audiopump.h"
 #include "keyer/keyer.h"
 #include "windowharness.h"
@@ -8,6 +11,9 @@
 #include <QLabel>
 #include <QToolButton>
 #include <QtTest>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 // Output cards 0 and 2 play the format, 1 does not, 3 is held by another program; only input card
@@ -19,7 +25,6 @@ std::unique_ptr<WindowHarness> harness() {
         std::vector<VirtualWaveService::Device>{
             {"Built-in audio"}, {"HDMI", false}, {"USB"}, {"Dock", true, "Busy"}});
 }
-// The operator steps through the cards with the dialog's arrow buttons.
 void clickArrow(TSoundCardSelect& d, Qt::ArrowType arrow) {
     for (QToolButton* button : d.WaveUpDown->findChildren<QToolButton*>())
         if (button->arrowType() == arrow)
@@ -27,7 +32,7 @@ void clickArrow(TSoundCardSelect& d, Qt::ArrowType arrow) {
 }
 } // namespace
 
-class SoundCardSelectTest : public QObject {
+class AudioDevicesTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -96,10 +101,56 @@ private slots:
         click(w.ui().PlayBtn);
         QCOMPARE(resetsWhileShown, 0);
         QVERIFY(clock.elapsed() >= 1100);
-        QVERIFY(w.keyerState().keyerStopped());
-        QVERIFY(!h->wave.isOpen(Dir::Output));
+        QVERIFY(w.keyerState().keyerStopped() && !h->wave.isOpen(Dir::Output));
+    }
+
+    // A close that fails keeps the handle, so that the device is closed later instead of leaked.
+    void aFailedCloseKeepsTheDevice() {
+        VirtualWaveService wave;
+        AudioDevices devices;
+        WaveInEngine in(wave, devices);
+        in.SetupWaveIn();
+        QVERIFY(in.OpenWaveIn().ok());
+        wave.failOn(Dir::Input, Op::Close);
+        const WaveStatus failed = in.CloseWaveIn();
+        QVERIFY(!failed.ok() && failed.site() == WaveSite::InClose && in.deviceOpen());
+        QVERIFY(in.CloseWaveIn().ok() && !in.deviceOpen() && !wave.isOpen(Dir::Input));
+    }
+
+    // The device may finish at any moment around the wait's going to sleep; with no other event
+    // to come, a lost wake-up would leave the wait asleep until the rescue timer.
+    void waitNeverSleepsThroughACompletion() {
+        VirtualWaveService wave;
+        AudioDevices devices;
+        WaveOutEngine out(wave, devices);
+        out.SetupWaveOut();
+        QVERIFY(out.OpenWaveOut().ok());
+        std::atomic<bool> quit{false};
+        std::thread device([&] {
+            while (!quit)
+                if (!wave.completeNext(Dir::Output))
+                    std::this_thread::yield();
+        });
+        bool rescued = false;
+        QTimer rescue;
+        rescue.setSingleShot(true);
+        QObject::connect(&rescue, &QTimer::timeout, [&] { rescued = true; });
+        int done = 0;
+        for (int i = 0; i < 500 && !rescued; ++i) {
+            rescue.start(2000);
+            out.RearmOutHeader(Half::A);
+            out.PrepareOutHeader(Half::A);
+            out.WriteOutHeader(Half::A);
+            done += out.waitFor(
+                        Half::A, [&] { return rescued; }, [] { return false; }) == WaitEnd::Done;
+            out.UnprepareOutHeader(Half::A);
+        }
+        quit = true;
+        device.join();
+        QVERIFY(!rescued);
+        QCOMPARE(done, 500);
     }
 };
 
-QTEST_MAIN(SoundCardSelectTest)
-#include "tst_soundcardselect.moc"
+QTEST_MAIN(AudioDevicesTest)
+#include "tst_audiodevices.moc"
