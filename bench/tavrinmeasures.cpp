@@ -32,6 +32,8 @@ using std::chrono::milliseconds;
 constexpr double BytesPerSecond = 22050;
 constexpr double BlockMs = 1000.0 * kWaveBufferSamples / 11025;
 const QString RemoteInstance = QStringLiteral("bench");
+// Far longer than the short messages played by remote call.
+constexpr milliseconds LongestRemotePlay(20000);
 // How long before the end of the sound the threads' CPU is read, while they all still run.
 constexpr milliseconds ThreadReadBeforeEnd(300);
 // Each time a thread sleeps and is woken again counts one voluntary context switch.
@@ -51,9 +53,10 @@ StartFigures startFigures(BenchWindow& bench, Clock::time_point started) {
             msBetween(started, bench.wave().firstCompletion()) - BlockMs};
 }
 
-// Runs the event loop until the keyer is idle again.
-void waitForIdle(BenchWindow& bench) {
+// Runs the event loop until the keyer is idle again, or gives up after `longest`.
+void waitForIdle(BenchWindow& bench, milliseconds longest) {
     QEventLoop loop;
+    QTimer::singleShot(longest, &loop, &QEventLoop::quit);
     const auto connection = QObject::connect(&bench.window().keyerState(),
                                              &KeyerState::keyerIdleChanged, [&](bool idle) {
                                                  if (idle)
@@ -91,7 +94,7 @@ StartFigures remotePlay(BenchWindow& bench, int slot) {
     bench.wave().clearMarks();
     const Clock::time_point called = Clock::now();
     caller.asyncCall(call);
-    waitForIdle(bench);
+    waitForIdle(bench, LongestRemotePlay);
     return startFigures(bench, called);
 }
 
