@@ -18,4 +18,5 @@ if [ -z "${TAVRIN_PULSE:-}" ]; then
 fi
 
 export QT_QPA_PLATFORM=offscreen
-"$build/bench/bench_tavrin" --program "$build/src/tavrin" "$@"
+# A private session bus for the remote Play call.
+dbus-run-session -- "$build/bench/bench_tavrin" --program "$build/src/tavrin" "$@"

@@ -5,7 +5,9 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 
 #include <poll.h>
@@ -82,6 +84,51 @@ private:
     bool dirWatched_ = false;
 };
 
+std::string mappingKind(const std::string& path) {
+    const auto has = [&path](const char* part) { return path.find(part) != std::string::npos; };
+    if (path.empty())
+        return "anonymous (other heaps, thread stacks)";
+    if (path == "[heap]")
+        return "heap";
+    if (has("libQt6"))
+        return "Qt libraries";
+    if (has("/plugins/"))
+        return "Qt plugins";
+    if (has(".ttf") || has(".otf") || has(".pfb") || has("fontconfig"))
+        return "fonts and font cache";
+    if (has(".so"))
+        return "other libraries (C++, glib, ALSA, D-Bus ...)";
+    if (path.front() == '/')
+        return "program and other files";
+    return "other (" + path + ")";
+}
+
+// Resident and private dirty kB per kind of mapping, from /proc/PID/smaps.
+std::map<std::string, std::pair<long, long>> residentByKind(pid_t pid) {
+    std::map<std::string, std::pair<long, long>> kinds;
+    std::ifstream in("/proc/" + std::to_string(pid) + "/smaps");
+    std::string line, kind;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string first;
+        words >> first;
+        long kb = 0;
+        if (first == "Rss:" && words >> kb)
+            kinds[kind].first += kb;
+        else if (first == "Private_Dirty:" && words >> kb)
+            kinds[kind].second += kb;
+        else if (first.find('-') != std::string::npos && first.back() != ':') {
+            // A mapping's header: range, permissions, offset, device, inode, path.
+            std::string field, path;
+            for (int i = 0; i < 4; ++i)
+                words >> field;
+            std::getline(words >> std::ws, path);
+            kind = mappingKind(path);
+        }
+    }
+    return kinds;
+}
+
 } // namespace
 
 StartupFigures startProgram(const std::string& program, milliseconds idle) {
@@ -94,6 +141,7 @@ StartupFigures startProgram(const std::string& program, milliseconds idle) {
         f.toWindowMs = msBetween(child.started(), *shown);
     child.readFor(idle);
     f.idleResidentKb = child.residentKb();
+    f.residentByKind = residentByKind(child.pid());
     const Clock::time_point terminated = Clock::now();
     child.signal(SIGTERM);
     const ChildProcess::Ended ended = child.wait(LongestClose);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <string>
 
 struct StartupFigures {
@@ -9,6 +10,8 @@ struct StartupFigures {
     double toWindowMs = -1;
     long idleResidentKb = 0; // VmRSS once idle
     double closeMs = -1;     // SIGTERM to the end of the process
+    // Resident and private dirty kB once idle, by kind of mapping ("Qt libraries", "heap", ...).
+    std::map<std::string, std::pair<long, long>> residentByKind;
 };
 
 // Runs the built program as a child in a fresh temporary home with the offscreen platform, lets

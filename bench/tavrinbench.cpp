@@ -130,6 +130,17 @@ struct Results {
     Row idleCpu = row("CPU idle, ID alarm every 3 s (ms per s)", "", 2);
     Row firstBlock = row(
         "PLAY click to first block handed to ALSA / aplay start to device set up (ms)", "aplay");
+    Row firstSound = row("PLAY click to first sample played by the sink (ms)");
+    Row fKeyBlock = row("F-key to first block handed to ALSA (ms)");
+    Row fKeySound = row("F-key to first sample played by the sink (ms)");
+    Row remoteBlock = row("Remote Play call (D-Bus) to first block handed to ALSA (ms)");
+    Row remoteSound = row("Remote Play call (D-Bus) to first sample played by the sink (ms)");
+    Row leadBlock0 = row("PTT lead 0 ms: key-down to first block handed to ALSA (ms)");
+    Row leadSound0 = row("PTT lead 0 ms: key-down to first sample played by the sink (ms)");
+    Row tail0 = row("PTT tail 0 ms: last block played to key-up (ms)");
+    Row leadBlock = row("PTT lead 200 ms: key-down to first block handed to ALSA (ms)");
+    Row leadSound = row("PTT lead 200 ms: key-down to first sample played by the sink (ms)");
+    Row tail = row("PTT tail 200 ms: last block played to key-up (ms)");
     Row stop = row("STOP click to device reset / aplay SIGINT to exit (ms)", "aplay");
     Row playStretch = row("Playing time beyond the sound, 4 s message (ms)", "aplay", 0);
     Row underruns = row("Underruns", "aplay", 0);
@@ -143,13 +154,16 @@ struct Results {
     Row loopPause = row("Loop: pause with Loop Delay 1 sec (s)", "", 2);
     // Per kind of thread: CPU ms and wake-ups per second of sound.
     std::map<std::string, std::pair<Series, Series>> threads;
+    std::map<std::string, std::pair<long, long>> residentByKind; // last start-up run
     int idleBells = 0;
     int loadBells = 0;
 
     std::vector<Row> rows() const {
-        return {startup,   inProcess,   resident,   closing,  playCpu,     hiddenCpu,
-                recordCpu, idleCpu,     firstBlock, stop,     playStretch, underruns,
-                resets,    loadStretch, loadCpu,    overruns, loopGap,     loopPause};
+        return {startup,     inProcess,   resident,   closing,     playCpu,   hiddenCpu,
+                recordCpu,   idleCpu,     firstBlock, firstSound,  fKeyBlock, fKeySound,
+                remoteBlock, remoteSound, leadBlock0, leadSound0,  tail0,     leadBlock,
+                leadSound,   tail,        stop,       playStretch, underruns, resets,
+                loadStretch, loadCpu,     overruns,   loopGap,     loopPause};
     }
 };
 
@@ -160,6 +174,7 @@ void measureStartup(Results& r, const Options& o) {
         r.startup.ours.add(s.toWindowMs);
         r.resident.ours.add(static_cast<double>(s.idleResidentKb) / KbPerMb);
         r.closing.ours.add(s.closeMs);
+        r.residentByKind = s.residentByKind;
         r.inProcess.ours.add(constructAndShowWindowMs());
     }
 }
@@ -191,6 +206,7 @@ void measurePlaying(Results& r, BenchWindow& bench, const Options& o) {
         const PlayFigures p = playMessage(bench, ShortSlot);
         r.playCpu.ours.add(p.cpuMsPerSecond);
         r.firstBlock.ours.add(p.firstBlockMs);
+        r.firstSound.ours.add(p.firstSoundMs);
         r.playStretch.ours.add((p.wallSeconds - p.soundSeconds) * 1000);
         addThreadUse(r, p);
 
@@ -206,6 +222,29 @@ void measurePlaying(Results& r, BenchWindow& bench, const Options& o) {
         r.stop.ours.add(stopToResetMs(bench, ShortSlot, StopAfter));
         r.stop.theirs.add(runAplay(o.pcm, slotFile(bench, ShortSlot), StopAfter).stopMs);
     }
+}
+
+// Other ways to start, and the transmitter's lead and tail, on the 1-second message.
+void measureStarts(Results& r, BenchWindow& bench, const Options& o) {
+    progress("F-key, remote Play, PTT lead and tail");
+    constexpr milliseconds Delay(200);
+    for (int i = 0; i < o.runs; ++i) {
+        const StartFigures f = fKeyPlay(bench, LoopSlot);
+        r.fKeyBlock.ours.add(f.firstBlockMs);
+        r.fKeySound.ours.add(f.firstSoundMs);
+        const StartFigures d = remotePlay(bench, LoopSlot);
+        r.remoteBlock.ours.add(d.firstBlockMs);
+        r.remoteSound.ours.add(d.firstSoundMs);
+        const PttFigures none = pttPlay(bench, LoopSlot, milliseconds(0), milliseconds(0));
+        r.leadBlock0.ours.add(none.keyDownToFirstBlockMs);
+        r.leadSound0.ours.add(none.keyDownToFirstSoundMs);
+        r.tail0.ours.add(none.lastSoundToKeyUpMs);
+        const PttFigures set = pttPlay(bench, LoopSlot, Delay, Delay);
+        r.leadBlock.ours.add(set.keyDownToFirstBlockMs);
+        r.leadSound.ours.add(set.keyDownToFirstSoundMs);
+        r.tail.ours.add(set.lastSoundToKeyUpMs);
+    }
+    pttPlay(bench, LoopSlot, milliseconds(0), milliseconds(0));
 }
 
 void measureRecording(Results& r, BenchWindow& bench, const Options& o) {
@@ -277,6 +316,12 @@ void print(const Results& r, BenchWindow& bench) {
     for (const auto& [kind, series] : r.threads)
         std::printf("| %s | %.2f | %.1f |\n", kind.c_str(), series.first.median(),
                     series.second.median());
+    std::printf(
+        "\nResident memory of the idle program by mapping (last start-up run, "
+        "/proc/PID/smaps):\n\n| Mapping | resident MB | private dirty MB |\n|---|---:|---:|\n");
+    for (const auto& [kind, kb] : r.residentByKind)
+        std::printf("| %s | %.1f | %.1f |\n", kind.c_str(), static_cast<double>(kb.first) / KbPerMb,
+                    static_cast<double>(kb.second) / KbPerMb);
     std::printf("\nID alarm bells while idle: %d in %d windows of %lld ms; during the playback "
                 "under load: %d\n",
                 r.idleBells, IdleWindows, static_cast<long long>(IdleWindow.count()), r.loadBells);
@@ -304,6 +349,7 @@ int main(int argc, char** argv) {
         bench.writeMessage(LoopSlot, LoopSeconds);
         printMachine(bench, o);
         measurePlaying(results, bench, o);
+        measureStarts(results, bench, o);
         measureRecording(results, bench, o);
         bench.setIdAlarm(true, AlarmSeconds);
         measureIdle(results, bench);

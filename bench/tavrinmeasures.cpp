@@ -1,5 +1,6 @@
 #include "tavrinmeasures.h"
 
+#include "app/remotecontrol.h"
 #include "app/tavrin.h"
 #include "app/tavrinui.h"
 #include "benchwindow.h"
@@ -8,11 +9,18 @@
 #include "procfs.h"
 
 #include <QAction>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+
+#include "tx/transmitcontrols.h"
+#include "tx/txstate.h"
 
 #include <unistd.h>
 
@@ -22,6 +30,10 @@ using Clock = TimedWaveService::Clock;
 using std::chrono::milliseconds;
 
 constexpr double BytesPerSecond = 22050;
+constexpr double BlockMs = 1000.0 * kWaveBufferSamples / 11025;
+const QString RemoteInstance = QStringLiteral("bench");
+// Far longer than the short messages played by remote call.
+constexpr milliseconds LongestRemotePlay(20000);
 // How long before the end of the sound the threads' CPU is read, while they all still run.
 constexpr milliseconds ThreadReadBeforeEnd(300);
 // Each time a thread sleeps and is woken again counts one voluntary context switch.
@@ -36,7 +48,77 @@ double messageSeconds(BenchWindow& bench, int slot) {
     return static_cast<double>(bytes - kMessageHeaderBytes) / BytesPerSecond;
 }
 
+StartFigures startFigures(BenchWindow& bench, Clock::time_point started) {
+    return {msBetween(started, bench.wave().firstQueue()),
+            msBetween(started, bench.wave().firstCompletion()) - BlockMs};
+}
+
+// Runs the event loop until the keyer is idle again, or gives up after `longest`.
+void waitForIdle(BenchWindow& bench, milliseconds longest) {
+    QEventLoop loop;
+    QTimer::singleShot(longest, &loop, &QEventLoop::quit);
+    const auto connection = QObject::connect(&bench.window().keyerState(),
+                                             &KeyerState::keyerIdleChanged, [&](bool idle) {
+                                                 if (idle)
+                                                     loop.quit();
+                                             });
+    loop.exec();
+    QObject::disconnect(connection);
+}
+
 } // namespace
+
+StartFigures fKeyPlay(BenchWindow& bench, int slot) {
+    bench.wave().clearMarks();
+    const Clock::time_point pressed = Clock::now();
+    QTest::keyClick(&bench.window(), static_cast<Qt::Key>(Qt::Key_F1 + slot - 1));
+    return startFigures(bench, pressed);
+}
+
+StartFigures remotePlay(BenchWindow& bench, int slot) {
+    static RemoteControl* remote = nullptr;
+    if (!remote) {
+        remote = new RemoteControl(bench.window());
+        QString error;
+        if (!remote->publish(QDBusConnection::sessionBus(), remote::serviceName(RemoteInstance),
+                             error))
+            throw std::runtime_error("remote control: " + error.toStdString());
+    }
+    // Another connection, so that the call goes through the bus as a logger's does.
+    QDBusConnection caller =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("caller"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(remote::serviceName(RemoteInstance), remote::kObjectPath,
+                                       remote::kInterface, QStringLiteral("Play"));
+    call << slot;
+    bench.wave().clearMarks();
+    const Clock::time_point called = Clock::now();
+    caller.asyncCall(call);
+    waitForIdle(bench, LongestRemotePlay);
+    return startFigures(bench, called);
+}
+
+PttFigures pttPlay(BenchWindow& bench, int slot, milliseconds lead, milliseconds tail) {
+    const TavrinUi& ui = bench.window().ui();
+    bench.dialogs().answer = QString::number(lead.count());
+    ui.PttLead->trigger();
+    bench.dialogs().answer = QString::number(tail.count());
+    ui.PttTail->trigger();
+    ui.VOX1->trigger();
+    const TxState& tx = bench.window().transmitControls().state();
+    if (!tx.TxEnable())
+        BenchWindow::click(ui.TransmitBtn);
+    Clock::time_point down, up;
+    const auto connection = QObject::connect(&tx, &TxState::transmittingChanged,
+                                             [&](bool on) { (on ? down : up) = Clock::now(); });
+    bench.selectMemory(slot);
+    bench.wave().clearMarks();
+    BenchWindow::click(ui.PlayBtn);
+    QObject::disconnect(connection);
+    BenchWindow::click(ui.TransmitBtn);
+    const StartFigures start = startFigures(bench, down);
+    return {start.firstBlockMs, start.firstSoundMs, msBetween(bench.wave().lastCompletion(), up)};
+}
 
 void runEventLoop(milliseconds length) {
     QEventLoop loop;
@@ -82,6 +164,7 @@ PlayFigures playMessage(BenchWindow& bench, int slot) {
     f.wallSeconds = msBetween(clicked, returned) / 1000;
     f.cpuMsPerSecond = (cpu1 - cpu0) * 1000 / f.soundSeconds;
     f.firstBlockMs = msBetween(clicked, bench.wave().firstQueue());
+    f.firstSoundMs = msBetween(clicked, bench.wave().firstCompletion()) - BlockMs;
     f.watchdogResets = bench.wave().resets() - 1;
     f.underruns = bench.alsa().underruns() - underruns0;
     const double measured = f.soundSeconds - ThreadReadBeforeEnd.count() / 1000.0;

@@ -23,6 +23,7 @@ struct PlayFigures {
     double wallSeconds = 0;
     double cpuMsPerSecond = 0; // process CPU per second of sound
     double firstBlockMs = 0;   // PLAY click to the first block handed to the device
+    double firstSoundMs = 0;   // PLAY click to its first sample played by the sink
     int watchdogResets = 0;    // resets other than the one that ends the playback
     std::uint64_t underruns = 0;
     // Each thread's CPU (ms) and wake-ups per second of sound, up to shortly before the end of
@@ -31,6 +32,28 @@ struct PlayFigures {
 };
 // PLAY on the slot; the message plays to its end.
 PlayFigures playMessage(BenchWindow& bench, int slot);
+
+// From a start to the first block handed to ALSA, and to the first sample played by the sink: the
+// device reports a block played when the sound server's reported delay shows its last frame out,
+// so its first sample sounded one block's length before.
+struct StartFigures {
+    double firstBlockMs = 0;
+    double firstSoundMs = 0;
+};
+// F-key of the slot (plays it at once); the message plays to its end.
+StartFigures fKeyPlay(BenchWindow& bench, int slot);
+// Play(slot) called on the session bus from a second connection, as a logger calls it.
+StartFigures remotePlay(BenchWindow& bench, int slot);
+
+// With Tx Enable on VOX and the given PTT lead and tail: key-down to the first block handed over
+// and to its first sample played, and the last block reported played to key-up.
+struct PttFigures {
+    double keyDownToFirstBlockMs = 0;
+    double keyDownToFirstSoundMs = 0;
+    double lastSoundToKeyUpMs = 0;
+};
+PttFigures pttPlay(BenchWindow& bench, int slot, std::chrono::milliseconds lead,
+                   std::chrono::milliseconds tail);
 
 // PLAY on the slot, STOP after `after`: milliseconds from the STOP click until the device has
 // been reset.

@@ -3,7 +3,8 @@
 #include <utility>
 
 void TimedWaveService::clearMarks() {
-    for (Ticks* ticks : {&firstQueue_, &lastQueue_, &lastResetDone_, &lastCompletion_})
+    for (Ticks* ticks :
+         {&firstQueue_, &lastQueue_, &lastResetDone_, &lastCompletion_, &firstCompletion_})
         ticks->store(0);
     queued_.store(0);
     resets_.store(0);
@@ -27,6 +28,8 @@ int TimedWaveService::reset(Handle handle) {
 void TimedWaveService::setCompletionNotifier(std::function<void()> notifier) {
     inner_.setCompletionNotifier([this, notifier = std::move(notifier)] {
         mark(lastCompletion_);
+        if (firstCompletion_.load(std::memory_order_acquire) == 0)
+            mark(firstCompletion_);
         if (notifier)
             notifier();
     });

@@ -22,6 +22,7 @@ public:
     Clock::time_point lastQueue() const { return load(lastQueue_); }
     Clock::time_point lastResetDone() const { return load(lastResetDone_); }
     Clock::time_point lastCompletion() const { return load(lastCompletion_); }
+    Clock::time_point firstCompletion() const { return load(firstCompletion_); }
     int queued() const { return queued_.load(); }
     int resets() const { return resets_.load(); }
 
@@ -61,6 +62,7 @@ private:
     Ticks lastQueue_{0};
     Ticks lastResetDone_{0};
     Ticks lastCompletion_{0}; // written by the device's thread
+    Ticks firstCompletion_{0};
     std::atomic<int> queued_{0};
     std::atomic<int> resets_{0};
 };

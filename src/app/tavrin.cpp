@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextEdit>
@@ -99,8 +98,6 @@ void TTavrin::wireIndicators() {
     connect(&state_, &KeyerState::keyerIdleChanged, this, redWhen(ui_.ResetBtn));
     connect(&state_, &KeyerState::keyerStoppedChanged, this, redWhen(ui_.StopBtn));
     connect(&state_, &KeyerState::highlightedMemoryChanged, this, &TTavrin::showMemoryButtons);
-    connect(&state_, &KeyerState::progressChanged, ui_.PlayProgressBar,
-            [bar = ui_.PlayProgressBar](int percent) { bar->setValue(qBound(0, percent, 100)); });
 }
 
 void TTavrin::FormCreate() {

@@ -9,6 +9,7 @@
 #include "tx/ptttiming.h"
 #include "tx/rigsettings.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <array>
@@ -120,6 +121,10 @@ private:
     // "memory 3", or the file's name for a message opened from elsewhere.
     QString messageName() const;
     void showStatus(Phase now);
+    // The bar and the status line follow every block, but are redrawn at most every
+    // kStatusInterval, by statusTimer_.
+    void scheduleStatus();
+    void showLevel(Phase now);
     void nothingToPlay(const QString& path);
     // Says text through an object a screen reader speaks when it changes.
     void announce(QLabel* where, const QString& text);
@@ -180,6 +185,9 @@ private:
     std::array<std::chrono::milliseconds, 12> slotLengths_{};
     QFileSystemWatcher* slotWatcher_ = nullptr;
     QTimer* consoleTimer_ = nullptr;
+    QTimer* statusTimer_ = nullptr;
+    // Since the bar and the status line last followed a block; invalid after the console showed.
+    QElapsedTimer statusShown_;
     FocusRing* focusRing_ = nullptr;
     Phase shownPhase_ = Phase::Idle;
     QString shownMessage_;

@@ -56,6 +56,11 @@ QList<KeyHelp> keyboardHelp() {
     };
 }
 
+// With one block every 95 ms, the bar moves every second block: five times a second.
+constexpr std::chrono::milliseconds kStatusInterval(120);
+// Longer than a block, so that it runs only once the blocks stop coming.
+constexpr std::chrono::milliseconds kStatusCatchUp(250);
+
 constexpr int kBytesPerSecond = static_cast<int>(WaveFormat{}.averageBytesPerSecond);
 constexpr int kFullScale = 32768;
 constexpr int kPercent = 100;
@@ -138,14 +143,20 @@ void TTavrin::wireConsole() {
     consoleTimer_->setSingleShot(true);
     consoleTimer_->setInterval(0);
     connect(consoleTimer_, &QTimer::timeout, this, &TTavrin::showConsole);
+    statusTimer_ = new QTimer(this);
+    statusTimer_->setSingleShot(true);
+    connect(statusTimer_, &QTimer::timeout, this, [this] {
+        statusShown_.start();
+        showLevel(phase());
+    });
     for (auto changed : {&KeyerState::recordActiveChanged, &KeyerState::playActiveChanged,
                          &KeyerState::loopActiveChanged, &KeyerState::playFileOpenChanged})
         connect(&state_, changed, this, &TTavrin::scheduleConsole);
     connect(&state_, &KeyerState::selectedMemoryChanged, this, &TTavrin::scheduleConsole);
     connect(&state_, &KeyerState::currentMessageFileChanged, this, &TTavrin::scheduleConsole);
-    connect(&state_, &KeyerState::playBytesLeftChanged, this, &TTavrin::scheduleConsole);
-    connect(&state_, &KeyerState::recordedBytesChanged, this, &TTavrin::scheduleConsole);
-    connect(&state_, &KeyerState::inputPeakChanged, this, &TTavrin::scheduleConsole);
+    for (auto changed : {&KeyerState::playBytesLeftChanged, &KeyerState::recordedBytesChanged,
+                         &KeyerState::inputPeakChanged, &KeyerState::progressChanged})
+        connect(&state_, changed, this, &TTavrin::scheduleStatus);
     connect(ui_.MessageWindow, &QTextEdit::textChanged, this, &TTavrin::scheduleConsole);
     const TxState& tx = transmit_->state();
     for (auto changed : {&TxState::tuneActiveChanged, &TxState::txEnableChanged,
@@ -206,8 +217,20 @@ QString TTavrin::messageName() const {
     return QFileInfo(state_.currentMessageFile()).fileName();
 }
 
+void TTavrin::scheduleStatus() {
+    // A phase change shows everything anyway.
+    if (consoleTimer_->isActive())
+        return;
+    // Shown once the keyer's step is done, with all that the block changed.
+    if (!statusShown_.isValid() || statusShown_.hasExpired(kStatusInterval.count()))
+        statusTimer_->start(std::chrono::milliseconds(0));
+    else if (!statusTimer_->isActive())
+        statusTimer_->start(kStatusCatchUp);
+}
+
 void TTavrin::showConsole() {
     consoleTimer_->stop();
+    statusShown_.invalidate();
     const TxState& tx = transmit_->state();
     const struct {
         QPushButton* button;
@@ -264,7 +287,8 @@ void TTavrin::showConsole() {
     showStatus(now);
 }
 
-void TTavrin::showStatus(Phase now) {
+void TTavrin::showLevel(Phase now) {
+    statusTimer_->stop();
     QProgressBar* bar = ui_.PlayProgressBar;
     const bool clipped = now == Phase::Recording && state_.inputPeak() >= kClipPeak;
     QPalette palette = bar->palette();
@@ -273,14 +297,13 @@ void TTavrin::showStatus(Phase now) {
 
     QString status = idleStatus_;
     const QString message = messageName();
+    int position = qBound(0, state_.progress(), kPercent);
     if (now == Phase::Recording) {
-        bar->setValue(state_.inputPeak() * kPercent / kFullScale);
+        position = state_.inputPeak() * kPercent / kFullScale;
         status = QStringLiteral("Recording %1: %2 s")
                      .arg(message, seconds(bytesToLength(state_.recordedBytes())));
         if (clipped)
             status += QStringLiteral(", clipping");
-    } else {
-        bar->setValue(qBound(0, state_.progress(), kPercent));
     }
     if (now == Phase::Playing || now == Phase::Paused) {
         const std::int32_t left = state_.playBytesLeft();
@@ -294,8 +317,14 @@ void TTavrin::showStatus(Phase now) {
                                                    : QStringLiteral("Playback progress"));
     bar->setFormat(status);
     bar->setAccessibleDescription(status);
+    // Last: a new position repaints the bar at once, the format's change with it.
+    bar->setValue(position);
     ui_.StatusLine->setText(status);
+}
 
+void TTavrin::showStatus(Phase now) {
+    showLevel(now);
+    const QString message = messageName();
     if (now == shownPhase_ && (now == Phase::Idle || message == shownMessage_)) {
         // Choosing another slot while nothing runs is said by the memory button itself.
         shownMessage_ = message;

@@ -1,6 +1,7 @@
 #include "app/tavrinui.h"
 
 #include "app/look.h"
+#include "app/meterbar.h"
 #include "keyer/menutables.h"
 
 #include <QAction>
@@ -96,7 +97,7 @@ void TavrinUi::setupUi(QMainWindow* window) {
     regular.setBold(false);
     MessageWindow->setFont(regular);
 
-    PlayProgressBar = named(new QProgressBar(client), "PlayProgressBar");
+    PlayProgressBar = named(new MeterBar(client), "PlayProgressBar");
     PlayProgressBar->setGeometry(5, 156, 327, 9);
     PlayProgressBar->setRange(0, 100);
     PlayProgressBar->setValue(0);

@@ -54,6 +54,19 @@ void WaveEngine::rearm(Half half) {
     header.loops = 0;
 }
 
+int WaveEngine::checkFormat() {
+    return formatTakenBy_ == device() ? 0 : probeFormat();
+}
+
+int WaveEngine::probeFormat() {
+    const int result = service_.query(direction_, device(), format_);
+    if (result == 0)
+        formatTakenBy_ = device();
+    else
+        formatTakenBy_.reset();
+    return result;
+}
+
 WaveStatus WaveEngine::status(int result, WaveSite site, const QString& text) {
     return result == 0 ? WaveStatus{} : WaveStatus{site, text};
 }

@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 struct AudioDevices;
 
@@ -44,6 +45,15 @@ protected:
     void rearm(Half half);
     // Ok when the service's result is; otherwise the failure at site with text.
     static WaveStatus status(int result, WaveSite site, const QString& text);
+    // Whether the selected device takes the format. Asking opens the device on most platforms,
+    // so a device that took it is not asked again until another device is selected or an open
+    // fails.
+    int checkFormat();
+    // Asks the service in any case and remembers the answer.
+    int probeFormat();
+    // The device may have changed since it took the format (unplugged, taken by another
+    // program): the next open asks again.
+    void openFailed() { formatTakenBy_.reset(); }
 
     WaveService& service_;
     WaveService::Direction direction_;
@@ -54,4 +64,6 @@ protected:
 private:
     const AudioDevices& devices_;
     std::array<std::unique_ptr<std::uint8_t[]>, 2> blocks_;
+    // The device that last took the format (always the keyer's own).
+    std::optional<int> formatTakenBy_;
 };

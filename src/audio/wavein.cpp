@@ -9,7 +9,7 @@ void WaveInEngine::SetupWaveIn() {
 }
 
 WaveStatus WaveInEngine::QueryInFormat() {
-    return status(QueryWaveIn(), WaveSite::InQuery,
+    return status(checkFormat(), WaveSite::InQuery,
                   QStringLiteral("Could not open the input wave device"));
 }
 
@@ -20,11 +20,13 @@ WaveStatus WaveInEngine::OpenWaveIn() {
                                WaveSite::InOpen, QStringLiteral("Error Opening Input wave device"));
     if (opened.ok())
         handle_ = handle;
+    else
+        openFailed();
     return opened;
 }
 
 int WaveInEngine::QueryWaveIn() {
-    return service_.query(direction_, device(), format_);
+    return probeFormat();
 }
 
 void WaveInEngine::RearmInHeader(Half half) {

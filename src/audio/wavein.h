@@ -11,11 +11,12 @@ public:
     WaveInEngine(WaveService& service, const AudioDevices& devices);
 
     void SetupWaveIn();
-    // Checks the format on the selected device; the recording opens the device whatever it says.
+    // Checks the format on the selected device unless it took the format before; the recording
+    // opens the device whatever it says.
     WaveStatus QueryInFormat();
     WaveStatus OpenWaveIn();
     // Non-zero (the service's result) when the selected input device can not record the format
-    // now.
+    // now; always asks the device.
     int QueryWaveIn();
     void RearmInHeader(Half half);
     WaveStatus PrepareInHeader(Half half);

@@ -10,7 +10,7 @@ void WaveOutEngine::SetupWaveOut() {
 
 WaveStatus WaveOutEngine::OpenWaveOut() {
     handle_ = 0;
-    WaveStatus query = status(service_.query(direction_, device(), format_), WaveSite::OutQuery,
+    WaveStatus query = status(checkFormat(), WaveSite::OutQuery,
                               QStringLiteral("Could not handle the output WAVE format"));
     if (!query.ok())
         return query;
@@ -20,11 +20,13 @@ WaveStatus WaveOutEngine::OpenWaveOut() {
                QStringLiteral("Error Opening Output wave device"));
     if (opened.ok())
         handle_ = handle;
+    else
+        openFailed();
     return opened;
 }
 
 int WaveOutEngine::QueryWaveOut() {
-    return service_.query(direction_, device(), format_);
+    return probeFormat();
 }
 
 void WaveOutEngine::RearmOutHeader(Half half) {

@@ -11,10 +11,10 @@ public:
     WaveOutEngine(WaveService& service, const AudioDevices& devices);
 
     void SetupWaveOut();
-    // Checks the format on the selected device, then opens it.
+    // Checks the format on the selected device unless it took the format before, then opens it.
     WaveStatus OpenWaveOut();
     // Non-zero (the service's result) when the selected output device can not play the format
-    // now.
+    // now; always asks the device.
     int QueryWaveOut();
     void RearmOutHeader(Half half);
     WaveStatus PrepareOutHeader(Half half);
