@@ -89,6 +89,7 @@ private slots:
     void withoutKeyer_data() {
         rows({
             "--version||0|tavrin 1.23",
+            "--help||0|--play <n>",
             "--play x|bus|2|memory number",
             "--stop --select 1|bus|2|One command",
             "--play 3|bus|3|no Tavrin is running",
