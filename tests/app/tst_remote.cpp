@@ -41,13 +41,12 @@ public:
     }
     QString folder(const QString& name) const { return home_.filePath(name) + '/'; }
     QProcess& start(const QStringList& args, const QString& homeVariable = {}) {
-        auto keyer = std::make_unique<QProcess>();
+        QProcess& keyer = *keyers_.emplace_back(std::make_unique<QProcess>());
         QProcessEnvironment env = env_;
         env.insert("TAVRIN_HOME", homeVariable);
-        keyer->setProcessEnvironment(env);
-        keyer->start(QStringLiteral(TAVRIN_EXECUTABLE), args);
-        keyers_.push_back(std::move(keyer));
-        return *keyers_.back();
+        keyer.setProcessEnvironment(env);
+        keyer.start(QStringLiteral(TAVRIN_EXECUTABLE), args);
+        return keyer;
     }
     Run client(const QStringList& args, const QProcessEnvironment& env = {}) const {
         QProcess process;
@@ -150,9 +149,8 @@ private slots:
         QVERIFY2(run.code == 0 || run.err.contains("refused"), qPrintable(run.err));
         const QString now = station.client({"--status"}).out;
         QVERIFY2(now.startsWith(row[3]), qPrintable(now));
-        const QJsonArray memories = QJsonDocument::fromJson(station.client({"--json"}).out.toUtf8())
-                                        .object()["memories"]
-                                        .toArray();
+        const QJsonDocument json = QJsonDocument::fromJson(station.client({"--json"}).out.toUtf8());
+        const QJsonArray memories = json["memories"].toArray();
         QVERIFY(memories[2]["present"].toBool() && !memories[0]["present"].toBool());
         QCOMPARE(memories[2]["seconds"].toDouble(), kMessageSeconds + 0.4);
         QCOMPARE(memories[2]["note"].toString(), "CQ contest");
@@ -170,7 +168,6 @@ private slots:
     }
     void folders() {
         QFETCH(QStringList, row);
-        const QString home = row[0], variable = row[1];
         const bool killFirst = row[2] == "killed", runs = row[3] == "runs";
         Station station;
         QProcess& keyer = station.start({"--home", station.folder("A"), "--instance", "r1"});
@@ -180,10 +177,10 @@ private slots:
             keyer.kill();
             QVERIFY(keyer.waitForFinished(kTimeoutMs));
         }
-        const QStringList homeOption{"--home", station.folder(home)};
-        QProcess& other = station.start((home.isEmpty() ? QStringList() : homeOption) +
+        const QStringList homeOption{"--home", station.folder(row[0])};
+        QProcess& other = station.start((row[0].isEmpty() ? QStringList() : homeOption) +
                                             QStringList{"--instance", "r2"},
-                                        variable.isEmpty() ? "" : station.folder(variable));
+                                        row[1].isEmpty() ? "" : station.folder(row[1]));
         if (runs) {
             QVERIFY(station.answers({"--instance", "r2"}));
             QVERIFY(station.client({"--instance", "r2", "--select", "9"}).code == 0);
