@@ -8,10 +8,11 @@ class InstallTest : public QObject {
 
 private slots:
     // Help shows the operator's own help file, else the manual installed beside the program, else
-    // says it could not; Set Volume with no mixer installed names the mixers it looked for.
+    // says it could not; Set Volume starts every installed mixer in order, or with none installed
+    // names the mixers it looked for.
     void helpAndVolumeFallBack_data() {
         QTest::addColumn<bool>("helpFile");
-        QTest::addColumn<bool>("installed"); // the manual and one mixer
+        QTest::addColumn<bool>("installed"); // the manual and two mixers
         QTest::addColumn<bool>("viewer");
         QTest::addColumn<QString>("shown"); // below home
         QTest::newRow("own help file") << true << true << true << "Tavrin/Tavrin.chm";
@@ -31,11 +32,13 @@ private slots:
             writeBytes(h.installDir() + "Tavrin.chm", "help");
         if (installed)
             h.launcher.existing = {h.home.path() + "/usr/share/doc/tavrin/manual/index.html",
-                                   kMixerPrograms[2]};
+                                   kMixerPrograms[3], kMixerPrograms[1]};
         h.launcher.viewerAvailable = viewer;
         TTavrin& w = h.open();
         w.ui().HelpMenu1->trigger();
         click(w.ui().VolumeBtn);
+        QCOMPARE(h.launcher.started,
+                 installed ? (QStringList{kMixerPrograms[1], kMixerPrograms[3]}) : QStringList());
         const QStringList texts = h.dialogs.texts();
         QCOMPARE(texts.size(), int(shown.isEmpty()) + int(!installed));
         QCOMPARE(texts.contains("Could not run the help application"), shown.isEmpty());

@@ -2,7 +2,6 @@
 
 #include "support/dialogs.h"
 
-#include <QList>
 #include <QStringList>
 
 #include <functional>
