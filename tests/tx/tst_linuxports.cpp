@@ -71,34 +71,6 @@ class LinuxPortsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // A terminal is held locked against other programs, keyed without any change to its settings
-    // (a pty refuses the modem lines, which must simply be ignored), and let go at the end.
-    void aTerminalIsHeldExclusivelyAndKeyedWithoutNewSettings() {
-        const Pty pty;
-        termios before{}, after{};
-        QCOMPARE(::tcgetattr(pty.slave, &before), 0);
-        LinuxPortIo io(pty.dir.path(), pty.dir.path());
-        FakeDialogs dialogs;
-        {
-            KeyingLine line(io, dialogs, {});
-            line.COM3Click();
-            QCOMPARE(line.KeyingPortName(), QString("COM3"));
-            QVERIFY(pty.lockedAgainstOthers());
-            line.drive(KeyingLine::Keyed);
-            line.Invert1Click();
-            line.drive(KeyingLine::Unkeyed);
-            KeyingLine second(io, dialogs, {});
-            second.COM3Click();
-            QCOMPARE(second.KeyingPortName(), QString("NONE"));
-        }
-        QCOMPARE(dialogs.messages.size(), 1);
-        QVERIFY(dialogs.texts()[0].contains(QString("%1 (tst_linuxports)").arg(::getpid())));
-        QCOMPARE(descriptorsOn(pty.path()), 1);
-        QCOMPARE(::tcgetattr(pty.slave, &after), 0);
-        QVERIFY(before.c_iflag == after.c_iflag && before.c_oflag == after.c_oflag &&
-                before.c_cflag == after.c_cflag && before.c_lflag == after.c_lflag);
-    }
-
     // A file that is no terminal is let go silently and left untouched; a missing one is reported.
     void whatIsNoTerminalFallsBackToVox() {
         QTemporaryDir dir;
@@ -146,9 +118,12 @@ private slots:
         QVERIFY(dialogs.messages.isEmpty());
     }
 
-    // The UUCP lock file is taken before the device is opened: a port another program holds is
-    // never opened (the open alone raises DTR and RTS on a real UART), a stale lock is taken over.
-    void serialLockFileGuardsTheDevice_data() {
+    // A serial port is opened only after its UUCP lock file is taken: a port another program holds
+    // is never opened (the open alone raises DTR and RTS on a real UART) and its holder is named, a
+    // stale lock is taken over. It is then held exclusively, keyed without any change to its
+    // settings (a pty refuses the modem lines, which must simply be ignored), and let go at the
+    // end.
+    void serialPortIsLockedHeldAndLetGo_data() {
         QTest::addColumn<QByteArray>("existing"); // an earlier lock file's contents
         QTest::addColumn<bool>("lockDirUsable");
         QTest::addColumn<bool>("opens");
@@ -161,7 +136,7 @@ private slots:
         QTest::newRow("stale, its process gone") << lockText(gone) << true << true;
         QTest::newRow("no lock directory") << QByteArray() << false << true;
     }
-    void serialLockFileGuardsTheDevice() {
+    void serialPortIsLockedHeldAndLetGo() {
         QFETCH(QByteArray, existing);
         QFETCH(bool, lockDirUsable);
         QFETCH(bool, opens);
@@ -172,21 +147,35 @@ private slots:
         QVERIFY(existing.isEmpty() || writeBytes(lockPath, existing));
         UniqueFd opensSeen(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
         QVERIFY(::inotify_add_watch(opensSeen.get(), pty.path().toLocal8Bit(), IN_OPEN) >= 0);
+        termios before{}, after{};
+        QCOMPARE(::tcgetattr(pty.slave, &before), 0);
         LinuxPortIo io(pty.dir.path(), lockDir);
-        SerialOpen opened = io.openSerial("COM3");
-        QCOMPARE(bool(opened.line), opens);
-        char event[256];
-        QCOMPARE(::read(opensSeen.get(), event, sizeof event) > 0, opens);
-        if (!opens) {
-            QCOMPARE(readBytes(lockPath), existing);
-            QCOMPARE(opened.holder, "1 (" + readBytes("/proc/1/comm").trimmed() + ')');
-            return;
+        FakeDialogs dialogs;
+        {
+            KeyingLine line(io, dialogs, {});
+            line.COM3Click();
+            QCOMPARE(line.KeyingPortName(), opens ? QString("COM3") : QString("NONE"));
+            char event[256];
+            QCOMPARE(::read(opensSeen.get(), event, sizeof event) > 0, opens);
+            if (!opens) {
+                QCOMPARE(readBytes(lockPath), existing);
+                const QString holder = "1 (" + readBytes("/proc/1/comm").trimmed() + ')';
+                QVERIFY(dialogs.texts().value(0).contains(holder));
+                return;
+            }
+            QCOMPARE(readBytes(lockPath), lockDirUsable ? lockText(::getpid()) : QByteArray());
+            QVERIFY(pty.lockedAgainstOthers());
+            int exclusive = 0;
+            QVERIFY(::ioctl(pty.slave, TIOCGEXCL, &exclusive) == 0 && exclusive == 1);
+            line.drive(KeyingLine::Keyed);
+            line.Invert1Click();
+            line.drive(KeyingLine::Unkeyed);
         }
-        QCOMPARE(readBytes(lockPath), lockDirUsable ? lockText(::getpid()) : QByteArray());
-        int exclusive = 0;
-        QVERIFY(::ioctl(pty.slave, TIOCGEXCL, &exclusive) == 0 && exclusive == 1);
-        opened.line.reset();
-        QVERIFY(!QFile::exists(lockPath));
+        QVERIFY(dialogs.messages.isEmpty() && !QFile::exists(lockPath));
+        QCOMPARE(descriptorsOn(pty.path()), 1);
+        QCOMPARE(::tcgetattr(pty.slave, &after), 0);
+        QVERIFY(before.c_iflag == after.c_iflag && before.c_oflag == after.c_oflag &&
+                before.c_cflag == after.c_cflag && before.c_lflag == after.c_lflag);
     }
 
     // The parallel port is used only when the data register reads back what was written: not when
