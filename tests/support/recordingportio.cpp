@@ -4,59 +4,31 @@
 
 namespace {
 
-using State = RecordingPortIo::State;
-
 QString hex(unsigned value, int digits) {
     return "0x" + QString::number(value, 16).toUpper().rightJustified(digits, '0');
 }
 
-// Counts itself among the open lines and logs its closing event when it goes.
-struct Held {
-    Held(const Held&) = delete;
-    Held(std::shared_ptr<State> state, QString closing, int fd)
-        : state(std::move(state)), closing(std::move(closing)), fd(fd) {
-        ++this->state->open;
-    }
-    ~Held() { --state->open, state->log << closing; }
-    // The event lines as one write to the descriptor; none without one.
-    LineWrite eventsWrite(const QString& lines) const {
-        LineWrite write;
-        const QByteArray bytes = lines.toLatin1();
-        if (fd < 0 || bytes.size() > int(LineWrite::kMaxBytes))
-            return write;
-        write.kind = LineWrite::Kind::Bytes;
-        write.fd = fd;
-        std::copy(bytes.begin(), bytes.end(), write.bytes);
-        write.length = std::size_t(bytes.size());
-        return write;
-    }
-    std::shared_ptr<State> state;
-    QString closing;
-    int fd;
-};
-
-class RecordingSerialLine final : public SerialLine, Held {
+// A serial port or a parallel port's data register: counts itself among the open lines, logs
+// what is done to it and its closing event when it goes.
+class RecordingLine final : public SerialLine, public ParallelLine {
 public:
-    RecordingSerialLine(std::shared_ptr<State> state, const QString& name, int fd, bool comm)
-        : Held(std::move(state), "close " + name, fd), comm_(comm) {}
+    RecordingLine(std::shared_ptr<RecordingPortIo::State> state, QString closing, int fd,
+                  bool comm = true, std::uint16_t address = 0)
+        : state_(std::move(state)), closing_(std::move(closing)), fd_(fd), comm_(comm),
+          address_(address) {
+        ++state_->open;
+    }
+    ~RecordingLine() override { --state_->open, state_->log << closing_; }
+
     bool isCommDevice() const override { return comm_; }
-    void setDtr() override { state->log << "SETDTR"; }
-    void clearDtr() override { state->log << "CLRDTR"; }
-    void setRts() override { state->log << "SETRTS"; }
-    void clearRts() override { state->log << "CLRRTS"; }
+    void setDtr() override { state_->log << "SETDTR"; }
+    void clearDtr() override { state_->log << "CLRDTR"; }
+    void setRts() override { state_->log << "SETRTS"; }
+    void clearRts() override { state_->log << "CLRRTS"; }
+    void write(std::uint8_t value) override { state_->log << out(value); }
     LineWrite levelWrite(bool asserted) const override {
         return eventsWrite(asserted ? "SETDTR\nSETRTS\n" : "CLRDTR\nCLRRTS\n");
     }
-
-private:
-    bool comm_;
-};
-
-class RecordingParallelLine final : public ParallelLine, Held {
-public:
-    RecordingParallelLine(std::shared_ptr<State> state, std::uint16_t address, int fd)
-        : Held(std::move(state), "release " + hex(address, 3), fd), address_(address) {}
-    void write(std::uint8_t value) override { state->log << out(value); }
     LineWrite levelWrite(std::uint8_t value) const override {
         return eventsWrite(out(value) + '\n');
     }
@@ -65,6 +37,23 @@ private:
     QString out(std::uint8_t value) const {
         return QString("out %1 %2").arg(hex(address_, 3), hex(value, 2));
     }
+    // The event lines as one write to the descriptor; none without one.
+    LineWrite eventsWrite(const QString& lines) const {
+        LineWrite write;
+        const QByteArray bytes = lines.toLatin1();
+        if (fd_ < 0 || bytes.size() > int(LineWrite::kMaxBytes))
+            return write;
+        write.kind = LineWrite::Kind::Bytes;
+        write.fd = fd_;
+        std::copy(bytes.begin(), bytes.end(), write.bytes);
+        write.length = std::size_t(bytes.size());
+        return write;
+    }
+
+    std::shared_ptr<RecordingPortIo::State> state_;
+    QString closing_;
+    int fd_;
+    bool comm_;
     std::uint16_t address_;
 };
 
@@ -75,8 +64,8 @@ SerialOpen RecordingPortIo::openSerial(const QString& name) {
     state_->log << "open " + name + (fails ? " failed" : "");
     if (fails)
         return {};
-    return {std::make_unique<RecordingSerialLine>(state_, name, emergencyFd,
-                                                  !nonCommPorts.contains(name)),
+    return {std::make_unique<RecordingLine>(state_, "close " + name, emergencyFd,
+                                            !nonCommPorts.contains(name)),
             {}};
 }
 
@@ -84,5 +73,6 @@ std::unique_ptr<ParallelLine> RecordingPortIo::openParallel(std::uint16_t addres
     state_->log << "claim " + hex(address, 3) + (refuseParallel ? " refused" : "");
     if (refuseParallel)
         return nullptr;
-    return std::make_unique<RecordingParallelLine>(state_, address, emergencyFd);
+    return std::make_unique<RecordingLine>(state_, "release " + hex(address, 3), emergencyFd, true,
+                                           address);
 }
