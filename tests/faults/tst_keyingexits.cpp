@@ -8,17 +8,12 @@
 #include "wavebytes.h"
 #include "windowharness.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QProcess>
-#include <QPushButton>
-#include <QRegularExpression>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTextEdit>
-#include <QTimer>
 #include <QtTest>
 
 #include <csignal>
@@ -51,22 +46,25 @@ void chooseUsbPort(TTavrin& w, const QString& label) {
     QFAIL(qPrintable("no Output menu item " + label));
 }
 
-// Runs the application's event loop with start queued in it, until something ends the loop.
-int runProgram(const std::function<void()>& start) {
-    QTimer::singleShot(0, qApp, start);
-    return QApplication::exec();
-}
-
 const QStringList kQuits{"close box", "File > Exit", "SIGINT", "SIGTERM", "SIGHUP"};
+const QStringList kFatal{"SIGQUIT", "SIGABRT", "SIGSEGV", "SIGBUS", "SIGFPE", "SIGUSR1", "SIGUSR2"};
+const std::map<QString, int> kSignals{
+    {"SIGINT", SIGINT},   {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}, {"SIGQUIT", SIGQUIT},
+    {"SIGABRT", SIGABRT}, {"SIGSEGV", SIGSEGV}, {"SIGBUS", SIGBUS}, {"SIGFPE", SIGFPE},
+    {"SIGUSR1", SIGUSR1}, {"SIGUSR2", SIGUSR2}};
 
-// Signals that end the program without its shutdown. Each row runs in a child copy of this
-// test, named in kChildLog, whose port double logs there what the line saw.
-const std::map<QString, int> kFatal{
-    {"SIGQUIT", SIGQUIT}, {"SIGABRT", SIGABRT}, {"SIGSEGV", SIGSEGV}, {"SIGBUS", SIGBUS},
-    {"SIGFPE", SIGFPE},   {"SIGUSR1", SIGUSR1}, {"SIGUSR2", SIGUSR2}};
+// The activities each way out can end. A recording never keys by itself: TUNE holds the line
+// keyed through it.
+const std::pair<QStringList, QStringList> kWays[]{
+    {{"STOP", "RST", "Escape", "device failure"}, {"playback", "recording"}},
+    {{"end of message", "loop pause", "pause"}, {"playback"}},
+    {kQuits, {"playback", "recording", "TUNE"}},
+    {kFatal, {"playback", "TUNE"}}};
+
+// A fatal signal ends the program without its shutdown, so each such row runs in a child copy of
+// this test, named in kChildLog, whose port double logs there what the line saw.
 const char* const kChildLog = "KEYINGEXITS_CHILD_LOG";
 
-// The line events of the row run in a child that the fatal signal ends.
 QStringList runChild(bool& crashed) {
     QTemporaryDir dir;
     QProcess child;
@@ -76,9 +74,7 @@ QStringList runChild(bool& crashed) {
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("everyWayOutEndsUnkeyed:") + QTest::currentDataTag()});
     crashed = child.waitForFinished(20000) && child.exitStatus() == QProcess::CrashExit;
-    QFile log(dir.filePath("events"));
-    return log.open(QIODevice::ReadOnly) ? QString::fromLatin1(log.readAll()).split('\n')
-                                         : QStringList();
+    return QString::fromLatin1(readBytes(dir.filePath("events"))).split('\n');
 }
 
 } // namespace
@@ -100,27 +96,14 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed_data() {
     QTest::addColumn<bool>("invert");
     QTest::addColumn<QString>("activity");
     QTest::addColumn<QString>("exit");
-
-    // A recording never keys by itself: TUNE holds the line keyed through it.
-    QList<QPair<QString, QString>> ways;
-    for (const char* exit : {"STOP", "RST", "Escape", "device failure"})
-        for (const char* activity : {"playback", "recording"})
-            ways << qMakePair(QString::fromLatin1(activity), QString::fromLatin1(exit));
-    for (const char* exit : {"end of message", "loop pause", "pause"})
-        ways << qMakePair(QStringLiteral("playback"), QString::fromLatin1(exit));
-    for (const QString& exit : kQuits)
-        for (const char* activity : {"playback", "recording", "TUNE"})
-            ways << qMakePair(QString::fromLatin1(activity), exit);
-    for (const auto& fatal : kFatal)
-        for (const char* activity : {"playback", "TUNE"})
-            ways << qMakePair(QString::fromLatin1(activity), fatal.first);
-
     for (const char* port : {"COM3", "USB", "LPT1", "VOX"})
         for (bool invert : {false, true})
-            for (const auto& way : ways)
-                QTest::addRow("%s %s, %s during %s", port, invert ? "Invert" : "Normal",
-                              qPrintable(way.second), qPrintable(way.first))
-                    << QString::fromLatin1(port) << invert << way.first << way.second;
+            for (const auto& [exits, activities] : kWays)
+                for (const QString& exit : exits)
+                    for (const QString& activity : activities)
+                        QTest::addRow("%s %s, %s during %s", port, invert ? "Invert" : "Normal",
+                                      qPrintable(exit), qPrintable(activity))
+                            << QString(port) << invert << activity << exit;
 }
 
 void KeyingExitsTest::everyWayOutEndsUnkeyed() {
@@ -128,13 +111,11 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     QFETCH(bool, invert);
     QFETCH(QString, activity);
     QFETCH(QString, exit);
-    const bool quits = kQuits.contains(exit);
-    const bool fatal = kFatal.count(exit) != 0;
+    const bool quits = kQuits.contains(exit), fatal = kFatal.contains(exit);
     const QString childLog = qEnvironmentVariable(kChildLog);
-    QStringList all;
     if (fatal && childLog.isEmpty()) {
         bool crashed = false;
-        all = runChild(crashed);
+        const QStringList all = runChild(crashed);
         QVERIFY(crashed);
         return checkLineEnds(port, invert, all);
     }
@@ -151,24 +132,19 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     h.writeMessage(1, QByteArray((exit == "loop pause" ? 1 : 20) * kBlock, 'm'));
     // Connected before the window exists, so it sees the line as the shutdown sequence left it,
     // before anything the window does when the event loop ends.
-    QStringList eventsAtQuit;
+    QStringList all;
     int levelAtQuit = -1;
     QObject watcher; // ends the connection before the harness goes
     connect(qApp, &QCoreApplication::aboutToQuit, &watcher, [&] {
-        eventsAtQuit = h.ports.events();
+        all = h.ports.events();
         levelAtQuit = h.window->keyingLine().KeyingLevel();
     });
     QVERIFY(QDir().mkpath(h.devRoot) && writeBytes(h.devRoot + "/ttyACM0", {}));
     TTavrin& w = h.open();
     w.show();
-    if (port == "COM3")
-        w.ui().COM[2]->trigger();
-    else if (port == "USB")
-        chooseUsbPort(w, "ttyACM0");
-    else if (port == "LPT1")
-        w.ui().Printer1->trigger();
-    else
-        w.ui().VOX1->trigger();
+    const std::map<QString, QAction*> ports{
+        {"COM3", w.ui().COM[2]}, {"LPT1", w.ui().Printer1}, {"VOX", w.ui().VOX1}};
+    port == "USB" ? chooseUsbPort(w, "ttyACM0") : ports.at(port)->trigger();
     if (invert)
         w.ui().Invert1->trigger();
     click(w.ui().TransmitBtn);
@@ -186,66 +162,46 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
         {"Escape", [&] { QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape); }},
         {"pause", [&] { click(w.ui().PlayBtn); }},
         {"close box", [&] { w.close(); }},
-        {"File > Exit", [&] { w.ui().Exit1->trigger(); }},
-        {"SIGINT", [] { ::kill(::getpid(), SIGINT); }},
-        {"SIGTERM", [] { ::kill(::getpid(), SIGTERM); }},
-        {"SIGHUP", [] { ::kill(::getpid(), SIGHUP); }},
-    };
+        {"File > Exit", [&] { w.ui().Exit1->trigger(); }}};
     const auto wayOut = [&] {
         noteKeyed();
         if (fatal) {
             const QByteArray seen = h.ports.events().join('\n').toLatin1() + '\n';
             QVERIFY(::write(childLogFd.get(), seen.constData(), seen.size()) == seen.size());
-            ::raise(kFatal.at(exit));
-            QFAIL("the program outlived its fatal signal");
         }
-        actions.at(exit)();
+        kSignals.count(exit) ? void(::raise(kSignals.at(exit))) : actions.at(exit)();
+        QVERIFY2(!fatal, "the program outlived its fatal signal");
     };
     const bool byItself = exit == "end of message" || exit == "loop pause";
-    if (exit == "device failure") {
-        // Inside the loop, after the first block: the failure asks for the program's end.
-        if (activity == "playback")
-            h.wave.failOn(Dir::Output, VirtualWaveService::Op::Queue, 3);
-        else
-            h.wave.failOn(Dir::Input, VirtualWaveService::Op::Queue, 4);
-    }
+    // Inside the loop, after the first block: the failure asks for the program's end.
+    if (exit == "device failure")
+        activity == "playback" ? h.wave.failOn(Dir::Output, Op::Queue, 3)
+                               : h.wave.failOn(Dir::Input, Op::Queue, 4);
 
-    AudioPump sound(h.wave, Dir::Output);
-    AudioPump capture(h.wave, Dir::Input);
+    AudioPump sound(h.wave, Dir::Output), capture(h.wave, Dir::Input);
     const auto start = [&] {
-        if (activity == "TUNE") {
+        if (activity != "playback")
             click(w.ui().TuneBtn);
-            wayOut();
-            return;
-        }
+        if (activity == "TUNE")
+            return wayOut();
         AudioPump& pump = activity == "playback" ? sound : capture;
-        if (byItself || exit == "device failure")
-            pump.after(1, noteKeyed);
-        else
-            pump.after(2, wayOut);
-        if (activity == "recording") {
-            click(w.ui().TuneBtn);
-            click(w.ui().RecordBtn);
-        } else {
-            click(w.ui().PlayBtn);
-        }
+        byItself || exit == "device failure" ? pump.after(1, noteKeyed) : pump.after(2, wayOut);
+        click(activity == "recording" ? w.ui().RecordBtn : w.ui().PlayBtn);
     };
 
     // A way out that does not end the activity would leave it running for ever: 5 s at most.
     bool overdue = false;
     QTimer deadline;
-    deadline.setSingleShot(true);
-    connect(&deadline, &QTimer::timeout, this, [&] {
+    deadline.callOnTimeout(&w, [&] {
         overdue = true;
         w.keyer().ResetBtnClick();
         QCoreApplication::exit(99);
     });
     deadline.start(5000);
-
     if (quits) {
-        QCOMPARE(runProgram(start), 0);
+        QTimer::singleShot(0, qApp, start);
+        QCOMPARE(QApplication::exec(), 0);
         QCOMPARE(levelAtQuit, int(KeyingLine::Unkeyed));
-        all = eventsAtQuit;
     } else {
         start();
         all = h.ports.events();
@@ -253,15 +209,11 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     QVERIFY(!overdue);
 
     // The way out ended the playback where it came, not the message's end.
-    if (activity == "playback" && !byItself)
-        QVERIFY(h.wave.played().size() <= 3 * kBlock);
-    if (exit == "device failure")
-        QVERIFY(w.terminationRequested());
-    if (exit == "loop pause") {
-        // The message has ended and the loop counts the pause before the next repetition.
-        QVERIFY(w.keyer().loopTimer().isActive());
-        QVERIFY(w.keyerState().keyerIdle());
-    }
+    QVERIFY(activity != "playback" || byItself || h.wave.played().size() <= 3 * kBlock);
+    QVERIFY(exit != "device failure" || w.terminationRequested());
+    // The message has ended and the loop counts the pause before the next repetition.
+    QVERIFY(exit != "loop pause" ||
+            (w.keyer().loopTimer().isActive() && w.keyerState().keyerIdle()));
     QVERIFY(keyedBeforeExit);
     QCOMPARE(w.keyingLine().KeyingLevel(), KeyingLine::Unkeyed);
     checkLineEnds(port, invert, all);
@@ -314,9 +266,9 @@ void KeyingExitsTest::leadAndTailHoldTheLineAroundTheSound() {
     QVERIFY2(exit == "STOP" ? firstHeard < 0 && over < leadMs / 2
                             : lead >= leadMs && lead <= leadMs + 400,
              times);
-    if (exit != "STOP")
-        QVERIFY2(exit == "Escape" ? tail < tailMs / 2 : tail >= tailMs && tail <= tailMs + 400,
-                 times);
+    QVERIFY2(exit == "STOP" ||
+                 (exit == "Escape" ? tail < tailMs / 2 : tail >= tailMs && tail <= tailMs + 400),
+             times);
 }
 
 // Tavrin.ini: missing or damaged gives the defaults, out-of-range values are brought into range,

@@ -4,105 +4,75 @@
 
 namespace {
 
-LineWrite eventsWrite(int fd, const QByteArray& lines) {
-    LineWrite write;
-    if (fd < 0 || lines.size() > int(LineWrite::kMaxBytes))
-        return write;
-    write.kind = LineWrite::Kind::Bytes;
-    write.fd = fd;
-    std::copy(lines.begin(), lines.end(), write.bytes);
-    write.length = std::size_t(lines.size());
-    return write;
+QString hex(unsigned value, int digits) {
+    return "0x" + QString::number(value, 16).toUpper().rightJustified(digits, '0');
 }
 
-QString hexByte(unsigned value, int digits) {
-    return QStringLiteral("0x") +
-           QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
-}
-
-class RecordingSerialLine final : public SerialLine {
+// A serial port or a parallel port's data register: counts itself among the open lines, logs
+// what is done to it and its closing event when it goes.
+class RecordingLine final : public SerialLine, public ParallelLine {
 public:
-    RecordingSerialLine(QString name, bool commDevice, std::shared_ptr<QStringList> log,
-                        std::shared_ptr<int> open, int emergencyFd)
-        : name_(std::move(name)), commDevice_(commDevice), log_(std::move(log)),
-          open_(std::move(open)), emergencyFd_(emergencyFd) {
-        ++*open_;
+    RecordingLine(std::shared_ptr<RecordingPortIo::State> state, QString closing, int fd,
+                  bool comm = true, std::uint16_t address = 0)
+        : state_(std::move(state)), closing_(std::move(closing)), fd_(fd), comm_(comm),
+          address_(address) {
+        ++state_->open;
     }
-    ~RecordingSerialLine() override {
-        --*open_;
-        log_->append(QStringLiteral("close ") + name_);
-    }
+    ~RecordingLine() override { --state_->open, state_->log << closing_; }
 
-    bool isCommDevice() const override { return commDevice_; }
-    void setDtr() override { log_->append(QStringLiteral("SETDTR")); }
-    void clearDtr() override { log_->append(QStringLiteral("CLRDTR")); }
-    void setRts() override { log_->append(QStringLiteral("SETRTS")); }
-    void clearRts() override { log_->append(QStringLiteral("CLRRTS")); }
+    bool isCommDevice() const override { return comm_; }
+    void setDtr() override { state_->log << "SETDTR"; }
+    void clearDtr() override { state_->log << "CLRDTR"; }
+    void setRts() override { state_->log << "SETRTS"; }
+    void clearRts() override { state_->log << "CLRRTS"; }
+    void write(std::uint8_t value) override { state_->log << out(value); }
     LineWrite levelWrite(bool asserted) const override {
-        return eventsWrite(emergencyFd_, asserted ? "SETDTR\nSETRTS\n" : "CLRDTR\nCLRRTS\n");
+        return eventsWrite(asserted ? "SETDTR\nSETRTS\n" : "CLRDTR\nCLRRTS\n");
     }
-
-private:
-    QString name_;
-    bool commDevice_;
-    std::shared_ptr<QStringList> log_;
-    std::shared_ptr<int> open_;
-    int emergencyFd_;
-};
-
-class RecordingParallelLine final : public ParallelLine {
-public:
-    RecordingParallelLine(std::uint16_t address, std::shared_ptr<QStringList> log,
-                          std::shared_ptr<int> open, int emergencyFd)
-        : address_(address), log_(std::move(log)), open_(std::move(open)),
-          emergencyFd_(emergencyFd) {
-        ++*open_;
-    }
-    ~RecordingParallelLine() override {
-        --*open_;
-        log_->append(QStringLiteral("release ") + hexByte(address_, 3));
-    }
-
-    void write(std::uint8_t value) override { log_->append(outEvent(value)); }
     LineWrite levelWrite(std::uint8_t value) const override {
-        return eventsWrite(emergencyFd_, (outEvent(value) + QLatin1Char('\n')).toLatin1());
+        return eventsWrite(out(value) + '\n');
     }
 
 private:
-    QString outEvent(std::uint8_t value) const {
-        return QStringLiteral("out %1 %2").arg(hexByte(address_, 3), hexByte(value, 2));
+    QString out(std::uint8_t value) const {
+        return QString("out %1 %2").arg(hex(address_, 3), hex(value, 2));
+    }
+    // The event lines as one write to the descriptor; none without one.
+    LineWrite eventsWrite(const QString& lines) const {
+        LineWrite write;
+        const QByteArray bytes = lines.toLatin1();
+        if (fd_ < 0 || bytes.size() > int(LineWrite::kMaxBytes))
+            return write;
+        write.kind = LineWrite::Kind::Bytes;
+        write.fd = fd_;
+        std::copy(bytes.begin(), bytes.end(), write.bytes);
+        write.length = std::size_t(bytes.size());
+        return write;
     }
 
+    std::shared_ptr<RecordingPortIo::State> state_;
+    QString closing_;
+    int fd_;
+    bool comm_;
     std::uint16_t address_;
-    std::shared_ptr<QStringList> log_;
-    std::shared_ptr<int> open_;
-    int emergencyFd_;
 };
 
 } // namespace
 
 SerialOpen RecordingPortIo::openSerial(const QString& name) {
-    if (failingPorts.contains(name)) {
-        log_->append(QStringLiteral("open %1 failed").arg(name));
+    const bool fails = failingPorts.contains(name);
+    state_->log << "open " + name + (fails ? " failed" : "");
+    if (fails)
         return {};
-    }
-    log_->append(QStringLiteral("open ") + name);
-    return {std::make_unique<RecordingSerialLine>(name, !nonCommPorts.contains(name), log_, open_,
-                                                  emergencyFd),
+    return {std::make_unique<RecordingLine>(state_, "close " + name, emergencyFd,
+                                            !nonCommPorts.contains(name)),
             {}};
 }
 
 std::unique_ptr<ParallelLine> RecordingPortIo::openParallel(std::uint16_t address) {
-    if (refuseParallel) {
-        log_->append(QStringLiteral("claim %1 refused").arg(hexByte(address, 3)));
+    state_->log << "claim " + hex(address, 3) + (refuseParallel ? " refused" : "");
+    if (refuseParallel)
         return nullptr;
-    }
-    log_->append(QStringLiteral("claim ") + hexByte(address, 3));
-    return std::make_unique<RecordingParallelLine>(address, log_, open_, emergencyFd);
-}
-
-QStringList RecordingPortIo::takeEvents() {
-    QStringList taken;
-    taken.swap(*log_);
-    return taken;
+    return std::make_unique<RecordingLine>(state_, "release " + hex(address, 3), emergencyFd, true,
+                                           address);
 }

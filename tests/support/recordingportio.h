@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 
 // Ports that record every open, close and line change as one text line, in order:
 //   "open COM3", "open COM3 failed", "SETDTR", "SETRTS", "CLRDTR", "CLRRTS", "close COM3",
@@ -16,11 +17,11 @@ public:
     SerialOpen openSerial(const QString& name) override;
     std::unique_ptr<ParallelLine> openParallel(std::uint16_t address) override;
 
-    QStringList events() const { return *log_; }
+    QStringList events() const { return state_->log; }
     // The events since the last call, so a test can look at one step at a time.
-    QStringList takeEvents();
+    QStringList takeEvents() { return std::exchange(state_->log, {}); }
     // How many serial ports and parallel accesses are held right now.
-    int openLines() const { return *open_; }
+    int openLines() const { return state_->open; }
 
     QSet<QString> failingPorts; // these names fail to open ("COM2", ...)
     QSet<QString> nonCommPorts; // these names open but are no terminal
@@ -29,7 +30,12 @@ public:
     // lines to this descriptor.
     int emergencyFd = -1;
 
+    // What the port and the lines it opened share; lines may outlive the port.
+    struct State {
+        QStringList log;
+        int open = 0;
+    };
+
 private:
-    std::shared_ptr<QStringList> log_ = std::make_shared<QStringList>();
-    std::shared_ptr<int> open_ = std::make_shared<int>(0);
+    std::shared_ptr<State> state_ = std::make_shared<State>();
 };

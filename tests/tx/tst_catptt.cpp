@@ -9,18 +9,9 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTextEdit>
-#include <QTimer>
 #include <QtTest>
 
 #include <csignal>
-
-namespace {
-RigTarget network(const QString& address) {
-    RigTarget target;
-    target.device = address;
-    return target;
-}
-} // namespace
 
 class CatPttTest : public QObject {
     Q_OBJECT
@@ -36,7 +27,7 @@ private slots:
         QTest::addColumn<QString>("end");
         for (const char* end :
              {"end of message", "STOP", "Escape", "sound device failure", "rigctld killed"})
-            QTest::newRow(end) << QString::fromLatin1(end);
+            QTest::newRow(end) << QString(end);
     }
     void playbackKeysTheRig() {
         QFETCH(QString, end);
@@ -48,15 +39,14 @@ private slots:
             h.wave.failOn(Dir::Output, Op::Queue, 5);
         TTavrin& w = h.open();
         w.show();
-        w.keyingLine().selectRig(network(rig.address()));
+        w.keyingLine().selectRig({RigTarget::Kind::Cat, RigTarget::kNetworkModel, rig.address()});
         click(w.ui().TransmitBtn);
         QSignalSpy failures(&w.keyingLine(), &KeyingLine::keyingFailed);
         // The window's event loop must keep turning while the rig is gone.
         QElapsedTimer sinceTick;
         qint64 longestGap = 0;
         QTimer tick;
-        connect(&tick, &QTimer::timeout, this,
-                [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+        tick.callOnTimeout([&] { longestGap = std::max(longestGap, sinceTick.restart()); });
         sinceTick.start();
         tick.start(10);
 
@@ -64,11 +54,7 @@ private slots:
         sound.after(3, [&] {
             QTRY_COMPARE_WITH_TIMEOUT(rig.ptt(), 1, 5000);
             QTRY_VERIFY_WITH_TIMEOUT(!w.keyingLine().keyDownPending(), 5000);
-            if (end == "STOP")
-                click(w.ui().StopBtn);
-            else if (end == "Escape")
-                QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape);
-            else if (end == "rigctld killed") {
+            if (end == "rigctld killed") {
                 rig.stop();
                 longestGap = 0; // the read-backs above block; from here only the window runs
                 sinceTick.restart();
@@ -76,43 +62,46 @@ private slots:
                 const QString reason = failures.at(0).at(0).toString();
                 QVERIFY2(reason.contains(rig.address()) && reason.contains("error"),
                          qPrintable(reason));
-                click(w.ui().StopBtn);
             }
+            if (end == "Escape")
+                QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape);
+            else if (end == "STOP" || end == "rigctld killed")
+                click(w.ui().StopBtn);
         });
         click(w.ui().PlayBtn);
         QVERIFY(sound.completed() >= 3);
-        if (end == "rigctld killed")
+        QVERIFY(sound.completed() < 40 || end == "end of message");
+        if (end == "rigctld killed") {
             QVERIFY2(longestGap < 500, qPrintable(QString::number(longestGap)));
-        else {
+        } else {
             QTRY_COMPARE_WITH_TIMEOUT(rig.ptt(), 0, 5000);
             QCOMPARE(failures.count(), 0);
         }
-        QVERIFY(sound.completed() < 40 || end == "end of message");
     }
 
     // A rig that cannot be reached is reported with its device and the cause.
     void unreachableRigIsNamed_data() {
-        QTest::addColumn<int>("kind");
+        QTest::addColumn<RigTarget::Kind>("kind");
+        QTest::addColumn<int>("model");
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("cause");
-        QTest::newRow("no rigctld") << int(RigTarget::Kind::Cat) << "127.0.0.1:1"
-                                    << "IO error";
-        QTest::newRow("serial rig unplugged") << int(RigTarget::Kind::Cat) << "/dev/ttyUSB-gone"
-                                              << "No such file";
-        QTest::newRow("CM108 unplugged") << int(RigTarget::Kind::Cm108) << "/dev/hidraw-gone"
+        const int ic7300 = 3073; // an Icom IC-7300 on a serial port
+        QTest::newRow("no rigctld")
+            << RigTarget::Kind::Cat << RigTarget::kNetworkModel << "127.0.0.1:1"
+            << "IO error";
+        QTest::newRow("serial rig unplugged")
+            << RigTarget::Kind::Cat << ic7300 << "/dev/ttyUSB-gone"
+            << "No such file";
+        QTest::newRow("CM108 unplugged") << RigTarget::Kind::Cm108 << ic7300 << "/dev/hidraw-gone"
                                          << "No such file";
     }
     void unreachableRigIsNamed() {
-        QFETCH(int, kind);
+        QFETCH(RigTarget::Kind, kind);
+        QFETCH(int, model);
         QFETCH(QString, device);
         QFETCH(QString, cause);
         WindowHarness h;
-        TTavrin& w = h.open();
-        RigTarget target = network(device);
-        target.kind = RigTarget::Kind(kind);
-        if (!device.contains(':'))
-            target.model = 3073; // an Icom IC-7300 on a serial port
-        w.keyingLine().selectRig(target);
+        h.open().keyingLine().selectRig({kind, model, device});
         QTRY_COMPARE_WITH_TIMEOUT(h.dialogs.messages.size(), 1, 10000);
         const QString text = h.dialogs.messages.at(0).text;
         QVERIFY2(text.contains(device) && text.contains(cause), qPrintable(text));
@@ -125,10 +114,8 @@ private slots:
         QVERIFY(rig.ready() && rig.key(true));
         QTemporaryDir home;
         QVERIFY(QDir().mkpath(home.filePath("Tavrin")));
-        QSettings ini(home.filePath("Tavrin/Tavrin.ini"), QSettings::IniFormat);
-        ini.setValue("Rig/Keying", "CAT");
-        ini.setValue("Rig/Address", rig.address());
-        ini.sync();
+        QVERIFY(writeBytes(home.filePath("Tavrin/Tavrin.ini"),
+                           "[Rig]\nKeying=CAT\nAddress=" + rig.address().toLatin1() + '\n'));
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
