@@ -6,6 +6,7 @@
 #include <hamlib/rig.h>
 
 #include <algorithm>
+#include <clocale>
 #include <csignal>
 #include <cstring>
 #include <memory>
@@ -81,6 +82,14 @@ void ignoreBrokenPipes() {
     // an error, not end the program.
     static std::once_flag once;
     std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
+}
+
+void useCNumbers() {
+    // Hamlib keeps the name setlocale() returns, switches LC_NUMERIC to "C" and later restores the
+    // kept name, which that switch has already freed. With "C" in force from the start the name is
+    // the C library's own constant and nothing is freed. Qt formats numbers without the C locale.
+    static std::once_flag once;
+    std::call_once(once, [] { std::setlocale(LC_NUMERIC, "C"); });
 }
 
 } // namespace
@@ -206,6 +215,7 @@ std::vector<RigModel> rigModels() {
 RigPtt::RigPtt(const RigTarget& target, QObject* parent)
     : QObject(parent), target_(target), thread_(new QThread) {
     ignoreBrokenPipes();
+    useCNumbers();
     rig_set_debug(RIG_DEBUG_NONE);
     qRegisterMetaType<LineWrite>();
     worker_ = new RigWorker(target_, deviceName());

@@ -207,10 +207,14 @@ private slots:
         QProgressBar* bar = w.ui().PlayProgressBar;
         QStringList shown; // percent, whether red, status line
         AudioPump in(h.wave, Dir::Input);
+        QLabel* status = w.findChild<QLabel*>("StatusLine");
         in.after(2, [&] {
+            // The bar follows at its own pace: wait (the device paused) until it shows the level.
+            QTest::qWaitFor(
+                [&] { return bar->value() == row[2].toInt() && status->text().contains("0.1"); });
             shown << QString::number(bar->value())
                   << (bar->palette().color(QPalette::Highlight) == look::kRed ? "clipped" : "")
-                  << w.findChild<QLabel*>("StatusLine")->text();
+                  << status->text();
             click(w.ui().StopBtn);
         });
         click(w.ui().RecordBtn);

@@ -177,13 +177,13 @@ private slots:
         else
             click(action == "REC" ? w.ui().RecordBtn : w.ui().PlayBtn);
         const QStringList texts = h.dialogs.texts();
-        // On a loaded machine the clean-up after a queueing failure may also reset the device;
-        // what must be seen is the failure first and the clean-up's last word.
-        if (f.op == Op::Queue)
+        // How many clean-up steps fail in between depends on how far the device got, which a
+        // loaded machine changes; what must be seen is the failure first and the clean-up's last.
+        if (f.op == Op::Query)
+            QCOMPARE(texts.mid(0, 1), f.texts);
+        else
             QCOMPARE((QStringList{texts.value(0), texts.value(texts.size() - 1)}),
                      (QStringList{f.texts.first(), f.texts.last()}));
-        else
-            QCOMPARE(texts.mid(0, f.op == Op::Query ? 1 : -1), f.texts);
         QCOMPARE(atBox.mid(0, 2), (QStringList{"unkeyed", look::kBlue.name()}));
         // A device failure inside a running loop ends the program; one in the clean-up does not.
         QCOMPARE(w.terminationRequested(), f.op == Op::Query || f.op == Op::Queue);
