@@ -151,6 +151,7 @@ private slots:
         QVERIFY2(now.startsWith(row[3]), qPrintable(now));
         const QJsonDocument json = QJsonDocument::fromJson(station.client({"--json"}).out.toUtf8());
         const QJsonArray memories = json["memories"].toArray();
+        QCOMPARE(memories.size(), 12);
         QVERIFY(memories[2]["present"].toBool() && !memories[0]["present"].toBool());
         QCOMPARE(memories[2]["seconds"].toDouble(), kMessageSeconds + 0.4);
         QCOMPARE(memories[2]["note"].toString(), "CQ contest");
