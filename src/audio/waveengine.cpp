@@ -86,3 +86,10 @@ WaitEnd WaveEngine::waitFor(Half half, const std::function<bool()>& stopped,
             return WaitEnd::TimedOut;
     }
 }
+
+WaveStatus WaveEngine::closeDevice(WaveSite site, const QString& text) {
+    WaveStatus closed = status(service_.close(handle_), site, text);
+    if (closed.ok())
+        handle_ = 0;
+    return closed;
+}

@@ -45,6 +45,8 @@ protected:
     void rearm(Half half);
     // Ok when the service's result is; otherwise the failure at site with text.
     static WaveStatus status(int result, WaveSite site, const QString& text);
+    // Closes the device; a close that fails leaves it open, so the handle is kept for a later one.
+    WaveStatus closeDevice(WaveSite site, const QString& text);
     // Whether the selected device takes the format. Asking opens the device on most platforms,
     // so a device that took it is not asked again until another device is selected or an open
     // fails.

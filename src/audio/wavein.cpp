@@ -59,10 +59,5 @@ WaveStatus WaveInEngine::UnprepareInHeader(Half half) {
 }
 
 WaveStatus WaveInEngine::CloseWaveIn() {
-    WaveStatus closed = status(service_.close(handle_), WaveSite::InClose,
-                               QStringLiteral("Error closing the input wave device"));
-    // A close that fails leaves the device open, so the handle is kept for a later close.
-    if (closed.ok())
-        handle_ = 0;
-    return closed;
+    return closeDevice(WaveSite::InClose, QStringLiteral("Error closing the input wave device"));
 }

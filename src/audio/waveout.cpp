@@ -54,10 +54,5 @@ WaveStatus WaveOutEngine::UnprepareOutHeader(Half half) {
 }
 
 WaveStatus WaveOutEngine::CloseWaveOut() {
-    WaveStatus closed = status(service_.close(handle_), WaveSite::OutClose,
-                               QStringLiteral("Error closing the output wave device"));
-    // A close that fails leaves the device open, so the handle is kept for a later close.
-    if (closed.ok())
-        handle_ = 0;
-    return closed;
+    return closeDevice(WaveSite::OutClose, QStringLiteral("Error closing the output wave device"));
 }
