@@ -110,6 +110,7 @@ CatDialog::CatDialog(const RigSettings& settings, const std::vector<PortChoice>&
     : RigDialog(QStringLiteral("Radio (CAT)"), parent), base_(settings), search_(new QLineEdit),
       models_(new QListWidget), port_(portCombo(ports, settings.port)), speed_(new QComboBox),
       address_(new QLineEdit(settings.address)) {
+    address_->setObjectName(QStringLiteral("address"));
     search_->setPlaceholderText(QStringLiteral("Search rig models"));
     for (const RigModel& model : rigModels()) {
         auto* item = new QListWidgetItem(QStringLiteral("%1 (%2)").arg(model.name).arg(model.model),

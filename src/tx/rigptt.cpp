@@ -147,7 +147,6 @@ private:
         if (cm108) {
             setConf(rig.get(), "ptt_type", QStringLiteral("CM108"));
             setConf(rig.get(), "ptt_pathname", target_.device);
-            setConf(rig.get(), "ptt_bitnum", QString::number(target_.gpio - 1));
         } else {
             setConf(rig.get(), "rig_pathname", target_.device);
             if (target_.speed > 0)
@@ -159,6 +158,9 @@ private:
                             .arg(deviceName_, hamlibError(result), deviceProblem(target_)));
             return false;
         }
+        // Hamlib's open puts the CM108 pin back to its default, whatever was set before it.
+        if (cm108)
+            setConf(rig.get(), "ptt_bitnum", QString::number(target_.gpio - 1));
         // Every answer must come from the rig: a cached one would hide a rig that has gone.
         rig_set_cache_timeout_ms(rig.get(), HAMLIB_CACHE_ALL, 0);
         rig_ = std::move(rig);

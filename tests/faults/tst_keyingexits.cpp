@@ -2,9 +2,12 @@
 // kind of keying port and under both polarities.
 #include "audiopump.h"
 #include "config/configrecord.h"
+#include "hidrawstandin.h"
 #include "keyer/keyer.h"
+#include "rigctld.h"
 #include "support/uniquefd.h"
 #include "tx/keyingline.h"
+#include "tx/rigptt.h"
 #include "wavebytes.h"
 #include "windowharness.h"
 
@@ -26,13 +29,26 @@
 
 namespace {
 
+bool isRig(const QString& port) {
+    return port == "CAT" || port == "CM108";
+}
+
+// The events of a keyed and an unkeyed line. A rig's are what it reads back: the rigctld's PTT, or
+// the report the CM108 (GPIO 3) took last.
+std::pair<QString, QString> lineLevels(const QString& port, bool invert) {
+    const std::map<QString, std::pair<QString, QString>> levels{
+        {"LPT1", {"out 0x378 0x03", "out 0x378 0x00"}},
+        {"CAT", {"PTT 1", "PTT 0"}},
+        {"CM108", {"cm108 4/4", "cm108 0/4"}}};
+    auto [keyed, unkeyed] =
+        levels.count(port) ? levels.at(port) : std::pair{"SETDTR,SETRTS", "CLRDTR,CLRRTS"};
+    return invert ? std::pair{unkeyed, keyed} : std::pair{keyed, unkeyed};
+}
+
 // The line was keyed on the way and its last events unkey it; VOX moves no line.
 void checkLineEnds(const QString& port, bool invert, const QStringList& all) {
-    const QString events = all.filter(QRegularExpression("^(SET|CLR|out )")).join(',');
-    QString keyed = port == "LPT1" ? "out 0x378 0x03" : "SETDTR,SETRTS";
-    QString unkeyed = port == "LPT1" ? "out 0x378 0x00" : "CLRDTR,CLRRTS";
-    if (invert)
-        std::swap(keyed, unkeyed);
+    const QString events = all.filter(QRegularExpression("^(SET|CLR|out |PTT |cm108 )")).join(',');
+    const auto [keyed, unkeyed] = lineLevels(port, invert);
     QVERIFY2(port == "VOX" ? events.isEmpty() : events.contains(keyed) && events.endsWith(unkeyed),
              qPrintable(events));
 }
@@ -62,14 +78,19 @@ const std::pair<QStringList, QStringList> kWays[]{
     {kFatal, {"playback", "TUNE"}}};
 
 // A fatal signal ends the program without its shutdown, so each such row runs in a child copy of
-// this test, named in kChildLog, whose port double logs there what the line saw.
+// this test, named in kChildLog, whose port double logs there what the line saw. The child keys
+// the parent's rigctld and CM108 stand-in.
 const char* const kChildLog = "KEYINGEXITS_CHILD_LOG";
+const char* const kRigPort = "KEYINGEXITS_RIG_PORT";
+const char* const kStandInDir = "KEYINGEXITS_HIDRAW_DIR";
 
-QStringList runChild(bool& crashed) {
+QStringList runChild(bool& crashed, quint16 rigPort, const QString& standInDir) {
     QTemporaryDir dir;
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(kChildLog, dir.filePath("events"));
+    env.insert(kRigPort, QString::number(rigPort));
+    env.insert(kStandInDir, standInDir);
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("everyWayOutEndsUnkeyed:") + QTest::currentDataTag()});
@@ -89,6 +110,30 @@ private slots:
     void leadAndTailHoldTheLineAroundTheSound();
     void settingsBeyondTheRecordSurvive_data();
     void settingsBeyondTheRecordSurvive();
+
+private:
+    // One rigctld for every row (a child's is its parent's), started when a row first needs it.
+    Rigctld& rig() {
+        if (!rig_)
+            rig_ = std::make_unique<Rigctld>(quint16(qEnvironmentVariableIntValue(kRigPort)));
+        return *rig_;
+    }
+    QString standIn() const {
+        return qEnvironmentVariable(kStandInDir, scratch_.path()) + '/' + hidraw::kStandInName;
+    }
+    // What the rig's transmitter shows now, as checkLineEnds reads it.
+    QString rigNow(const QString& port) {
+        return port == "CAT" ? QStringLiteral("PTT %1").arg(rig().ptt())
+                             : hidraw::lastReport(standIn());
+    }
+    // Once the rig has taken the unkey (or has not within the bound), what it shows.
+    QString rigSettled(const QString& port) {
+        (void)QTest::qWaitFor([&] { return rigNow(port) == lineLevels(port, false).second; });
+        return rigNow(port);
+    }
+
+    std::unique_ptr<Rigctld> rig_;
+    QTemporaryDir scratch_;
 };
 
 void KeyingExitsTest::everyWayOutEndsUnkeyed_data() {
@@ -96,14 +141,16 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed_data() {
     QTest::addColumn<bool>("invert");
     QTest::addColumn<QString>("activity");
     QTest::addColumn<QString>("exit");
-    for (const char* port : {"COM3", "USB", "LPT1", "VOX"})
+    for (const QString port : {"COM3", "USB", "LPT1", "VOX", "CAT", "CM108"})
         for (bool invert : {false, true})
-            for (const auto& [exits, activities] : kWays)
-                for (const QString& exit : exits)
-                    for (const QString& activity : activities)
-                        QTest::addRow("%s %s, %s during %s", port, invert ? "Invert" : "Normal",
-                                      qPrintable(exit), qPrintable(activity))
-                            << QString(port) << invert << activity << exit;
+            if (!invert || !isRig(port)) // polarity is the rig's own business
+                for (const auto& [exits, activities] : kWays)
+                    for (const QString& exit : exits)
+                        for (const QString& activity : activities)
+                            QTest::addRow("%s %s, %s during %s", qPrintable(port),
+                                          invert ? "Invert" : "Normal", qPrintable(exit),
+                                          qPrintable(activity))
+                                << port << invert << activity << exit;
 }
 
 void KeyingExitsTest::everyWayOutEndsUnkeyed() {
@@ -111,13 +158,15 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     QFETCH(bool, invert);
     QFETCH(QString, activity);
     QFETCH(QString, exit);
-    const bool quits = kQuits.contains(exit), fatal = kFatal.contains(exit);
+    const bool quits = kQuits.contains(exit), fatal = kFatal.contains(exit), rigPort = isRig(port);
+    if (port == "CAT" && !Rigctld::available())
+        QSKIP("rigctld (libhamlib-utils) is not installed");
     const QString childLog = qEnvironmentVariable(kChildLog);
     if (fatal && childLog.isEmpty()) {
         bool crashed = false;
-        const QStringList all = runChild(crashed);
+        QStringList all = runChild(crashed, port == "CAT" ? rig().port() : 0, scratch_.path());
         QVERIFY(crashed);
-        return checkLineEnds(port, invert, all);
+        return checkLineEnds(port, invert, all << (rigPort ? rigSettled(port) : ""));
     }
 
     WindowHarness h;
@@ -144,7 +193,12 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     w.show();
     const std::map<QString, QAction*> ports{
         {"COM3", w.ui().COM[2]}, {"LPT1", w.ui().Printer1}, {"VOX", w.ui().VOX1}};
-    port == "USB" ? chooseUsbPort(w, "ttyACM0") : ports.at(port)->trigger();
+    if (port == "CAT")
+        w.keyingLine().selectRig({RigTarget::Kind::Cat, RigTarget::kNetworkModel, rig().address()});
+    else if (port == "CM108" && writeBytes(standIn(), {}))
+        w.keyingLine().selectRig({RigTarget::Kind::Cm108, 0, standIn()});
+    else
+        port == "USB" ? chooseUsbPort(w, "ttyACM0") : ports.at(port)->trigger();
     if (invert)
         w.ui().Invert1->trigger();
     click(w.ui().TransmitBtn);
@@ -153,8 +207,11 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     h.ports.takeEvents();
 
     bool keyedBeforeExit = false;
+    QStringList rigReads;
     const auto noteKeyed = [&] {
         keyedBeforeExit = w.keyingLine().KeyingLevel() == KeyingLine::Keyed;
+        if (rigPort)
+            rigReads << rigNow(port);
     };
     const std::map<QString, std::function<void()>> actions{
         {"STOP", [&] { click(w.ui().StopBtn); }},
@@ -166,7 +223,7 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     const auto wayOut = [&] {
         noteKeyed();
         if (fatal) {
-            const QByteArray seen = h.ports.events().join('\n').toLatin1() + '\n';
+            const QByteArray seen = (h.ports.events() + rigReads).join('\n').toLatin1() + '\n';
             QVERIFY(::write(childLogFd.get(), seen.constData(), seen.size()) == seen.size());
         }
         kSignals.count(exit) ? void(::raise(kSignals.at(exit))) : actions.at(exit)();
@@ -182,6 +239,8 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     const auto start = [&] {
         if (activity != "playback")
             click(w.ui().TuneBtn);
+        // A playback waits for the rig's key-down by itself; TUNE does not.
+        (void)QTest::qWaitFor([&] { return !w.keyingLine().keyDownPending(); });
         if (activity == "TUNE")
             return wayOut();
         AudioPump& pump = activity == "playback" ? sound : capture;
@@ -216,7 +275,7 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
             (w.keyer().loopTimer().isActive() && w.keyerState().keyerIdle()));
     QVERIFY(keyedBeforeExit);
     QCOMPARE(w.keyingLine().KeyingLevel(), KeyingLine::Unkeyed);
-    checkLineEnds(port, invert, all);
+    checkLineEnds(port, invert, all << rigReads << (rigPort ? rigSettled(port) : ""));
     if (exit == "loop pause")
         click(w.ui().ResetBtn);
 }

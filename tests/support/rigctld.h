@@ -14,14 +14,17 @@ class Rigctld {
 public:
     static bool available() { return !QStandardPaths::findExecutable("rigctld").isEmpty(); }
 
-    Rigctld() : port_(freePort()) {
-        daemon_.start("rigctld",
-                      {"-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t", QString::number(port_)});
+    // A daemon of its own on a free port or, given a port, the one another test process started.
+    explicit Rigctld(quint16 port = 0) : port_(port ? port : freePort()) {
+        if (!port)
+            daemon_.start("rigctld", {"-m", "1", "-P", "RIG", "-T", "127.0.0.1", "-t",
+                                      QString::number(port_)});
         ready_ = QTest::qWaitFor([this] { return ptt() >= 0; }, 10000);
     }
     ~Rigctld() { stop(); }
     bool ready() const { return ready_; }
 
+    quint16 port() const { return port_; }
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
     // 1 keyed, 0 unkeyed, -1 when the rig does not answer.
     int ptt() const { return rigctl({"t"}).value(0, -1); }
