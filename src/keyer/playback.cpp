@@ -151,7 +151,6 @@ void Keyer::play() {
         --loopsRunning_;
         return;
     }
-    out_.SetupWaveOut();
     checkDevice(out_.OpenWaveOut());
     out_.RearmOutHeader(Half::A);
     checkDevice(out_.PrepareOutHeader(Half::A));

@@ -126,7 +126,6 @@ void Keyer::record() {
     bool full = false;
 
     ++loopsRunning_;
-    in_.SetupWaveIn();
     checkDevice(in_.QueryInFormat());
     // The device is opened whatever the query said.
     checkDevice(in_.OpenWaveIn());

@@ -1,4 +1,5 @@
 // The built program controlled from outside: a private session bus, the program's own client.
+#include "app/remotecontrol.h"
 #include "config/configrecord.h"
 #include "wavebytes.h"
 
@@ -15,6 +16,7 @@ namespace {
 constexpr int kTimeoutMs = 20000;
 constexpr int kMessageSeconds = 20; // outlasts every row that plays it
 constexpr int kNotRunning = 3;
+constexpr int kSettleMs = 200; // for the keyer's signals to arrive
 
 struct Run {
     int code;
@@ -81,6 +83,14 @@ void rows(std::initializer_list<const char*> table) {
 
 class RemoteTest : public QObject {
     Q_OBJECT
+    QStringList announced_;
+
+public slots:
+    void propertiesChanged(const QString&, const QVariantMap& changed, const QStringList&) {
+        announced_ += changed.keys();
+        announced_.sort();
+        announced_.removeDuplicates();
+    }
 
 private slots:
     // Without a keyer, and without a display, the client still answers. Arguments, whether a bus
@@ -110,20 +120,22 @@ private slots:
 
     // Each command runs the button's own handler: same refusals, same keying. Memory 3 holds a
     // message with a note, the others none; the status tells them apart in every state. Commands,
-    // whether they play, exit code of the last, status after.
+    // whether they play, exit code of the last, status after, the properties the last announces.
     void commands_data() {
         rows({
-            "--tune on||0|idle, memory 1, tuning, transmitting",
-            "--tune on;--tune off||0|idle, memory 1, receiving",
-            "--select 13||1|idle, memory 1",
-            "--play 5;--tune on||1|playing 5, receiving", // under a failure box
-            "--tx-enable on;--play 3|plays|0|playing 3, transmitting, tx enable on",
-            "--play 3|plays|0|playing 3, receiving",
-            "--play 3;--play 3|plays|0|paused 3, receiving",
-            "--tx-enable on;--play 3;--stop|plays|0|idle, memory 3, receiving, tx enable on",
-            "--record 4;--play 3|plays|1|recording 4, receiving",
-            "--play 3;--record 4|plays|1|playing 3",
-            "--play 3;--select 1|plays|1|playing 3",
+            "--tune on||0|idle, memory 1, tuning, transmitting|Transmitting Tuning",
+            "--tune on;--tune off||0|idle, memory 1, receiving|Transmitting Tuning",
+            "--select 13||1|idle, memory 1|",
+            "--play 5;--tune on||1|playing 5, receiving|", // under a failure box
+            "--tx-enable on;--play 3|plays|0|playing 3, transmitting, tx enable on|Memory State "
+            "Transmitting",
+            "--play 3|plays|0|playing 3, receiving|Memory State",
+            "--play 3;--play 3|plays|0|paused 3, receiving|State",
+            "--tx-enable on;--play 3;--stop|plays|0|idle, memory 3, receiving, tx enable on|State "
+            "Transmitting",
+            "--record 4;--play 3|plays|1|recording 4, receiving|",
+            "--play 3;--record 4|plays|1|playing 3|",
+            "--play 3;--select 1|plays|1|playing 3|",
         });
     }
     void commands() {
@@ -142,9 +154,20 @@ private slots:
         QVERIFY(writeBytes(dir + "Tavrin.cfg", record.serialize()));
         station.start({});
         QVERIFY(station.answers());
+        const QString watcher = QTest::currentDataTag();
+        QDBusConnection bus =
+            QDBusConnection::connectToBus(station.env_.value("DBUS_SESSION_BUS_ADDRESS"), watcher);
+        QVERIFY(bus.connect({}, remote::kObjectPath, "org.freedesktop.DBus.Properties",
+                            "PropertiesChanged", this,
+                            SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
         Run run;
-        for (const QString& command : row[0].split(';'))
+        for (const QString& command : row[0].split(';')) {
+            announced_.clear();
             run = station.client(command.split(' '));
+            QTest::qWait(kSettleMs);
+        }
+        QDBusConnection::disconnectFromBus(watcher);
+        QCOMPARE(announced_.join(' '), row[4]);
         QCOMPARE(run.code, row[2].toInt());
         QVERIFY2(run.code == 0 || run.err.contains("refused"), qPrintable(run.err));
         const QString now = station.client({"--status"}).out;

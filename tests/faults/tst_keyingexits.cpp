@@ -331,8 +331,8 @@ void KeyingExitsTest::leadAndTailHoldTheLineAroundTheSound() {
 }
 
 // Tavrin.ini: missing or damaged gives the defaults, out-of-range values are brought into range,
-// keys this version does not know are kept; a USB port chosen by path comes back from it while the
-// record itself names VOX.
+// keys this version does not know are kept; a USB port chosen by path comes back from it, the only
+// port ticked in the Output menu, while the record itself names VOX.
 void KeyingExitsTest::settingsBeyondTheRecordSurvive_data() {
     QTest::addColumn<QByteArray>("ini");
     QTest::addColumn<int>("leadMs"); // in force after start-up
@@ -349,7 +349,8 @@ void KeyingExitsTest::settingsBeyondTheRecordSurvive() {
     WindowHarness h;
     const QString path = h.installDir() + "Tavrin.ini", usb = h.devRoot + "/ttyUSB0";
     QVERIFY(ini.isEmpty() || writeBytes(path, ini));
-    QVERIFY(QDir().mkpath(h.devRoot) && writeBytes(usb, {}));
+    QVERIFY(QDir().mkpath(h.devRoot) && writeBytes(usb, {}) &&
+            writeBytes(h.devRoot + "/ttyACM0", {}));
     QCOMPARE(h.open().keyer().pttTiming().lead.count(), leadMs);
     h.dialogs.inputAnswers << FakeDialogs::Answer{true, "255"};
     h.window->ui().PttTail->trigger();
@@ -364,6 +365,11 @@ void KeyingExitsTest::settingsBeyondTheRecordSurvive() {
     h.ports.takeEvents();
     QCOMPARE(h.open().keyer().pttTiming().tail.count(), 260);
     QCOMPARE(h.ports.events().mid(0, 3), QStringList({"open " + usb, "CLRDTR", "CLRRTS"}));
+    emit h.window->ui().Output->aboutToShow();
+    QStringList ticked;
+    for (const QAction* item : h.window->ui().Output->actions())
+        ticked << (item->isChecked() ? item->text() : QString());
+    QCOMPARE(ticked.join(QString()), "ttyUSB0");
 }
 
 QTEST_MAIN(KeyingExitsTest)
