@@ -72,7 +72,9 @@ Platform BenchServices::platform(WaveService& wave) {
     return p;
 }
 
-BenchWindow::BenchWindow() : window_(std::make_unique<TTavrin>(services_.platform(timed_))) {
+BenchWindow::BenchWindow(WaveService* device)
+    : timed_(device ? *device : alsa_),
+      window_(std::make_unique<TTavrin>(services_.platform(timed_))) {
     window_->show();
 }
 

@@ -58,11 +58,11 @@ struct BenchServices {
     LinuxPortIo ports;
 };
 
-// The main window on the real Linux services; its sound cards are the machine's ALSA devices seen
-// through TimedWaveService.
+// The main window on the real Linux services; its sound cards are the machine's ALSA devices, or
+// the given device (the virtual one), seen through TimedWaveService.
 class BenchWindow {
 public:
-    BenchWindow();
+    explicit BenchWindow(WaveService* device = nullptr);
     ~BenchWindow();
 
     TTavrin& window() { return *window_; }
@@ -82,7 +82,7 @@ public:
 private:
     BenchServices services_;
     AlsaWaveService alsa_;
-    TimedWaveService timed_{alsa_};
+    TimedWaveService timed_;
     std::unique_ptr<TTavrin> window_;
 };
 

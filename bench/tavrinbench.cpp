@@ -11,6 +11,7 @@
 #include "series.h"
 #include "startup.h"
 #include "tavrinmeasures.h"
+#include "virtualwaveservice.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -141,6 +142,14 @@ struct Results {
     Row leadBlock = row("PTT lead 200 ms: key-down to first block handed to ALSA (ms)");
     Row leadSound = row("PTT lead 200 ms: key-down to first sample played by the sink (ms)");
     Row tail = row("PTT tail 200 ms: last block played to key-up (ms)");
+    Row virtualLead0 =
+        row("PTT lead 0 ms, virtual device: key-down to first block handed over (ms)");
+    Row virtualSound0 = row("PTT lead 0 ms, virtual device: key-down to first sample played (ms)");
+    Row virtualTail0 = row("PTT tail 0 ms, virtual device: last block played to key-up (ms)");
+    Row virtualLead =
+        row("PTT lead 200 ms, virtual device: key-down to first block handed over (ms)");
+    Row virtualSound = row("PTT lead 200 ms, virtual device: key-down to first sample played (ms)");
+    Row virtualTail = row("PTT tail 200 ms, virtual device: last block played to key-up (ms)");
     Row stop = row("STOP click to device reset / aplay SIGINT to exit (ms)", "aplay");
     Row playStretch = row("Playing time beyond the sound, 4 s message (ms)", "aplay", 0);
     Row underruns = row("Underruns", "aplay", 0);
@@ -159,11 +168,12 @@ struct Results {
     int loadBells = 0;
 
     std::vector<Row> rows() const {
-        return {startup,     inProcess,   resident,   closing,     playCpu,   hiddenCpu,
-                recordCpu,   idleCpu,     firstBlock, firstSound,  fKeyBlock, fKeySound,
-                remoteBlock, remoteSound, leadBlock0, leadSound0,  tail0,     leadBlock,
-                leadSound,   tail,        stop,       playStretch, underruns, resets,
-                loadStretch, loadCpu,     overruns,   loopGap,     loopPause};
+        return {startup,      inProcess,   resident,     closing,       playCpu,      hiddenCpu,
+                recordCpu,    idleCpu,     firstBlock,   firstSound,    fKeyBlock,    fKeySound,
+                remoteBlock,  remoteSound, leadBlock0,   leadSound0,    tail0,        leadBlock,
+                leadSound,    tail,        virtualLead0, virtualSound0, virtualTail0, virtualLead,
+                virtualSound, virtualTail, stop,         playStretch,   underruns,    resets,
+                loadStretch,  loadCpu,     overruns,     loopGap,       loopPause};
     }
 };
 
@@ -245,6 +255,27 @@ void measureStarts(Results& r, BenchWindow& bench, const Options& o) {
         r.tail.ours.add(set.lastSoundToKeyUpMs);
     }
     pttPlay(bench, LoopSlot, milliseconds(0), milliseconds(0));
+}
+
+// The same lead and tail on the virtual device, which completes each block in real time once it
+// is due: what the keyer adds, without the sound server's buffering.
+void measureVirtualPtt(Results& r, const Options& o) {
+    progress("PTT lead and tail on the virtual device");
+    constexpr milliseconds Delay(200);
+    VirtualWaveService device;
+    device.setRealTime(true);
+    BenchWindow bench(&device);
+    bench.writeMessage(LoopSlot, LoopSeconds);
+    for (int i = 0; i < o.runs; ++i) {
+        const PttFigures none = pttPlay(bench, LoopSlot, milliseconds(0), milliseconds(0));
+        r.virtualLead0.ours.add(none.keyDownToFirstBlockMs);
+        r.virtualSound0.ours.add(none.keyDownToFirstSoundMs);
+        r.virtualTail0.ours.add(none.lastSoundToKeyUpMs);
+        const PttFigures set = pttPlay(bench, LoopSlot, Delay, Delay);
+        r.virtualLead.ours.add(set.keyDownToFirstBlockMs);
+        r.virtualSound.ours.add(set.keyDownToFirstSoundMs);
+        r.virtualTail.ours.add(set.lastSoundToKeyUpMs);
+    }
 }
 
 void measureRecording(Results& r, BenchWindow& bench, const Options& o) {
@@ -350,6 +381,7 @@ int main(int argc, char** argv) {
         printMachine(bench, o);
         measurePlaying(results, bench, o);
         measureStarts(results, bench, o);
+        measureVirtualPtt(results, o);
         measureRecording(results, bench, o);
         bench.setIdAlarm(true, AlarmSeconds);
         measureIdle(results, bench);

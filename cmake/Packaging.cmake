@@ -12,9 +12,11 @@ set(CPACK_PACKAGE_HOMEPAGE_URL ${TAVRIN_REPOSITORY_URL})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
-# The libraries the program links (Qt, ALSA, Hamlib, libsndfile, libsamplerate) come from
-# dpkg-shlibdeps.
+# The libraries the program links (Qt, ALSA, libsndfile, libsamplerate) come from
+# dpkg-shlibdeps. Hamlib is loaded only when a rig is used (dlopen), which dpkg-shlibdeps cannot
+# see: it is declared here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libhamlib4")
 # ALSA's PulseAudio/PipeWire plugin gives the "default" device; xdg-open shows the manual.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libasound2-plugins, xdg-utils, pavucontrol | pavucontrol-qt")
 # rigctld shares one radio's CAT port between Tavrin and a logger.

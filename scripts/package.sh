@@ -18,6 +18,8 @@ dpkg-deb -x "$deb" "$root"
 echo "== $(basename "$deb")"
 dpkg-deb -f "$deb" Package Version Depends Recommends
 dpkg-deb -c "$deb"
+# Loaded at run time, so only the packaging names it.
+dpkg-deb -f "$deb" Depends | grep -q libhamlib4 || { echo "the package does not depend on libhamlib4" >&2; exit 1; }
 
 echo "== desktop-file-validate"
 desktop-file-validate "$root"/usr/share/applications/*.desktop

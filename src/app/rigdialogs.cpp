@@ -112,13 +112,15 @@ CatDialog::CatDialog(const RigSettings& settings, const std::vector<PortChoice>&
       address_(new QLineEdit(settings.address)) {
     address_->setObjectName(QStringLiteral("address"));
     search_->setPlaceholderText(QStringLiteral("Search rig models"));
-    for (const RigModel& model : rigModels()) {
+    QString problem;
+    for (const RigModel& model : rigModels(&problem)) {
         auto* item = new QListWidgetItem(QStringLiteral("%1 (%2)").arg(model.name).arg(model.model),
                                          models_);
         item->setData(Qt::UserRole, model.model);
         if (model.model == settings.model)
             models_->setCurrentItem(item);
     }
+    resultLabel()->setText(problem);
     connect(search_, &QLineEdit::textChanged, this, &CatDialog::filterModels);
     speed_->setEditable(true);
     speed_->addItem(kModelDefault, 0);

@@ -14,8 +14,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTextEdit>
 
 namespace {
@@ -57,6 +60,12 @@ TTavrin::TTavrin(const Platform& platform, QWidget* parent)
     wireConsole();
     qApp->installEventFilter(this);
     setFixedSize(sizeHint());
+    // The status line's text changes several times a second while a message plays or records.
+    // With its size fixed, each change repaints the line alone instead of laying out the whole
+    // window again (and measuring every caption in it).
+    layout()->activate();
+    statusBar()->layout()->setGeometry(statusBar()->rect());
+    ui_.StatusLine->setFixedSize(ui_.StatusLine->size());
     if (const QScreen* where = screen())
         move(where->availableGeometry().center() - rect().center());
     FormCreate();

@@ -291,9 +291,13 @@ void TTavrin::showLevel(Phase now) {
     statusTimer_->stop();
     QProgressBar* bar = ui_.PlayProgressBar;
     const bool clipped = now == Phase::Recording && state_.inputPeak() >= kClipPeak;
-    QPalette palette = bar->palette();
-    palette.setColor(QPalette::Highlight, clipped ? look::kRed : barColour_);
-    bar->setPalette(palette);
+    // A palette set anew repaints the bar even when its colour stays.
+    const QColor colour = clipped ? look::kRed : barColour_;
+    if (bar->palette().color(QPalette::Highlight) != colour) {
+        QPalette palette = bar->palette();
+        palette.setColor(QPalette::Highlight, colour);
+        bar->setPalette(palette);
+    }
 
     QString status = idleStatus_;
     const QString message = messageName();
@@ -317,9 +321,10 @@ void TTavrin::showLevel(Phase now) {
                                                    : QStringLiteral("Playback progress"));
     bar->setFormat(status);
     bar->setAccessibleDescription(status);
-    // Last: a new position repaints the bar at once, the format's change with it.
-    bar->setValue(position);
     ui_.StatusLine->setText(status);
+    // Last: a new position repaints the bar at once, and with it all that is waiting to be
+    // painted (the status line's new text), in one pass over the window.
+    bar->setValue(position);
 }
 
 void TTavrin::showStatus(Phase now) {

@@ -1,9 +1,9 @@
 #include "tx/rigptt.h"
 
+#include "tx/hamlibloader.h"
+
 #include <QThread>
 #include <QTimer>
-
-#include <hamlib/rig.h>
 
 #include <algorithm>
 #include <clocale>
@@ -20,21 +20,22 @@ namespace {
 // that goes away mid-message stops the message instead of going unnoticed until its end.
 constexpr std::chrono::milliseconds kCheckInterval{1000};
 
+// A handle exists only once Hamlib is loaded.
 struct RigCloser {
     void operator()(RIG* rig) const {
         // Refused harmlessly when the open failed.
-        rig_close(rig);
-        rig_cleanup(rig);
+        hamlib()->close(rig);
+        hamlib()->cleanup(rig);
     }
 };
 using RigHandle = std::unique_ptr<RIG, RigCloser>;
 
-QString hamlibError(int code) {
-    return QString::fromLocal8Bit(rigerror2(code)).trimmed();
+QString hamlibError(const HamlibApi& api, int code) {
+    return QString::fromLocal8Bit(api.error(code)).trimmed();
 }
 
-void setConf(RIG* rig, const char* name, const QString& value) {
-    rig_set_conf(rig, rig_token_lookup(rig, name), value.toLocal8Bit().constData());
+void setConf(const HamlibApi& api, RIG* rig, const char* name, const QString& value) {
+    api.setConf(rig, api.tokenLookup(rig, name), value.toLocal8Bit().constData());
 }
 
 bool isNetwork(const RigTarget& target) {
@@ -109,7 +110,7 @@ public:
         check_.stop();
         if (!rig_ && !open())
             return;
-        const int result = rig_set_ptt(rig_.get(), RIG_VFO_CURR, keyed ? RIG_PTT_ON : RIG_PTT_OFF);
+        const int result = api_->setPtt(rig_.get(), RIG_VFO_CURR, keyed ? RIG_PTT_ON : RIG_PTT_OFF);
         if (result != RIG_OK) {
             fail(keyed ? QStringLiteral("could not key the transmitter")
                        : QStringLiteral("could not unkey the transmitter"),
@@ -125,7 +126,7 @@ public:
     void finish() {
         check_.stop();
         if (rig_)
-            rig_set_ptt(rig_.get(), RIG_VFO_CURR, RIG_PTT_OFF);
+            api_->setPtt(rig_.get(), RIG_VFO_CURR, RIG_PTT_OFF);
         rig_.reset();
     }
 
@@ -136,8 +137,14 @@ signals:
 
 private:
     bool open() {
+        QString problem;
+        api_ = hamlib(&problem);
+        if (!api_) {
+            emit failed(QStringLiteral("%1: %2").arg(deviceName_, problem));
+            return false;
+        }
         const bool cm108 = target_.kind == RigTarget::Kind::Cm108;
-        RigHandle rig(rig_init(cm108 ? RIG_MODEL_DUMMY : target_.model));
+        RigHandle rig(api_->init(cm108 ? RIG_MODEL_DUMMY : target_.model));
         if (!rig) {
             emit failed(QStringLiteral("%1: Hamlib has no rig model %2")
                             .arg(deviceName_)
@@ -145,24 +152,24 @@ private:
             return false;
         }
         if (cm108) {
-            setConf(rig.get(), "ptt_type", QStringLiteral("CM108"));
-            setConf(rig.get(), "ptt_pathname", target_.device);
+            setConf(*api_, rig.get(), "ptt_type", QStringLiteral("CM108"));
+            setConf(*api_, rig.get(), "ptt_pathname", target_.device);
         } else {
-            setConf(rig.get(), "rig_pathname", target_.device);
+            setConf(*api_, rig.get(), "rig_pathname", target_.device);
             if (target_.speed > 0)
-                setConf(rig.get(), "serial_speed", QString::number(target_.speed));
+                setConf(*api_, rig.get(), "serial_speed", QString::number(target_.speed));
         }
-        const int result = rig_open(rig.get());
+        const int result = api_->open(rig.get());
         if (result != RIG_OK) {
             emit failed(QStringLiteral("%1: could not open: %2%3")
-                            .arg(deviceName_, hamlibError(result), deviceProblem(target_)));
+                            .arg(deviceName_, hamlibError(*api_, result), deviceProblem(target_)));
             return false;
         }
         // Hamlib's open puts the CM108 pin back to its default, whatever was set before it.
         if (cm108)
-            setConf(rig.get(), "ptt_bitnum", QString::number(target_.gpio - 1));
+            setConf(*api_, rig.get(), "ptt_bitnum", QString::number(target_.gpio - 1));
         // Every answer must come from the rig: a cached one would hide a rig that has gone.
-        rig_set_cache_timeout_ms(rig.get(), HAMLIB_CACHE_ALL, 0);
+        api_->setCacheTimeoutMs(rig.get(), HAMLIB_CACHE_ALL, 0);
         rig_ = std::move(rig);
         emit unkeyWriteChanged(emergencyUnkey(rig_.get(), target_));
         return true;
@@ -170,7 +177,7 @@ private:
 
     void check() {
         ptt_t ptt = RIG_PTT_OFF;
-        const int result = rig_get_ptt(rig_.get(), RIG_VFO_CURR, &ptt);
+        const int result = api_->getPtt(rig_.get(), RIG_VFO_CURR, &ptt);
         if (result == -RIG_ENAVAIL || result == -RIG_ENIMPL) {
             check_.stop(); // this rig cannot say; its next request will show a failure
             return;
@@ -183,23 +190,25 @@ private:
         check_.stop();
         emit unkeyWriteChanged({});
         rig_.reset();
-        emit failed(QStringLiteral("%1: %2: %3").arg(deviceName_, what, hamlibError(result)));
+        emit failed(
+            QStringLiteral("%1: %2: %3").arg(deviceName_, what, hamlibError(*api_, result)));
     }
 
     RigTarget target_;
     QString deviceName_;
+    const HamlibApi* api_ = nullptr; // set by the first open
     RigHandle rig_;
     QTimer check_;
 };
 
-std::vector<RigModel> rigModels() {
+std::vector<RigModel> rigModels(QString* problem) {
+    const HamlibApi* api = hamlib(problem);
+    if (!api)
+        return {};
     static std::once_flag loaded;
-    std::call_once(loaded, [] {
-        rig_set_debug(RIG_DEBUG_NONE);
-        rig_load_all_backends();
-    });
+    std::call_once(loaded, [api] { api->loadAllBackends(); });
     std::vector<RigModel> models;
-    rig_list_foreach(
+    api->listForeach(
         [](const rig_caps* caps, rig_ptr_t data) {
             static_cast<std::vector<RigModel>*>(data)->push_back(
                 {static_cast<int>(caps->rig_model),
@@ -218,7 +227,6 @@ RigPtt::RigPtt(const RigTarget& target, QObject* parent)
     : QObject(parent), target_(target), thread_(new QThread) {
     ignoreBrokenPipes();
     useCNumbers();
-    rig_set_debug(RIG_DEBUG_NONE);
     qRegisterMetaType<LineWrite>();
     worker_ = new RigWorker(target_, deviceName());
     worker_->moveToThread(thread_);

@@ -33,8 +33,9 @@ struct RigModel {
     QString name; // manufacturer and model
 };
 
-// Every model Hamlib knows, sorted by name.
-std::vector<RigModel> rigModels();
+// Every model Hamlib knows, sorted by name. Empty when Hamlib cannot be loaded; `problem` then
+// says why.
+std::vector<RigModel> rigModels(QString* problem = nullptr);
 
 // Owns the Hamlib connection to one rig on a thread of its own: Hamlib calls wait for serial and
 // network timeouts, and neither the window nor the sound may wait with them. Requests are carried

@@ -70,6 +70,9 @@ private slots:
         process.start(QStringLiteral(TAVRIN_EXECUTABLE), {});
         QVERIFY(process.waitForStarted(20000));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cfg) && handlesTerm(process.processId()), 20000);
+        // Hamlib is mapped only once a rig is used.
+        QVERIFY(!readBytes(QStringLiteral("/proc/%1/maps").arg(process.processId()))
+                     .contains("hamlib"));
         ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
         QVERIFY(process.waitForFinished(20000));
         QVERIFY(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0);
