@@ -317,10 +317,14 @@ void TTavrin::showLevel(Phase now) {
                      message, seconds(bytesToLength(state_.playLength() - std::max(0, left))),
                      seconds(bytesToLength(left)));
     }
-    bar->setAccessibleName(now == Phase::Recording ? QStringLiteral("Input level")
-                                                   : QStringLiteral("Playback progress"));
+    // Each accessible name or description set costs an accessibility event, changed or not.
+    const QString barName = now == Phase::Recording ? QStringLiteral("Input level")
+                                                    : QStringLiteral("Playback progress");
+    if (bar->accessibleName() != barName)
+        bar->setAccessibleName(barName);
+    if (bar->accessibleDescription() != status)
+        bar->setAccessibleDescription(status);
     bar->setFormat(status);
-    bar->setAccessibleDescription(status);
     ui_.StatusLine->setText(status);
     // Last: a new position repaints the bar at once, and with it all that is waiting to be
     // painted (the status line's new text), in one pass over the window.

@@ -152,6 +152,8 @@ void TavrinUi::setupUi(QMainWindow* window) {
     QStatusBar* status = window->statusBar();
     status->setSizeGripEnabled(false);
     StatusLine = named(new QLabel(status), "StatusLine");
+    // Never rich text: plain text spares the check on each of its updates.
+    StatusLine->setTextFormat(Qt::PlainText);
     status->addWidget(StatusLine, 1);
 
     auto* bar = named(window->menuBar(), "MainMenu1");

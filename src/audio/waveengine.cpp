@@ -71,6 +71,12 @@ WaveStatus WaveEngine::status(int result, WaveSite site, const QString& text) {
     return result == 0 ? WaveStatus{} : WaveStatus{site, text};
 }
 
+WaveStatus WaveEngine::status(int result, WaveSite site, const char* text, Half half) {
+    if (result == 0)
+        return WaveStatus{};
+    return WaveStatus{site, QLatin1String(text) + QLatin1Char(half == Half::A ? 'a' : 'b')};
+}
+
 WaitEnd WaveEngine::waitFor(Half half, const std::function<bool()>& stopped,
                             const std::function<bool()>& timedOut) {
     const WaveHeader& header = headers_[index(half)];

@@ -34,10 +34,9 @@ public:
                     const std::function<bool()>& timedOut);
 
 protected:
-    // A message naming buffer a or b.
-    static QString withHalf(const char* text, Half half) {
-        return QLatin1String(text) + QLatin1Char(half == Half::A ? 'a' : 'b');
-    }
+    // Ok when the service's result is; otherwise the failure at site, its text naming buffer a
+    // or b. The text is built only for a failure: this runs for every block.
+    static WaveStatus status(int result, WaveSite site, const char* text, Half half);
     // The selected device of this engine's direction.
     int device() const;
     // Binds each header to its block with the buffer length and clears its flags.

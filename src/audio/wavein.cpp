@@ -35,12 +35,12 @@ void WaveInEngine::RearmInHeader(Half half) {
 
 WaveStatus WaveInEngine::PrepareInHeader(Half half) {
     return status(service_.prepare(handle_, headers_[index(half)]), WaveSite::InPrepare,
-                  withHalf("Error preparing the header_", half));
+                  "Error preparing the header_", half);
 }
 
 WaveStatus WaveInEngine::AddInBuffer(Half half) {
     return status(service_.queue(handle_, headers_[index(half)]), WaveSite::InAddBuffer,
-                  withHalf("Error in sending a buffer_", half));
+                  "Error in sending a buffer_", half);
 }
 
 WaveStatus WaveInEngine::StartWaveIn() {
@@ -55,7 +55,7 @@ WaveStatus WaveInEngine::ResetWaveIn() {
 
 WaveStatus WaveInEngine::UnprepareInHeader(Half half) {
     return status(service_.unprepare(handle_, headers_[index(half)]), WaveSite::InUnprepare,
-                  withHalf("Error unpreparing the Header ", half));
+                  "Error unpreparing the Header ", half);
 }
 
 WaveStatus WaveInEngine::CloseWaveIn() {

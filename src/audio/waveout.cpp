@@ -35,12 +35,12 @@ void WaveOutEngine::RearmOutHeader(Half half) {
 
 WaveStatus WaveOutEngine::PrepareOutHeader(Half half) {
     return status(service_.prepare(handle_, headers_[index(half)]), WaveSite::OutPrepare,
-                  withHalf("Error preparing the header_", half));
+                  "Error preparing the header_", half);
 }
 
 WaveStatus WaveOutEngine::WriteOutHeader(Half half) {
     return status(service_.queue(handle_, headers_[index(half)]), WaveSite::OutWrite,
-                  withHalf("Error writing to the output device ", half));
+                  "Error writing to the output device ", half);
 }
 
 WaveStatus WaveOutEngine::ResetWaveOut() {
@@ -50,7 +50,7 @@ WaveStatus WaveOutEngine::ResetWaveOut() {
 
 WaveStatus WaveOutEngine::UnprepareOutHeader(Half half) {
     return status(service_.unprepare(handle_, headers_[index(half)]), WaveSite::OutUnprepare,
-                  withHalf("Error unpreparing the Header ", half));
+                  "Error unpreparing the Header ", half);
 }
 
 WaveStatus WaveOutEngine::CloseWaveOut() {
