@@ -49,12 +49,6 @@ void during(WindowHarness& h, Before before, const std::function<void()>& keys) 
         keys();
     QTest::qWait(5);
 }
-// A table of rows whose fields are separated by '|'.
-void rows(std::initializer_list<const char*> table) {
-    QTest::addColumn<QStringList>("row");
-    for (const char* row : table)
-        QTest::newRow(row) << QString(row).split('|');
-}
 } // namespace
 
 class WindowTest : public QObject {

@@ -130,29 +130,18 @@ private slots:
                  qPrintable(result));
     }
 
-    // A rig that cannot be reached is reported with its device and the cause.
+    // A rig that cannot be reached is reported with its device and the cause. Kind, model (3073:
+    // an Icom IC-7300 on a serial port), device, cause.
     void unreachableRigIsNamed_data() {
-        QTest::addColumn<RigTarget::Kind>("kind");
-        QTest::addColumn<int>("model");
-        QTest::addColumn<QString>("device");
-        QTest::addColumn<QString>("cause");
-        const int ic7300 = 3073; // an Icom IC-7300 on a serial port
-        QTest::newRow("no rigctld")
-            << RigTarget::Kind::Cat << RigTarget::kNetworkModel << "127.0.0.1:1"
-            << "IO error";
-        QTest::newRow("serial rig unplugged")
-            << RigTarget::Kind::Cat << ic7300 << "/dev/ttyUSB-gone"
-            << "No such file";
-        QTest::newRow("CM108 unplugged") << RigTarget::Kind::Cm108 << ic7300 << "/dev/hidraw-gone"
-                                         << "No such file";
+        rows({"CAT|2|127.0.0.1:1|IO error", "CAT|3073|/dev/ttyUSB-gone|No such file",
+              "CM108|3073|/dev/hidraw-gone|No such file"});
     }
     void unreachableRigIsNamed() {
-        QFETCH(RigTarget::Kind, kind);
-        QFETCH(int, model);
-        QFETCH(QString, device);
-        QFETCH(QString, cause);
+        QFETCH(QStringList, row);
+        const QString device = row[2], cause = row[3];
+        const auto kind = row[0] == "CAT" ? RigTarget::Kind::Cat : RigTarget::Kind::Cm108;
         WindowHarness h;
-        h.open().keyingLine().selectRig({kind, model, device});
+        h.open().keyingLine().selectRig({kind, row[1].toInt(), device});
         QTRY_COMPARE_WITH_TIMEOUT(h.dialogs.messages.size(), 1, 10000);
         const QString text = h.dialogs.messages.at(0).text;
         QVERIFY2(text.contains(device) && text.contains(cause), qPrintable(text));
