@@ -1,7 +1,7 @@
 // The built program controlled from outside: a private session bus, the program's own client.
 #include "app/remotecontrol.h"
 #include "config/configrecord.h"
-#include "wavebytes.h"
+#include "windowharness.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -73,12 +73,6 @@ private:
     std::vector<std::unique_ptr<QProcess>> keyers_;
 };
 
-// A table of rows whose fields are separated by '|'.
-void rows(std::initializer_list<const char*> table) {
-    QTest::addColumn<QStringList>("row");
-    for (const char* row : table)
-        QTest::newRow(row) << QString(row).split('|');
-}
 } // namespace
 
 class RemoteTest : public QObject {

@@ -1,3 +1,4 @@
+#include "app/launchers.h"
 #include "app/look.h"
 #include "audiopump.h"
 #include "tx/idalarm.h"
@@ -48,44 +49,12 @@ void during(WindowHarness& h, Before before, const std::function<void()>& keys) 
         keys();
     QTest::qWait(5);
 }
-// A table of rows whose fields are separated by '|'.
-void rows(std::initializer_list<const char*> table) {
-    QTest::addColumn<QStringList>("row");
-    for (const char* row : table)
-        QTest::newRow(row) << QString(row).split('|');
-}
 } // namespace
 
 class WindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The window opens centred. Each slot keeps the note typed while it was selected (stored
-    // with CR LF), also when the window closes before another slot is chosen; Tab leaves it.
-    void memoryButtonsKeepEachSlotsNote() {
-        WindowHarness h;
-        TTavrin& w = h.open();
-        w.show();
-        const QPoint offset = w.frameGeometry().center() - w.screen()->availableGeometry().center();
-        QVERIFY(offset.manhattanLength() <= 4);
-        QTextEdit* note = w.ui().MessageWindow;
-        QTest::keyClick(note, Qt::Key_Tab);
-        QVERIFY(note->toPlainText().isEmpty());
-        note->setPlainText("CQ contest\nde station");
-        click(w.ui().MemBtn[2]);
-        QCOMPARE(w.keyerState().currentMessageFile(), h.slotPath(3));
-        QVERIFY(note->toPlainText().isEmpty());
-        QCOMPARE(w.memories().note(1), "CQ contest\r\nde station");
-        note->setPlainText("exchange 59 14");
-        click(w.ui().MemBtn[0]);
-        QCOMPARE(note->toPlainText(), "CQ contest\nde station");
-        click(w.ui().MemBtn[2]);
-        QCOMPARE(note->toPlainText(), "exchange 59 14");
-        note->setPlainText("never followed by a memory button");
-        QVERIFY(w.close());
-        QCOMPARE(w.memories().note(3), "never followed by a memory button");
-    }
-
     // Keys act from any control: F-keys play (a running message gives way, the key held over
     // only when the next one keys), Shift+F-keys select, chords press their buttons; Tx Enable
     // and Tx Mic show their state in caption and colour, the operator's only sight of it.
@@ -115,6 +84,8 @@ private slots:
         const QString after = row[4];
         WindowHarness h;
         TTavrin& w = console(h);
+        const QPoint offset = w.frameGeometry().center() - w.screen()->availableGeometry().center();
+        QVERIFY(offset.manhattanLength() <= 4); // it opens centred
         QWidget* target = w.findChild<QWidget*>(row[1]);
         target->setFocus();
         auto* ring = w.findChild<QWidget*>("FocusRing");
@@ -185,15 +156,17 @@ private slots:
         QVERIFY(row[5].isEmpty() || look::textColour(control) == QColor(row[5]));
     }
 
-    // While recording, the bar shows the peak after gain, red once it reaches the clip level.
-    // Sample, gain, percent shown, clipped.
+    // While recording, the bar shows the peak after gain, red once it reaches the clip level;
+    // the file holds the sample after gain, saturated. Sample, gain, percent shown, clipped, kept.
     void levelMeterShowsClipping_data() {
         rows({
-            "32766|UnityGain|99|",
-            "32767|UnityGain|99|clipped",
-            "-32768|UnityGain|100|clipped",
-            "3276|N20dB|99|",
-            "-3277|N20dB|100|clipped",
+            "32766|UnityGain|99||32766",
+            "32767|UnityGain|99|clipped|32767",
+            "-32768|UnityGain|100|clipped|-32768",
+            "3276|N20dB|99||32760",
+            "-3277|N20dB|100|clipped|-32768",
+            "5000|N20dB|99|clipped|32767",
+            "-1|N40dB|0||-100",
         });
     }
     void levelMeterShowsClipping() {
@@ -220,6 +193,8 @@ private slots:
         click(w.ui().RecordBtn);
         const QString clipping = row[3].isEmpty() ? "" : ", clipping";
         QCOMPARE(shown, (QStringList{row[2], row[3], "Recording memory 1: 0.1 s" + clipping}));
+        QCOMPARE(qFromLittleEndian<qint16>(readBytes(h.slotPath(1)).constData() + 44),
+                 row[4].toInt());
     }
 
     // A first run: 10 s stored, the timer still at its form default of 6 s. What was entered is
@@ -274,6 +249,47 @@ private slots:
         QTest::qWait(1500);
         QCOMPARE(h.beeper.count, 1);
         QCOMPARE(w.idAlarm().strip().colour(), AlarmStrip::Teal);
+    }
+
+    // Help shows the operator's own help file, else the manual installed beside the program, else
+    // says it could not; Set Volume starts every installed mixer in order, or with none installed
+    // names the mixers it looked for.
+    void helpAndVolumeFallBack_data() {
+        QTest::addColumn<bool>("helpFile");
+        QTest::addColumn<bool>("installed"); // the manual and two mixers
+        QTest::addColumn<bool>("viewer");
+        QTest::addColumn<QString>("shown"); // below home
+        QTest::newRow("own help file") << true << true << true << "Tavrin/Tavrin.chm";
+        QTest::newRow("manual") << false << true << true
+                                << "usr/share/doc/tavrin/manual/index.html";
+        QTest::newRow("nothing installed") << false << false << true << "";
+        QTest::newRow("no viewer") << true << true << false << "";
+    }
+    void helpAndVolumeFallBack() {
+        QFETCH(bool, helpFile);
+        QFETCH(bool, installed);
+        QFETCH(bool, viewer);
+        QFETCH(QString, shown);
+        WindowHarness h;
+        h.programDir = h.home.path() + "/usr/bin";
+        if (helpFile)
+            writeBytes(h.installDir() + "Tavrin.chm", "help");
+        if (installed)
+            h.launcher.existing = {h.home.path() + "/usr/share/doc/tavrin/manual/index.html",
+                                   kMixerPrograms[3], kMixerPrograms[1]};
+        h.launcher.viewerAvailable = viewer;
+        TTavrin& w = h.open();
+        w.ui().HelpMenu1->trigger();
+        click(w.ui().VolumeBtn);
+        QCOMPARE(h.launcher.started,
+                 installed ? (QStringList{kMixerPrograms[1], kMixerPrograms[3]}) : QStringList());
+        const QStringList texts = h.dialogs.texts();
+        QCOMPARE(texts.size(), int(shown.isEmpty()) + int(!installed));
+        QCOMPARE(texts.contains("Could not run the help application"), shown.isEmpty());
+        if (!shown.isEmpty())
+            QCOMPARE(h.launcher.opened.last(), h.home.path() + "/" + shown);
+        for (const QString& mixer : kMixerPrograms)
+            QCOMPARE(texts.value(texts.size() - 1).contains(mixer), !installed);
     }
 };
 

@@ -1,4 +1,5 @@
 // The sound card dialog, and the engines' status and wait on the device's own thread.
+#include "audio/audiodevices.h"
 #include "audio/soundcardselect.h"
 #include "audio/updown.h"
 #include "audio/wavein.h"
@@ -38,7 +39,8 @@ class AudioDevicesTest : public QObject {
 private slots:
     // Select takes a card only when it can do the format, without opening it; stepping stays
     // among the cards. A card that cannot, or that another program holds, is refused with the
-    // reason and the dialog back on card 0.
+    // reason and the dialog back on card 0. A playback holding a device keeps it: Select then
+    // takes nothing.
     void selectTakesOnlyACompatibleCard_data() {
         QTest::addColumn<bool>("output");
         QTest::addColumn<int>("steps");
@@ -49,39 +51,29 @@ private slots:
         QTest::newRow("output 1 cannot") << true << 1 << 0 << "output device not compatible";
         QTest::newRow("input 1 cannot") << false << 1 << 0 << "input device not compatible";
         QTest::newRow("input 2 busy") << false << 2 << 0 << "input device busy: Busy";
+        QTest::newRow("output 2 while playing") << true << 2 << 0 << QString();
     }
     void selectTakesOnlyACompatibleCard() {
         QFETCH(bool, output);
         QFETCH(int, steps);
         QFETCH(int, taken);
         QFETCH(QString, refusal);
+        const bool playing = QByteArray(QTest::currentDataTag()).contains("playing");
         auto h = harness();
+        h->writeMessage(1, pattern(20 * kBlock));
         TTavrin& w = h->open();
         (output ? w.ui().OutputSoundCard : w.ui().InputSoundCard)->trigger();
         TSoundCardSelect& d = w.soundCardSelect();
         for (int i = 0; i < steps; ++i)
             clickArrow(d, Qt::UpArrow);
-        click(d.SelectBtn);
-        QCOMPARE(d.MessageLabel->text(), refusal.isEmpty() ? refusal : "Sound " + refusal);
-        QCOMPARE(d.WaveUpDown->position(), taken);
-        QCOMPARE(output ? w.audioDevices().OutputDevice : w.audioDevices().InputDevice, taken);
-        QCOMPARE(h->wave.calls(output ? Dir::Output : Dir::Input, Op::Open), 0);
-    }
-
-    // A loop holding a device keeps it: Select then takes nothing.
-    void selectIsRefusedWhileADeviceIsInUse() {
-        auto h = harness();
-        h->writeMessage(1, pattern(20 * kBlock));
-        TTavrin& w = h->open();
-        w.ui().OutputSoundCard->trigger();
-        TSoundCardSelect& d = w.soundCardSelect();
-        clickArrow(d, Qt::UpArrow);
-        clickArrow(d, Qt::UpArrow);
         AudioPump pump(h->wave, Dir::Output);
         pump.after(2, [&] { click(d.SelectBtn); });
-        click(w.ui().PlayBtn);
-        QCOMPARE(w.audioDevices().OutputDevice, 0);
-        QCOMPARE(h->wave.played().size(), 20 * kBlock);
+        playing ? click(w.ui().PlayBtn) : click(d.SelectBtn);
+        QCOMPARE(d.MessageLabel->text(), refusal.isEmpty() ? refusal : "Sound " + refusal);
+        QCOMPARE(d.WaveUpDown->position(), playing ? steps : taken);
+        QCOMPARE(output ? w.audioDevices().OutputDevice : w.audioDevices().InputDevice, taken);
+        QCOMPARE(h->wave.calls(output ? Dir::Output : Dir::Input, Op::Open), int(playing));
+        QCOMPARE(h->wave.played().size(), playing ? 20 * kBlock : 0);
     }
 
     // The device stalls. While the dialog is shown the wait goes on past the watchdog; once it
@@ -149,6 +141,33 @@ private slots:
         device.join();
         QVERIFY(!rescued);
         QCOMPARE(done, 500);
+    }
+
+    // Asking a device for the format opens it: a device that took the format is not asked again
+    // until another one is selected or an open fails.
+    void formatAskedOnlyWhenItMayHaveChanged_data() {
+        // One open per step: '=' the same device, 'f' its open fails, 'c' another device.
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("queries");
+        QTest::newRow("same device") << "===" << 1;
+        QTest::newRow("after a failed open") << "=f=" << 2;
+        QTest::newRow("another device") << "=c=" << 2;
+    }
+    void formatAskedOnlyWhenItMayHaveChanged() {
+        QFETCH(QString, steps);
+        QFETCH(int, queries);
+        VirtualWaveService wave({{"in"}}, {{"out 0"}, {"out 1"}});
+        AudioDevices devices;
+        WaveOutEngine out(wave, devices);
+        for (const QChar step : steps) {
+            devices.OutputDevice += step == QLatin1Char('c');
+            if (step == QLatin1Char('f'))
+                wave.failOn(Dir::Output, Op::Open);
+            out.SetupWaveOut();
+            QCOMPARE(out.OpenWaveOut().ok(), step != QLatin1Char('f'));
+            QCOMPARE(out.CloseWaveOut().ok(), step != QLatin1Char('f'));
+        }
+        QCOMPARE(wave.calls(Dir::Output, Op::Query), queries);
     }
 };
 

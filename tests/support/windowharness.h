@@ -125,3 +125,10 @@ inline QByteArray pattern(int bytes, int seed = 0) {
         data[i] = static_cast<char>((i * 7 + seed + i / 251) & 0xFF);
     return data;
 }
+
+// A table of rows whose fields are separated by '|'.
+inline void rows(std::initializer_list<const char*> table) {
+    QTest::addColumn<QStringList>("row");
+    for (const char* row : table)
+        QTest::newRow(row) << QString(row).split('|');
+}

@@ -12,11 +12,8 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QSpinBox>
 #include <QtTest>
-
-#include <csignal>
 
 class CatPttTest : public QObject {
     Q_OBJECT
@@ -27,17 +24,20 @@ private slots:
             QSKIP("rigctld (libhamlib-utils) is not installed");
     }
 
-    // A rigctld that goes away mid-message ends the message with a report that names it; the
-    // window's event loop keeps turning meanwhile. (How the other ends release the rig is
-    // checked with every other way out, in the keying exits test.)
+    // The rig stored in Tavrin.ini is taken at start-up, unkeyed there. A rigctld that goes away
+    // mid-message ends the message with a report that names it; the window's event loop keeps
+    // turning meanwhile. (How the other ends release the rig is checked with every other way out,
+    // in the keying exits test.)
     void killedRigctldIsReported() {
         Rigctld rig;
-        QVERIFY(rig.ready());
         WindowHarness h;
         h.writeMessage(1, QByteArray(40 * kBlock, 'm'));
+        QVERIFY(rig.ready() && rig.key(true) &&
+                writeBytes(h.installDir() + "Tavrin.ini",
+                           "[Rig]\nKeying=CAT\nAddress=" + rig.address().toLatin1()));
         TTavrin& w = h.open();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.ptt(), 0, 5000);
         w.show();
-        w.keyingLine().selectRig({RigTarget::Kind::Cat, RigTarget::kNetworkModel, rig.address()});
         click(w.ui().TransmitBtn);
         QElapsedTimer sinceTick;
         qint64 longestGap = 0;
@@ -130,58 +130,21 @@ private slots:
                  qPrintable(result));
     }
 
-    // A rig that cannot be reached is reported with its device and the cause.
+    // A rig that cannot be reached is reported with its device and the cause. Kind, model (3073:
+    // an Icom IC-7300 on a serial port), device, cause.
     void unreachableRigIsNamed_data() {
-        QTest::addColumn<RigTarget::Kind>("kind");
-        QTest::addColumn<int>("model");
-        QTest::addColumn<QString>("device");
-        QTest::addColumn<QString>("cause");
-        const int ic7300 = 3073; // an Icom IC-7300 on a serial port
-        QTest::newRow("no rigctld")
-            << RigTarget::Kind::Cat << RigTarget::kNetworkModel << "127.0.0.1:1"
-            << "IO error";
-        QTest::newRow("serial rig unplugged")
-            << RigTarget::Kind::Cat << ic7300 << "/dev/ttyUSB-gone"
-            << "No such file";
-        QTest::newRow("CM108 unplugged") << RigTarget::Kind::Cm108 << ic7300 << "/dev/hidraw-gone"
-                                         << "No such file";
+        rows({"CAT|2|127.0.0.1:1|IO error", "CAT|3073|/dev/ttyUSB-gone|No such file",
+              "CM108|3073|/dev/hidraw-gone|No such file"});
     }
     void unreachableRigIsNamed() {
-        QFETCH(RigTarget::Kind, kind);
-        QFETCH(int, model);
-        QFETCH(QString, device);
-        QFETCH(QString, cause);
+        QFETCH(QStringList, row);
+        const QString device = row[2], cause = row[3];
+        const auto kind = row[0] == "CAT" ? RigTarget::Kind::Cat : RigTarget::Kind::Cm108;
         WindowHarness h;
-        h.open().keyingLine().selectRig({kind, model, device});
+        h.open().keyingLine().selectRig({kind, row[1].toInt(), device});
         QTRY_COMPARE_WITH_TIMEOUT(h.dialogs.messages.size(), 1, 10000);
         const QString text = h.dialogs.messages.at(0).text;
         QVERIFY2(text.contains(device) && text.contains(cause), qPrintable(text));
-    }
-
-    // The built program keys through the rig stored beside its configuration, and a SIGTERM
-    // leaves the rig unkeyed before the program is gone.
-    void sigtermReleasesTheRig() {
-        Rigctld rig;
-        QVERIFY(rig.ready() && rig.key(true));
-        QTemporaryDir home;
-        QVERIFY(QDir().mkpath(home.filePath("Tavrin")));
-        QVERIFY(writeBytes(home.filePath("Tavrin/Tavrin.ini"),
-                           "[Rig]\nKeying=CAT\nAddress=" + rig.address().toLatin1() + '\n'));
-        QProcess program;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home.path());
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        program.setProcessEnvironment(env);
-        program.start(QStringLiteral(TAVRIN_EXECUTABLE), {});
-        QVERIFY(program.waitForStarted(20000));
-        // The selection at start-up leaves the rig unkeyed.
-        QTRY_COMPARE_WITH_TIMEOUT(rig.ptt(), 0, 20000);
-        QVERIFY(rig.key(true));
-        QTest::qWait(500); // the termination handler is in place once the window runs
-        ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
-        QVERIFY(program.waitForFinished(20000));
-        QCOMPARE(program.exitCode(), 0);
-        QCOMPARE(rig.ptt(), 0);
     }
 };
 
