@@ -127,6 +127,7 @@ private slots:
             "--play 3;--play 3|plays|0|paused 3, receiving|State",
             "--tx-enable on;--play 3;--stop|plays|0|idle, memory 3, receiving, tx enable on|State "
             "Transmitting",
+            "--record 4|plays|0|recording 4, receiving|Memory State",
             "--record 4;--play 3|plays|1|recording 4, receiving|",
             "--play 3;--record 4|plays|1|playing 3|",
             "--play 3;--select 1|plays|1|playing 3|",
