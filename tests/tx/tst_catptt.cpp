@@ -70,6 +70,7 @@ private slots:
         QTest::newRow("CM108 GPIO 4 Test") << false << "" << 4 << "Test";
         QTest::newRow("CAT OK") << true << "" << 3 << "OK";
         QTest::newRow("CM108 GPIO 2 OK") << false << "" << 2 << "OK";
+        QTest::newRow("CM108 OK, pin offered") << false << "" << 3 << "OK";
         QTest::newRow("CAT Cancel") << true << "" << 3 << "Cancel";
     }
     void rigDialogs() {
@@ -103,8 +104,9 @@ private slots:
             if (cat)
                 dialog->findChild<QLineEdit*>("address")->setText(device);
             else
-                dialog->findChild<QComboBox*>()->setEditText(device),
-                    dialog->findChild<QSpinBox*>()->setValue(gpio);
+                dialog->findChild<QComboBox*>()->setEditText(device);
+            if (!cat && gpio != RigTarget::kDefaultGpio) // else the pin the dialog offers
+                dialog->findChild<QSpinBox*>()->setValue(gpio);
             if (answer == "Test") {
                 click(dialog->testButton());
                 keyedByTest = sawKeyed();
