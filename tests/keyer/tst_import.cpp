@@ -46,11 +46,13 @@ private slots:
         const QString source = h.home.filePath("edited"), saved = h.home.filePath("out.FLAC");
         QVERIFY(writeTone(source, format, rate, channels, frames, amplitude));
         h.writeMessage(1, kOldMessage);
+        h.writeMessage(3, kOldMessage);
         QVERIFY(QFile::copy(source, h.slotPath(2)));
         TTavrin& w = h.open();
-        h.dialogs.fileAnswers << source;
+        h.dialogs.fileAnswers << h.slotPath(3) << source; // a file opened, then the import
         h.dialogs.yesNoAnswers << true;
         h.dialogs.saveAnswers << saved;
+        item(w, "RetrieveWave1")->trigger();
         item(w, "ImportMessage1")->trigger();
         item(w, "SaveWave1")->trigger();
 
