@@ -234,6 +234,12 @@ void measurePlaying(Results& r, BenchWindow& bench, const Options& o) {
     }
 }
 
+void addPtt(const PttFigures& f, Row& firstBlock, Row& firstSound, Row& keyUp) {
+    firstBlock.ours.add(f.keyDownToFirstBlockMs);
+    firstSound.ours.add(f.keyDownToFirstSoundMs);
+    keyUp.ours.add(f.lastSoundToKeyUpMs);
+}
+
 // Other ways to start, and the transmitter's lead and tail, on the 1-second message.
 void measureStarts(Results& r, BenchWindow& bench, const Options& o) {
     progress("F-key, remote Play, PTT lead and tail");
@@ -245,14 +251,9 @@ void measureStarts(Results& r, BenchWindow& bench, const Options& o) {
         const StartFigures d = remotePlay(bench, LoopSlot);
         r.remoteBlock.ours.add(d.firstBlockMs);
         r.remoteSound.ours.add(d.firstSoundMs);
-        const PttFigures none = pttPlay(bench, LoopSlot, milliseconds(0), milliseconds(0));
-        r.leadBlock0.ours.add(none.keyDownToFirstBlockMs);
-        r.leadSound0.ours.add(none.keyDownToFirstSoundMs);
-        r.tail0.ours.add(none.lastSoundToKeyUpMs);
-        const PttFigures set = pttPlay(bench, LoopSlot, Delay, Delay);
-        r.leadBlock.ours.add(set.keyDownToFirstBlockMs);
-        r.leadSound.ours.add(set.keyDownToFirstSoundMs);
-        r.tail.ours.add(set.lastSoundToKeyUpMs);
+        addPtt(pttPlay(bench, LoopSlot, milliseconds(0), milliseconds(0)), r.leadBlock0,
+               r.leadSound0, r.tail0);
+        addPtt(pttPlay(bench, LoopSlot, Delay, Delay), r.leadBlock, r.leadSound, r.tail);
     }
     pttPlay(bench, LoopSlot, milliseconds(0), milliseconds(0));
 }
@@ -267,14 +268,10 @@ void measureVirtualPtt(Results& r, const Options& o) {
     BenchWindow bench(&device);
     bench.writeMessage(LoopSlot, LoopSeconds);
     for (int i = 0; i < o.runs; ++i) {
-        const PttFigures none = pttPlay(bench, LoopSlot, milliseconds(0), milliseconds(0));
-        r.virtualLead0.ours.add(none.keyDownToFirstBlockMs);
-        r.virtualSound0.ours.add(none.keyDownToFirstSoundMs);
-        r.virtualTail0.ours.add(none.lastSoundToKeyUpMs);
-        const PttFigures set = pttPlay(bench, LoopSlot, Delay, Delay);
-        r.virtualLead.ours.add(set.keyDownToFirstBlockMs);
-        r.virtualSound.ours.add(set.keyDownToFirstSoundMs);
-        r.virtualTail.ours.add(set.lastSoundToKeyUpMs);
+        addPtt(pttPlay(bench, LoopSlot, milliseconds(0), milliseconds(0)), r.virtualLead0,
+               r.virtualSound0, r.virtualTail0);
+        addPtt(pttPlay(bench, LoopSlot, Delay, Delay), r.virtualLead, r.virtualSound,
+               r.virtualTail);
     }
 }
 
