@@ -176,7 +176,8 @@ private slots:
         if (f.occurrence > 0)
             h.wave.failOn(dir, f.op, f.occurrence);
         AudioPump pump(h.wave, dir);
-        pump.after(4, [&] { click(w.ui().StopBtn); });
+        // The device then holds what is queued, as a device whose reset failed may.
+        pump.after(4, [&] { pump.stop(), click(w.ui().StopBtn); });
         h.dialogs.fileAnswers << h.slotPath(1);
         if (action == "Open")
             w.ui().RetrieveWave1->trigger();

@@ -30,6 +30,8 @@ public:
         actions_.emplace(completions, std::move(action));
     }
     int completed() const { return completed_; }
+    // The device completes nothing more: what is queued stays queued.
+    void stop() { timer_.stop(); }
 
 private:
     QTimer timer_;
