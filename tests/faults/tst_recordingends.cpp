@@ -213,10 +213,11 @@ private slots:
         QTest::addRow("RIFX") << "RIFX" + good.mid(4) << "Not a RIFF file" << QByteArray();
         QTest::addRow("AVI form") << withLe32(good, 8, 0x20495641) << "Not a WAVE file"
                                   << QByteArray();
-        const auto coded = [&](quint16 tag, quint16 channels, quint16 bits) {
+        const auto coded = [&](quint16 tag, quint16 channels, quint16 bits, quint32 rate = 8000,
+                               quint16 frameBytes = 2) {
             WaveBytes other = wave;
-            std::tie(other.formatTag, other.channels, other.bitsPerSample) = {tag, channels, bits};
-            other.samplesPerSecond = 8000;
+            std::tie(other.formatTag, other.channels, other.bitsPerSample, other.samplesPerSecond,
+                     other.blockAlign) = {tag, channels, bits, rate, frameBytes};
             return other.bytes();
         };
         const QString unplayable = "Cannot play a wave file in this format: ";
@@ -225,6 +226,11 @@ private slots:
         QTest::addRow("mu-law") << coded(7, 2, 8)
                                 << unplayable + "mu-law, 8 bits, 2 channels, 8000 Hz"
                                 << QByteArray();
+        QTest::addRow("999 Hz") << coded(1, 1, 16, 999)
+                                << unplayable + "PCM, 16 bits, 1 channel, 999 Hz" << QByteArray();
+        QTest::addRow("3-byte stereo frames")
+            << coded(1, 2, 8, 8000, 3) << unplayable + "PCM, 8 bits, 2 channels, 8000 Hz"
+            << QByteArray();
         QTest::addRow("16-bit float")
             << coded(3, 1, 16) << unplayable + "float, 16 bits, 1 channel, 8000 Hz" << QByteArray();
         QTest::addRow("LIST before fmt")
