@@ -17,7 +17,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-constexpr auto kPlayTimerInterval = 200ms;
 const QString kWaveDeviceTitle = QStringLiteral("Wave Device Message");
 const QString kKeyingErrorTitle = QStringLiteral("Communications I/O Error");
 
@@ -49,8 +48,7 @@ Keyer::Keyer(const KeyerParts& parts, QObject* parent)
       installDir_(parts.installDir), menus_(parts.menus), line_(parts.line),
       transmit_(parts.transmit), strip_(parts.strip), watchdog_(new BufferWatchdog(this)),
       out_(parts.out), in_(parts.in), dialogs_(parts.dialogs),
-      loopTimer_(makeTimer(this, "Loop_Timer", loopPause())),
-      playTimer_(makeTimer(this, "PlayTimer", kPlayTimerInterval)) {
+      loopTimer_(makeTimer(this, "Loop_Timer", loopPause())) {
     // The pause is heard on air: a coarse timer would cut it short by up to a tenth.
     loopTimer_->setSingleShot(true);
     loopTimer_->setTimerType(Qt::PreciseTimer);

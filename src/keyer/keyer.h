@@ -189,8 +189,6 @@ private:
     Dialogs& dialogs_;
 
     QTimer* loopTimer_;
-    // Takes no part in playback; STOP only makes sure it is off.
-    QTimer* playTimer_;
 
     FileHandle messageFile_; // the recording being written
     QString recordingPath_;

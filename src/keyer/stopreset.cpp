@@ -23,7 +23,6 @@ void Keyer::stopRunning() {
     state_.setKeyerStopped(true);
     startLoopPause();
     if (state_.playActive()) {
-        playTimer_->stop();
         watchdog_->disable();
         state_.setPlayActive(false);
         state_.setProgress(0);
