@@ -169,7 +169,6 @@ void Keyer::play() {
             checkDevice(out_.PrepareOutHeader(next));
             checkDevice(out_.WriteOutHeader(next));
         }
-        watchdog_->clearBufferWaitTimedOut();
         watchdog_->enable();
         if (waitForBuffer(out_, sounding) == WaitEnd::TimedOut)
             checkDevice(out_.ResetWaveOut());
