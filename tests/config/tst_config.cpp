@@ -27,7 +27,7 @@ constexpr std::int32_t kStoredDelay = 90;
 constexpr quint32 kSeed = 0xC0FFEE;
 using Files = std::map<QString, QByteArray>;
 enum class Step { None, Create, Write, Sync, Close, Rename, SyncDirectory, FullDisk };
-enum class Kind { Regular, LinkToRegular, ReadOnly, Fifo, LinkToDevice, Unreadable };
+enum class Kind { Regular, LinkToRegular, ReadOnly, Fifo, LinkToDevice, Unreadable, NoHome };
 
 // The real file system with one step failing, or the process dying as that step begins (a power
 // cut or a kill). A failing write writes half its bytes first, as a full disk does.
@@ -320,12 +320,17 @@ private slots:
         QTest::newRow("link to a device") << Kind::LinkToDevice << "not a regular file" << false;
         QTest::newRow("unreadable")
             << Kind::Unreadable << QString::fromLocal8Bit(strerror(EIO)) << false;
+        QTest::newRow("home cannot be made")
+            << Kind::NoHome << "write the configuration file /proc/tavrin/Tavrin/Tavrin.cfg"
+            << false;
     }
     void onlyARegularFileIsReadAndReplaced() {
         QFETCH(Kind, kind);
         QFETCH(QString, notice);
         QFETCH(bool, applied);
         WindowHarness h;
+        if (kind == Kind::NoHome) // no directory can be made there, even by root
+            h.homePath = "/proc/tavrin";
         const QString cfg = h.installDir() + "Tavrin.cfg", aside = h.installDir() + "aside";
         const QByteArray record = storedSettings().serialize();
         int pipeWriter = -1;
