@@ -58,7 +58,8 @@ private slots:
     }
 
     // The Output menu's rig dialogs: Test keys the rig shown for a moment and says how that went,
-    // OK keys through that rig from then on, Cancel leaves the port as it was.
+    // OK keys through that rig from then on, Cancel leaves the port as it was. A rig given up for
+    // another port while TUNE keys it is left unkeyed.
     void rigDialogs_data() {
         QTest::addColumn<bool>("cat");
         QTest::addColumn<QString>("device"); // empty: the test's rigctld or CM108 stand-in
@@ -72,6 +73,7 @@ private slots:
         QTest::newRow("CM108 GPIO 2 OK") << false << "" << 2 << "OK";
         QTest::newRow("CM108 OK, pin offered") << false << "" << 3 << "OK";
         QTest::newRow("CAT Cancel") << true << "" << 3 << "Cancel";
+        QTest::newRow("CAT OK, then VOX while keyed") << true << "" << 3 << "OK, then VOX";
     }
     void rigDialogs() {
         QFETCH(bool, cat);
@@ -113,14 +115,14 @@ private slots:
                 (void)QTest::qWaitFor([&] { return dialog->testButton()->isEnabled(); });
                 result = dialog->resultLabel()->text();
             }
-            answer == "OK" ? dialog->accept() : dialog->reject();
+            answer.startsWith("OK") ? dialog->accept() : dialog->reject();
         });
         (cat ? w.ui().RadioCat : w.ui().Cm108Gpio)->trigger();
         h.ports.takeEvents();
         if (answer != "Test") {
             click(w.ui().TuneBtn);
             keyedByTest = sawKeyed();
-            click(w.ui().TuneBtn);
+            answer == "OK, then VOX" ? w.ui().VOX1->trigger() : click(w.ui().TuneBtn);
         }
         QVERIFY(QTest::qWaitFor([&] { return now() == level(false); }));
         QCOMPARE(keyedByTest, rigKeys);
