@@ -2,6 +2,8 @@
 
 #include "childprocess.h"
 
+#include "audio/wavetypes.h"
+
 #include <csignal>
 #include <vector>
 
@@ -60,6 +62,14 @@ ToolFigures run(const std::vector<std::string>& argv, const char* xrunWord,
 ToolFigures runAplay(const std::string& pcm, const std::string& file,
                      std::optional<milliseconds> stopAfter) {
     return run({"aplay", "-v", "-D", pcm, file}, "underrun", stopAfter);
+}
+
+ToolFigures runAplayInKeyerBlocks(const std::string& pcm, const std::string& file) {
+    const std::string period = std::to_string(kWaveBufferSamples);
+    const std::string buffer = std::to_string(2 * kWaveBufferSamples);
+    return run(
+        {"aplay", "-v", "-D", pcm, "--period-size=" + period, "--buffer-size=" + buffer, file},
+        "underrun", std::nullopt);
 }
 
 ToolFigures runArecord(const std::string& pcm, const std::string& file, int seconds) {

@@ -21,5 +21,9 @@ struct ToolFigures {
 ToolFigures runAplay(const std::string& pcm, const std::string& file,
                      std::optional<std::chrono::milliseconds> stopAfter = std::nullopt);
 
+// The same at the keyer's pace: one 1048-frame period per keyer block, and a buffer asked for two
+// periods (PulseAudio's plugin grants three), so that aplay wakes about as often as the keyer must.
+ToolFigures runAplayInKeyerBlocks(const std::string& pcm, const std::string& file);
+
 // arecord -D <pcm> of whole seconds of 16-bit mono at 11025 Hz into the file.
 ToolFigures runArecord(const std::string& pcm, const std::string& file, int seconds);

@@ -126,6 +126,8 @@ struct Results {
     Row resident = row("Resident memory, Tavrin idle / aplay playing (MB)", "aplay");
     Row closing = row("Close: SIGTERM to process end (ms)");
     Row playCpu = row("CPU while playing (ms per s of sound)", "aplay", 2);
+    Row playCpuInBlocks = row(
+        "CPU while playing, against aplay in the keyer's blocks (ms per s of sound)", "aplay", 2);
     Row hiddenCpu = row("CPU while playing, window hidden (ms per s of sound)", "aplay", 2);
     Row recordCpu = row("CPU while recording (ms per s of sound)", "arecord", 2);
     Row idleCpu = row("CPU idle, ID alarm every 3 s (ms per s)", "", 2);
@@ -156,6 +158,8 @@ struct Results {
     Row resets = row("Watchdog resets, same run", "", 0);
     Row loadStretch = row("Playing time beyond the sound, same run (ms)", "aplay", 0);
     Row loadCpu = row("CPU while playing, same run (ms per s of sound)", "aplay", 2);
+    Row loadCpuInBlocks = row(
+        "CPU while playing, same run, against aplay in the keyer's blocks (ms per s)", "aplay", 2);
     Row overruns = row("Overruns, " + std::to_string(LoadRecordSeconds) +
                            " s recording, both cores busy, ID alarm every 3 s",
                        "arecord", 0);
@@ -168,12 +172,16 @@ struct Results {
     int loadBells = 0;
 
     std::vector<Row> rows() const {
-        return {startup,      inProcess,   resident,     closing,       playCpu,      hiddenCpu,
-                recordCpu,    idleCpu,     firstBlock,   firstSound,    fKeyBlock,    fKeySound,
-                remoteBlock,  remoteSound, leadBlock0,   leadSound0,    tail0,        leadBlock,
-                leadSound,    tail,        virtualLead0, virtualSound0, virtualTail0, virtualLead,
-                virtualSound, virtualTail, stop,         playStretch,   underruns,    resets,
-                loadStretch,  loadCpu,     overruns,     loopGap,       loopPause};
+        return {startup,     inProcess,       resident,      closing,
+                playCpu,     playCpuInBlocks, hiddenCpu,     recordCpu,
+                idleCpu,     firstBlock,      firstSound,    fKeyBlock,
+                fKeySound,   remoteBlock,     remoteSound,   leadBlock0,
+                leadSound0,  tail0,           leadBlock,     leadSound,
+                tail,        virtualLead0,    virtualSound0, virtualTail0,
+                virtualLead, virtualSound,    virtualTail,   stop,
+                playStretch, underruns,       resets,        loadStretch,
+                loadCpu,     loadCpuInBlocks, overruns,      loopGap,
+                loopPause};
     }
 };
 
@@ -226,6 +234,10 @@ void measurePlaying(Results& r, BenchWindow& bench, const Options& o) {
         r.firstBlock.theirs.add(a.startMs);
         r.playStretch.theirs.add((a.wallSeconds - ShortSeconds) * 1000);
         r.resident.theirs.add(static_cast<double>(a.residentKb) / KbPerMb);
+        r.playCpuInBlocks.ours.add(p.cpuMsPerSecond);
+        r.playCpuInBlocks.theirs.add(
+            runAplayInKeyerBlocks(o.pcm, slotFile(bench, ShortSlot)).cpuSeconds * 1000 /
+            ShortSeconds);
     }
     progress("stopping");
     for (int i = 0; i < o.runs; ++i) {
@@ -316,6 +328,13 @@ void measureUnderLoad(Results& r, BenchWindow& bench, const Options& o) {
         r.underruns.theirs.add(a.xruns);
         r.loadStretch.theirs.add((a.wallSeconds - o.loadSeconds) * 1000);
         r.loadCpu.theirs.add(a.cpuSeconds * 1000 / o.loadSeconds);
+    }
+    {
+        CpuLoad load(cores, seconds(o.loadSeconds) + LoadMargin);
+        r.loadCpuInBlocks.ours = r.loadCpu.ours;
+        r.loadCpuInBlocks.theirs.add(
+            runAplayInKeyerBlocks(o.pcm, slotFile(bench, LongSlot)).cpuSeconds * 1000 /
+            o.loadSeconds);
     }
     progress("recording under load");
     {
