@@ -7,8 +7,12 @@ BufferWatchdog::BufferWatchdog(QObject* parent) : QObject(parent), timer_(new QT
 }
 
 void BufferWatchdog::enable() {
-    if (!timer_->isActive())
-        timer_->start();
+    if (timer_->isActive())
+        return;
+    // Each wait is watched afresh: an alarm that fired as STOP ended the last wait belongs to
+    // that wait, and would otherwise reset the device at the next one's first look.
+    timedOut_ = false;
+    timer_->start();
 }
 
 void BufferWatchdog::TimeoutTimerTimer() {

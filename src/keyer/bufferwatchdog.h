@@ -18,7 +18,8 @@ public:
     bool BufferWaitTimedOut() const { return timedOut_; }
     void clearBufferWaitTimedOut() { timedOut_ = false; }
 
-    // Enabling a running watchdog keeps its count; it fires once per enabling.
+    // Enabling a running watchdog keeps its count; it fires once per enabling, and enabling a
+    // stopped one forgets an earlier alarm.
     void enable();
     void disable() { timer_->stop(); }
     bool enabled() const { return timer_->isActive(); }

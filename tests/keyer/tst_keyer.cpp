@@ -3,6 +3,7 @@
 // line as it is.
 #include "app/look.h"
 #include "audiopump.h"
+#include "keyer/bufferwatchdog.h"
 #include "keyer/keyer.h"
 #include "tx/transmitcontrols.h"
 #include "windowharness.h"
@@ -104,6 +105,37 @@ private slots:
         click(w.ui().StopBtn);
         click(w.ui().PlayBtn);
         QCOMPARE(h.wave.played(), whole);
+    }
+
+    // The watchdog fires in the same dispatch as STOP: the next recording keeps every block the
+    // device captures instead of taking that old alarm for its own and resetting the device.
+    void aWatchdogFiredWithStopIsForgotten_data() {
+        QTest::addColumn<bool>("playing");
+        QTest::newRow("after PLAY") << true;
+        QTest::newRow("after REC") << false;
+    }
+    void aWatchdogFiredWithStopIsForgotten() {
+        QFETCH(bool, playing);
+        WindowHarness h;
+        h.writeMessage(1, pattern(8 * kBlock));
+        TTavrin& w = h.open();
+        {
+            AudioPump pump(h.wave, playing ? Dir::Output : Dir::Input);
+            pump.after(2, [&] {
+                QMetaObject::invokeMethod(w.findChild<BufferWatchdog*>(), "TimeoutTimerTimer");
+                click(w.ui().StopBtn);
+            });
+            click(playing ? w.ui().PlayBtn : w.ui().RecordBtn);
+        }
+        const int resets = h.wave.calls(Dir::Input, Op::Reset);
+        h.wave.setCapture(pattern(3 * kBlock, 7));
+        AudioPump pump(h.wave, Dir::Input);
+        pump.after(3, [&] { click(w.ui().StopBtn); });
+        click(w.ui().RecordBtn);
+        QCOMPARE(h.wave.calls(Dir::Input, Op::Reset) - resets, 1); // its own, at STOP
+        const QByteArray recorded = readBytes(h.slotPath(1)).mid(44);
+        QVERIFY2(recorded.size() >= 2 * kBlock && pattern(3 * kBlock, 7).startsWith(recorded),
+                 qPrintable(QString::number(recorded.size())));
     }
 
     // While one message plays or records, other slots, PLAY and REC change nothing.
