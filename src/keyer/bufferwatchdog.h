@@ -15,14 +15,13 @@ public:
 
     explicit BufferWatchdog(QObject* parent = nullptr);
 
+    // Whether it fired since it was last enabled.
     bool BufferWaitTimedOut() const { return timedOut_; }
-    void clearBufferWaitTimedOut() { timedOut_ = false; }
 
-    // Enabling a running watchdog keeps its count; it fires once per enabling, and enabling a
-    // stopped one forgets an earlier alarm.
+    // Enabling a stopped watchdog starts a fresh watch, its earlier alarm forgotten; enabling a
+    // running one keeps its count. It fires once per enabling.
     void enable();
     void disable() { timer_->stop(); }
-    bool enabled() const { return timer_->isActive(); }
 
 public slots:
     void TimeoutTimerTimer();

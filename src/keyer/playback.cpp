@@ -157,7 +157,6 @@ void Keyer::play() {
     checkDevice(out_.WriteOutHeader(Half::A));
     // The second block holds sound before it is first queued, so no silence follows the first.
     held[index(Half::B)] = fillOutBlock(Half::B, startCount);
-    watchdog_->clearBufferWaitTimedOut();
     state_.setStopRequested(false);
 
     Half sounding = Half::A;
@@ -175,7 +174,6 @@ void Keyer::play() {
         if (state_.stopRequested())
             break;
         watchdog_->disable();
-        watchdog_->clearBufferWaitTimedOut();
         checkDevice(out_.UnprepareOutHeader(sounding));
         held[index(sounding)] = 0;
         if (held[index(next)] == 0) {

@@ -149,7 +149,6 @@ void Keyer::record() {
         if (state_.stopRequested())
             break;
         watchdog_->disable();
-        watchdog_->clearBufferWaitTimedOut();
         checkDevice(in_.UnprepareInHeader(filling));
         if (state_.stopRequested())
             break;
