@@ -233,6 +233,12 @@ private slots:
             << QByteArray();
         QTest::addRow("16-bit float")
             << coded(3, 1, 16) << unplayable + "float, 16 bits, 1 channel, 8000 Hz" << QByteArray();
+        WaveBytes extensible = wave; // the sub-format's first two bytes name the coding
+        extensible.formatTag = 0xFFFE;
+        extensible.fmtSize = 40;
+        extensible.fmtExtra = WaveBytes::le16(22) + WaveBytes::le16(16) + WaveBytes::le32(4) +
+                              WaveBytes::le16(1) + QByteArray(14, 'x');
+        QTest::addRow("extensible PCM") << extensible.bytes() << "" << sound;
         QTest::addRow("LIST before fmt")
             << withLe32(good, 12, 0x5453494C) << "fmt incorrect" << QByteArray();
         // Chunks between the format and the data, odd-sized ones padded, are walked over.
