@@ -177,7 +177,8 @@ private slots:
         QVERIFY(item(w, "N25sec1")->isChecked());
         QCOMPARE(w.keyerState().micGainCode(), 10000);
         QCOMPARE(w.keyingLine().KeyingPortName(), QStringLiteral("COM4"));
-        QVERIFY(w.ui().Invert1->isChecked() && w.ui().ON1->isChecked());
+        QVERIFY(w.ui().COM[3]->isChecked() && w.ui().Invert1->isChecked() &&
+                w.ui().ON1->isChecked());
         QCOMPARE(w.idAlarm().IdAlarmSeconds(), 120);
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
     }
