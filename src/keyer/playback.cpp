@@ -126,7 +126,6 @@ void Keyer::play() {
         state_.setKeyerStopped(true);
         return;
     }
-    state_.setPlayFileOpen(true);
 
     const std::int32_t startCount = state_.playBytesLeft();
     std::array<std::int32_t, 2> held{}; // message bytes in each half
