@@ -97,7 +97,6 @@ void Keyer::endOfData() {
     closeMessageFile();
     state_.setProgress(0);
     StopBtnClick();
-    state_.setStopRequested(true);
 }
 
 void Keyer::rewindUnheard(std::int32_t bytes) {
