@@ -20,9 +20,8 @@ void applySettings(const ConfigRecord& record, const SettingsTargets& to) {
         to.memories.setNoteBytes(entry, record.messageTexts[entry]);
         to.memories.setPath(entry, record.slotPaths[entry]);
     }
-    // The memory button saves the window's text under the slot selected so far before it
-    // selects the stored one, so the window must hold that slot's own note here.
-    to.keyer.showNote(to.state.selectedMemory());
+    // The memory button saves the window's text under the slot selected so far only when it was
+    // edited, which it cannot have been before the window is shown.
     to.keyer.MemBtnClick(record.selectedSlot());
     to.keyer.applyLoopDelay(record.loopDelay);
     to.line.applyStoredPort(record.keyingPortKind, QString::fromLatin1(record.keyingPortName));

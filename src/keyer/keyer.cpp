@@ -66,10 +66,6 @@ void Keyer::MemBtnClick(int slot) {
     state_.setSelectedMemory(slot);
     state_.setHighlightedMemory(slot);
     state_.setCurrentMessageFile(memories_.path(slot));
-    showNote(slot);
-}
-
-void Keyer::showNote(int slot) {
     noteBox_->show(slot);
 }
 

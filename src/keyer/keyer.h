@@ -78,8 +78,6 @@ public:
     void BuildRecordPath(int slot);
     // Saves the note in the message window under the selected slot.
     void saveNote();
-    // Shows the slot's stored note in the message window.
-    void showNote(int slot);
 
     void RecordBtnClick();
     void PlayBtnClick();
