@@ -385,6 +385,7 @@ void KeyingExitsTest::leadAndTailHoldTheLineAroundTheSound_data() {
     QTest::newRow("lead") << 300 << 0 << "";
     QTest::newRow("tail") << 0 << 300 << "";
     QTest::newRow("STOP in the lead") << 900 << 0 << "STOP";
+    QTest::newRow("pause in the lead, then PLAY") << 900 << 0 << "PLAY";
     QTest::newRow("Escape in the tail") << 0 << 900 << "Escape";
 }
 
@@ -404,14 +405,15 @@ void KeyingExitsTest::leadAndTailHoldTheLineAroundTheSound() {
     connect(&w.keyingLine(), &KeyingLine::keyDownConfirmed, &w, [&] { keyDown = clock.elapsed(); });
     const auto cut = [&] {
         QTimer::singleShot(100, &w, [&] {
-            exit == "STOP" ? click(w.ui().StopBtn)
-                           : QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape);
+            exit == "Escape" ? QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape)
+                             : click(exit == "STOP" ? w.ui().StopBtn : w.ui().PlayBtn);
         });
     };
     AudioPump sound(h.wave, Dir::Output);
     sound.after(1, [&] { firstHeard = clock.elapsed(); });
     sound.after(2, [&] { lastHeard = clock.elapsed(), exit == "Escape" ? cut() : void(); });
-    if (exit == "STOP")
+    const bool inLead = exit == "STOP" || exit == "PLAY";
+    if (inLead)
         cut();
     click(w.ui().PlayBtn);
     // Unkeyed and PLAY's handler returned. The upper bounds are generous: only a lead or a tail
@@ -419,12 +421,15 @@ void KeyingExitsTest::leadAndTailHoldTheLineAroundTheSound() {
     const qint64 over = clock.elapsed(), lead = firstHeard - keyDown, tail = over - lastHeard;
     const QByteArray times = QString("lead %1 ms, tail %2 ms").arg(lead).arg(tail).toLatin1();
     QVERIFY(keyDown >= 0 && !h.keyed());
-    QVERIFY2(exit == "STOP" ? firstHeard < 0 && over < leadMs / 2
-                            : lead >= leadMs && lead <= leadMs + 400,
+    QVERIFY2(inLead ? firstHeard < 0 && over < leadMs / 2 : lead >= leadMs && lead <= leadMs + 400,
              times);
-    QVERIFY2(exit == "STOP" ||
+    QVERIFY2(inLead ||
                  (exit == "Escape" ? tail < tailMs / 2 : tail >= tailMs && tail <= tailMs + 400),
              times);
+    if (exit == "PLAY") { // nothing was heard, so the resumed message is heard whole
+        click(w.ui().PlayBtn);
+        QCOMPARE(h.wave.played().size(), 2 * kBlock);
+    }
 }
 
 // Tavrin.ini: missing or damaged gives the defaults, out-of-range values are brought into range,
