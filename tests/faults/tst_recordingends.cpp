@@ -239,6 +239,13 @@ private slots:
         extensible.fmtExtra = WaveBytes::le16(22) + WaveBytes::le16(16) + WaveBytes::le32(4) +
                               WaveBytes::le16(1) + QByteArray(14, 'x');
         QTest::addRow("extensible PCM") << extensible.bytes() << "" << sound;
+        WaveBytes wide = extensible; // 32-bit samples, heard as their upper 16 bits
+        wide.bitsPerSample = 32;
+        wide.blockAlign = 4;
+        wide.samples.clear();
+        for (int at = 0; at + 1 < sound.size(); at += 2)
+            wide.samples += QByteArray(2, '\0') + sound.mid(at, 2);
+        QTest::addRow("32-bit PCM") << wide.bytes() << "" << sound.left(sound.size() & ~1);
         QTest::addRow("LIST before fmt")
             << withLe32(good, 12, 0x5453494C) << "fmt incorrect" << QByteArray();
         // Chunks between the format and the data, odd-sized ones padded, are walked over.
