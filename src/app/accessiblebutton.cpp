@@ -28,10 +28,6 @@ public:
         state.pressed = button_->isDown();
         return state;
     }
-    QString text(QAccessible::Text t) const override {
-        const QString text = QAccessibleWidget::text(t);
-        return t == QAccessible::Name && text.isEmpty() ? button_->text() : text;
-    }
     QStringList actionNames() const override {
         return QStringList{pressAction()} + QAccessibleWidget::actionNames();
     }

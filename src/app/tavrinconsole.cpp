@@ -142,9 +142,6 @@ void TTavrin::wireConsole() {
     describe(ui_.VolumeBtn, QStringLiteral("Open the sound mixer"));
     describe(ui_.TxPanel, QStringLiteral("Whether the transmitter is keyed"));
     describe(ui_.AlarmPanel, QStringLiteral("Flashes when the station must identify"));
-    ui_.VolumeBtn->setAccessibleName(ui_.VolumeBtn->text());
-    ui_.ResetBtn->setAccessibleName(ui_.ResetBtn->text());
-    ui_.StopBtn->setAccessibleName(ui_.StopBtn->text());
     ui_.AlarmPanel->setAccessibleName(QStringLiteral("Identification alarm"));
     ui_.PlayProgressBar->setAccessibleName(QStringLiteral("Playback progress"));
 
