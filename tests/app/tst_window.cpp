@@ -1,5 +1,6 @@
 #include "app/launchers.h"
 #include "app/look.h"
+#include "app/qtdialogs.h"
 #include "audiopump.h"
 #include "tx/idalarm.h"
 #include "windowharness.h"
@@ -9,7 +10,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
-#include <QTextEdit>
 #include <QtTest>
 
 #include <climits>
@@ -292,6 +292,12 @@ private slots:
             QCOMPARE(h.launcher.opened.last(), h.home.path() + "/" + shown);
         for (const QString& mixer : kMixerPrograms)
             QCOMPARE(texts.value(texts.size() - 1).contains(mixer), !installed);
+    }
+
+    // Enter alone on a question that replaces a message keeps the message.
+    void aQuestionAnsweredWithEnterIsNo() {
+        QTimer::singleShot(0, [] { QTest::keyClick(qApp->activeModalWidget(), Qt::Key_Return); });
+        QVERIFY(!QtDialogs(nullptr).askYesNo("Replace memory 1?", "Import"));
     }
 };
 

@@ -10,7 +10,6 @@
 #include "windowharness.h"
 
 #include <QRandomGenerator>
-#include <QTextEdit>
 #include <QtTest>
 
 #include <cstring>
@@ -157,13 +156,13 @@ private slots:
     // What the operator set on a first run is there again after a restart.
     void settingsSurviveARestart() {
         WindowHarness h;
-        QVERIFY(QDir(h.installDir()).removeRecursively());
+        h.homePath += ("/" + QString(65, QChar(0xE9))).repeated(2); // paths cut inside a letter
         {
             TTavrin& w = h.open();
             click(w.ui().MemBtn[6]);
             item(w, "N25sec1")->trigger();
             item(w, "N40dB")->trigger();
-            w.ui().COM[3]->trigger();
+            item(w, "COM4")->trigger();
             w.ui().Invert1->trigger();
             w.ui().ON1->trigger();
             h.dialogs.inputAnswers << FakeDialogs::Answer{true, "120"};
@@ -172,6 +171,11 @@ private slots:
             QVERIFY(w.close());
             h.window.reset();
         }
+        // Stored for other copies of the program: as much of the path as fits, in whole letters.
+        const QByteArray path =
+            readBytes(h.installDir() + "Tavrin.cfg").mid(3328 + 7 * 256, 256).split('\0').first();
+        QVERIFY(path.size() >= 254 && h.installDir().toUtf8().startsWith(path));
+        QCOMPARE(QString::fromUtf8(path).toUtf8(), path);
         TTavrin& w = h.open();
         QCOMPARE(w.keyerState().selectedMemory(), 7);
         QVERIFY(item(w, "N25sec1")->isChecked());
@@ -275,20 +279,28 @@ private slots:
     // Each slot keeps the note typed while it was selected, within its entry and stored with CR LF,
     // also when the window closes before another slot is chosen; Tab leaves the box.
     void theNoteBoxKeepsAnEditedNoteWithinItsEntry_data() {
+        QTest::addColumn<QString>("stored"); // in Latin-1 before
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
-        QTest::newRow("ASCII") << QString(300, 'a') << QString(255, 'a');
-        QTest::newRow("two bytes") << QString(200, QChar(0xE9)) << QString(127, QChar(0xE9));
+        QTest::newRow("ASCII") << "" << QString(300, 'a') << QString(255, 'a');
+        QTest::newRow("two bytes") << "" << QString(200, QChar(0xE9)) << QString(127, QChar(0xE9));
         // A line break is stored as CR LF: the last one no longer fits, one more letter does.
-        QTest::newRow("lines") << QStringLiteral("ab\n").repeated(70)
+        QTest::newRow("lines") << "" << QStringLiteral("ab\n").repeated(70)
                                << QStringLiteral("ab\n").repeated(63) + "aba";
-        QTest::newRow("Tab") << "a\tb"
+        QTest::newRow("Tab") << QString() << "a\tb"
                              << "ab";
+        // Longer than its entry once in UTF-8: the first key cuts it, the next goes on its end.
+        QTest::newRow("older note")
+            << QString(255, QChar(0x80)) << "ab" << QString(127, QChar(0x80)) + "b";
     }
     void theNoteBoxKeepsAnEditedNoteWithinItsEntry() {
+        QFETCH(QString, stored);
         QFETCH(QString, typed);
         QFETCH(QString, kept);
         WindowHarness h;
+        writeBytes(
+            h.installDir() + "Tavrin.cfg",
+            ConfigRecord{}.serialize().replace(kEntryBytes, stored.size(), stored.toLatin1()));
         TTavrin& w = h.open();
         QTextEdit* note = w.ui().MessageWindow;
         for (const QChar c : typed)
