@@ -53,9 +53,6 @@ private slots:
             record.keyingPolarity = 2;
             record.keyingPortKind = 1;
             record.keyingPortName = "COM3";
-            record.micGainCode = 100;
-            record.idAlarmOn = record.stayOnTop = 1;
-            record.outputDevice = 1;
             QVERIFY(QFile::link(dir + "unplugged", dir + "COM3"));
         }
         QVERIFY(!stored || writeBytes(cfg, record.serialize()));

@@ -16,7 +16,6 @@
 #include <QMenu>
 #include <QProcess>
 #include <QSettings>
-#include <QTextEdit>
 #include <QtTest>
 
 #include <csignal>
@@ -310,20 +309,13 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
         if (rigPort)
             rigReads << rigNow(port);
     };
-    const std::map<QString, std::function<void()>> actions{
-        {"STOP", [&] { click(w.ui().StopBtn); }},
-        {"RST", [&] { click(w.ui().ResetBtn); }},
-        {"Escape", [&] { QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape); }},
-        {"pause", [&] { click(w.ui().PlayBtn); }},
-        {"close box", [&] { w.close(); }},
-        {"File > Exit", [&] { w.ui().Exit1->trigger(); }}};
     const auto wayOut = [&] {
         noteKeyed();
         if (fatal) {
             const QByteArray seen = (h.ports.events() + rigReads).join('\n').toLatin1() + '\n';
             QVERIFY(::write(childLogFd.get(), seen.constData(), seen.size()) == seen.size());
         }
-        kSignals.count(exit) ? void(::raise(kSignals.at(exit))) : actions.at(exit)();
+        kSignals.count(exit) ? void(::raise(kSignals.at(exit))) : press(w, exit);
         QVERIFY2(!fatal, "the program outlived its fatal signal");
     };
     const bool byItself = exit == "end of message" || exit == "loop pause";
@@ -403,12 +395,7 @@ void KeyingExitsTest::leadAndTailHoldTheLineAroundTheSound() {
     clock.start();
     qint64 keyDown = -1, firstHeard = -1, lastHeard = -1;
     connect(&w.keyingLine(), &KeyingLine::keyDownConfirmed, &w, [&] { keyDown = clock.elapsed(); });
-    const auto cut = [&] {
-        QTimer::singleShot(100, &w, [&] {
-            exit == "Escape" ? QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape)
-                             : click(exit == "STOP" ? w.ui().StopBtn : w.ui().PlayBtn);
-        });
-    };
+    const auto cut = [&] { QTimer::singleShot(100, &w, [&] { press(w, exit); }); };
     AudioPump sound(h.wave, Dir::Output);
     sound.after(1, [&] { firstHeard = clock.elapsed(); });
     sound.after(2, [&] { lastHeard = clock.elapsed(), exit == "Escape" ? cut() : void(); });

@@ -10,11 +10,9 @@
 #include "windowharness.h"
 
 #include <QRandomGenerator>
-#include <QTextEdit>
 #include <QtTest>
 
 #include <limits>
-#include <map>
 
 namespace {
 constexpr int kHeader = 44;
@@ -84,12 +82,6 @@ private slots:
         TTavrin& w = h.open();
         h.wave.setCapture(kCaptured);
         QByteArray messageThen, partThen; // as a power cut or a kill at the end would leave them
-        const std::map<QString, std::function<void()>> actions{
-            {"STOP", [&] { click(w.ui().StopBtn); }},
-            {"RST", [&] { click(w.ui().ResetBtn); }},
-            {"Escape", [&] { QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape); }},
-            {"close box", [&] { w.close(); }},
-        };
         AudioPump pump(h.wave, Dir::Input);
         if (failure) {
             h.wave.failOn(Dir::Input, failing, occurrence);
@@ -100,9 +92,9 @@ private slots:
                 messageThen = readBytes(h.slotPath(1));
                 partThen = readBytes(h.slotPath(1) + ".part");
                 if (delayMs == 0)
-                    actions.at(way)();
+                    press(w, way);
                 else
-                    QTimer::singleShot(delayMs, &w, actions.at(way));
+                    QTimer::singleShot(delayMs, &w, [&] { press(w, way); });
             });
         }
         // An end that does not end the recording would leave it running for ever: 5 s at most.

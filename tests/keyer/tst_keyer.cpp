@@ -10,7 +10,6 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QTextEdit>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -244,18 +243,11 @@ private slots:
         TTavrin& w = h.openKeying();
         click(w.ui().TuneBtn);
         QVERIFY(h.keyed());
-        const auto escape = [&] { QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape); };
         AudioPump pump(h.wave, way == "REC" ? Dir::Input : Dir::Output);
-        pump.after(2, [&] { way == "Escape in LOOP" ? escape() : click(w.ui().StopBtn); });
+        pump.after(2, [&] { press(w, way == "Escape in LOOP" ? "Escape" : "STOP"); });
         if (way == "Escape in LOOP")
             click(w.ui().LoopBtn);
-        if (way == "Escape")
-            escape();
-        else
-            click(way == "STOP"  ? w.ui().StopBtn
-                  : way == "RST" ? w.ui().ResetBtn
-                  : way == "REC" ? w.ui().RecordBtn
-                                 : w.ui().PlayBtn);
+        press(w, way.endsWith("LOOP") || way.startsWith("PLAY") ? "PLAY" : way);
         QVERIFY(!w.keyerState().busy() && !w.keyer().loopTimer().isActive() && !h.keyed());
         QCOMPARE(look::textColour(w.ui().TuneBtn), look::kBlue);
         QCOMPARE(w.ui().TxPanel->text(), QStringLiteral("Receive"));

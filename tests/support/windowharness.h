@@ -14,6 +14,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextEdit>
 
 #include <memory>
 
@@ -116,6 +117,20 @@ inline void click(QPushButton* button) {
 }
 inline QAction* item(TTavrin& w, const char* name) {
     return w.findChild<QAction*>(QLatin1String(name));
+}
+// A way to end or start a message: a button ("pause" is PLAY), Escape, close box, File > Exit.
+inline void press(TTavrin& w, const QString& what) {
+    if (what == "Escape")
+        QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape);
+    else if (what == "close box")
+        w.close();
+    else if (what == "File > Exit")
+        w.ui().Exit1->trigger();
+    else
+        click(what == "STOP"  ? w.ui().StopBtn
+              : what == "RST" ? w.ui().ResetBtn
+              : what == "REC" ? w.ui().RecordBtn
+                              : w.ui().PlayBtn);
 }
 
 // Distinct samples, so that any lost, repeated or reordered byte shows.
