@@ -86,6 +86,8 @@ private slots:
         TTavrin& w = console(h);
         const QPoint offset = w.frameGeometry().center() - w.screen()->availableGeometry().center();
         QVERIFY(offset.manhattanLength() <= 4); // it opens centred
+        QCOMPARE(w.grab().toImage().pixelColor(w.centralWidget()->mapTo(&w, QPoint(1, 1))),
+                 look::kSilver);
         QWidget* target = w.findChild<QWidget*>(row[1]);
         target->setFocus();
         auto* ring = w.findChild<QWidget*>("FocusRing");
@@ -107,6 +109,7 @@ private slots:
         QCOMPARE(w.keyerState().selectedMemory() == 4, after == "selected 4");
         QCOMPARE(readBytes(h.slotPath(1)).size() == 44 + 2 * kBlock, after == "recorded");
         QCOMPARE(w.keyerState().loopActive(), after == "loop");
+        QTRY_COMPARE(w.ui().PlayProgressBar->value(), 0); // nothing plays any more
         for (auto [button, on] : {std::pair{w.ui().TransmitBtn, after != "tx off"},
                                   std::pair{w.ui().MicBtn, after == "mic on"}}) {
             QCOMPARE(button->text(), on ? "ON" : "OFF");
@@ -188,7 +191,7 @@ private slots:
                 return bar->value() == row[2].toInt() && status->text().startsWith("Rec");
             }));
             shown << QString::number(bar->value())
-                  << (bar->palette().color(QPalette::Highlight) == look::kRed ? "clipped" : "")
+                  << (bar->grab().toImage().pixelColor(2, 2) == look::kRed ? "clipped" : "")
                   << status->text();
             click(w.ui().StopBtn);
         });
@@ -240,7 +243,7 @@ private slots:
         WindowHarness h;
         TTavrin& w = h.open();
         w.idAlarm().applyStoredPeriod(2);
-        w.ui().ON1->trigger();
+        item(w, "ON1")->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(w.idAlarm().strip().colour(), AlarmStrip::Red, 4000);
         QElapsedTimer redFor;
         redFor.start();
@@ -256,30 +259,24 @@ private slots:
     // Help shows the operator's own help file, else the manual installed beside the program, else
     // says it could not; Set Volume starts every installed mixer in order, or with none installed
     // names the mixers it looked for.
+    // What is there (the help file; the manual and two mixers installed; a viewer), help shown.
     void helpAndVolumeFallBack_data() {
-        QTest::addColumn<bool>("helpFile");
-        QTest::addColumn<bool>("installed"); // the manual and two mixers
-        QTest::addColumn<bool>("viewer");
-        QTest::addColumn<QString>("shown"); // below home
-        QTest::newRow("own help file") << true << true << true << "Tavrin/Tavrin.chm";
-        QTest::newRow("manual") << false << true << true
-                                << "usr/share/doc/tavrin/manual/index.html";
-        QTest::newRow("nothing installed") << false << false << true << "";
-        QTest::newRow("no viewer") << true << true << false << "";
+        rows({"help, installed, viewer|Tavrin/Tavrin.chm",
+              "installed, viewer|usr/share/doc/tavrin/manual/index.html", "viewer|",
+              "help, installed|"});
     }
     void helpAndVolumeFallBack() {
-        QFETCH(bool, helpFile);
-        QFETCH(bool, installed);
-        QFETCH(bool, viewer);
-        QFETCH(QString, shown);
+        QFETCH(QStringList, row);
+        const bool installed = row[0].contains("installed");
+        const QString shown = row[1]; // below home
         WindowHarness h;
         h.programDir = h.home.path() + "/usr/bin";
-        if (helpFile)
+        if (row[0].startsWith("help"))
             writeBytes(h.installDir() + "Tavrin.chm", "help");
         if (installed)
             h.launcher.existing = {h.home.path() + "/usr/share/doc/tavrin/manual/index.html",
                                    kMixerPrograms[3], kMixerPrograms[1]};
-        h.launcher.viewerAvailable = viewer;
+        h.launcher.viewerAvailable = row[0].contains("viewer");
         TTavrin& w = h.open();
         w.ui().HelpMenu1->trigger();
         click(w.ui().VolumeBtn);

@@ -40,29 +40,21 @@ private slots:
     // Select takes a card only when it can do the format, without opening it; stepping stays
     // among the cards. A card that cannot, or that another program holds, is refused with the
     // reason and the dialog back on card 0. A playback holding a device keeps it: Select then
-    // takes nothing.
+    // takes nothing. Dialog, steps up, card taken, refusal.
     void selectTakesOnlyACompatibleCard_data() {
-        QTest::addColumn<bool>("output");
-        QTest::addColumn<int>("steps");
-        QTest::addColumn<int>("taken");
-        QTest::addColumn<QString>("refusal");
-        QTest::newRow("output 2") << true << 2 << 2 << QString();
-        QTest::newRow("output past the last") << true << 9 << 0 << "output device busy: Busy";
-        QTest::newRow("output 1 cannot") << true << 1 << 0 << "output device not compatible";
-        QTest::newRow("input 1 cannot") << false << 1 << 0 << "input device not compatible";
-        QTest::newRow("input 2 busy") << false << 2 << 0 << "input device busy: Busy";
-        QTest::newRow("output 2 while playing") << true << 2 << 0 << QString();
+        rows({"output|2|2|", "output|9|0|output device busy: Busy",
+              "output|1|0|output device not compatible", "input|1|0|input device not compatible",
+              "input|2|0|input device busy: Busy", "output while playing|2|0|"});
     }
     void selectTakesOnlyACompatibleCard() {
-        QFETCH(bool, output);
-        QFETCH(int, steps);
-        QFETCH(int, taken);
-        QFETCH(QString, refusal);
-        const bool playing = QByteArray(QTest::currentDataTag()).contains("playing");
+        QFETCH(QStringList, row);
+        const bool output = row[0].startsWith("output"), playing = row[0].endsWith("playing");
+        const int steps = row[1].toInt(), taken = row[2].toInt();
+        const QString refusal = row[3];
         auto h = harness();
         h->writeMessage(1, pattern(20 * kBlock));
         TTavrin& w = h->open();
-        (output ? w.ui().OutputSoundCard : w.ui().InputSoundCard)->trigger();
+        item(w, output ? "OutputSoundCard" : "InputSoundCard")->trigger();
         TSoundCardSelect& d = w.soundCardSelect();
         for (int i = 0; i < steps; ++i)
             clickArrow(d, Qt::UpArrow);
@@ -145,17 +137,11 @@ private slots:
 
     // Asking a device for the format opens it: a device that took the format is not asked again
     // until another one is selected or an open fails.
-    void formatAskedOnlyWhenItMayHaveChanged_data() {
-        // One open per step: '=' the same device, 'f' its open fails, 'c' another device.
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<int>("queries");
-        QTest::newRow("same device") << "===" << 1;
-        QTest::newRow("after a failed open") << "=f=" << 2;
-        QTest::newRow("another device") << "=c=" << 2;
-    }
+    // One open per step ('=' the same device, 'f' its open fails, 'c' another device), queries.
+    void formatAskedOnlyWhenItMayHaveChanged_data() { rows({"===|1", "=f=|2", "=c=|2"}); }
     void formatAskedOnlyWhenItMayHaveChanged() {
-        QFETCH(QString, steps);
-        QFETCH(int, queries);
+        QFETCH(QStringList, row);
+        const QString steps = row[0];
         VirtualWaveService wave({{"in"}}, {{"out 0"}, {"out 1"}});
         AudioDevices devices;
         WaveOutEngine out(wave, devices);
@@ -167,7 +153,7 @@ private slots:
             QCOMPARE(out.OpenWaveOut().ok(), step != QLatin1Char('f'));
             QCOMPARE(out.CloseWaveOut().ok(), step != QLatin1Char('f'));
         }
-        QCOMPARE(wave.calls(Dir::Output, Op::Query), queries);
+        QCOMPARE(wave.calls(Dir::Output, Op::Query), row[1].toInt());
     }
 };
 

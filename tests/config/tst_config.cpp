@@ -163,11 +163,11 @@ private slots:
             item(w, "N25sec1")->trigger();
             item(w, "N40dB")->trigger();
             item(w, "COM4")->trigger();
-            w.ui().Invert1->trigger();
-            w.ui().ON1->trigger();
+            item(w, "Invert1")->trigger();
+            item(w, "ON1")->trigger();
             h.dialogs.inputAnswers << FakeDialogs::Answer{true, "120"};
             w.ui().Set1->trigger();
-            w.ui().On2->trigger();
+            item(w, "On2")->trigger();
             QVERIFY(w.close());
             h.window.reset();
         }
@@ -185,6 +185,8 @@ private slots:
                 w.ui().ON1->isChecked());
         QCOMPARE(w.idAlarm().IdAlarmSeconds(), 120);
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
+        item(w, "Off2")->trigger();
+        QVERIFY(!(w.windowFlags() & Qt::WindowStaysOnTopHint));
     }
 
     // A stored record cut at any length applies exactly the fields it holds whole; random bytes

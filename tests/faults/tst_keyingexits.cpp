@@ -196,7 +196,7 @@ private slots:
         QFETCH(QStringList, events);
         WindowHarness h;
         TTavrin& w = h.open();
-        w.ui().Invert1->trigger();
+        item(w, "Invert1")->trigger();
         portItem(w, port)->trigger();
         click(w.ui().TuneBtn);
         const QString opened = port.startsWith("LPT") ? "claim " + address(port) : "open " + port;
@@ -296,7 +296,7 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     else
         port == "USB" ? chooseUsbPort(w, "ttyACM0") : ports.at(port)->trigger();
     if (invert)
-        w.ui().Invert1->trigger();
+        item(w, "Invert1")->trigger();
     click(w.ui().TransmitBtn);
     if (exit == "loop pause")
         click(w.ui().LoopBtn);
@@ -369,22 +369,16 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
         click(w.ui().ResetBtn);
 }
 
+// Lead ms, tail ms, what cuts the lead or the tail short 100 ms into it ("PLAY" pauses, then
+// plays on).
 void KeyingExitsTest::leadAndTailHoldTheLineAroundTheSound_data() {
-    QTest::addColumn<int>("leadMs");
-    QTest::addColumn<int>("tailMs");
-    QTest::addColumn<QString>("exit"); // cuts the lead or the tail short, 100 ms into it
-    QTest::newRow("none: as without them") << 0 << 0 << "";
-    QTest::newRow("lead") << 300 << 0 << "";
-    QTest::newRow("tail") << 0 << 300 << "";
-    QTest::newRow("STOP in the lead") << 900 << 0 << "STOP";
-    QTest::newRow("pause in the lead, then PLAY") << 900 << 0 << "PLAY";
-    QTest::newRow("Escape in the tail") << 0 << 900 << "Escape";
+    rows({"0|0|", "300|0|", "0|300|", "900|0|STOP", "900|0|PLAY", "0|900|Escape"});
 }
 
 void KeyingExitsTest::leadAndTailHoldTheLineAroundTheSound() {
-    QFETCH(int, leadMs);
-    QFETCH(int, tailMs);
-    QFETCH(QString, exit);
+    QFETCH(QStringList, row);
+    const int leadMs = row[0].toInt(), tailMs = row[1].toInt();
+    const QString exit = row[2];
     WindowHarness h;
     QVERIFY(writeBytes(
         h.installDir() + "Tavrin.ini",

@@ -10,6 +10,8 @@
 
 #include <QAction>
 #include <QDir>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSet>
 #include <QTemporaryDir>
@@ -115,8 +117,16 @@ public:
 inline void click(QPushButton* button) {
     QTest::mouseClick(button, Qt::LeftButton);
 }
+// A menu command as the operator reaches it: through the menu bar and the submenus it opens.
 inline QAction* item(TTavrin& w, const char* name) {
-    return w.findChild<QAction*>(QLatin1String(name));
+    QList<QAction*> reached = w.menuBar()->actions();
+    for (int i = 0; i < reached.size(); ++i) {
+        if (reached[i]->objectName() == QLatin1String(name))
+            return reached[i];
+        if (QMenu* menu = reached[i]->menu())
+            reached += menu->actions();
+    }
+    qFatal("no menu command %s under the menu bar", name);
 }
 // A way to end or start a message: a button ("pause" is PLAY), Escape, close box, File > Exit.
 inline void press(TTavrin& w, const QString& what) {
