@@ -70,15 +70,11 @@ private slots:
     // A device that stops taking or giving sound (its sink or source suspended): the device
     // thread sleeps on the PCM, and reset, or the service's end, must still wake it at once.
     void aStalledDeviceIsLetGoAtOnce_data() {
-        QTest::addColumn<bool>("output");
-        QTest::addColumn<bool>("closeService");
-        QTest::newRow("playback, reset") << true << false;
-        QTest::newRow("capture, reset") << false << false;
-        QTest::newRow("playback, service closed") << true << true;
+        rows({"playback, reset", "capture, reset", "playback, service closed"});
     }
     void aStalledDeviceIsLetGoAtOnce() {
-        QFETCH(bool, output);
-        QFETCH(bool, closeService);
+        QFETCH(QStringList, row);
+        const bool output = row[0].startsWith("playback"), closeService = row[0].endsWith("closed");
         const QStringList suspend{output ? "suspend-sink" : "suspend-source",
                                   output ? "nul" : "nsrc"};
         QCOMPARE(QProcess::execute("pactl", suspend + QStringList{"1"}), 0);

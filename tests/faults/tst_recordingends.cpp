@@ -185,13 +185,15 @@ private slots:
         wave.samples = sound;
         const QByteArray good = wave.bytes();
 
-        QTest::addRow("empty") << QByteArray() << "Not a RIFF file" << QByteArray();
+        const auto refused = [](const QString& name, const QByteArray& file, const QString& why) {
+            QTest::newRow(qPrintable(name)) << file << why << QByteArray();
+        };
+        refused("empty", {}, "Not a RIFF file");
         for (int length = 1; length < 44; ++length)
-            QTest::addRow("cut at %d", length) << good.left(length)
-                                               << (length < 4    ? "Not a RIFF file"
-                                                   : length < 12 ? "Not a WAVE file"
-                                                                 : "fmt incorrect")
-                                               << QByteArray();
+            refused(QString("cut at %1").arg(length), good.left(length),
+                    length < 4    ? "Not a RIFF file"
+                    : length < 12 ? "Not a WAVE file"
+                                  : "fmt incorrect");
         QTest::addRow("header only") << good.left(44) << "" << QByteArray();
         for (quint32 claimed : {0u, 1000u, 1000000u, 0xFFFFFFFFu})
             QTest::addRow("data size %u", claimed)
@@ -200,11 +202,11 @@ private slots:
         for (quint32 claimed : {0u, 0xFFFFFFFFu})
             QTest::addRow("RIFF size %u", claimed) << withLe32(good, 4, claimed) << "" << sound;
         for (quint32 claimed : {0u, 8u, 100000u, 0xFFFFFFFFu})
-            QTest::addRow("fmt size %u", claimed)
-                << withLe32(good, 16, claimed) << "fmt incorrect" << QByteArray();
-        QTest::addRow("RIFX") << "RIFX" + good.mid(4) << "Not a RIFF file" << QByteArray();
-        QTest::addRow("AVI form") << withLe32(good, 8, 0x20495641) << "Not a WAVE file"
-                                  << QByteArray();
+            refused(QString("fmt size %1").arg(claimed), withLe32(good, 16, claimed),
+                    "fmt incorrect");
+        refused("RIFX", "RIFX" + good.mid(4), "Not a RIFF file");
+        refused("AVI form", withLe32(good, 8, 0x20495641), "Not a WAVE file");
+        refused("LIST before fmt", withLe32(good, 12, 0x5453494C), "fmt incorrect");
         const auto coded = [&](quint16 tag, quint16 channels, quint16 bits, quint32 rate = 8000,
                                quint16 frameBytes = 2) {
             WaveBytes other = wave;
@@ -213,18 +215,14 @@ private slots:
             return other.bytes();
         };
         const QString unplayable = "Cannot play a wave file in this format: ";
-        QTest::addRow("ADPCM") << coded(2, 1, 4) << unplayable + "ADPCM, 4 bits, 1 channel, 8000 Hz"
-                               << QByteArray();
-        QTest::addRow("mu-law") << coded(7, 2, 8)
-                                << unplayable + "mu-law, 8 bits, 2 channels, 8000 Hz"
-                                << QByteArray();
-        QTest::addRow("999 Hz") << coded(1, 1, 16, 999)
-                                << unplayable + "PCM, 16 bits, 1 channel, 999 Hz" << QByteArray();
-        QTest::addRow("3-byte stereo frames")
-            << coded(1, 2, 8, 8000, 3) << unplayable + "PCM, 8 bits, 2 channels, 8000 Hz"
-            << QByteArray();
-        QTest::addRow("16-bit float")
-            << coded(3, 1, 16) << unplayable + "float, 16 bits, 1 channel, 8000 Hz" << QByteArray();
+        refused("ADPCM", coded(2, 1, 4), unplayable + "ADPCM, 4 bits, 1 channel, 8000 Hz");
+        refused("mu-law", coded(7, 2, 8), unplayable + "mu-law, 8 bits, 2 channels, 8000 Hz");
+        refused("999 Hz", coded(1, 1, 16, 999), unplayable + "PCM, 16 bits, 1 channel, 999 Hz");
+        refused("3-byte stereo frames", coded(1, 2, 8, 8000, 3),
+                unplayable + "PCM, 8 bits, 2 channels, 8000 Hz");
+        refused("64-bit PCM", coded(1, 1, 64, 8000, 8),
+                unplayable + "PCM, 64 bits, 1 channel, 8000 Hz");
+        refused("16-bit float", coded(3, 1, 16), unplayable + "float, 16 bits, 1 channel, 8000 Hz");
         WaveBytes extensible = wave; // the sub-format's first two bytes name the coding
         extensible.formatTag = 0xFFFE;
         extensible.fmtSize = 40;
@@ -238,8 +236,6 @@ private slots:
         for (int at = 0; at + 1 < sound.size(); at += 2)
             wide.samples += QByteArray(2, '\0') + sound.mid(at, 2);
         QTest::addRow("32-bit PCM") << wide.bytes() << "" << sound.left(sound.size() & ~1);
-        QTest::addRow("LIST before fmt")
-            << withLe32(good, 12, 0x5453494C) << "fmt incorrect" << QByteArray();
         // Chunks between the format and the data, odd-sized ones padded, are walked over.
         const auto chunk = [](const char* id, int size) {
             return id + WaveBytes::le32(size) + QByteArray(size + size % 2, 'x');
@@ -286,12 +282,15 @@ private slots:
         QVERIFY(refusal.isEmpty() || (h.dialogs.messages[0].title == "File Error Message" &&
                                       h.ports.events().isEmpty()));
 
-        // Open Wave checks the file by the same rules, and names no format.
+        // Open Wave checks the file by the same rules, and names no format; Save Wave names it.
         h.dialogs.messages.clear();
         h.dialogs.fileAnswers << path;
         w.ui().RetrieveWave1->trigger();
         QCOMPARE(h.dialogs.texts(),
                  refusal.isEmpty() ? QStringList() : QStringList{refusal.section(':', 0, 0)});
+        item(w, "SaveWave1")->trigger();
+        QCOMPARE(h.dialogs.texts().mid(1),
+                 refusal.isEmpty() ? QStringList() : QStringList{refusal});
         QCOMPARE(w.keyerState().currentMessageFile(), path);
         QVERIFY(filesIn(h.installDir()) == before);
     }

@@ -257,23 +257,20 @@ private slots:
 
     // The loop repeats a message with a pause in which the transmitter is released.
     // The pause runs from key-up to the next key-down; the line and the panel show receive all
-    // through it, and RST cancels what would come next while LOOP stays on.
+    // through it, and RST cancels what would come next while LOOP stays on. The delay chosen
+    // (none at first start), whether in the pause under way, the pause.
     void thePauseIsTheTickedDelayFromKeyUp_data() {
-        QTest::addColumn<QByteArray>("item"); // the delay chosen, none at first start
-        QTest::addColumn<bool>("whileLooping");
-        QTest::addColumn<int>("pauseMs");
-        QTest::newRow("first start") << QByteArray() << false << 1000;
-        QTest::newRow("1 sec") << QByteArray("N1sec1") << false << 1000;
-        QTest::newRow("2 sec chosen while looping") << QByteArray("N2sec1") << true << 2000;
+        rows({"||1000", "N1sec1||1000", "N2sec1|in the pause|2000"});
     }
     void thePauseIsTheTickedDelayFromKeyUp() {
-        QFETCH(QByteArray, item);
-        QFETCH(bool, whileLooping);
-        QFETCH(int, pauseMs);
+        QFETCH(QStringList, row);
+        const QByteArray item = row[0].toLatin1();
+        const bool inPause = !row[1].isEmpty();
+        const int pauseMs = row[2].toInt();
         WindowHarness h;
         h.writeMessage(1, QByteArray(2 * kBlock, 'p'));
         TTavrin& w = h.openKeying();
-        if (!item.isEmpty() && !whileLooping)
+        if (!item.isEmpty() && !inPause)
             ::item(w, item)->trigger();
         click(w.ui().LoopBtn);
         // The port's writes and the panel, seen by a probe that runs in every dispatch of events.
@@ -288,12 +285,12 @@ private slots:
             for (const QString& e : h.ports.events().mid(seen))
                 (e == kKeyed ? keyDowns : keyUps) << clock.elapsed();
             seen = h.ports.events().size();
+            if (inPause && keyUps.size() == 1 && !::item(w, item)->isChecked())
+                ::item(w, item)->trigger();
             transmitInPause |= w.keyerState().keyerIdle() && w.ui().TxPanel->text() == "Transmit";
         });
         probe.start(1);
         AudioPump pump(h.wave, Dir::Output);
-        if (whileLooping)
-            pump.after(1, [&] { ::item(w, item)->trigger(); });
         click(w.ui().PlayBtn);
         QTRY_VERIFY_WITH_TIMEOUT(keyDowns.size() >= 2 && !keyUps.isEmpty(), 3 * pauseMs);
         click(w.ui().ResetBtn);

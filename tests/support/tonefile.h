@@ -4,22 +4,27 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 // Sound files of any kind for tests, written and read through libsndfile.
 
-// A 1 kHz tone over a steady offset of 0.25 full scale, the same on every channel.
+// A 1 kHz tone over a steady offset of 0.25 full scale, the same on every channel, its highest
+// sample exactly 0.25 + amplitude.
 inline bool writeTone(const QString& path, int format, int rate, int channels, int frames,
                       double amplitude) {
     SF_INFO info{0, rate, channels, format, 0, 0};
     SNDFILE* file = sf_open(path.toLocal8Bit().constData(), SFM_WRITE, &info);
     if (!file)
         return false;
+    double peak = 0;
+    for (int f = 0; f < frames; ++f)
+        peak = std::max(peak, std::sin(2 * M_PI * 1000.0 * f / rate));
     std::vector<double> data;
     for (int f = 0; f < frames; ++f)
         data.insert(data.end(), channels,
-                    0.25 + amplitude * std::sin(2 * M_PI * 1000.0 * f / rate));
+                    0.25 + amplitude * (std::sin(2 * M_PI * 1000.0 * f / rate) / peak));
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_FALSE); // a hot float file stays hot
     return sf_writef_double(file, data.data(), frames) == frames && sf_close(file) == 0;
 }

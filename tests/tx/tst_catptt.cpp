@@ -5,6 +5,7 @@
 #include "rigctld.h"
 #include "tx/keyingline.h"
 #include "tx/rigptt.h"
+#include "tx/rigsettings.h"
 #include "windowharness.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSettings>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -132,6 +134,22 @@ private slots:
                      (result.contains(device) && cause.isEmpty() != result.contains("failed") &&
                       result.contains(cause)),
                  qPrintable(result));
+    }
+
+    // Each rig setting comes back from the file as it was saved, also at the ends of its range.
+    void rigSettingsComeBackAsSaved() {
+        QTemporaryDir dir;
+        QSettings file(dir.filePath("Tavrin.ini"), QSettings::IniFormat);
+        using K = RigSettings::Keying;
+        for (const RigSettings& r : {RigSettings{K::Cat, 1, "/dev/ttyS1", 0, "rig:1", "", 8},
+                                     RigSettings{K::Cm108, INT_MAX, "", 9600, "", "/x", 1}}) {
+            r.save(file);
+            RigSettings b;
+            b.load(file);
+            QVERIFY(
+                std::tie(b.keying, b.model, b.port, b.speed, b.address, b.cm108Device, b.gpio) ==
+                std::tie(r.keying, r.model, r.port, r.speed, r.address, r.cm108Device, r.gpio));
+        }
     }
 
     // A rig that cannot be reached is reported with its device and the cause. Kind, model (3073:
