@@ -88,6 +88,7 @@ private slots:
         QVERIFY(offset.manhattanLength() <= 4); // it opens centred
         QCOMPARE(w.grab().toImage().pixelColor(w.centralWidget()->mapTo(&w, QPoint(1, 1))),
                  look::kSilver);
+        QVERIFY(w.centralWidget()->font().bold()); // the captions
         QWidget* target = w.findChild<QWidget*>(row[1]);
         target->setFocus();
         auto* ring = w.findChild<QWidget*>("FocusRing");
@@ -254,6 +255,7 @@ private slots:
         QTest::qWait(1500);
         QCOMPARE(h.beeper.count, 1);
         QCOMPARE(w.idAlarm().strip().colour(), AlarmStrip::Teal);
+        QVERIFY(!w.findChild<QTimer*>("AlarmTealTimer")->isActive()); // a recording's colours stay
     }
 
     // Help shows the operator's own help file, else the manual installed beside the program, else

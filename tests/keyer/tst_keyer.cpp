@@ -108,13 +108,10 @@ private slots:
 
     // The watchdog fires in the same dispatch as STOP: the next recording keeps every block the
     // device captures instead of taking that old alarm for its own and resetting the device.
-    void aWatchdogFiredWithStopIsForgotten_data() {
-        QTest::addColumn<bool>("playing");
-        QTest::newRow("after PLAY") << true;
-        QTest::newRow("after REC") << false;
-    }
+    void aWatchdogFiredWithStopIsForgotten_data() { rows({"after PLAY", "after REC"}); }
     void aWatchdogFiredWithStopIsForgotten() {
-        QFETCH(bool, playing);
+        QFETCH(QStringList, row);
+        const bool playing = row[0].endsWith("PLAY");
         WindowHarness h;
         h.writeMessage(1, pattern(8 * kBlock));
         TTavrin& w = h.open();
@@ -138,13 +135,10 @@ private slots:
     }
 
     // While one message plays or records, other slots, PLAY and REC change nothing.
-    void otherButtonsWaitWhileAMessageRuns_data() {
-        QTest::addColumn<bool>("recording");
-        QTest::newRow("playing") << false;
-        QTest::newRow("recording") << true;
-    }
+    void otherButtonsWaitWhileAMessageRuns_data() { rows({"playing", "recording"}); }
     void otherButtonsWaitWhileAMessageRuns() {
-        QFETCH(bool, recording);
+        QFETCH(QStringList, row);
+        const bool recording = row[0] == "recording";
         WindowHarness h;
         h.writeMessage(1, pattern(6 * kBlock));
         TTavrin& w = h.open();
