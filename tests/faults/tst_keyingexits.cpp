@@ -90,6 +90,7 @@ QStringList runChild(bool& crashed, quint16 rigPort, const QString& standInDir) 
     env.insert(kChildLog, dir.filePath("events"));
     env.insert(kRigPort, QString::number(rigPort));
     env.insert(kStandInDir, standInDir);
+    env.insert("TMPDIR", standInDir); // the child dies by its signal: its files go with ours
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("everyWayOutEndsUnkeyed:") + QTest::currentDataTag()});
