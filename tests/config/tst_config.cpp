@@ -171,9 +171,11 @@ private slots:
             QVERIFY(w.close());
             h.window.reset();
         }
-        // Stored for other copies of the program: as much of the path as fits, in whole letters.
-        const QByteArray path =
-            readBytes(h.installDir() + "Tavrin.cfg").mid(3328 + 7 * 256, 256).split('\0').first();
+        // Slot 7's path (after the 13 notes), kept for other copies: what fits, in whole letters.
+        const QByteArray path = readBytes(h.installDir() + "Tavrin.cfg")
+                                    .mid((13 + 7) * kEntryBytes, kEntryBytes)
+                                    .split('\0')
+                                    .first();
         QVERIFY(path.size() >= 254 && h.installDir().toUtf8().startsWith(path));
         QCOMPARE(QString::fromUtf8(path).toUtf8(), path);
         TTavrin& w = h.open();

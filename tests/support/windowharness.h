@@ -137,10 +137,11 @@ inline void press(TTavrin& w, const QString& what) {
     else if (what == "File > Exit")
         w.ui().Exit1->trigger();
     else
-        click(what == "STOP"  ? w.ui().StopBtn
-              : what == "RST" ? w.ui().ResetBtn
-              : what == "REC" ? w.ui().RecordBtn
-                              : w.ui().PlayBtn);
+        click(what == "STOP"                      ? w.ui().StopBtn
+              : what == "RST"                     ? w.ui().ResetBtn
+              : what == "REC"                     ? w.ui().RecordBtn
+              : what == "PLAY" || what == "pause" ? w.ui().PlayBtn
+                                                  : nullptr); // a misspelt way fails
 }
 
 // Distinct samples, so that any lost, repeated or reordered byte shows.
