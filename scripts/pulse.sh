@@ -1,6 +1,7 @@
 # Sourced helper: a private headless PulseAudio with a null sink "nul" and a null source "nsrc",
-# both 11025 Hz mono, reachable through ALSA's "pulse" PCM. Exports PULSE_SERVER and
-# XDG_RUNTIME_DIR for the processes started afterwards.
+# both 11025 Hz mono, reachable through ALSA's "pulse" PCM. The sink is loaded as PulseAudio loads
+# sinks by default, rewinds allowed, as an operator's desktop runs its hardware sinks. Exports
+# PULSE_SERVER and XDG_RUNTIME_DIR for the processes started afterwards.
 pulse_start() {
     if ! command -v pulseaudio >/dev/null; then
         echo "pulseaudio is not installed; the paced audio tests will be skipped" >&2
@@ -11,7 +12,7 @@ pulse_start() {
     export XDG_RUNTIME_DIR=$TAVRIN_PULSE_DIR
     export PULSE_SERVER=unix:$TAVRIN_PULSE_DIR/pulse/native
     pulseaudio -D --exit-idle-time=-1 -n --disallow-exit --log-target=file:"$TAVRIN_PULSE_DIR/log" \
-        --load="module-null-sink sink_name=nul rate=11025 channels=1 norewinds=1" \
+        --load="module-null-sink sink_name=nul rate=11025 channels=1" \
         --load="module-null-source source_name=nsrc rate=11025 channels=1" \
         --load=module-native-protocol-unix \
         --load="module-always-sink" >/dev/null 2>&1 || true

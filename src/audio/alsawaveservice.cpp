@@ -11,6 +11,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <functional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -153,79 +157,135 @@ PcmPtr openPcm(const std::string& device, Direction direction, const WaveFormat&
     return pcm;
 }
 
-std::chrono::microseconds framesDuration(uint64_t frames, const WaveFormat& format) {
-    return std::chrono::microseconds(frames * 1000000 / format.samplesPerSecond);
-}
-
 std::chrono::milliseconds clampWait(std::chrono::microseconds wait,
                                     std::chrono::milliseconds longest) {
     return std::chrono::ceil<std::chrono::milliseconds>(
         std::clamp<std::chrono::microseconds>(wait, kShortestWait, longest));
 }
 
-// One open PCM and the thread that owns it.
-class AlsaStream final : public WaveStream {
+using Clock = std::chrono::steady_clock;
+
+} // namespace
+
+// One open PCM and the thread that owns it. The stream hands its buffers to the thread and
+// never waits for it: when the thread is held up inside ALSA by another program (a sound server
+// that stopped answering), the stream lets go of it, and the thread closes the PCM when, and if,
+// it comes back. So everything the thread touches lives here, shared with the stream.
+class PcmWorker {
 public:
-    AlsaStream(Direction direction, const WaveFormat& format,
-               std::shared_ptr<const CompletionNotifier> notify, PcmPtr pcm, std::string device,
-               std::shared_ptr<AlsaXrunCounts> xruns)
-        : WaveStream(direction, format, std::move(notify)), pcm_(std::move(pcm)),
-          device_(std::move(device)), xruns_(std::move(xruns)) {
-        thread_ = std::thread([this] { run(); });
-    }
+    PcmWorker(Direction direction, const WaveFormat& format, PcmPtr pcm, std::string device,
+              std::shared_ptr<AlsaXrunCounts> xruns,
+              std::shared_ptr<const CompletionNotifier> notify)
+        : direction_(direction), frameBytes_(format.blockAlign ? format.blockAlign : 1u),
+          rate_(format.samplesPerSecond), pcm_(std::move(pcm)), device_(std::move(device)),
+          xruns_(std::move(xruns)), notify_(std::move(notify)) {}
 
-    ~AlsaStream() override { close(); }
+    const std::string& device() const { return device_; }
 
-    int start() override {
-        if (direction() != Direction::Input)
-            return waveresult::WrongDirection;
-        return command(Command::Start);
-    }
-
-    int reset() override { return command(Command::Reset); }
-
-    int close() override {
+    void queue(WaveHeader& header) {
+        header.bytesRecorded.store(0, std::memory_order_relaxed);
+        header.flags.fetch_and(~WaveHeader::kDone, std::memory_order_relaxed);
+        header.flags.fetch_or(WaveHeader::kInQueue, std::memory_order_release);
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (quit_)
-                return waveresult::InvalidHandle;
-            quit_ = true;
+            queue_.push_back(&header);
         }
-        wakeDeviceThread();
-        thread_.join();
-        std::lock_guard<std::mutex> lock(mutex_);
-        completeAll();
-        alsaOk(snd_pcm_drop(pcm_.get()), device_, "drop before close");
-        return alsaOk(snd_pcm_close(pcm_.release()), device_, "close") ? waveresult::Ok
-                                                                       : waveresult::Error;
+        wake();
     }
 
-private:
-    enum class Command { None, Start, Reset };
-    enum class Next { Continue, WaitDevice, WaitCompletion, Idle };
+    bool hasQueued() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return !queue_.empty();
+    }
 
-    // Commands run on the device thread, which alone touches the PCM.
-    int command(Command c) {
+    void start() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            startWanted_ = true;
+        }
+        wake();
+    }
+
+    // The queued buffers come back done at once; the thread drops what the PCM holds when it
+    // next looks.
+    void reset() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            completeAll();
+            ++epoch_;
+            resetWanted_ = true;
+            startWanted_ = false;
+        }
+        wake();
+    }
+
+    // The last word to the thread: no buffer of the caller's is touched from now on.
+    void quit() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            completeAll();
+            quit_ = true;
+            notify_.reset();
+        }
+        wake();
+    }
+
+    // Waits until the thread has closed the PCM, or until the deadline.
+    bool waitFinished(Clock::time_point deadline) {
         std::unique_lock<std::mutex> lock(mutex_);
-        pending_ = c;
-        wakeDeviceThread();
-        changed_.wait(lock, [this] { return pending_ == Command::None; });
-        return commandResult_;
+        return changed_.wait_until(lock, deadline, [this] { return finished_; });
+    }
+    Clock::time_point quitAt() const { return quitAt_; }
+    void setQuitAt(Clock::time_point at) { quitAt_ = at; }
+
+    std::string problem() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!failure_.empty())
+                return failure_;
+        }
+        const auto since = callSince_.load();
+        if (since != 0 && Clock::now().time_since_epoch().count() - since >
+                              std::chrono::nanoseconds(AlsaWaveService::kAnswerTime).count())
+            return "did not answer for " +
+                   std::to_string(std::chrono::milliseconds(AlsaWaveService::kAnswerTime).count()) +
+                   " ms";
+        return {};
     }
 
     void run() {
         std::unique_lock<std::mutex> lock(mutex_);
         while (!quit_) {
-            if (pending_ != Command::None) {
-                commandResult_ = pending_ == Command::Start ? doStart() : doReset();
-                pending_ = Command::None;
-                changed_.notify_all();
+            if (resetWanted_) {
+                resetWanted_ = false;
+                const std::uint64_t epoch = epoch_;
+                lock.unlock();
+                const bool dropped = during([&] { return snd_pcm_drop(pcm_.get()); }, "drop") &&
+                                     during([&] { return snd_pcm_prepare(pcm_.get()); }, "prepare");
+                lock.lock();
+                written_.clear();
+                offset_ = 0;
+                framesWritten_ = 0;
+                drained_ = false;
+                running_ = false;
+                epochSeen_ = epoch;
+                if (dropped)
+                    failure_.clear();
+                continue;
+            }
+            if (startWanted_) {
+                startWanted_ = false;
+                lock.unlock();
+                const bool started =
+                    running_ || during([&] { return snd_pcm_start(pcm_.get()); }, "start");
+                lock.lock();
+                running_ = started;
                 continue;
             }
             std::chrono::microseconds wait = kLongestDeviceWait;
-            const Next next = failed_                            ? Next::Idle
-                              : direction() == Direction::Output ? playStep(lock, wait)
-                                                                 : recordStep(lock);
+            const Next next = !failure_.empty() || epochSeen_ != epoch_ ? Next::Idle
+                              : direction_ == Direction::Output         ? playStep(lock, wait)
+                                                                        : recordStep(lock);
             switch (next) {
             case Next::Continue:
                 break;
@@ -238,20 +298,66 @@ private:
                 changed_.wait_for(lock, clampWait(wait, kLongestCompletionWait));
                 break;
             case Next::Idle:
-                changed_.wait(lock);
+                if (!quit_ && !resetWanted_ && !startWanted_)
+                    changed_.wait(lock);
                 break;
             }
         }
+        lock.unlock();
+        during([&] { return snd_pcm_drop(pcm_.get()); }, "drop before close");
+        during([&] { return snd_pcm_close(pcm_.release()); }, "close");
+        lock.lock();
+        finished_ = true;
+        changed_.notify_all();
     }
 
+private:
+    enum class Next { Continue, WaitDevice, WaitCompletion, Idle };
+
     // Commands reach the thread whether it sleeps on the condition or on the PCM.
-    void wakeDeviceThread() {
+    void wake() {
         changed_.notify_all();
         if (wake_) {
             const std::uint64_t one = 1;
             // Only fails when the counter is full, and then the thread is woken anyway.
             (void)::write(wake_.get(), &one, sizeof one);
         }
+    }
+
+    // Runs an ALSA call that may wait on another program, outside the lock, marked so that the
+    // stream can tell a thread held up there; false (reported) when it failed.
+    template <typename Call> bool during(Call call, const char* operation) {
+        callSince_ = Clock::now().time_since_epoch().count();
+        const long err = call();
+        callSince_ = 0;
+        return alsaOk(err, device_, operation);
+    }
+
+    // Under the lock: the PCM failed, and the buffers it holds will not come back by
+    // themselves. The waiting keyer is woken to find out.
+    void fail(long err, const char* operation) {
+        failure_ = std::string(operation) + " failed: " + snd_strerror(static_cast<int>(err));
+        notify();
+    }
+
+    void notify() {
+        if (notify_)
+            (*notify_)();
+    }
+
+    void completeFront() {
+        queue_.front()->markDone();
+        queue_.pop_front();
+        notify();
+    }
+
+    void completeAll() {
+        if (queue_.empty())
+            return;
+        for (WaveHeader* header : queue_)
+            header->markDone();
+        queue_.clear();
+        notify();
     }
 
     // Sleeps until the PCM can be read or written, a command comes or `longest` has passed.
@@ -288,17 +394,23 @@ private:
     }
 
     // Writes the next queued buffer and completes the buffers the device has played: a buffer is
-    // done when the device's delay shows its last frame has sounded.
+    // done when the device's delay shows its last frame has sounded. The buffer is copied first,
+    // so that the thread never reads the caller's memory outside the lock.
     Next playStep(std::unique_lock<std::mutex>& lock, std::chrono::microseconds& wait) {
         snd_pcm_t* pcm = pcm_.get();
+        const std::uint64_t epoch = epoch_;
         bool deviceFull = false;
         if (written_.size() < queue_.size()) {
-            WaveHeader* header = queue_[written_.size()];
-            const std::uint8_t* data = header->data + offset_;
-            const auto frames = (header->bufferLength - offset_) / frameBytes();
+            const WaveHeader* header = queue_[written_.size()];
+            chunk_.assign(header->data + offset_, header->data + header->bufferLength);
+            const auto frames = static_cast<snd_pcm_uframes_t>(chunk_.size() / frameBytes_);
             lock.unlock();
-            const snd_pcm_sframes_t n = snd_pcm_writei(pcm, data, frames);
+            callSince_ = Clock::now().time_since_epoch().count();
+            const snd_pcm_sframes_t n = snd_pcm_writei(pcm, chunk_.data(), frames);
+            callSince_ = 0;
             lock.lock();
+            if (epoch != epoch_)
+                return Next::Continue;
             if (n == -EAGAIN) {
                 deviceFull = true;
             } else if (n < 0) {
@@ -308,9 +420,10 @@ private:
                     countUnderrun();
                     drained_ = false;
                 }
-                offset_ += static_cast<uint32_t>(n) * frameBytes();
-                framesWritten_ += static_cast<uint64_t>(n);
-                if (offset_ >= header->bufferLength) {
+                const WaveHeader* front = queue_[written_.size()];
+                offset_ += static_cast<std::uint32_t>(n) * frameBytes_;
+                framesWritten_ += static_cast<std::uint64_t>(n);
+                if (offset_ >= front->bufferLength) {
                     written_.push_back(framesWritten_);
                     offset_ = 0;
                 } else {
@@ -321,18 +434,24 @@ private:
         if (!written_.empty()) {
             snd_pcm_sframes_t avail = 0;
             snd_pcm_sframes_t delay = 0;
+            lock.unlock();
+            callSince_ = Clock::now().time_since_epoch().count();
             const int err = snd_pcm_avail_delay(pcm, &avail, &delay);
+            callSince_ = 0;
+            lock.lock();
+            if (epoch != epoch_)
+                return Next::Continue;
             if (err < 0)
                 return recoverPlayback(err, "avail_delay") ? Next::Continue : Next::Idle;
-            const uint64_t pending =
-                std::min<uint64_t>(framesWritten_, static_cast<uint64_t>(std::max<long>(delay, 0)));
-            const uint64_t played = framesWritten_ - pending;
+            const std::uint64_t pending = std::min<std::uint64_t>(
+                framesWritten_, static_cast<std::uint64_t>(std::max<long>(delay, 0)));
+            const std::uint64_t played = framesWritten_ - pending;
             while (!written_.empty() && written_.front() <= played) {
                 written_.pop_front();
                 completeFront();
             }
             if (!written_.empty())
-                wait = framesDuration(written_.front() - played, format()) + kCompletionSlack;
+                wait = framesDuration(written_.front() - played) + kCompletionSlack;
         }
         if (written_.size() < queue_.size())
             return deviceFull ? Next::WaitDevice : Next::Continue;
@@ -343,7 +462,7 @@ private:
     bool recoverPlayback(long err, const char* operation) {
         if (err != -EPIPE && err != -ESTRPIPE) {
             alsaOk(err, device_, operation);
-            failed_ = true;
+            fail(err, operation);
             return false;
         }
         if (written_.size() < queue_.size())
@@ -355,9 +474,9 @@ private:
             completeFront();
         }
         framesWritten_ = 0;
-        if (!alsaOk(snd_pcm_recover(pcm_.get(), static_cast<int>(err), 1), device_,
-                    "recover after underrun")) {
-            failed_ = true;
+        const int recovered = snd_pcm_recover(pcm_.get(), static_cast<int>(err), 1);
+        if (!alsaOk(recovered, device_, "recover after underrun")) {
+            fail(recovered, "recover after underrun");
             return false;
         }
         return true;
@@ -372,17 +491,24 @@ private:
     Next recordStep(std::unique_lock<std::mutex>& lock) {
         if (!running_ || queue_.empty())
             return Next::Idle;
-        WaveHeader* header = queue_.front();
-        std::uint8_t* data = header->data + offset_;
-        const auto frames = (header->bufferLength - offset_) / frameBytes();
+        const std::uint64_t epoch = epoch_;
+        chunk_.resize(queue_.front()->bufferLength - offset_);
         lock.unlock();
-        const snd_pcm_sframes_t n = snd_pcm_readi(pcm_.get(), data, frames);
+        callSince_ = Clock::now().time_since_epoch().count();
+        const snd_pcm_sframes_t n =
+            snd_pcm_readi(pcm_.get(), chunk_.data(), chunk_.size() / frameBytes_);
+        callSince_ = 0;
         lock.lock();
+        if (epoch != epoch_ || queue_.empty())
+            return Next::Continue;
         if (n == -EAGAIN)
             return Next::WaitDevice;
         if (n < 0)
             return recoverCapture(n) ? Next::Continue : Next::Idle;
-        offset_ += static_cast<uint32_t>(n) * frameBytes();
+        WaveHeader* header = queue_.front();
+        const std::uint32_t bytes = static_cast<std::uint32_t>(n) * frameBytes_;
+        std::memcpy(header->data + offset_, chunk_.data(), bytes);
+        offset_ += bytes;
         header->bytesRecorded.store(offset_, std::memory_order_relaxed);
         if (offset_ < header->bufferLength)
             return Next::WaitDevice;
@@ -394,63 +520,110 @@ private:
     bool recoverCapture(long err) {
         if (err != -EPIPE && err != -ESTRPIPE) {
             alsaOk(err, device_, "read");
-            failed_ = true;
+            fail(err, "read");
             return false;
         }
         ++xruns_->overruns;
         qWarning("ALSA device %s: capture overrun", device_.c_str());
-        if (!alsaOk(snd_pcm_recover(pcm_.get(), static_cast<int>(err), 1), device_,
-                    "recover after overrun") ||
-            !alsaOk(snd_pcm_start(pcm_.get()), device_, "restart after overrun")) {
-            failed_ = true;
+        const int recovered = snd_pcm_recover(pcm_.get(), static_cast<int>(err), 1);
+        const int restarted = recovered < 0 ? recovered : snd_pcm_start(pcm_.get());
+        if (!alsaOk(restarted, device_, "recover after overrun")) {
+            fail(restarted, "recover after overrun");
             return false;
         }
         return true;
     }
 
-    int doStart() {
-        if (running_)
-            return waveresult::Ok;
-        if (!alsaOk(snd_pcm_start(pcm_.get()), device_, "start"))
-            return waveresult::Error;
-        running_ = true;
-        return waveresult::Ok;
+    std::chrono::microseconds framesDuration(std::uint64_t frames) const {
+        return std::chrono::microseconds(frames * 1000000 / rate_);
     }
 
-    int doReset() {
-        const bool dropped = alsaOk(snd_pcm_drop(pcm_.get()), device_, "drop");
-        const bool prepared = alsaOk(snd_pcm_prepare(pcm_.get()), device_, "prepare");
-        completeAll();
-        written_.clear();
-        offset_ = 0;
-        framesWritten_ = 0;
-        drained_ = false;
-        running_ = false;
-        failed_ = !(dropped && prepared);
-        return failed_ ? waveresult::Error : waveresult::Ok;
-    }
-
+    const Direction direction_;
+    const std::uint32_t frameBytes_;
+    const std::uint32_t rate_;
     PcmPtr pcm_;
     const std::string device_;
     const std::shared_ptr<AlsaXrunCounts> xruns_;
 
-    // Shared with the keyer's thread, under mutex_.
-    Command pending_ = Command::None;
-    int commandResult_ = waveresult::Ok;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    // Shared with the stream's thread, under mutex_.
+    std::shared_ptr<const CompletionNotifier> notify_;
+    std::deque<WaveHeader*> queue_;
+    std::uint64_t epoch_ = 0; // one more with every reset
+    bool resetWanted_ = false;
+    bool startWanted_ = false;
     bool quit_ = false;
+    bool finished_ = false;
+    std::string failure_;
+    Clock::time_point quitAt_{};
+
+    // When the thread entered an ALSA call that may wait on another program (steady clock
+    // ticks); 0 outside one.
+    std::atomic<Clock::rep> callSince_{0};
 
     // The device thread's own.
-    std::deque<uint64_t> written_; // for each buffer written whole: the frame count at its end
-    uint64_t framesWritten_ = 0;   // since the device last started
-    uint32_t offset_ = 0;          // bytes of the next buffer already transferred
-    bool drained_ = false;         // playback ran out of buffers: a gap if more come
-    bool running_ = false;         // capture started
-    bool failed_ = false;          // the PCM failed; waits for a reset
+    std::uint64_t epochSeen_ = 0;       // the reset the PCM's state follows
+    std::deque<std::uint64_t> written_; // for each buffer written whole: the frame count at its end
+    std::uint64_t framesWritten_ = 0;   // since the device last started
+    std::uint32_t offset_ = 0;          // bytes of the next buffer already transferred
+    bool drained_ = false;              // playback ran out of buffers: a gap if more come
+    bool running_ = false;              // capture started
+    std::vector<std::uint8_t> chunk_;   // what is being written or read
 
     // Counts the commands sent while the thread may sleep on the PCM.
     const UniqueFd wake_{::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     std::vector<pollfd> pollFds_; // the PCM's descriptors, then wake_
-    std::thread thread_;
+};
+
+namespace {
+
+class AlsaStream final : public WaveStream {
+public:
+    AlsaStream(Direction direction, const WaveFormat& format,
+               std::shared_ptr<const CompletionNotifier> notify, PcmPtr pcm, std::string device,
+               std::shared_ptr<AlsaXrunCounts> xruns,
+               std::function<void(std::shared_ptr<PcmWorker>)> letGo)
+        : WaveStream(direction, format, notify),
+          worker_(std::make_shared<PcmWorker>(direction, format, std::move(pcm), std::move(device),
+                                              std::move(xruns), notify)),
+          letGo_(std::move(letGo)) {
+        std::thread([worker = worker_] { worker->run(); }).detach();
+    }
+
+    ~AlsaStream() override { close(); }
+
+    void queue(WaveHeader& header) override { worker_->queue(header); }
+    bool hasQueued() override { return worker_->hasQueued(); }
+    std::string problem() override {
+        const std::string problem = worker_->problem();
+        return problem.empty() ? problem : worker_->device() + ": " + problem;
+    }
+
+    int start() override {
+        if (direction() != Direction::Input)
+            return waveresult::WrongDirection;
+        worker_->start();
+        return waveresult::Ok;
+    }
+
+    int reset() override {
+        worker_->reset();
+        return waveresult::Ok;
+    }
+
+    int close() override {
+        if (!letGo_)
+            return waveresult::InvalidHandle;
+        worker_->quit();
+        worker_->setQuitAt(Clock::now());
+        std::exchange(letGo_, nullptr)(worker_);
+        return waveresult::Ok;
+    }
+
+private:
+    const std::shared_ptr<PcmWorker> worker_;
+    std::function<void(std::shared_ptr<PcmWorker>)> letGo_;
 };
 
 QString cardPcmName(const QString& card, int device) {
@@ -499,6 +672,26 @@ AlsaWaveService::AlsaWaveService(std::vector<AlsaPcm> outputs, std::vector<AlsaP
 
 AlsaWaveService::~AlsaWaveService() {
     closeAll();
+    // The program is ending: a thread still held up is left to the process's end.
+    for (const auto& worker : lettingGo_)
+        worker->waitFinished(worker->quitAt() + kAnswerTime);
+}
+
+bool AlsaWaveService::waitForLetGo(const std::string& pcm) {
+    bool answered = true;
+    for (auto it = lettingGo_.begin(); it != lettingGo_.end();) {
+        // Closing takes the thread a few milliseconds; a device of the same name may only open
+        // once the last one has closed.
+        const bool sameDevice = (*it)->device() == pcm;
+        const auto deadline = sameDevice ? (*it)->quitAt() + kAnswerTime : Clock::time_point{};
+        if ((*it)->waitFinished(deadline)) {
+            it = lettingGo_.erase(it);
+        } else {
+            answered = answered && !sameDevice;
+            ++it;
+        }
+    }
+    return answered;
 }
 
 std::vector<AlsaPcm> AlsaWaveService::discover(Direction direction) {
@@ -554,9 +747,15 @@ AlsaWaveService::openStream(Direction direction, int device, const WaveFormat& f
         result = waveresult::BadDeviceId;
         return nullptr;
     }
+    if (!waitForLetGo(pcm->pcm)) {
+        lastError_[slot(direction)] = "the device has not answered since it was last stopped";
+        result = waveresult::Busy;
+        return nullptr;
+    }
     PcmPtr opened = openPcm(pcm->pcm, direction, format, result, lastError_[slot(direction)]);
     if (!opened)
         return nullptr;
-    return std::make_unique<AlsaStream>(direction, format, std::move(notify), std::move(opened),
-                                        pcm->pcm, xruns_);
+    return std::make_unique<AlsaStream>(
+        direction, format, std::move(notify), std::move(opened), pcm->pcm, xruns_,
+        [this](std::shared_ptr<PcmWorker> worker) { lettingGo_.push_back(std::move(worker)); });
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,9 @@ struct AlsaXrunCounts {
 // and marks a playback buffer done once the device has played it, a capture buffer once it is full.
 class AlsaWaveService final : public WaveServiceBase {
 public:
+    // A device thread held up inside ALSA this long is given up on.
+    static constexpr std::chrono::seconds kAnswerTime{1};
+
     // The machine's devices, looked up again whenever the device count is asked for.
     AlsaWaveService();
     // A fixed set of PCMs, such as software PCMs from a private configuration.
@@ -56,6 +60,9 @@ private:
     const std::vector<AlsaPcm>& devices(Direction direction) const;
     const AlsaPcm* device(Direction direction, int device) const;
     static std::size_t slot(Direction d) { return d == Direction::Input ? 0 : 1; }
+    // False when a closed device of this PCM has not let go of it within kAnswerTime of its
+    // close: the next open would wait on whatever holds that one up.
+    bool waitForLetGo(const std::string& pcm);
 
     bool discovering_;
     std::vector<AlsaPcm> outputs_;
@@ -63,4 +70,6 @@ private:
     // Per direction, input first: why the last open failed (set on the opening thread only).
     std::string lastError_[2];
     std::shared_ptr<AlsaXrunCounts> xruns_ = std::make_shared<AlsaXrunCounts>();
+    // Closed devices whose threads have not yet closed their PCMs.
+    std::vector<std::shared_ptr<class PcmWorker>> lettingGo_;
 };

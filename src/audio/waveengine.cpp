@@ -67,6 +67,20 @@ int WaveEngine::probeFormat() {
     return result;
 }
 
+QString WaveEngine::deviceName() const {
+    return QString::fromStdString(service_.productName(direction_, device()));
+}
+
+WaveStatus WaveEngine::openStatus(int result, WaveSite site, const QString& text) const {
+    if (result == 0)
+        return WaveStatus{};
+    const std::string reason = service_.lastError(direction_);
+    if (reason.empty())
+        return WaveStatus{site, text};
+    return WaveStatus{
+        site, QStringLiteral("%1: %2: %3").arg(text, deviceName(), QString::fromStdString(reason))};
+}
+
 WaveStatus WaveEngine::status(int result, WaveSite site, const QString& text) {
     return result == 0 ? WaveStatus{} : WaveStatus{site, text};
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 struct AudioDevices;
 
@@ -27,6 +28,10 @@ public:
     const WaveHeader& header(Half half) const { return headers_[index(half)]; }
     bool done(Half half) const { return header(half).done(); }
     bool deviceOpen() const { return handle_ != 0; }
+    // Empty while the open device moves sound; otherwise why it stopped, in the platform's words.
+    std::string problem() const { return handle_ != 0 ? service_.problem(handle_) : std::string(); }
+    // The selected device's name as the operator sees it.
+    QString deviceName() const;
 
     // Waits for the header, letting the event loop run. After each wake, stopped and then
     // timedOut are asked, and the first that holds ends the wait.
@@ -44,6 +49,8 @@ protected:
     void rearm(Half half);
     // Ok when the service's result is; otherwise the failure at site with text.
     static WaveStatus status(int result, WaveSite site, const QString& text);
+    // A failed query or open: text, then the device and the platform's reason when it gives one.
+    WaveStatus openStatus(int result, WaveSite site, const QString& text) const;
     // Closes the device; a close that fails leaves it open, so the handle is kept for a later one.
     WaveStatus closeDevice(WaveSite site, const QString& text);
     // Whether the selected device takes the format. Asking opens the device on most platforms,

@@ -9,15 +9,16 @@ void WaveInEngine::SetupWaveIn() {
 }
 
 WaveStatus WaveInEngine::QueryInFormat() {
-    return status(checkFormat(), WaveSite::InQuery,
-                  QStringLiteral("Could not open the input wave device"));
+    return openStatus(checkFormat(), WaveSite::InQuery,
+                      QStringLiteral("Could not open the input wave device"));
 }
 
 WaveStatus WaveInEngine::OpenWaveIn() {
     handle_ = 0;
     WaveService::Handle handle = 0;
-    WaveStatus opened = status(service_.open(direction_, handle, device(), format_),
-                               WaveSite::InOpen, QStringLiteral("Error Opening Input wave device"));
+    WaveStatus opened =
+        openStatus(service_.open(direction_, handle, device(), format_), WaveSite::InOpen,
+                   QStringLiteral("Error Opening Input wave device"));
     if (opened.ok())
         handle_ = handle;
     else

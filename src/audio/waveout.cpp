@@ -10,14 +10,14 @@ void WaveOutEngine::SetupWaveOut() {
 
 WaveStatus WaveOutEngine::OpenWaveOut() {
     handle_ = 0;
-    WaveStatus query = status(checkFormat(), WaveSite::OutQuery,
-                              QStringLiteral("Could not handle the output WAVE format"));
+    WaveStatus query = openStatus(checkFormat(), WaveSite::OutQuery,
+                                  QStringLiteral("Could not handle the output WAVE format"));
     if (!query.ok())
         return query;
     WaveService::Handle handle = 0;
     WaveStatus opened =
-        status(service_.open(direction_, handle, device(), format_), WaveSite::OutOpen,
-               QStringLiteral("Error Opening Output wave device"));
+        openStatus(service_.open(direction_, handle, device(), format_), WaveSite::OutOpen,
+                   QStringLiteral("Error Opening Output wave device"));
     if (opened.ok())
         handle_ = handle;
     else

@@ -33,8 +33,12 @@ public:
     virtual int queue(Handle handle, WaveHeader& header) = 0;
     // Input: queued buffers start filling.
     virtual int start(Handle handle) = 0;
-    // Stops and returns every queued header marked done; the device stays open and ready.
+    // Stops and returns every queued header marked done; the device stays open and ready. The
+    // caller never waits for the device: a device held up by another program is let go.
     virtual int reset(Handle handle) = 0;
+    // Empty while the open device works; otherwise why it stopped moving sound (it failed, or
+    // it has not answered for a second), in the platform's words.
+    virtual std::string problem(Handle) { return {}; }
     virtual int unprepare(Handle handle, WaveHeader& header) = 0;
     virtual int close(Handle handle) = 0;
 

@@ -41,5 +41,5 @@ private:
     QString text_;
 };
 
-// How a wait for a buffer ended.
-enum class WaitEnd { Done, Stopped, TimedOut };
+// How a wait for a buffer ended: Failed when the device stopped moving sound.
+enum class WaitEnd { Done, Stopped, TimedOut, Failed };

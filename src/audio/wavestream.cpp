@@ -4,14 +4,6 @@
 
 namespace {
 
-// Done is the device's last access to a header, so InQueue and Done change in one step.
-void markDone(WaveHeader& header) {
-    std::uint32_t flags = header.flags.load(std::memory_order_relaxed);
-    while (!header.flags.compare_exchange_weak(
-        flags, (flags & ~WaveHeader::kInQueue) | WaveHeader::kDone, std::memory_order_acq_rel)) {
-    }
-}
-
 bool has(const WaveHeader& header, std::uint32_t flag) {
     return (header.flags.load(std::memory_order_acquire) & flag) != 0;
 }
@@ -52,7 +44,7 @@ bool WaveStream::hasQueued() {
 void WaveStream::completeFront() {
     WaveHeader* header = queue_.front();
     queue_.pop_front();
-    markDone(*header);
+    header->markDone();
     (*notify_)();
 }
 
@@ -60,7 +52,7 @@ void WaveStream::completeAll() {
     if (queue_.empty())
         return;
     while (!queue_.empty()) {
-        markDone(*queue_.front());
+        queue_.front()->markDone();
         queue_.pop_front();
     }
     (*notify_)();
@@ -117,6 +109,11 @@ int WaveServiceBase::start(Handle handle) {
 int WaveServiceBase::reset(Handle handle) {
     WaveStream* s = stream(handle);
     return s ? s->reset() : waveresult::InvalidHandle;
+}
+
+std::string WaveServiceBase::problem(Handle handle) {
+    WaveStream* s = stream(handle);
+    return s ? s->problem() : std::string();
 }
 
 int WaveServiceBase::unprepare(Handle handle, WaveHeader& header) {

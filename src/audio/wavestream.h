@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 
 // Tells the thread waiting for buffers that one is done. Shared by a service and its open
 // devices, so that the service can change it while devices run.
@@ -39,8 +40,10 @@ public:
     uint32_t frameBytes() const { return format_.blockAlign ? format_.blockAlign : 1; }
 
     // The header has been checked by the service: prepared and not queued.
-    void queue(WaveHeader& header);
-    bool hasQueued();
+    virtual void queue(WaveHeader& header);
+    virtual bool hasQueued();
+    // Empty while the device works; otherwise what went wrong with it, in the platform's words.
+    virtual std::string problem() { return {}; }
 
     virtual int start() = 0;
     virtual int reset() = 0;
@@ -86,6 +89,7 @@ public:
     int start(Handle handle) override;
     int reset(Handle handle) override;
     int unprepare(Handle handle, WaveHeader& header) override;
+    std::string problem(Handle handle) override;
     // Fails while buffers are queued, leaving the device open, as a reset comes first.
     int close(Handle handle) override;
     void setCompletionNotifier(std::function<void()> notifier) override;

@@ -37,6 +37,13 @@ struct WaveHeader {
     std::uintptr_t user = 0;
 
     bool done() const { return (flags.load(std::memory_order_acquire) & kDone) != 0; }
+    // The device's last access to the header: InQueue and Done change in one step.
+    void markDone() {
+        std::uint32_t old = flags.load(std::memory_order_relaxed);
+        while (!flags.compare_exchange_weak(old, (old & ~kInQueue) | kDone,
+                                            std::memory_order_acq_rel)) {
+        }
+    }
 };
 
 // The two buffers each engine keeps in flight.

@@ -1,5 +1,6 @@
 #include "keyer/keyer.h"
 
+#include "audio/waveengine.h"
 #include "audio/wavein.h"
 #include "keyer/bufferwatchdog.h"
 #include "keyer/keyerstate.h"
@@ -8,6 +9,7 @@
 #include "support/dialogs.h"
 #include "tx/keyingline.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTextEdit>
 #include <QTimer>
@@ -129,9 +131,40 @@ void Keyer::checkDevice(const WaveStatus& status) {
 }
 
 WaitEnd Keyer::waitForBuffer(WaveEngine& engine, Half half) {
-    return engine.waitFor(
-        half, [this] { return state_.stopRequested(); },
-        [this] { return watchdog_->BufferWaitTimedOut() && !soundCardShown_; });
+    QElapsedTimer waiting;
+    waiting.start();
+    for (;;) {
+        const WaitEnd end = engine.waitFor(
+            half, [this] { return state_.stopRequested(); },
+            [&] {
+                return !engine.problem().empty() ||
+                       (watchdog_->BufferWaitTimedOut() && !soundCardShown_);
+            });
+        if (end != WaitEnd::TimedOut)
+            return end;
+        // A sound server may hold a buffer well past its time (one that renders ahead does, for
+        // a second and more): its sound still comes, whole, so the wait goes on. Only a device
+        // that failed, stopped answering, or moved nothing for far longer is given up on.
+        if (!engine.problem().empty() || waiting.elapsed() >= kLongestSilence.count())
+            return WaitEnd::Failed;
+        watchdog_->disable();
+        watchdog_->enable();
+    }
+}
+
+void Keyer::reportDeviceFailure(const QString& text) {
+    reportFailure(text, kWaveDeviceTitle);
+}
+
+QString Keyer::deviceStopped(WaveEngine& engine) {
+    std::string reason = engine.problem();
+    if (reason.empty())
+        reason = "no sound moved for " + std::to_string(kLongestSilence.count() / 1000) + " s";
+    // The message ends as STOP ends it: the line is released first, a recording keeps what it
+    // has.
+    StopBtnClick();
+    return QStringLiteral("Sound stopped on the device %1: %2")
+        .arg(engine.deviceName(), QString::fromStdString(reason));
 }
 
 void Keyer::requestQuit() {

@@ -69,6 +69,10 @@ class Keyer : public QObject {
     Q_OBJECT
 
 public:
+    // A device that moves no sound for this long while a message runs has stopped: far longer
+    // than any pause a working sound server makes.
+    static constexpr std::chrono::milliseconds kLongestSilence{3000};
+
     explicit Keyer(const KeyerParts& parts, QObject* parent = nullptr);
     ~Keyer() override;
 
@@ -151,8 +155,12 @@ private:
     void closeMessageFile();
     // Applies the failure policy to an engine operation's status.
     void checkDevice(const WaveStatus& status);
-    // Waits for a buffer until it is done, a stop, or the watchdog.
+    // Waits for a buffer until it is done, a stop, or the device stops moving sound.
     WaitEnd waitForBuffer(WaveEngine& engine, Half half);
+    // The device of a running message stopped moving sound: the message ends as STOP ends it.
+    // Returns the text the operator is shown once the device has been let go.
+    QString deviceStopped(WaveEngine& engine);
+    void reportDeviceFailure(const QString& text);
     void requestQuit();
     // Runs the event loop while the playback goes on, until the key-down asked for (when
     // forKeyDown) is confirmed and then hold has passed. False when the playback was stopped or

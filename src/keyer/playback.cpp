@@ -159,6 +159,7 @@ void Keyer::play() {
 
     Half sounding = Half::A;
     bool ended = false;
+    QString failure;
     while (!state_.stopRequested()) {
         const Half next = other(sounding);
         if (held[index(next)] > 0) {
@@ -167,8 +168,8 @@ void Keyer::play() {
             checkDevice(out_.WriteOutHeader(next));
         }
         watchdog_->enable();
-        if (waitForBuffer(out_, sounding) == WaitEnd::TimedOut)
-            checkDevice(out_.ResetWaveOut());
+        if (waitForBuffer(out_, sounding) == WaitEnd::Failed)
+            failure = deviceStopped(out_);
         if (state_.stopRequested())
             break;
         watchdog_->disable();
@@ -203,4 +204,6 @@ void Keyer::play() {
     checkDevice(out_.ResetWaveOut());
     checkDevice(out_.CloseWaveOut());
     --loopsRunning_;
+    if (!failure.isEmpty())
+        reportDeviceFailure(failure);
 }

@@ -135,6 +135,7 @@ void Keyer::record() {
     checkDevice(in_.StartWaveIn());
 
     Half filling = Half::A;
+    QString failure;
     while (!state_.stopRequested()) {
         const Half next = other(filling);
         strip_.setColour(filling == Half::A ? AlarmStrip::Blue : AlarmStrip::Red);
@@ -142,10 +143,8 @@ void Keyer::record() {
         checkDevice(in_.PrepareInHeader(next));
         checkDevice(in_.AddInBuffer(next));
         watchdog_->enable();
-        if (waitForBuffer(in_, filling) == WaitEnd::TimedOut) {
-            checkDevice(in_.ResetWaveIn());
-            checkDevice(in_.StartWaveIn());
-        }
+        if (waitForBuffer(in_, filling) == WaitEnd::Failed)
+            failure = deviceStopped(in_);
         if (state_.stopRequested())
             break;
         watchdog_->disable();
@@ -173,6 +172,8 @@ void Keyer::record() {
     checkDevice(in_.ResetWaveIn());
     checkDevice(in_.CloseWaveIn());
     --loopsRunning_;
+    if (!failure.isEmpty())
+        reportDeviceFailure(failure);
     if (writeFailed_) {
         writeFailed_ = false;
         reportFailure(kCouldNotWrite, kFileErrorTitle);

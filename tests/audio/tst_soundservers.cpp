@@ -1,0 +1,191 @@
+// Messages through real sound servers, each a private PulseAudio set up as desktops run it. ALSA's
+// file plugin stands in front of the server and keeps what Tavrin hands ALSA, sample for sample.
+#include "audio/alsawaveservice.h"
+#include "keyer/keyer.h"
+#include "pulseserver.h"
+#include "windowharness.h"
+
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <cstdlib>
+
+namespace {
+// About 1.5 s of sound: long enough for the server to start refusing writes.
+constexpr int kBlocks = 16;
+constexpr double kTolerance = 0.15;
+// A message long enough to be cut by the server's failure.
+constexpr int kLongBlocks = 60;
+constexpr int kFailAfterMs = 1500;
+constexpr qint64 kPromptMs = 250;
+constexpr qint64 kWatchdogMs = 1000;
+
+constexpr qint64 kSinkPauseMs = 2500;
+
+double soundMs(int bytes) {
+    return bytes / kBytesPerSample * 1000.0 / WaveFormat{}.samplesPerSecond;
+}
+bool inRealTime(qint64 ms, int bytes) {
+    return ms >= soundMs(bytes) * (1 - kTolerance) && ms <= soundMs(bytes) * (1 + kTolerance);
+}
+} // namespace
+
+class SoundServersTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        if (QStandardPaths::findExecutable("pulseaudio").isEmpty()) {
+            if (!qEnvironmentVariableIsEmpty("CI"))
+                QFAIL("pulseaudio is not installed: scripts/deps.sh test installs it");
+            QSKIP("pulseaudio is not installed");
+        }
+        captured_ = pattern(4 * kLongBlocks * kBlock, 9);
+        QVERIFY(writeBytes(dir_.filePath("in.raw"), captured_));
+        QVERIFY(writeBytes(dir_.filePath("tap.conf"),
+                           QStringLiteral("pcm.tap_out { type file slave.pcm \"pulse\" file \"%1\" "
+                                          "format \"raw\" }\npcm.tap_in { type file slave.pcm "
+                                          "\"pulse\" file \"/dev/null\" infile \"%2\" format "
+                                          "\"raw\" }\n")
+                               .arg(out(), dir_.filePath("in.raw"))
+                               .toUtf8()));
+        const QByteArray path = "/usr/share/alsa/alsa.conf:" + dir_.filePath("tap.conf").toUtf8();
+        QCOMPARE(setenv("ALSA_CONFIG_PATH", path.constData(), 1), 0);
+    }
+
+    // Each sample handed to ALSA once and in order, in real time, whatever the sink does with
+    // rewinds; a recording keeps every sample the server gives.
+    void everySampleOnce_data() { rows({"default sink|", "sink without rewinds|norewinds=1"}); }
+    void everySampleOnce() {
+        QFETCH(QStringList, row);
+        PulseServer server(row[1]);
+        QVERIFY(server.running());
+        AlsaWaveService alsa(tap("out"), tap("in"));
+        WindowHarness h;
+        h.realWave = &alsa;
+        const QByteArray message = pattern(kBlocks * kBlock);
+        h.writeMessage(1, message);
+        TTavrin& w = h.open();
+        QElapsedTimer clock;
+        clock.start();
+        click(w.ui().PlayBtn);
+        QTRY_VERIFY_WITH_TIMEOUT(w.keyerState().keyerStopped(), 10000);
+        const qint64 played = clock.elapsed();
+        // The file is complete once the device has let go of it.
+        QTRY_VERIFY2(readBytes(out()) == message, qPrintable(firstDifference(message)));
+        // A sink that renders ahead pauses on its own (aplay's sound pauses there too): only the
+        // other keeps time exactly.
+        QVERIFY2(played >= 0.9 * soundMs(message.size()) &&
+                     (!row[1].isEmpty() ? inRealTime(played, message.size())
+                                        : played < soundMs(message.size()) + kSinkPauseMs),
+                 qPrintable(QString::number(played)));
+
+        qint64 recorded = -1;
+        QTimer stopper;
+        QObject::connect(&stopper, &QTimer::timeout, &w, [&] {
+            if (recorded < 0 && w.keyerState().recordedBytes() >= message.size()) {
+                recorded = clock.elapsed();
+                click(w.ui().StopBtn);
+            }
+        });
+        stopper.start(1);
+        clock.start();
+        click(w.ui().RecordBtn);
+        QTRY_VERIFY_WITH_TIMEOUT(w.keyerState().keyerStopped(), 10000);
+        const QByteArray data = readBytes(h.slotPath(1)).mid(44);
+        QVERIFY(data.size() >= message.size() && data == captured_.left(data.size()));
+        QVERIFY2(inRealTime(recorded, message.size()), qPrintable(QString::number(recorded)));
+        QVERIFY(h.dialogs.messages.isEmpty());
+        QCOMPARE(alsa.underruns() + alsa.overruns(), 0u);
+    }
+
+    // The server stops answering or dies while a keyed message plays: the line is released and
+    // the window answers at once, the operator is told which device failed, and once the server
+    // is back the next message plays whole.
+    void aServerThatFailsMidMessage_data() { rows({"stalled|STOP", "stalled|", "killed|"}); }
+    void aServerThatFailsMidMessage() {
+        QFETCH(QStringList, row);
+        const bool killed = row[0] == "killed", stopped = row[1] == "STOP";
+        auto server = std::make_unique<PulseServer>();
+        QVERIFY(server->running());
+        AlsaWaveService alsa(tap("out"), tap("in"));
+        WindowHarness h;
+        h.realWave = &alsa;
+        h.writeMessage(1, pattern(kLongBlocks * kBlock));
+        TTavrin& w = h.openKeying();
+        QElapsedTimer clock;
+        qint64 released = -1, stopTook = -1;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, &w, [&] {
+            if (released < 0 && clock.isValid() && !h.keyed())
+                released = clock.elapsed();
+        });
+        watch.start(5);
+        QTimer::singleShot(kFailAfterMs, &w, [&] {
+            QVERIFY(h.keyed());
+            killed ? server->kill() : server->stall();
+            clock.start();
+            if (stopped) {
+                QTest::qWait(600); // the watchdog has asked the device to reset by then
+                QElapsedTimer press;
+                press.start();
+                click(w.ui().StopBtn);
+                stopTook = press.elapsed();
+            }
+        });
+        click(w.ui().PlayBtn);
+        QTRY_VERIFY_WITH_TIMEOUT(w.keyerState().keyerStopped(), 10000);
+        QVERIFY(clock.isValid() && !h.keyed());
+        if (released < 0)
+            released = clock.elapsed();
+        // Stopped by hand, the line is free at once; by itself, the keyer gives a stalled server
+        // its longest silence, and a dead one not even that.
+        const qint64 limit = stopped  ? 600 + kPromptMs
+                             : killed ? kPromptMs
+                                      : Keyer::kLongestSilence.count() + kWatchdogMs;
+        QVERIFY2(released < limit, qPrintable(QString::number(released)));
+        if (stopped) {
+            QVERIFY2(stopTook < kPromptMs, qPrintable(QString::number(stopTook)));
+            QVERIFY(h.dialogs.messages.isEmpty());
+        } else {
+            QCOMPARE(h.dialogs.messages.size(), 1);
+            QVERIFY2(h.dialogs.messages[0].text.contains("Tap"),
+                     qPrintable(h.dialogs.messages[0].text));
+        }
+
+        if (killed)
+            server = std::make_unique<PulseServer>();
+        else
+            server->resume();
+        const QByteArray message = pattern(kBlocks * kBlock, 3);
+        h.writeMessage(1, message);
+        click(w.ui().PlayBtn);
+        QTRY_VERIFY_WITH_TIMEOUT(w.keyerState().keyerStopped(), 10000);
+        // A server back from a stall or a restart may take seconds to let go of the stream.
+        QTRY_VERIFY2_WITH_TIMEOUT(readBytes(out()) == message, qPrintable(firstDifference(message)),
+                                  15000);
+        QCOMPARE(h.dialogs.messages.size(), stopped ? 0 : 1);
+    }
+
+private:
+    QString out() const { return dir_.filePath("out.raw"); }
+    static std::vector<AlsaPcm> tap(const char* direction) {
+        return {{std::string("tap_") + direction, QStringLiteral("Tap")}};
+    }
+    QString firstDifference(const QByteArray& message) const {
+        const QByteArray heard = readBytes(out());
+        int i = 0;
+        while (i < heard.size() && i < message.size() && heard[i] == message[i])
+            ++i;
+        return QStringLiteral("%1 of %2 bytes, first difference at sample %3")
+            .arg(heard.size())
+            .arg(message.size())
+            .arg(i / kBytesPerSample);
+    }
+
+    QTemporaryDir dir_;
+    QByteArray captured_;
+};
+
+QTEST_MAIN(SoundServersTest)
+#include "tst_soundservers.moc"
