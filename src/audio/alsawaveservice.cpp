@@ -584,7 +584,7 @@ public:
                std::shared_ptr<const CompletionNotifier> notify, PcmPtr pcm, std::string device,
                std::shared_ptr<AlsaXrunCounts> xruns,
                std::function<void(std::shared_ptr<PcmWorker>)> letGo)
-        : WaveStream(direction, format, notify),
+        : WaveStream(direction, format),
           worker_(std::make_shared<PcmWorker>(direction, format, std::move(pcm), std::move(device),
                                               std::move(xruns), notify)),
           letGo_(std::move(letGo)) {

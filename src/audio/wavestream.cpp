@@ -21,43 +21,6 @@ void CompletionNotifier::operator()() const {
         notify_();
 }
 
-WaveStream::WaveStream(Direction direction, const WaveFormat& format,
-                       std::shared_ptr<const CompletionNotifier> notify)
-    : direction_(direction), format_(format), notify_(std::move(notify)) {}
-
-void WaveStream::queue(WaveHeader& header) {
-    header.bytesRecorded.store(0, std::memory_order_relaxed);
-    header.flags.fetch_and(~WaveHeader::kDone, std::memory_order_relaxed);
-    header.flags.fetch_or(WaveHeader::kInQueue, std::memory_order_release);
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        queue_.push_back(&header);
-    }
-    changed_.notify_all();
-}
-
-bool WaveStream::hasQueued() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return !queue_.empty();
-}
-
-void WaveStream::completeFront() {
-    WaveHeader* header = queue_.front();
-    queue_.pop_front();
-    header->markDone();
-    (*notify_)();
-}
-
-void WaveStream::completeAll() {
-    if (queue_.empty())
-        return;
-    while (!queue_.empty()) {
-        queue_.front()->markDone();
-        queue_.pop_front();
-    }
-    (*notify_)();
-}
-
 int WaveServiceBase::open(Direction direction, Handle& handle, int device,
                           const WaveFormat& format) {
     int result = waveresult::Error;

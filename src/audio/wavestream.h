@@ -3,8 +3,6 @@
 #include "audio/waveservice.h"
 #include "audio/wavetypes.h"
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -23,46 +21,35 @@ private:
     std::function<void()> notify_;
 };
 
-// One open device: the queue of headers that the keyer's thread fills and the device's thread
-// completes in order.
+// One open device, whose own thread plays or fills the queued headers in order and marks each
+// done from that thread.
 class WaveStream {
 public:
     using Direction = WaveService::Direction;
 
-    WaveStream(Direction direction, const WaveFormat& format,
-               std::shared_ptr<const CompletionNotifier> notify);
+    WaveStream(Direction direction, const WaveFormat& format)
+        : direction_(direction), format_(format) {}
     virtual ~WaveStream() = default;
     WaveStream(const WaveStream&) = delete;
     WaveStream& operator=(const WaveStream&) = delete;
 
     Direction direction() const { return direction_; }
-    const WaveFormat& format() const { return format_; }
     uint32_t frameBytes() const { return format_.blockAlign ? format_.blockAlign : 1; }
 
     // The header has been checked by the service: prepared and not queued.
-    virtual void queue(WaveHeader& header);
-    virtual bool hasQueued();
+    virtual void queue(WaveHeader& header) = 0;
+    virtual bool hasQueued() = 0;
     // Empty while the device works; otherwise what went wrong with it, in the platform's words.
-    virtual std::string problem() { return {}; }
+    virtual std::string problem() = 0;
 
     virtual int start() = 0;
     virtual int reset() = 0;
-    // Stops the device's thread and hands back every queued header done.
+    // Hands back every queued header done and lets the device go; its thread ends by itself.
     virtual int close() = 0;
-
-protected:
-    // Both take the lock held on mutex_.
-    void completeFront();
-    void completeAll();
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<WaveHeader*> queue_;
 
 private:
     Direction direction_;
     WaveFormat format_;
-    std::shared_ptr<const CompletionNotifier> notify_;
 };
 
 // Results of the device calls besides 0 (success), for diagnostics: callers only test for 0.
