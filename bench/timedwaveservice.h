@@ -46,6 +46,10 @@ public:
         return inner_.unprepare(handle, header);
     }
     int close(Handle handle) override { return inner_.close(handle); }
+    std::string lastError(Direction direction) const override {
+        return inner_.lastError(direction);
+    }
+    std::string problem(Handle handle) override { return inner_.problem(handle); }
     void setCompletionNotifier(std::function<void()> notifier) override;
 
 private:
