@@ -66,6 +66,8 @@ private slots:
         QCOMPARE(output ? w.audioDevices().OutputDevice : w.audioDevices().InputDevice, taken);
         QCOMPARE(h->wave.calls(output ? Dir::Output : Dir::Input, Op::Open), int(playing));
         QCOMPARE(h->wave.played().size(), playing ? 20 * kBlock : 0);
+        click(d.SelectBtn); // the card shown now does the format: no refusal stays on show
+        QVERIFY(d.MessageLabel->text().isEmpty());
     }
 
     // The device stalls. While the dialog is shown the wait goes on past the watchdog; once it
