@@ -16,6 +16,7 @@
 #include <deque>
 #include <functional>
 #include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -225,6 +226,7 @@ public:
             std::lock_guard<std::mutex> lock(mutex_);
             completeAll();
             quit_ = true;
+            quitAt_ = Clock::now();
             notify_.reset();
         }
         wake();
@@ -235,8 +237,10 @@ public:
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_until(lock, deadline, [this] { return finished_; });
     }
-    Clock::time_point quitAt() const { return quitAt_; }
-    void setQuitAt(Clock::time_point at) { quitAt_ = at; }
+    Clock::time_point quitAt() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return quitAt_;
+    }
 
     std::string problem() {
         {
@@ -260,8 +264,9 @@ public:
                 resetWanted_ = false;
                 const std::uint64_t epoch = epoch_;
                 lock.unlock();
-                const bool dropped = during([&] { return snd_pcm_drop(pcm_.get()); }, "drop") &&
-                                     during([&] { return snd_pcm_prepare(pcm_.get()); }, "prepare");
+                const int dropped = held([&] { return snd_pcm_drop(pcm_.get()); });
+                const int ready =
+                    dropped < 0 ? dropped : held([&] { return snd_pcm_prepare(pcm_.get()); });
                 lock.lock();
                 written_.clear();
                 offset_ = 0;
@@ -269,8 +274,10 @@ public:
                 drained_ = false;
                 running_ = false;
                 epochSeen_ = epoch;
-                if (dropped)
-                    failure_.clear();
+                failure_.clear();
+                // A PCM that cannot be made ready again stays failed until the next reset.
+                if (!alsaOk(ready, device_, dropped < 0 ? "drop" : "prepare"))
+                    fail(ready, "reset");
                 continue;
             }
             if (startWanted_) {
@@ -325,12 +332,16 @@ private:
     }
 
     // Runs an ALSA call that may wait on another program, outside the lock, marked so that the
-    // stream can tell a thread held up there; false (reported) when it failed.
-    template <typename Call> bool during(Call call, const char* operation) {
+    // stream can tell a thread held up there; returns the call's result.
+    template <typename Call> std::invoke_result_t<Call> held(Call call) {
         callSince_ = Clock::now().time_since_epoch().count();
-        const long err = call();
+        const auto result = call();
         callSince_ = 0;
-        return alsaOk(err, device_, operation);
+        return result;
+    }
+    // The same, for a call whose failure is only reported; false when it failed.
+    template <typename Call> bool during(Call call, const char* operation) {
+        return alsaOk(held(call), device_, operation);
     }
 
     // Under the lock: the PCM failed, and the buffers it holds will not come back by
@@ -405,9 +416,8 @@ private:
             chunk_.assign(header->data + offset_, header->data + header->bufferLength);
             const auto frames = static_cast<snd_pcm_uframes_t>(chunk_.size() / frameBytes_);
             lock.unlock();
-            callSince_ = Clock::now().time_since_epoch().count();
-            const snd_pcm_sframes_t n = snd_pcm_writei(pcm, chunk_.data(), frames);
-            callSince_ = 0;
+            const snd_pcm_sframes_t n =
+                held([&] { return snd_pcm_writei(pcm, chunk_.data(), frames); });
             lock.lock();
             if (epoch != epoch_)
                 return Next::Continue;
@@ -420,10 +430,10 @@ private:
                     countUnderrun();
                     drained_ = false;
                 }
-                const WaveHeader* front = queue_[written_.size()];
+                // Only a reset takes headers away from under the thread: this one is still there.
                 offset_ += static_cast<std::uint32_t>(n) * frameBytes_;
                 framesWritten_ += static_cast<std::uint64_t>(n);
-                if (offset_ >= front->bufferLength) {
+                if (offset_ >= header->bufferLength) {
                     written_.push_back(framesWritten_);
                     offset_ = 0;
                 } else {
@@ -435,9 +445,7 @@ private:
             snd_pcm_sframes_t avail = 0;
             snd_pcm_sframes_t delay = 0;
             lock.unlock();
-            callSince_ = Clock::now().time_since_epoch().count();
-            const int err = snd_pcm_avail_delay(pcm, &avail, &delay);
-            callSince_ = 0;
+            const int err = held([&] { return snd_pcm_avail_delay(pcm, &avail, &delay); });
             lock.lock();
             if (epoch != epoch_)
                 return Next::Continue;
@@ -494,10 +502,8 @@ private:
         const std::uint64_t epoch = epoch_;
         chunk_.resize(queue_.front()->bufferLength - offset_);
         lock.unlock();
-        callSince_ = Clock::now().time_since_epoch().count();
-        const snd_pcm_sframes_t n =
-            snd_pcm_readi(pcm_.get(), chunk_.data(), chunk_.size() / frameBytes_);
-        callSince_ = 0;
+        const snd_pcm_sframes_t n = held(
+            [&] { return snd_pcm_readi(pcm_.get(), chunk_.data(), chunk_.size() / frameBytes_); });
         lock.lock();
         if (epoch != epoch_ || queue_.empty())
             return Next::Continue;
@@ -616,7 +622,6 @@ public:
         if (!letGo_)
             return waveresult::InvalidHandle;
         worker_->quit();
-        worker_->setQuitAt(Clock::now());
         std::exchange(letGo_, nullptr)(worker_);
         return waveresult::Ok;
     }
