@@ -45,6 +45,9 @@ constexpr std::chrono::milliseconds kShortestWait(1);
 // A buffer is looked at this long after its last frame is due, so that the device's delay
 // already shows it played instead of the thread waking once more just before.
 constexpr std::chrono::microseconds kCompletionSlack(2000);
+// Some servers (PipeWire's PulseAudio server) hold back a tail shorter than their own block until
+// more comes or the stream is drained. Once the tail is this late, it is drained.
+constexpr std::chrono::milliseconds kHeldTailGrace(40);
 
 struct PcmCloser {
     void operator()(snd_pcm_t* pcm) const { snd_pcm_close(pcm); }
@@ -431,6 +434,7 @@ private:
                     drained_ = false;
                 }
                 // Only a reset takes headers away from under the thread: this one is still there.
+                movedAt_ = Clock::now();
                 offset_ += static_cast<std::uint32_t>(n) * frameBytes_;
                 framesWritten_ += static_cast<std::uint64_t>(n);
                 if (offset_ >= header->bufferLength) {
@@ -454,16 +458,47 @@ private:
             const std::uint64_t pending = std::min<std::uint64_t>(
                 framesWritten_, static_cast<std::uint64_t>(std::max<long>(delay, 0)));
             const std::uint64_t played = framesWritten_ - pending;
+            if (played != playedBefore_ || pending == 0) {
+                playedBefore_ = played;
+                movedAt_ = Clock::now();
+            }
             while (!written_.empty() && written_.front() <= played) {
                 written_.pop_front();
                 completeFront();
             }
+            if (written_.size() == queue_.size() && pending < PeriodFrames &&
+                Clock::now() - movedAt_ > framesDuration(pending) + kHeldTailGrace)
+                return playOutHeldTail(lock, epoch);
             if (!written_.empty())
                 wait = framesDuration(written_.front() - played) + kCompletionSlack;
         }
         if (written_.size() < queue_.size())
             return deviceFull ? Next::WaitDevice : Next::Continue;
         return written_.empty() ? Next::Idle : Next::WaitCompletion;
+    }
+
+    // Nothing is left to write and the device sits on a short tail: a blocking drain makes the
+    // server play it, and the PCM is made ready for the next message.
+    Next playOutHeldTail(std::unique_lock<std::mutex>& lock, std::uint64_t epoch) {
+        snd_pcm_t* pcm = pcm_.get();
+        lock.unlock();
+        snd_pcm_nonblock(pcm, 0);
+        const int drained = held([&] { return snd_pcm_drain(pcm); });
+        snd_pcm_nonblock(pcm, 1);
+        const int ready = held([&] { return snd_pcm_prepare(pcm); });
+        lock.lock();
+        if (epoch != epoch_)
+            return Next::Continue;
+        if (!alsaOk(drained, device_, "drain") || !alsaOk(ready, device_, "prepare")) {
+            fail(drained < 0 ? drained : ready, drained < 0 ? "drain" : "prepare");
+            return Next::Idle;
+        }
+        while (!written_.empty()) {
+            written_.pop_front();
+            completeFront();
+        }
+        framesWritten_ = 0;
+        return Next::Continue;
     }
 
     // An underrun means the device has played everything written to it.
@@ -574,6 +609,8 @@ private:
     std::uint64_t framesWritten_ = 0;   // since the device last started
     std::uint32_t offset_ = 0;          // bytes of the next buffer already transferred
     bool drained_ = false;              // playback ran out of buffers: a gap if more come
+    std::uint64_t playedBefore_ = 0;    // frames the device had played when last looked at
+    Clock::time_point movedAt_{};       // when that count last moved or a write last went in
     bool running_ = false;              // capture started
     std::vector<std::uint8_t> chunk_;   // what is being written or read
 
