@@ -15,6 +15,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <type_traits>
 #include <utility>
@@ -159,6 +160,103 @@ PcmPtr openPcm(const std::string& device, Direction direction, const WaveFormat&
     }
     result = waveresult::Ok;
     return pcm;
+}
+
+} // namespace
+
+// Opens a PCM on a thread of its own. A sound server that has stopped answering holds
+// snd_pcm_open for as long as its client library waits (30 s with PulseAudio's), and the
+// caller gives up after AlsaWaveService::kAnswerTime; a PCM opened after that is closed here.
+class PcmOpener {
+public:
+    PcmOpener(std::string device, Direction direction, const WaveFormat& format)
+        : device_(std::move(device)), direction_(direction), format_(format) {}
+
+    static std::shared_ptr<PcmOpener> start(const std::string& device, Direction direction,
+                                            const WaveFormat& format) {
+        auto opener = std::make_shared<PcmOpener>(device, direction, format);
+        std::thread([opener] { opener->run(); }).detach();
+        return opener;
+    }
+
+    const std::string& device() const { return device_; }
+    bool waitFinished(std::chrono::steady_clock::time_point deadline) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return done_.wait_until(lock, deadline, [this] { return finished_; });
+    }
+
+    // The opened PCM, or null with result and error saying why; false (nothing taken) when the
+    // open did not end by the deadline and was given up.
+    bool take(std::chrono::steady_clock::time_point deadline, PcmPtr& pcm, int& result,
+              std::string& error) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!done_.wait_until(lock, deadline, [this] { return finished_; })) {
+            abandoned_ = true;
+            return false;
+        }
+        pcm = std::move(pcm_);
+        result = result_;
+        error = error_;
+        return true;
+    }
+
+private:
+    void run() {
+        int result = waveresult::Error;
+        std::string error;
+        PcmPtr pcm = openPcm(device_, direction_, format_, result, error);
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (abandoned_) {
+            lock.unlock();
+            pcm.reset();
+            lock.lock();
+        }
+        pcm_ = std::move(pcm);
+        result_ = result;
+        error_ = std::move(error);
+        finished_ = true;
+        done_.notify_all();
+    }
+
+    const std::string device_;
+    const Direction direction_;
+    const WaveFormat format_;
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    bool abandoned_ = false;
+    PcmPtr pcm_;
+    int result_ = waveresult::Error;
+    std::string error_;
+};
+
+namespace {
+
+// Opens the PCM unless an earlier open of it is still held up, waiting at most kAnswerTime.
+PcmPtr openInTime(std::vector<std::shared_ptr<PcmOpener>>& unanswered, const std::string& device,
+                  Direction direction, const WaveFormat& format, int& result, std::string& error) {
+    const auto deadline = std::chrono::steady_clock::now() + AlsaWaveService::kAnswerTime;
+    for (auto it = unanswered.begin(); it != unanswered.end();) {
+        const bool sameDevice = (*it)->device() == device;
+        if ((*it)->waitFinished(sameDevice ? deadline : std::chrono::steady_clock::time_point{})) {
+            it = unanswered.erase(it);
+        } else if (sameDevice) {
+            error = "the device has not answered since it was last opened";
+            result = waveresult::Busy;
+            return {};
+        } else {
+            ++it;
+        }
+    }
+    auto opener = PcmOpener::start(device, direction, format);
+    PcmPtr pcm;
+    if (opener->take(deadline, pcm, result, error))
+        return pcm;
+    unanswered.push_back(std::move(opener));
+    error = "did not answer for " +
+            std::to_string(std::chrono::milliseconds(AlsaWaveService::kAnswerTime).count()) + " ms";
+    result = waveresult::Error;
+    return {};
 }
 
 std::chrono::milliseconds clampWait(std::chrono::microseconds wait,
@@ -773,7 +871,8 @@ int AlsaWaveService::query(Direction direction, int device, const WaveFormat& fo
     if (!pcm)
         return waveresult::BadDeviceId;
     int result = waveresult::Error;
-    const PcmPtr opened = openPcm(pcm->pcm, direction, format, result, lastError_[slot(direction)]);
+    const PcmPtr opened =
+        openInTime(unanswered_, pcm->pcm, direction, format, result, lastError_[slot(direction)]);
     return result;
 }
 
@@ -794,7 +893,8 @@ AlsaWaveService::openStream(Direction direction, int device, const WaveFormat& f
         result = waveresult::Busy;
         return nullptr;
     }
-    PcmPtr opened = openPcm(pcm->pcm, direction, format, result, lastError_[slot(direction)]);
+    PcmPtr opened =
+        openInTime(unanswered_, pcm->pcm, direction, format, result, lastError_[slot(direction)]);
     if (!opened)
         return nullptr;
     return std::make_unique<AlsaStream>(

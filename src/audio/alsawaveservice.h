@@ -31,7 +31,7 @@ struct AlsaXrunCounts {
 // and marks a playback buffer done once the device has played it, a capture buffer once it is full.
 class AlsaWaveService final : public WaveServiceBase {
 public:
-    // A device thread held up inside ALSA this long is given up on.
+    // A device thread held up inside ALSA this long is given up on, and so is an open.
     static constexpr std::chrono::seconds kAnswerTime{1};
 
     // The machine's devices, looked up again whenever the device count is asked for.
@@ -72,4 +72,6 @@ private:
     std::shared_ptr<AlsaXrunCounts> xruns_ = std::make_shared<AlsaXrunCounts>();
     // Closed devices whose threads have not yet closed their PCMs.
     std::vector<std::shared_ptr<class PcmWorker>> lettingGo_;
+    // Opens given up on that have not ended yet.
+    std::vector<std::shared_ptr<class PcmOpener>> unanswered_;
 };
