@@ -5,9 +5,9 @@
 #include "soundserver.h"
 #include "windowharness.h"
 
-#include <QStandardPaths>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -19,26 +19,15 @@ constexpr int kLongBlocks = 60;
 constexpr int kFailAfterMs = 1500;
 constexpr qint64 kPromptMs = 250;
 constexpr qint64 kWatchdogMs = 1000;
-
 constexpr qint64 kSinkPauseMs = 2500;
 
-const char* missing(SoundServer::Kind kind) {
-    if (SoundServer::installed(kind))
-        return nullptr;
-    return kind == SoundServer::Kind::PulseAudio
-               ? "pulseaudio is not installed: scripts/deps.sh test installs it"
-               : "PipeWire, its session manager or its PulseAudio server is not installed: "
-                 "scripts/deps.sh test installs them";
-}
 // A server that is not installed fails the run in CI, where scripts/deps.sh installs every one.
 #define REQUIRE_SERVER(kind)                                                                       \
-    do {                                                                                           \
-        if (const char* why = missing(kind)) {                                                     \
-            if (!qEnvironmentVariableIsEmpty("CI"))                                                \
-                QFAIL(why);                                                                        \
-            QSKIP(why);                                                                            \
-        }                                                                                          \
-    } while (false)
+    if (const QString why = SoundServer::missing(kind); !why.isEmpty()) {                          \
+        if (!qEnvironmentVariableIsEmpty("CI"))                                                    \
+            QFAIL(qPrintable(why));                                                                \
+        QSKIP(qPrintable(why));                                                                    \
+    }
 
 double soundMs(int bytes) {
     return bytes / kBytesPerSample * 1000.0 / WaveFormat{}.samplesPerSecond;
@@ -181,9 +170,8 @@ private slots:
         } else {
             // A device that cannot be opened ends the program, as every failed open does.
             QVERIFY(atStart ? w.terminationRequested() : h.dialogs.messages.size() == 1);
-            QVERIFY(!h.dialogs.messages.isEmpty());
-            QVERIFY2(h.dialogs.messages[0].text.contains(atStart ? "Tap: did not answer" : "Tap"),
-                     qPrintable(h.dialogs.messages[0].text));
+            const QString first = h.dialogs.messages.value(0).text;
+            QVERIFY2(first.contains(atStart ? "Tap: did not answer" : "Tap"), qPrintable(first));
         }
         if (atStart)
             return;
@@ -209,9 +197,9 @@ private:
     }
     QString firstDifference(const QByteArray& message) const {
         const QByteArray heard = readBytes(out());
-        int i = 0;
-        while (i < heard.size() && i < message.size() && heard[i] == message[i])
-            ++i;
+        const auto i =
+            std::mismatch(heard.begin(), heard.end(), message.begin(), message.end()).first -
+            heard.begin();
         return QStringLiteral("%1 of %2 bytes, first difference at sample %3")
             .arg(heard.size())
             .arg(message.size())
