@@ -192,7 +192,9 @@ void TTavrin::ImportMessage1Click() {
         else
             importProgress_->setValue(permille);
     });
-    connect(import_.get(), &MessageImport::finished, this, &TTavrin::finishImport);
+    // Queued: the import is deleted there, which must not happen inside its own signal.
+    connect(import_.get(), &MessageImport::finished, this, &TTavrin::finishImport,
+            Qt::QueuedConnection);
     ui_.ImportMessage1->setEnabled(false);
 }
 
