@@ -25,7 +25,7 @@ public:
     bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
     QString openFileName() override { return {}; }
     bool askYesNo(const QString&, const QString&) override { return false; }
-    QString saveFileName(const QString&, const QString&) override { return {}; }
+    QString saveFileName(const QString&, const QString&, QString&) override { return {}; }
 
     QString answer;
     QStringList messages;

@@ -1,7 +1,6 @@
 #include "app/qtdialogs.h"
 
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -29,15 +28,7 @@ bool QtDialogs::askYesNo(const QString& text, const QString& title) {
     return box.exec() == QMessageBox::Yes;
 }
 
-QString QtDialogs::saveFileName(const QString& title, const QString& filter) {
-    QString chosenFilter;
-    QString path = QFileDialog::getSaveFileName(owner_, title, QString(), filter, &chosenFilter);
-    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
-        return path;
-    // "FLAC files (*.flac)": the extension between "*" and ")".
-    const qsizetype star = chosenFilter.indexOf(QLatin1String("(*"));
-    const qsizetype close = chosenFilter.indexOf(QLatin1Char(')'), star);
-    if (star >= 0 && close > star)
-        path += chosenFilter.mid(star + 2, close - star - 2);
-    return path;
+QString QtDialogs::saveFileName(const QString& title, const QString& filter, QString& fileType) {
+    return QFileDialog::getSaveFileName(owner_, title, QString(), filter, &fileType,
+                                        QFileDialog::DontConfirmOverwrite);
 }

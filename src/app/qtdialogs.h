@@ -14,7 +14,7 @@ public:
     bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
     QString openFileName() override;
     bool askYesNo(const QString& text, const QString& title) override;
-    QString saveFileName(const QString& title, const QString& filter) override;
+    QString saveFileName(const QString& title, const QString& filter, QString& fileType) override;
 
 private:
     QPointer<QWidget> owner_;

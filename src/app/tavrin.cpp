@@ -5,6 +5,7 @@
 #include "app/qtdialogs.h"
 #include "audio/wavein.h"
 #include "audio/waveout.h"
+#include "config/openwave.h"
 #include "config/regularfile.h"
 #include "keyer/keyer.h"
 #include "tx/emergencyunkey.h"
@@ -16,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -95,6 +97,8 @@ void TTavrin::wire() {
     connect(ui_.RetrieveWave1, &QAction::triggered, this, &TTavrin::RetrieveWave1Click);
     connect(ui_.SaveWave1, &QAction::triggered, this, &TTavrin::SaveWave1Click);
     connect(ui_.ImportMessage1, &QAction::triggered, this, &TTavrin::ImportMessage1Click);
+    for (auto ended : {&KeyerState::playActiveChanged, &KeyerState::recordActiveChanged})
+        connect(&state_, ended, this, &TTavrin::finishImport, Qt::QueuedConnection);
 }
 
 void TTavrin::wireIndicators() {
@@ -122,6 +126,9 @@ void TTavrin::shutdown() {
     if (shutDown_)
         return;
     shutDown_ = true;
+    // A message being imported is abandoned: the old one stays.
+    import_.reset();
+    importProgress_.reset();
     // Stops what runs, unkeys (TUNE too), and refuses any start from now on.
     keyer_->shutDown();
     keyer_->saveNote();

@@ -24,6 +24,8 @@ class Dialogs;
 class IdAlarm;
 class Keyer;
 class KeyingLine;
+class MessageImport;
+class QProgressDialog;
 class TransmitControls;
 class TSoundCardSelect;
 class FatalSignalUnkey;
@@ -152,6 +154,9 @@ private:
     void askPttDelayClick(std::chrono::milliseconds PttTiming::*delay, const QString& caption);
     // A termination signal: the shutdown sequence once started, else the start is given up.
     void terminationSignal();
+    // An import has converted its file, or was refused or cancelled: what it found is told, and
+    // the new message put in place, once no message runs.
+    void finishImport();
 
     Platform platform_;
     std::unique_ptr<Dialogs> ownDialogs_;
@@ -194,4 +199,7 @@ private:
     // The status line's text while nothing runs: what last ended, or why nothing started.
     QString idleStatus_;
     QColor barColour_;
+    std::unique_ptr<MessageImport> import_;
+    std::unique_ptr<QProgressDialog> importProgress_;
+    int importSlot_ = 0;
 };

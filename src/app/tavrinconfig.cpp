@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QTextEdit>
 
@@ -30,6 +31,9 @@ const QString kReadOnly = QStringLiteral("The configuration file %1 is read-only
 const QString kNotRegular = QStringLiteral("not a regular file");
 const QString kNotSaved = QStringLiteral("\nThe settings will not be saved");
 const QString kVoxName = QStringLiteral("NONE");
+// The import's progress bar counts thousandths, and shows only for a file that takes a while.
+constexpr int kImportPermille = 1000;
+constexpr std::chrono::milliseconds kImportProgressAfter{400};
 
 QString reason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -164,13 +168,44 @@ void TTavrin::SaveWave1Click() {
 
 void TTavrin::ImportMessage1Click() {
     // A running recording or playback holds the slot's file.
-    if (state_.busy())
+    if (state_.busy() || import_)
         return;
     const QString source = dialogs_.openFileName();
     if (source.isEmpty())
         return;
-    const int slot = state_.selectedMemory();
-    const QString target = memories_.path(slot);
-    if (importMessage(source, target, slot, dialogs_))
-        keyer_->chooseMessageFile(target);
+    importSlot_ = state_.selectedMemory();
+    import_ = std::make_unique<MessageImport>(source, memories_.path(importSlot_));
+    // Not modal: STOP, Escape and the memories keep working while a long file converts.
+    importProgress_ =
+        std::make_unique<QProgressDialog>(QStringLiteral("Importing %1 into memory %2")
+                                              .arg(QFileInfo(source).fileName())
+                                              .arg(importSlot_),
+                                          QStringLiteral("Cancel"), 0, kImportPermille, this);
+    importProgress_->setWindowTitle(QStringLiteral("Import Message"));
+    importProgress_->setAutoReset(false);
+    importProgress_->setMinimumDuration(static_cast<int>(kImportProgressAfter.count()));
+    connect(importProgress_.get(), &QProgressDialog::canceled, import_.get(),
+            &MessageImport::cancel);
+    connect(import_.get(), &MessageImport::progressed, importProgress_.get(), [this](int permille) {
+        if (permille < 0)
+            importProgress_->setMaximum(0); // a bar that says only "working"
+        else
+            importProgress_->setValue(permille);
+    });
+    // Queued: the import is deleted there, which must not happen inside its own signal.
+    connect(import_.get(), &MessageImport::finished, this, &TTavrin::finishImport,
+            Qt::QueuedConnection);
+    ui_.ImportMessage1->setEnabled(false);
+}
+
+void TTavrin::finishImport() {
+    // Its question waits for the end of a message started meanwhile, rather than come up while
+    // the transmitter is keyed.
+    if (!import_ || !import_->done() || state_.busy())
+        return;
+    const std::unique_ptr<MessageImport> import = std::move(import_);
+    importProgress_.reset();
+    ui_.ImportMessage1->setEnabled(true);
+    if (import->complete(importSlot_, dialogs_))
+        keyer_->chooseMessageFile(import->target());
 }

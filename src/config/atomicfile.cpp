@@ -2,19 +2,27 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
+#include <utility>
 
 namespace {
 
 constexpr mode_t kPermissionBits = 07777;
 constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
+// A new file gets what any program's new file gets: read and write for all, less the umask.
+constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
+// Names already taken by other temporary files before giving up: a collision of 64 random bits
+// is itself rare.
+constexpr int kNameAttempts = 16;
 
 std::string directoryOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -39,54 +47,20 @@ struct DirectoryHandle {
     const int fd;
 };
 
-// Owns the temporary file until it has been renamed into place: closes it and removes it on
-// every way out before that.
-class TemporaryFile {
-public:
-    TemporaryFile(FileSystem& fs, int fd, std::string path)
-        : fs_(fs), fd_(fd), path_(std::move(path)) {}
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        // The caller reads why the write failed from errno; cleaning up must not change it.
-        const int error = errno;
-        close();
-        if (!renamed_)
-            fs_.remove(path_);
-        errno = error;
-    }
-
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || fs_.close(fd);
-    }
-    bool renameTo(const std::string& target) {
-        renamed_ = fs_.rename(path_, target);
-        return renamed_;
-    }
-
-private:
-    FileSystem& fs_;
-    int fd_;
-    std::string path_;
-    bool renamed_ = false;
-};
-
 } // namespace
 
 int PosixFileSystem::createTemporary(const std::string& target, std::string& tempPath) {
-    std::string name = directoryOf(target) + "/." + baseNameOf(target) + ".XXXXXX";
-    std::vector<char> pattern(name.begin(), name.end());
-    pattern.push_back('\0');
-    const int fd = mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    tempPath = pattern.data();
-    // mkostemp makes the file private; a replacement keeps the permissions of the file it
-    // replaces.
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < kNameAttempts; ++attempt) {
+        tempPath = directoryOf(target) + "/." + baseNameOf(target) + "." +
+                   std::to_string(QRandomGenerator::global()->generate64());
+        fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+        if (fd < 0 && errno != EEXIST)
+            return -1;
+    }
+    // A replacement keeps the permissions of the file it replaces.
     struct stat old;
-    if (::stat(target.c_str(), &old) == 0)
+    if (fd >= 0 && ::stat(target.c_str(), &old) == 0)
         ::fchmod(fd, old.st_mode & kPermissionBits);
     return fd;
 }
@@ -125,36 +99,92 @@ void PosixFileSystem::remove(const std::string& path) {
     ::unlink(path.c_str());
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileSystem& fs) {
+FileSystem& posixFileSystem() {
+    static PosixFileSystem fs;
+    return fs;
+}
+
+AtomicReplacement::AtomicReplacement(const QString& path, FileSystem& fs) : fs_(fs) {
     // Through a symbolic link, the file it points to is replaced, not the link.
     const QString resolved = QFileInfo(path).canonicalFilePath();
-    const std::string target =
-        QFile::encodeName(resolved.isEmpty() ? path : resolved).toStdString();
-    if (target.empty()) {
-        errno = ENOENT;
-        return false;
+    target_ = QFile::encodeName(resolved.isEmpty() ? path : resolved).toStdString();
+    if (target_.empty()) {
+        error_ = ENOENT;
+        return;
     }
+    if (!replaceable())
+        return;
+    fd_ = fs_.createTemporary(target_, tempPath_);
+    if (fd_ < 0)
+        fail();
+}
+
+AtomicReplacement::~AtomicReplacement() {
+    // A caller reads why a write failed from errno; cleaning up must not change it.
+    const int error = errno;
+    if (fd_ >= 0)
+        fs_.close(fd_);
+    if (!renamed_ && !tempPath_.empty())
+        fs_.remove(tempPath_);
+    errno = error;
+}
+
+bool AtomicReplacement::fail() {
+    error_ = errno;
+    return false;
+}
+
+bool AtomicReplacement::replaceable() {
     // Renaming over a device node or a named pipe would put a plain file in its place (for
     // /dev/zero, for the whole system); a file made read-only is the owner's wish to keep it.
     struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0 &&
-        (!S_ISREG(existing.st_mode) || (existing.st_mode & kWriteBits) == 0)) {
-        errno = S_ISREG(existing.st_mode) ? EACCES : EPERM;
+    if (::stat(target_.c_str(), &existing) != 0)
+        return true; // nothing there yet; making the temporary file tells whether one can be
+    notRegular_ = !S_ISREG(existing.st_mode);
+    if (!notRegular_ && (existing.st_mode & kWriteBits) != 0)
+        return true;
+    error_ = notRegular_ ? EPERM : EACCES;
+    return false;
+}
+
+bool AtomicReplacement::write(const char* data, std::size_t size) {
+    return fd_ >= 0 && (fs_.write(fd_, data, size) || fail());
+}
+
+bool AtomicReplacement::finishWriting() {
+    if (fd_ < 0)
+        return closed_;
+    const int fd = std::exchange(fd_, -1);
+    bool ok = fs_.sync(fd) || fail();
+    if (!fs_.close(fd) && ok)
+        ok = fail();
+    closed_ = ok;
+    return ok;
+}
+
+bool AtomicReplacement::commit() {
+    if (!finishWriting() || !replaceable())
         return false;
-    }
-    std::string tempPath;
-    const int fd = fs.createTemporary(target, tempPath);
-    if (fd < 0)
-        return false;
-    TemporaryFile temp(fs, fd, tempPath);
-    const bool written = fs.write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) &&
-                         fs.sync(fd) && temp.close();
-    if (!written || !temp.renameTo(target))
-        return false;
-    return fs.syncDirectory(directoryOf(target));
+    if (!fs_.rename(tempPath_, target_))
+        return fail();
+    renamed_ = true;
+    return fs_.syncDirectory(directoryOf(target_)) || fail();
+}
+
+QString AtomicReplacement::reason() const {
+    return notRegular_ ? QStringLiteral("not a regular file")
+                       : QString::fromLocal8Bit(std::strerror(error_));
+}
+
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileSystem& fs) {
+    AtomicReplacement replacement(path, fs);
+    if (replacement.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) &&
+        replacement.commit())
+        return true;
+    errno = replacement.error();
+    return false;
 }
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
-    PosixFileSystem fs;
-    return writeFileAtomically(path, bytes, fs);
+    return writeFileAtomically(path, bytes, posixFileSystem());
 }

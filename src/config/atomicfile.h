@@ -36,12 +36,53 @@ public:
     void remove(const std::string& path) override;
 };
 
-// Replaces the file at path with bytes so that a crash, a full disk or any failing step leaves
-// either the old file or the new one, never a mix: writes a temporary file beside it, syncs it,
-// renames it over the old one and syncs the directory. On failure before the rename the old file
-// is untouched and the temporary file removed. Only a regular file with a write permission bit
-// is replaced (through a symbolic link, the file it points to): anything else at path is left
-// alone and the call fails. False when any step failed, errno telling why; when only the final
-// directory sync failed, the new file is in place but may not survive a power cut.
+// The real file system; it keeps no state, so every thread may share it.
+FileSystem& posixFileSystem();
+
+// A new file for path, written beside it and put in its place only once it is whole, so that a
+// crash, a full disk or any failing step leaves either the old file or the new one, never a mix.
+// Only a regular file with a write permission bit is replaced (through a symbolic link, the file
+// it points to): anything else at path is left alone, checked both on making the replacement and
+// again just before it takes the old file's place. Until commit has renamed it into place the
+// temporary file is removed on every way out, destruction included. It may be written in one
+// thread and committed in another.
+class AtomicReplacement {
+public:
+    explicit AtomicReplacement(const QString& path, FileSystem& fs = posixFileSystem());
+    ~AtomicReplacement();
+    AtomicReplacement(const AtomicReplacement&) = delete;
+    AtomicReplacement& operator=(const AtomicReplacement&) = delete;
+
+    // The temporary file, open for writing from its start; -1 when it could not be made or is
+    // finished.
+    int fd() const { return fd_; }
+    // Writes all of data to the temporary file, or fails.
+    bool write(const char* data, std::size_t size);
+    // Syncs and closes the temporary file, so that commit only has to rename it.
+    bool finishWriting();
+    // Finishes writing, renames the temporary file over the old one and syncs the directory.
+    // When only that last sync failed, the new file is in place but may not survive a power cut.
+    bool commit();
+    // The errno of the step that failed.
+    int error() const { return error_; }
+    // Why the step failed, in words for the operator.
+    QString reason() const;
+
+private:
+    bool fail();
+    bool replaceable();
+
+    FileSystem& fs_;
+    std::string target_;
+    std::string tempPath_;
+    int fd_ = -1;
+    int error_ = 0;
+    bool notRegular_ = false;
+    bool closed_ = false;
+    bool renamed_ = false;
+};
+
+// Replaces the file at path with bytes through an AtomicReplacement. False when any step failed,
+// errno telling why.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileSystem& fs);
 bool writeFileAtomically(const QString& path, const QByteArray& bytes);

@@ -1,25 +1,57 @@
 #include "config/openwave.h"
 
+#include "config/atomicfile.h"
 #include "keyer/soundfile.h"
 #include "support/littleendian.h"
 
 #include <QFileInfo>
 
 #include <array>
+#include <chrono>
+#include <vector>
 
 namespace {
 
 const QString kImportTitle = QStringLiteral("Import Message");
+const QString kCouldNotImport = QStringLiteral("Could not import the file: ");
+const QString kFileErrorTitle = QStringLiteral("File Error Message");
+constexpr std::uint32_t kDeviceRate = kMessageFormat.samplesPerSecond;
+// The longest message a memory keeps: what a player reads at most.
+constexpr std::uint64_t kLongestSamples = kMaxPlayableBytes / kMessageFormat.blockAlign;
+constexpr int kPermille = 1000;
+// Bytes of a message read at a time while it is saved.
+constexpr std::size_t kSaveBlockBytes = 4096;
 
-QString seconds(std::size_t samples) {
-    return QString::number(static_cast<double>(samples) / kMessageFormat.samplesPerSecond, 'f', 2) +
+QString seconds(std::uint64_t samples) {
+    return QString::number(static_cast<double>(samples) / kDeviceRate, 'f', 2) +
            QStringLiteral(" s");
 }
 
-void show(Dialogs& dialogs, const MessageBoxText& message, const QString& detail = {}) {
+QString tooLong() {
+    using Hours = std::chrono::duration<double, std::chrono::hours::period>;
+    const Hours longest =
+        std::chrono::duration<double>(static_cast<double>(kLongestSamples) / kDeviceRate);
+    return kCouldNotImport +
+           QStringLiteral("it is longer than the longest message a memory keeps (%1 h)")
+               .arg(longest.count(), 0, 'f', 1);
+}
+
+QString withDetail(const MessageBoxText& message, const QString& detail) {
     const QString text = QString::fromLatin1(message.text);
-    dialogs.showMessage(detail.isEmpty() ? text : text + QStringLiteral(": ") + detail,
-                        QString::fromLatin1(message.title));
+    return detail.isEmpty() ? text : text + QStringLiteral(": ") + detail;
+}
+
+void show(Dialogs& dialogs, const MessageBoxText& message, const QString& detail = {}) {
+    dialogs.showMessage(withDetail(message, detail), QString::fromLatin1(message.title));
+}
+
+// "keepme" saved as "WAV files (*.wav)" is "keepme.wav": the extension between "(*" and ")".
+QString withExtension(const QString& name, const QString& fileType) {
+    const qsizetype star = fileType.indexOf(QLatin1String("(*"));
+    const qsizetype close = fileType.indexOf(QLatin1Char(')'), star);
+    if (!QFileInfo(name).suffix().isEmpty() || star < 0 || close <= star)
+        return name;
+    return name + fileType.mid(star + 2, close - star - 2);
 }
 
 } // namespace
@@ -39,42 +71,134 @@ void saveWave(const QString& source, Dialogs& dialogs) {
                                                              : QString());
         return;
     }
-    const QString target =
-        dialogs.saveFileName(QStringLiteral("Save Wave"), QString::fromLatin1(kSaveWaveFilter));
-    if (target.isEmpty())
+    QString fileType;
+    const QString typed = dialogs.saveFileName(QStringLiteral("Save Wave"),
+                                               QString::fromLatin1(kSaveWaveFilter), fileType);
+    if (typed.isEmpty())
+        return;
+    // The question is about the file that will be written, extension and all.
+    const QString target = withExtension(typed, fileType);
+    AtomicReplacement replacement(target);
+    if (replacement.fd() < 0) {
+        show(dialogs, kCouldNotWriteWaveFile, replacement.reason());
+        return;
+    }
+    if (QFileInfo::exists(target) &&
+        !dialogs.askYesNo(QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                              .arg(QFileInfo(target).fileName()),
+                          QStringLiteral("Save Wave")))
         return;
     MessageReader reader(std::move(opened));
+    SoundFileWriter writer(replacement.fd(), soundFileKindFor(target));
+    std::array<std::uint8_t, kSaveBlockBytes> block{};
     std::vector<std::int16_t> samples;
-    samples.reserve(reader.playBytes() / kMessageFormat.blockAlign);
-    std::array<std::uint8_t, 4096> block{};
-    while (const std::size_t got = reader.read(block.data(), block.size()))
+    bool written = true;
+    while (const std::size_t got = written ? reader.read(block.data(), block.size()) : 0) {
+        samples.clear();
         for (std::size_t i = 0; i + 1 < got; i += kMessageFormat.blockAlign)
             samples.push_back(static_cast<std::int16_t>(loadLe16(&block[i])));
-    if (!writeSoundFile(target, samples, soundFileKindFor(target)))
-        show(dialogs, kCouldNotWriteWaveFile);
+        written = writer.write(samples);
+    }
+    if (!writer.finish())
+        show(dialogs, kCouldNotWriteWaveFile, writer.reason());
+    else if (!replacement.commit())
+        show(dialogs, kCouldNotWriteWaveFile, replacement.reason());
 }
 
-bool importMessage(const QString& source, const QString& target, int slot, Dialogs& dialogs) {
-    const ImportedSound sound = importSound(source);
-    if (!sound.ok) {
-        dialogs.showMessage(QStringLiteral("Could not import the file: ") + sound.reason,
-                            QStringLiteral("File Error Message"));
-        return false;
+MessageImport::MessageImport(const QString& source, const QString& target, QObject* parent)
+    : QObject(parent), source_(source), target_(target) {
+    worker_ = std::thread([this] {
+        convert();
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                done_ = true;
+                emit finished();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+MessageImport::~MessageImport() {
+    cancel();
+    worker_.join();
+}
+
+void MessageImport::refuse(const QString& text) {
+    refusal_ = text;
+}
+
+void MessageImport::tellProgress(int permille) {
+    if (permille == shownPermille_)
+        return;
+    shownPermille_ = permille;
+    // Delivered in the window's thread, and dropped once this object is gone.
+    QMetaObject::invokeMethod(
+        this, [this, permille] { emit progressed(permille); }, Qt::QueuedConnection);
+}
+
+void MessageImport::convert() {
+    QString reason;
+    FileHandle file = openFile(source_, "rb", &reason);
+    if (!file)
+        return refuse(kCouldNotImport + QStringLiteral("the file cannot be opened: ") + reason);
+    std::unique_ptr<MonoSource> sound = openSoundFile(std::move(file), &reason);
+    if (!sound)
+        return refuse(kCouldNotImport + reason);
+    DeviceConverter converter(std::move(sound), ConverterQuality::Best);
+    if (converter.lengthKnown() && converter.samples() > kLongestSamples)
+        return refuse(tooLong());
+    auto converted = std::make_unique<AtomicReplacement>(target_);
+    if (converted->fd() < 0)
+        return refuse(withDetail(kCouldNotWriteWaveFile, converted->reason()));
+    SoundFileWriter writer(converted->fd(), SoundFileKind::Wav);
+    std::vector<std::int16_t> piece;
+    std::uint64_t samples = 0;
+    while (!cancelled_ && converter.convertMore(piece)) {
+        samples += piece.size();
+        if (samples > kLongestSamples)
+            return refuse(tooLong());
+        if (!writer.write(piece))
+            return refuse(withDetail(kCouldNotWriteWaveFile, writer.reason()));
+        piece.clear();
+        tellProgress(converter.lengthKnown() && converter.samples() > 0
+                         ? static_cast<int>(samples * kPermille / converter.samples())
+                         : -1);
     }
-    const QString length = seconds(sound.samples.size());
-    if (QFileInfo::exists(target) &&
+    if (cancelled_)
+        return;
+    if (samples == 0)
+        return refuse(kCouldNotImport + QStringLiteral("it holds no sound"));
+    if (!writer.finish())
+        return refuse(withDetail(kCouldNotWriteWaveFile, writer.reason()));
+    if (!converted->finishWriting())
+        return refuse(withDetail(kCouldNotWriteWaveFile, converted->reason()));
+    samples_ = samples;
+    clipped_ = converter.clipped();
+    converted_ = std::move(converted);
+}
+
+bool MessageImport::complete(int slot, Dialogs& dialogs) {
+    if (!refusal_.isEmpty())
+        dialogs.showMessage(refusal_, kFileErrorTitle);
+    // Taken, so that whatever happens next the temporary file goes with it.
+    const std::unique_ptr<AtomicReplacement> converted = std::move(converted_);
+    if (!converted)
+        return false;
+    const QString length = seconds(samples_);
+    if (QFileInfo::exists(target_) &&
         !dialogs.askYesNo(
             QStringLiteral("Memory %1 holds a message. Replace it with this one of %2?")
                 .arg(slot)
                 .arg(length),
             kImportTitle))
         return false;
-    if (!writeSoundFile(target, sound.samples, SoundFileKind::Wav)) {
-        show(dialogs, kCouldNotWriteWaveFile);
+    if (!converted->commit()) {
+        show(dialogs, kCouldNotWriteWaveFile, converted->reason());
         return false;
     }
     QString text = QStringLiteral("Memory %1 now holds a message of %2.").arg(slot).arg(length);
-    if (sound.clipped)
+    if (clipped_)
         text += QStringLiteral(" Samples over full scale were clipped.");
     dialogs.showMessage(text, kImportTitle);
     return true;

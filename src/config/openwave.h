@@ -3,9 +3,14 @@
 #include "keyer/messagefile.h"
 #include "support/dialogs.h"
 
+#include <QObject>
 #include <QString>
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <optional>
+#include <thread>
 
 // File > Open Wave, File > Save Wave and File > Import Message….
 
@@ -21,12 +26,56 @@ inline constexpr const char* kSaveWaveFilter = "WAV files (*.wav);;FLAC files (*
 std::optional<MessageBoxText> checkWaveFile(const QString& path);
 
 // Save Wave: asks where to, and writes the message at source there as PLAY plays it (16-bit mono
-// at 11025 Hz): as FLAC when the name ends in ".flac", else as WAV. A refused source gets PLAY's
-// message, a failed write "Could not write the Wave file".
+// at 11025 Hz): as FLAC when the name ends in ".flac", else as WAV. A name typed without an
+// extension gets that of the file type chosen; a file that is already there is replaced only
+// when it is a regular one and the operator says so. A refused source gets PLAY's message, a
+// failed write "Could not write the Wave file" and why.
 void saveWave(const QString& source, Dialogs& dialogs);
 
-// Import Message…: converts the sound file at source (anything libsndfile reads) into slot's
-// message at target, asking before it replaces a message, and tells how long the message is and
-// whether it clipped. True when target holds the new message; after a failure or a No the old
-// one stays as it was.
-bool importMessage(const QString& source, const QString& target, int slot, Dialogs& dialogs);
+class AtomicReplacement;
+
+// Import Message…: converts the sound file at source (anything libsndfile reads) into a message
+// beside target, in a thread of its own, a piece at a time; complete then puts it in target's
+// place. A file longer than the longest message a memory keeps is refused before it is read.
+class MessageImport final : public QObject {
+    Q_OBJECT
+
+public:
+    MessageImport(const QString& source, const QString& target, QObject* parent = nullptr);
+    // Cancels the conversion and waits for its thread, which stops within one piece.
+    ~MessageImport() override;
+    MessageImport(const MessageImport&) = delete;
+    MessageImport& operator=(const MessageImport&) = delete;
+
+    const QString& target() const { return target_; }
+    // Finished has been said: complete may be called.
+    bool done() const { return done_; }
+    // Stops the conversion at its next piece; finished follows, and complete does nothing.
+    void cancel() { cancelled_ = true; }
+    // Once finished: tells why a file was refused, or asks before it replaces slot's message and
+    // tells how long the new one is and whether it clipped. True when target holds the new
+    // message; after a failure or a No the old one stays as it was.
+    bool complete(int slot, Dialogs& dialogs);
+
+signals:
+    // How far the conversion is, in thousandths; -1 while the file does not say how long it is.
+    void progressed(int permille);
+    void finished();
+
+private:
+    void convert();
+    void refuse(const QString& text);
+    void tellProgress(int permille);
+
+    QString source_;
+    QString target_;
+    std::atomic<bool> cancelled_{false};
+    // Written by the worker before it says finished, read only after.
+    std::unique_ptr<AtomicReplacement> converted_;
+    QString refusal_;
+    std::uint64_t samples_ = 0;
+    bool clipped_ = false;
+    int shownPermille_ = 0;
+    bool done_ = false;
+    std::thread worker_;
+};

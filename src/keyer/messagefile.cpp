@@ -2,10 +2,12 @@
 
 #include "keyer/soundfile.h"
 #include "support/littleendian.h"
+#include "support/uniquefd.h"
 
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
@@ -107,25 +109,35 @@ HeaderReading refused(HeaderResult result) {
 
 } // namespace
 
-FileHandle openFile(const QString& path, const char* mode) {
+FileHandle openFile(const QString& path, const char* mode, QString* reason) {
+    const auto fail = [reason](const QString& why) {
+        if (reason)
+            *reason = why;
+        return FileHandle{};
+    };
+    const auto systemFailure = [&fail] {
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    };
     const bool writing = std::strchr(mode, 'w') != nullptr;
     // Opened without blocking and kept only when it is a regular file: a named pipe or a device
     // chosen as a message would otherwise hang the program in the open or in the first read.
     const int flags = (writing ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_CLOEXEC;
     constexpr mode_t kCreateMode = 0666;
-    const int fd = ::open(QFile::encodeName(path).constData(), flags, kCreateMode);
-    if (fd < 0)
-        return {};
+    UniqueFd fd(::open(QFile::encodeName(path).constData(), flags, kCreateMode));
+    if (!fd)
+        return systemFailure();
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
-        (writing && ::ftruncate(fd, 0) != 0)) {
-        ::close(fd);
-        return {};
-    }
-    FileHandle file(::fdopen(fd, mode));
+    if (::fstat(fd.get(), &info) != 0)
+        return systemFailure();
+    if (!S_ISREG(info.st_mode))
+        return fail(QStringLiteral("not a regular file"));
+    if (::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0 ||
+        (writing && ::ftruncate(fd.get(), 0) != 0))
+        return systemFailure();
+    FileHandle file(::fdopen(fd.get(), mode));
     if (!file)
-        ::close(fd);
+        return systemFailure();
+    fd.release();
     return file;
 }
 

@@ -21,8 +21,9 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens path with an fopen mode; a null handle when it cannot be opened.
-FileHandle openFile(const QString& path, const char* mode);
+// Opens path with an fopen mode; a null handle when it cannot be opened, reason (when given) then
+// saying why.
+FileHandle openFile(const QString& path, const char* mode, QString* reason = nullptr);
 
 // The format fields of the header, copied from the format the input device records with.
 struct WaveHeaderFormat {

@@ -1,12 +1,12 @@
 #include "keyer/soundfile.h"
 
-#include <QSaveFile>
-
 #include <samplerate.h>
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace {
@@ -19,8 +19,6 @@ constexpr std::size_t kConvertedSlack = 64;
 // More frames than any sound holds (a file of unknown length may claim any count); frames times
 // a rate stays well inside 64 bits.
 constexpr std::uint64_t kMostFrames = std::uint64_t{1} << 40;
-// The longest message that plays.
-constexpr std::size_t kMostImportedSamples = kMaxPlayableBytes / kMessageFormat.blockAlign;
 
 std::FILE* fileOf(void* user) {
     return static_cast<std::FILE*>(user);
@@ -127,6 +125,7 @@ struct SampleRateConverter {
 DeviceConverter::DeviceConverter(std::unique_ptr<MonoSource> source, ConverterQuality quality)
     : source_(std::move(source)) {
     const std::uint32_t rate = std::clamp(source_->rate(), kLowestRate, kHighestRate);
+    lengthKnown_ = source_->frames() < kMostFrames;
     framesLeft_ = std::min(source_->frames(), kMostFrames);
     samples_ = (framesLeft_ * kDeviceRate + rate / 2) / rate;
     samplesLeft_ = samples_;
@@ -198,57 +197,49 @@ void DeviceConverter::append(std::vector<std::int16_t>& out, const float* sample
     samplesLeft_ -= count;
 }
 
-ImportedSound importSound(const QString& path) {
-    ImportedSound imported;
-    FileHandle file = openFile(path, "rb");
-    if (!file) {
-        imported.reason = QStringLiteral("the file cannot be opened");
-        return imported;
-    }
-    std::unique_ptr<MonoSource> source = openSoundFile(std::move(file), &imported.reason);
-    if (!source)
-        return imported;
-    DeviceConverter converter(std::move(source), ConverterQuality::Best);
-    imported.samples.reserve(static_cast<std::size_t>(
-        std::min<std::uint64_t>(converter.samples(), kMostImportedSamples)));
-    while (imported.samples.size() < kMostImportedSamples &&
-           converter.convertMore(imported.samples)) {
-    }
-    if (imported.samples.size() > kMostImportedSamples)
-        imported.samples.resize(kMostImportedSamples);
-    imported.ok = true;
-    imported.clipped = converter.clipped();
-    return imported;
-}
-
 SoundFileKind soundFileKindFor(const QString& path) {
     return path.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive) ? SoundFileKind::Flac
                                                                       : SoundFileKind::Wav;
 }
 
-bool writeSoundFile(const QString& path, const std::vector<std::int16_t>& samples,
-                    SoundFileKind kind) {
-    // QSaveFile writes beside path and renames over it on commit; it refuses a path whose
-    // existing file is write-protected.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+void SoundFileWriter::Closer::operator()(sf_private_tag* sound) const {
+    sf_close(sound);
+}
+
+SoundFileWriter::SoundFileWriter(int fd, SoundFileKind kind) {
     SF_INFO info{};
     info.samplerate = static_cast<int>(kDeviceRate);
     info.channels = kMessageFormat.channels;
     info.format = (kind == SoundFileKind::Flac ? SF_FORMAT_FLAC : SF_FORMAT_WAV) | SF_FORMAT_PCM_16;
-    SndfileHandle sound(sf_open_fd(file.handle(), SFM_WRITE, &info, SF_FALSE));
-    if (!sound) {
-        file.cancelWriting();
+    errno = 0;
+    sound_.reset(sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE));
+    if (!sound_)
+        fail();
+}
+
+SoundFileWriter::~SoundFileWriter() = default;
+
+bool SoundFileWriter::fail() {
+    // libsndfile says only "System error" where the system said more.
+    const int error = errno;
+    if (reason_.isEmpty())
+        reason_ = error != 0 ? QString::fromLocal8Bit(std::strerror(error))
+                             : QString::fromLocal8Bit(sf_strerror(sound_.get()));
+    return false;
+}
+
+bool SoundFileWriter::write(const std::vector<std::int16_t>& samples) {
+    if (!sound_ || !reason_.isEmpty())
         return false;
-    }
     const auto count = static_cast<sf_count_t>(samples.size());
-    const bool written = sf_writef_short(sound.get(), samples.data(), count) == count;
-    // Closing writes the sizes into the header, or the FLAC stream's closing data.
-    const bool closed = sf_close(sound.release()) == 0;
-    if (!written || !closed) {
-        file.cancelWriting();
+    errno = 0;
+    return sf_writef_short(sound_.get(), samples.data(), count) == count || fail();
+}
+
+bool SoundFileWriter::finish() {
+    if (!sound_)
         return false;
-    }
-    return file.commit();
+    errno = 0;
+    const bool closed = sf_close(sound_.release()) == 0 || fail();
+    return closed && reason_.isEmpty();
 }

@@ -37,7 +37,10 @@ public:
     DeviceConverter(const DeviceConverter&) = delete;
     DeviceConverter& operator=(const DeviceConverter&) = delete;
 
+    // How many samples the result holds when the source says how long it is.
     std::uint64_t samples() const { return samples_; }
+    // The source said how long it is; a cut Ogg file, for one, does not.
+    bool lengthKnown() const { return lengthKnown_; }
     // Some sample was over full scale and was clipped to it.
     bool clipped() const { return clipped_; }
     // Appends the next converted piece to out; false once nothing more will come. A source that
@@ -50,6 +53,7 @@ private:
     std::unique_ptr<MonoSource> source_;
     std::unique_ptr<SampleRateConverter> converter_;
     std::uint64_t samples_ = 0;
+    bool lengthKnown_ = true;
     std::uint64_t framesLeft_ = 0;
     std::uint64_t samplesLeft_ = 0;
     std::vector<float> mono_;
@@ -58,24 +62,36 @@ private:
     bool clipped_ = false;
 };
 
-struct ImportedSound {
-    bool ok = false;
-    QString reason; // why the file could not be read
-    std::vector<std::int16_t> samples;
-    bool clipped = false;
-};
-
-// Reads any sound file libsndfile reads and converts it, with the best converter, to device
-// samples.
-ImportedSound importSound(const QString& path);
-
 enum class SoundFileKind { Wav, Flac };
 
 // FLAC for a name ending in ".flac" (any case), WAV for any other.
 SoundFileKind soundFileKindFor(const QString& path);
 
-// Writes device samples as a 16-bit mono 11025 Hz file of the given kind, atomically: a
-// temporary file beside path takes its place only once it is whole, so a failure leaves what
-// was at path untouched. False on failure.
-bool writeSoundFile(const QString& path, const std::vector<std::int16_t>& samples,
-                    SoundFileKind kind);
+struct sf_private_tag; // libsndfile's handle
+
+// Writes device samples into an open file, from its start, as a 16-bit mono 11025 Hz file of the
+// given kind. The descriptor stays the caller's.
+class SoundFileWriter {
+public:
+    SoundFileWriter(int fd, SoundFileKind kind);
+    ~SoundFileWriter();
+    SoundFileWriter(const SoundFileWriter&) = delete;
+    SoundFileWriter& operator=(const SoundFileWriter&) = delete;
+
+    // False once anything failed.
+    bool write(const std::vector<std::int16_t>& samples);
+    // Writes what the file's kind keeps to the end: the sizes in a WAV header, the closing data
+    // of a FLAC stream. False when it or anything before failed.
+    bool finish();
+    // Why it failed: the system's reason, or libsndfile's.
+    const QString& reason() const { return reason_; }
+
+private:
+    bool fail();
+
+    struct Closer {
+        void operator()(sf_private_tag* sound) const;
+    };
+    std::unique_ptr<sf_private_tag, Closer> sound_;
+    QString reason_;
+};

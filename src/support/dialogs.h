@@ -21,7 +21,10 @@ public:
     // A modal question with Yes and No buttons; true for Yes.
     virtual bool askYesNo(const QString& text, const QString& title) = 0;
 
-    // A modal save-file dialog offering the given filter ("WAV files (*.wav);;…"). A name typed
-    // without an extension gets that of the chosen file type. Empty when cancelled.
-    virtual QString saveFileName(const QString& title, const QString& filter) = 0;
+    // A modal save-file dialog offering the given filter ("WAV files (*.wav);;…"): the name as
+    // chosen, and in fileType the filter's entry chosen with it. It asks nothing about a file
+    // that is already there: an extension the caller adds may name another. Empty when
+    // cancelled.
+    virtual QString saveFileName(const QString& title, const QString& filter,
+                                 QString& fileType) = 0;
 };

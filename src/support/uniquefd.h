@@ -24,6 +24,9 @@ public:
     bool valid() const { return fd_ >= 0; }
     explicit operator bool() const { return valid(); }
 
+    // Gives the descriptor up to another owner.
+    int release() { return std::exchange(fd_, -1); }
+
     void reset(int fd = -1) {
         if (fd_ >= 0)
             ::close(fd_);

@@ -5,12 +5,33 @@
 #include "tonefile.h"
 #include "windowharness.h"
 
+#include <QProgressDialog>
 #include <QtTest>
 
 #include <cstring>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 constexpr int kRate = 11025;
 const QByteArray kOldMessage = pattern(3 * kBlock, 5);
+
+// Puts at path what a row names: a message, a named pipe, a link to a device node, or nothing.
+bool place(const QString& path, const QString& kind) {
+    if (kind == "pipe")
+        return ::mkfifo(QFile::encodeName(path), 0644) == 0;
+    if (kind == "device")
+        return ::mknod(QFile::encodeName(path + ".node"), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
+               QFile::link(path + ".node", path);
+    WaveBytes old;
+    old.samples = kOldMessage;
+    return kind.isEmpty() || writeBytes(path, old.bytes());
+}
+// What lies at path, without opening anything that could block.
+QByteArray describe(const QString& path) {
+    struct stat link = {};
+    ::lstat(QFile::encodeName(path).constData(), &link);
+    return QByteArray::number(link.st_mode, 8) + (S_ISREG(link.st_mode) ? readBytes(path) : "");
+}
 
 class ImportTest : public QObject {
     Q_OBJECT
@@ -54,7 +75,8 @@ private slots:
         h.dialogs.yesNoAnswers << true;
         h.dialogs.saveAnswers << saved;
         item(w, "RetrieveWave1")->trigger();
-        item(w, "ImportMessage1")->trigger();
+        item(w, "ImportMessage1")->trigger(); // the window goes on while it converts
+        QTRY_VERIFY(item(w, "ImportMessage1")->isEnabled());
         item(w, "SaveWave1")->trigger();
 
         QCOMPARE(h.dialogs.messages.value(1).text.contains("clipped"), amplitude > 0.75);
@@ -84,32 +106,96 @@ private slots:
         QVERIFY(std::abs(toneHz(played, kRate) - 1000) <= 10);
     }
 
-    // A sound file or not, replacing answered Yes (on a disk that is full), the last message.
-    void failedImportKeepsOldMessage_data() {
-        rows({"||Could not import the file: ", "sound||Memory 1 holds a message. Replace",
-              "sound|replace|Could not write the Wave file"});
+    // Import Message… and Save Wave replace a file only when it is a regular one and the operator
+    // said so about that very file, extension and all. Whatever is wrong with the file to read,
+    // where it goes or the disk, and after Cancel on the progress bar of a long import (while the
+    // window goes on), what was there stays as it was, nothing is left beside it, and the
+    // operator is told why.
+    void aFileIsReplacedOnlyWhenItShould_data() {
+        rows({"import|text|old|no|Could not import the file: Format not recognised.",
+              "import|tone|old|no|Memory 1 holds a message. Replace it with this one of 0.10 s?",
+              "import|tone|old|full|Could not write the Wave file: File too large",
+              "import|missing|old|no|Could not import the file: the file cannot be opened: No such",
+              "import|pipe|old|no|Could not import the file: the file cannot be opened: not a "
+              "regular file",
+              "import|FLAC cut to 42 bytes|old|no|Could not import the file: it holds no sound",
+              "import|half an Ogg|old|no|Could not import the file: it holds no sound",
+              "import|header only|old|no|Could not import the file: it holds no sound",
+              "import|27 h at 1 kHz|old|no|Could not import the file: it is longer than the "
+              "longest message a memory keeps (27.1 h)",
+              "import|tone|pipe|yes|Could not write the Wave file: not a regular file",
+              "import|tone|device|yes|Could not write the Wave file: not a regular file",
+              "import|long|old|cancel|", "save|keepme|old|no|keepme.wav already exists.",
+              "save|keepme|old|yes|keepme.wav already exists.",
+              "save|keepme>flac|old|no|keepme.flac already exists.", "save|new.flac||no|",
+              "save|keepme|old|full|Could not write the Wave file: File too large",
+              "save|keepme.wav|pipe|yes|Could not write the Wave file: not a regular file",
+              "save|keepme>flac|device|yes|Could not write the Wave file: not a regular file"});
     }
-
-    void failedImportKeepsOldMessage() {
+    void aFileIsReplacedOnlyWhenItShould() {
         QFETCH(QStringList, row);
-        const bool sound = !row[0].isEmpty(), replace = !row[1].isEmpty();
-        const QString told = row[2];
+        const QString kind = row[1], there = row[2], answer = row[3], told = row[4];
+        const bool save = row[0] == "save", flac = kind.endsWith(">flac");
         WindowHarness h;
-        const QString source = h.home.filePath("edited.wav");
-        QVERIFY(sound ? writeTone(source, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, 800, 0.2)
-                      : writeBytes(source, "CQ contest"));
-        h.writeMessage(1, kOldMessage);
+        const QString typed = kind.section('>', 0, 0), source = h.home.filePath("edited");
+        const QString path = !save ? h.slotPath(1)
+                             : typed.contains('.')
+                                 ? h.home.filePath(typed)
+                                 : h.home.filePath(typed + (flac ? ".flac" : ".wav"));
+        constexpr int kFlacHeader = 42, kHoursFrames = 98'000'000; // 98 000 s at 1000 Hz
+        WaveBytes wave;
+        if (kind == "text")
+            QVERIFY(writeBytes(source, "CQ contest"));
+        if (kind == "tone")
+            QVERIFY(writeTone(source, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, 800, 0.2));
+        if (kind == "pipe")
+            QVERIFY(place(source, "pipe"));
+        if (kind == "long") // about 3 s to convert
+            QVERIFY(writeTone(source, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 44100 * 60, 0.2));
+        if (kind.startsWith("FLAC") || kind.startsWith("half"))
+            QVERIFY(writeTone(source,
+                              kind.startsWith("FLAC") ? SF_FORMAT_FLAC | SF_FORMAT_PCM_16
+                                                      : SF_FORMAT_OGG | SF_FORMAT_VORBIS,
+                              44100, 2, 100000, 0.2) &&
+                    QFile(source).resize(kind.startsWith("FLAC") ? kFlacHeader
+                                                                 : QFileInfo(source).size() / 2));
+        if (kind == "header only")
+            QVERIFY(writeBytes(source, wave.bytes()));
+        if (kind.startsWith("27 h")) { // a sparse file: nothing of it needs reading
+            wave.samplesPerSecond = 1000;
+            QVERIFY(
+                writeBytes(source, wave.bytes().chopped(4) + WaveBytes::le32(2 * kHoursFrames)) &&
+                QFile(source).resize(44 + 2 * qint64(kHoursFrames)));
+        }
+        if (save) // the message saved, unlike what is there
+            h.writeMessage(1, pattern(2 * kBlock, 9));
+        QVERIFY(place(path, there));
+        const QByteArray before = describe(path);
         TTavrin& w = h.open();
         h.dialogs.fileAnswers << source;
-        h.dialogs.yesNoAnswers << replace;
+        h.dialogs.saveAnswers << h.home.filePath(typed);
+        h.dialogs.saveFileType = flac ? 1 : 0;
+        h.dialogs.yesNoAnswers << (answer == "yes" || answer == "full");
         {
-            std::unique_ptr<FileSizeLimit> disk(replace ? new FileSizeLimit(1000) : nullptr);
-            item(w, "ImportMessage1")->trigger();
+            std::unique_ptr<FileSizeLimit> disk(answer == "full" ? new FileSizeLimit(1000)
+                                                                 : nullptr);
+            item(w, save ? "SaveWave1" : "ImportMessage1")->trigger();
+            if (answer == "cancel") {
+                click(w.ui().MemBtn[1]);
+                const QPointer<QProgressDialog> progress = w.findChild<QProgressDialog*>();
+                QVERIFY(progress && w.keyerState().selectedMemory() == 2);
+                QTRY_VERIFY(progress && progress->isVisible() && progress->value() > 0);
+                QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(item(w, "ImportMessage1")->isEnabled(), 30000);
         }
-        QVERIFY2(h.dialogs.texts().last().startsWith(told), qPrintable(h.dialogs.texts().last()));
-        QVERIFY(readBytes(h.slotPath(1)).endsWith(kOldMessage));
-        QCOMPARE(QDir(h.installDir()).entryList({"memory*"}, QDir::Files | QDir::Hidden),
-                 QStringList{"memory1.wav"});
+        const QString last = h.dialogs.texts().value(h.dialogs.texts().size() - 1);
+        QVERIFY2(told.isEmpty() ? last.isEmpty() : last.startsWith(told), qPrintable(last));
+        QCOMPARE(describe(path) != before,
+                 save && (there.isEmpty() || (there == "old" && answer == "yes")));
+        QVERIFY(QDir(QFileInfo(path).path())
+                    .entryList({"." + QFileInfo(path).fileName() + "*"}, QDir::Files | QDir::Hidden)
+                    .isEmpty());
     }
 };
 

@@ -37,7 +37,8 @@ public:
         messages.append({text, title});
         return !yesNoAnswers.isEmpty() && yesNoAnswers.takeFirst();
     }
-    QString saveFileName(const QString&, const QString&) override {
+    QString saveFileName(const QString&, const QString& filter, QString& fileType) override {
+        fileType = filter.section(";;", saveFileType, saveFileType);
         return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
     }
     QStringList texts() const {
@@ -53,5 +54,6 @@ public:
     QStringList fileAnswers;
     QList<bool> yesNoAnswers; // a question without an answer left is answered No
     QStringList saveAnswers;
+    int saveFileType = 0; // the filter's entry chosen with each of them
     std::function<void()> onMessage;
 };
