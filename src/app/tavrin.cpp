@@ -5,7 +5,7 @@
 #include "app/qtdialogs.h"
 #include "audio/wavein.h"
 #include "audio/waveout.h"
-#include "config/regularfile.h"
+#include "support/regularfile.h"
 #include "keyer/keyer.h"
 #include "tx/emergencyunkey.h"
 #include "tx/keyingline.h"
