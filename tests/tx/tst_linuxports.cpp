@@ -17,6 +17,7 @@
 #include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 
@@ -119,32 +120,49 @@ private slots:
     }
 
     // A serial port is opened only after its UUCP lock file is taken: a port another program holds
-    // is never opened (the open alone raises DTR and RTS on a real UART) and its holder is named, a
-    // stale lock is taken over. It is then held exclusively, keyed without any change to its
-    // settings (a pty refuses the modem lines, which must simply be ignored), and let go at the
-    // end.
+    // is never opened (the open alone raises DTR and RTS on a real UART), and the refusal names its
+    // holder or, when no live holder can be told from the lock file, the file itself. Only a lock
+    // naming a process that is gone is taken over. An open port is held exclusively, keyed without
+    // any change to its settings (a pty refuses the modem lines, which must simply be ignored), and
+    // let go at the end.
     void serialPortIsLockedHeldAndLetGo_data() {
-        QTest::addColumn<QByteArray>("existing"); // an earlier lock file's contents
-        QTest::addColumn<bool>("lockDirUsable");
-        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QByteArray>("existing"); // an earlier lock file's contents; null: none
+        QTest::addColumn<QString>("lock");        // "pipe" in its place, or "no directory"
+        QTest::addColumn<QString>("told");        // in the refusal; empty: the port opens
         const pid_t gone = ::fork();
         if (gone == 0)
             ::_exit(0);
         ::waitpid(gone, nullptr, 0);
-        QTest::newRow("free") << QByteArray() << true << true;
-        QTest::newRow("held by a live process") << lockText(1) << true << false;
-        QTest::newRow("stale, its process gone") << lockText(gone) << true << true;
-        QTest::newRow("no lock directory") << QByteArray() << false << true;
+        const QString init = "process 1 (" + readBytes("/proc/1/comm").trimmed() + ')';
+        const auto binary = [](qint32 pid) {
+            return QByteArray(reinterpret_cast<const char*>(&pid), sizeof pid);
+        };
+        const QString none;
+        QTest::newRow("free") << QByteArray() << none << none;
+        QTest::newRow("held by a live process") << lockText(1) << none << init;
+        QTest::newRow("four digits, no newline") << QByteArray("0001") << none << init;
+        QTest::newRow("three characters and newline") << QByteArray("  1\n") << none << init;
+        QTest::newRow("binary, live") << binary(1) << none << init;
+        const QString unknown = "names no process";
+        QTest::newRow("binary, gone") << binary(gone) << none << unknown;
+        QTest::newRow("empty") << QByteArray("") << none << unknown;
+        QTest::newRow("a name") << QByteArray("minicom\n") << none << unknown;
+        QTest::newRow("named pipe") << QByteArray() << "pipe"
+                                    << "not a regular file";
+        QTest::newRow("stale, its process gone") << lockText(gone) << none << none;
+        QTest::newRow("no lock directory") << QByteArray() << "no directory" << none;
     }
     void serialPortIsLockedHeldAndLetGo() {
         QFETCH(QByteArray, existing);
-        QFETCH(bool, lockDirUsable);
-        QFETCH(bool, opens);
+        QFETCH(QString, lock);
+        QFETCH(QString, told);
+        const bool opens = told.isEmpty();
         const Pty pty;
         QTemporaryDir locks;
-        const QString lockDir = lockDirUsable ? locks.path() : locks.filePath("missing");
+        const QString lockDir = lock == "no directory" ? locks.filePath("missing") : locks.path();
         const QString lockPath = lockDir + '/' + pty.lockName();
-        QVERIFY(existing.isEmpty() || writeBytes(lockPath, existing));
+        QVERIFY(lock == "pipe" ? ::mkfifo(QFile::encodeName(lockPath), 0644) == 0
+                               : existing.isNull() || writeBytes(lockPath, existing));
         UniqueFd opensSeen(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
         QVERIFY(::inotify_add_watch(opensSeen.get(), pty.path().toLocal8Bit(), IN_OPEN) >= 0);
         termios before{}, after{};
@@ -158,12 +176,13 @@ private slots:
             char event[256];
             QCOMPARE(::read(opensSeen.get(), event, sizeof event) > 0, opens);
             if (!opens) {
-                QCOMPARE(readBytes(lockPath), existing);
-                const QString holder = "1 (" + readBytes("/proc/1/comm").trimmed() + ')';
-                QVERIFY(dialogs.texts().value(0).contains(holder));
+                QVERIFY(QFileInfo::exists(lockPath) &&
+                        (lock == "pipe" || readBytes(lockPath) == existing));
+                QVERIFY2(dialogs.texts().value(0).contains(told),
+                         qPrintable(dialogs.texts().value(0)));
                 return;
             }
-            QCOMPARE(readBytes(lockPath), lockDirUsable ? lockText(::getpid()) : QByteArray());
+            QCOMPARE(readBytes(lockPath), lock.isEmpty() ? lockText(::getpid()) : QByteArray());
             QVERIFY(pty.lockedAgainstOthers());
             int exclusive = 0;
             QVERIFY(::ioctl(pty.slave, TIOCGEXCL, &exclusive) == 0 && exclusive == 1);
