@@ -125,23 +125,44 @@ void PosixFileSystem::remove(const std::string& path) {
     ::unlink(path.c_str());
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileSystem& fs) {
-    // Through a symbolic link, the file it points to is replaced, not the link.
+namespace {
+
+// The file that replacing path writes: through a symbolic link, the one it points to. Empty, with
+// errno set, when nothing may be put there: renaming over a device node or a named pipe would put
+// a plain file in its place (for /dev/zero, for the whole system), and a file made read-only is
+// the owner's wish to keep it.
+std::string replaceableTarget(const QString& path) {
     const QString resolved = QFileInfo(path).canonicalFilePath();
-    const std::string target =
-        QFile::encodeName(resolved.isEmpty() ? path : resolved).toStdString();
-    if (target.empty()) {
-        errno = ENOENT;
-        return false;
-    }
-    // Renaming over a device node or a named pipe would put a plain file in its place (for
-    // /dev/zero, for the whole system); a file made read-only is the owner's wish to keep it.
+    std::string target = QFile::encodeName(resolved.isEmpty() ? path : resolved).toStdString();
     struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0 &&
-        (!S_ISREG(existing.st_mode) || (existing.st_mode & kWriteBits) == 0)) {
+    if (target.empty())
+        errno = ENOENT;
+    else if (::stat(target.c_str(), &existing) == 0 &&
+             (!S_ISREG(existing.st_mode) || (existing.st_mode & kWriteBits) == 0))
         errno = S_ISREG(existing.st_mode) ? EACCES : EPERM;
+    else
+        return target;
+    return {};
+}
+
+} // namespace
+
+int replaceError(const QString& path) {
+    const std::string target = replaceableTarget(path);
+    PosixFileSystem fs;
+    std::string tempPath;
+    const int fd = target.empty() ? -1 : fs.createTemporary(target, tempPath);
+    if (fd < 0)
+        return errno;
+    // Closed and removed at once: the folder took a new file, which is all that was asked.
+    const TemporaryFile probe(fs, fd, tempPath);
+    return 0;
+}
+
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileSystem& fs) {
+    const std::string target = replaceableTarget(path);
+    if (target.empty())
         return false;
-    }
     std::string tempPath;
     const int fd = fs.createTemporary(target, tempPath);
     if (fd < 0)

@@ -35,9 +35,11 @@ private slots:
         QTest::newRow("first run") << "";
         QTest::newRow("installed without configuration") << "installed";
         QTest::newRow("stored configuration") << "installed stored";
-        QTest::newRow("named pipe as help file") << "installed stored pipe";
+        QTest::newRow("named pipe as help file") << "installed stored Tavrin.chm";
         // The signal comes while a start-up box is open.
-        QTest::newRow("during the box of an unplugged port") << "installed stored box";
+        QTest::newRow("during the box of an unplugged port") << "installed stored unplugged box";
+        QTest::newRow("during the box of a named pipe as settings file")
+            << "installed stored Tavrin.ini box";
     }
     void sigtermWritesTheConfiguration() {
         QFETCH(QString, before);
@@ -46,18 +48,18 @@ private slots:
         const QString dir = home.path() + "/Tavrin/", cfg = dir + "Tavrin.cfg";
         QVERIFY(!before.contains("installed") || QDir().mkpath(dir));
         ConfigRecord record;
-        record.keyingPolarity = 7; // written back as 2, so the write shows
         record.messageTexts[1] = "CQ test";
-        if (startUpBox) {
-            // Kept byte for byte: a signal during start-up ends the program without saving.
-            record.keyingPolarity = 2;
+        // Written back as 2, so the write shows; kept byte for byte when a signal during start-up
+        // ends the program without saving.
+        record.keyingPolarity = startUpBox ? 2 : 7;
+        if (before.contains("unplugged")) {
             record.keyingPortKind = 1;
             record.keyingPortName = "COM3";
             QVERIFY(QFile::link(dir + "unplugged", dir + "COM3"));
         }
         QVERIFY(!stored || writeBytes(cfg, record.serialize()));
-        QVERIFY(!before.contains("pipe") ||
-                ::mkfifo(QFile::encodeName(dir + "Tavrin.chm"), 0644) == 0);
+        for (const char* file : {"Tavrin.chm", "Tavrin.ini"})
+            QVERIFY(!before.contains(file) || ::mkfifo(QFile::encodeName(dir + file), 0644) == 0);
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
