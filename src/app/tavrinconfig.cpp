@@ -128,7 +128,7 @@ void TTavrin::applyIniSettings(const IniSettings& ini) {
     // The record names VOX while a device path is in use. A port that a copy of the program
     // reading only the record has chosen since then stands.
     if (!ini.keying.serialDevice.isEmpty() && keying_->KeyingPortName() == kVoxName)
-        keying_->selectSerialDevice(ini.keying.serialDevice);
+        chooseSerialDevice(ini.keying.serialDevice);
     // Likewise a rig: the record holds VOX for it.
     rigSettings_ = ini.rig;
     switch (rigSettings_.keying) {
@@ -145,6 +145,9 @@ void TTavrin::applyIniSettings(const IniSettings& ini) {
 
 IniSettings TTavrin::currentIniSettings() const {
     IniSettings ini;
+    // An adapter that failed to open is still the operator's choice while VOX stands in for it.
+    if (keying_->KeyingPortName() == kVoxName && !keying_->rigTarget())
+        ini.keying.serialDevice = chosenSerialDevice_;
     if (keying_->usesDevicePath())
         ini.keying.serialDevice = keying_->KeyingPortName();
     ini.keying.ptt = keyer_->pttTiming();
