@@ -14,7 +14,6 @@
 #include <QtTest>
 
 #include <cstring>
-#include <fcntl.h>
 #include <map>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -341,12 +340,9 @@ private slots:
         QTest::newRow("home cannot be made")
             << Kind::NoHome << "write the configuration file /proc/tavrin/Tavrin/Tavrin.cfg"
             << false;
-        QTest::newRow("settings file read-only")
-            << Kind::ReadOnly << "Tavrin.ini is read-only" << true;
-        QTest::newRow("settings file a device")
-            << Kind::LinkToDevice << "Tavrin.ini: not a regular file" << true;
-        QTest::newRow("folder read-only, even for root")
-            << Kind::Frozen << "Tavrin.cfg: " + QString::fromLocal8Bit(strerror(EPERM)) << true;
+        QTest::newRow("settings read-only") << Kind::ReadOnly << "Tavrin.ini is read-only" << true;
+        QTest::newRow("settings a named pipe") << Kind::Fifo << "Tavrin.ini: not a regular" << true;
+        QTest::newRow("folder immutable") << Kind::Frozen << "write the configuration file" << true;
     }
     void onlyARegularFileIsReadAndReplaced() {
         QFETCH(Kind, kind);
@@ -359,19 +355,14 @@ private slots:
         // The file of that kind: the settings file where the notice names it, else the record.
         const QString file = notice.contains("Tavrin.ini") ? h.installDir() + "Tavrin.ini" : cfg;
         const QByteArray record = storedSettings().serialize();
-        int pipeWriter = -1;
         QVERIFY(file == cfg || writeBytes(cfg, record));
         if (kind == Kind::Regular || kind == Kind::ReadOnly || kind == Kind::Frozen)
             QVERIFY(writeBytes(file, record) &&
                     (kind != Kind::ReadOnly || ::chmod(QFile::encodeName(file), 0444) == 0));
         if (kind == Kind::Linked)
             QVERIFY(writeBytes(aside, record) && QFile::link(aside, file));
-        if (kind == Kind::Fifo) {
-            // Held open with a whole record in it, so that a reader that blocks is not stuck.
-            QCOMPARE(::mkfifo(QFile::encodeName(file), 0644), 0);
-            pipeWriter = ::open(QFile::encodeName(file), O_RDWR | O_NONBLOCK);
-            QCOMPARE(::write(pipeWriter, record.constData(), record.size()), record.size());
-        }
+        // With no writer, a reader that waits on the pipe would hang the start for good.
+        QVERIFY(kind != Kind::Fifo || ::mkfifo(QFile::encodeName(file), 0644) == 0);
         if (kind == Kind::LinkToDevice)
             QVERIFY(::mknod(QFile::encodeName(aside), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
                     QFile::link(aside, file));
@@ -392,8 +383,6 @@ private slots:
                  h.dialogs.messages[0].title == "Configuration File Error Message"));
         item(w, "N7sec1")->trigger();
         QVERIFY(w.close());
-        if (pipeWriter >= 0)
-            ::close(pipeWriter);
         QCOMPARE(h.dialogs.messages.size(), notice.isEmpty() ? 0 : 1);
         if (applied)
             QCOMPARE(ConfigRecord::parse(readBytes(cfg), {}).loopDelay,
