@@ -1,6 +1,7 @@
 // The configuration record, its atomic replacement, and the file as the window reads and writes
 // it: a record of any length or content, notes kept byte for byte, slot paths under a long home
 // directory, and files that must be neither read nor replaced.
+#include "app/linuxlauncher.h"
 #include "config/atomicfile.h"
 #include "config/configrecord.h"
 #include "filesizelimit.h"
@@ -363,6 +364,8 @@ private slots:
             QVERIFY(writeBytes(aside, record) && QFile::link(aside, file));
         // With no writer, a reader that waits on the pipe would hang the start for good.
         QVERIFY(kind != Kind::Fifo || ::mkfifo(QFile::encodeName(file), 0644) == 0);
+        QCOMPARE(LinuxLauncher().exists(file),
+                 applied && kind != Kind::Fifo); // as the help file is
         if (kind == Kind::LinkToDevice)
             QVERIFY(::mknod(QFile::encodeName(aside), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
                     QFile::link(aside, file));
