@@ -2,7 +2,6 @@
 
 #include "support/regularfile.h"
 
-#include <QFile>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>

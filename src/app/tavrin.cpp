@@ -5,8 +5,8 @@
 #include "app/qtdialogs.h"
 #include "audio/wavein.h"
 #include "audio/waveout.h"
-#include "support/regularfile.h"
 #include "keyer/keyer.h"
+#include "support/regularfile.h"
 #include "tx/emergencyunkey.h"
 #include "tx/keyingline.h"
 
