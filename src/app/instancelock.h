@@ -11,7 +11,7 @@ class InstanceLock {
 public:
     enum class Result { Held, HeldElsewhere, Failed };
 
-    // Creates dir when missing and takes the lock on its "Tavrin.lock".
+    // Creates dir when missing and takes the lock on its "Tavrin.lock", a regular file.
     explicit InstanceLock(const QString& dir);
 
     Result result() const { return result_; }

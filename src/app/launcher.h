@@ -7,7 +7,7 @@ class Launcher {
 public:
     virtual ~Launcher() = default;
 
-    // True when the file can be opened for reading.
+    // True when the file is a regular file that can be opened for reading.
     virtual bool exists(const QString& path) = 0;
     // Starts a program detached, its output discarded. True when it started.
     virtual bool startProgram(const QString& path) = 0;

@@ -1,6 +1,7 @@
 #include "app/linuxlauncher.h"
 
-#include <QFile>
+#include "support/regularfile.h"
+
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
@@ -41,8 +42,8 @@ QString defaultApplication(const QString& mimeType) {
 } // namespace
 
 bool LinuxLauncher::exists(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly);
+    // Asked on the window's thread: a named pipe put in the help file's place must not hold it.
+    return readRegularFile(path, 0).status == FileRead::Status::Read;
 }
 
 bool LinuxLauncher::startProgram(const QString& path) {

@@ -89,16 +89,14 @@ int main(int argc, char** argv) {
         const InstallPaths paths =
             line.home.isEmpty() ? InstallPaths(platform.home) : InstallPaths::inFolder(line.home);
         // Held until the program ends: a second keyer on this folder would overwrite this
-        // one's configuration and messages.
+        // one's configuration and messages. A folder that cannot be locked cannot keep one out.
         const InstanceLock lock(paths.dir());
-        if (lock.result() == InstanceLock::Result::HeldElsewhere) {
+        if (lock.result() != InstanceLock::Result::Held) {
             tell(lock.message());
             if (boxesCanBeSeen())
                 QMessageBox::critical(nullptr, kTitle, lock.message());
             return kRefusedExit;
         }
-        if (lock.result() == InstanceLock::Result::Failed)
-            tell(lock.message());
         LinuxLauncher launcher;
         platform.launcher = &launcher;
         LinuxPortIo ports(paths.dir());

@@ -6,8 +6,8 @@
 #include "audio/wavein.h"
 #include "audio/waveout.h"
 #include "config/openwave.h"
-#include "config/regularfile.h"
 #include "keyer/keyer.h"
+#include "support/regularfile.h"
 #include "tx/emergencyunkey.h"
 #include "tx/keyingline.h"
 

@@ -150,6 +150,9 @@ private:
     void writeConfiguration();
     // Lists the USB serial ports present in the Output menu, the one in use ticked.
     void listSerialPortItems();
+    // Keys through the USB serial adapter at path, and keeps it as the choice in the settings
+    // even when it fails to open (unplugged for now): VOX stands in for this run only.
+    void chooseSerialDevice(const QString& path);
     // Asks for the PTT lead or tail.
     void askPttDelayClick(std::chrono::milliseconds PttTiming::*delay, const QString& caption);
     // A termination signal: the shutdown sequence once started, else the start is given up.
@@ -176,6 +179,8 @@ private:
     std::unique_ptr<WaveInEngine> waveIn_;
     TSoundCardSelect* soundCard_ = nullptr;
     QList<QAction*> serialPortItems_;
+    // The adapter last chosen by its path, until another port is chosen in the Output menu.
+    QString chosenSerialDevice_;
     QString configPath_;
     QString helpPath_;
     RigSettings rigSettings_;

@@ -38,46 +38,70 @@ constexpr std::chrono::milliseconds kImportProgressAfter{400};
 QString reason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
+
+// Why settings read from path, as read found it, cannot be written back there at shutdown; empty
+// when they can.
+QString notSaved(const QString& path, const FileRead& read) {
+    switch (read.status) {
+    case FileRead::Status::NotRegular:
+        return kCouldNotRead.arg(path, kNotRegular);
+    case FileRead::Status::Failed:
+        return kCouldNotRead.arg(path, reason(read.error));
+    case FileRead::Status::Read:
+        if (read.readOnly)
+            return kReadOnly.arg(path);
+        break;
+    case FileRead::Status::Missing:
+        break;
+    }
+    const int error = replaceError(path);
+    return error == 0 ? QString() : kCouldNotWrite.arg(path, reason(error));
+}
 } // namespace
 
 void TTavrin::readConfiguration() {
     readRecord();
     // A signal during the record's message box ends the start: nothing more is opened.
+    if (startAbandoned_)
+        return;
+    FileRead found;
+    const IniSettings ini = readIniSettings(paths_.iniFile(), found);
+    // Settings already known not to be saved need no second notice.
+    if (!configPath_.isEmpty()) {
+        const QString why = notSaved(paths_.iniFile(), found);
+        if (!why.isEmpty())
+            tellSettingsNotSaved(why);
+    }
     if (!startAbandoned_)
-        applyIniSettings(readIniSettings(paths_.iniFile()));
+        applyIniSettings(ini);
 }
 
 void TTavrin::readRecord() {
     const QString path = paths_.configFile();
     const FileRead read = readConfigFile(path);
-    switch (read.status) {
-    case FileRead::Status::Read:
-        applyConfiguration(ConfigRecord::parse(read.bytes, currentConfiguration()));
-        if (read.readOnly)
-            tellSettingsNotSaved(kReadOnly.arg(path));
-        else
-            configPath_ = path;
-        return;
-    case FileRead::Status::Missing:
+    if (read.status == FileRead::Status::Missing) {
         // A first start, or messages copied in before the first start: the settings get their
         // file at once, so that a failure to write it shows now and not after the session.
         if (QDir().mkpath(paths_.dir()) &&
-            writeFileAtomically(path, currentConfiguration().serialize())) {
+            writeFileAtomically(path, currentConfiguration().serialize()))
             configPath_ = path;
-            return;
-        }
-        tellSettingsNotSaved(kCouldNotWrite.arg(path, reason(errno)));
-        return;
-    case FileRead::Status::NotRegular:
-        tellSettingsNotSaved(kCouldNotRead.arg(path, kNotRegular));
-        return;
-    case FileRead::Status::Failed:
-        tellSettingsNotSaved(kCouldNotRead.arg(path, reason(read.error)));
+        else
+            tellSettingsNotSaved(kCouldNotWrite.arg(path, reason(errno)));
         return;
     }
+    if (read.status == FileRead::Status::Read)
+        applyConfiguration(ConfigRecord::parse(read.bytes, currentConfiguration()));
+    const QString why = notSaved(path, read);
+    if (why.isEmpty())
+        configPath_ = path;
+    else
+        tellSettingsNotSaved(why);
 }
 
 void TTavrin::tellSettingsNotSaved(const QString& why) {
+    // Both files or neither: the record names VOX for what only the settings file holds, and the
+    // operator is told once.
+    configPath_.clear();
     dialogs_.showMessage(why + kNotSaved, kConfigErrorTitle);
 }
 
@@ -108,7 +132,7 @@ void TTavrin::applyIniSettings(const IniSettings& ini) {
     // The record names VOX while a device path is in use. A port that a copy of the program
     // reading only the record has chosen since then stands.
     if (!ini.keying.serialDevice.isEmpty() && keying_->KeyingPortName() == kVoxName)
-        keying_->selectSerialDevice(ini.keying.serialDevice);
+        chooseSerialDevice(ini.keying.serialDevice);
     // Likewise a rig: the record holds VOX for it.
     rigSettings_ = ini.rig;
     switch (rigSettings_.keying) {
@@ -125,6 +149,9 @@ void TTavrin::applyIniSettings(const IniSettings& ini) {
 
 IniSettings TTavrin::currentIniSettings() const {
     IniSettings ini;
+    // An adapter that failed to open is still the operator's choice while VOX stands in for it.
+    if (keying_->KeyingPortName() == kVoxName && !keying_->rigTarget())
+        ini.keying.serialDevice = chosenSerialDevice_;
     if (keying_->usesDevicePath())
         ini.keying.serialDevice = keying_->KeyingPortName();
     ini.keying.ptt = keyer_->pttTiming();

@@ -76,8 +76,12 @@ void TTavrin::wireTransmitter() {
         {ui_.NoComPort, &KeyingLine::NoComPortClick}, {ui_.VOX1, &KeyingLine::VOX1Click},
         {ui_.Normal, &KeyingLine::NormalClick},       {ui_.Invert1, &KeyingLine::Invert1Click},
     };
-    for (const auto& output : outputItems)
+    for (const auto& output : outputItems) {
         connect(output.item, &QAction::triggered, keying_, output.handler);
+        if (output.item != ui_.Normal && output.item != ui_.Invert1)
+            connect(output.item, &QAction::triggered, this,
+                    [this] { chosenSerialDevice_.clear(); });
+    }
     connect(ui_.RadioCat, &QAction::triggered, this, &TTavrin::RadioCatClick);
     connect(ui_.Cm108Gpio, &QAction::triggered, this, &TTavrin::Cm108GpioClick);
     // Adapters come and go while the program runs.
@@ -152,10 +156,15 @@ void TTavrin::listSerialPortItems() {
         item->setCheckable(true);
         item->setChecked(keying_->usesDevicePath() && keying_->KeyingPortName() == port.path);
         ui_.Output->insertAction(ui_.VOX1, item);
-        connect(item, &QAction::triggered, keying_,
-                [this, path = port.path] { keying_->selectSerialDevice(path); });
+        connect(item, &QAction::triggered, this,
+                [this, path = port.path] { chooseSerialDevice(path); });
         serialPortItems_.append(item);
     }
+}
+
+void TTavrin::chooseSerialDevice(const QString& path) {
+    chosenSerialDevice_ = path;
+    keying_->selectSerialDevice(path);
 }
 
 void TTavrin::askPttDelayClick(std::chrono::milliseconds PttTiming::*delay,

@@ -185,6 +185,12 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileSyste
     return false;
 }
 
+int replaceError(const QString& path) {
+    // Made and removed at once: the folder took a new file, which is all that was asked.
+    const AtomicReplacement probe(path);
+    return probe.error();
+}
+
 bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
     return writeFileAtomically(path, bytes, posixFileSystem());
 }

@@ -86,3 +86,9 @@ private:
 // errno telling why.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileSystem& fs);
 bool writeFileAtomically(const QString& path, const QByteArray& bytes);
+
+// Why writeFileAtomically(path, …) would fail before writing a byte, as an errno value: what is at
+// path may not be replaced, or its folder takes no new file (tried by making one there and
+// removing it, since permission bits alone do not stop root and do not tell a read-only or
+// immutable file system). 0 when nothing stands in the way.
+int replaceError(const QString& path);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/regularfile.h"
+#include "support/regularfile.h"
 
 #include <QByteArray>
 #include <QString>

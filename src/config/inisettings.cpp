@@ -6,6 +6,8 @@
 #include <QSettings>
 #include <QTemporaryFile>
 
+#include <cerrno>
+
 namespace {
 
 const QString kKeyingGroup = QStringLiteral("Keying");
@@ -17,6 +19,28 @@ std::chrono::milliseconds readDelay(const QSettings& ini, const QString& key) {
     bool number = false;
     const int value = ini.value(key).toInt(&number);
     return number ? clampPttDelay(std::chrono::milliseconds{value}) : std::chrono::milliseconds{0};
+}
+
+// Larger than any settings file this program writes; read only in part, it would lose its end
+// when written back.
+constexpr qint64 kIniLimitBytes = 1 << 20;
+
+FileRead readIniFile(const QString& path) {
+    FileRead read = readRegularFile(path, kIniLimitBytes + 1);
+    if (read.bytes.size() > kIniLimitBytes) {
+        read.status = FileRead::Status::Failed;
+        read.error = EFBIG;
+        read.bytes.clear();
+    }
+    return read;
+}
+
+// QSettings reads and writes files by name only. It is given a private copy of what was read,
+// never the operator's path, where a named pipe would hold it (and the window) for good.
+bool copyToScratch(const QByteArray& bytes, QTemporaryFile& scratch) {
+    const bool copied = scratch.open() && scratch.write(bytes) == bytes.size();
+    scratch.close();
+    return copied;
 }
 
 } // namespace
@@ -59,28 +83,35 @@ bool IniSettings::isDefault() const {
     return keying.isDefault() && rig.isDefault();
 }
 
-IniSettings readIniSettings(const QString& path) {
+IniSettings readIniSettings(const QString& path, FileRead& found) {
     IniSettings settings;
-    QSettings ini(path, QSettings::IniFormat);
+    found = readIniFile(path);
+    QTemporaryFile scratch;
+    if (found.status != FileRead::Status::Read || !copyToScratch(found.bytes, scratch))
+        return settings;
+    QSettings ini(scratch.fileName(), QSettings::IniFormat);
     if (ini.status() == QSettings::NoError)
         settings.load(ini);
     return settings;
 }
 
 bool writeIniSettings(const QString& path, const IniSettings& settings) {
-    // QSettings writes only files of its own choosing, so the new contents are composed in a
-    // scratch file and then put in place the way the configuration record is.
-    if (settings.isDefault() && !QFile::exists(path))
+    const FileRead old = readIniFile(path);
+    if (settings.isDefault() && old.status == FileRead::Status::Missing)
         return true;
-    QTemporaryFile scratch;
-    if (!scratch.open())
+    // Every key the old file held that this program does not know goes into the new one, so a
+    // file that could not be read is left alone. QSettings writes only files of its own choosing:
+    // the new contents are composed in a scratch file and then put in place the way the
+    // configuration record is.
+    QTemporaryFile oldCopy, scratch;
+    if (old.status == FileRead::Status::NotRegular || old.status == FileRead::Status::Failed ||
+        !copyToScratch(old.bytes, oldCopy) || !copyToScratch({}, scratch))
         return false;
-    scratch.close();
     {
         QSettings ini(scratch.fileName(), QSettings::IniFormat);
-        const QSettings old(path, QSettings::IniFormat);
-        for (const QString& key : old.allKeys())
-            ini.setValue(key, old.value(key));
+        const QSettings kept(oldCopy.fileName(), QSettings::IniFormat);
+        for (const QString& key : kept.allKeys())
+            ini.setValue(key, kept.value(key));
         settings.save(ini);
         ini.sync();
         if (ini.status() != QSettings::NoError)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/regularfile.h"
 #include "tx/ptttiming.h"
 #include "tx/rigsettings.h"
 
@@ -29,10 +30,12 @@ struct IniSettings {
     bool isDefault() const;
 };
 
-// The settings in the INI file at path: the defaults when it is missing or unreadable.
-IniSettings readIniSettings(const QString& path);
+// The settings in the INI file at path, read as readRegularFile reads, never waiting on it: the
+// defaults when it is missing, unreadable or no regular file. found tells which.
+IniSettings readIniSettings(const QString& path, FileRead& found);
 
 // Replaces the INI file at path atomically with the settings, keeping every key it held that this
 // program does not know (another version's, another feature's). A missing file is created only
-// for settings other than the defaults, which its absence means as well. False when it failed.
+// for settings other than the defaults, which its absence means as well. False when it failed, or
+// when the file could not be read or is no regular file.
 bool writeIniSettings(const QString& path, const IniSettings& settings);

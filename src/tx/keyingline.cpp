@@ -280,8 +280,8 @@ void KeyingLine::openSerialLine(const QString& name) {
     if (!line) {
         selectVox();
         QString text = serialOpenFailed;
-        if (!opened.holder.isEmpty())
-            text += QStringLiteral("\nThe port is held by process %1.").arg(opened.holder);
+        if (!opened.held.isEmpty())
+            text += QLatin1Char('\n') + opened.held;
         else if (!opened.device.isEmpty() && opened.error != 0)
             text += QStringLiteral("\n%1: %2")
                         .arg(opened.device, QString::fromLocal8Bit(std::strerror(opened.error)));

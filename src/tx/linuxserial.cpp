@@ -1,5 +1,6 @@
 #include "tx/linuxserial.h"
 
+#include "support/regularfile.h"
 #include "support/uniquefd.h"
 
 #include <QDir>
@@ -40,13 +41,14 @@ private:
 
 // A stale lock is removed and taken afresh once; a second loss means another opener races us.
 constexpr int kLockAttempts = 2;
-// Old lock files hold the PID as a binary int rather than as text.
-constexpr qint64 kBinaryPidSize = sizeof(int);
+// A lock file holds its owner's process ID as text, ten characters and a newline; programs of old
+// wrote it as a binary int instead.
+constexpr qint64 kBinaryPidSize = sizeof(qint32);
 constexpr qint64 kLockFileLimit = 64;
 
 struct LockAttempt {
     UucpLock lock;
-    pid_t holder = 0; // a live process holding the port
+    QString held; // why the port is another program's, for the operator; empty when it is not
 };
 
 // "LCK..ttyUSB0" for /dev/ttyUSB0, "LCK..pts_3" for /dev/pts/3: the device's path below /dev,
@@ -60,46 +62,8 @@ QString lockName(const QString& devicePath) {
     return QStringLiteral("LCK..") + name.replace(QLatin1Char('/'), QLatin1Char('_'));
 }
 
-pid_t lockHolder(const QByteArray& path) {
-    QFile file(QFile::decodeName(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = file.read(kLockFileLimit);
-    if (text.size() == kBinaryPidSize) {
-        int pid = 0;
-        std::memcpy(&pid, text.constData(), sizeof pid);
-        return pid;
-    }
-    return text.trimmed().toInt();
-}
-
 bool alive(pid_t pid) {
     return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
-}
-
-LockAttempt takeUucpLock(const QString& lockDir, const QString& devicePath) {
-    if (lockDir.isEmpty())
-        return {};
-    const QByteArray path = QFile::encodeName(QDir(lockDir).filePath(lockName(devicePath)));
-    for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
-        UniqueFd fd(
-            ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-        if (fd) {
-            UucpLock lock(path);
-            const QByteArray text = QByteArray::number(::getpid()).rightJustified(10, ' ') + '\n';
-            if (::write(fd.get(), text.constData(), text.size()) != text.size())
-                return {};
-            return {std::move(lock), 0};
-        }
-        // No lock directory, or not ours to write: flock alone guards the port.
-        if (errno != EEXIST)
-            return {};
-        const pid_t holder = lockHolder(path);
-        if (alive(holder))
-            return {UucpLock(), holder};
-        (void)::unlink(path.constData());
-    }
-    return {};
 }
 
 // "1234 (minicom)": the process and its program's name.
@@ -109,6 +73,62 @@ QString describeProcess(pid_t pid) {
         comm.open(QIODevice::ReadOnly) ? comm.readAll().trimmed() : QByteArray();
     return name.isEmpty() ? QString::number(pid)
                           : QStringLiteral("%1 (%2)").arg(pid).arg(QString::fromLocal8Bit(name));
+}
+
+// Why the lock file at path keeps the port from us; empty once its owner is shown to be gone (or
+// the file is), so that it may be taken over. A lock whose owner cannot be told is respected: the
+// transmitter on that port may be in use.
+QString heldBy(const QString& path) {
+    const FileRead read = readRegularFile(path, kLockFileLimit);
+    const auto untold = [&path](const QString& why) {
+        return QStringLiteral("The port is locked by %1, which %2; remove it if no program uses "
+                              "the port.")
+            .arg(path, why);
+    };
+    if (read.status == FileRead::Status::NotRegular)
+        return untold(QStringLiteral("is not a regular file"));
+    if (read.status == FileRead::Status::Failed)
+        return untold(QStringLiteral("cannot be read: ") +
+                      QString::fromLocal8Bit(std::strerror(read.error)));
+    if (read.status == FileRead::Status::Missing)
+        return {};
+    bool text = false;
+    pid_t pid = read.bytes.trimmed().toInt(&text);
+    // Any four bytes are some binary number: only one naming a live process is believed.
+    if (!text && read.bytes.size() == kBinaryPidSize) {
+        qint32 binary = 0;
+        std::memcpy(&binary, read.bytes.constData(), sizeof binary);
+        pid = alive(binary) ? binary : 0;
+    }
+    if (alive(pid))
+        return QStringLiteral("The port is held by process %1.").arg(describeProcess(pid));
+    return text && pid > 0 ? QString() : untold(QStringLiteral("names no process"));
+}
+
+LockAttempt takeUucpLock(const QString& lockDir, const QString& devicePath) {
+    if (lockDir.isEmpty())
+        return {};
+    const QString path = QDir(lockDir).filePath(lockName(devicePath));
+    const QByteArray name = QFile::encodeName(path);
+    for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+        UniqueFd fd(
+            ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (fd) {
+            UucpLock lock(name);
+            const QByteArray text = QByteArray::number(::getpid()).rightJustified(10, ' ') + '\n';
+            if (::write(fd.get(), text.constData(), text.size()) != text.size())
+                return {};
+            return {std::move(lock), {}};
+        }
+        // No lock directory, or not ours to write: flock alone guards the port.
+        if (errno != EEXIST)
+            return {};
+        QString held = heldBy(path);
+        if (!held.isEmpty())
+            return {UucpLock(), std::move(held)};
+        (void)::unlink(name.constData());
+    }
+    return {};
 }
 
 class LinuxSerialLine final : public SerialLine {
@@ -174,8 +194,8 @@ SerialOpen openLinuxSerial(const QString& devicePath, const QString& lockDir) {
     if (devicePath.isEmpty())
         return {};
     LockAttempt locked = takeUucpLock(lockDir, devicePath);
-    if (locked.holder > 0)
-        return {nullptr, describeProcess(locked.holder), devicePath};
+    if (!locked.held.isEmpty())
+        return {nullptr, locked.held, devicePath};
     const auto failed = [&devicePath] { return SerialOpen{nullptr, {}, devicePath, errno}; };
     UniqueFd fd(::open(QFile::encodeName(devicePath).constData(),
                        O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));

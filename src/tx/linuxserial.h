@@ -17,6 +17,7 @@ QString defaultSerialLockDir();
 // Opens a serial device for keying, exclusively between processes. The device's UUCP lock file
 // ("LCK..ttyUSB0") in lockDir is taken before the device is opened, since opening a tty raises
 // DTR and RTS and so keys whatever transmitter another program holds there. Where no lock file
-// can be made, flock alone guards the port. No line on any failure; the path and errno then say
-// why, unless a live process holding the lock is the reason.
+// can be made, flock alone guards the port; a lock file whose owner is not shown to be gone is
+// never taken over. No line on any failure; the path and errno then say why, unless the lock file
+// is the reason.
 SerialOpen openLinuxSerial(const QString& devicePath, const QString& lockDir);

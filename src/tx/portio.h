@@ -47,7 +47,7 @@ public:
 // The result of opening a serial port.
 struct SerialOpen {
     std::unique_ptr<SerialLine> line; // null when the port was not opened
-    QString holder;      // the process holding the port, "1234 (minicom)", when that refused it
+    QString held;        // why another program holds the port, as a sentence, when that refused it
     QString device = {}; // the device path tried, when one was
     int error = 0;       // why the open failed (an errno value); 0 when that is not known
 };

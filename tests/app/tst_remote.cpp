@@ -175,20 +175,29 @@ private slots:
         QCOMPARE(memories[2]["note"].toString(), "CQ contest");
     }
 
-    // One keyer per folder; keyers on folders of their own run side by side. The second keyer's
-    // --home and TAVRIN_HOME, whether the first was killed (its lock file stays), whether it runs.
+    // One keyer per folder, none on a folder it cannot lock. The second keyer's --home and
+    // TAVRIN_HOME, whether the first was killed (its lock file stays), whether it runs or why not.
     void folders_data() {
         rows({
             "B|||runs",
-            "A|||", // the same folder
-            "|A||", // the same folder by the variable
+            "A|||already runs", // the same folder
+            "|A||already runs", // the same folder by the variable
             "A||killed|runs",
+            "L|||Could not lock", // holds a folder named Tavrin.lock
+            "R|||Could not lock", // immutable: nothing can be made in it, not even by root
         });
     }
     void folders() {
         QFETCH(QStringList, row);
         const bool killFirst = row[2] == "killed", runs = row[3] == "runs";
         Station station;
+        QVERIFY(QDir().mkpath(station.folder("L") + "Tavrin.lock") &&
+                QDir().mkpath(station.folder("R")));
+        const auto chattr = [&](const char* flag) {
+            return row[0] != "R" || QProcess::execute("chattr", {flag, station.folder("R")}) == 0;
+        };
+        const auto thaw = qScopeGuard([&] { chattr("-i"); });
+        QVERIFY(chattr("+i"));
         QProcess& keyer = station.start({"--home", station.folder("A"), "--instance", "r1"});
         QVERIFY(station.answers({"--instance", "r1"}));
         QVERIFY(station.client({"--instance", "r1", "--select", "4"}).code == 0);
@@ -208,7 +217,7 @@ private slots:
         } else {
             QVERIFY(other.waitForFinished(kTimeoutMs));
             QCOMPARE(other.exitCode(), 1);
-            QVERIFY(other.readAllStandardError().contains("already runs"));
+            QVERIFY(other.readAllStandardError().contains(row[3].toUtf8()));
         }
         const Run first = station.client({"--instance", "r1", "--status"});
         QCOMPARE(first.code, killFirst ? kNotRunning : 0);

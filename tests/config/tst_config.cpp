@@ -1,6 +1,7 @@
 // The configuration record, its atomic replacement, and the file as the window reads and writes
 // it: a record of any length or content, notes kept byte for byte, slot paths under a long home
 // directory, and files that must be neither read nor replaced.
+#include "app/linuxlauncher.h"
 #include "config/atomicfile.h"
 #include "config/configrecord.h"
 #include "filesizelimit.h"
@@ -9,11 +10,11 @@
 #include "tx/keyingline.h"
 #include "windowharness.h"
 
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
 
 #include <cstring>
-#include <fcntl.h>
 #include <map>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -26,7 +27,7 @@ constexpr std::int32_t kStoredDelay = 90;
 constexpr quint32 kSeed = 0xC0FFEE;
 using Files = std::map<QString, QByteArray>;
 enum class Step { None, Create, Write, Sync, Close, Rename, SyncDirectory, FullDisk };
-enum class Kind { Regular, LinkToRegular, ReadOnly, Fifo, LinkToDevice, Unreadable, NoHome };
+enum class Kind { Regular, Linked, ReadOnly, Fifo, LinkToDevice, Unreadable, NoHome, Frozen };
 
 // The real file system with one step failing, or the process dying as that step begins (a power
 // cut or a kill). A failing write writes half its bytes first, as a full disk does.
@@ -331,7 +332,7 @@ private slots:
         QTest::addColumn<QString>("notice");
         QTest::addColumn<bool>("applied");
         QTest::newRow("regular") << Kind::Regular << QString() << true;
-        QTest::newRow("link to a regular file") << Kind::LinkToRegular << QString() << true;
+        QTest::newRow("link to a regular file") << Kind::Linked << QString() << true;
         QTest::newRow("read-only") << Kind::ReadOnly << "read-only" << true;
         QTest::newRow("named pipe") << Kind::Fifo << "not a regular file" << false;
         QTest::newRow("link to a device") << Kind::LinkToDevice << "not a regular file" << false;
@@ -340,6 +341,9 @@ private slots:
         QTest::newRow("home cannot be made")
             << Kind::NoHome << "write the configuration file /proc/tavrin/Tavrin/Tavrin.cfg"
             << false;
+        QTest::newRow("settings read-only") << Kind::ReadOnly << "Tavrin.ini is read-only" << true;
+        QTest::newRow("settings a named pipe") << Kind::Fifo << "Tavrin.ini: not a regular" << true;
+        QTest::newRow("folder immutable") << Kind::Frozen << "write the configuration file" << true;
     }
     void onlyARegularFileIsReadAndReplaced() {
         QFETCH(Kind, kind);
@@ -349,25 +353,31 @@ private slots:
         if (kind == Kind::NoHome) // no directory can be made there, even by root
             h.homePath = "/proc/tavrin";
         const QString cfg = h.installDir() + "Tavrin.cfg", aside = h.installDir() + "aside";
+        // The file of that kind: the settings file where the notice names it, else the record.
+        const QString file = notice.contains("Tavrin.ini") ? h.installDir() + "Tavrin.ini" : cfg;
         const QByteArray record = storedSettings().serialize();
-        int pipeWriter = -1;
-        if (kind == Kind::Regular || kind == Kind::ReadOnly)
-            QVERIFY(writeBytes(cfg, record) &&
-                    (kind == Kind::Regular || ::chmod(QFile::encodeName(cfg), 0444) == 0));
-        if (kind == Kind::LinkToRegular)
-            QVERIFY(writeBytes(aside, record) && QFile::link(aside, cfg));
-        if (kind == Kind::Fifo) {
-            // Held open with a whole record in it, so that a reader that blocks is not stuck.
-            QCOMPARE(::mkfifo(QFile::encodeName(cfg), 0644), 0);
-            pipeWriter = ::open(QFile::encodeName(cfg), O_RDWR | O_NONBLOCK);
-            QCOMPARE(::write(pipeWriter, record.constData(), record.size()), record.size());
-        }
+        QVERIFY(file == cfg || writeBytes(cfg, record));
+        if (kind == Kind::Regular || kind == Kind::ReadOnly || kind == Kind::Frozen)
+            QVERIFY(writeBytes(file, record) &&
+                    (kind != Kind::ReadOnly || ::chmod(QFile::encodeName(file), 0444) == 0));
+        if (kind == Kind::Linked)
+            QVERIFY(writeBytes(aside, record) && QFile::link(aside, file));
+        // With no writer, a reader that waits on the pipe would hang the start for good.
+        QVERIFY(kind != Kind::Fifo || ::mkfifo(QFile::encodeName(file), 0644) == 0);
+        QCOMPARE(LinuxLauncher().exists(file),
+                 applied && kind != Kind::Fifo); // as the help file is
         if (kind == Kind::LinkToDevice)
             QVERIFY(::mknod(QFile::encodeName(aside), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
-                    QFile::link(aside, cfg));
+                    QFile::link(aside, file));
         if (kind == Kind::Unreadable)
-            QVERIFY(QFile::link("/proc/self/mem", cfg));
-        const QString before = describe(cfg);
+            QVERIFY(QFile::link("/proc/self/mem", file));
+        // Immutable, no file can be made in the folder, not even by root.
+        const auto chattr = [&](const char* flag) {
+            return kind != Kind::Frozen || QProcess::execute("chattr", {flag, h.installDir()}) == 0;
+        };
+        const auto thaw = qScopeGuard([&] { chattr("-i"); });
+        QVERIFY(chattr("+i"));
+        const QString before = describe(file);
         TTavrin& w = h.open();
         QCOMPARE(w.keyerState().loopDelay(), applied ? kStoredDelay : 10);
         QCOMPARE(h.dialogs.messages.size(), notice.isEmpty() ? 0 : 1);
@@ -376,16 +386,14 @@ private slots:
                  h.dialogs.messages[0].title == "Configuration File Error Message"));
         item(w, "N7sec1")->trigger();
         QVERIFY(w.close());
-        if (pipeWriter >= 0)
-            ::close(pipeWriter);
         QCOMPARE(h.dialogs.messages.size(), notice.isEmpty() ? 0 : 1);
-        if (notice.isEmpty())
-            QCOMPARE(ConfigRecord::parse(readBytes(cfg), {}).loopDelay, 70);
+        if (applied)
+            QCOMPARE(ConfigRecord::parse(readBytes(cfg), {}).loopDelay,
+                     notice.isEmpty() ? 70 : kStoredDelay);
         else
-            QCOMPARE(describe(cfg), before);
-        QCOMPARE(QFileInfo(cfg).isSymLink(), kind == Kind::LinkToRegular ||
-                                                 kind == Kind::LinkToDevice ||
-                                                 kind == Kind::Unreadable);
+            QCOMPARE(describe(file), before);
+        QCOMPARE(QFileInfo(file).isSymLink(),
+                 kind == Kind::Linked || kind == Kind::LinkToDevice || kind == Kind::Unreadable);
     }
 };
 

@@ -454,6 +454,17 @@ void KeyingExitsTest::settingsBeyondTheRecordSurvive() {
     for (const QAction* item : h.window->ui().Output->actions())
         ticked << (item->isChecked() ? item->text() : QString());
     QCOMPARE(ticked.join(QString()), "ttyUSB0");
+    // Unplugged, it is kept for the next start, until the operator chooses VOX.
+    QVERIFY(h.window->close());
+    h.ports.failingPorts << usb;
+    for (const bool vox : {false, true}) {
+        h.open();
+        if (vox)
+            h.window->ui().VOX1->trigger();
+        QVERIFY(h.window->close());
+        QCOMPARE(QSettings(path, QSettings::IniFormat).value("Keying/SerialDevice").toString(),
+                 vox ? QString() : usb);
+    }
 }
 
 QTEST_MAIN(KeyingExitsTest)

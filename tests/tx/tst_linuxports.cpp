@@ -17,6 +17,7 @@
 #include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 
@@ -91,11 +92,10 @@ private slots:
         QVERIFY(dialogs.texts()[0].contains(dir.filePath("COM5") + ": No such file"));
     }
 
-    // USB adapters are offered under their by-id names, each device once; one chosen by path is
-    // locked and held as COMn is, and let go when another port is chosen.
-    void usbSerialPortsAreListedAndHeldByPath() {
+    // USB adapters are offered under their by-id names, each device once.
+    void usbSerialPortsAreListed() {
         const Pty adapter, modem;
-        QTemporaryDir dev, locks;
+        QTemporaryDir dev;
         QVERIFY(QDir(dev.path()).mkpath("serial/by-id"));
         const QString byId = dev.filePath("serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2-if00-port0");
         QVERIFY(QFile::link(adapter.path(), byId));
@@ -106,45 +106,50 @@ private slots:
             listed << port.label + " = " + port.path;
         QCOMPARE(listed, QStringList({"FTDI FT232R USB UART A1B2 = " + byId,
                                       "ttyACM0 = " + dev.filePath("ttyACM0")}));
-        LinuxPortIo io(QString{}, locks.path());
-        FakeDialogs dialogs;
-        KeyingLine line(io, dialogs, {});
-        line.selectSerialDevice(byId);
-        QVERIFY(line.usesDevicePath());
-        QCOMPARE(readBytes(locks.filePath(adapter.lockName())), lockText(::getpid()));
-        QVERIFY(adapter.lockedAgainstOthers());
-        line.VOX1Click();
-        QVERIFY(!adapter.lockedAgainstOthers());
-        QVERIFY(dialogs.messages.isEmpty());
     }
 
-    // A serial port is opened only after its UUCP lock file is taken: a port another program holds
-    // is never opened (the open alone raises DTR and RTS on a real UART) and its holder is named, a
-    // stale lock is taken over. It is then held exclusively, keyed without any change to its
-    // settings (a pty refuses the modem lines, which must simply be ignored), and let go at the
-    // end.
+    // A serial port, COMn or a USB adapter chosen by a link to it, is opened only after its UUCP
+    // lock file is taken: a port another program holds is never opened (the open alone raises DTR
+    // and RTS on a real UART), and the refusal names its holder, or the lock file when its owner
+    // cannot be shown to be gone; only then is a lock taken over. It is then held exclusively,
+    // keyed without any change to its settings (a pty refuses the modem lines, which must simply be
+    // ignored), and let go at the end.
     void serialPortIsLockedHeldAndLetGo_data() {
-        QTest::addColumn<QByteArray>("existing"); // an earlier lock file's contents
-        QTest::addColumn<bool>("lockDirUsable");
-        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QByteArray>("existing"); // an earlier lock file's contents; null: none
+        QTest::addColumn<QString>("lock"); // "pipe" in its place, "no directory" or "by path"
+        QTest::addColumn<QString>("told"); // in the refusal; empty: the port opens
         const pid_t gone = ::fork();
         if (gone == 0)
             ::_exit(0);
         ::waitpid(gone, nullptr, 0);
-        QTest::newRow("free") << QByteArray() << true << true;
-        QTest::newRow("held by a live process") << lockText(1) << true << false;
-        QTest::newRow("stale, its process gone") << lockText(gone) << true << true;
-        QTest::newRow("no lock directory") << QByteArray() << false << true;
+        const QString init = "process 1 (" + readBytes("/proc/1/comm").trimmed() + ')';
+        const auto binary = [](qint32 pid) { return QByteArray(reinterpret_cast<char*>(&pid), 4); };
+        const QString none;
+        QTest::newRow("free") << QByteArray() << none << none;
+        QTest::newRow("chosen by its path") << QByteArray() << "by path" << none;
+        QTest::newRow("held by a live process") << lockText(1) << none << init;
+        QTest::newRow("four digits, no newline") << QByteArray("0001") << none << init;
+        QTest::newRow("three characters and newline") << QByteArray("  1\n") << none << init;
+        QTest::newRow("binary, live") << binary(1) << none << init;
+        const QString unknown = "names no process";
+        QTest::newRow("binary, gone") << binary(gone) << none << unknown;
+        QTest::newRow("a name") << QByteArray("minicom\n") << none << unknown;
+        QTest::newRow("named pipe") << QByteArray() << "pipe"
+                                    << "not a regular file";
+        QTest::newRow("stale, its process gone") << lockText(gone) << none << none;
+        QTest::newRow("no lock directory") << QByteArray() << "no directory" << none;
     }
     void serialPortIsLockedHeldAndLetGo() {
         QFETCH(QByteArray, existing);
-        QFETCH(bool, lockDirUsable);
-        QFETCH(bool, opens);
+        QFETCH(QString, lock);
+        QFETCH(QString, told);
+        const bool opens = told.isEmpty();
         const Pty pty;
         QTemporaryDir locks;
-        const QString lockDir = lockDirUsable ? locks.path() : locks.filePath("missing");
+        const QString lockDir = lock == "no directory" ? locks.filePath("missing") : locks.path();
         const QString lockPath = lockDir + '/' + pty.lockName();
-        QVERIFY(existing.isEmpty() || writeBytes(lockPath, existing));
+        QVERIFY(lock == "pipe" ? ::mkfifo(QFile::encodeName(lockPath), 0644) == 0
+                               : existing.isNull() || writeBytes(lockPath, existing));
         UniqueFd opensSeen(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
         QVERIFY(::inotify_add_watch(opensSeen.get(), pty.path().toLocal8Bit(), IN_OPEN) >= 0);
         termios before{}, after{};
@@ -153,17 +158,22 @@ private slots:
         FakeDialogs dialogs;
         {
             KeyingLine line(io, dialogs, {});
-            line.COM3Click();
-            QCOMPARE(line.KeyingPortName(), opens ? QString("COM3") : QString("NONE"));
+            const QString name = lock == "by path" ? pty.dir.filePath("COM3") : "COM3";
+            if (lock == "by path")
+                line.selectSerialDevice(name);
+            else
+                line.COM3Click();
+            QCOMPARE(line.KeyingPortName(), opens ? name : QString("NONE"));
             char event[256];
             QCOMPARE(::read(opensSeen.get(), event, sizeof event) > 0, opens);
             if (!opens) {
-                QCOMPARE(readBytes(lockPath), existing);
-                const QString holder = "1 (" + readBytes("/proc/1/comm").trimmed() + ')';
-                QVERIFY(dialogs.texts().value(0).contains(holder));
+                QVERIFY(QFileInfo::exists(lockPath) &&
+                        (lock == "pipe" || readBytes(lockPath) == existing));
+                QVERIFY2(dialogs.texts().value(0).contains(told),
+                         qPrintable(dialogs.texts().value(0)));
                 return;
             }
-            QCOMPARE(readBytes(lockPath), lockDirUsable ? lockText(::getpid()) : QByteArray());
+            QCOMPARE(readBytes(lockPath), lockDir == locks.path() ? lockText(::getpid()) : "");
             QVERIFY(pty.lockedAgainstOthers());
             int exclusive = 0;
             QVERIFY(::ioctl(pty.slave, TIOCGEXCL, &exclusive) == 0 && exclusive == 1);

@@ -1,4 +1,4 @@
-#include "config/regularfile.h"
+#include "support/regularfile.h"
 
 #include "support/uniquefd.h"
 
