@@ -3,6 +3,7 @@
 // Prints one Markdown table; bench/run.sh starts the sound server and runs it.
 //
 // Usage: bench_tavrin --program PATH [--runs N] [--load-seconds S] [--pcm NAME]
+#include "app/look.h"
 #include "app/tavrin.h"
 #include "app/tavrinui.h"
 #include "benchwindow.h"
@@ -14,7 +15,6 @@
 #include "virtualwaveservice.h"
 
 #include <QApplication>
-#include <QStyleFactory>
 
 #include <cstdio>
 #include <cstring>
@@ -382,7 +382,7 @@ void print(const Results& r, BenchWindow& bench) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrin"));
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(look::createStyle());
     try {
         const Options o = parse(argc, argv);
         if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))

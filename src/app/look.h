@@ -2,6 +2,7 @@
 
 #include <QColor>
 
+class QStyle;
 class QWidget;
 
 // The window's named colours.
@@ -23,4 +24,8 @@ QColor textColour(const QWidget* widget);
 // Background of a panel.
 void setFillColour(QWidget* widget, const QColor& colour);
 QColor fillColour(const QWidget* widget);
+
+// The window's style: Fusion on every desktop, since the caption colours are part of what the
+// window tells. Owned by the caller (QApplication::setStyle takes it).
+QStyle* createStyle();
 } // namespace look

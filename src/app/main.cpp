@@ -2,6 +2,7 @@
 #include "app/installpaths.h"
 #include "app/instancelock.h"
 #include "app/linuxlauncher.h"
+#include "app/look.h"
 #include "app/platform.h"
 #include "app/remoteclient.h"
 #include "app/remotecontrol.h"
@@ -13,7 +14,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
-#include <QStyleFactory>
 #include <QTextStream>
 
 #include <exception>
@@ -72,8 +72,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(kTitle);
     // No display name: Qt would append it to every box's title, and the titles are exact.
-    // One look on every desktop: the caption colours are part of what the window tells.
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(look::createStyle());
     // Qt has taken its own options out of the arguments by now.
     const CommandLine line =
         CommandLine::parse(QApplication::arguments(), qEnvironmentVariable("TAVRIN_HOME"));
