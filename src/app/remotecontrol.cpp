@@ -74,7 +74,8 @@ QString RemoteControl::state() const {
     const KeyerState& keyer = window_.keyerState();
     if (keyer.recordActive())
         return QStringLiteral("recording");
-    if (keyer.playActive())
+    // PLAY stays lit while a box tells why the message cannot be played; nothing plays then.
+    if (keyer.playActive() && keyer.playFileOpen())
         return QStringLiteral("playing");
     // A pause keeps the message open where it was left.
     if (keyer.playFileOpen())

@@ -120,7 +120,7 @@ private slots:
             "--tune on||0|idle, memory 1, tuning, transmitting|Transmitting Tuning",
             "--tune on;--tune off||0|idle, memory 1, receiving|Transmitting Tuning",
             "--select 13||1|idle, memory 1|",
-            "--play 5;--tune on||1|playing 5, receiving|", // under a failure box
+            "--play 5;--tune on||1|idle, memory 5, receiving|", // under a failure box
             "--tx-enable on;--play 3|plays|0|playing 3, transmitting, tx enable on|Memory State "
             "Transmitting",
             "--play 3|plays|0|playing 3, receiving|Memory State",
