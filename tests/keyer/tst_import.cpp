@@ -84,10 +84,13 @@ private slots:
         QVERIFY(std::abs(toneHz(played, kRate) - 1000) <= 10);
     }
 
-    // A sound file or not, replacing answered Yes (on a disk that is full), the last message.
+    // The rate of a sound file (none: text), replacing answered Yes (on a disk that is full), the
+    // last message.
     void failedImportKeepsOldMessage_data() {
-        rows({"||Could not import the file: ", "sound||Memory 1 holds a message. Replace",
-              "sound|replace|Could not write the Wave file"});
+        rows({"||Could not import the file: ", "8000||Memory 1 holds a message. Replace",
+              "8000|replace|Could not write the Wave file",
+              "1||Could not import the file: its sound is 1 Hz, outside the rates Tavrin converts "
+              "(1000 to 768000 Hz)."});
     }
 
     void failedImportKeepsOldMessage() {
@@ -96,8 +99,9 @@ private slots:
         const QString told = row[2];
         WindowHarness h;
         const QString source = h.home.filePath("edited.wav");
-        QVERIFY(sound ? writeTone(source, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, 800, 0.2)
-                      : writeBytes(source, "CQ contest"));
+        QVERIFY(
+            sound ? writeTone(source, SF_FORMAT_WAV | SF_FORMAT_PCM_16, row[0].toInt(), 1, 800, 0.2)
+                  : writeBytes(source, "CQ contest"));
         h.writeMessage(1, kOldMessage);
         TTavrin& w = h.open();
         h.dialogs.fileAnswers << source;
