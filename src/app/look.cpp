@@ -81,8 +81,9 @@ QColor fillColour(const QWidget* widget) {
     return widget->palette().color(QPalette::Window);
 }
 
-QStyle* createStyle() {
-    return new LastingFaces(QStyleFactory::create(QStringLiteral("Fusion")));
+QStyle* createStyle(const QString& name) {
+    return new LastingFaces(
+        QStyleFactory::create(name.isEmpty() ? QStringLiteral("Fusion") : name));
 }
 
 } // namespace look

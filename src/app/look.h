@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QString>
 
 class QStyle;
 class QWidget;
@@ -25,7 +26,8 @@ QColor textColour(const QWidget* widget);
 void setFillColour(QWidget* widget, const QColor& colour);
 QColor fillColour(const QWidget* widget);
 
-// The window's style: Fusion on every desktop, since the caption colours are part of what the
-// window tells. Owned by the caller (QApplication::setStyle takes it).
-QStyle* createStyle();
+// The window's style: Fusion on every desktop unless another is named, since the caption
+// colours are part of what the window tells. Owned by the caller (QApplication::setStyle takes
+// it).
+QStyle* createStyle(const QString& name = {});
 } // namespace look

@@ -66,13 +66,14 @@ bool boxesCanBeSeen() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (CommandLine::parse(arguments(argc, argv), {}).needsNoWindow())
+    const CommandLine given = CommandLine::parse(arguments(argc, argv), {});
+    if (given.needsNoWindow())
         return runWithoutWindow(argc, argv);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(kTitle);
     // No display name: Qt would append it to every box's title, and the titles are exact.
-    QApplication::setStyle(look::createStyle());
+    QApplication::setStyle(look::createStyle(given.style));
     // Qt has taken its own options out of the arguments by now.
     const CommandLine line =
         CommandLine::parse(QApplication::arguments(), qEnvironmentVariable("TAVRIN_HOME"));
