@@ -3,6 +3,7 @@
 #include "config/configrecord.h"
 #include "windowharness.h"
 
+#include <QDBusMessage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -120,12 +121,14 @@ private slots:
     }
 
     // Each command runs the button's own handler: same refusals, same keying. Memory 3 holds a
-    // message with a note, the others none; the status tells them apart in every state. Commands,
-    // whether they play, exit code of the last, status after, the properties the last announces.
+    // message with a note, the others none; the status tells them apart in every state. Commands
+    // ("call": a method called on the bus directly, as a logger's own D-Bus code does), whether
+    // they play, exit code of the last, status after, the properties the last announces.
     void commands_data() {
         rows({
             "--tune on||0|idle, memory 1, tuning, transmitting|Transmitting Tuning",
             "--tune on;--tune off||0|idle, memory 1, receiving|Transmitting Tuning",
+            "call Select 13||1|idle, memory 1|",
             "--play 5;--tune on||1|idle, memory 5, receiving|", // under a failure box
             "--tx-enable on;--play 3|plays|0|playing 3, transmitting, tx enable on|Memory State "
             "Transmitting",
@@ -164,7 +167,16 @@ private slots:
         Run run;
         for (const QString& command : row[0].split(';')) {
             announced_.clear();
-            run = station.client(command.split(' '));
+            const QStringList words = command.split(' ');
+            if (words[0] == "call") {
+                const QDBusMessage reply = bus.call(
+                    QDBusMessage::createMethodCall(remote::serviceName({}), remote::kObjectPath,
+                                                   remote::kInterface, words[1])
+                    << words[2].toInt());
+                run = {reply.type() == QDBusMessage::ErrorMessage, {}, reply.errorMessage()};
+            } else {
+                run = station.client(words);
+            }
             QTest::qWait(kSettleMs);
         }
         QDBusConnection::disconnectFromBus(watcher);
