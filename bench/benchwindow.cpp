@@ -80,8 +80,7 @@ BenchWindow::BenchWindow(WaveService* device)
 
 BenchWindow::~BenchWindow() = default;
 
-void BenchWindow::writeMessage(int slot, double seconds) {
-    const QString path = window_->paths().slotFile(slot);
+void writeToneFile(const QString& path, double seconds) {
     std::unique_ptr<std::FILE, StdioCloser> file(std::fopen(qPrintable(path), "wb"));
     const auto samples = static_cast<std::size_t>(seconds * kMessageFormat.samplesPerSecond);
     std::vector<std::int16_t> data(samples);
@@ -94,6 +93,10 @@ void BenchWindow::writeMessage(int slot, double seconds) {
     if (!file || !writeMessageHeader(file.get(), kMessageFormat, bytes) ||
         std::fwrite(data.data(), 1, bytes, file.get()) != bytes)
         throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+void BenchWindow::writeMessage(int slot, double seconds) {
+    writeToneFile(window_->paths().slotFile(slot), seconds);
 }
 
 void BenchWindow::click(QAbstractButton* button) {

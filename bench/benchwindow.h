@@ -17,6 +17,9 @@ class QAbstractButton;
 class QAction;
 class TTavrin;
 
+// Writes a message of a steady tone, as a recording would hold it.
+void writeToneFile(const QString& path, double seconds);
+
 // Message boxes are written to standard error and kept, so that a failure shows in the results
 // instead of stopping the run; the input query answers with a preset text.
 class BenchDialogs final : public Dialogs {

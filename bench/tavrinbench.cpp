@@ -2,19 +2,20 @@
 // layer on a sound server, side by side with ALSA's own aplay and arecord on the same device.
 // Prints one Markdown table; bench/run.sh starts the sound server and runs it.
 //
-// Usage: bench_tavrin --program PATH [--runs N] [--load-seconds S] [--pcm NAME]
+// Usage: bench_tavrin --program PATH [--runs N] [--load-seconds S] [--pcm NAME] [--soak-plays N]
+#include "app/look.h"
 #include "app/tavrin.h"
 #include "app/tavrinui.h"
 #include "benchwindow.h"
 #include "childprocess.h"
 #include "referencetools.h"
 #include "series.h"
+#include "soak.h"
 #include "startup.h"
 #include "tavrinmeasures.h"
 #include "virtualwaveservice.h"
 
 #include <QApplication>
-#include <QStyleFactory>
 
 #include <cstdio>
 #include <cstring>
@@ -37,6 +38,7 @@ struct Options {
     std::string pcm = "pulse";
     int runs = 5;
     int loadSeconds = 60;
+    int soakPlays = 10000;
 };
 
 // Memory slots of the messages the benchmark plays and records.
@@ -61,6 +63,9 @@ constexpr int LoopRepetitions = 6;
 // The busy children stop themselves this long after the longest run they are meant for.
 constexpr seconds LoadMargin(30);
 constexpr double KbPerMb = 1024;
+// The soak's first figures are read after this part of its plays (1 in 10), once what the
+// program keeps for good (its caches, say) is in place.
+constexpr int SoakFirstPart = 10;
 // Linux keeps this many characters of a thread's name.
 constexpr int MaxThreadNameLength = 15;
 
@@ -77,12 +82,14 @@ Options parse(int argc, char** argv) {
             o.loadSeconds = std::max(5, std::atoi(value));
         else if (key == "--pcm")
             o.pcm = value;
+        else if (key == "--soak-plays")
+            o.soakPlays = std::max(SoakFirstPart, std::atoi(value));
         else
             throw std::runtime_error("unknown option " + key);
     }
     if (o.program.empty())
         throw std::runtime_error("usage: bench_tavrin --program PATH [--runs N] "
-                                 "[--load-seconds S] [--pcm NAME]");
+                                 "[--load-seconds S] [--pcm NAME] [--soak-plays N]");
     return o;
 }
 
@@ -165,6 +172,12 @@ struct Results {
                        "arecord", 0);
     Row loopGap = row("Loop: last buffer done to KeyerIdle 1 (ms)", "", 2);
     Row loopPause = row("Loop: pause with Loop Delay 1 sec (s)", "", 2);
+    // Named once the number of plays is known.
+    Row soakResident = row({});
+    Row soakGrowth = row({}, "", 2);
+    Row soakFds = row({}, "", 0);
+    Row soakThreads = row({}, "", 0);
+    Row soakRefused = row("Soak: Play and Stop calls refused", "", 0);
     // Per kind of thread: CPU ms and wake-ups per second of sound.
     std::map<std::string, std::pair<Series, Series>> threads;
     std::map<std::string, std::pair<long, long>> residentByKind; // last start-up run
@@ -181,7 +194,8 @@ struct Results {
                 virtualLead, virtualSound,    virtualTail,   stop,
                 playStretch, underruns,       resets,        loadStretch,
                 loadCpu,     loadCpuInBlocks, overruns,      loopGap,
-                loopPause};
+                loopPause,   soakResident,    soakGrowth,    soakFds,
+                soakThreads, soakRefused};
     }
 };
 
@@ -195,6 +209,26 @@ void measureStartup(Results& r, const Options& o) {
         r.residentByKind = s.residentByKind;
         r.inProcess.ours.add(constructAndShowWindowMs());
     }
+}
+
+// Remote Play and Stop over D-Bus on the built program, two 1-second messages in turn, through
+// ALSA's default device (the sound server).
+void measureSoak(Results& r, const Options& o) {
+    progress("soak of remote plays");
+    const int first = o.soakPlays / SoakFirstPart;
+    const SoakFigures f = soakRemotePlays(o.program, o.soakPlays, first);
+    const std::string span =
+        "plays " + std::to_string(first) + " to " + std::to_string(o.soakPlays);
+    r.soakResident.measure =
+        "Soak: resident memory after " + std::to_string(first) + " remote Play/Stop pairs (MB)";
+    r.soakResident.ours.add(static_cast<double>(f.firstResidentKb) / KbPerMb);
+    r.soakGrowth.measure = "Soak: resident memory growth, " + span + " (MB)";
+    r.soakGrowth.ours.add(static_cast<double>(f.lastResidentKb - f.firstResidentKb) / KbPerMb);
+    r.soakFds.measure = "Soak: open file descriptors, change over " + span;
+    r.soakFds.ours.add(f.lastFds - f.firstFds);
+    r.soakThreads.measure = "Soak: threads, change over " + span;
+    r.soakThreads.ours.add(f.lastThreads - f.firstThreads);
+    r.soakRefused.ours.add(f.refused);
 }
 
 void addThreadUse(Results& r, const PlayFigures& p) {
@@ -382,13 +416,14 @@ void print(const Results& r, BenchWindow& bench) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrin"));
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(look::createStyle());
     try {
         const Options o = parse(argc, argv);
         if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
             throw std::runtime_error("no sound server: run bench/run.sh");
         Results results;
         measureStartup(results, o);
+        measureSoak(results, o);
 
         BenchWindow bench;
         bench.writeMessage(ShortSlot, ShortSeconds);

@@ -1,5 +1,8 @@
 #include "app/commandline.h"
 
+#include "app/remotecontrol.h"
+#include "keyer/memories.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -26,10 +29,58 @@ struct SwitchOption {
 constexpr std::array<SwitchOption, 2> kSwitchOptions{
     {{"tune", CommandLine::Action::Tune}, {"tx-enable", CommandLine::Action::TxEnable}}};
 
-// A bus name element: letters, digits, '_' and '-', not starting with a digit.
+// Qt's own options, which QApplication takes out of the arguments ("-platform offscreen",
+// "--style=fusion"). The first look at the command line is made before there is an application
+// object, and lets them through. These take a value as the next argument, unless after '='.
+const QStringList kToolkitValueOptions{
+    QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+    QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+    QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+    QStringLiteral("qwindowtitle"),    QStringLiteral("session"),
+    QStringLiteral("display"),         QStringLiteral("geometry"),
+    QStringLiteral("style"),           QStringLiteral("stylesheet")};
+const QStringList kToolkitSwitches{QStringLiteral("qmljsdebugger"), QStringLiteral("reverse"),
+                                   QStringLiteral("widgetcount"), QStringLiteral("nograb"),
+                                   QStringLiteral("dograb")};
+
+// The arguments without Qt's options; the style they name, if any, in style.
+QStringList withoutToolkitOptions(const QStringList& arguments, QString& style) {
+    QStringList kept = arguments.mid(0, 1);
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        // Qt reads its options after one dash or two.
+        const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1)
+                                 .section(QLatin1Char('='), 0, 0);
+        const bool takesValue = kToolkitValueOptions.contains(name);
+        if (!argument.startsWith(QLatin1Char('-')) ||
+            (!takesValue && !kToolkitSwitches.contains(name))) {
+            kept << argument;
+            continue;
+        }
+        const bool joined = argument.contains(QLatin1Char('='));
+        const QString value = joined ? argument.section(QLatin1Char('='), 1)
+                                     : arguments.value(i + (takesValue ? 1 : 0));
+        if (name == QLatin1String("style"))
+            style = value;
+        if (takesValue && !joined)
+            ++i;
+    }
+    return kept;
+}
+
+// The longest name the session bus takes.
+constexpr qsizetype kLongestBusName = 255;
+
+// A bus name element: letters, digits, '_' and '-', not starting with a digit; the whole name
+// no longer than the bus takes.
 bool validInstance(const QString& name) {
-    static const QRegularExpression element(QStringLiteral("^[A-Za-z_-][A-Za-z0-9_-]*$"));
-    return element.match(name).hasMatch();
+    static const QRegularExpression element(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z_-][A-Za-z0-9_-]*")));
+    return element.match(name).hasMatch() && remote::serviceName(name).size() <= kLongestBusName;
+}
+
+qsizetype longestInstance() {
+    return kLongestBusName - remote::serviceName({}).size() - 1;
 }
 
 } // namespace
@@ -76,7 +127,7 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
     // The usage line names the program as the application object knows it.
     if (QCoreApplication::instance())
         line.helpText = parser.helpText();
-    if (!parser.parse(arguments)) {
+    if (!parser.parse(withoutToolkitOptions(arguments, line.style))) {
         line.error = parser.errorText();
         return line;
     }
@@ -88,8 +139,9 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
     line.status = line.json || parser.isSet(QStringLiteral("status"));
     if (parser.isSet(instanceOption) && !validInstance(line.instance))
         line.error = QStringLiteral("Not an instance name: %1 (letters, digits, '_' and '-', "
-                                    "not starting with a digit)")
-                         .arg(line.instance);
+                                    "not starting with a digit, at most %2 of them)")
+                         .arg(line.instance)
+                         .arg(longestInstance());
     if (!parser.positionalArguments().isEmpty())
         line.error = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments()[0]);
 
@@ -101,8 +153,10 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
         line.action = option.action;
         bool number = false;
         line.memory = parser.value(QLatin1String(option.name)).toInt(&number);
-        if (!number)
-            line.error = QStringLiteral("--%1 wants a memory number").arg(option.name);
+        if (!number || !MemorySlots::isSlot(line.memory))
+            line.error = QStringLiteral("--%1 wants a memory number from 1 to %2")
+                             .arg(option.name)
+                             .arg(MemorySlots::kSlots);
     }
     for (const SwitchOption& option : kSwitchOptions) {
         if (!parser.isSet(QLatin1String(option.name)))

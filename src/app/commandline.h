@@ -17,6 +17,7 @@ struct CommandLine {
     bool json = false;
     bool help = false;
     bool version = false;
+    QString style;    // Qt's -style option, which QApplication takes out of the arguments
     QString error;    // not empty when the command line cannot be used
     QString helpText; // only when an application object exists
 

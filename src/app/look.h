@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QColor>
+#include <QString>
 
+class QStyle;
 class QWidget;
 
 // The window's named colours.
@@ -23,4 +25,9 @@ QColor textColour(const QWidget* widget);
 // Background of a panel.
 void setFillColour(QWidget* widget, const QColor& colour);
 QColor fillColour(const QWidget* widget);
+
+// The window's style: Fusion on every desktop unless another is named, since the caption
+// colours are part of what the window tells. Owned by the caller (QApplication::setStyle takes
+// it).
+QStyle* createStyle(const QString& name = {});
 } // namespace look

@@ -2,6 +2,7 @@
 #include "app/installpaths.h"
 #include "app/instancelock.h"
 #include "app/linuxlauncher.h"
+#include "app/look.h"
 #include "app/platform.h"
 #include "app/remoteclient.h"
 #include "app/remotecontrol.h"
@@ -13,7 +14,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
-#include <QStyleFactory>
 #include <QTextStream>
 
 #include <exception>
@@ -66,14 +66,14 @@ bool boxesCanBeSeen() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (CommandLine::parse(arguments(argc, argv), {}).needsNoWindow())
+    const CommandLine given = CommandLine::parse(arguments(argc, argv), {});
+    if (given.needsNoWindow())
         return runWithoutWindow(argc, argv);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(kTitle);
     // No display name: Qt would append it to every box's title, and the titles are exact.
-    // One look on every desktop: the caption colours are part of what the window tells.
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(look::createStyle(given.style));
     // Qt has taken its own options out of the arguments by now.
     const CommandLine line =
         CommandLine::parse(QApplication::arguments(), qEnvironmentVariable("TAVRIN_HOME"));

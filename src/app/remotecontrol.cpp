@@ -54,7 +54,12 @@ bool RemoteControl::publish(QDBusConnection bus, const QString& service, QString
     const auto reply =
         bus.interface()->registerService(service, QDBusConnectionInterface::DontQueueService,
                                          QDBusConnectionInterface::DontAllowReplacement);
-    if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+    if (!reply.isValid()) {
+        error = QStringLiteral("the session bus refused the name %1: %2")
+                    .arg(service, reply.error().message());
+        return false;
+    }
+    if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
         error = QStringLiteral("the name %1 is taken; start with --instance NAME").arg(service);
         return false;
     }
@@ -74,7 +79,8 @@ QString RemoteControl::state() const {
     const KeyerState& keyer = window_.keyerState();
     if (keyer.recordActive())
         return QStringLiteral("recording");
-    if (keyer.playActive())
+    // PLAY stays lit while a box tells why the message cannot be played; nothing plays then.
+    if (keyer.playActive() && keyer.playFileOpen())
         return QStringLiteral("playing");
     // A pause keeps the message open where it was left.
     if (keyer.playFileOpen())

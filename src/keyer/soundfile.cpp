@@ -107,10 +107,14 @@ std::unique_ptr<MonoSource> openSoundFile(FileHandle file, QString* reason) {
     if (!sound)
         return fail(QString::fromLocal8Bit(sf_strerror(nullptr)));
     const auto rate = static_cast<std::uint32_t>(std::max(info.samplerate, 0));
-    if (info.channels < 1 || rate < kLowestRate || rate > kHighestRate || info.frames < 0)
-        return fail(QStringLiteral("%1 Hz, %2 channels cannot be converted")
+    if (info.channels < 1 || info.frames < 0)
+        return fail(QStringLiteral("it declares no sound that can be read."));
+    if (rate < kLowestRate || rate > kHighestRate)
+        return fail(QStringLiteral("its sound is %1 Hz, outside the rates Tavrin converts (%2 to "
+                                   "%3 Hz).")
                         .arg(info.samplerate)
-                        .arg(info.channels));
+                        .arg(kLowestRate)
+                        .arg(kHighestRate));
     return std::make_unique<SndfileSource>(std::move(file), std::move(sound), info);
 }
 

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <clocale>
 #include <csignal>
 #include <cstring>
@@ -42,14 +43,21 @@ bool isNetwork(const RigTarget& target) {
     return target.kind == RigTarget::Kind::Cat && target.model == RigTarget::kNetworkModel;
 }
 
-// Hamlib says only "IO error" when the device itself cannot be opened: the system's reason is
-// what tells the operator to plug it in or fix its permissions.
-QString deviceProblem(const RigTarget& target) {
-    if (isNetwork(target) || target.device.isEmpty())
-        return {};
-    if (::access(target.device.toLocal8Bit().constData(), R_OK | W_OK) == 0)
-        return {};
-    return QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+QString systemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Hamlib says only "IO error" when the device itself cannot be opened or rigctld cannot be
+// reached: the system's reason is what tells the operator to plug it in, fix its permissions or
+// start rigctld. Hamlib's network open leaves the failed connect's errno in place.
+QString openProblem(const HamlibApi& api, const RigTarget& target, int result, int openErrno) {
+    if (isNetwork(target))
+        return result == -RIG_EIO && openErrno != 0 ? systemReason(openErrno)
+                                                    : hamlibError(api, result);
+    if (target.device.isEmpty() ||
+        ::access(target.device.toLocal8Bit().constData(), R_OK | W_OK) == 0)
+        return hamlibError(api, result);
+    return QStringLiteral("%1 (%2)").arg(hamlibError(api, result), systemReason(errno));
 }
 
 LineWrite bytesWrite(int fd, const char* bytes, std::size_t length) {
@@ -146,9 +154,8 @@ private:
         const bool cm108 = target_.kind == RigTarget::Kind::Cm108;
         RigHandle rig(api_->init(cm108 ? RIG_MODEL_DUMMY : target_.model));
         if (!rig) {
-            emit failed(QStringLiteral("%1: Hamlib has no rig model %2")
-                            .arg(deviceName_)
-                            .arg(target_.model));
+            emit failed(QStringLiteral("Could not open %1: Hamlib has no such rig model.")
+                            .arg(deviceName_));
             return false;
         }
         if (cm108) {
@@ -159,10 +166,14 @@ private:
             if (target_.speed > 0)
                 setConf(*api_, rig.get(), "serial_speed", QString::number(target_.speed));
         }
+        errno = 0;
         const int result = api_->open(rig.get());
+        const int openErrno = errno;
         if (result != RIG_OK) {
-            emit failed(QStringLiteral("%1: could not open: %2%3")
-                            .arg(deviceName_, hamlibError(*api_, result), deviceProblem(target_)));
+            emit failed(
+                QStringLiteral("Could not %1 %2: %3.")
+                    .arg(isNetwork(target_) ? QStringLiteral("connect to") : QStringLiteral("open"),
+                         deviceName_, openProblem(*api_, target_, result, openErrno)));
             return false;
         }
         // Hamlib's open puts the CM108 pin back to its default, whatever was set before it.
@@ -267,6 +278,8 @@ QString RigPtt::deviceName() const {
         return QStringLiteral("CM108 GPIO %1 on %2").arg(target_.gpio).arg(target_.device);
     if (isNetwork(target_))
         return QStringLiteral("rigctld at %1").arg(target_.device);
+    if (target_.device.isEmpty())
+        return QStringLiteral("Hamlib rig model %1 with no port named").arg(target_.model);
     return QStringLiteral("Hamlib rig model %1 on %2").arg(target_.model).arg(target_.device);
 }
 

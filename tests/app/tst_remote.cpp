@@ -3,6 +3,7 @@
 #include "config/configrecord.h"
 #include "windowharness.h"
 
+#include <QDBusMessage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -87,15 +88,22 @@ public slots:
     }
 
 private slots:
-    // Without a keyer, and without a display, the client still answers. Arguments, whether a bus
-    // runs, exit code, what it says.
+    // Without a keyer, and without a display, the client still answers; a bad command line is
+    // refused before the bus is asked, Qt's own options pass. Arguments (LONG: a name past the
+    // bus's 255 characters), whether a bus runs, exit code, what it says.
     void withoutKeyer_data() {
         rows({
             "--version||0|tavrin 1.23",
             "--help||0|--play <n>",
             "--play x|bus|2|memory number",
+            "--play 0|bus|2|memory number from 1 to 12",
+            "--select 13|bus|2|memory number from 1 to 12",
+            "--record -1|bus|2|memory number from 1 to 12",
+            "--instance LONG|bus|2|Not an instance name",
+            "--instance a\n|bus|2|Not an instance name",
             "--stop --select 1|bus|2|One command",
             "--play 3|bus|3|no Tavrin is running",
+            "-platform offscreen -style=fusion --play 3|bus|3|no Tavrin is running",
             "--status||3|no session bus",
         });
     }
@@ -107,20 +115,21 @@ private slots:
         env.remove("DISPLAY");
         if (row[1].isEmpty())
             env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
-        const Run run = station.client(row[0].split(' '), env);
+        const Run run = station.client(row[0].replace("LONG", QString(238, 'a')).split(' '), env);
         QCOMPARE(run.code, row[2].toInt());
         QVERIFY2((run.out + run.err).contains(row[3]), qPrintable(run.out + run.err));
     }
 
     // Each command runs the button's own handler: same refusals, same keying. Memory 3 holds a
-    // message with a note, the others none; the status tells them apart in every state. Commands,
-    // whether they play, exit code of the last, status after, the properties the last announces.
+    // message with a note, the others none; the status tells them apart in every state. Commands
+    // ("call": a method called on the bus directly, as a logger's own D-Bus code does), whether
+    // they play, exit code of the last, status after, the properties the last announces.
     void commands_data() {
         rows({
             "--tune on||0|idle, memory 1, tuning, transmitting|Transmitting Tuning",
             "--tune on;--tune off||0|idle, memory 1, receiving|Transmitting Tuning",
-            "--select 13||1|idle, memory 1|",
-            "--play 5;--tune on||1|playing 5, receiving|", // under a failure box
+            "call Select 13||1|idle, memory 1|",
+            "--play 5;--tune on||1|idle, memory 5, receiving|", // under a failure box
             "--tx-enable on;--play 3|plays|0|playing 3, transmitting, tx enable on|Memory State "
             "Transmitting",
             "--play 3|plays|0|playing 3, receiving|Memory State",
@@ -147,7 +156,7 @@ private slots:
         ConfigRecord record;
         record.messageTexts[3] = "CQ contest";
         QVERIFY(writeBytes(dir + "Tavrin.cfg", record.serialize()));
-        station.start({});
+        station.start({"-platform", "offscreen", "-style", "Windows"});
         QVERIFY(station.answers());
         const QString watcher = QTest::currentDataTag();
         QDBusConnection bus =
@@ -158,7 +167,16 @@ private slots:
         Run run;
         for (const QString& command : row[0].split(';')) {
             announced_.clear();
-            run = station.client(command.split(' '));
+            const QStringList words = command.split(' ');
+            if (words[0] == "call") {
+                const QDBusMessage reply = bus.call(
+                    QDBusMessage::createMethodCall(remote::serviceName({}), remote::kObjectPath,
+                                                   remote::kInterface, words[1])
+                    << words[2].toInt());
+                run = {reply.type() == QDBusMessage::ErrorMessage, {}, reply.errorMessage()};
+            } else {
+                run = station.client(words);
+            }
             QTest::qWait(kSettleMs);
         }
         QDBusConnection::disconnectFromBus(watcher);

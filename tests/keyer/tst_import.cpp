@@ -115,6 +115,8 @@ private slots:
         rows({"import|text|old|no|Could not import the file: Format not recognised.",
               "import|tone|old|no|Memory 1 holds a message. Replace it with this one of 0.10 s?",
               "import|tone|old|full|Could not write the Wave file: File too large",
+              "import|1 Hz|old|no|Could not import the file: its sound is 1 Hz, outside the rates "
+              "Tavrin converts (1000 to 768000 Hz).",
               "import|missing|old|no|Could not import the file: the file cannot be opened: No such",
               "import|pipe|old|no|Could not import the file: the file cannot be opened: not a "
               "regular file",
@@ -125,9 +127,11 @@ private slots:
               "longest message a memory keeps (27.1 h)",
               "import|tone|pipe|yes|Could not write the Wave file: not a regular file",
               "import|tone|device|yes|Could not write the Wave file: not a regular file",
-              "import|long|old|cancel|", "save|keepme|old|no|keepme.wav already exists.",
+              "import|long|old|cancel|",
+              "save|keepme|old|no|keepme.wav already exists.",
               "save|keepme|old|yes|keepme.wav already exists.",
-              "save|keepme>flac|old|no|keepme.flac already exists.", "save|new.flac||no|",
+              "save|keepme>flac|old|no|keepme.flac already exists.",
+              "save|new.flac||no|",
               "save|keepme|old|full|Could not write the Wave file: File too large",
               "save|keepme.wav|pipe|yes|Could not write the Wave file: not a regular file",
               "save|keepme>flac|device|yes|Could not write the Wave file: not a regular file"});
@@ -146,8 +150,9 @@ private slots:
         WaveBytes wave;
         if (kind == "text")
             QVERIFY(writeBytes(source, "CQ contest"));
-        if (kind == "tone")
-            QVERIFY(writeTone(source, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, 800, 0.2));
+        if (kind == "tone" || kind == "1 Hz")
+            QVERIFY(writeTone(source, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kind == "tone" ? 8000 : 1,
+                              1, 800, 0.2));
         if (kind == "pipe")
             QVERIFY(place(source, "pipe"));
         if (kind == "long") // about 3 s to convert

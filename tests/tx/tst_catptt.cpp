@@ -82,7 +82,7 @@ private slots:
         QFETCH(QString, device);
         QFETCH(int, gpio);
         QFETCH(QString, answer);
-        const QString cause = device.isEmpty() ? "" : "IO error"; // of a failing Test
+        const QString cause = device.isEmpty() ? "" : "Connection refused"; // of a failing Test
         Rigctld rig;
         WindowHarness h;
         const QString standIn = h.home.filePath(hidraw::kStandInName);
@@ -155,7 +155,9 @@ private slots:
     // A rig that cannot be reached is reported with its device and the cause. Kind, model (3073:
     // an Icom IC-7300 on a serial port), device, cause.
     void unreachableRigIsNamed_data() {
-        rows({"CAT|2|127.0.0.1:1|IO error", "CAT|3073|/dev/ttyUSB-gone|No such file",
+        rows({"CAT|2|127.0.0.1:1|rigctld at 127.0.0.1:1: Connection refused.",
+              "CAT|3073|/dev/ttyUSB-gone|IO error (No such file or directory).",
+              "CAT|999999||rig model 999999 with no port named: Hamlib has no such rig model.",
               "CM108|3073|/dev/hidraw-gone|No such file"});
     }
     void unreachableRigIsNamed() {
