@@ -38,6 +38,8 @@ QString statusLine(const QVariantMap& p) {
             parts << QString::fromLatin1(flag).toLower();
     parts << (p.value(QStringLiteral("Transmitting")).toBool() ? QStringLiteral("transmitting")
                                                                : QStringLiteral("receiving"));
+    if (p.value(QStringLiteral("UnkeyNotConfirmed")).toBool())
+        parts << QStringLiteral("unkey not confirmed");
     parts << (p.value(QStringLiteral("TxEnabled")).toBool() ? QStringLiteral("tx enable on")
                                                             : QStringLiteral("tx enable off"));
     return parts.join(QStringLiteral(", "));
@@ -47,7 +49,8 @@ QByteArray statusJson(const QVariantMap& p) {
     QJsonObject status;
     status.insert(QStringLiteral("state"), p.value(QStringLiteral("State")).toString());
     status.insert(QStringLiteral("memory"), p.value(QStringLiteral("Memory")).toInt());
-    for (const char* flag : {"Looping", "Tuning", "Transmitting", "TxEnabled"}) {
+    for (const char* flag :
+         {"Looping", "Tuning", "Transmitting", "UnkeyNotConfirmed", "TxEnabled"}) {
         QString key = QString::fromLatin1(flag);
         key[0] = key[0].toLower();
         status.insert(key, p.value(QLatin1String(flag)).toBool());

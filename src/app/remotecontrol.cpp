@@ -19,9 +19,10 @@ const QString kBaseService = QStringLiteral("org.tavrin.Tavrin");
 const QString kStop = QStringLiteral("Stop");
 const QString kBoxWaits = QStringLiteral("a box in the keyer's window waits for an answer");
 const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
-const QStringList kStateProperties{QStringLiteral("State"),        QStringLiteral("Memory"),
-                                   QStringLiteral("Looping"),      QStringLiteral("Tuning"),
-                                   QStringLiteral("Transmitting"), QStringLiteral("TxEnabled")};
+const QStringList kStateProperties{
+    QStringLiteral("State"),    QStringLiteral("Memory"),       QStringLiteral("Looping"),
+    QStringLiteral("Tuning"),   QStringLiteral("Transmitting"), QStringLiteral("UnkeyNotConfirmed"),
+    QStringLiteral("TxEnabled")};
 const QStringList kMemoryProperties{QStringLiteral("Present"), QStringLiteral("Lengths"),
                                     QStringLiteral("Notes")};
 } // namespace
@@ -40,8 +41,8 @@ RemoteControl::RemoteControl(TTavrin& window)
         connect(&keyer, changed, this, &RemoteControl::announce);
     connect(&keyer, &KeyerState::selectedMemoryChanged, this, &RemoteControl::announce);
     const TxState& tx = window.transmitControls().state();
-    for (auto changed :
-         {&TxState::tuneActiveChanged, &TxState::transmittingChanged, &TxState::txEnableChanged})
+    for (auto changed : {&TxState::tuneActiveChanged, &TxState::transmittingChanged,
+                         &TxState::unkeyNotConfirmedChanged, &TxState::txEnableChanged})
         connect(&tx, changed, this, &RemoteControl::announce);
 }
 
@@ -102,6 +103,10 @@ bool RemoteControl::tuning() const {
 
 bool RemoteControl::transmitting() const {
     return window_.transmitControls().state().transmitting();
+}
+
+bool RemoteControl::unkeyNotConfirmed() const {
+    return window_.transmitControls().state().unkeyNotConfirmed();
 }
 
 bool RemoteControl::txEnabled() const {

@@ -34,6 +34,8 @@ class RemoteControl : public QObject, protected QDBusContext {
     Q_PROPERTY(bool Looping READ looping)
     Q_PROPERTY(bool Tuning READ tuning)
     Q_PROPERTY(bool Transmitting READ transmitting)
+    // Transmitting because the rig has not confirmed the unkey asked of it.
+    Q_PROPERTY(bool UnkeyNotConfirmed READ unkeyNotConfirmed)
     Q_PROPERTY(bool TxEnabled READ txEnabled)
     // Per memory 1 to 12: whether it holds a playable message, its length in seconds (0 when
     // none) and its note.
@@ -52,6 +54,7 @@ public:
     bool looping() const;
     bool tuning() const;
     bool transmitting() const;
+    bool unkeyNotConfirmed() const;
     bool txEnabled() const;
     QList<bool> present() const;
     QList<double> lengths() const;

@@ -112,15 +112,18 @@ CatDialog::CatDialog(const RigSettings& settings, const std::vector<PortChoice>&
       address_(new QLineEdit(settings.address)) {
     address_->setObjectName(QStringLiteral("address"));
     search_->setPlaceholderText(QStringLiteral("Search rig models"));
-    QString problem;
-    for (const RigModel& model : rigModels(&problem)) {
-        auto* item = new QListWidgetItem(QStringLiteral("%1 (%2)").arg(model.name).arg(model.model),
-                                         models_);
-        item->setData(Qt::UserRole, model.model);
-        if (model.model == settings.model)
-            models_->setCurrentItem(item);
-    }
-    resultLabel()->setText(problem);
+    listRigModels(this, [this](const std::vector<RigModel>& models, const QString& problem) {
+        for (const RigModel& model : models) {
+            auto* item = new QListWidgetItem(
+                QStringLiteral("%1 (%2)").arg(model.name).arg(model.model), models_);
+            item->setData(Qt::UserRole, model.model);
+            item->setHidden(!item->text().contains(search_->text(), Qt::CaseInsensitive));
+            if (model.model == base_.model)
+                models_->setCurrentItem(item);
+        }
+        if (!problem.isEmpty())
+            resultLabel()->setText(problem);
+    });
     connect(search_, &QLineEdit::textChanged, this, &CatDialog::filterModels);
     speed_->setEditable(true);
     speed_->addItem(kModelDefault, 0);

@@ -169,7 +169,8 @@ void TTavrin::wireConsole() {
     connect(ui_.MessageWindow, &QTextEdit::textChanged, this, &TTavrin::scheduleConsole);
     const TxState& tx = transmit_->state();
     for (auto changed : {&TxState::tuneActiveChanged, &TxState::txEnableChanged,
-                         &TxState::txMicChanged, &TxState::transmittingChanged})
+                         &TxState::txMicChanged, &TxState::transmittingChanged,
+                         &TxState::unkeyNotConfirmedChanged})
         connect(&tx, changed, this, &TTavrin::scheduleConsole);
     // A recording that ends has changed its slot's file.
     connect(&state_, &KeyerState::recordActiveChanged, this, [this](bool on) {

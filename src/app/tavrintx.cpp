@@ -20,6 +20,9 @@
 
 namespace {
 
+// The Rx/Tx panel's warning is longer than its usual captions: smaller, it fits in three lines.
+constexpr double kWarningFontScale = 0.8;
+
 OutputMenuActions outputMenu(const TavrinUi& ui) {
     OutputMenuActions menu;
     menu.Printer1 = ui.Printer1;
@@ -111,10 +114,27 @@ void TTavrin::wireTransmitter() {
     };
     connect(&tx, &TxState::txEnableChanged, ui_.TransmitBtn, onOff(ui_.TransmitBtn));
     connect(&tx, &TxState::txMicChanged, ui_.MicBtn, onOff(ui_.MicBtn));
-    connect(&tx, &TxState::transmittingChanged, ui_.TxPanel, [panel = ui_.TxPanel](bool on) {
-        panel->setText(on ? QStringLiteral("Transmit") : QStringLiteral("Receive"));
-        look::setFillColour(panel, on ? look::kRed : look::kGreen);
-    });
+    // The longer warning takes the place of the "Rx/Tx" caption too, wrapped, so it is read
+    // whole.
+    const QRect usual = ui_.TxPanel->geometry();
+    const QRect warning = usual.united(ui_.Label6->geometry());
+    const QFont usualFont = ui_.TxPanel->font();
+    QFont warningFont = usualFont;
+    warningFont.setPixelSize(qRound(usualFont.pixelSize() * kWarningFontScale));
+    const auto showTransmitter = [panel = ui_.TxPanel, &tx, usual, warning, usualFont,
+                                  warningFont] {
+        const bool unsure = tx.unkeyNotConfirmed();
+        panel->setText(!tx.transmitting() ? QStringLiteral("Receive")
+                       : unsure           ? QStringLiteral("Transmit — unkey not confirmed")
+                                          : QStringLiteral("Transmit"));
+        look::setFillColour(panel, tx.transmitting() ? look::kRed : look::kGreen);
+        panel->setWordWrap(unsure);
+        panel->setFont(unsure ? warningFont : usualFont);
+        panel->setGeometry(unsure ? warning : usual);
+        panel->raise();
+    };
+    connect(&tx, &TxState::transmittingChanged, ui_.TxPanel, showTransmitter);
+    connect(&tx, &TxState::unkeyNotConfirmedChanged, ui_.TxPanel, showTransmitter);
     connect(&idAlarm_->strip(), &AlarmStrip::colourChanged, ui_.AlarmPanel,
             [panel = ui_.AlarmPanel](AlarmStrip::Colour colour) {
                 look::setFillColour(panel, stripColour(colour));

@@ -6,6 +6,7 @@
 #include "tx/rigptt.h"
 
 #include <QAction>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -56,13 +57,25 @@ void tick(QAction* item, bool checked) {
 
 KeyingLine::KeyingLine(PortIo& io, Dialogs& dialogs, const OutputMenuActions& actions,
                        QObject* parent)
-    : QObject(parent), io_(io), dialogs_(dialogs), actions_(actions) {
+    : QObject(parent), io_(io), dialogs_(dialogs), actions_(actions),
+      keyDownWait_(new QTimer(this)), unkeyWait_(new QTimer(this)) {
+    keyDownWait_->setSingleShot(true);
+    keyDownWait_->setInterval(kKeyDownWait);
+    connect(keyDownWait_, &QTimer::timeout, this, &KeyingLine::keyDownOverdue);
+    unkeyWait_->setSingleShot(true);
+    unkeyWait_->setInterval(kUnkeyWait);
+    connect(unkeyWait_, &QTimer::timeout, this, [this] {
+        unkeyLate_ = rig_ && rig_->mayBeKeyed();
+        showTransmitter();
+    });
     // No port drives a line until one is selected, so the menu shows VOX.
     tickVox();
 }
 
 KeyingLine::~KeyingLine() {
     releaseLine();
+    // The program's end: a rig given up is given its chance to take the unkey.
+    RigPtt::awaitGivenUp(RigPtt::kCloseWait);
 }
 
 void KeyingLine::SetKeyingLine(std::uint8_t level) {
@@ -116,14 +129,26 @@ void KeyingLine::drive(std::uint8_t level) {
     const bool wasKeyed = level_ == Keyed;
     level_ = level;
     keyDownPending_ = level == Keyed && rig_;
+    // A key held already stays confirmed through a repeated key-down.
+    keyConfirmed_ = level == Keyed && (!rig_ || (wasKeyed && keyConfirmed_));
     if (level == Keyed)
         failureReported_ = false;
+    if (rig_ && level == Keyed) {
+        unkeyWait_->stop();
+        keyDownWait_->start();
+    } else if (rig_) {
+        keyDownWait_->stop();
+        // A repeated unkey does not put off the time the first one is late.
+        if (!unkeyWait_->isActive())
+            unkeyWait_->start();
+    }
     SetKeyingLine(level);
     // The other lines change within SetKeyingLine.
     if (level == Keyed && !rig_)
         emit keyDownConfirmed();
     if (wasKeyed != (level == Keyed))
         emit keyedChanged(level == Keyed);
+    showTransmitter();
 }
 
 bool KeyingLine::usesDevicePath() const {
@@ -145,6 +170,11 @@ void KeyingLine::selectRig(const RigTarget& target) {
     connect(rig_.get(), &RigPtt::pttConfirmed, this, &KeyingLine::rigConfirmed);
     connect(rig_.get(), &RigPtt::failed, this, &KeyingLine::rigFailed);
     connect(rig_.get(), &RigPtt::unkeyWriteChanged, this, [this] { armEmergencyUnkey(Unkeyed); });
+    connect(rig_.get(), &RigPtt::mayBeKeyedChanged, this, [this](bool mayBeKeyed) {
+        // A key command that left after the unkey was asked is late by then.
+        unkeyLate_ = mayBeKeyed && level_ != Keyed && !unkeyWait_->isActive();
+        showTransmitter();
+    });
     // Opens the connection, so that a rig that cannot be reached says so now.
     drive(Unkeyed);
 }
@@ -154,14 +184,25 @@ const RigTarget* KeyingLine::rigTarget() const {
 }
 
 void KeyingLine::rigConfirmed(bool keyed) {
-    if (!keyed || !keyDownPending_ || level_ != Keyed)
-        return;
-    keyDownPending_ = false;
-    emit keyDownConfirmed();
+    // The rig has taken what was asked last: no unkey is outstanding.
+    unkeyWait_->stop();
+    unkeyLate_ = false;
+    if (keyed && keyDownPending_ && level_ == Keyed) {
+        keyDownPending_ = false;
+        keyConfirmed_ = true;
+        keyDownWait_->stop();
+        emit keyDownConfirmed();
+    }
+    showTransmitter();
 }
 
 void KeyingLine::rigFailed(const QString& reason) {
     keyDownPending_ = false;
+    keyConfirmed_ = false;
+    keyDownWait_->stop();
+    if (level_ != Keyed)
+        unkeyLate_ = rig_ && rig_->mayBeKeyed();
+    showTransmitter();
     if (failureReported_)
         return;
     failureReported_ = true;
@@ -169,6 +210,28 @@ void KeyingLine::rigFailed(const QString& reason) {
         emit keyingFailed(reason);
     else // nothing is transmitting that could be stopped: the operator is told here
         dialogs_.showMessage(reason, commsErrorTitle);
+}
+
+void KeyingLine::keyDownOverdue() {
+    if (rig_ && keyDownPending_ && level_ == Keyed)
+        rigFailed(QStringLiteral("%1: the key-down was not confirmed within %2 s, so the "
+                                 "transmission is refused")
+                      .arg(rig_->deviceName())
+                      .arg(std::chrono::duration<double>(kKeyDownWait).count()));
+}
+
+// A rig that may have been keyed shows keyed until it confirms the unkey; a key-down still
+// waiting for its confirmation does not show.
+void KeyingLine::showTransmitter() {
+    const bool keyed = level_ == Keyed && keyConfirmed_;
+    const bool rigMayBeKeyed = rig_ && rig_->mayBeKeyed();
+    const bool notConfirmed = !keyed && rigMayBeKeyed && unkeyLate_;
+    const bool transmitting = keyed || notConfirmed || (rigMayBeKeyed && !keyDownPending_);
+    if (transmitting == transmitting_ && notConfirmed == unkeyNotConfirmed_)
+        return;
+    transmitting_ = transmitting;
+    unkeyNotConfirmed_ = notConfirmed;
+    emit transmitterChanged();
 }
 
 void KeyingLine::applyStoredPort(int kind, const QString& name) {
@@ -186,6 +249,7 @@ void KeyingLine::applyStoredPort(int kind, const QString& name) {
     tickVox();
     kind_ = kind;
     name_ = name;
+    showTransmitter();
 }
 
 void KeyingLine::Printer1Click() {
@@ -258,6 +322,7 @@ void KeyingLine::selectVox() {
     releaseLine();
     name_ = kVoxName;
     kind_ = SerialKind;
+    showTransmitter();
 }
 
 // A refused port falls back to VOX before its box is shown: what the box's nested event loop
@@ -316,7 +381,12 @@ void KeyingLine::releaseLine() {
     setEmergencyUnkey({});
     serial_.reset();
     parallel_.reset();
-    // Unkeys the rig and waits for it, within a bound.
+    // Its own thread unkeys the rig; nothing here waits for it.
     rig_.reset();
     keyDownPending_ = false;
+    // Whatever comes next is not a rig: the level asked is the level in force.
+    keyConfirmed_ = level_ == Keyed;
+    unkeyLate_ = false;
+    keyDownWait_->stop();
+    unkeyWait_->stop();
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -11,6 +12,7 @@ class Dialogs;
 class ParallelLine;
 class PortIo;
 class QAction;
+class QTimer;
 class RigPtt;
 class SerialLine;
 struct RigTarget;
@@ -43,6 +45,11 @@ class KeyingLine : public QObject {
 public:
     static constexpr std::uint8_t Unkeyed = 0;
     static constexpr std::uint8_t Keyed = 3;
+    // A rig's key-down not confirmed within this is given up: nothing is sent on an
+    // unconfirmed key.
+    static constexpr std::chrono::milliseconds kKeyDownWait{3000};
+    // A rig's unkey not confirmed within this is shown as such.
+    static constexpr std::chrono::milliseconds kUnkeyWait{1000};
     enum PortKind : int { ParallelKind = 0, SerialKind = 1 };
     enum Polarity : int { NormalPolarity = 1, InvertPolarity = 2 };
 
@@ -66,6 +73,11 @@ public:
 
     // True from drive(Keyed) until keyDownConfirmed or keyingFailed.
     bool keyDownPending() const;
+    // What is known of the transmitter: keyed once the key-down is confirmed, and until the
+    // unkey is; a rig's unkey that has not been confirmed in time or has failed is "not
+    // confirmed" until the rig takes it.
+    bool transmitting() const { return transmitting_; }
+    bool unkeyNotConfirmed() const { return unkeyNotConfirmed_; }
 
     // Keys through Hamlib from now on: a radio's CAT command or a CM108 GPIO pin. The record
     // keeps kind 1 and "NONE" for it, so another copy of the program reading it uses VOX. The
@@ -82,6 +94,8 @@ signals:
     void keyDownConfirmed();
     // Keying failed and the line is released; the reason names the device and the cause.
     void keyingFailed(const QString& reason);
+    // transmitting() or unkeyNotConfirmed() changed.
+    void transmitterChanged();
 
 public:
     // A serial device chosen by its path (rather than a fixed name) is open and selected.
@@ -125,6 +139,8 @@ private:
     void armEmergencyUnkey(std::uint8_t unkeyedOut);
     void rigConfirmed(bool keyed);
     void rigFailed(const QString& reason);
+    void keyDownOverdue();
+    void showTransmitter();
 
     PortIo& io_;
     Dialogs& dialogs_;
@@ -141,4 +157,12 @@ private:
     bool keyDownPending_ = false;
     // One report per key-down: the unkey that follows a failure fails the same way.
     bool failureReported_ = false;
+    QTimer* keyDownWait_;
+    QTimer* unkeyWait_;
+    // The rig has confirmed the key-down of the level in force.
+    bool keyConfirmed_ = false;
+    // The unkey last asked of the rig has failed or is overdue.
+    bool unkeyLate_ = false;
+    bool transmitting_ = false;
+    bool unkeyNotConfirmed_ = false;
 };

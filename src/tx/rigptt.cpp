@@ -2,6 +2,7 @@
 
 #include "tx/hamlibloader.h"
 
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include <unistd.h>
 
@@ -109,41 +111,77 @@ class RigWorker : public QObject {
 
 public:
     RigWorker(const RigTarget& target, const QString& deviceName)
-        : target_(target), deviceName_(deviceName), check_(this) {
+        : target_(target), deviceName_(deviceName), check_(this), retry_(this) {
         check_.setInterval(kCheckInterval);
         connect(&check_, &QTimer::timeout, this, &RigWorker::check);
+        retry_.setSingleShot(true);
+        retry_.setInterval(RigPtt::kRetryInterval);
+        connect(&retry_, &QTimer::timeout, this, &RigWorker::attempt);
     }
 
     void request(int sequence, bool keyed) {
-        check_.stop();
-        if (!rig_ && !open())
-            return;
-        const int result = api_->setPtt(rig_.get(), RIG_VFO_CURR, keyed ? RIG_PTT_ON : RIG_PTT_OFF);
-        if (result != RIG_OK) {
-            fail(keyed ? QStringLiteral("could not key the transmitter")
-                       : QStringLiteral("could not unkey the transmitter"),
-                 result);
-            return;
-        }
-        if (keyed)
-            check_.start();
-        emit confirmed(sequence, keyed);
+        wanted_ = {sequence, keyed};
+        attempt();
     }
 
-    // The end of the connection: the transmitter is released on the way.
+    // The end of the connection: one more try at releasing the transmitter, then the thread
+    // ends.
     void finish() {
         check_.stop();
-        if (rig_)
+        retry_.stop();
+        if (rig_ || (mayBeKeyed_ && open()))
             api_->setPtt(rig_.get(), RIG_VFO_CURR, RIG_PTT_OFF);
         rig_.reset();
+        QThread::currentThread()->quit();
     }
 
 signals:
     void confirmed(int sequence, bool keyed);
     void failed(const QString& reason);
     void unkeyWriteChanged(const LineWrite& write);
+    void mayBeKeyedChanged(bool mayBeKeyed);
 
 private:
+    struct Request {
+        int sequence = 0;
+        bool keyed = false;
+    };
+
+    void attempt() {
+        check_.stop();
+        retry_.stop();
+        const Request wanted = wanted_;
+        if (!rig_ && !open())
+            return retryUnkey();
+        // From the moment the command leaves, the rig may be keyed, answer or not.
+        if (wanted.keyed)
+            setMayBeKeyed(true);
+        const int result =
+            api_->setPtt(rig_.get(), RIG_VFO_CURR, wanted.keyed ? RIG_PTT_ON : RIG_PTT_OFF);
+        if (result != RIG_OK) {
+            fail(wanted.keyed ? QStringLiteral("could not key the transmitter")
+                              : QStringLiteral("could not unkey the transmitter"),
+                 result);
+            return retryUnkey();
+        }
+        if (wanted.keyed)
+            check_.start();
+        else
+            setMayBeKeyed(false);
+        emit confirmed(wanted.sequence, wanted.keyed);
+    }
+
+    // A transmitter left keyed would stay on the air: its unkey is tried again until it lands.
+    void retryUnkey() {
+        if (!wanted_.keyed && mayBeKeyed_)
+            retry_.start();
+    }
+
+    void setMayBeKeyed(bool mayBeKeyed) {
+        if (std::exchange(mayBeKeyed_, mayBeKeyed) != mayBeKeyed)
+            emit mayBeKeyedChanged(mayBeKeyed);
+    }
+
     bool open() {
         QString problem;
         api_ = hamlib(&problem);
@@ -210,7 +248,12 @@ private:
     const HamlibApi* api_ = nullptr; // set by the first open
     RigHandle rig_;
     QTimer check_;
+    QTimer retry_;
+    Request wanted_;
+    bool mayBeKeyed_ = false;
 };
+
+namespace {
 
 std::vector<RigModel> rigModels(QString* problem) {
     const HamlibApi* api = hamlib(problem);
@@ -234,6 +277,29 @@ std::vector<RigModel> rigModels(QString* problem) {
     return models;
 }
 
+// Connections given up whose threads may still be unkeying their rigs.
+std::vector<QPointer<QThread>>& givenUp() {
+    static std::vector<QPointer<QThread>> threads;
+    return threads;
+}
+
+} // namespace
+
+void listRigModels(QObject* context,
+                   std::function<void(const std::vector<RigModel>&, const QString&)> listed) {
+    struct Listing {
+        std::vector<RigModel> models;
+        QString problem;
+    };
+    auto listing = std::make_shared<Listing>();
+    QThread* thread =
+        QThread::create([listing] { listing->models = rigModels(&listing->problem); });
+    QObject::connect(thread, &QThread::finished, context,
+                     [listing, listed] { listed(listing->models, listing->problem); });
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+
 RigPtt::RigPtt(const RigTarget& target, QObject* parent)
     : QObject(parent), target_(target), thread_(new QThread) {
     ignoreBrokenPipes();
@@ -248,21 +314,35 @@ RigPtt::RigPtt(const RigTarget& target, QObject* parent)
         unkeyWrite_ = write;
         emit unkeyWriteChanged();
     });
+    connect(worker_, &RigWorker::mayBeKeyedChanged, this, [this](bool mayBeKeyed) {
+        mayBeKeyed_ = mayBeKeyed;
+        emit mayBeKeyedChanged(mayBeKeyed);
+    });
     thread_->start();
 }
 
 RigPtt::~RigPtt() {
     disconnect(worker_, nullptr, this, nullptr);
+    // Whoever gave the rig up goes on at once; a rig that does not answer holds up only its own
+    // thread, until Hamlib's timeouts end the unkey.
+    connect(thread_, &QThread::finished, thread_, &QObject::deleteLater);
     QMetaObject::invokeMethod(worker_, &RigWorker::finish, Qt::QueuedConnection);
-    thread_->quit();
-    if (thread_->wait(QDeadlineTimer(kCloseWait))) {
-        delete thread_;
-        return;
-    }
-    // The rig hangs in a Hamlib call. A running thread cannot be destroyed: it is left to end
-    // with the process rather than take the program down with it.
-    qWarning("%s: the rig did not answer the unkey within %lld ms", qPrintable(deviceName()),
-             static_cast<long long>(kCloseWait.count()));
+    auto& threads = givenUp();
+    threads.erase(std::remove(threads.begin(), threads.end(), nullptr), threads.end());
+    threads.emplace_back(thread_);
+}
+
+bool RigPtt::awaitGivenUp(std::chrono::milliseconds bound) {
+    const QDeadlineTimer deadline(bound);
+    bool all = true;
+    for (const QPointer<QThread>& thread : givenUp())
+        all = (!thread || thread->wait(deadline)) && all;
+    if (!all)
+        // A running thread cannot be destroyed: it is left to end with the process rather than
+        // take the program down with it.
+        qWarning("a rig did not answer the unkey within %lld ms",
+                 static_cast<long long>(bound.count()));
+    return all;
 }
 
 void RigPtt::setPtt(bool keyed) {

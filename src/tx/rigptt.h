@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <vector>
 
 class QThread;
@@ -33,22 +34,28 @@ struct RigModel {
     QString name; // manufacturer and model
 };
 
-// Every model Hamlib knows, sorted by name. Empty when Hamlib cannot be loaded; `problem` then
-// says why.
-std::vector<RigModel> rigModels(QString* problem = nullptr);
+// Every model Hamlib knows, sorted by name, handed to `listed` on context's thread. Hamlib is
+// loaded and asked on a thread of its own: the window never makes a Hamlib call. The list is
+// empty when Hamlib cannot be loaded; the problem then says why.
+void listRigModels(
+    QObject* context,
+    std::function<void(const std::vector<RigModel>&, const QString& problem)> listed);
 
 // Owns the Hamlib connection to one rig on a thread of its own: Hamlib calls wait for serial and
 // network timeouts, and neither the window nor the sound may wait with them. Requests are carried
-// out in order; each result comes back as a signal.
+// out in order; each result comes back as a signal. An unkey that fails while the rig may be
+// keyed is sent again, on a new connection, until the rig confirms it or another request comes.
 class RigPtt : public QObject {
     Q_OBJECT
 
 public:
-    // How long the end of the connection may wait for the rig to take the unkey.
+    // How long the program's end may wait for given-up connections to unkey their rigs.
     static constexpr std::chrono::milliseconds kCloseWait{4000};
+    // The pause between attempts at an unkey the rig has not taken.
+    static constexpr std::chrono::milliseconds kRetryInterval{1000};
 
     explicit RigPtt(const RigTarget& target, QObject* parent = nullptr);
-    // Unkeys the rig and closes the connection, waiting at most kCloseWait for the rig.
+    // Gives the connection up without waiting: its thread unkeys the rig, closes and ends.
     ~RigPtt() override;
     RigPtt(const RigPtt&) = delete;
     RigPtt& operator=(const RigPtt&) = delete;
@@ -61,6 +68,11 @@ public:
     // The async-signal-safe write that unkeys this rig, when it has one (a rigctld connection or
     // a CM108 pin); none for a radio on a serial port, whose unkey needs Hamlib.
     const LineWrite& unkeyWrite() const { return unkeyWrite_; }
+    // A key command has gone to the rig and no unkey has been confirmed since.
+    bool mayBeKeyed() const { return mayBeKeyed_; }
+    // Waits, at most bound, for the connections given up to finish unkeying their rigs; false
+    // when one is still waiting for its rig.
+    static bool awaitGivenUp(std::chrono::milliseconds bound);
 
 signals:
     // The last request made has reached the rig.
@@ -69,6 +81,7 @@ signals:
     // next request opens it again.
     void failed(const QString& reason);
     void unkeyWriteChanged();
+    void mayBeKeyedChanged(bool mayBeKeyed);
 
 private:
     void onConfirmed(int sequence, bool keyed);
@@ -78,6 +91,7 @@ private:
     RigWorker* worker_;
     int sequence_ = 0;
     LineWrite unkeyWrite_;
+    bool mayBeKeyed_ = false;
 };
 
 Q_DECLARE_METATYPE(LineWrite)

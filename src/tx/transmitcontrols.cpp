@@ -4,13 +4,14 @@
 
 TransmitControls::TransmitControls(KeyingLine& line, QObject* parent)
     : QObject(parent), line_(line) {
-    // Whatever unkeys the line ends TUNE too: TUNE and the indicator never claim a keyed
-    // transmitter that is not.
+    // Whatever unkeys the line ends TUNE too: TUNE never claims a keyed transmitter that is not.
     connect(&line_, &KeyingLine::keyedChanged, this, [this](bool keyed) {
-        state_.setTransmitting(keyed);
         if (!keyed)
             state_.setTuneActive(false);
     });
+    // The indicator tells what the transmitter has confirmed, not what was asked of it.
+    connect(&line_, &KeyingLine::transmitterChanged, this,
+            [this] { state_.setTransmitter(line_.transmitting(), line_.unkeyNotConfirmed()); });
 }
 
 void TransmitControls::TuneBtnClick() {

@@ -1,6 +1,8 @@
 // The built program controlled from outside: a private session bus, the program's own client.
 #include "app/remotecontrol.h"
 #include "config/configrecord.h"
+#include "rigctld.h"
+#include "tx/keyingline.h"
 #include "windowharness.h"
 
 #include <QDBusMessage>
@@ -12,12 +14,15 @@
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 
 namespace {
 constexpr int kTimeoutMs = 20000;
 constexpr int kMessageSeconds = 20; // outlasts every row that plays it
 constexpr int kNotRunning = 3;
 constexpr int kSettleMs = 200; // for the keyer's signals to arrive
+// For an unkey to fall overdue, or a rig continued to take it.
+constexpr int kUnkeyMs = int(KeyingLine::kUnkeyWait.count()) + 1000;
 
 struct Run {
     int code;
@@ -122,10 +127,15 @@ private slots:
 
     // Each command runs the button's own handler: same refusals, same keying. Memory 3 holds a
     // message with a note, the others none; the status tells them apart in every state. Commands
-    // ("call": a method called on the bus directly, as a logger's own D-Bus code does), whether
-    // they play, exit code of the last, status after, the properties the last announces.
+    // ("call": a method called on the bus directly, as a logger's own D-Bus code does; "stall",
+    // "resume": the rigctld keyed through; "wait": for an unkey to be late), whether they play or
+    // key a rig, exit code of the last, status after, the properties the last announces.
     void commands_data() {
         rows({
+            "--tune on;stall;--tune off;wait|rig|0|idle, memory 1, transmitting, unkey not "
+            "confirmed|UnkeyNotConfirmed",
+            "--tune on;stall;--tune off;wait;resume|rig|0|idle, memory 1, receiving|Transmitting "
+            "UnkeyNotConfirmed",
             "--tune on||0|idle, memory 1, tuning, transmitting|Transmitting Tuning",
             "--tune on;--tune off||0|idle, memory 1, receiving|Transmitting Tuning",
             "call Select 13||1|idle, memory 1|",
@@ -147,9 +157,16 @@ private slots:
         const bool plays = row[1] == "plays";
         if (plays && qEnvironmentVariableIsEmpty("TAVRIN_PULSE"))
             QSKIP("no PulseAudio (run through scripts/test.sh)");
+        std::optional<Rigctld> rig; // outlives the keyer, which unkeys it at its end
+        if (row[1] == "rig" && !Rigctld::available())
+            QSKIP("rigctld (libhamlib-utils) is not installed");
+        if (row[1] == "rig")
+            rig.emplace();
         Station station;
         const QString dir = station.folder("Tavrin");
         QVERIFY(QDir().mkpath(dir));
+        QVERIFY(!rig || writeBytes(dir + "Tavrin.ini",
+                                   "[Rig]\nKeying=CAT\nAddress=" + rig->address().toLatin1()));
         WaveBytes wave;
         wave.samples = QByteArray(kMessageSeconds * 22050 + 8820, 0);
         QVERIFY(writeBytes(dir + "memory3.wav", wave.bytes()));
@@ -174,10 +191,12 @@ private slots:
                                                    remote::kInterface, words[1])
                     << words[2].toInt());
                 run = {reply.type() == QDBusMessage::ErrorMessage, {}, reply.errorMessage()};
-            } else {
+            } else if (command == "stall" || command == "resume") {
+                rig->pause(command == "stall");
+            } else if (command != "wait") {
                 run = station.client(words);
             }
-            QTest::qWait(kSettleMs);
+            QTest::qWait(command.startsWith('-') || words[0] == "call" ? kSettleMs : kUnkeyMs);
         }
         QDBusConnection::disconnectFromBus(watcher);
         QCOMPARE(announced_.join(' '), row[4]);
@@ -191,6 +210,7 @@ private slots:
         QVERIFY(memories[2]["present"].toBool() && !memories[0]["present"].toBool());
         QCOMPARE(memories[2]["seconds"].toDouble(), kMessageSeconds + 0.4);
         QCOMPARE(memories[2]["note"].toString(), "CQ contest");
+        QVERIFY(!row[0].endsWith("resume") || rig->ptt() == 0);
     }
 
     // One keyer per folder, none on a folder it cannot lock. The second keyer's --home and

@@ -4,6 +4,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <csignal>
+
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -33,6 +35,8 @@ public:
         daemon_.kill();
         daemon_.waitForFinished();
     }
+    // Stopped, the daemon still takes connections (the kernel does) and answers none of them.
+    void pause(bool paused) { ::kill(pid_t(daemon_.processId()), paused ? SIGSTOP : SIGCONT); }
 
 private:
     static quint16 freePort() {

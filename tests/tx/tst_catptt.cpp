@@ -1,4 +1,5 @@
 // Keying through Hamlib: a real rigctld with the dummy rig stands in for the radio.
+#include "app/look.h"
 #include "app/rigdialogs.h"
 #include "audiopump.h"
 #include "hidrawstandin.h"
@@ -6,6 +7,7 @@
 #include "tx/keyingline.h"
 #include "tx/rigptt.h"
 #include "tx/rigsettings.h"
+#include "tx/transmitcontrols.h"
 #include "windowharness.h"
 
 #include <QApplication>
@@ -17,6 +19,8 @@
 #include <QSpinBox>
 #include <QtTest>
 
+using namespace std::chrono_literals;
+
 class CatPttTest : public QObject {
     Q_OBJECT
 
@@ -26,11 +30,55 @@ private slots:
             QSKIP("rigctld (libhamlib-utils) is not installed");
     }
 
-    // The rig stored in Tavrin.ini is taken at start-up, unkeyed there. A rigctld that goes away
-    // mid-message ends the message with a report that names it; the window's event loop keeps
-    // turning meanwhile. (How the other ends release the rig is checked with every other way out,
-    // in the keying exits test.)
-    void killedRigctldIsReported() {
+    // A rig that cannot be reached is named, with the cause, when it is chosen; one that takes
+    // the connection and never answers (a stopped rigctld) gets TUNE or a message refused once
+    // the key-down has gone unconfirmed for the bound the refusal names, before any sound.
+    // Nothing shows keyed. Kind, model (3073: an Icom IC-7300 on a serial port), device, what is
+    // pressed, cause. First: once Hamlib has talked to a rigctld it shortens its network
+    // timeouts for the whole process, and the silent rig's open would fail before the bound.
+    void aRigThatCannotKeyIsNamed_data() {
+        rows({"CAT|2|127.0.0.1:1||rigctld at 127.0.0.1:1: Connection refused.",
+              "CAT|3073|/dev/ttyUSB-gone||IO error (No such file or directory).",
+              "CAT|999999|||rig model 999999 with no port named: Hamlib has no such rig model.",
+              "CM108|3073|/dev/hidraw-gone||No such file", "CAT|2|silent|PLAY|within %1 s",
+              "CAT|2|silent|TUNE|within %1 s"});
+    }
+    void aRigThatCannotKeyIsNamed() {
+        QFETCH(QStringList, row);
+        Rigctld rig;
+        rig.pause(true);
+        const QString device = row[2] == "silent" ? rig.address() : row[2];
+        const QString cause =
+            QString(row[4]).replace("%1", QString::number(KeyingLine::kKeyDownWait.count() / 1000));
+        WindowHarness h;
+        h.writeMessage(1, QByteArray(4 * kBlock, 'm'));
+        TTavrin& w = h.openKeying();
+        QSignalSpy shown(&w.transmitControls().state(), &TxState::transmittingChanged);
+        const auto kind = row[0] == "CAT" ? RigTarget::Kind::Cat : RigTarget::Kind::Cm108;
+        w.keyingLine().selectRig({kind, row[1].toInt(), device});
+        const QDeadlineTimer bound(KeyingLine::kKeyDownWait + 500ms);
+        if (!row[3].isEmpty())
+            click(row[3] == "PLAY" ? w.ui().PlayBtn : w.ui().TuneBtn);
+        QTRY_COMPARE_WITH_TIMEOUT(h.dialogs.messages.size(), 1, 10000);
+        QVERIFY(row[3].isEmpty() || !bound.hasExpired());
+        const QString text = h.dialogs.messages[0].text;
+        QVERIFY2(text.contains(device) && text.contains(cause), qPrintable(text));
+        QVERIFY(shown.isEmpty() && h.wave.played().isEmpty() && !w.keyerState().playActive());
+        QVERIFY(!w.transmitControls().state().TuneActive());
+    }
+
+    // A rig that stops answering while keyed (rigctld stopped, later continued, or killed) shows
+    // keyed until it confirms the unkey, sent again on new connections until it lands; the window
+    // never waits for it. What unkeys: TUNE, STOP, Escape, VOX (TUNE then keys VOX, as on any port
+    // change), the close box, the message a silent rig ends. Seconds silent (0: killed).
+    void aSilentRigShowsKeyedUntilItConfirmsTheUnkey_data() {
+        rows({"VOX|3", "TUNE|3", "STOP|3", "Escape|12", "close box|3", "message|12", "message|0"});
+    }
+    void aSilentRigShowsKeyedUntilItConfirmsTheUnkey() {
+        QFETCH(QStringList, row);
+        const QString way = row[0];
+        const int silentMs = row[1].toInt() * 1000;
+        const bool message = way == "message", stays = way != "VOX";
         Rigctld rig;
         WindowHarness h;
         h.writeMessage(1, QByteArray(40 * kBlock, 'm'));
@@ -41,22 +89,48 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.ptt(), 0, 5000);
         w.show();
         click(w.ui().TransmitBtn);
-        QElapsedTimer sinceTick;
+        QLabel* panel = w.ui().TxPanel;
+        QElapsedTimer sinceTick, silent;
         qint64 longestGap = 0;
         QTimer tick;
         tick.callOnTimeout([&] { longestGap = std::max(longestGap, sinceTick.restart()); });
-        tick.start(10);
+        const auto goSilent = [&] {
+            QVERIFY(QTest::qWaitFor([&] { return panel->text() == "Transmit"; }));
+            silentMs ? rig.pause(true) : rig.stop();
+            silent.start();
+            sinceTick.start();
+            tick.start(10);
+        };
         AudioPump sound(h.wave, Dir::Output);
         sound.after(3, [&] {
-            rig.stop();
-            sinceTick.start();
-            QTRY_COMPARE_WITH_TIMEOUT(h.dialogs.messages.size(), 1, 5000);
+            goSilent();
+            QTRY_COMPARE_WITH_TIMEOUT(h.dialogs.messages.size(), 1, silentMs + 5000);
         });
-        click(w.ui().PlayBtn);
-        QVERIFY(sound.completed() >= 3 && sound.completed() < 40);
-        const QString reason = h.dialogs.messages.value(0).text;
-        QVERIFY2(reason.contains(rig.address()) && reason.contains("error"), qPrintable(reason));
-        QVERIFY2(longestGap < 500, qPrintable(QString::number(longestGap)));
+        message ? click(w.ui().PlayBtn) : click(w.ui().TuneBtn);
+        if (!message) {
+            goSilent();
+            way == "VOX"    ? w.ui().VOX1->trigger()
+            : way == "TUNE" ? click(w.ui().TuneBtn)
+                            : press(w, way);
+        }
+        QVERIFY(sound.completed() < 40 && w.transmitControls().state().TuneActive() == !stays);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->text(),
+                                  stays ? "Transmit — unkey not confirmed" : "Transmit",
+                                  int(KeyingLine::kUnkeyWait.count()) + 500);
+        QCOMPARE(look::fillColour(panel), look::kRed);
+        QVERIFY2(std::max(longestGap, sinceTick.elapsed()) < 500, "the window waited");
+        QVERIFY(!message || h.dialogs.texts().value(0).contains(rig.address() + ": stopped answ"));
+        if (way == "close box") { // the program's end waits for the rig, within a bound
+            const QDeadlineTimer bound(RigPtt::kCloseWait + 500ms);
+            h.window.reset();
+            QVERIFY(!bound.hasExpired());
+        }
+        if (!silentMs)
+            return;
+        QTest::qWait(std::max(0, silentMs - int(silent.elapsed())));
+        rig.pause(false);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.ptt(), 0, 10000);
+        QVERIFY(!h.window || !stays || QTest::qWaitFor([&] { return panel->text() == "Receive"; }));
     }
 
     // The Output menu's rig dialogs: Test keys the rig shown for a moment and says how that went,
@@ -150,25 +224,6 @@ private slots:
                 std::tie(b.keying, b.model, b.port, b.speed, b.address, b.cm108Device, b.gpio) ==
                 std::tie(r.keying, r.model, r.port, r.speed, r.address, r.cm108Device, r.gpio));
         }
-    }
-
-    // A rig that cannot be reached is reported with its device and the cause. Kind, model (3073:
-    // an Icom IC-7300 on a serial port), device, cause.
-    void unreachableRigIsNamed_data() {
-        rows({"CAT|2|127.0.0.1:1|rigctld at 127.0.0.1:1: Connection refused.",
-              "CAT|3073|/dev/ttyUSB-gone|IO error (No such file or directory).",
-              "CAT|999999||rig model 999999 with no port named: Hamlib has no such rig model.",
-              "CM108|3073|/dev/hidraw-gone|No such file"});
-    }
-    void unreachableRigIsNamed() {
-        QFETCH(QStringList, row);
-        const QString device = row[2], cause = row[3];
-        const auto kind = row[0] == "CAT" ? RigTarget::Kind::Cat : RigTarget::Kind::Cm108;
-        WindowHarness h;
-        h.open().keyingLine().selectRig({kind, row[1].toInt(), device});
-        QTRY_COMPARE_WITH_TIMEOUT(h.dialogs.messages.size(), 1, 10000);
-        const QString text = h.dialogs.messages.at(0).text;
-        QVERIFY2(text.contains(device) && text.contains(cause), qPrintable(text));
     }
 };
 
