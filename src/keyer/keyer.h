@@ -148,7 +148,8 @@ private:
     bool openRecording();
     enum class Appended { Written, Full, Failed };
     Appended appendBlock(const std::uint8_t* block);
-    bool finishRecording();
+    void finishRecording();
+    void noteWriteError(int error);
     std::int32_t fillOutBlock(Half half, std::int32_t startCount);
     void endOfData();
     void rewindUnheard(std::int32_t bytes);
@@ -201,7 +202,7 @@ private:
     std::unique_ptr<MessageReader> playReader_;
     int loopsRunning_ = 0;
     void (Keyer::*deferredStart_)() = nullptr;
-    bool writeFailed_ = false;
+    int writeError_ = 0; // why the recording's last write failed (errno); 0 when none did
     // A message gave way to another while keyed: the line stays keyed until the next start
     // decides.
     bool holdKey_ = false;

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -21,7 +22,12 @@
 namespace {
 const QString kFileErrorTitle = QStringLiteral("File Error Message");
 const QString kCouldNotOpen = QStringLiteral("Could not open the Wave file");
-const QString kCouldNotWrite = QStringLiteral("Could not write the Wave file");
+// The system's reason goes with the text: a full disk and a folder made read-only need different
+// mends.
+QString couldNotWrite(int error) {
+    return QStringLiteral("Could not write the Wave file: %1")
+        .arg(QString::fromLocal8Bit(std::strerror(error)));
+}
 const QString kLongestReached =
     QStringLiteral("The recording reached the longest message a file can hold and was stopped");
 const QString kRecordingTitle = QStringLiteral("Recording Message");
@@ -71,9 +77,10 @@ bool Keyer::openRecording() {
     }
     state_.setRecordFileOpen(true);
     if (!writeMessageHeader(messageFile_.get(), kMessageFormat, 0)) {
+        const int error = errno;
         closeMessageFile();
         QFile::remove(recordingPath_);
-        reportFailure(kCouldNotWrite, kFileErrorTitle);
+        reportFailure(couldNotWrite(error), kFileErrorTitle);
         StopBtnClick();
         return false;
     }
@@ -87,6 +94,7 @@ Keyer::Appended Keyer::appendBlock(const std::uint8_t* block) {
     const bool written =
         std::fwrite(block, 1, kWaveBufferBytes, file) == kWaveBufferBytes && std::fflush(file) == 0;
     if (!written) {
+        noteWriteError(errno);
         std::clearerr(file);
         const off_t whole = kMessageHeaderBytes + static_cast<off_t>(state_.recordedBytes());
         if (::ftruncate(::fileno(file), whole) == 0)
@@ -95,21 +103,33 @@ Keyer::Appended Keyer::appendBlock(const std::uint8_t* block) {
     }
     state_.setRecordedBytes(state_.recordedBytes() + kWaveBufferBytes);
     if (!completeMessageHeader(file, static_cast<std::uint32_t>(state_.recordedBytes())) ||
-        std::fseek(file, 0, SEEK_END) != 0)
+        std::fseek(file, 0, SEEK_END) != 0) {
+        noteWriteError(errno);
         return Appended::Failed;
+    }
     return state_.recordedBytes() > kLongestRecording - kWaveBufferBytes ? Appended::Full
                                                                          : Appended::Written;
 }
 
-// Completes the partial file and puts it in the message's place. False when that failed; the
-// partial file then stays behind, whole as far as it was written.
-bool Keyer::finishRecording() {
-    const bool completed = completeMessageHeader(
-        messageFile_.get(), static_cast<std::uint32_t>(state_.recordedBytes()));
+// Completes the partial file and puts it in the message's place. When that fails, the partial
+// file stays behind, whole as far as it was written, and the reason is noted for the operator.
+void Keyer::finishRecording() {
+    bool finished = completeMessageHeader(messageFile_.get(),
+                                          static_cast<std::uint32_t>(state_.recordedBytes()));
+    int error = errno;
     closeMessageFile();
     const QString message = recordingPath_.chopped(kPartialSuffix.size());
-    return completed && ::rename(QFile::encodeName(recordingPath_).constData(),
-                                 QFile::encodeName(message).constData()) == 0;
+    if (finished) {
+        finished = ::rename(QFile::encodeName(recordingPath_).constData(),
+                            QFile::encodeName(message).constData()) == 0;
+        error = errno;
+    }
+    if (!finished)
+        noteWriteError(error);
+}
+
+void Keyer::noteWriteError(int error) {
+    writeError_ = error != 0 ? error : EIO;
 }
 
 void Keyer::record() {
@@ -122,7 +142,7 @@ void Keyer::record() {
     state_.setKeyerStopped(false);
     state_.setRecordedBytes(0);
     state_.setStopRequested(false);
-    writeFailed_ = false;
+    writeError_ = 0;
     bool full = false;
 
     ++loopsRunning_;
@@ -157,7 +177,6 @@ void Keyer::record() {
         state_.setInputPeak(blockPeak(block, kWaveBufferSamples));
         const Appended appended = appendBlock(block);
         if (appended != Appended::Written) {
-            writeFailed_ = appended == Appended::Failed;
             full = appended == Appended::Full;
             StopBtnClick();
             break;
@@ -174,9 +193,8 @@ void Keyer::record() {
     --loopsRunning_;
     if (!failure.isEmpty())
         reportDeviceFailure(failure);
-    if (writeFailed_) {
-        writeFailed_ = false;
-        reportFailure(kCouldNotWrite, kFileErrorTitle);
+    if (const int error = std::exchange(writeError_, 0); error != 0) {
+        reportFailure(couldNotWrite(error), kFileErrorTitle);
     } else if (full) {
         dialogs_.showMessage(kLongestReached, kRecordingTitle);
     }

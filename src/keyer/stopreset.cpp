@@ -33,8 +33,8 @@ void Keyer::stopRunning() {
     if (state_.recordActive()) {
         state_.setRecordActive(false);
         strip_.setColour(AlarmStrip::Teal);
-        if (state_.recordFileOpen() && !finishRecording())
-            writeFailed_ = true;
+        if (state_.recordFileOpen())
+            finishRecording();
         state_.setStopRequested(true);
     }
 }

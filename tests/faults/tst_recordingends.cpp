@@ -146,7 +146,7 @@ private slots:
             pump.after(10, [&] { click(w.ui().StopBtn); }); // the disk is full well before
             click(w.ui().RecordBtn);
         }
-        QCOMPARE(h.dialogs.texts(), QStringList{"Could not write the Wave file"});
+        QCOMPARE(h.dialogs.texts(), QStringList{"Could not write the Wave file: File too large"});
         QVERIFY(!w.keyerState().busy() && !h.wave.isOpen(Dir::Input));
         const QByteArray file = readBytes(h.slotPath(1));
         QVERIFY(file.size() <= limit);
