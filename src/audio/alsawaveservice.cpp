@@ -242,7 +242,7 @@ PcmPtr openInTime(std::vector<std::shared_ptr<PcmOpener>>& unanswered, const std
             it = unanswered.erase(it);
         } else if (sameDevice) {
             error = "the device has not answered since it was last opened";
-            result = waveresult::Busy;
+            result = waveresult::NoAnswer;
             return {};
         } else {
             ++it;
@@ -255,7 +255,7 @@ PcmPtr openInTime(std::vector<std::shared_ptr<PcmOpener>>& unanswered, const std
     unanswered.push_back(std::move(opener));
     error = "did not answer for " +
             std::to_string(std::chrono::milliseconds(AlsaWaveService::kAnswerTime).count()) + " ms";
-    result = waveresult::Error;
+    result = waveresult::NoAnswer;
     return {};
 }
 
@@ -890,7 +890,7 @@ AlsaWaveService::openStream(Direction direction, int device, const WaveFormat& f
     }
     if (!waitForLetGo(pcm->pcm)) {
         lastError_[slot(direction)] = "the device has not answered since it was last stopped";
-        result = waveresult::Busy;
+        result = waveresult::NoAnswer;
         return nullptr;
     }
     PcmPtr opened =

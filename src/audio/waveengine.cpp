@@ -1,6 +1,7 @@
 #include "audio/waveengine.h"
 
 #include "audio/audiodevices.h"
+#include "audio/wavestream.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -78,7 +79,8 @@ WaveStatus WaveEngine::openStatus(int result, WaveSite site, const QString& text
     if (reason.empty())
         return WaveStatus{site, text};
     return WaveStatus{
-        site, QStringLiteral("%1: %2: %3").arg(text, deviceName(), QString::fromStdString(reason))};
+        site, QStringLiteral("%1: %2: %3").arg(text, deviceName(), QString::fromStdString(reason)),
+        result == waveresult::NoAnswer};
 }
 
 WaveStatus WaveEngine::status(int result, WaveSite site, const QString& text) {

@@ -64,6 +64,7 @@ constexpr int BadFormat = 32;    // the device cannot take the format
 constexpr int StillPlaying = 33; // a header is still queued
 constexpr int Unprepared = 34;   // the header was not prepared
 constexpr int WrongDirection = 35;
+constexpr int NoAnswer = 36; // held up by another program, such as a sound server that hangs
 } // namespace waveresult
 
 // The bookkeeping every wave device shares: handles, and the rules for preparing, queueing and

@@ -149,7 +149,16 @@ void Keyer::play() {
         --loopsRunning_;
         return;
     }
-    checkDevice(out_.OpenWaveOut());
+    const WaveStatus opened = out_.OpenWaveOut();
+    if (opened.heldUp()) {
+        // A sound server that hangs may come back: the message ends as STOP ends it, and the
+        // next PLAY opens the device again.
+        StopBtnClick();
+        --loopsRunning_;
+        reportDeviceFailure(opened.text());
+        return;
+    }
+    checkDevice(opened);
     out_.RearmOutHeader(Half::A);
     checkDevice(out_.PrepareOutHeader(Half::A));
     checkDevice(out_.WriteOutHeader(Half::A));

@@ -168,13 +168,10 @@ private slots:
             QVERIFY2(stopTook < kPromptMs, qPrintable(QString::number(stopTook)));
             QVERIFY(h.dialogs.messages.isEmpty());
         } else {
-            // A device that cannot be opened ends the program, as every failed open does.
-            QVERIFY(atStart ? w.terminationRequested() : h.dialogs.messages.size() == 1);
+            QCOMPARE(h.dialogs.messages.size(), 1);
             const QString first = h.dialogs.messages.value(0).text;
             QVERIFY2(first.contains(atStart ? "Tap: did not answer" : "Tap"), qPrintable(first));
         }
-        if (atStart)
-            return;
 
         if (killed)
             server = std::make_unique<SoundServer>();
