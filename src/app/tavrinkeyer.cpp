@@ -13,14 +13,6 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QPushButton>
-#include <QThread>
-
-#include <chrono>
-
-namespace {
-// Lets a loop that was just told to stop release its device before the dialog appears.
-constexpr std::chrono::milliseconds kSoundCardSettle{200};
-} // namespace
 
 void TTavrin::createKeyer() {
     waveOut_ = std::make_unique<WaveOutEngine>(*platform_.wave, audioDevices_);
@@ -68,9 +60,9 @@ void TTavrin::OutputSoundCardClick() {
 }
 
 void TTavrin::showSoundCards(SoundCardMode mode) {
+    // A message running lets its device go at once, before the dialog may select another.
     if (state_.busy())
         keyer_->StopBtnClick();
-    QThread::msleep(static_cast<unsigned long>(kSoundCardSettle.count()));
     soundCard_->showFor(mode);
 }
 

@@ -3,9 +3,10 @@
 #include "audio/audiodevices.h"
 #include "audio/wavestream.h"
 
-#include <QAbstractEventDispatcher>
-#include <QCoreApplication>
-#include <QThread>
+#include <QMetaObject>
+#include <QObject>
+
+#include <memory>
 
 WaveEngine::WaveEngine(WaveService& service, WaveService::Direction direction,
                        const AudioDevices& devices)
@@ -13,16 +14,11 @@ WaveEngine::WaveEngine(WaveService& service, WaveService::Direction direction,
     // Allocated once for the whole run, so neither recording nor playback allocates.
     for (auto& block : blocks_)
         block = std::make_unique<std::uint8_t[]>(kSampleBlockBytes);
-    // The device completes buffers on its own thread; waking the event dispatcher ends a wait
-    // that sleeps in processEvents.
-    service_.setCompletionNotifier(
-        [dispatcher = QAbstractEventDispatcher::instance(QThread::currentThread())] {
-            if (dispatcher)
-                dispatcher->wakeUp();
-        });
 }
 
 WaveEngine::~WaveEngine() {
+    // Once this returns the device's thread calls nothing of the receiver's any more.
+    service_.setCompletionNotifier({});
     if (handle_ != 0) {
         service_.reset(handle_);
         service_.close(handle_);
@@ -93,20 +89,22 @@ WaveStatus WaveEngine::status(int result, WaveSite site, const char* text, Half 
     return WaveStatus{site, QLatin1String(text) + QLatin1Char(half == Half::A ? 'a' : 'b')};
 }
 
-WaitEnd WaveEngine::waitFor(Half half, const std::function<bool()>& stopped,
-                            const std::function<bool()>& timedOut) {
-    const WaveHeader& header = headers_[index(half)];
-    for (;;) {
-        if (header.done())
-            return WaitEnd::Done;
-        // Sleeps until an event arrives or the device's thread wakes the dispatcher after
-        // marking a buffer done; the flag is checked again before sleeping, so no wake is lost.
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        if (stopped())
-            return WaitEnd::Stopped;
-        if (timedOut())
-            return WaitEnd::TimedOut;
-    }
+void WaveEngine::reportCompletionsTo(QObject* receiver, std::function<void()> handler) {
+    // A device completes a buffer about ten times a second; one call waiting in the receiver's
+    // queue covers every completion until it runs. The flag is cleared before the handler looks
+    // at the buffers, so a completion after that look posts a call of its own.
+    auto pending = std::make_shared<std::atomic<bool>>(false);
+    service_.setCompletionNotifier([receiver, pending, handler = std::move(handler)] {
+        if (pending->exchange(true))
+            return;
+        QMetaObject::invokeMethod(
+            receiver,
+            [pending, handler] {
+                pending->store(false);
+                handler();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 WaveStatus WaveEngine::closeDevice(WaveSite site, const QString& text) {

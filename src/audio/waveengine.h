@@ -6,7 +6,10 @@
 
 #include <QString>
 
+class QObject;
+
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -33,10 +36,11 @@ public:
     // The selected device's name as the operator sees it.
     QString deviceName() const;
 
-    // Waits for the header, letting the event loop run. After each wake, stopped and then
-    // timedOut are asked, and the first that holds ends the wait.
-    WaitEnd waitFor(Half half, const std::function<bool()>& stopped,
-                    const std::function<bool()>& timedOut);
+    // From now on the device threads of this engine's service, of both directions, have
+    // handler run on receiver's thread after they mark buffers done: one call for any number of
+    // buffers done since the last call, and never one lost. Ends when the engine does; receiver
+    // must outlive the engine.
+    void reportCompletionsTo(QObject* receiver, std::function<void()> handler);
 
 protected:
     // Ok when the service's result is; otherwise the failure at site, its text naming buffer a

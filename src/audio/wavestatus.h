@@ -44,6 +44,3 @@ private:
     WaveSite site_ = WaveSite::OutQuery;
     QString text_;
 };
-
-// How a wait for a buffer ended: Failed when the device stopped moving sound.
-enum class WaitEnd { Done, Stopped, TimedOut, Failed };

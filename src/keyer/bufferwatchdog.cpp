@@ -6,16 +6,7 @@ BufferWatchdog::BufferWatchdog(QObject* parent) : QObject(parent), timer_(new QT
     connect(timer_, &QTimer::timeout, this, &BufferWatchdog::TimeoutTimerTimer);
 }
 
-void BufferWatchdog::enable() {
-    if (timer_->isActive())
-        return;
-    // Each wait is watched afresh: an alarm that fired as STOP ended the last wait belongs to
-    // that wait, and would otherwise reset the device at the next one's first look.
-    timedOut_ = false;
+void BufferWatchdog::start() {
+    sinceHeard_.start();
     timer_->start();
-}
-
-void BufferWatchdog::TimeoutTimerTimer() {
-    timer_->stop();
-    timedOut_ = true;
 }

@@ -1,12 +1,13 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
 #include <chrono>
 
-// Limits how long a playback or recording waits for the sound card to hand back a buffer: the
-// loops enable it around each wait, and the waits take their reset path once it has fired.
+// Watches a running playback or recording for a sound device that has stopped handing back
+// buffers: while it runs it fires every interval, and tells how long the device has been silent.
 class BufferWatchdog : public QObject {
     Q_OBJECT
 
@@ -15,18 +16,22 @@ public:
 
     explicit BufferWatchdog(QObject* parent = nullptr);
 
-    // Whether it fired since it was last enabled.
-    bool BufferWaitTimedOut() const { return timedOut_; }
+    // A fresh watch: the device counts as heard now.
+    void start();
+    void stop() { timer_->stop(); }
+    // The device handed back a buffer.
+    void heard() { sinceHeard_.restart(); }
+    std::chrono::milliseconds silence() const {
+        return std::chrono::milliseconds{sinceHeard_.elapsed()};
+    }
 
-    // Enabling a stopped watchdog starts a fresh watch, its earlier alarm forgotten; enabling a
-    // running one keeps its count. It fires once per enabling.
-    void enable();
-    void disable() { timer_->stop(); }
+signals:
+    void fired();
 
 public slots:
-    void TimeoutTimerTimer();
+    void TimeoutTimerTimer() { emit fired(); }
 
 private:
     QTimer* timer_;
-    bool timedOut_ = false;
+    QElapsedTimer sinceHeard_;
 };

@@ -2,6 +2,7 @@
 
 #include "audio/waveengine.h"
 #include "audio/wavein.h"
+#include "audio/waveout.h"
 #include "keyer/bufferwatchdog.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
@@ -9,8 +10,6 @@
 #include "support/dialogs.h"
 #include "tx/keyingline.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -50,13 +49,21 @@ Keyer::Keyer(const KeyerParts& parts, QObject* parent)
       installDir_(parts.installDir), menus_(parts.menus), line_(parts.line),
       transmit_(parts.transmit), strip_(parts.strip), watchdog_(new BufferWatchdog(this)),
       out_(parts.out), in_(parts.in), dialogs_(parts.dialogs),
-      loopTimer_(makeTimer(this, "Loop_Timer", loopPause())) {
-    // The pause is heard on air: a coarse timer would cut it short by up to a tenth.
-    loopTimer_->setSingleShot(true);
-    loopTimer_->setTimerType(Qt::PreciseTimer);
+      loopTimer_(makeTimer(this, "Loop_Timer", loopPause())),
+      holdTimer_(makeTimer(this, "HoldTimer", 0ms)) {
+    // The pause, the lead and the tail are heard on air: a coarse timer would cut them short by
+    // up to a tenth.
+    for (QTimer* timer : {loopTimer_, holdTimer_}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
     connect(loopTimer_, &QTimer::timeout, this, &Keyer::Loop_TimerTimer);
+    connect(holdTimer_, &QTimer::timeout, this, &Keyer::holdEnded);
     connect(&line_, &KeyingLine::keyingFailed, this, &Keyer::keyingFailed);
+    connect(&line_, &KeyingLine::keyDownConfirmed, this, &Keyer::awaitLead);
     watchdog_->setObjectName(QStringLiteral("BufferWatchdog"));
+    connect(watchdog_, &BufferWatchdog::fired, this, &Keyer::checkSilence);
+    out_.reportCompletionsTo(this, [this] { deviceProgressed(); });
 }
 
 Keyer::~Keyer() = default;
@@ -92,21 +99,6 @@ void Keyer::closeMessageFile() {
     state_.setRecordFileOpen(false);
 }
 
-bool Keyer::deferWhileLoopsRun(void (Keyer::*start)()) {
-    if (loopsRunning_ == 0)
-        return false;
-    deferredStart_ = start;
-    return true;
-}
-
-void Keyer::runDeferredStart() {
-    if (loopsRunning_ != 0 || !deferredStart_ || shuttingDown_)
-        return;
-    const auto start = deferredStart_;
-    deferredStart_ = nullptr;
-    (this->*start)();
-}
-
 void Keyer::reportFailure(const QString& text, const QString& title) {
     if (line_.KeyingLevel() != KeyingLine::Unkeyed)
         line_.unkey();
@@ -117,39 +109,57 @@ void Keyer::chooseMessageFile(const QString& path) {
     state_.setCurrentMessageFile(path);
 }
 
-void Keyer::checkDevice(const WaveStatus& status) {
+bool Keyer::checkDevice(const WaveStatus& status) {
     if (status.ok())
-        return;
+        return true;
     // The box waits for the operator: no transmitter stays keyed meanwhile, whether a playback
-    // or TUNE keyed it. A playback goes on through the failure, unkeyed.
+    // or TUNE keyed it.
     line_.unkey();
     dialogs_.showMessage(status.text(), kWaveDeviceTitle);
     if (leavesInputOpen(status.site()))
         checkDevice(in_.CloseWaveIn());
-    if (!state_.stopRequested())
+    // A failure while a message runs ends the program; one while a device is let go does not.
+    if (run_ != Run::Idle)
         requestQuit();
+    return false;
 }
 
-WaitEnd Keyer::waitForBuffer(WaveEngine& engine, Half half) {
-    QElapsedTimer waiting;
-    waiting.start();
-    for (;;) {
-        const WaitEnd end = engine.waitFor(
-            half, [this] { return state_.stopRequested(); },
-            [&] {
-                return !engine.problem().empty() ||
-                       (watchdog_->BufferWaitTimedOut() && !soundCardShown_);
-            });
-        if (end != WaitEnd::TimedOut)
-            return end;
-        // A sound server may hold a buffer well past its time (one that renders ahead does, for
-        // a second and more): its sound still comes, whole, so the wait goes on. Only a device
-        // that failed, stopped answering, or moved nothing for far longer is given up on.
-        if (!engine.problem().empty() || waiting.elapsed() >= kLongestSilence.count())
-            return WaitEnd::Failed;
-        watchdog_->disable();
-        watchdog_->enable();
+void Keyer::deviceProgressed() {
+    if (servicing_)
+        return;
+    servicing_ = true;
+    if (run_ == Run::Sounding)
+        serviceOutput();
+    else if (run_ == Run::Recording)
+        serviceInput();
+    servicing_ = false;
+    // A device that fails reports that too, so the line is released without waiting for the
+    // watchdog.
+    if (WaveEngine* engine = runningEngine(); engine && !engine->problem().empty())
+        reportDeviceFailure(deviceStopped(*engine));
+}
+
+WaveEngine* Keyer::runningEngine() {
+    switch (run_) {
+    case Run::Sounding:
+        return &out_;
+    case Run::Recording:
+        return &in_;
+    default:
+        return nullptr;
     }
+}
+
+void Keyer::checkSilence() {
+    WaveEngine* engine = runningEngine();
+    // A sound server may hold a buffer well past its time (one that renders ahead does, for a
+    // second and more): its sound still comes, whole. Only a device that failed, stopped
+    // answering, or moved nothing for far longer is given up on; and none while the operator
+    // may be choosing the device in the sound card dialog.
+    if (!engine ||
+        (engine->problem().empty() && (watchdog_->silence() < kLongestSilence || soundCardShown_)))
+        return;
+    reportDeviceFailure(deviceStopped(*engine));
 }
 
 void Keyer::reportDeviceFailure(const QString& text) {
@@ -168,8 +178,8 @@ QString Keyer::deviceStopped(WaveEngine& engine) {
 }
 
 void Keyer::requestQuit() {
-    // The running loop ends as STOP ends it, so its file is completed and the handler returns
-    // to the main loop; the transmitter is released first.
+    // The running message ends as STOP ends it, so a recording's file is completed; the
+    // transmitter is released first.
     shutDown();
     emit quitRequested();
 }
@@ -181,42 +191,4 @@ void Keyer::keyingFailed(const QString& reason) {
     if (state_.playActive())
         StopBtnClick();
     reportFailure(reason, kKeyingErrorTitle);
-}
-
-bool Keyer::holdWhilePlaying(std::chrono::milliseconds hold, bool forKeyDown) {
-    const auto awaitingKeyDown = [&] { return forKeyDown && line_.keyDownPending(); };
-    // With nothing to wait for, no event is dispatched here: the playback runs on as it always
-    // has.
-    if (!awaitingKeyDown() && hold <= 0ms)
-        return state_.playActive();
-    QEventLoop loop;
-    QTimer holdTimer;
-    holdTimer.setSingleShot(true);
-    holdTimer.setTimerType(Qt::PreciseTimer);
-    bool holding = false;
-    bool done = false;
-    const auto check = [&] {
-        if (done)
-            return;
-        const bool stopped = !state_.playActive() || shuttingDown_;
-        if (!stopped && awaitingKeyDown())
-            return;
-        if (!stopped && !holding) {
-            holding = true;
-            holdTimer.start(hold);
-            return;
-        }
-        if (!stopped && holdTimer.isActive())
-            return;
-        done = true;
-        loop.quit();
-    };
-    connect(&line_, &KeyingLine::keyDownConfirmed, &loop, check);
-    connect(&line_, &KeyingLine::keyingFailed, &loop, check);
-    connect(&state_, &KeyerState::playActiveChanged, &loop, check);
-    connect(&holdTimer, &QTimer::timeout, &loop, check);
-    check();
-    if (!done)
-        loop.exec();
-    return state_.playActive() && !shuttingDown_;
 }

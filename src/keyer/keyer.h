@@ -61,10 +61,11 @@ int blockPeak(const std::uint8_t* block, std::size_t samples);
 inline constexpr int kClipPeak = 32767;
 
 // The keyer's operator actions: memory selection, recording, playback, stop and reset, loop.
-// Recording and playback run their buffer loops inside the click handler; the other handlers
-// reach a running loop only through the keyer state. The keyer decides what a failing sound
-// device means: it releases the transmitter, shows the failure, closes the input device where
-// the failure left it open, and asks for the program's end when a loop was running.
+// Every handler returns at once: a recording or playback moves on when the device hands back a
+// buffer, the line confirms its key-down, or the lead or tail has passed. The keyer decides what
+// a failing sound device means: it releases the transmitter, shows the failure, closes the input
+// device where the failure left it open, and asks for the program's end when the failure came
+// while a message ran.
 class Keyer : public QObject {
     Q_OBJECT
 
@@ -125,27 +126,42 @@ public:
     const PttTiming& pttTiming() const { return pttTiming_; }
 
     QTimer& loopTimer() { return *loopTimer_; }
-    // A recording or playback loop holds a sound device (it may still be unwinding after a
-    // stop).
-    bool deviceInUse() const { return loopsRunning_ > 0; }
+    // A recording or playback has started and holds, or is about to open, a sound device.
+    bool deviceInUse() const { return run_ != Run::Idle; }
     // While the sound card dialog is shown the buffer watchdog has no effect: the operator may
     // be choosing the device a loop waits on.
     void setSoundCardDialogShown(bool shown) { soundCardShown_ = shown; }
 
 signals:
     // A sound device failed while a recording or playback ran: the keyer has stopped and
-    // unkeyed, and the program ends once the running handler has returned.
+    // unkeyed, and the program is to end.
     void quitRequested();
     // PLAY found no message in the file: it is missing or holds no samples.
     void nothingToPlay(const QString& path);
 
 private:
+    // Where a recording or playback stands. Leading: keyed, waiting for the rig to confirm the
+    // key-down and then for the lead; Tailing: every sample heard, the line held for the tail.
+    enum class Run { Idle, Leading, Sounding, Tailing, Recording };
+
     void pause();
     // STOP's work on a running recording or playback, leaving the keying line to the caller.
     void stopRunning();
     void play();
+    // Keyed: the first sample waits for a key-down not yet confirmed, then for the lead.
+    void awaitLead();
+    void startSound();
+    void queueOut(Half half);
+    // The device handed back buffers: the heard ones are refilled and queued again.
+    void serviceOutput();
+    void holdEnded();
+    // Lets the output device go; what was read but not heard is read again by a resume.
+    void endSound();
     void record();
     bool openRecording();
+    void queueIn(Half half);
+    void serviceInput();
+    void endRecording();
     enum class Appended { Written, Full, Failed };
     Appended appendBlock(const std::uint8_t* block);
     void finishRecording();
@@ -154,27 +170,20 @@ private:
     void endOfData();
     void rewindUnheard(std::int32_t bytes);
     void closeMessageFile();
-    // Applies the failure policy to an engine operation's status.
-    void checkDevice(const WaveStatus& status);
-    // Waits for a buffer until it is done, a stop, or the device stops moving sound.
-    WaitEnd waitForBuffer(WaveEngine& engine, Half half);
+    // Applies the failure policy to an engine operation's status; true when it is ok.
+    bool checkDevice(const WaveStatus& status);
+    void deviceProgressed();
+    // The device of the message sounding or being recorded; null when none runs.
+    WaveEngine* runningEngine();
+    // The watchdog's look at a running message's device.
+    void checkSilence();
     // The device of a running message stopped moving sound: the message ends as STOP ends it.
     // Returns the text the operator is shown once the device has been let go.
     QString deviceStopped(WaveEngine& engine);
     void reportDeviceFailure(const QString& text);
     void requestQuit();
-    // Runs the event loop while the playback goes on, until the key-down asked for (when
-    // forKeyDown) is confirmed and then hold has passed. False when the playback was stopped or
-    // paused meanwhile (STOP, Escape, PLAY, a keying failure, the program's end).
-    bool holdWhilePlaying(std::chrono::milliseconds hold, bool forKeyDown);
     // The line could not key: the message and the loop end, and the operator is told why.
     void keyingFailed(const QString& reason);
-
-    // A new recording or playback must not start while an earlier loop is still unwinding
-    // below the running handler: it would open a device that loop still holds. Such a start is
-    // kept and run once the loops have returned.
-    bool deferWhileLoopsRun(void (Keyer::*start)());
-    void runDeferredStart();
     // Failure boxes wait for the operator: the transmitter is released first, whatever keyed
     // it.
     void reportFailure(const QString& text, const QString& title);
@@ -196,12 +205,21 @@ private:
     Dialogs& dialogs_;
 
     QTimer* loopTimer_;
+    QTimer* holdTimer_; // the lead and the tail
+
+    Run run_ = Run::Idle;
+    // A box shown for a failure lets events through: a completion then waits for the step
+    // that was running to return.
+    bool servicing_ = false;
+    // The half the device plays or fills first, and the message bytes in each half.
+    Half current_ = Half::A;
+    std::array<std::int32_t, 2> held_{};
+    std::int32_t startCount_ = 0;
+    bool recordingFull_ = false;
 
     FileHandle messageFile_; // the recording being written
     QString recordingPath_;
     std::unique_ptr<MessageReader> playReader_;
-    int loopsRunning_ = 0;
-    void (Keyer::*deferredStart_)() = nullptr;
     int writeError_ = 0; // why the recording's last write failed (errno); 0 when none did
     // A message gave way to another while keyed: the line stays keyed until the next start
     // decides.

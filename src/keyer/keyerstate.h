@@ -42,8 +42,6 @@ public:
 
     bool busy() const { return recordActive_ || playActive_; }
 
-    // True except while a recording or playback loop runs.
-    bool stopRequested() const { return stopRequested_; }
     bool playFileOpen() const { return playFileOpen_; }
     bool recordFileOpen() const { return recordFileOpen_; }
     std::int32_t recordedBytes() const { return recordedBytes_; }
@@ -54,9 +52,6 @@ public:
     int selectedMemory() const { return selectedMemory_; }
     const QString& currentMessageFile() const { return currentMessageFile_; }
 
-    void setStopRequested(bool on) {
-        update(stopRequested_, on, &KeyerState::stopRequestedChanged);
-    }
     void setPlayFileOpen(bool on) { update(playFileOpen_, on, &KeyerState::playFileOpenChanged); }
     void setRecordFileOpen(bool on) {
         update(recordFileOpen_, on, &KeyerState::recordFileOpenChanged);
@@ -90,7 +85,6 @@ signals:
     void progressChanged(int percent);
     void inputPeakChanged(int peak);
     void playLengthChanged(std::int32_t bytes);
-    void stopRequestedChanged(bool on);
     void playFileOpenChanged(bool on);
     void recordFileOpenChanged(bool on);
     void recordedBytesChanged(std::int32_t bytes);
@@ -117,7 +111,6 @@ private:
     int progress_ = 0;
     int inputPeak_ = 0;
     std::int32_t playLength_ = 0;
-    bool stopRequested_ = true;
     bool playFileOpen_ = false;
     bool recordFileOpen_ = false;
     std::int32_t recordedBytes_ = 10000;

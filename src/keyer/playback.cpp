@@ -8,13 +8,14 @@
 #include "tx/keyingline.h"
 #include "tx/transmitcontrols.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QTimer>
 
-#include <array>
+#include <chrono>
 #include <cstring>
 #include <utility>
+
+using namespace std::chrono_literals;
 
 void Keyer::PlayBtnClick() {
     if (shuttingDown_ || state_.recordActive())
@@ -23,10 +24,7 @@ void Keyer::PlayBtnClick() {
         pause();
         return;
     }
-    if (deferWhileLoopsRun(&Keyer::PlayBtnClick))
-        return;
     play();
-    runDeferredStart();
 }
 
 void Keyer::playMemory(int slot) {
@@ -34,7 +32,6 @@ void Keyer::playMemory(int slot) {
         return;
     if (state_.playActive()) {
         holdKey_ = line_.KeyingLevel() == KeyingLine::Keyed;
-        deferredStart_ = nullptr;
         stopRunning();
     }
     // A paused message gives way too, or PLAY would resume it instead.
@@ -46,9 +43,8 @@ void Keyer::playMemory(int slot) {
 
 void Keyer::pause() {
     state_.setPlayActive(false);
-    state_.setStopRequested(true);
     line_.unkey();
-    // The running loop sees the stop at its next check and releases the device.
+    endSound();
 }
 
 bool Keyer::ReadMessageHeader(const QString& path) {
@@ -126,10 +122,10 @@ void Keyer::play() {
         return;
     }
 
-    const std::int32_t startCount = state_.playBytesLeft();
-    std::array<std::int32_t, 2> held{}; // message bytes in each half
-    held[index(Half::A)] = fillOutBlock(Half::A, startCount);
-    if (held[index(Half::A)] == 0) {
+    startCount_ = state_.playBytesLeft();
+    held_ = {};
+    held_[index(Half::A)] = fillOutBlock(Half::A, startCount_);
+    if (held_[index(Half::A)] == 0) {
         // Nothing to hear: end at once, without keying or opening the device.
         emit nothingToPlay(state_.currentMessageFile());
         endOfData();
@@ -140,79 +136,108 @@ void Keyer::play() {
         line_.drive(KeyingLine::Keyed);
     else if (keyHeld)
         line_.unkey();
-
-    ++loopsRunning_;
-    if (keyed && !holdWhilePlaying(pttTiming_.lead, true)) {
-        // Ended before the first sample: a paused message starts again from its beginning.
-        if (state_.playFileOpen())
-            rewindUnheard(held[index(Half::A)]);
-        --loopsRunning_;
+    if (!keyed) {
+        startSound();
         return;
     }
+    run_ = Run::Leading;
+    awaitLead();
+}
+
+void Keyer::awaitLead() {
+    if (run_ != Run::Leading || line_.keyDownPending() || holdTimer_->isActive())
+        return;
+    // With nothing to wait for, the first sample goes out in this very step.
+    if (pttTiming_.lead <= 0ms) {
+        startSound();
+        return;
+    }
+    holdTimer_->start(pttTiming_.lead);
+}
+
+void Keyer::holdEnded() {
+    if (run_ == Run::Leading)
+        startSound();
+    else if (run_ == Run::Tailing)
+        endOfData();
+}
+
+void Keyer::startSound() {
+    run_ = Run::Sounding;
     const WaveStatus opened = out_.OpenWaveOut();
     if (opened.heldUp()) {
         // A sound server that hangs may come back: the message ends as STOP ends it, and the
         // next PLAY opens the device again.
         StopBtnClick();
-        --loopsRunning_;
         reportDeviceFailure(opened.text());
         return;
     }
-    checkDevice(opened);
-    out_.RearmOutHeader(Half::A);
-    checkDevice(out_.PrepareOutHeader(Half::A));
-    checkDevice(out_.WriteOutHeader(Half::A));
+    if (!checkDevice(opened))
+        return;
+    current_ = Half::A;
+    queueOut(Half::A);
     // The second block holds sound before it is first queued, so no silence follows the first.
-    held[index(Half::B)] = fillOutBlock(Half::B, startCount);
-    state_.setStopRequested(false);
+    held_[index(Half::B)] = fillOutBlock(Half::B, startCount_);
+    if (run_ == Run::Sounding && held_[index(Half::B)] > 0)
+        queueOut(Half::B);
+    if (run_ == Run::Sounding)
+        watchdog_->start();
+}
 
-    Half sounding = Half::A;
-    bool ended = false;
-    QString failure;
-    while (!state_.stopRequested()) {
-        const Half next = other(sounding);
-        if (held[index(next)] > 0) {
-            out_.RearmOutHeader(next);
-            checkDevice(out_.PrepareOutHeader(next));
-            checkDevice(out_.WriteOutHeader(next));
-        }
-        watchdog_->enable();
-        if (waitForBuffer(out_, sounding) == WaitEnd::Failed)
-            failure = deviceStopped(out_);
-        if (state_.stopRequested())
-            break;
-        watchdog_->disable();
-        checkDevice(out_.UnprepareOutHeader(sounding));
-        held[index(sounding)] = 0;
-        if (held[index(next)] == 0) {
+void Keyer::queueOut(Half half) {
+    out_.RearmOutHeader(half);
+    if (checkDevice(out_.PrepareOutHeader(half)))
+        checkDevice(out_.WriteOutHeader(half));
+}
+
+void Keyer::serviceOutput() {
+    while (run_ == Run::Sounding && out_.done(current_)) {
+        watchdog_->heard();
+        const Half next = other(current_);
+        if (!checkDevice(out_.UnprepareOutHeader(current_)))
+            return;
+        held_[index(current_)] = 0;
+        if (held_[index(next)] == 0) {
             // The last block that held data has been heard; the tail keeps the line keyed.
-            if (line_.KeyingLevel() == KeyingLine::Keyed &&
-                !holdWhilePlaying(pttTiming_.tail, false))
-                break;
+            watchdog_->stop();
+            if (line_.KeyingLevel() == KeyingLine::Keyed && pttTiming_.tail > 0ms) {
+                run_ = Run::Tailing;
+                holdTimer_->start(pttTiming_.tail);
+                return;
+            }
             endOfData();
-            ended = true;
-            break;
+            return;
         }
-        QCoreApplication::processEvents();
-        if (state_.stopRequested() || !state_.playFileOpen())
-            break;
-        held[index(sounding)] = fillOutBlock(sounding, startCount);
-        sounding = next;
+        held_[index(current_)] = fillOutBlock(current_, startCount_);
+        if (held_[index(current_)] > 0)
+            queueOut(current_);
+        current_ = next;
     }
-    watchdog_->disable();
+}
+
+void Keyer::endSound() {
+    const Run was = run_;
+    if (was == Run::Idle || was == Run::Recording)
+        return;
+    run_ = Run::Idle;
+    holdTimer_->stop();
+    watchdog_->stop();
     // A pause keeps the file open: what was read but not yet heard is read again on resume.
     // Until the reset, a buffer marked done has been heard; the device may have finished the
     // queued one too while the pause was being handled, and it must not be heard twice.
-    if (!ended && state_.playFileOpen()) {
-        const Half queued = other(sounding);
-        const bool soundingHeard = out_.done(sounding);
-        const bool queuedHeard = soundingHeard && out_.done(queued);
-        rewindUnheard((queuedHeard ? 0 : held[index(queued)]) +
-                      (soundingHeard ? 0 : held[index(sounding)]));
+    if (state_.playFileOpen()) {
+        if (!out_.deviceOpen()) {
+            rewindUnheard(held_[index(Half::A)]);
+        } else {
+            const Half queued = other(current_);
+            const bool currentHeard = out_.done(current_);
+            const bool queuedHeard = currentHeard && out_.done(queued);
+            rewindUnheard((queuedHeard ? 0 : held_[index(queued)]) +
+                          (currentHeard ? 0 : held_[index(current_)]));
+        }
     }
-    checkDevice(out_.ResetWaveOut());
-    checkDevice(out_.CloseWaveOut());
-    --loopsRunning_;
-    if (!failure.isEmpty())
-        reportDeviceFailure(failure);
+    if (out_.deviceOpen()) {
+        checkDevice(out_.ResetWaveOut());
+        checkDevice(out_.CloseWaveOut());
+    }
 }

@@ -6,7 +6,6 @@
 #include "support/dialogs.h"
 #include "tx/alarmstrip.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QString>
 
@@ -54,10 +53,7 @@ bool replaceable(const QString& path) {
 void Keyer::RecordBtnClick() {
     if (shuttingDown_ || state_.busy())
         return;
-    if (deferWhileLoopsRun(&Keyer::RecordBtnClick))
-        return;
     record();
-    runDeferredStart();
 }
 
 // Creates the partial file for the selected slot with a header that claims no samples yet. False
@@ -141,61 +137,65 @@ void Keyer::record() {
     std::memset(in_.block(Half::B), 0, kWaveBufferBytes);
     state_.setKeyerStopped(false);
     state_.setRecordedBytes(0);
-    state_.setStopRequested(false);
     writeError_ = 0;
-    bool full = false;
+    recordingFull_ = false;
 
-    ++loopsRunning_;
-    checkDevice(in_.QueryInFormat());
-    // The device is opened whatever the query said.
-    checkDevice(in_.OpenWaveIn());
-    in_.RearmInHeader(Half::A);
-    checkDevice(in_.PrepareInHeader(Half::A));
-    checkDevice(in_.AddInBuffer(Half::A));
-    checkDevice(in_.StartWaveIn());
+    run_ = Run::Recording;
+    if (!checkDevice(in_.QueryInFormat()) || !checkDevice(in_.OpenWaveIn()))
+        return;
+    current_ = Half::A;
+    queueIn(Half::A);
+    if (run_ == Run::Recording)
+        checkDevice(in_.StartWaveIn());
+    if (run_ != Run::Recording)
+        return;
+    strip_.setColour(AlarmStrip::Blue);
+    queueIn(Half::B);
+    if (run_ == Run::Recording)
+        watchdog_->start();
+}
 
-    Half filling = Half::A;
-    QString failure;
-    while (!state_.stopRequested()) {
-        const Half next = other(filling);
-        strip_.setColour(filling == Half::A ? AlarmStrip::Blue : AlarmStrip::Red);
-        in_.RearmInHeader(next);
-        checkDevice(in_.PrepareInHeader(next));
-        checkDevice(in_.AddInBuffer(next));
-        watchdog_->enable();
-        if (waitForBuffer(in_, filling) == WaitEnd::Failed)
-            failure = deviceStopped(in_);
-        if (state_.stopRequested())
-            break;
-        watchdog_->disable();
-        checkDevice(in_.UnprepareInHeader(filling));
-        if (state_.stopRequested())
-            break;
-        std::uint8_t* block = in_.block(filling);
+void Keyer::queueIn(Half half) {
+    in_.RearmInHeader(half);
+    if (checkDevice(in_.PrepareInHeader(half)))
+        checkDevice(in_.AddInBuffer(half));
+}
+
+void Keyer::serviceInput() {
+    while (run_ == Run::Recording && in_.done(current_)) {
+        watchdog_->heard();
+        const Half filled = current_;
+        if (!checkDevice(in_.UnprepareInHeader(filled)))
+            return;
+        std::uint8_t* block = in_.block(filled);
         if (const int factor = gainFactor(); factor != 1)
             ScaleBlock(block, kWaveBufferSamples, factor);
         state_.setInputPeak(blockPeak(block, kWaveBufferSamples));
         const Appended appended = appendBlock(block);
         if (appended != Appended::Written) {
-            full = appended == Appended::Full;
+            recordingFull_ = appended == Appended::Full;
             StopBtnClick();
-            break;
+            return;
         }
-        // After a stall the device may hand back several blocks without the wait ever sleeping;
-        // STOP must still be heard while the loop catches up.
-        QCoreApplication::processEvents();
-        filling = next;
+        current_ = other(filled);
+        strip_.setColour(current_ == Half::A ? AlarmStrip::Blue : AlarmStrip::Red);
+        queueIn(filled);
     }
-    watchdog_->disable();
+}
+
+void Keyer::endRecording() {
+    if (run_ != Run::Recording)
+        return;
+    run_ = Run::Idle;
+    watchdog_->stop();
     state_.setInputPeak(0);
-    checkDevice(in_.ResetWaveIn());
-    checkDevice(in_.CloseWaveIn());
-    --loopsRunning_;
-    if (!failure.isEmpty())
-        reportDeviceFailure(failure);
+    if (in_.deviceOpen()) {
+        checkDevice(in_.ResetWaveIn());
+        checkDevice(in_.CloseWaveIn());
+    }
     if (const int error = std::exchange(writeError_, 0); error != 0) {
         reportFailure(couldNotWrite(error), kFileErrorTitle);
-    } else if (full) {
+    } else if (std::exchange(recordingFull_, false)) {
         dialogs_.showMessage(kLongestReached, kRecordingTitle);
     }
 }

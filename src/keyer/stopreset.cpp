@@ -8,8 +8,6 @@
 #include <QTimer>
 
 void Keyer::StopBtnClick() {
-    // A start kept for later is overtaken by the stop.
-    deferredStart_ = nullptr;
     holdKey_ = false;
     // Released even with the keyer stopped: TUNE may hold the line.
     line_.unkey();
@@ -23,24 +21,22 @@ void Keyer::stopRunning() {
     state_.setKeyerStopped(true);
     startLoopPause();
     if (state_.playActive()) {
-        watchdog_->disable();
         state_.setPlayActive(false);
         state_.setProgress(0);
         if (state_.playFileOpen())
             closeMessageFile();
-        state_.setStopRequested(true);
+        endSound();
     }
     if (state_.recordActive()) {
         state_.setRecordActive(false);
         strip_.setColour(AlarmStrip::Teal);
         if (state_.recordFileOpen())
             finishRecording();
-        state_.setStopRequested(true);
+        endRecording();
     }
 }
 
 void Keyer::ResetBtnClick() {
-    deferredStart_ = nullptr;
     holdKey_ = false;
     loopRunning_ = false;
     loopTimer_->stop();

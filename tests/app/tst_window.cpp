@@ -47,6 +47,7 @@ void during(WindowHarness& h, Before before, const std::function<void()>& keys) 
         click(before == Before::Recording ? w.ui().RecordBtn : w.ui().PlayBtn);
     if (before == Before::Idle || before == Before::Paused)
         keys();
+    untilMessageEnds(w);
     QTest::qWait(5);
 }
 } // namespace

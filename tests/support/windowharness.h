@@ -3,12 +3,14 @@
 #include "app/launcher.h"
 #include "app/tavrin.h"
 #include "fakedialogs.h"
+#include "keyer/keyer.h"
 #include "recordingportio.h"
 #include "tx/beeper.h"
 #include "virtualwaveservice.h"
 #include "wavebytes.h"
 
 #include <QAction>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <memory>
 
@@ -114,8 +117,26 @@ public:
     std::unique_ptr<TTavrin> window;
 };
 
+// Returns once the message started last has ended, so that the test reads what was played or
+// recorded. Waits made meanwhile (by a pump's actions, timers) return at once, as the operator's
+// clicks do.
+inline void untilMessageEnds(TTavrin& window) {
+    static bool waiting = false;
+    if (waiting)
+        return;
+    waiting = true;
+    QTimer wake; // the deadline is looked at even when nothing else happens
+    wake.start(100);
+    QDeadlineTimer deadline(60000);
+    while (window.keyer().deviceInUse() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    waiting = false;
+}
+// A click as the operator makes it; a message it starts has ended when it returns.
 inline void click(QPushButton* button) {
     QTest::mouseClick(button, Qt::LeftButton);
+    if (auto* window = qobject_cast<TTavrin*>(button->window()))
+        untilMessageEnds(*window);
 }
 // A menu command as the operator reaches it: through the menu bar and the submenus it opens.
 inline QAction* item(TTavrin& w, const char* name) {
