@@ -36,15 +36,9 @@ public:
     int open(Direction direction, Handle& handle, int device, const WaveFormat& format) override {
         return inner_.open(direction, handle, device, format);
     }
-    int prepare(Handle handle, WaveHeader& header) override {
-        return inner_.prepare(handle, header);
-    }
     int queue(Handle handle, WaveHeader& header) override;
     int start(Handle handle) override { return inner_.start(handle); }
     int reset(Handle handle) override;
-    int unprepare(Handle handle, WaveHeader& header) override {
-        return inner_.unprepare(handle, header);
-    }
     int close(Handle handle) override { return inner_.close(handle); }
     std::string lastError(Direction direction) const override {
         return inner_.lastError(direction);

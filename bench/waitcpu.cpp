@@ -43,10 +43,7 @@ enum class Wait { Sleeping, Spinning };
 Figures play(WaveOutEngine& out, int buffers, Wait how) {
     // A failure inside the loop ends it, as it ends the program.
     bool stop = false;
-    auto queue = [&](Half h) {
-        out.RearmOutHeader(h);
-        stop = !ok(out.PrepareOutHeader(h)) || !ok(out.WriteOutHeader(h)) || stop;
-    };
+    auto queue = [&](Half h) { stop = !ok(out.queueBlock(h)) || stop; };
     auto wait = [&](Half h) {
         if (how == Wait::Spinning) {
             while (!out.header(h).done())
@@ -73,7 +70,6 @@ Figures play(WaveOutEngine& out, int buffers, Wait how) {
     for (int i = 1; i < buffers && !stop; ++i) {
         queue(other(sounding));
         wait(sounding);
-        stop = !ok(out.UnprepareOutHeader(sounding)) || stop;
         sounding = other(sounding);
     }
     wait(sounding);

@@ -42,13 +42,18 @@ void WaveEngine::bindHeaders(bool clearUser) {
     }
 }
 
-void WaveEngine::rearm(Half half) {
+WaveStatus WaveEngine::queueBlock(Half half) {
     WaveHeader& header = headers_[index(half)];
     header.data = blocks_[index(half)].get();
     header.bufferLength = kWaveBufferBytes;
     header.bytesRecorded.store(0);
     header.flags.store(0);
     header.loops = 0;
+    if (direction_ == WaveService::Direction::Output)
+        return status(service_.queue(handle_, header), WaveSite::OutWrite,
+                      "Error writing to the output device ", half);
+    return status(service_.queue(handle_, header), WaveSite::InAddBuffer,
+                  "Error in sending a buffer_", half);
 }
 
 int WaveEngine::checkFormat() {

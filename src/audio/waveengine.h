@@ -35,6 +35,8 @@ public:
     std::string problem() const { return handle_ != 0 ? service_.problem(handle_) : std::string(); }
     // The selected device's name as the operator sees it.
     QString deviceName() const;
+    // Hands the half's block to the device: to be played, or filled.
+    WaveStatus queueBlock(Half half);
 
     // From now on the device threads of this engine's service, of both directions, have
     // handler run on receiver's thread after they mark buffers done: one call for any number of
@@ -50,7 +52,6 @@ protected:
     int device() const;
     // Binds each header to its block with the buffer length and clears its flags.
     void bindHeaders(bool clearUser);
-    void rearm(Half half);
     // Ok when the service's result is; otherwise the failure at site with text.
     static WaveStatus status(int result, WaveSite site, const QString& text);
     // A failed query or open: text, then the device and the platform's reason when it gives one.

@@ -30,20 +30,6 @@ int WaveInEngine::QueryWaveIn() {
     return probeFormat();
 }
 
-void WaveInEngine::RearmInHeader(Half half) {
-    rearm(half);
-}
-
-WaveStatus WaveInEngine::PrepareInHeader(Half half) {
-    return status(service_.prepare(handle_, headers_[index(half)]), WaveSite::InPrepare,
-                  "Error preparing the header_", half);
-}
-
-WaveStatus WaveInEngine::AddInBuffer(Half half) {
-    return status(service_.queue(handle_, headers_[index(half)]), WaveSite::InAddBuffer,
-                  "Error in sending a buffer_", half);
-}
-
 WaveStatus WaveInEngine::StartWaveIn() {
     return status(service_.start(handle_), WaveSite::InStart,
                   QStringLiteral("Error starting the input wave device"));
@@ -52,11 +38,6 @@ WaveStatus WaveInEngine::StartWaveIn() {
 WaveStatus WaveInEngine::ResetWaveIn() {
     return status(service_.reset(handle_), WaveSite::InReset,
                   QStringLiteral("Error Resetting the input wave device"));
-}
-
-WaveStatus WaveInEngine::UnprepareInHeader(Half half) {
-    return status(service_.unprepare(handle_, headers_[index(half)]), WaveSite::InUnprepare,
-                  "Error unpreparing the Header ", half);
 }
 
 WaveStatus WaveInEngine::CloseWaveIn() {

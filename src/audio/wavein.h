@@ -18,11 +18,7 @@ public:
     // Non-zero (the service's result) when the selected input device can not record the format
     // now; always asks the device.
     int QueryWaveIn();
-    void RearmInHeader(Half half);
-    WaveStatus PrepareInHeader(Half half);
-    WaveStatus AddInBuffer(Half half);
     WaveStatus StartWaveIn();
     WaveStatus ResetWaveIn();
-    WaveStatus UnprepareInHeader(Half half);
     WaveStatus CloseWaveIn();
 };

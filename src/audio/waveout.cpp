@@ -29,28 +29,9 @@ int WaveOutEngine::QueryWaveOut() {
     return probeFormat();
 }
 
-void WaveOutEngine::RearmOutHeader(Half half) {
-    rearm(half);
-}
-
-WaveStatus WaveOutEngine::PrepareOutHeader(Half half) {
-    return status(service_.prepare(handle_, headers_[index(half)]), WaveSite::OutPrepare,
-                  "Error preparing the header_", half);
-}
-
-WaveStatus WaveOutEngine::WriteOutHeader(Half half) {
-    return status(service_.queue(handle_, headers_[index(half)]), WaveSite::OutWrite,
-                  "Error writing to the output device ", half);
-}
-
 WaveStatus WaveOutEngine::ResetWaveOut() {
     return status(service_.reset(handle_), WaveSite::OutReset,
                   QStringLiteral("Error Resetting the output wave device"));
-}
-
-WaveStatus WaveOutEngine::UnprepareOutHeader(Half half) {
-    return status(service_.unprepare(handle_, headers_[index(half)]), WaveSite::OutUnprepare,
-                  "Error unpreparing the Header ", half);
 }
 
 WaveStatus WaveOutEngine::CloseWaveOut() {

@@ -4,8 +4,8 @@
 
 struct AudioDevices;
 
-// Plays 16-bit mono sound on the selected output device with two buffers in flight. The
-// playback loop calls the operations in a fixed order; each device call returns its status.
+// Plays 16-bit mono sound on the selected output device with two buffers in flight; each device
+// call returns its status.
 class WaveOutEngine : public WaveEngine {
 public:
     WaveOutEngine(WaveService& service, const AudioDevices& devices);
@@ -16,10 +16,6 @@ public:
     // Non-zero (the service's result) when the selected output device can not play the format
     // now; always asks the device.
     int QueryWaveOut();
-    void RearmOutHeader(Half half);
-    WaveStatus PrepareOutHeader(Half half);
-    WaveStatus WriteOutHeader(Half half);
     WaveStatus ResetWaveOut();
-    WaveStatus UnprepareOutHeader(Half half);
     WaveStatus CloseWaveOut();
 };

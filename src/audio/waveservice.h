@@ -28,7 +28,6 @@ public:
     // empty when it did not fail or the platform gives none.
     virtual std::string lastError(Direction) const { return {}; }
     virtual int open(Direction direction, Handle& handle, int device, const WaveFormat& format) = 0;
-    virtual int prepare(Handle handle, WaveHeader& header) = 0;
     // Queues the header for playing (output) or filling (input).
     virtual int queue(Handle handle, WaveHeader& header) = 0;
     // Input: queued buffers start filling.
@@ -39,7 +38,6 @@ public:
     // Empty while the open device works; otherwise why it stopped moving sound (it failed, or
     // it has not answered for a second), in the platform's words.
     virtual std::string problem(Handle) { return {}; }
-    virtual int unprepare(Handle handle, WaveHeader& header) = 0;
     virtual int close(Handle handle) = 0;
 
     // Called from the service's own thread right after it has marked a header done, so a thread

@@ -4,23 +4,19 @@
 
 #include <utility>
 
-// The device call of an engine operation that failed. The input sites from preparing to
-// unpreparing are the ones that run with the input device open.
+// The device call of an engine operation that failed. The input sites from queueing to
+// resetting are the ones that run with the input device open.
 enum class WaveSite {
     OutQuery,
     OutOpen,
-    OutPrepare,
     OutWrite,
     OutReset,
-    OutUnprepare,
     OutClose,
     InQuery,
     InOpen,
-    InPrepare,
     InAddBuffer,
     InStart,
     InReset,
-    InUnprepare,
     InClose,
 };
 

@@ -41,21 +41,10 @@ WaveStream* WaveServiceBase::stream(Handle handle) const {
     return it == streams_.end() ? nullptr : it->second.get();
 }
 
-int WaveServiceBase::prepare(Handle handle, WaveHeader& header) {
-    if (!stream(handle))
-        return waveresult::InvalidHandle;
-    if (has(header, WaveHeader::kInQueue))
-        return waveresult::StillPlaying;
-    header.flags.fetch_or(WaveHeader::kPrepared, std::memory_order_release);
-    return waveresult::Ok;
-}
-
 int WaveServiceBase::queue(Handle handle, WaveHeader& header) {
     WaveStream* s = stream(handle);
     if (!s)
         return waveresult::InvalidHandle;
-    if (!has(header, WaveHeader::kPrepared))
-        return waveresult::Unprepared;
     if (has(header, WaveHeader::kInQueue))
         return waveresult::StillPlaying;
     if (!header.data || header.bufferLength == 0 || header.bufferLength % s->frameBytes() != 0)
@@ -77,15 +66,6 @@ int WaveServiceBase::reset(Handle handle) {
 std::string WaveServiceBase::problem(Handle handle) {
     WaveStream* s = stream(handle);
     return s ? s->problem() : std::string();
-}
-
-int WaveServiceBase::unprepare(Handle handle, WaveHeader& header) {
-    if (!stream(handle))
-        return waveresult::InvalidHandle;
-    if (has(header, WaveHeader::kInQueue))
-        return waveresult::StillPlaying;
-    header.flags.fetch_and(~WaveHeader::kPrepared, std::memory_order_release);
-    return waveresult::Ok;
 }
 
 int WaveServiceBase::close(Handle handle) {

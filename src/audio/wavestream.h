@@ -36,7 +36,7 @@ public:
     Direction direction() const { return direction_; }
     uint32_t frameBytes() const { return format_.blockAlign ? format_.blockAlign : 1; }
 
-    // The header has been checked by the service: prepared and not queued.
+    // The header has been checked by the service: it holds whole frames and is not queued.
     virtual void queue(WaveHeader& header) = 0;
     virtual bool hasQueued() = 0;
     // Empty while the device works; otherwise what went wrong with it, in the platform's words.
@@ -62,21 +62,18 @@ constexpr int InvalidHandle = 5;               // 0, closed or never opened
 constexpr int InvalidParam = 11; // a header without memory, or not a whole number of frames
 constexpr int BadFormat = 32;    // the device cannot take the format
 constexpr int StillPlaying = 33; // a header is still queued
-constexpr int Unprepared = 34;   // the header was not prepared
 constexpr int WrongDirection = 35;
 constexpr int NoAnswer = 36; // held up by another program, such as a sound server that hangs
 } // namespace waveresult
 
-// The bookkeeping every wave device shares: handles, and the rules for preparing, queueing and
-// unpreparing headers. Backends supply the devices.
+// The bookkeeping every wave device shares: handles, and the rules for queueing headers.
+// Backends supply the devices.
 class WaveServiceBase : public WaveService {
 public:
     int open(Direction direction, Handle& handle, int device, const WaveFormat& format) override;
-    int prepare(Handle handle, WaveHeader& header) override;
     int queue(Handle handle, WaveHeader& header) override;
     int start(Handle handle) override;
     int reset(Handle handle) override;
-    int unprepare(Handle handle, WaveHeader& header) override;
     std::string problem(Handle handle) override;
     // Fails while buffers are queued, leaving the device open, as a reset comes first.
     int close(Handle handle) override;

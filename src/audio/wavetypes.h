@@ -25,7 +25,6 @@ inline constexpr std::size_t kSampleBlockBytes = 65590;
 // has been played or filled, or returned by a reset.
 struct WaveHeader {
     static constexpr std::uint32_t kDone = 0x1;
-    static constexpr std::uint32_t kPrepared = 0x2;
     static constexpr std::uint32_t kInQueue = 0x10;
 
     std::uint8_t* data = nullptr;

@@ -24,11 +24,9 @@ const QString kKeyingErrorTitle = QStringLiteral("Communications I/O Error");
 // The input sites that run with the input device open.
 bool leavesInputOpen(WaveSite site) {
     switch (site) {
-    case WaveSite::InPrepare:
     case WaveSite::InAddBuffer:
     case WaveSite::InStart:
     case WaveSite::InReset:
-    case WaveSite::InUnprepare:
         return true;
     default:
         return false;

@@ -151,7 +151,6 @@ private:
     // Keyed: the first sample waits for a key-down not yet confirmed, then for the lead.
     void awaitLead();
     void startSound();
-    void queueOut(Half half);
     // The device handed back buffers: the heard ones are refilled and queued again.
     void serviceOutput();
     void holdEnded();
@@ -159,7 +158,6 @@ private:
     void endSound();
     void record();
     bool openRecording();
-    void queueIn(Half half);
     void serviceInput();
     void endRecording();
     enum class Appended { Written, Full, Failed };

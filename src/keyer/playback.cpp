@@ -175,27 +175,19 @@ void Keyer::startSound() {
     if (!checkDevice(opened))
         return;
     current_ = Half::A;
-    queueOut(Half::A);
+    checkDevice(out_.queueBlock(Half::A));
     // The second block holds sound before it is first queued, so no silence follows the first.
     held_[index(Half::B)] = fillOutBlock(Half::B, startCount_);
     if (run_ == Run::Sounding && held_[index(Half::B)] > 0)
-        queueOut(Half::B);
+        checkDevice(out_.queueBlock(Half::B));
     if (run_ == Run::Sounding)
         watchdog_->start();
-}
-
-void Keyer::queueOut(Half half) {
-    out_.RearmOutHeader(half);
-    if (checkDevice(out_.PrepareOutHeader(half)))
-        checkDevice(out_.WriteOutHeader(half));
 }
 
 void Keyer::serviceOutput() {
     while (run_ == Run::Sounding && out_.done(current_)) {
         watchdog_->heard();
         const Half next = other(current_);
-        if (!checkDevice(out_.UnprepareOutHeader(current_)))
-            return;
         held_[index(current_)] = 0;
         if (held_[index(next)] == 0) {
             // The last block that held data has been heard; the tail keeps the line keyed.
@@ -210,7 +202,7 @@ void Keyer::serviceOutput() {
         }
         held_[index(current_)] = fillOutBlock(current_, startCount_);
         if (held_[index(current_)] > 0)
-            queueOut(current_);
+            checkDevice(out_.queueBlock(current_));
         current_ = next;
     }
 }

@@ -144,29 +144,21 @@ void Keyer::record() {
     if (!checkDevice(in_.QueryInFormat()) || !checkDevice(in_.OpenWaveIn()))
         return;
     current_ = Half::A;
-    queueIn(Half::A);
+    checkDevice(in_.queueBlock(Half::A));
     if (run_ == Run::Recording)
         checkDevice(in_.StartWaveIn());
     if (run_ != Run::Recording)
         return;
     strip_.setColour(AlarmStrip::Blue);
-    queueIn(Half::B);
+    checkDevice(in_.queueBlock(Half::B));
     if (run_ == Run::Recording)
         watchdog_->start();
-}
-
-void Keyer::queueIn(Half half) {
-    in_.RearmInHeader(half);
-    if (checkDevice(in_.PrepareInHeader(half)))
-        checkDevice(in_.AddInBuffer(half));
 }
 
 void Keyer::serviceInput() {
     while (run_ == Run::Recording && in_.done(current_)) {
         watchdog_->heard();
         const Half filled = current_;
-        if (!checkDevice(in_.UnprepareInHeader(filled)))
-            return;
         std::uint8_t* block = in_.block(filled);
         if (const int factor = gainFactor(); factor != 1)
             ScaleBlock(block, kWaveBufferSamples, factor);
@@ -179,7 +171,7 @@ void Keyer::serviceInput() {
         }
         current_ = other(filled);
         strip_.setColour(current_ == Half::A ? AlarmStrip::Blue : AlarmStrip::Red);
-        queueIn(filled);
+        checkDevice(in_.queueBlock(filled));
     }
 }
 

@@ -130,13 +130,10 @@ private slots:
         int done = 0;
         for (int i = 0; i < 500 && !rescued; ++i) {
             rescue.start(2000);
-            out.RearmOutHeader(Half::A);
-            out.PrepareOutHeader(Half::A);
-            out.WriteOutHeader(Half::A);
+            out.queueBlock(Half::A);
             if (!out.done(Half::A))
                 loop.exec();
             done += out.done(Half::A);
-            out.UnprepareOutHeader(Half::A);
         }
         quit = true;
         device.join();

@@ -110,15 +110,10 @@ int VirtualWaveService::open(Direction direction, Handle& handle, int device,
     return 0;
 }
 
-int VirtualWaveService::prepare(Handle handle, WaveHeader& header) {
-    std::lock_guard lock(mutex_);
-    return use(handle, Op::Prepare) ? (header.flags |= WaveHeader::kPrepared, 0) : kFailed;
-}
-
 int VirtualWaveService::queue(Handle handle, WaveHeader& header) {
     std::lock_guard lock(mutex_);
     Stream* s = use(handle, Op::Queue);
-    if (!s || !(header.flags & WaveHeader::kPrepared) || (header.flags & WaveHeader::kInQueue))
+    if (!s || (header.flags & WaveHeader::kInQueue))
         return kFailed;
     header.flags = (header.flags & ~WaveHeader::kDone) | WaveHeader::kInQueue;
     s->queue.push_back(&header);
@@ -152,12 +147,6 @@ int VirtualWaveService::reset(Handle handle) {
     if (returned)
         notify();
     return 0;
-}
-
-int VirtualWaveService::unprepare(Handle handle, WaveHeader& header) {
-    std::lock_guard lock(mutex_);
-    const bool ok = use(handle, Op::Unprepare) && !(header.flags & WaveHeader::kInQueue);
-    return ok ? (header.flags &= ~WaveHeader::kPrepared, 0) : kFailed;
 }
 
 int VirtualWaveService::close(Handle handle) {

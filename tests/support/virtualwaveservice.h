@@ -24,7 +24,7 @@ public:
         // Not empty: another program holds the device, and this is why opening it fails.
         std::string busyError = {};
     };
-    enum class Op { Query, Open, Prepare, Queue, Start, Reset, Unprepare, Close };
+    enum class Op { Query, Open, Queue, Start, Reset, Close };
 
     VirtualWaveService(); // one input and one output device that can do the format
     VirtualWaveService(std::vector<Device> inputs, std::vector<Device> outputs);
@@ -35,11 +35,9 @@ public:
     int query(Direction direction, int device, const WaveFormat& format) override;
     std::string lastError(Direction direction) const override;
     int open(Direction direction, Handle& handle, int device, const WaveFormat& format) override;
-    int prepare(Handle handle, WaveHeader& header) override;
     int queue(Handle handle, WaveHeader& header) override;
     int start(Handle handle) override;
     int reset(Handle handle) override;
-    int unprepare(Handle handle, WaveHeader& header) override;
     int close(Handle handle) override;
     void setCompletionNotifier(std::function<void()> notifier) override;
 
