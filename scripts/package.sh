@@ -31,6 +31,11 @@ man --warnings -l "$root/usr/share/man/man1/tavrin.1" >/dev/null
 # Help opens the manual from the executable's directory, ../share/doc/tavrin/manual.
 test -f "$root/usr/share/doc/tavrin/manual/index.html"
 
+# The loggers' hooks, ready to be copied into place.
+for hook in tlf/play_vk cqrlog/voice_keyer.sh; do
+    test -x "$root/usr/share/tavrin/hooks/$hook" || { echo "the package has no executable hooks/$hook" >&2; exit 1; }
+done
+
 echo "== tavrin --version"
 version=$(dpkg-deb -f "$deb" Version)
 printed=$(env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$root/usr/bin/tavrin" --version)

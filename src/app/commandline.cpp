@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <array>
@@ -26,8 +27,9 @@ struct SwitchOption {
     const char* name;
     CommandLine::Action action;
 };
-constexpr std::array<SwitchOption, 2> kSwitchOptions{
-    {{"tune", CommandLine::Action::Tune}, {"tx-enable", CommandLine::Action::TxEnable}}};
+constexpr std::array<SwitchOption, 3> kSwitchOptions{{{"tune", CommandLine::Action::Tune},
+                                                      {"tx-enable", CommandLine::Action::TxEnable},
+                                                      {"loop", CommandLine::Action::Loop}}};
 
 // Qt's own options, which QApplication takes out of the arguments ("-platform offscreen",
 // "--style=fusion"). The first look at the command line is made before there is an application
@@ -114,7 +116,18 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
         {QStringLiteral("record"), QStringLiteral("Record into memory <n>."), QStringLiteral("n")});
     parser.addOption(
         {QStringLiteral("select"), QStringLiteral("Select memory <n>."), QStringLiteral("n")});
+    parser.addOption({QStringLiteral("play-file"),
+                      QStringLiteral("Play the sound file at <path>, as a memory plays."),
+                      QStringLiteral("path")});
+    parser.addOption({QStringLiteral("pause"),
+                      QStringLiteral("Pause the message that plays, or go on with a paused one.")});
     parser.addOption({QStringLiteral("stop"), QStringLiteral("Stop playing or recording.")});
+    parser.addOption({QStringLiteral("loop"),
+                      QStringLiteral("Repeat each message played after the loop delay."),
+                      QStringLiteral("on|off")});
+    parser.addOption({QStringLiteral("loop-delay"),
+                      QStringLiteral("Pause <seconds> between repetitions (to the tenth)."),
+                      QStringLiteral("seconds")});
     parser.addOption({QStringLiteral("tune"), QStringLiteral("Key the transmitter without audio."),
                       QStringLiteral("on|off")});
     parser.addOption({QStringLiteral("tx-enable"),
@@ -168,9 +181,26 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
         if (value != kOn && value != kOff)
             line.error = QStringLiteral("--%1 wants on or off").arg(option.name);
     }
-    if (parser.isSet(QStringLiteral("stop"))) {
+    for (const auto& [name, action] :
+         {std::pair{"stop", Action::Stop}, std::pair{"pause", Action::Pause}}) {
+        if (!parser.isSet(QLatin1String(name)))
+            continue;
         ++actions;
-        line.action = Action::Stop;
+        line.action = action;
+    }
+    if (parser.isSet(QStringLiteral("play-file"))) {
+        ++actions;
+        line.action = Action::PlayFile;
+        // The keyer runs in a directory of its own; a logger passes names relative to its own.
+        line.path = QFileInfo(parser.value(QStringLiteral("play-file"))).absoluteFilePath();
+    }
+    if (parser.isSet(QStringLiteral("loop-delay"))) {
+        ++actions;
+        line.action = Action::LoopDelay;
+        bool number = false;
+        line.seconds = parser.value(QStringLiteral("loop-delay")).toDouble(&number);
+        if (!number)
+            line.error = QStringLiteral("--loop-delay wants a number of seconds");
     }
     if (actions > 1)
         line.error = QStringLiteral("One command at a time");

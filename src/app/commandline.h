@@ -6,13 +6,27 @@
 // What the command line asks for: the keyer itself (on a folder and under a bus name of its
 // choosing), or one command to the keyer that already runs, or just help or the version.
 struct CommandLine {
-    enum class Action { None, Play, Stop, Tune, Record, Select, TxEnable };
+    enum class Action {
+        None,
+        Play,
+        PlayFile,
+        Pause,
+        Stop,
+        Tune,
+        Record,
+        Select,
+        TxEnable,
+        Loop,
+        LoopDelay
+    };
 
     QString home;     // --home, else TAVRIN_HOME; empty: "Tavrin" in the user's home
     QString instance; // --instance; empty: the default bus name
     Action action = Action::None;
-    int memory = 0;  // for Play, Record and Select
-    bool on = false; // for Tune and TxEnable
+    int memory = 0;     // for Play, Record and Select
+    bool on = false;    // for Tune, TxEnable and Loop
+    double seconds = 0; // for LoopDelay; the keyer judges its range
+    QString path;       // for PlayFile, made absolute
     bool status = false;
     bool json = false;
     bool help = false;

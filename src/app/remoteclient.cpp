@@ -29,8 +29,9 @@ template <typename T> QList<T> listOf(const QVariant& value) {
 // "playing 3, looping, transmitting": what the keyer does, then what runs beside it.
 QString statusLine(const QVariantMap& p) {
     const QString state = p.value(QStringLiteral("State")).toString();
-    QStringList parts{
-        QStringLiteral("%1 %2").arg(state).arg(p.value(QStringLiteral("Memory")).toInt())};
+    const QString file = p.value(QStringLiteral("File")).toString();
+    QStringList parts{QStringLiteral("%1 %2").arg(
+        state, file.isEmpty() ? p.value(QStringLiteral("Memory")).toString() : file)};
     if (state == QLatin1String("idle"))
         parts[0] = QStringLiteral("idle, memory %1").arg(p.value(QStringLiteral("Memory")).toInt());
     for (const char* flag : {"Looping", "Tuning"})
@@ -49,6 +50,8 @@ QByteArray statusJson(const QVariantMap& p) {
     QJsonObject status;
     status.insert(QStringLiteral("state"), p.value(QStringLiteral("State")).toString());
     status.insert(QStringLiteral("memory"), p.value(QStringLiteral("Memory")).toInt());
+    status.insert(QStringLiteral("file"), p.value(QStringLiteral("File")).toString());
+    status.insert(QStringLiteral("loopDelay"), p.value(QStringLiteral("LoopDelay")).toDouble());
     for (const char* flag :
          {"Looping", "Tuning", "Transmitting", "UnkeyNotConfirmed", "TxEnabled"}) {
         QString key = QString::fromLatin1(flag);
@@ -84,6 +87,14 @@ QDBusMessage send(const CommandLine& line, const QString& service) {
     switch (line.action) {
     case Action::Play:
         return keyer("Play", {line.memory});
+    case Action::PlayFile:
+        return keyer("PlayFile", {line.path});
+    case Action::Pause:
+        return keyer("Pause");
+    case Action::Loop:
+        return keyer("SetLoop", {line.on});
+    case Action::LoopDelay:
+        return keyer("SetLoopDelay", {line.seconds});
     case Action::Record:
         return keyer("Record", {line.memory});
     case Action::Select:
@@ -101,10 +112,10 @@ QDBusMessage send(const CommandLine& line, const QString& service) {
                 QStringLiteral("GetAll"), {remote::kInterface});
 }
 
-bool notRunning(const QDBusMessage& reply) {
+// The bus itself went away or would not answer, as against no keyer on it.
+bool busLost(const QDBusMessage& reply) {
     const QDBusError::ErrorType type = QDBusError(reply).type();
-    return type == QDBusError::ServiceUnknown || type == QDBusError::NoServer ||
-           type == QDBusError::Disconnected;
+    return type == QDBusError::NoServer || type == QDBusError::Disconnected;
 }
 
 } // namespace
@@ -114,8 +125,8 @@ ClientExit runClient(const CommandLine& line) {
     qDBusRegisterMetaType<QList<double>>();
     const QString service = remote::serviceName(line.instance);
     if (!QDBusConnection::sessionBus().isConnected()) {
-        err() << "tavrin: no session bus, so no running Tavrin can be reached: "
-              << QDBusConnection::sessionBus().lastError().message() << Qt::endl;
+        err() << "tavrin: no session bus: " << QDBusConnection::sessionBus().lastError().message()
+              << Qt::endl;
         return ClientExit::NotRunning;
     }
     QList<QDBusMessage> replies;
@@ -130,12 +141,20 @@ ClientExit runClient(const CommandLine& line) {
     for (const QDBusMessage& reply : replies) {
         if (reply.type() != QDBusMessage::ErrorMessage)
             continue;
-        if (notRunning(reply)) {
+        if (busLost(reply)) {
+            err() << "tavrin: no session bus: " << reply.errorMessage() << Qt::endl;
+            return ClientExit::NotRunning;
+        }
+        if (QDBusError(reply).type() == QDBusError::ServiceUnknown) {
             err() << "tavrin: no Tavrin is running under the name " << service << Qt::endl;
             return ClientExit::NotRunning;
         }
         err() << "tavrin: " << reply.errorMessage() << Qt::endl;
-        exit = ClientExit::Refused;
+        // What the keyer calls out of range is a wrong command line.
+        const bool invalid = QDBusError(reply).type() == QDBusError::InvalidArgs;
+        exit = invalid ? ClientExit::Usage : ClientExit::Refused;
+        if (invalid)
+            return exit;
     }
     if (line.status && replies.last().type() == QDBusMessage::ReplyMessage) {
         const QVariantMap properties =

@@ -5,12 +5,17 @@
 #include "keyer/messagefile.h"
 #include "tx/transmitcontrols.h"
 
+#include <QDir>
+
 #include <QApplication>
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMetaType>
 #include <QTextEdit>
 #include <QTimer>
 
+#include <chrono>
+#include <cmath>
 #include <memory>
 #include <utility>
 
@@ -19,12 +24,19 @@ const QString kBaseService = QStringLiteral("org.tavrin.Tavrin");
 const QString kStop = QStringLiteral("Stop");
 const QString kBoxWaits = QStringLiteral("a box in the keyer's window waits for an answer");
 const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
-const QStringList kStateProperties{
-    QStringLiteral("State"),    QStringLiteral("Memory"),       QStringLiteral("Looping"),
-    QStringLiteral("Tuning"),   QStringLiteral("Transmitting"), QStringLiteral("UnkeyNotConfirmed"),
-    QStringLiteral("TxEnabled")};
-const QStringList kMemoryProperties{QStringLiteral("Present"), QStringLiteral("Lengths"),
-                                    QStringLiteral("Notes")};
+const QStringList kProperties{QStringLiteral("State"),        QStringLiteral("Memory"),
+                              QStringLiteral("File"),         QStringLiteral("Looping"),
+                              QStringLiteral("LoopDelay"),    QStringLiteral("Tuning"),
+                              QStringLiteral("Transmitting"), QStringLiteral("UnkeyNotConfirmed"),
+                              QStringLiteral("TxEnabled"),    QStringLiteral("Present"),
+                              QStringLiteral("Lengths"),      QStringLiteral("Notes")};
+// The Loop Delay menu and the configuration keep the delay in tenths of a second.
+constexpr double kTenthsPerSecond = 10;
+constexpr double kShortestLoopDelaySeconds = 0.1;
+// Far past the menu's longest: a repetition an hour apart is no loop any more.
+constexpr double kLongestLoopDelaySeconds = 3600;
+// How often an answer looks whether the interrupted message has let go of the device.
+constexpr std::chrono::milliseconds kSettleStep{5};
 } // namespace
 
 QString remote::serviceName(const QString& instance) {
@@ -40,6 +52,12 @@ RemoteControl::RemoteControl(TTavrin& window)
                          &KeyerState::playFileOpenChanged, &KeyerState::loopActiveChanged})
         connect(&keyer, changed, this, &RemoteControl::announce);
     connect(&keyer, &KeyerState::selectedMemoryChanged, this, &RemoteControl::announce);
+    connect(&keyer, &KeyerState::loopDelayChanged, this, &RemoteControl::announce);
+    connect(&keyer, &KeyerState::currentMessageFileChanged, this, &RemoteControl::announce);
+    connect(&window, &TTavrin::slotLengthsRead, this, &RemoteControl::announce);
+    connect(window.ui().MessageWindow, &QTextEdit::textChanged, this, &RemoteControl::announce);
+    announceTimer_.setSingleShot(true);
+    connect(&announceTimer_, &QTimer::timeout, this, &RemoteControl::announceChanges);
     const TxState& tx = window.transmitControls().state();
     for (auto changed : {&TxState::tuneActiveChanged, &TxState::transmittingChanged,
                          &TxState::unkeyNotConfirmedChanged, &TxState::txEnableChanged})
@@ -72,7 +90,7 @@ bool RemoteControl::publish(QDBusConnection bus, const QString& service, QString
     }
     bus_ = bus;
     announced_.clear();
-    announce();
+    announceChanges();
     return true;
 }
 
@@ -93,8 +111,19 @@ int RemoteControl::memory() const {
     return window_.keyerState().selectedMemory();
 }
 
+QString RemoteControl::file() const {
+    const QString& current = window_.keyerState().currentMessageFile();
+    return state() == QLatin1String("idle") || current == window_.memories().path(memory())
+               ? QString()
+               : current;
+}
+
 bool RemoteControl::looping() const {
     return window_.keyerState().loopActive();
+}
+
+double RemoteControl::loopDelay() const {
+    return window_.keyerState().loopDelay() / kTenthsPerSecond;
 }
 
 bool RemoteControl::tuning() const {
@@ -120,16 +149,11 @@ QList<bool> RemoteControl::present() const {
     return present;
 }
 
+// What the memory buttons show: a grey button is an empty memory.
 QList<double> RemoteControl::lengths() const {
     QList<double> lengths;
-    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
-        const OpenedMessage message = openMessageFile(window_.memories().path(slot));
-        const double bytesPerSecond =
-            double(message.format.samplesPerSecond) * message.format.blockAlign;
-        lengths << (message.result == HeaderResult::Ok && bytesPerSecond > 0
-                        ? message.dataBytes / bytesPerSecond
-                        : 0.0);
-    }
+    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
+        lengths << std::chrono::duration<double>(window_.slotLength(slot)).count();
     return lengths;
 }
 
@@ -145,20 +169,52 @@ QStringList RemoteControl::notes() const {
 void RemoteControl::Play(int memory) {
     if (refuseBadMemory(QStringLiteral("Play"), memory))
         return;
-    // PLAY on the selected memory, as the operator presses it: again while it plays pauses.
-    run(
-        [this, memory] {
-            window_.keyer().MemBtnClick(memory);
-            if (window_.keyerState().selectedMemory() == memory)
-                window_.keyer().PlayBtnClick();
-        },
+    run([this, memory] { window_.keyer().playMemory(memory); },
         [this, memory] {
             // A message that cannot be played is refused with a box while PLAY is still lit.
-            return this->memory() == memory &&
-                   (state() == QLatin1String("paused") ||
-                    (state() == QLatin1String("playing") && window_.keyer().deviceInUse()));
+            return this->memory() == memory && file().isEmpty() &&
+                   state() == QLatin1String("playing") && window_.keyer().deviceInUse();
         },
         QStringLiteral("Play %1").arg(memory));
+}
+
+void RemoteControl::PlayFile(const QString& path) {
+    const QString what = QStringLiteral("PlayFile %1").arg(path);
+    if (refuseInvalid(!QDir::isAbsolutePath(path), what + QStringLiteral(": not an absolute path")))
+        return;
+    run(
+        [this, path] {
+            Keyer& keyer = window_.keyer();
+            if (window_.keyerState().recordActive())
+                return;
+            // A message playing gives way as it does to an F-key; a paused one is closed by
+            // opening the new file, which checks it as PLAY does.
+            if (window_.keyerState().playActive())
+                keyer.StopBtnClick();
+            keyer.chooseMessageFile(path);
+            if (!window_.keyerState().playFileOpen() || keyer.ReadMessageHeader(path))
+                keyer.PlayBtnClick();
+        },
+        [this, path] {
+            return window_.keyerState().currentMessageFile() == path &&
+                   state() == QLatin1String("playing") && window_.keyer().deviceInUse();
+        },
+        what);
+}
+
+void RemoteControl::Pause() {
+    const auto before = std::make_shared<QString>();
+    run(
+        [this, before] {
+            *before = state();
+            if (*before == QLatin1String("playing") || *before == QLatin1String("paused"))
+                window_.keyer().PlayBtnClick();
+        },
+        [this, before] {
+            return (*before == QLatin1String("playing") && state() == QLatin1String("paused")) ||
+                   (*before == QLatin1String("paused") && state() == QLatin1String("playing"));
+        },
+        QStringLiteral("Pause"));
 }
 
 void RemoteControl::Record(int memory) {
@@ -207,14 +263,57 @@ void RemoteControl::TxEnable(bool on) {
         [this, on] { return txEnabled() == on; }, QStringLiteral("TxEnable"));
 }
 
+void RemoteControl::SetLoop(bool on) {
+    run(
+        [this, on] {
+            if (looping() != on)
+                window_.keyer().LoopBtnClick();
+        },
+        [this, on] { return looping() == on; }, QStringLiteral("SetLoop"));
+}
+
+void RemoteControl::SetLoopDelay(double seconds) {
+    // Also false for NaN.
+    const bool inRange =
+        seconds >= kShortestLoopDelaySeconds && seconds <= kLongestLoopDelaySeconds;
+    if (refuseInvalid(!inRange,
+                      QStringLiteral("SetLoopDelay %1: the loop delay is %2 to %3 seconds")
+                          .arg(seconds)
+                          .arg(kShortestLoopDelaySeconds)
+                          .arg(kLongestLoopDelaySeconds)))
+        return;
+    const auto tenths = static_cast<std::int32_t>(std::lround(seconds * kTenthsPerSecond));
+    run(
+        [this, tenths] {
+            // The item that carries the delay is ticked, and no other; a delay no item carries
+            // leaves none ticked.
+            window_.keyer().UncheckLoopDelays();
+            window_.keyer().applyLoopDelay(tenths);
+        },
+        [this, tenths] { return window_.keyerState().loopDelay() == tenths; },
+        QStringLiteral("SetLoopDelay"));
+}
+
+bool RemoteControl::refuseInvalid(bool bad, const QString& why) {
+    if (bad)
+        sendErrorReply(QDBusError::InvalidArgs, why);
+    return bad;
+}
+
 bool RemoteControl::refuseBadMemory(const QString& what, int memory) {
-    if (MemorySlots::isSlot(memory))
-        return false;
-    sendErrorReply(remote::kRefused, QStringLiteral("%1 %2 refused: memories are 1 to %3")
-                                         .arg(what)
-                                         .arg(memory)
-                                         .arg(MemorySlots::kSlots));
-    return true;
+    return refuseInvalid(!MemorySlots::isSlot(memory), QStringLiteral("%1 %2: memories are 1 to %3")
+                                                           .arg(what)
+                                                           .arg(memory)
+                                                           .arg(MemorySlots::kSlots));
+}
+
+void RemoteControl::whenSettled(const std::function<void()>& then) {
+    const bool unwinding = window_.keyer().deviceInUse() && window_.keyerState().keyerStopped();
+    if (!unwinding) {
+        then();
+        return;
+    }
+    QTimer::singleShot(kSettleStep, this, [this, then] { whenSettled(then); });
 }
 
 void RemoteControl::run(std::function<void()> handler, std::function<bool()> tookEffect,
@@ -253,17 +352,23 @@ void RemoteControl::run(std::function<void()> handler, std::function<bool()> too
         };
         // The first event a started loop lets through; a handler that returns at once answers
         // on its return.
-        QTimer::singleShot(0, this, answer);
+        // STOP is answered at once, even while the stopped message lets go of the device.
+        const auto settled = [this, answer, stop] { stop ? answer() : whenSettled(answer); };
+        QTimer::singleShot(0, this, settled);
         handler();
-        answer();
+        settled();
     });
 }
 
 void RemoteControl::announce() {
+    announceTimer_.start();
+}
+
+void RemoteControl::announceChanges() {
     if (!bus_.isConnected())
         return;
     QVariantMap changed;
-    for (const QString& name : kStateProperties) {
+    for (const QString& name : kProperties) {
         const QVariant value = property(name.toLatin1().constData());
         if (announced_.value(name) != value)
             changed.insert(name, value);
@@ -273,6 +378,6 @@ void RemoteControl::announce() {
     announced_.insert(changed);
     QDBusMessage signal = QDBusMessage::createSignal(remote::kObjectPath, kPropertiesInterface,
                                                      QStringLiteral("PropertiesChanged"));
-    signal << remote::kInterface << changed << kMemoryProperties;
+    signal << remote::kInterface << changed << QStringList();
     bus_.send(signal);
 }

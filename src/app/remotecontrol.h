@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <functional>
@@ -24,14 +25,18 @@ QString serviceName(const QString& instance);
 // the very handler of the button it stands for, from the event loop as a click does, so a
 // command is refused, keys and shows exactly as that button would. The reply tells whether the
 // command took effect; a refusal comes back as the error org.tavrin.Keyer.Refused naming the
-// keyer's state.
+// keyer's state, an argument out of range as org.freedesktop.DBus.Error.InvalidArgs.
 class RemoteControl : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.tavrin.Keyer")
     // "idle", "playing", "paused" or "recording"
     Q_PROPERTY(QString State READ state)
     Q_PROPERTY(int Memory READ memory)
+    // The file that plays or is paused when it is none of the memories; empty otherwise.
+    Q_PROPERTY(QString File READ file)
     Q_PROPERTY(bool Looping READ looping)
+    // The pause between loop repetitions, in seconds.
+    Q_PROPERTY(double LoopDelay READ loopDelay)
     Q_PROPERTY(bool Tuning READ tuning)
     Q_PROPERTY(bool Transmitting READ transmitting)
     // Transmitting because the rig has not confirmed the unkey asked of it.
@@ -51,7 +56,9 @@ public:
 
     QString state() const;
     int memory() const;
+    QString file() const;
     bool looping() const;
+    double loopDelay() const;
     bool tuning() const;
     bool transmitting() const;
     bool unkeyNotConfirmed() const;
@@ -61,22 +68,41 @@ public:
     QStringList notes() const;
 
 public slots:
+    // As the memory's F-key: whatever plays or is paused gives way, the memory plays from its
+    // start.
     void Play(int memory);
+    // Any file Tavrin plays (absolute path), checked as a memory's file is.
+    void PlayFile(const QString& path);
+    // PLAY while a message plays or is paused: pauses or resumes it.
+    void Pause();
     void Record(int memory);
     void Select(int memory);
     void Stop();
     void Tune(bool on);
     void TxEnable(bool on);
+    void SetLoop(bool on);
+    // Seconds, taken to the tenth as the Loop Delay menu takes them.
+    void SetLoopDelay(double seconds);
 
 private:
     // Runs handler from the event loop and answers the call once the handler has either
     // returned or, for a recording or playback, started its loop.
     void run(std::function<void()> handler, std::function<bool()> tookEffect, const QString& what);
+    // Calls then once no interrupted message is still unwinding below the handler: the message
+    // that replaces it starts only after that.
+    void whenSettled(const std::function<void()>& then);
+    // Answers the call with InvalidArgs when bad.
+    bool refuseInvalid(bool bad, const QString& why);
     bool refuseBadMemory(const QString& what, int memory);
-    // Announces the changed state properties with the standard PropertiesChanged signal.
+    // Once the handler's step is done, so that a value passed through within it is not
+    // announced.
     void announce();
+    // Announces the properties changed since the last announcement with the standard
+    // PropertiesChanged signal.
+    void announceChanges();
 
     TTavrin& window_;
     QDBusConnection bus_;
     QVariantMap announced_;
+    QTimer announceTimer_;
 };

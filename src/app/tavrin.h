@@ -96,6 +96,8 @@ signals:
     // Said to assistive technology through the named object: what runs, what ended, and the
     // receive/transmit indicator. Also for anything else that follows the operator's state.
     void announced(const QString& objectName, const QString& text);
+    // The memories' lengths have been read again from their files.
+    void slotLengthsRead();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -197,6 +197,7 @@ void TTavrin::readSlotLengths() {
         slotLengths_.at(slot - 1) = messageLength(memories_.path(slot));
     showMemoryButtons();
     scheduleConsole();
+    emit slotLengthsRead();
 }
 
 void TTavrin::showMemoryButtons() {

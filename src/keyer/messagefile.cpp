@@ -232,13 +232,22 @@ OpenedMessage openMessageFile(const QString& path) {
 
 std::chrono::milliseconds messageLength(const QString& path) {
     const OpenedMessage opened = openMessageFile(path);
-    if (opened.result != HeaderResult::Ok || opened.format.blockAlign == 0 ||
-        opened.format.samplesPerSecond == 0)
+    if (opened.result != HeaderResult::Ok)
         return std::chrono::milliseconds{0};
-    const std::uint64_t frames = opened.dataBytes / opened.format.blockAlign;
+    // A file that is not RIFF has no header fields: libsndfile tells its frames and rate.
+    const std::uint64_t frames = opened.sound ? opened.sound->frames()
+                                 : opened.format.blockAlign
+                                     ? opened.dataBytes / opened.format.blockAlign
+                                     : 0;
+    const std::uint64_t rate = opened.sound ? opened.sound->rate() : opened.format.samplesPerSecond;
+    if (rate == 0)
+        return std::chrono::milliseconds{0};
+    // A stream of unknown length may claim any count; no message plays longer than this.
     constexpr std::uint64_t kMsPerSecond = 1000;
-    return std::chrono::milliseconds{
-        static_cast<std::int64_t>(frames * kMsPerSecond / opened.format.samplesPerSecond)};
+    constexpr std::uint64_t kLongestMs =
+        std::uint64_t{kMaxPlayableBytes} * kMsPerSecond / kMessageFormat.bytesPerSecond;
+    return std::chrono::milliseconds{static_cast<std::int64_t>(
+        std::min(double(frames) * kMsPerSecond / double(rate), double(kLongestMs)))};
 }
 
 std::optional<MessageBoxText> headerFailureMessage(HeaderResult result) {

@@ -2,6 +2,7 @@
 #include "app/look.h"
 #include "app/qtdialogs.h"
 #include "audiopump.h"
+#include "tonefile.h"
 #include "tx/idalarm.h"
 #include "windowharness.h"
 
@@ -135,6 +136,7 @@ private slots:
             "Shift+F3|MessageWindow|Note for memory 3|||",
             "|Mem5Btn|Memory 5, 0.2 seconds|||black",
             "delete|Mem2Btn|Memory 2, empty|||grey",
+            "flac|Mem2Btn|Memory 2, 2.5 seconds|||black", // a FLAC copied in as memory2.wav
             "Shift+F4, Ctrl+Shift+R|Mem4Btn|Memory 4, selected, 0.2 seconds|selected|"
             "Recording memory 4;Recorded memory 4: 0.2 seconds|red",
             "F2|StatusLine|Playback ended||Transmit;Playing memory 2;Receive;Playback ended|",
@@ -147,8 +149,11 @@ private slots:
         WindowHarness h;
         TTavrin& w = console(h);
         const bool pause = row[0] == "pause";
-        if (row[0] == "delete")
-            QFile::remove(h.slotPath(2));
+        if (row[0] == "delete" || row[0] == "flac")
+            QVERIFY(
+                QFile::remove(h.slotPath(2)) &&
+                (row[0] == "delete" || writeTone(h.slotPath(2), SF_FORMAT_FLAC | SF_FORMAT_PCM_16,
+                                                 48000, 2, 120000, 0.5)));
         else
             during(h, pause ? Before::Paused : Before::Idle,
                    [&] { QTest::keySequence(&w, QKeySequence(pause ? "" : row[0])); });
