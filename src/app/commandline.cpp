@@ -133,6 +133,9 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
     parser.addOption({QStringLiteral("tx-enable"),
                       QStringLiteral("Let playback key the transmitter."),
                       QStringLiteral("on|off")});
+    parser.addOption({QStringLiteral("wait"),
+                      QStringLiteral("With --play or --play-file: return once the message has "
+                                     "ended (exit code 0 played, 4 stopped, 1 failed).")});
     parser.addOption({QStringLiteral("status"), QStringLiteral("Print the keyer's state.")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print the state as JSON.")});
 
@@ -204,5 +207,8 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
     }
     if (actions > 1)
         line.error = QStringLiteral("One command at a time");
+    line.wait = parser.isSet(QStringLiteral("wait"));
+    if (line.wait && line.action != Action::Play && line.action != Action::PlayFile)
+        line.error = QStringLiteral("--wait goes with --play or --play-file");
     return line;
 }

@@ -28,6 +28,8 @@ struct CommandLine {
     double seconds = 0; // for LoopDelay; the keyer judges its range
     QString path;       // for PlayFile, made absolute
     bool status = false;
+    // Return once the message played has ended: for a logger that keys the radio around it.
+    bool wait = false;
     bool json = false;
     bool help = false;
     bool version = false;

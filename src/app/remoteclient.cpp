@@ -14,6 +14,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -137,7 +138,23 @@ ClientExit runClient(const CommandLine& line) {
         status.action = CommandLine::Action::None;
         replies << send(status, service);
     }
+    // A message ends when it ends, however long it is.
+    if (line.wait && replies.value(0).type() == QDBusMessage::ReplyMessage) {
+        QDBusMessage wait = QDBusMessage::createMethodCall(
+            service, remote::kObjectPath, remote::kInterface, QStringLiteral("Wait"));
+        replies.insert(1, QDBusConnection::sessionBus().call(wait, QDBus::Block,
+                                                             std::numeric_limits<int>::max()));
+    }
     ClientExit exit = ClientExit::Done;
+    if (line.wait && replies.value(1).type() == QDBusMessage::ReplyMessage) {
+        const QString how = replies[1].arguments().value(0).toString();
+        if (how.startsWith(QLatin1String("failed"))) {
+            err() << "tavrin: " << how << Qt::endl;
+            exit = ClientExit::Refused;
+        } else if (how != QLatin1String("played")) {
+            exit = ClientExit::Stopped;
+        }
+    }
     for (const QDBusMessage& reply : replies) {
         if (reply.type() != QDBusMessage::ErrorMessage)
             continue;

@@ -36,7 +36,6 @@ constexpr double kShortestLoopDelaySeconds = 0.1;
 // Far past the menu's longest: a repetition an hour apart is no loop any more.
 constexpr double kLongestLoopDelaySeconds = 3600;
 // How often an answer looks whether the interrupted message has let go of the device.
-constexpr std::chrono::milliseconds kSettleStep{5};
 } // namespace
 
 QString remote::serviceName(const QString& instance) {
@@ -55,6 +54,7 @@ RemoteControl::RemoteControl(TTavrin& window)
     connect(&keyer, &KeyerState::loopDelayChanged, this, &RemoteControl::announce);
     connect(&keyer, &KeyerState::currentMessageFileChanged, this, &RemoteControl::announce);
     connect(&window, &TTavrin::slotLengthsRead, this, &RemoteControl::announce);
+    connect(&window.keyer(), &Keyer::messageEnded, this, &RemoteControl::messageEnded);
     connect(window.ui().MessageWindow, &QTextEdit::textChanged, this, &RemoteControl::announce);
     announceTimer_.setSingleShot(true);
     connect(&announceTimer_, &QTimer::timeout, this, &RemoteControl::announceChanges);
@@ -307,57 +307,64 @@ bool RemoteControl::refuseBadMemory(const QString& what, int memory) {
                                                            .arg(MemorySlots::kSlots));
 }
 
-void RemoteControl::whenSettled(const std::function<void()>& then) {
-    const bool unwinding = window_.keyer().deviceInUse() && window_.keyerState().keyerStopped();
-    if (!unwinding) {
-        then();
-        return;
-    }
-    QTimer::singleShot(kSettleStep, this, [this, then] { whenSettled(then); });
-}
-
 void RemoteControl::run(std::function<void()> handler, std::function<bool()> tookEffect,
                         const QString& what) {
     setDelayedReply(true);
     const QDBusMessage call = message();
-    // From the event loop, as a click: a playback or recording runs its loop in the handler.
     QTimer::singleShot(0, this, [this, call, handler, tookEffect, what] {
-        // A modal box or dialog keeps the operator's hands off the buttons until it is
-        // answered; only STOP, which ends and unkeys whatever runs, gets past it.
-        const bool stop = what == kStop;
-        if (QApplication::activeModalWidget() && !stop) {
+        // A box or dialog the operator opened keeps hands off the buttons until it is answered;
+        // only STOP, which ends and unkeys whatever runs, gets past it.
+        if (QApplication::activeModalWidget() && what != kStop) {
             bus_.send(call.createErrorReply(remote::kRefused,
                                             QStringLiteral("%1 refused: %2").arg(what, kBoxWaits)));
             return;
         }
-        const auto answered = std::make_shared<bool>(false);
-        const auto answer = [this, call, tookEffect, what, stop, answered] {
-            if (std::exchange(*answered, true))
-                return;
-            QString why;
-            // The handler's boxes tell of failures: a message that cannot be played, a device
-            // that cannot be opened.
-            if (QApplication::activeModalWidget() && !stop)
-                why = kBoxWaits;
-            else if (!tookEffect())
-                why = QStringLiteral("the keyer is %1%2")
-                          .arg(state() == QLatin1String("idle")
-                                   ? state()
-                                   : QStringLiteral("%1 %2").arg(state()).arg(memory()),
-                               tuning() ? QStringLiteral(", tuning") : QString());
-            bus_.send(why.isEmpty()
-                          ? call.createReply()
-                          : call.createErrorReply(remote::kRefused,
-                                                  QStringLiteral("%1 refused: %2").arg(what, why)));
-        };
-        // The first event a started loop lets through; a handler that returns at once answers
-        // on its return.
-        // STOP is answered at once, even while the stopped message lets go of the device.
-        const auto settled = [this, answer, stop] { stop ? answer() : whenSettled(answer); };
-        QTimer::singleShot(0, this, settled);
+        window_.dialogs().remoteCommandStarts();
         handler();
-        settled();
+        if (const QString failure = window_.dialogs().takeFailure(); !failure.isEmpty()) {
+            bus_.send(call.createErrorReply(remote::kRefused,
+                                            QStringLiteral("%1 failed: %2").arg(what, failure)));
+            return;
+        }
+        if (tookEffect()) {
+            bus_.send(call.createReply());
+            return;
+        }
+        const QString why = QStringLiteral("the keyer is %1%2")
+                                .arg(state() == QLatin1String("idle")
+                                         ? state()
+                                         : QStringLiteral("%1 %2").arg(state()).arg(memory()),
+                                     tuning() ? QStringLiteral(", tuning") : QString());
+        bus_.send(call.createErrorReply(remote::kRefused,
+                                        QStringLiteral("%1 refused: %2").arg(what, why)));
     });
+}
+
+QString RemoteControl::Wait() {
+    if (!window_.keyerState().playActive())
+        return lastEnding_;
+    setDelayedReply(true);
+    waiting_ << message();
+    return {};
+}
+
+void RemoteControl::messageEnded(MessageEnd how) {
+    switch (how) {
+    case MessageEnd::Played:
+        lastEnding_ = QStringLiteral("played");
+        break;
+    case MessageEnd::Stopped:
+        lastEnding_ = QStringLiteral("stopped");
+        break;
+    case MessageEnd::Failed: {
+        const QString& why = window_.dialogs().failure();
+        lastEnding_ =
+            why.isEmpty() ? QStringLiteral("failed") : QStringLiteral("failed: %1").arg(why);
+        break;
+    }
+    }
+    for (const QDBusMessage& call : std::exchange(waiting_, {}))
+        bus_.send(call.createReply(lastEnding_));
 }
 
 void RemoteControl::announce() {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "keyer/keyer.h"
+
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -83,14 +86,15 @@ public slots:
     void SetLoop(bool on);
     // Seconds, taken to the tenth as the Loop Delay menu takes them.
     void SetLoopDelay(double seconds);
+    // Answers once the message playing has ended: "played", "stopped" (STOP, a pause, another
+    // message) or "failed: " and why. With none playing, at once: how the last one ended.
+    QString Wait();
 
 private:
-    // Runs handler from the event loop and answers the call once the handler has either
-    // returned or, for a recording or playback, started its loop.
+    // Runs handler from the event loop, as a click runs, and answers the call with what came of
+    // it. A failure is answered, and said in the status line, without a box.
     void run(std::function<void()> handler, std::function<bool()> tookEffect, const QString& what);
-    // Calls then once no interrupted message is still unwinding below the handler: the message
-    // that replaces it starts only after that.
-    void whenSettled(const std::function<void()>& then);
+    void messageEnded(MessageEnd how);
     // Answers the call with InvalidArgs when bad.
     bool refuseInvalid(bool bad, const QString& why);
     bool refuseBadMemory(const QString& what, int memory);
@@ -104,5 +108,7 @@ private:
     TTavrin& window_;
     QDBusConnection bus_;
     QVariantMap announced_;
+    QString lastEnding_ = QStringLiteral("stopped");
+    QList<QDBusMessage> waiting_;
     QTimer announceTimer_;
 };

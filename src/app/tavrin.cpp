@@ -45,7 +45,8 @@ const QString kAboutText = QStringLiteral("Tavrin voice keyer for amateur radio 
 TTavrin::TTavrin(const Platform& platform, QWidget* parent)
     : QMainWindow(parent), platform_(platform),
       ownDialogs_(platform.dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
-      dialogs_(platform.dialogs ? *platform.dialogs : *ownDialogs_),
+      dialogs_(platform.dialogs ? *platform.dialogs : *ownDialogs_,
+               [this](const QString& text) { showQuietFailure(text); }),
       paths_(platform.folder.isEmpty() ? InstallPaths(platform.home)
                                        : InstallPaths::inFolder(platform.folder)) {
     setObjectName(QStringLiteral("Tavrin"));
@@ -186,6 +187,10 @@ void TTavrin::KeyUp(int key) {
 }
 
 bool TTavrin::eventFilter(QObject* watched, QEvent* event) {
+    // The operator's hands are on Tavrin again: its boxes are theirs.
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress) &&
+        watched->isWidgetType())
+        dialogs_.operatorActs();
     // Enter presses the focused button, as Space does.
     if (event->type() == QEvent::KeyPress) {
         auto* button = qobject_cast<QPushButton*>(watched);

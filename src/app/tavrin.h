@@ -2,6 +2,7 @@
 
 #include "app/installpaths.h"
 #include "app/platform.h"
+#include "app/routeddialogs.h"
 #include "app/tavrinui.h"
 #include "audio/audiodevices.h"
 #include "keyer/keyerstate.h"
@@ -50,6 +51,7 @@ public:
     const KeyerState& keyerState() const { return state_; }
     MemorySlots& memories() { return memories_; }
     Keyer& keyer() { return *keyer_; }
+    RoutedDialogs& dialogs() { return dialogs_; }
     KeyingLine& keyingLine() { return *keying_; }
     TransmitControls& transmitControls() { return *transmit_; }
     IdAlarm& idAlarm() { return *idAlarm_; }
@@ -162,10 +164,12 @@ private:
     // An import has converted its file, or was refused or cancelled: what it found is told, and
     // the new message put in place, once no message runs.
     void finishImport();
+    // A failure of a remote command: said in the status line instead of a box.
+    void showQuietFailure(const QString& text);
 
     Platform platform_;
     std::unique_ptr<Dialogs> ownDialogs_;
-    Dialogs& dialogs_;
+    RoutedDialogs dialogs_;
     InstallPaths paths_;
     TavrinUi ui_;
     KeyerState state_;

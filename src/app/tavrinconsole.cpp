@@ -168,9 +168,9 @@ void TTavrin::wireConsole() {
         connect(&state_, changed, this, &TTavrin::scheduleStatus);
     connect(ui_.MessageWindow, &QTextEdit::textChanged, this, &TTavrin::scheduleConsole);
     const TxState& tx = transmit_->state();
-    for (auto changed : {&TxState::tuneActiveChanged, &TxState::txEnableChanged,
-                         &TxState::txMicChanged, &TxState::transmittingChanged,
-                         &TxState::unkeyNotConfirmedChanged})
+    for (auto changed :
+         {&TxState::tuneActiveChanged, &TxState::txEnableChanged, &TxState::txMicChanged,
+          &TxState::transmittingChanged, &TxState::unkeyNotConfirmedChanged})
         connect(&tx, changed, this, &TTavrin::scheduleConsole);
     // A recording that ends has changed its slot's file.
     connect(&state_, &KeyerState::recordActiveChanged, this, [this](bool on) {
@@ -388,6 +388,12 @@ void TTavrin::nothingToPlay(const QString& path) {
     shownMessage_ = messageName();
     announce(ui_.StatusLine, said);
     readSlotLengths();
+}
+
+void TTavrin::showQuietFailure(const QString& text) {
+    idleStatus_ = text;
+    ui_.StatusLine->setText(text);
+    announce(ui_.StatusLine, text);
 }
 
 void TTavrin::announce(QLabel* where, const QString& text) {

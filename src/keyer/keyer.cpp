@@ -117,8 +117,10 @@ bool Keyer::checkDevice(const WaveStatus& status) {
     if (leavesInputOpen(status.site()))
         checkDevice(in_.CloseWaveIn());
     // A failure while a message runs ends the program; one while a device is let go does not.
-    if (run_ != Run::Idle)
+    if (run_ != Run::Idle) {
+        ending_ = MessageEnd::Failed;
         requestQuit();
+    }
     return false;
 }
 
@@ -170,6 +172,7 @@ QString Keyer::deviceStopped(WaveEngine& engine) {
         reason = "no sound moved for " + std::to_string(kLongestSilence.count() / 1000) + " s";
     // The message ends as STOP ends it: the line is released first, a recording keeps what it
     // has.
+    ending_ = MessageEnd::Failed;
     StopBtnClick();
     return QStringLiteral("Sound stopped on the device %1: %2")
         .arg(engine.deviceName(), QString::fromStdString(reason));
@@ -186,7 +189,9 @@ void Keyer::keyingFailed(const QString& reason) {
     // A repetition would only fail again, with another box each time.
     loopRunning_ = false;
     loopTimer_->stop();
-    if (state_.playActive())
+    if (state_.playActive()) {
+        ending_ = MessageEnd::Failed;
         StopBtnClick();
+    }
     reportFailure(reason, kKeyingErrorTitle);
 }

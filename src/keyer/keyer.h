@@ -60,6 +60,11 @@ int blockPeak(const std::uint8_t* block, std::size_t samples);
 // A peak this high means the block clipped: the input or the gain reached the end of the range.
 inline constexpr int kClipPeak = 32767;
 
+// How a message that PLAY started came to its end: every sample heard; stopped, paused or given
+// way to another; or it could not be played to its end (no sound in it, a device or keying that
+// failed).
+enum class MessageEnd { Played, Stopped, Failed };
+
 // The keyer's operator actions: memory selection, recording, playback, stop and reset, loop.
 // Every handler returns at once: a recording or playback moves on when the device hands back a
 // buffer, the line confirms its key-down, or the lead or tail has passed. The keyer decides what
@@ -138,6 +143,8 @@ signals:
     void quitRequested();
     // PLAY found no message in the file: it is missing or holds no samples.
     void nothingToPlay(const QString& path);
+    // Once for every PLAY that started a message (or a repetition of the loop).
+    void messageEnded(MessageEnd how);
 
 private:
     // Where a recording or playback stands. Leading: keyed, waiting for the rig to confirm the
@@ -214,6 +221,7 @@ private:
     std::array<std::int32_t, 2> held_{};
     std::int32_t startCount_ = 0;
     bool recordingFull_ = false;
+    MessageEnd ending_ = MessageEnd::Stopped;
 
     FileHandle messageFile_; // the recording being written
     QString recordingPath_;

@@ -92,6 +92,7 @@ std::int32_t Keyer::fillOutBlock(Half half, std::int32_t startCount) {
 void Keyer::endOfData() {
     closeMessageFile();
     state_.setProgress(0);
+    ending_ = MessageEnd::Played;
     StopBtnClick();
 }
 
@@ -103,6 +104,7 @@ void Keyer::rewindUnheard(std::int32_t bytes) {
 void Keyer::play() {
     // Only this start decides whether a key held over from the message before stays down.
     const bool keyHeld = std::exchange(holdKey_, false);
+    ending_ = MessageEnd::Stopped;
     state_.setPlayActive(true);
     state_.setKeyerIdle(false);
     state_.setKeyerStopped(false);
@@ -119,6 +121,7 @@ void Keyer::play() {
             emit nothingToPlay(state_.currentMessageFile());
         state_.setPlayActive(false);
         state_.setKeyerStopped(true);
+        emit messageEnded(MessageEnd::Failed);
         return;
     }
 
@@ -129,6 +132,7 @@ void Keyer::play() {
         // Nothing to hear: end at once, without keying or opening the device.
         emit nothingToPlay(state_.currentMessageFile());
         endOfData();
+        emit messageEnded(MessageEnd::Failed);
         return;
     }
     const bool keyed = transmit_.state().TxEnable();
@@ -168,6 +172,7 @@ void Keyer::startSound() {
     if (opened.heldUp()) {
         // A sound server that hangs may come back: the message ends as STOP ends it, and the
         // next PLAY opens the device again.
+        ending_ = MessageEnd::Failed;
         StopBtnClick();
         reportDeviceFailure(opened.text());
         return;
@@ -232,4 +237,5 @@ void Keyer::endSound() {
         checkDevice(out_.ResetWaveOut());
         checkDevice(out_.CloseWaveOut());
     }
+    emit messageEnded(std::exchange(ending_, MessageEnd::Stopped));
 }

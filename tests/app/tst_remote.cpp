@@ -167,7 +167,11 @@ private slots:
             "--loop-delay 1e9||2|idle, memory 1|",
             "--loop on;--loop-delay 2.5||0|idle, memory 1, looping|LoopDelay=2.5",
             "--pause||1|idle, memory 1|",
-            "--play 5;--tune on||1|idle, memory 5, receiving|", // under a failure box
+            "--play 5||1|idle, memory 5|Memory=5", // the failure comes back, and no box stays
+            "--play 5;--tune on||0|idle, memory 5, tuning, transmitting|Transmitting=true "
+            "Tuning=true",
+            "--play 6 --wait|plays|0|idle, memory 6|Memory=6 State",
+            "--play 6;--play 6 --wait|plays|0|idle, memory 6|State",
             "--tx-enable on;--play 3|plays|0|playing 3, transmitting, tx enable on|Memory=3 State "
             "Transmitting=true",
             "--play 3|plays|0|playing 3, receiving|Memory=3 State",
@@ -253,7 +257,9 @@ private slots:
         QDBusConnection::disconnectFromBus(watcher);
         QCOMPARE(announced_.join(' '), row[4]);
         QCOMPARE(run.code, row[2].toInt());
-        QVERIFY2(run.code != 1 || run.err.contains("refused"), qPrintable(run.err));
+        QVERIFY2(run.code != 1 || run.err.contains("refused") ||
+                     run.err.contains("failed: Could not open the file"),
+                 qPrintable(run.err));
         // Out of range as the keyer judges it: one line, no usage hint as for a mistyped option.
         QVERIFY2(run.code != 2 || (run.err.count('\n') == 1 && !run.err.contains("--help")),
                  qPrintable(run.err));
