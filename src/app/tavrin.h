@@ -209,6 +209,8 @@ private:
     QString shownMessage_;
     // The status line's text while nothing runs: what last ended, or why nothing started.
     QString idleStatus_;
+    // A remote command's failure, said in place of "Playback ended" when its message stops.
+    QString quietFailure_;
     QColor barColour_;
     std::unique_ptr<MessageImport> import_;
     std::unique_ptr<QProgressDialog> importProgress_;

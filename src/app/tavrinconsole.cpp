@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -367,10 +368,14 @@ void TTavrin::showStatus(Phase now) {
                    ? QStringLiteral("Recorded %1: %2 seconds")
                          .arg(shownMessage_, seconds(bytesToLength(state_.recordedBytes())))
                    : QStringLiteral("Playback ended");
+        if (!quietFailure_.isEmpty())
+            said = std::exchange(quietFailure_, QString());
         idleStatus_ = said;
         ui_.StatusLine->setText(said);
         break;
     }
+    if (now != Phase::Idle)
+        quietFailure_.clear();
     shownPhase_ = now;
     shownMessage_ = message;
     announce(ui_.StatusLine, said);
@@ -382,6 +387,7 @@ void TTavrin::nothingToPlay(const QString& path) {
         if (memories_.path(slot) == path)
             said = QStringLiteral("Memory %1 is empty").arg(slot);
     idleStatus_ = said;
+    quietFailure_.clear();
     ui_.StatusLine->setText(said);
     // The start that found nothing is not announced as a playback.
     shownPhase_ = Phase::Idle;
@@ -391,6 +397,7 @@ void TTavrin::nothingToPlay(const QString& path) {
 }
 
 void TTavrin::showQuietFailure(const QString& text) {
+    quietFailure_ = text;
     idleStatus_ = text;
     ui_.StatusLine->setText(text);
     announce(ui_.StatusLine, text);

@@ -1,5 +1,6 @@
 // The built program controlled from outside: a private session bus, the program's own client.
 #include "app/remotecontrol.h"
+#include "audiopump.h"
 #include "config/configrecord.h"
 #include "rigctld.h"
 #include "tonefile.h"
@@ -10,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -115,6 +117,59 @@ public slots:
     }
 
 private slots:
+    // A command that fails, at once or later while its message plays, opens no box and leaves
+    // the focus with the logger's window: the caller and the status line hear of it. The
+    // operator's own PLAY afterwards gets its box as before. Command, what fails, exit code, the
+    // status line after it.
+    void aRemoteFailureNeverTakesTheFocus_data() {
+        rows({"--play 5|a missing memory|1|Memory 5 is empty",
+              "--play-file nothing.wav|a missing file|1|Nothing to play in nothing.wav",
+              "--play 1 --wait|the device, two blocks in|1|Error writing to the output device a",
+              "--play 1 --wait|nothing|0|Playback ended"});
+    }
+    void aRemoteFailureNeverTakesTheFocus() {
+        QFETCH(QStringList, row);
+        Station station;
+        WindowHarness h;
+        h.writeMessage(1, pattern(6 * kBlock));
+        TTavrin& w = h.openKeying();
+        if (row[1].startsWith("the device"))
+            h.wave.failOn(Dir::Output, Op::Queue, 3);
+        QWidget logger;
+        logger.show();
+        logger.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&logger));
+        RemoteControl remote(w);
+        static int rowsRun = 0; // a row that failed leaves its connection behind
+        const QString name = QStringLiteral("inproc%1").arg(++rowsRun);
+        QString error;
+        QVERIFY2(remote.publish(QDBusConnection::connectToBus(
+                                    station.env_.value("DBUS_SESSION_BUS_ADDRESS"), name),
+                                remote::serviceName(name), error),
+                 qPrintable(error));
+        AudioPump pump(h.wave, Dir::Output);
+        QProcess client; // the keyer answers from this thread: the test must not block on it
+        client.setProcessEnvironment(station.env_);
+        client.start(TAVRIN_EXECUTABLE, QStringList{"--instance", name} + row[0].split(' '));
+        QVERIFY(
+            QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, kTimeoutMs));
+        const QString err = QString::fromUtf8(client.readAllStandardError());
+        QCOMPARE(client.exitCode(), row[2].toInt());
+        QVERIFY(h.dialogs.messages.isEmpty());
+        QCOMPARE(QApplication::activeWindow(), &logger);
+        QVERIFY2(row[2] == "0" || (err.count('\n') == 1 && err.contains("failed")),
+                 qPrintable(err));
+        QTRY_COMPARE(w.ui().StatusLine->text(), row[3]);
+        QDBusConnection::disconnectFromBus(name);
+        // A device that fails while a message runs ends the program, whoever started it.
+        QCOMPARE(w.terminationRequested(), row[1].startsWith("the device"));
+        if (w.terminationRequested())
+            return;
+        click(w.ui().MemBtn[4]);
+        click(w.ui().PlayBtn);
+        QCOMPARE(h.dialogs.texts(), QStringList{"Could not open the file"});
+    }
+
     // Without a keyer, and without a display, the client still answers; a bad command line is
     // refused before the bus is asked, Qt's own options pass. Arguments (LONG: a name past the
     // bus's 255 characters), whether a bus runs, exit code, what it says.
@@ -325,5 +380,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(RemoteTest)
+QTEST_MAIN(RemoteTest)
 #include "tst_remote.moc"
