@@ -195,6 +195,8 @@ private:
     // Times the pause before the next repetition of a running loop, from the key-up just done.
     void startLoopPause();
     std::chrono::milliseconds loopPause() const;
+    // Takes the delay, and times a pause under way anew from its key-up.
+    void setLoopDelay(std::int32_t tenths);
 
     KeyerState& state_;
     MemorySlots& memories_;

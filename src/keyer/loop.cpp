@@ -42,9 +42,13 @@ void Keyer::Loop_TimerTimer() {
 }
 
 void Keyer::loopDelayClick(std::size_t item) {
-    state_.setLoopDelay(kLoopDelays.at(item).tenths);
     UncheckLoopDelays();
     menus_.loopDelays.at(item)->setChecked(true);
+    setLoopDelay(kLoopDelays.at(item).tenths);
+}
+
+void Keyer::setLoopDelay(std::int32_t tenths) {
+    state_.setLoopDelay(tenths);
     // A pause under way ends when the new delay has passed since its key-up.
     if (loopTimer_->isActive() && state_.loopDelay() > 0) {
         const std::chrono::milliseconds elapsed{sinceKeyUp_.elapsed()};
@@ -64,5 +68,5 @@ void Keyer::applyLoopDelay(std::int32_t tenths) {
             return;
         }
     }
-    state_.setLoopDelay(tenths);
+    setLoopDelay(tenths);
 }
