@@ -254,7 +254,7 @@ private slots:
     // through it, and RST cancels what would come next while LOOP stays on. The delay chosen
     // (none at first start), whether in the pause under way, the pause.
     void thePauseIsTheTickedDelayFromKeyUp_data() {
-        rows({"||1000", "N1sec1||1000", "N2sec1|in the pause|2000", "25|in the pause|2500"});
+        rows({"||1000", "N1sec1||1000", "N2sec1|in the pause|2000", "23|in the pause|2300"});
     }
     void thePauseIsTheTickedDelayFromKeyUp() {
         QFETCH(QStringList, row);
