@@ -21,7 +21,11 @@ void Keyer::PlayBtnClick() {
     if (shuttingDown_ || state_.recordActive())
         return;
     if (state_.playActive()) {
-        pause();
+        // Every sample has been heard by then: the message ends, with nothing left to resume.
+        if (run_ == Run::Tailing)
+            endOfData();
+        else
+            pause();
         return;
     }
     play();
