@@ -211,12 +211,15 @@ private slots:
     }
 
     // A first run: 10 s stored, the timer still at its form default of 6 s. What was entered is
-    // offered again next time. Accepted, entry, message, seconds, timer ms, offered next.
+    // offered again next time; an entry of 40 characters is shown whole. Accepted, entry, message,
+    // seconds, timer ms, offered next.
     void setValidatesTheEntry_data() {
         rows({
             "1|2|Enter a value greater than 2 seconds|3|3000|3",
             "1| 45 ||45|45000| 45 ",
-            "1|4.5|\"4.5\" is not a whole number of seconds.|10|6000|4.5",
+            "1|4.00000000000000000000000000000000000000|\"4."
+            "00000000000000000000000000000000000000\" is not a whole number of "
+            "seconds.|10|6000|4.00000000000000000000000000000000000000",
             "0|99||10|10000|10", // cancel applies the preset
             "1|2147483||2147483|2147483000|2147483",
             "1|2147484|Enter a value no greater than 2147483 seconds|10|6000|2147484",
