@@ -3,6 +3,7 @@
 #include "app/installpaths.h"
 #include "app/tavrin.h"
 #include "keyer/messagefile.h"
+#include "messagewait.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -101,6 +102,8 @@ void BenchWindow::writeMessage(int slot, double seconds) {
 
 void BenchWindow::click(QAbstractButton* button) {
     QTest::mouseClick(button, Qt::LeftButton);
+    if (auto* window = qobject_cast<TTavrin*>(button->window()))
+        untilMessageEnds(*window);
 }
 
 void BenchWindow::selectMemory(int slot) {

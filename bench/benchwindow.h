@@ -76,7 +76,7 @@ public:
 
     // Writes a message of a steady tone into a memory slot's file.
     void writeMessage(int slot, double seconds);
-    // A left click on the button; returns when its handler has returned.
+    // A left click on the button; returns when the message it started, if any, has ended.
     static void click(QAbstractButton* button);
     void selectMemory(int slot);
     // ID > Set with the period, then ID > Enable > ON or OFF.

@@ -6,6 +6,7 @@
 #include "benchwindow.h"
 #include "keyer/keyerstate.h"
 #include "keyer/messagefile.h"
+#include "messagewait.h"
 #include "procfs.h"
 
 #include <QAction>
@@ -72,6 +73,7 @@ StartFigures fKeyPlay(BenchWindow& bench, int slot) {
     bench.wave().clearMarks();
     const Clock::time_point pressed = Clock::now();
     QTest::keyClick(&bench.window(), static_cast<Qt::Key>(Qt::Key_F1 + slot - 1));
+    untilMessageEnds(bench.window());
     return startFigures(bench, pressed);
 }
 

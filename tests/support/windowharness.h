@@ -3,14 +3,13 @@
 #include "app/launcher.h"
 #include "app/tavrin.h"
 #include "fakedialogs.h"
-#include "keyer/keyer.h"
+#include "messagewait.h"
 #include "recordingportio.h"
 #include "tx/beeper.h"
 #include "virtualwaveservice.h"
 #include "wavebytes.h"
 
 #include <QAction>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
@@ -19,7 +18,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
-#include <QTimer>
 
 #include <memory>
 
@@ -117,21 +115,6 @@ public:
     std::unique_ptr<TTavrin> window;
 };
 
-// Returns once the message started last has ended, so that the test reads what was played or
-// recorded. Waits made meanwhile (by a pump's actions, timers) return at once, as the operator's
-// clicks do.
-inline void untilMessageEnds(TTavrin& window) {
-    static bool waiting = false;
-    if (waiting)
-        return;
-    waiting = true;
-    QTimer wake; // the deadline is looked at even when nothing else happens
-    wake.start(100);
-    QDeadlineTimer deadline(60000);
-    while (window.keyer().deviceInUse() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    waiting = false;
-}
 // A click as the operator makes it; a message it starts has ended when it returns.
 inline void click(QPushButton* button) {
     QTest::mouseClick(button, Qt::LeftButton);
