@@ -187,8 +187,10 @@ private slots:
         WindowHarness h;
         TTavrin& w = console(h);
         item(w, row[1].toLatin1())->trigger();
+        // Every block the device fills holds the sample, whichever the keyer has taken in when the
+        // bar is looked at.
         h.wave.setCapture(
-            QByteArray(reinterpret_cast<const char*>(&sample), 2).repeated(kBlock / 2));
+            QByteArray(reinterpret_cast<const char*>(&sample), 2).repeated(4 * kBlock / 2));
         QProgressBar* bar = w.ui().PlayProgressBar;
         QStringList shown; // percent, whether red, status line
         AudioPump in(h.wave, Dir::Input);
