@@ -133,20 +133,21 @@ ClientExit runClient(const CommandLine& line) {
     QList<QDBusMessage> replies;
     if (line.action != CommandLine::Action::None)
         replies << send(line, service);
+    // A message ends when it ends, however long it is; the state asked for is the state after.
+    const bool waited = line.wait && replies.value(0).type() == QDBusMessage::ReplyMessage;
+    if (waited) {
+        QDBusMessage wait = QDBusMessage::createMethodCall(
+            service, remote::kObjectPath, remote::kInterface, QStringLiteral("Wait"));
+        replies << QDBusConnection::sessionBus().call(wait, QDBus::Block,
+                                                      std::numeric_limits<int>::max());
+    }
     if (line.status) {
         CommandLine status = line;
         status.action = CommandLine::Action::None;
         replies << send(status, service);
     }
-    // A message ends when it ends, however long it is.
-    if (line.wait && replies.value(0).type() == QDBusMessage::ReplyMessage) {
-        QDBusMessage wait = QDBusMessage::createMethodCall(
-            service, remote::kObjectPath, remote::kInterface, QStringLiteral("Wait"));
-        replies.insert(1, QDBusConnection::sessionBus().call(wait, QDBus::Block,
-                                                             std::numeric_limits<int>::max()));
-    }
     ClientExit exit = ClientExit::Done;
-    if (line.wait && replies.value(1).type() == QDBusMessage::ReplyMessage) {
+    if (waited && replies[1].type() == QDBusMessage::ReplyMessage) {
         const QString how = replies[1].arguments().value(0).toString();
         if (how.startsWith(QLatin1String("failed"))) {
             err() << "tavrin: " << how << Qt::endl;

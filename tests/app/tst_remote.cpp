@@ -225,7 +225,7 @@ private slots:
             "--play 5||1|idle, memory 5|Memory=5", // the failure comes back, and no box stays
             "--play 5;--tune on||0|idle, memory 5, tuning, transmitting|Transmitting=true "
             "Tuning=true",
-            "--play 6 --wait|plays|0|idle, memory 6|Memory=6 State",
+            "--play 6 --wait --status|plays|0|idle, memory 6|Memory=6 State",
             "--play 6;--play 6 --wait|plays|0|idle, memory 6|State",
             "--tx-enable on;--play 3|plays|0|playing 3, transmitting, tx enable on|Memory=3 State "
             "Transmitting=true",
@@ -318,6 +318,8 @@ private slots:
         // Out of range as the keyer judges it: one line, no usage hint as for a mistyped option.
         QVERIFY2(run.code != 2 || (run.err.count('\n') == 1 && !run.err.contains("--help")),
                  qPrintable(run.err));
+        // A state asked for with the command is the state after it (after its end, with --wait).
+        QVERIFY2(!row[0].endsWith("--status") || run.out.startsWith(row[3]), qPrintable(run.out));
         const QString now = station.client({"--status"}).out;
         QVERIFY2(now.startsWith(row[3]), qPrintable(now));
         const QJsonDocument json = QJsonDocument::fromJson(station.client({"--json"}).out.toUtf8());
