@@ -1,6 +1,5 @@
 #include "keyer/keyer.h"
 
-#include "keyer/bufferwatchdog.h"
 #include "keyer/keyerstate.h"
 #include "tx/alarmstrip.h"
 #include "tx/keyingline.h"
