@@ -57,7 +57,8 @@ QList<KeyHelp> keyboardHelp() {
     };
 }
 
-// With one block every 95 ms, the bar moves every second block: five times a second.
+// The bar moves with every block (one every 190 ms, five times a second), but never more often
+// than this, whatever the device's pace.
 constexpr std::chrono::milliseconds kStatusInterval(120);
 // Longer than a block, so that it runs only once the blocks stop coming.
 constexpr std::chrono::milliseconds kStatusCatchUp(250);

@@ -14,9 +14,13 @@ struct WaveFormat {
     std::uint16_t bitsPerSample = 16;
 };
 
-inline constexpr int kWaveBufferSamples = 1048;
+// Two of the message file's 1048-sample blocks: each block handed to the device wakes the
+// window's thread, the device thread and the sound server's client thread, and in a message
+// those wake-ups cost more than the work they do. At this size the progress still moves about
+// five times a second.
+inline constexpr int kWaveBufferSamples = 2096;
 inline constexpr int kBytesPerSample = 2;
-// About 95 ms of sound.
+// About 190 ms of sound.
 inline constexpr int kWaveBufferBytes = kWaveBufferSamples * kBytesPerSample;
 // The size each sample block is allocated with; only the first kWaveBufferBytes are used.
 inline constexpr std::size_t kSampleBlockBytes = 65590;

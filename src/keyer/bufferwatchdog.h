@@ -7,7 +7,8 @@
 #include <chrono>
 
 // Watches a running playback or recording for a sound device that has stopped handing back
-// buffers: while it runs it fires every interval, and tells how long the device has been silent.
+// buffers: it fires once the device has been silent for an interval, and every interval after
+// that, and tells how long the silence has lasted. While buffers come back it never wakes.
 class BufferWatchdog : public QObject {
     Q_OBJECT
 
@@ -20,7 +21,10 @@ public:
     void start();
     void stop() { timer_->stop(); }
     // The device handed back a buffer.
-    void heard() { sinceHeard_.restart(); }
+    void heard() {
+        sinceHeard_.restart();
+        timer_->start();
+    }
     std::chrono::milliseconds silence() const {
         return std::chrono::milliseconds{sinceHeard_.elapsed()};
     }

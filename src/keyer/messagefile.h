@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/wavetypes.h"
 #include "keyer/monosource.h"
 
 #include <QString>
@@ -143,7 +144,7 @@ class MessageReader {
 public:
     // The last bytes handed out that can be stepped back over, more than the two blocks a
     // paused playback had queued but not yet sounded.
-    static constexpr std::size_t kRewindableBytes = 4 * 2096;
+    static constexpr std::size_t kRewindableBytes = 4 * kWaveBufferBytes;
 
     explicit MessageReader(OpenedMessage opened);
     ~MessageReader();

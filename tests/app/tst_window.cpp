@@ -134,12 +134,12 @@ private slots:
             "Ctrl+T|TxPanel|Receive/transmit indicator, Transmit||Transmit|red",
             "Shift+F3|Mem3Btn|Memory 3, selected, 2.8 seconds, CQ contest|selected||red",
             "Shift+F3|MessageWindow|Note for memory 3|||",
-            "|Mem5Btn|Memory 5, 0.2 seconds|||black",
+            "|Mem5Btn|Memory 5, 0.4 seconds|||black",
             "delete|Mem2Btn|Memory 2, empty|||grey",
             "flac|Mem2Btn|Memory 2, 2.5 seconds|||black", // a FLAC copied in as memory2.wav
-            "Shift+F4, Ctrl+Shift+R|Mem4Btn|Memory 4, selected, 0.2 seconds|selected|"
-            "Recording memory 4;Recorded memory 4: 0.2 seconds|red",
-            "Ctrl+Shift+R|RecordBtn|REC||Recording memory 1;Recorded memory 1: 0.2 seconds|",
+            "Shift+F4, Ctrl+Shift+R|Mem4Btn|Memory 4, selected, 0.4 seconds|selected|"
+            "Recording memory 4;Recorded memory 4: 0.4 seconds|red",
+            "Ctrl+Shift+R|RecordBtn|REC||Recording memory 1;Recorded memory 1: 0.4 seconds|",
             "F2|StatusLine|Playback ended||Transmit;Playing memory 2;Receive;Playback ended|",
             "pause|PlayBtn|PLAY, paused||Transmit;Playing memory 1;Receive;Paused memory 1|",
             "F7|StatusLine|Memory 7 is empty||Memory 7 is empty|",
