@@ -10,7 +10,7 @@ void TimedWaveService::clearMarks() {
     resets_.store(0);
 }
 
-int TimedWaveService::queue(Handle handle, WaveHeader& header) {
+WaveResult TimedWaveService::queue(Handle handle, WaveHeader& header) {
     // The mark comes first: this is the moment the keyer hands the block over.
     if (queued_.fetch_add(1) == 0)
         mark(firstQueue_);
@@ -18,8 +18,8 @@ int TimedWaveService::queue(Handle handle, WaveHeader& header) {
     return inner_.queue(handle, header);
 }
 
-int TimedWaveService::reset(Handle handle) {
-    const int result = inner_.reset(handle);
+WaveResult TimedWaveService::reset(Handle handle) {
+    const WaveResult result = inner_.reset(handle);
     resets_.fetch_add(1);
     mark(lastResetDone_);
     return result;

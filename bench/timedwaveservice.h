@@ -30,16 +30,17 @@ public:
     std::string productName(Direction direction, int device) override {
         return inner_.productName(direction, device);
     }
-    int query(Direction direction, int device, const WaveFormat& format) override {
+    WaveResult query(Direction direction, int device, const WaveFormat& format) override {
         return inner_.query(direction, device, format);
     }
-    int open(Direction direction, Handle& handle, int device, const WaveFormat& format) override {
+    WaveResult open(Direction direction, Handle& handle, int device,
+                    const WaveFormat& format) override {
         return inner_.open(direction, handle, device, format);
     }
-    int queue(Handle handle, WaveHeader& header) override;
-    int start(Handle handle) override { return inner_.start(handle); }
-    int reset(Handle handle) override;
-    int close(Handle handle) override { return inner_.close(handle); }
+    WaveResult queue(Handle handle, WaveHeader& header) override;
+    WaveResult start(Handle handle) override { return inner_.start(handle); }
+    WaveResult reset(Handle handle) override;
+    WaveResult close(Handle handle) override { return inner_.close(handle); }
     std::string lastError(Direction direction) const override {
         return inner_.lastError(direction);
     }

@@ -136,11 +136,11 @@ bool setSoftwareParams(snd_pcm_t* pcm, const std::string& device, Direction dire
 // Opens the PCM with the keyer's format, the rate taken exactly; null when the device cannot,
 // with ALSA's reason in error when the open itself failed.
 PcmPtr openPcm(const std::string& device, Direction direction, const WaveFormat& format,
-               int& result, std::string& error) {
+               WaveResult& result, std::string& error) {
     error.clear();
     snd_pcm_format_t sampleFormat = SND_PCM_FORMAT_UNKNOWN;
     if (!alsaSampleFormat(format, sampleFormat)) {
-        result = waveresult::BadFormat;
+        result = WaveResult::UnsupportedFormat;
         return {};
     }
     snd_pcm_t* raw = nullptr;
@@ -149,16 +149,16 @@ PcmPtr openPcm(const std::string& device, Direction direction, const WaveFormat&
     if (!alsaOk(opened, device,
                 direction == Direction::Output ? "open for playback" : "open for capture")) {
         error = snd_strerror(opened);
-        result = opened == -EBUSY ? waveresult::Busy : waveresult::Error;
+        result = opened == -EBUSY ? WaveResult::Busy : WaveResult::Failed;
         return {};
     }
     PcmPtr pcm(raw);
     if (!setHardwareParams(raw, device, direction, format, sampleFormat) ||
         !setSoftwareParams(raw, device, direction)) {
-        result = waveresult::BadFormat;
+        result = WaveResult::UnsupportedFormat;
         return {};
     }
-    result = waveresult::Ok;
+    result = WaveResult::Ok;
     return pcm;
 }
 
@@ -187,7 +187,7 @@ public:
 
     // The opened PCM, or null with result and error saying why; false (nothing taken) when the
     // open did not end by the deadline and was given up.
-    bool take(std::chrono::steady_clock::time_point deadline, PcmPtr& pcm, int& result,
+    bool take(std::chrono::steady_clock::time_point deadline, PcmPtr& pcm, WaveResult& result,
               std::string& error) {
         std::unique_lock<std::mutex> lock(mutex_);
         if (!done_.wait_until(lock, deadline, [this] { return finished_; })) {
@@ -202,7 +202,7 @@ public:
 
 private:
     void run() {
-        int result = waveresult::Error;
+        WaveResult result = WaveResult::Failed;
         std::string error;
         PcmPtr pcm = openPcm(device_, direction_, format_, result, error);
         std::unique_lock<std::mutex> lock(mutex_);
@@ -226,7 +226,7 @@ private:
     bool finished_ = false;
     bool abandoned_ = false;
     PcmPtr pcm_;
-    int result_ = waveresult::Error;
+    WaveResult result_ = WaveResult::Failed;
     std::string error_;
 };
 
@@ -234,7 +234,8 @@ namespace {
 
 // Opens the PCM unless an earlier open of it is still held up, waiting at most kAnswerTime.
 PcmPtr openInTime(std::vector<std::shared_ptr<PcmOpener>>& unanswered, const std::string& device,
-                  Direction direction, const WaveFormat& format, int& result, std::string& error) {
+                  Direction direction, const WaveFormat& format, WaveResult& result,
+                  std::string& error) {
     const auto deadline = std::chrono::steady_clock::now() + AlsaWaveService::kAnswerTime;
     for (auto it = unanswered.begin(); it != unanswered.end();) {
         const bool sameDevice = (*it)->device() == device;
@@ -242,7 +243,7 @@ PcmPtr openInTime(std::vector<std::shared_ptr<PcmOpener>>& unanswered, const std
             it = unanswered.erase(it);
         } else if (sameDevice) {
             error = "the device has not answered since it was last opened";
-            result = waveresult::NoAnswer;
+            result = WaveResult::NoAnswer;
             return {};
         } else {
             ++it;
@@ -255,7 +256,7 @@ PcmPtr openInTime(std::vector<std::shared_ptr<PcmOpener>>& unanswered, const std
     unanswered.push_back(std::move(opener));
     error = "did not answer for " +
             std::to_string(std::chrono::milliseconds(AlsaWaveService::kAnswerTime).count()) + " ms";
-    result = waveresult::NoAnswer;
+    result = WaveResult::NoAnswer;
     return {};
 }
 
@@ -741,24 +742,24 @@ public:
         return problem.empty() ? problem : worker_->device() + ": " + problem;
     }
 
-    int start() override {
+    WaveResult start() override {
         if (direction() != Direction::Input)
-            return waveresult::WrongDirection;
+            return WaveResult::WrongDirection;
         worker_->start();
-        return waveresult::Ok;
+        return WaveResult::Ok;
     }
 
-    int reset() override {
+    WaveResult reset() override {
         worker_->reset();
-        return waveresult::Ok;
+        return WaveResult::Ok;
     }
 
-    int close() override {
+    WaveResult close() override {
         if (!letGo_)
-            return waveresult::InvalidHandle;
+            return WaveResult::InvalidHandle;
         worker_->quit();
         std::exchange(letGo_, nullptr)(worker_);
-        return waveresult::Ok;
+        return WaveResult::Ok;
     }
 
 private:
@@ -866,11 +867,11 @@ std::string AlsaWaveService::productName(Direction direction, int device) {
     return pcm ? pcm->name.left(kMaxNameLength).toStdString() : std::string();
 }
 
-int AlsaWaveService::query(Direction direction, int device, const WaveFormat& format) {
+WaveResult AlsaWaveService::query(Direction direction, int device, const WaveFormat& format) {
     const AlsaPcm* pcm = this->device(direction, device);
     if (!pcm)
-        return waveresult::BadDeviceId;
-    int result = waveresult::Error;
+        return WaveResult::NoSuchDevice;
+    WaveResult result = WaveResult::Failed;
     const PcmPtr opened =
         openInTime(unanswered_, pcm->pcm, direction, format, result, lastError_[slot(direction)]);
     return result;
@@ -882,15 +883,15 @@ std::string AlsaWaveService::lastError(Direction direction) const {
 
 std::unique_ptr<WaveStream>
 AlsaWaveService::openStream(Direction direction, int device, const WaveFormat& format,
-                            std::shared_ptr<const CompletionNotifier> notify, int& result) {
+                            std::shared_ptr<const CompletionNotifier> notify, WaveResult& result) {
     const AlsaPcm* pcm = this->device(direction, device);
     if (!pcm) {
-        result = waveresult::BadDeviceId;
+        result = WaveResult::NoSuchDevice;
         return nullptr;
     }
     if (!waitForLetGo(pcm->pcm)) {
         lastError_[slot(direction)] = "the device has not answered since it was last stopped";
-        result = waveresult::NoAnswer;
+        result = WaveResult::NoAnswer;
         return nullptr;
     }
     PcmPtr opened =

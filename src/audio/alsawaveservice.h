@@ -42,7 +42,7 @@ public:
 
     int deviceCount(Direction direction) override;
     std::string productName(Direction direction, int device) override;
-    int query(Direction direction, int device, const WaveFormat& format) override;
+    WaveResult query(Direction direction, int device, const WaveFormat& format) override;
     std::string lastError(Direction direction) const override;
 
     uint64_t underruns() const { return xruns_->underruns.load(); }
@@ -54,7 +54,7 @@ protected:
     std::unique_ptr<WaveStream> openStream(Direction direction, int device,
                                            const WaveFormat& format,
                                            std::shared_ptr<const CompletionNotifier> notify,
-                                           int& result) override;
+                                           WaveResult& result) override;
 
 private:
     const std::vector<AlsaPcm>& devices(Direction direction) const;

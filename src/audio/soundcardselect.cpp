@@ -129,7 +129,7 @@ void TSoundCardSelect::SelectBtnClick() {
     if (WaveUpDown->position() >= count(shownMode_))
         WaveUpDown->setPosition(count(shownMode_) - 1);
     setting(shownMode_) = WaveUpDown->position();
-    int result = 0;
+    WaveResult result = WaveResult::Ok;
     if (shownMode_ == SoundCardMode::Output) {
         out_.SetupWaveOut();
         result = out_.QueryWaveOut();
@@ -137,7 +137,7 @@ void TSoundCardSelect::SelectBtnClick() {
         in_.SetupWaveIn();
         result = in_.QueryWaveIn();
     }
-    if (result == WaveService::kDeviceBusy) {
+    if (result == WaveResult::Busy) {
         // It may well do the format once the other program lets it go; the operator must know
         // which of the two it is.
         const auto direction = shownMode_ == SoundCardMode::Output ? WaveService::Direction::Output
@@ -146,12 +146,12 @@ void TSoundCardSelect::SelectBtnClick() {
                                    ? QStringLiteral("Sound output device busy: %1")
                                    : QStringLiteral("Sound input device busy: %1"))
                                   .arg(QString::fromStdString(service_.lastError(direction))));
-    } else if (result != 0) {
+    } else if (result != WaveResult::Ok) {
         MessageLabel->setText(shownMode_ == SoundCardMode::Output
                                   ? QStringLiteral("Sound output device not compatible")
                                   : QStringLiteral("Sound input device not compatible"));
     }
-    if (result != 0) {
+    if (result != WaveResult::Ok) {
         if (WaveUpDown->position() != shownDevice_) {
             WaveUpDown->setPosition(shownDevice_);
             setting(shownMode_) = WaveUpDown->position();

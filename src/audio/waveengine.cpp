@@ -1,7 +1,6 @@
 #include "audio/waveengine.h"
 
 #include "audio/audiodevices.h"
-#include "audio/wavestream.h"
 
 #include <QMetaObject>
 #include <QObject>
@@ -56,13 +55,13 @@ WaveStatus WaveEngine::queueBlock(Half half) {
                   "Error in sending a buffer_", half);
 }
 
-int WaveEngine::checkFormat() {
-    return formatTakenBy_ == device() ? 0 : probeFormat();
+WaveResult WaveEngine::checkFormat() {
+    return formatTakenBy_ == device() ? WaveResult::Ok : probeFormat();
 }
 
-int WaveEngine::probeFormat() {
-    const int result = service_.query(direction_, device(), format_);
-    if (result == 0)
+WaveResult WaveEngine::probeFormat() {
+    const WaveResult result = service_.query(direction_, device(), format_);
+    if (result == WaveResult::Ok)
         formatTakenBy_ = device();
     else
         formatTakenBy_.reset();
@@ -73,29 +72,29 @@ QString WaveEngine::deviceName() const {
     return QString::fromStdString(service_.productName(direction_, device()));
 }
 
-WaveStatus WaveEngine::openStatus(int result, WaveSite site, const QString& text) const {
-    if (result == 0)
+WaveStatus WaveEngine::openStatus(WaveResult result, WaveSite site, const QString& text) const {
+    if (result == WaveResult::Ok)
         return WaveStatus{};
     const std::string reason = service_.lastError(direction_);
     if (reason.empty())
         return WaveStatus{site, text};
     return WaveStatus{
         site, QStringLiteral("%1: %2: %3").arg(text, deviceName(), QString::fromStdString(reason)),
-        result == waveresult::NoAnswer};
+        result == WaveResult::NoAnswer};
 }
 
-WaveStatus WaveEngine::status(int result, WaveSite site, const QString& text) {
-    return result == 0 ? WaveStatus{} : WaveStatus{site, text};
+WaveStatus WaveEngine::status(WaveResult result, WaveSite site, const QString& text) {
+    return result == WaveResult::Ok ? WaveStatus{} : WaveStatus{site, text};
 }
 
-WaveStatus WaveEngine::status(int result, WaveSite site, const char* text, Half half) {
-    if (result == 0)
+WaveStatus WaveEngine::status(WaveResult result, WaveSite site, const char* text, Half half) {
+    if (result == WaveResult::Ok)
         return WaveStatus{};
     return WaveStatus{site, QLatin1String(text) + QLatin1Char(half == Half::A ? 'a' : 'b')};
 }
 
 void WaveEngine::reportCompletionsTo(QObject* receiver, std::function<void()> handler) {
-    // A device completes a buffer about ten times a second; one call waiting in the receiver's
+    // A device completes a buffer about five times a second; one call waiting in the receiver's
     // queue covers every completion until it runs. The flag is cleared before the handler looks
     // at the buffers, so a completion after that look posts a call of its own.
     auto pending = std::make_shared<std::atomic<bool>>(false);

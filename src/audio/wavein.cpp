@@ -26,7 +26,7 @@ WaveStatus WaveInEngine::OpenWaveIn() {
     return opened;
 }
 
-int WaveInEngine::QueryWaveIn() {
+WaveResult WaveInEngine::QueryWaveIn() {
     return probeFormat();
 }
 

@@ -15,9 +15,9 @@ public:
     // opens the device whatever it says.
     WaveStatus QueryInFormat();
     WaveStatus OpenWaveIn();
-    // Non-zero (the service's result) when the selected input device can not record the format
-    // now; always asks the device.
-    int QueryWaveIn();
+    // Whether the selected input device can record the format now, and if not, why; always asks
+    // the device.
+    WaveResult QueryWaveIn();
     WaveStatus StartWaveIn();
     WaveStatus ResetWaveIn();
     WaveStatus CloseWaveIn();

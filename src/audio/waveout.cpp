@@ -25,7 +25,7 @@ WaveStatus WaveOutEngine::OpenWaveOut() {
     return opened;
 }
 
-int WaveOutEngine::QueryWaveOut() {
+WaveResult WaveOutEngine::QueryWaveOut() {
     return probeFormat();
 }
 

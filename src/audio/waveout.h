@@ -13,9 +13,9 @@ public:
     void SetupWaveOut();
     // Checks the format on the selected device unless it took the format before, then opens it.
     WaveStatus OpenWaveOut();
-    // Non-zero (the service's result) when the selected output device can not play the format
-    // now; always asks the device.
-    int QueryWaveOut();
+    // Whether the selected output device can play the format now, and if not, why; always asks
+    // the device.
+    WaveResult QueryWaveOut();
     WaveStatus ResetWaveOut();
     WaveStatus CloseWaveOut();
 };

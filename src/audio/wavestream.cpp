@@ -21,15 +21,15 @@ void CompletionNotifier::operator()() const {
         notify_();
 }
 
-int WaveServiceBase::open(Direction direction, Handle& handle, int device,
-                          const WaveFormat& format) {
-    int result = waveresult::Error;
+WaveResult WaveServiceBase::open(Direction direction, Handle& handle, int device,
+                                 const WaveFormat& format) {
+    WaveResult result = WaveResult::Failed;
     auto opened = openStream(direction, device, format, notify_, result);
     if (!opened)
-        return result == waveresult::Ok ? waveresult::Error : result;
+        return result == WaveResult::Ok ? WaveResult::Failed : result;
     handle = nextHandle_++;
     streams_.emplace(handle, std::move(opened));
-    return waveresult::Ok;
+    return WaveResult::Ok;
 }
 
 void WaveServiceBase::setCompletionNotifier(std::function<void()> notifier) {
@@ -41,26 +41,26 @@ WaveStream* WaveServiceBase::stream(Handle handle) const {
     return it == streams_.end() ? nullptr : it->second.get();
 }
 
-int WaveServiceBase::queue(Handle handle, WaveHeader& header) {
+WaveResult WaveServiceBase::queue(Handle handle, WaveHeader& header) {
     WaveStream* s = stream(handle);
     if (!s)
-        return waveresult::InvalidHandle;
+        return WaveResult::InvalidHandle;
     if (has(header, WaveHeader::kInQueue))
-        return waveresult::StillPlaying;
+        return WaveResult::StillQueued;
     if (!header.data || header.bufferLength == 0 || header.bufferLength % s->frameBytes() != 0)
-        return waveresult::InvalidParam;
+        return WaveResult::InvalidBuffer;
     s->queue(header);
-    return waveresult::Ok;
+    return WaveResult::Ok;
 }
 
-int WaveServiceBase::start(Handle handle) {
+WaveResult WaveServiceBase::start(Handle handle) {
     WaveStream* s = stream(handle);
-    return s ? s->start() : waveresult::InvalidHandle;
+    return s ? s->start() : WaveResult::InvalidHandle;
 }
 
-int WaveServiceBase::reset(Handle handle) {
+WaveResult WaveServiceBase::reset(Handle handle) {
     WaveStream* s = stream(handle);
-    return s ? s->reset() : waveresult::InvalidHandle;
+    return s ? s->reset() : WaveResult::InvalidHandle;
 }
 
 std::string WaveServiceBase::problem(Handle handle) {
@@ -68,13 +68,13 @@ std::string WaveServiceBase::problem(Handle handle) {
     return s ? s->problem() : std::string();
 }
 
-int WaveServiceBase::close(Handle handle) {
+WaveResult WaveServiceBase::close(Handle handle) {
     const auto it = streams_.find(handle);
     if (it == streams_.end())
-        return waveresult::InvalidHandle;
+        return WaveResult::InvalidHandle;
     if (it->second->hasQueued())
-        return waveresult::StillPlaying;
-    const int result = it->second->close();
+        return WaveResult::StillQueued;
+    const WaveResult result = it->second->close();
     streams_.erase(it);
     return result;
 }

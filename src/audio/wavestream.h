@@ -42,41 +42,28 @@ public:
     // Empty while the device works; otherwise what went wrong with it, in the platform's words.
     virtual std::string problem() = 0;
 
-    virtual int start() = 0;
-    virtual int reset() = 0;
+    virtual WaveResult start() = 0;
+    virtual WaveResult reset() = 0;
     // Hands back every queued header done and lets the device go; its thread ends by itself.
-    virtual int close() = 0;
+    virtual WaveResult close() = 0;
 
 private:
     Direction direction_;
     WaveFormat format_;
 };
 
-// Results of the device calls besides 0 (success), for diagnostics: callers only test for 0.
-namespace waveresult {
-constexpr int Ok = 0;
-constexpr int Error = 1;                       // the device reported a failure
-constexpr int BadDeviceId = 2;                 // no device with that number
-constexpr int Busy = WaveService::kDeviceBusy; // another program holds the device
-constexpr int InvalidHandle = 5;               // 0, closed or never opened
-constexpr int InvalidParam = 11; // a header without memory, or not a whole number of frames
-constexpr int BadFormat = 32;    // the device cannot take the format
-constexpr int StillPlaying = 33; // a header is still queued
-constexpr int WrongDirection = 35;
-constexpr int NoAnswer = 36; // held up by another program, such as a sound server that hangs
-} // namespace waveresult
-
 // The bookkeeping every wave device shares: handles, and the rules for queueing headers.
 // Backends supply the devices.
 class WaveServiceBase : public WaveService {
 public:
-    int open(Direction direction, Handle& handle, int device, const WaveFormat& format) override;
-    int queue(Handle handle, WaveHeader& header) override;
-    int start(Handle handle) override;
-    int reset(Handle handle) override;
+    WaveResult open(Direction direction, Handle& handle, int device,
+                    const WaveFormat& format) override;
+    WaveResult queue(Handle handle, WaveHeader& header) override;
+    WaveResult start(Handle handle) override;
+    WaveResult reset(Handle handle) override;
     std::string problem(Handle handle) override;
     // Fails while buffers are queued, leaving the device open, as a reset comes first.
-    int close(Handle handle) override;
+    WaveResult close(Handle handle) override;
     void setCompletionNotifier(std::function<void()> notifier) override;
 
 protected:
@@ -84,7 +71,7 @@ protected:
     virtual std::unique_ptr<WaveStream> openStream(Direction direction, int device,
                                                    const WaveFormat& format,
                                                    std::shared_ptr<const CompletionNotifier> notify,
-                                                   int& result) = 0;
+                                                   WaveResult& result) = 0;
 
     WaveStream* stream(Handle handle) const;
     // Closes every device still open; backends call it from their destructor, while what their

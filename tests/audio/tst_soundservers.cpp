@@ -107,7 +107,8 @@ private slots:
         QVERIFY(h.dialogs.messages.isEmpty());
         QCOMPARE(alsa.underruns() + alsa.overruns(), 0u);
         // A device number from another machine's settings names no device here.
-        QVERIFY(alsa.query(Dir::Output, 1, {}) != 0 && alsa.query(Dir::Input, -1, {}) != 0);
+        QVERIFY(alsa.query(Dir::Output, 1, {}) == WaveResult::NoSuchDevice &&
+                alsa.query(Dir::Input, -1, {}) == WaveResult::NoSuchDevice);
     }
 
     // The server stops answering or dies while a keyed message plays: the line is released and

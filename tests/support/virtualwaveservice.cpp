@@ -3,7 +3,6 @@
 #include <algorithm>
 
 namespace {
-constexpr int kFailed = 1;
 constexpr WaveService::Handle kOpenHandle = 1;
 // How often the real-time pacer looks at the queues.
 constexpr std::chrono::milliseconds kPacerTick{1};
@@ -65,26 +64,26 @@ std::string VirtualWaveService::productName(Direction direction, int device) {
     return device >= 0 && device < int(devices.size()) ? devices[device].name.substr(0, 31) : "";
 }
 
-int VirtualWaveService::deviceResult(bool output, int device, const WaveFormat& format) {
+WaveResult VirtualWaveService::deviceResult(bool output, int device, const WaveFormat& format) {
     const auto& devices = devices_[output];
     const bool known = device >= 0 && device < int(devices.size());
     lastError_[output] = known ? devices[device].busyError : std::string();
     if (!known)
-        return kFailed;
+        return WaveResult::NoSuchDevice;
     if (!lastError_[output].empty())
-        return kDeviceBusy;
+        return WaveResult::Busy;
     const WaveFormat wanted;
     const bool supported = devices[device].canDoFormat && format.formatTag == wanted.formatTag &&
                            format.channels == wanted.channels &&
                            format.samplesPerSecond == wanted.samplesPerSecond &&
                            format.bitsPerSample == wanted.bitsPerSample;
-    return supported ? 0 : kFailed;
+    return supported ? WaveResult::Ok : WaveResult::UnsupportedFormat;
 }
 
-int VirtualWaveService::query(Direction direction, int device, const WaveFormat& format) {
+WaveResult VirtualWaveService::query(Direction direction, int device, const WaveFormat& format) {
     std::lock_guard lock(mutex_);
     const bool output = isOutput(direction);
-    return allowed(output, Op::Query) ? deviceResult(output, device, format) : kFailed;
+    return allowed(output, Op::Query) ? deviceResult(output, device, format) : WaveResult::Failed;
 }
 
 std::string VirtualWaveService::lastError(Direction direction) const {
@@ -92,52 +91,52 @@ std::string VirtualWaveService::lastError(Direction direction) const {
     return lastError_[isOutput(direction)];
 }
 
-int VirtualWaveService::open(Direction direction, Handle& handle, int device,
-                             const WaveFormat& format) {
+WaveResult VirtualWaveService::open(Direction direction, Handle& handle, int device,
+                                    const WaveFormat& format) {
     std::lock_guard lock(mutex_);
     const bool output = isOutput(direction);
     Stream& s = streams_[output];
     if (!allowed(output, Op::Open))
-        return kFailed;
+        return WaveResult::Failed;
     if (s.open)
-        return kDeviceBusy;
-    if (const int result = deviceResult(output, device, format))
+        return WaveResult::Busy;
+    if (const WaveResult result = deviceResult(output, device, format); result != WaveResult::Ok)
         return result;
     s.open = true;
     s.started = output;
     s.queue.clear();
     handle = (kOpenHandle << 1) | Handle{output};
-    return 0;
+    return WaveResult::Ok;
 }
 
-int VirtualWaveService::queue(Handle handle, WaveHeader& header) {
+WaveResult VirtualWaveService::queue(Handle handle, WaveHeader& header) {
     std::lock_guard lock(mutex_);
     Stream* s = use(handle, Op::Queue);
     if (!s || (header.flags & WaveHeader::kInQueue))
-        return kFailed;
+        return WaveResult::Failed;
     header.flags = (header.flags & ~WaveHeader::kDone) | WaveHeader::kInQueue;
     s->queue.push_back(&header);
     if (s->queue.size() == 1)
         s->frontDue = Clock::now() + soundLength(&header);
-    return 0;
+    return WaveResult::Ok;
 }
 
-int VirtualWaveService::start(Handle handle) {
+WaveResult VirtualWaveService::start(Handle handle) {
     std::lock_guard lock(mutex_);
     Stream* s = use(handle, Op::Start);
     if (!s)
-        return kFailed;
+        return WaveResult::Failed;
     if (!s->started && !s->queue.empty())
         s->frontDue = Clock::now() + soundLength(s->queue.front());
     s->started = true;
-    return 0;
+    return WaveResult::Ok;
 }
 
-int VirtualWaveService::reset(Handle handle) {
+WaveResult VirtualWaveService::reset(Handle handle) {
     std::unique_lock lock(mutex_);
     Stream* s = use(handle, Op::Reset);
     if (!s)
-        return kFailed;
+        return WaveResult::Failed;
     const bool returned = !s->queue.empty();
     for (WaveHeader* header : s->queue)
         header->flags = (header->flags & ~WaveHeader::kInQueue) | WaveHeader::kDone;
@@ -146,16 +145,16 @@ int VirtualWaveService::reset(Handle handle) {
     lock.unlock();
     if (returned)
         notify();
-    return 0;
+    return WaveResult::Ok;
 }
 
-int VirtualWaveService::close(Handle handle) {
+WaveResult VirtualWaveService::close(Handle handle) {
     std::lock_guard lock(mutex_);
     Stream* s = use(handle, Op::Close);
     if (!s || !s->queue.empty())
-        return kFailed;
+        return WaveResult::Failed;
     s->open = false;
-    return 0;
+    return WaveResult::Ok;
 }
 
 void VirtualWaveService::setCompletionNotifier(std::function<void()> notifier) {

@@ -32,13 +32,14 @@ public:
 
     int deviceCount(Direction direction) override;
     std::string productName(Direction direction, int device) override;
-    int query(Direction direction, int device, const WaveFormat& format) override;
+    WaveResult query(Direction direction, int device, const WaveFormat& format) override;
     std::string lastError(Direction direction) const override;
-    int open(Direction direction, Handle& handle, int device, const WaveFormat& format) override;
-    int queue(Handle handle, WaveHeader& header) override;
-    int start(Handle handle) override;
-    int reset(Handle handle) override;
-    int close(Handle handle) override;
+    WaveResult open(Direction direction, Handle& handle, int device,
+                    const WaveFormat& format) override;
+    WaveResult queue(Handle handle, WaveHeader& header) override;
+    WaveResult start(Handle handle) override;
+    WaveResult reset(Handle handle) override;
+    WaveResult close(Handle handle) override;
     void setCompletionNotifier(std::function<void()> notifier) override;
 
     void setRealTime(bool on) { realTime_ = on; }
@@ -63,7 +64,7 @@ private:
 
     // Counts the call; false when it is the one chosen to fail.
     bool allowed(bool output, Op op);
-    int deviceResult(bool output, int device, const WaveFormat& format);
+    WaveResult deviceResult(bool output, int device, const WaveFormat& format);
     Stream* use(Handle handle, Op op);
     // Under the lock; true when the notifier is to be called.
     bool completeFront(bool output, bool due);
