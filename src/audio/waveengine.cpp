@@ -79,8 +79,7 @@ WaveStatus WaveEngine::openStatus(WaveResult result, WaveSite site, const QStrin
     if (reason.empty())
         return WaveStatus{site, text};
     return WaveStatus{
-        site, QStringLiteral("%1: %2: %3").arg(text, deviceName(), QString::fromStdString(reason)),
-        result == WaveResult::NoAnswer};
+        site, QStringLiteral("%1: %2: %3").arg(text, deviceName(), QString::fromStdString(reason))};
 }
 
 WaveStatus WaveEngine::status(WaveResult result, WaveSite site, const QString& text) {

@@ -25,18 +25,14 @@ enum class WaveSite {
 class WaveStatus {
 public:
     WaveStatus() = default;
-    WaveStatus(WaveSite site, QString text, bool heldUp = false)
-        : failed_(true), heldUp_(heldUp), site_(site), text_(std::move(text)) {}
+    WaveStatus(WaveSite site, QString text) : failed_(true), site_(site), text_(std::move(text)) {}
 
     bool ok() const { return !failed_; }
-    // The device did not answer in time: whatever holds it up may let go again.
-    bool heldUp() const { return heldUp_; }
     WaveSite site() const { return site_; }
     const QString& text() const { return text_; }
 
 private:
     bool failed_ = false;
-    bool heldUp_ = false;
     WaveSite site_ = WaveSite::OutQuery;
     QString text_;
 };

@@ -110,17 +110,24 @@ void Keyer::chooseMessageFile(const QString& path) {
 bool Keyer::checkDevice(const WaveStatus& status) {
     if (status.ok())
         return true;
-    // The box waits for the operator: no transmitter stays keyed meanwhile, whether a playback
-    // or TUNE keyed it.
+    // A box waits for the operator. No transmitter stays keyed meanwhile, whether a playback or
+    // TUNE keyed it, and the message has ended before any box shows, so that every other
+    // command answers and the next PLAY or REC opens the device afresh. The failure's own box
+    // comes first, then those of the clean-up it led to.
     line_.unkey();
-    dialogs_.showMessage(status.text(), kWaveDeviceTitle);
+    deviceFailures_ << status.text();
+    if (deviceFailures_.size() > 1)
+        return false;
     if (leavesInputOpen(status.site()))
         checkDevice(in_.CloseWaveIn());
-    // A failure while a message runs ends the program; one while a device is let go does not.
     if (run_ != Run::Idle) {
+        // A repetition would only fail again, with another box each time.
+        loopRunning_ = false;
         ending_ = MessageEnd::Failed;
-        requestQuit();
+        StopBtnClick();
     }
+    for (const QString& text : std::exchange(deviceFailures_, {}))
+        dialogs_.showMessage(text, kWaveDeviceTitle);
     return false;
 }
 
@@ -172,6 +179,7 @@ QString Keyer::deviceStopped(WaveEngine& engine) {
         reason = "no sound moved for " + std::to_string(kLongestSilence.count() / 1000) + " s";
     // The message ends as STOP ends it: the line is released first, a recording keeps what it
     // has.
+    loopRunning_ = false;
     ending_ = MessageEnd::Failed;
     StopBtnClick();
     return QStringLiteral("Sound stopped on the device %1: %2")

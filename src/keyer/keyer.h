@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <chrono>
@@ -170,6 +171,7 @@ private:
     enum class Appended { Written, Full, Failed };
     Appended appendBlock(const std::uint8_t* block);
     void finishRecording();
+    void discardRecording();
     void noteWriteError(int error);
     std::int32_t fillOutBlock(Half half, std::int32_t startCount);
     void endOfData();
@@ -224,6 +226,9 @@ private:
     std::int32_t startCount_ = 0;
     bool recordingFull_ = false;
     MessageEnd ending_ = MessageEnd::Stopped;
+    // The boxes of a device failure and of the clean-up it leads to, shown once the message
+    // has ended.
+    QStringList deviceFailures_;
 
     FileHandle messageFile_; // the recording being written
     QString recordingPath_;

@@ -172,16 +172,7 @@ void Keyer::holdEnded() {
 
 void Keyer::startSound() {
     run_ = Run::Sounding;
-    const WaveStatus opened = out_.OpenWaveOut();
-    if (opened.heldUp()) {
-        // A sound server that hangs may come back: the message ends as STOP ends it, and the
-        // next PLAY opens the device again.
-        ending_ = MessageEnd::Failed;
-        StopBtnClick();
-        reportDeviceFailure(opened.text());
-        return;
-    }
-    if (!checkDevice(opened))
+    if (!checkDevice(out_.OpenWaveOut()))
         return;
     current_ = Half::A;
     checkDevice(out_.queueBlock(Half::A));

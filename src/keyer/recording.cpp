@@ -124,6 +124,11 @@ void Keyer::finishRecording() {
         noteWriteError(error);
 }
 
+void Keyer::discardRecording() {
+    closeMessageFile();
+    QFile::remove(recordingPath_);
+}
+
 void Keyer::noteWriteError(int error) {
     writeError_ = error != 0 ? error : EIO;
 }
@@ -137,6 +142,7 @@ void Keyer::record() {
     std::memset(in_.block(Half::B), 0, kWaveBufferBytes);
     state_.setKeyerStopped(false);
     state_.setRecordedBytes(0);
+    ending_ = MessageEnd::Stopped;
     writeError_ = 0;
     recordingFull_ = false;
 

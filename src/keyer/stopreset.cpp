@@ -29,8 +29,12 @@ void Keyer::stopRunning() {
     if (state_.recordActive()) {
         state_.setRecordActive(false);
         strip_.setColour(AlarmStrip::Teal);
-        if (state_.recordFileOpen())
+        // A device that failed before it captured anything leaves the message as it was.
+        if (state_.recordFileOpen() && ending_ == MessageEnd::Failed && state_.recordedBytes() == 0)
+            discardRecording();
+        else if (state_.recordFileOpen())
             finishRecording();
+        ending_ = MessageEnd::Stopped;
         endRecording();
     }
 }

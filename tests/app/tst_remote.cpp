@@ -161,10 +161,7 @@ private slots:
                  qPrintable(err));
         QTRY_COMPARE(w.ui().StatusLine->text(), row[3]);
         QDBusConnection::disconnectFromBus(name);
-        // A device that fails while a message runs ends the program, whoever started it.
-        QCOMPARE(w.terminationRequested(), row[1].startsWith("the device"));
-        if (w.terminationRequested())
-            return;
+        QVERIFY(!w.terminationRequested());
         click(w.ui().MemBtn[4]);
         click(w.ui().PlayBtn);
         QCOMPARE(h.dialogs.texts(), QStringList{"Could not open the file"});
