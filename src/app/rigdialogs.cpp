@@ -45,9 +45,9 @@ QString portPath(const QComboBox* combo) {
 
 } // namespace
 
-std::vector<PortChoice> hidrawDevices() {
+std::vector<PortChoice> hidrawDevices(const QString& sysClass) {
     std::vector<PortChoice> devices;
-    const QDir sys(QStringLiteral("/sys/class/hidraw"));
+    const QDir sys(sysClass);
     for (const QString& name : sys.entryList(QDir::Dirs | QDir::System | QDir::NoDotAndDotDot)) {
         QString label = QStringLiteral("/dev/") + name;
         QFile uevent(sys.filePath(name + QStringLiteral("/device/uevent")));

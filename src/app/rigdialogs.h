@@ -21,8 +21,11 @@ class RigPtt;
 // A port offered in a list: the path opened and the name shown.
 using PortChoice = SerialPortEntry;
 
-// The hidraw devices present, named by the HID device behind each.
-std::vector<PortChoice> hidrawDevices();
+// Where the kernel lists the hidraw devices.
+inline const char* const kHidrawClass = "/sys/class/hidraw";
+
+// The hidraw devices listed in sysClass, named by the HID device behind each.
+std::vector<PortChoice> hidrawDevices(const QString& sysClass = QLatin1String(kHidrawClass));
 
 // What the CAT and CM108 dialogs share: a Test button that keys the transmitter for half a
 // second through the settings shown, and a line that says how that went.

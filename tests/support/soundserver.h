@@ -72,6 +72,14 @@ public:
         pid_ = 0;
     }
 
+    // What pactl says to arguments, about this server.
+    QByteArray pactl(const QStringList& arguments) const {
+        QProcess p;
+        p.start("pactl", QStringList{"-s", dir_.filePath("pulse/native")} + arguments);
+        p.waitForFinished();
+        return p.readAllStandardOutput();
+    }
+
 private:
     bool startBus() {
         QProcess& bus = start("dbus-daemon", {"--session", "--nofork", "--print-address=1"}, {});
@@ -93,9 +101,6 @@ private:
         if (socket.isEmpty() && program != "dbus-daemon")
             QTest::qWait(300);
         return child;
-    }
-    void pactl(const QStringList& arguments) const {
-        QProcess::execute("pactl", QStringList{"-s", dir_.filePath("pulse/native")} + arguments);
     }
     void signal(int sig) const {
         if (pid_ > 0)

@@ -30,6 +30,28 @@ private slots:
             QSKIP("rigctld (libhamlib-utils) is not installed");
     }
 
+    // The rig dialogs offer every model of every Hamlib backend (not only those a rig opened
+    // so far has loaded: this runs first), and every hidraw device, named where the kernel says.
+    void everyRigModelAndHidrawDeviceIsOffered() {
+        QStringList offered;
+        QObject context;
+        listRigModels(&context, [&](const std::vector<RigModel>& models, const QString&) {
+            for (const RigModel& m : models)
+                offered << QString("%1 %2").arg(m.model).arg(m.name);
+        });
+        QTRY_VERIFY(!offered.isEmpty());
+        for (const char* model : {"1 Hamlib Dummy", "3073 Icom IC-7300", "2028 Kenwood TS-480"})
+            QVERIFY2(offered.contains(model), model);
+        QTemporaryDir sys;
+        QVERIFY(QDir(sys.path()).mkpath("hidraw0") && QDir(sys.path()).mkpath("hidraw3/device"));
+        QVERIFY(writeBytes(sys.filePath("hidraw3/device/uevent"), "HID_NAME=C-Media USB\n"));
+        offered.clear();
+        for (const PortChoice& device : hidrawDevices(sys.path()))
+            offered << device.path + " = " + device.label;
+        QCOMPARE(offered, (QStringList{"/dev/hidraw0 = /dev/hidraw0",
+                                       "/dev/hidraw3 = /dev/hidraw3 (C-Media USB)"}));
+    }
+
     // A rig that cannot be reached is named, with the cause, when it is chosen; one that takes
     // the connection and never answers (a stopped rigctld) gets TUNE or a message refused once
     // the key-down has gone unconfirmed for the bound the refusal names, before any sound.
