@@ -173,9 +173,12 @@ private slots:
             QVERIFY2(stopTook < kPromptMs, qPrintable(QString::number(stopTook)));
             QVERIFY(h.dialogs.messages.isEmpty());
         } else {
-            QCOMPARE(h.dialogs.messages.size(), 1);
+            if (atStart) // asked again while it hangs, the device is not opened a second time
+                click(w.ui().PlayBtn);
             const QString first = h.dialogs.messages.value(0).text;
             QVERIFY2(first.contains(atStart ? "Tap: did not answer" : "Tap"), qPrintable(first));
+            QVERIFY(!atStart ||
+                    h.dialogs.messages.value(1).text.contains("since it was last opened"));
         }
 
         if (killed)
@@ -189,7 +192,7 @@ private slots:
         // A server back from a stall or a restart may take seconds to let go of the stream.
         QTRY_VERIFY2_WITH_TIMEOUT(readBytes(out()) == message, qPrintable(firstDifference(message)),
                                   15000);
-        QCOMPARE(h.dialogs.messages.size(), stopped ? 0 : 1);
+        QCOMPARE(h.dialogs.messages.size(), stopped ? 0 : atStart ? 2 : 1);
     }
 
 private:

@@ -72,7 +72,6 @@ public:
         pid_ = 0;
     }
 
-    // What pactl says to arguments, about this server.
     QByteArray pactl(const QStringList& arguments) const {
         QProcess p;
         p.start("pactl", QStringList{"-s", dir_.filePath("pulse/native")} + arguments);
