@@ -59,8 +59,6 @@ public:
     WaveOutEngine& waveOut() { return *waveOut_; }
     WaveInEngine& waveIn() { return *waveIn_; }
     TSoundCardSelect& soundCardSelect() { return *soundCard_; }
-    // A wave device failed while a recording or playback ran.
-    bool terminationRequested() const { return terminationRequested_; }
     // A termination signal came while start-up was still running (inside one of its message
     // boxes): the program ends without showing the window or saving anything.
     bool startAbandoned() const { return startAbandoned_; }
@@ -136,9 +134,6 @@ private:
     void announce(QLabel* where, const QString& text);
     void createKeyer();
     void showSoundCards(SoundCardMode mode);
-    // The keyer has stopped after a device failure: the program ends without the shutdown
-    // sequence.
-    void terminate();
     // Transport buttons, memory buttons and the Delay and Microphone menus.
     void wireKeyer();
     // Reads and applies the configuration file; without one, writes it with the settings in
@@ -197,7 +192,6 @@ private:
     bool started_ = false;
     bool startAbandoned_ = false;
     bool shutDown_ = false;
-    bool terminationRequested_ = false;
     std::array<std::chrono::milliseconds, 12> slotLengths_{};
     QFileSystemWatcher* slotWatcher_ = nullptr;
     QTimer* consoleTimer_ = nullptr;

@@ -11,7 +11,6 @@
 #include "tx/transmitcontrols.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QPushButton>
 
 void TTavrin::createKeyer() {
@@ -48,7 +47,6 @@ void TTavrin::wireKeyer() {
     connect(ui_.InputSoundCard, &QAction::triggered, this, &TTavrin::InputSoundCardClick);
     connect(ui_.OutputSoundCard, &QAction::triggered, this, &TTavrin::OutputSoundCardClick);
     connect(soundCard_, &TSoundCardSelect::shownChanged, keyer_, &Keyer::setSoundCardDialogShown);
-    connect(keyer_, &Keyer::quitRequested, this, &TTavrin::terminate);
 }
 
 void TTavrin::InputSoundCardClick() {
@@ -64,9 +62,4 @@ void TTavrin::showSoundCards(SoundCardMode mode) {
     if (state_.busy())
         keyer_->StopBtnClick();
     soundCard_->showFor(mode);
-}
-
-void TTavrin::terminate() {
-    terminationRequested_ = true;
-    QCoreApplication::quit();
 }

@@ -186,13 +186,6 @@ QString Keyer::deviceStopped(WaveEngine& engine) {
         .arg(engine.deviceName(), QString::fromStdString(reason));
 }
 
-void Keyer::requestQuit() {
-    // The running message ends as STOP ends it, so a recording's file is completed; the
-    // transmitter is released first.
-    shutDown();
-    emit quitRequested();
-}
-
 void Keyer::keyingFailed(const QString& reason) {
     // A repetition would only fail again, with another box each time.
     loopRunning_ = false;

@@ -139,9 +139,6 @@ public:
     void setSoundCardDialogShown(bool shown) { soundCardShown_ = shown; }
 
 signals:
-    // A sound device failed while a recording or playback ran: the keyer has stopped and
-    // unkeyed, and the program is to end.
-    void quitRequested();
     // PLAY found no message in the file: it is missing or holds no samples.
     void nothingToPlay(const QString& path);
     // Once for every PLAY that started a message (or a repetition of the loop).
@@ -188,7 +185,6 @@ private:
     // Returns the text the operator is shown once the device has been let go.
     QString deviceStopped(WaveEngine& engine);
     void reportDeviceFailure(const QString& text);
-    void requestQuit();
     // The line could not key: the message and the loop end, and the operator is told why.
     void keyingFailed(const QString& reason);
     // Failure boxes wait for the operator: the transmitter is released first, whatever keyed
