@@ -160,9 +160,8 @@ private slots:
         QVERIFY(clock.isValid() && !h.keyed());
         if (released < 0)
             released = clock.elapsed();
-        // Stopped by hand, the line is free at once; by itself, the keyer gives a stalled server
-        // its longest silence after the blocks in flight, a dead one not even that, and one that
-        // does not open a second.
+        // By hand the line is free at once; by itself a stalled server gets the longest silence
+        // after the blocks in flight, a dead one not even that, one that does not open a second.
         const qint64 limit = stopped  ? 600 + kPromptMs
                              : killed ? kPromptMs
                              : atStart

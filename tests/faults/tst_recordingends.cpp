@@ -117,8 +117,7 @@ private slots:
             checkWholeFile(partThen);
         }
         if (failure) {
-            // The recording ends where the call failed.
-            QVERIFY(dataBytes <= occurrence * kBlock);
+            QVERIFY(dataBytes <= occurrence * kBlock); // it ends where the call failed
         } else if (delayMs == 0) {
             QCOMPARE(dataBytes, blocks * kBlock); // the block being filled is not kept
         } else {

@@ -38,8 +38,7 @@ private slots:
             for (const RigModel& m : models)
                 offered << QString("%1 %2").arg(m.model).arg(m.name);
         });
-        QTRY_VERIFY(!offered.isEmpty());
-        QVERIFY(offered.contains("1 Hamlib Dummy") && offered.contains("3073 Icom IC-7300"));
+        QTRY_VERIFY(offered.contains("1 Hamlib Dummy") && offered.contains("3073 Icom IC-7300"));
         QTemporaryDir sys;
         QVERIFY(QDir(sys.path()).mkpath("hidraw0") && QDir(sys.path()).mkpath("hidraw3/device"));
         QVERIFY(writeBytes(sys.filePath("hidraw3/device/uevent"), "HID_NAME=C-Media USB\n"));
