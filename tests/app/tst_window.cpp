@@ -129,6 +129,7 @@ private slots:
             "|TransmitBtn|Transmit enable, on|checked||",
             "Ctrl+E|TransmitBtn|Transmit enable, off|||",
             "|MicBtn|Microphone, off|||",
+            "|Label1|Tx Enable|||yellow", // readable on its dark panel
             "Ctrl+L|LoopBtn|LOOP, on|checked||",
             "Ctrl+T|TuneBtn|TUNE, on|checked|Transmit|",
             "Ctrl+T|TxPanel|Receive/transmit indicator, Transmit||Transmit|red",
