@@ -120,12 +120,8 @@ bool Keyer::checkDevice(const WaveStatus& status) {
         return false;
     if (leavesInputOpen(status.site()))
         checkDevice(in_.CloseWaveIn());
-    if (run_ != Run::Idle) {
-        // A repetition would only fail again, with another box each time.
-        loopRunning_ = false;
-        ending_ = MessageEnd::Failed;
-        StopBtnClick();
-    }
+    if (run_ != Run::Idle)
+        endFailed();
     for (const QString& text : std::exchange(deviceFailures_, {}))
         dialogs_.showMessage(text, kWaveDeviceTitle);
     return false;
@@ -177,22 +173,24 @@ QString Keyer::deviceStopped(WaveEngine& engine) {
     std::string reason = engine.problem();
     if (reason.empty())
         reason = "no sound moved for " + std::to_string(kLongestSilence.count() / 1000) + " s";
-    // The message ends as STOP ends it: the line is released first, a recording keeps what it
-    // has.
-    loopRunning_ = false;
-    ending_ = MessageEnd::Failed;
-    StopBtnClick();
+    endFailed();
     return QStringLiteral("Sound stopped on the device %1: %2")
         .arg(engine.deviceName(), QString::fromStdString(reason));
 }
 
-void Keyer::keyingFailed(const QString& reason) {
+void Keyer::endFailed() {
     // A repetition would only fail again, with another box each time.
     loopRunning_ = false;
     loopTimer_->stop();
-    if (state_.playActive()) {
-        ending_ = MessageEnd::Failed;
-        StopBtnClick();
-    }
+    ending_ = MessageEnd::Failed;
+    StopBtnClick();
+}
+
+void Keyer::keyingFailed(const QString& reason) {
+    if (state_.playActive())
+        endFailed();
+    // A loop waiting in its pause repeats no more either.
+    loopRunning_ = false;
+    loopTimer_->stop();
     reportFailure(reason, kKeyingErrorTitle);
 }

@@ -169,6 +169,9 @@ private:
     Appended appendBlock(const std::uint8_t* block);
     void finishRecording();
     void discardRecording();
+    // The running message ends as STOP ends it after a failure: the line is released first, a
+    // recording keeps what it has, and the loop repeats no more.
+    void endFailed();
     void noteWriteError(int error);
     std::int32_t fillOutBlock(Half half, std::int32_t startCount);
     void endOfData();
