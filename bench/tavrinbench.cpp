@@ -58,6 +58,7 @@ constexpr int RecordSeconds = 3;
 constexpr int LoadRecordSeconds = 10;
 constexpr int AlarmSeconds = 3;
 constexpr milliseconds IdleWindow(6000);
+constexpr seconds FloorLength(20);
 constexpr int IdleWindows = 3;
 constexpr int LoopRepetitions = 6;
 // The busy children stop themselves this long after the longest run they are meant for.
@@ -167,6 +168,9 @@ struct Results {
     Row loadCpu = row("CPU while playing, same run (ms per s of sound)", "aplay", 2);
     Row loadCpuInBlocks = row(
         "CPU while playing, same run, against aplay in the keyer's blocks (ms per s)", "aplay", 2);
+    Row floorWake = row("Floor, same load: a bare window woken every 190 ms (ms per s)", "", 2);
+    Row floorBar =
+        row("Floor, same load: a bare window moving its bar every 190 ms (ms per s)", "", 2);
     Row overruns = row("Overruns, " + std::to_string(LoadRecordSeconds) +
                            " s recording, both cores busy, ID alarm every 3 s",
                        "arecord", 0);
@@ -193,9 +197,9 @@ struct Results {
                 tail,        virtualLead0,    virtualSound0, virtualTail0,
                 virtualLead, virtualSound,    virtualTail,   stop,
                 playStretch, underruns,       resets,        loadStretch,
-                loadCpu,     loadCpuInBlocks, overruns,      loopGap,
-                loopPause,   soakResident,    soakGrowth,    soakFds,
-                soakThreads, soakRefused};
+                loadCpu,     loadCpuInBlocks, floorWake,     floorBar,
+                overruns,    loopGap,         loopPause,     soakResident,
+                soakGrowth,  soakFds,         soakThreads,   soakRefused};
     }
 };
 
@@ -369,6 +373,12 @@ void measureUnderLoad(Results& r, BenchWindow& bench, const Options& o) {
         r.loadCpuInBlocks.theirs.add(
             runAplayInKeyerBlocks(o.pcm, slotFile(bench, LongSlot)).cpuSeconds * 1000 /
             o.loadSeconds);
+    }
+    progress("a bare window under load");
+    for (const bool moveBar : {false, true}) {
+        CpuLoad load(cores, FloorLength + LoadMargin);
+        (moveBar ? r.floorBar : r.floorWake)
+            .ours.add(tickingWindowCpuMsPerSecond(bench, FloorLength, moveBar));
     }
     progress("recording under load");
     {

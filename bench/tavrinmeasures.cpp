@@ -1,8 +1,10 @@
 #include "tavrinmeasures.h"
 
+#include "app/meterbar.h"
 #include "app/remotecontrol.h"
 #include "app/tavrin.h"
 #include "app/tavrinui.h"
+#include "audio/wavetypes.h"
 #include "benchwindow.h"
 #include "keyer/keyerstate.h"
 #include "keyer/messagefile.h"
@@ -19,6 +21,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWidget>
 
 #include "tx/transmitcontrols.h"
 #include "tx/txstate.h"
@@ -211,6 +214,34 @@ double idleCpuMsPerSecond(BenchWindow& bench, milliseconds length, int& bells) {
     runEventLoop(length);
     const double cpu1 = processCpuSeconds();
     bells = bench.beeper().count - bells0;
+    return (cpu1 - cpu0) * 1000 / (static_cast<double>(length.count()) / 1000);
+}
+
+double tickingWindowCpuMsPerSecond(BenchWindow& bench, milliseconds length, bool moveBar) {
+    constexpr int kSteps = 1000;
+    // Lets the new window paint once before the measurement.
+    constexpr milliseconds kFirstPaint(200);
+    const auto blockTime = std::chrono::duration_cast<milliseconds>(std::chrono::duration<double>(
+        static_cast<double>(kWaveBufferSamples) / WaveFormat{}.samplesPerSecond));
+    QWidget window;
+    window.resize(bench.window().size());
+    auto* bar = new MeterBar(&window);
+    bar->setRange(0, kSteps);
+    bar->setTextVisible(false);
+    bar->setGeometry(bench.window().ui().PlayProgressBar->geometry());
+    window.show();
+    runEventLoop(kFirstPaint);
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    int step = 0;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (moveBar)
+            bar->setValue(++step % kSteps);
+    });
+    tick.start(blockTime);
+    const double cpu0 = processCpuSeconds();
+    runEventLoop(length);
+    const double cpu1 = processCpuSeconds();
     return (cpu1 - cpu0) * 1000 / (static_cast<double>(length.count()) / 1000);
 }
 

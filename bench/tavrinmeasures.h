@@ -70,6 +70,12 @@ RecordFigures recordMessage(BenchWindow& bench, int slot, std::chrono::milliseco
 // Process CPU per second over `length` with the keyer idle; counts the alarm's bells.
 double idleCpuMsPerSecond(BenchWindow& bench, std::chrono::milliseconds length, int& bells);
 
+// Process CPU per second, over `length`, of a bare window shaped like the bench's, woken as often
+// as the keyer is woken by a block of sound: the least that a window showing the progress pays.
+// With moveBar it moves a bar like the keyer's one step each time; without, it only wakes.
+double tickingWindowCpuMsPerSecond(BenchWindow& bench, std::chrono::milliseconds length,
+                                   bool moveBar);
+
 struct LoopFigures {
     Series soundEndToIdleMs; // last buffer done to KeyerIdle 1, per repetition
     Series pauseSeconds;     // KeyerIdle 1 to the next repetition's first block
