@@ -112,10 +112,12 @@ int RemoteControl::memory() const {
 }
 
 QString RemoteControl::file() const {
-    const QString& current = window_.keyerState().currentMessageFile();
-    return state() == QLatin1String("idle") || current == window_.memories().path(memory())
+    const KeyerState& keyer = window_.keyerState();
+    // A paused message resumes whatever memory has been selected since.
+    const QString& sounding = keyer.playFileOpen() ? keyer.playFile() : keyer.currentMessageFile();
+    return state() == QLatin1String("idle") || sounding == window_.memories().path(memory())
                ? QString()
-               : current;
+               : sounding;
 }
 
 bool RemoteControl::looping() const {

@@ -224,10 +224,12 @@ TTavrin::Phase TTavrin::phase() const {
 }
 
 QString TTavrin::messageName() const {
+    // A paused message resumes whatever memory has been selected since.
+    const QString& file = state_.playFileOpen() ? state_.playFile() : state_.currentMessageFile();
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
-        if (memories_.path(slot) == state_.currentMessageFile())
+        if (memories_.path(slot) == file)
             return QStringLiteral("memory %1").arg(slot);
-    return QFileInfo(state_.currentMessageFile()).fileName();
+    return QFileInfo(file).fileName();
 }
 
 void TTavrin::scheduleStatus() {

@@ -93,7 +93,7 @@ void Keyer::BuildRecordPath(int slot) {
 void Keyer::closeMessageFile() {
     messageFile_.reset();
     playReader_.reset();
-    state_.setPlayFileOpen(false);
+    state_.setPlayFile({});
     state_.setRecordFileOpen(false);
 }
 

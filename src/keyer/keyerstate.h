@@ -43,6 +43,9 @@ public:
     bool busy() const { return recordActive_ || playActive_; }
 
     bool playFileOpen() const { return playFileOpen_; }
+    // The message file open for playing, playing or paused: the one that sounds, which need not
+    // be the selected memory's. Empty when none is open.
+    const QString& playFile() const { return playFile_; }
     bool recordFileOpen() const { return recordFileOpen_; }
     std::int32_t recordedBytes() const { return recordedBytes_; }
     std::int32_t playBytesLeft() const { return playBytesLeft_; }
@@ -52,7 +55,11 @@ public:
     int selectedMemory() const { return selectedMemory_; }
     const QString& currentMessageFile() const { return currentMessageFile_; }
 
-    void setPlayFileOpen(bool on) { update(playFileOpen_, on, &KeyerState::playFileOpenChanged); }
+    // The path first: whoever hears that a file opened finds which.
+    void setPlayFile(const QString& path) {
+        playFile_ = path;
+        update(playFileOpen_, !path.isEmpty(), &KeyerState::playFileOpenChanged);
+    }
     void setRecordFileOpen(bool on) {
         update(recordFileOpen_, on, &KeyerState::recordFileOpenChanged);
     }
@@ -120,4 +127,5 @@ private:
     std::int32_t micGainCode_ = 1;
     int selectedMemory_ = 1;
     QString currentMessageFile_;
+    QString playFile_;
 };

@@ -63,11 +63,11 @@ bool Keyer::ReadMessageHeader(const QString& path) {
                 text += QStringLiteral(": ") + describeFormat(opened.format);
             reportFailure(text, QString::fromLatin1(message->title));
         }
-        state_.setPlayFileOpen(false);
+        state_.setPlayFile({});
         return false;
     }
     playReader_ = std::make_unique<MessageReader>(std::move(opened));
-    state_.setPlayFileOpen(true);
+    state_.setPlayFile(path);
     state_.setPlayLength(static_cast<std::int32_t>(playReader_->playBytes()));
     state_.setPlayBytesLeft(static_cast<std::int32_t>(playReader_->playBytes()));
     return true;

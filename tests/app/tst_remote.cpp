@@ -229,7 +229,7 @@ private slots:
             "--play 3;--play 6;sleep 200|plays|0|playing 6, receiving|",
             "--play 6;sleep 1500;--play 6;sleep 1000|plays|0|playing 6|", // again from its start
             "--play 3;--pause|plays|0|paused 3, receiving|State",
-            "--play 3;--pause;--pause|plays|0|playing 3, receiving|State",
+            "--play 3;--pause;--select 6;--pause|plays|0|playing /|State", // 3 resumes
             "--play-file ext.flac|plays|0|playing /|File State",
             "--tx-enable on;--play 3;--stop|plays|0|idle, memory 3, receiving, tx enable on|State "
             "Transmitting=false",
