@@ -2,7 +2,7 @@
 // the same handlers as the menus, written at shutdown, and the File menu's wave commands.
 #include "app/tavrin.h"
 
-#include "config/atomicfile.h"
+#include "support/atomicfile.h"
 #include "config/configrecord.h"
 #include "config/inisettings.h"
 #include "config/openwave.h"

@@ -1,6 +1,6 @@
 #include "config/inisettings.h"
 
-#include "config/atomicfile.h"
+#include "support/atomicfile.h"
 
 #include <QFile>
 #include <QSettings>

@@ -1,6 +1,6 @@
 #include "config/openwave.h"
 
-#include "config/atomicfile.h"
+#include "support/atomicfile.h"
 #include "keyer/soundfile.h"
 #include "support/littleendian.h"
 

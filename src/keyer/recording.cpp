@@ -3,10 +3,12 @@
 #include "audio/wavein.h"
 #include "keyer/bufferwatchdog.h"
 #include "keyer/keyerstate.h"
+#include "support/atomicfile.h"
 #include "support/dialogs.h"
 #include "tx/alarmstrip.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include <cstdio>
@@ -110,14 +112,20 @@ Keyer::Appended Keyer::appendBlock(const std::uint8_t* block) {
 // Completes the partial file and puts it in the message's place. When that fails, the partial
 // file stays behind, whole as far as it was written, and the reason is noted for the operator.
 void Keyer::finishRecording() {
+    // The steps of every file replaced whole: the data on the disk before the new name, and the
+    // new name on the disk before the recording is called done. Renamed before its data is
+    // synced, a message can come back empty after a power cut.
+    FileSystem& fs = posixFileSystem();
     bool finished = completeMessageHeader(messageFile_.get(),
-                                          static_cast<std::uint32_t>(state_.recordedBytes()));
+                                          static_cast<std::uint32_t>(state_.recordedBytes())) &&
+                    fs.sync(::fileno(messageFile_.get()));
     int error = errno;
     closeMessageFile();
     const QString message = recordingPath_.chopped(kPartialSuffix.size());
     if (finished) {
-        finished = ::rename(QFile::encodeName(recordingPath_).constData(),
-                            QFile::encodeName(message).constData()) == 0;
+        finished = fs.rename(QFile::encodeName(recordingPath_).toStdString(),
+                             QFile::encodeName(message).toStdString()) &&
+                   fs.syncDirectory(QFile::encodeName(QFileInfo(message).path()).toStdString());
         error = errno;
     }
     if (!finished)

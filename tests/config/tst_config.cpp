@@ -2,7 +2,7 @@
 // it: a record of any length or content, notes kept byte for byte, slot paths under a long home
 // directory, and files that must be neither read nor replaced.
 #include "app/linuxlauncher.h"
-#include "config/atomicfile.h"
+#include "support/atomicfile.h"
 #include "config/configrecord.h"
 #include "filesizelimit.h"
 #include "keyer/keyer.h"

@@ -1,4 +1,4 @@
-#include "config/atomicfile.h"
+#include "support/atomicfile.h"
 
 #include <QFile>
 #include <QFileInfo>
