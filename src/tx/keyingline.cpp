@@ -45,8 +45,7 @@ constexpr QAction* OutputMenuActions::*portItems[] = {
 
 const QString commsErrorTitle = QStringLiteral("Communications I/O Error");
 const QString serialOpenFailed = QStringLiteral("Failed to open the comms device");
-const QString parallelRefused =
-    QStringLiteral("This function is not supported under WindowsNT, Windows2000, & WindowsXP");
+const QString parallelRefused = QStringLiteral("Could not use the printer port: %1");
 
 void tick(QAction* item, bool checked) {
     if (item)
@@ -331,10 +330,11 @@ void KeyingLine::OpenKeyingPort(const Port& port) {
     if (kind_ == SerialKind) {
         openSerialLine(port.name);
     } else if (kind_ == ParallelKind) {
-        parallel_ = io_.openParallel(port.address);
+        ParallelOpen opened = io_.openParallel(port.address);
+        parallel_ = std::move(opened.line);
         if (!parallel_) {
             selectVox();
-            dialogs_.showMessage(parallelRefused, commsErrorTitle);
+            dialogs_.showMessage(parallelRefused.arg(opened.problem), commsErrorTitle);
         }
     }
 }

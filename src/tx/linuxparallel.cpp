@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <linux/ppdev.h>
 #include <sys/file.h>
@@ -41,17 +43,21 @@ private:
     UniqueFd fd_;
 };
 
-std::unique_ptr<ParallelLine> openPpdev(const QString& device) {
+ParallelOpen openPpdev(const QString& device) {
+    const auto refused = [&device](const char* reason) {
+        return ParallelOpen{nullptr,
+                            device + QStringLiteral(": ") + QString::fromLocal8Bit(reason)};
+    };
     UniqueFd fd(::open(QFile::encodeName(device).constData(), O_RDWR | O_CLOEXEC));
     if (!fd)
-        return nullptr;
+        return refused(std::strerror(errno));
     // PPCLAIM waits for a port another ppdev user holds; the lock keeps a second keyer from
     // freezing the window there.
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
-        return nullptr;
+        return refused("in use by another program");
     if (::ioctl(fd.get(), PPCLAIM) != 0)
-        return nullptr;
-    return std::make_unique<PpdevLine>(std::move(fd));
+        return refused(std::strerror(errno));
+    return {std::make_unique<PpdevLine>(std::move(fd)), {}};
 }
 
 class IoPortLine final : public ParallelLine {
@@ -88,14 +94,18 @@ bool portAnswers(IoPorts& io, std::uint16_t address) {
     return answers;
 }
 
-std::unique_ptr<ParallelLine> openIoPort(IoPorts& io, std::uint16_t address) {
+ParallelOpen openIoPort(IoPorts& io, std::uint16_t address) {
+    const QString where =
+        QStringLiteral("I/O address 0x%1").arg(QString::number(address, 16).toUpper());
     if (!io.grant(address))
-        return nullptr;
+        return {nullptr, QStringLiteral("no parallel port driver (ppdev) lists a port at %1, and "
+                                        "this program may not reach I/O ports directly: %2")
+                             .arg(where, QString::fromLocal8Bit(std::strerror(errno)))};
     if (!portAnswers(io, address)) {
         io.revoke(address);
-        return nullptr;
+        return {nullptr, QStringLiteral("no port answers at %1").arg(where)};
     }
-    return std::make_unique<IoPortLine>(io, address);
+    return {std::make_unique<IoPortLine>(io, address), {}};
 }
 
 class MachineIoPorts final : public IoPorts {
@@ -158,11 +168,14 @@ IoPorts& machineIoPorts() {
     return ports;
 }
 
-std::unique_ptr<ParallelLine> openLinuxParallel(std::uint16_t address, IoPorts& direct) {
+ParallelOpen openLinuxParallel(std::uint16_t address, IoPorts& direct) {
     const QString device = ppdevDeviceFor(address);
-    if (!device.isEmpty()) {
-        if (auto line = openPpdev(device))
-            return line;
-    }
-    return openIoPort(direct, address);
+    if (device.isEmpty())
+        return openIoPort(direct, address);
+    ParallelOpen opened = openPpdev(device);
+    if (opened.line)
+        return opened;
+    // The kernel's driver holds the port: its reason is the one that matters.
+    ParallelOpen reached = openIoPort(direct, address);
+    return reached.line ? std::move(reached) : std::move(opened);
 }

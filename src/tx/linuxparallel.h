@@ -35,7 +35,6 @@ public:
 IoPorts& machineIoPorts();
 
 // Write access to the data register at the address: through ppdev when the kernel drives that
-// port, else directly when this process may touch I/O ports and a port answers there. Null
-// when neither works.
-std::unique_ptr<ParallelLine> openLinuxParallel(std::uint16_t address,
-                                                IoPorts& direct = machineIoPorts());
+// port, else directly when this process may touch I/O ports and a port answers there. When
+// neither works, the problem names the ppdev device and the system's reason, or the address.
+ParallelOpen openLinuxParallel(std::uint16_t address, IoPorts& direct = machineIoPorts());

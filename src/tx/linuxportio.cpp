@@ -8,6 +8,6 @@ SerialOpen LinuxPortIo::openSerial(const QString& name) {
     return openLinuxSerial(isPath ? name : serialDevicePath(installDir_, name), lockDir_);
 }
 
-std::unique_ptr<ParallelLine> LinuxPortIo::openParallel(std::uint16_t address) {
+ParallelOpen LinuxPortIo::openParallel(std::uint16_t address) {
     return openLinuxParallel(address, direct_);
 }

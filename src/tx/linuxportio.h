@@ -16,7 +16,7 @@ public:
         : installDir_(std::move(installDir)), lockDir_(std::move(lockDir)), direct_(direct) {}
 
     SerialOpen openSerial(const QString& name) override;
-    std::unique_ptr<ParallelLine> openParallel(std::uint16_t address) override;
+    ParallelOpen openParallel(std::uint16_t address) override;
 
 private:
     QString installDir_;

@@ -52,6 +52,12 @@ struct SerialOpen {
     int error = 0;       // why the open failed (an errno value); 0 when that is not known
 };
 
+// The result of opening a parallel port.
+struct ParallelOpen {
+    std::unique_ptr<ParallelLine> line; // null when the port cannot be used
+    QString problem;                    // why not, naming the device or the address tried
+};
+
 // The platform's ports. The real one lives in linuxportio.h; the tests use a recording double.
 class PortIo {
 public:
@@ -62,6 +68,5 @@ public:
     virtual SerialOpen openSerial(const QString& name) = 0;
 
     // Obtains write access to the data register at the given I/O address (0x378 or 0x3BC).
-    // Null when this system refuses direct port access.
-    virtual std::unique_ptr<ParallelLine> openParallel(std::uint16_t address) = 0;
+    virtual ParallelOpen openParallel(std::uint16_t address) = 0;
 };

@@ -69,10 +69,11 @@ SerialOpen RecordingPortIo::openSerial(const QString& name) {
             {}};
 }
 
-std::unique_ptr<ParallelLine> RecordingPortIo::openParallel(std::uint16_t address) {
+ParallelOpen RecordingPortIo::openParallel(std::uint16_t address) {
     state_->log << "claim " + hex(address, 3) + (refuseParallel ? " refused" : "");
     if (refuseParallel)
-        return nullptr;
-    return std::make_unique<RecordingLine>(state_, "release " + hex(address, 3), emergencyFd, true,
-                                           address);
+        return {nullptr, QStringLiteral("refused")};
+    return {std::make_unique<RecordingLine>(state_, "release " + hex(address, 3), emergencyFd, true,
+                                            address),
+            {}};
 }

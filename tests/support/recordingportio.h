@@ -15,7 +15,7 @@
 class RecordingPortIo final : public PortIo {
 public:
     SerialOpen openSerial(const QString& name) override;
-    std::unique_ptr<ParallelLine> openParallel(std::uint16_t address) override;
+    ParallelOpen openParallel(std::uint16_t address) override;
 
     QStringList events() const { return state_->log; }
     // The events since the last call, so a test can look at one step at a time.
