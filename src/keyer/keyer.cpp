@@ -59,7 +59,6 @@ Keyer::Keyer(const KeyerParts& parts, QObject* parent)
     connect(holdTimer_, &QTimer::timeout, this, &Keyer::holdEnded);
     connect(&line_, &KeyingLine::keyingFailed, this, &Keyer::keyingFailed);
     connect(&line_, &KeyingLine::keyDownConfirmed, this, &Keyer::awaitLead);
-    watchdog_->setObjectName(QStringLiteral("BufferWatchdog"));
     connect(watchdog_, &BufferWatchdog::fired, this, &Keyer::checkSilence);
     out_.reportCompletionsTo(this, [this] { deviceProgressed(); });
 }
