@@ -93,9 +93,6 @@ public:
     std::chrono::milliseconds slotLength(int slot) const { return slotLengths_.at(slot - 1); }
 
 signals:
-    // Said to assistive technology through the named object: what runs, what ended, and the
-    // receive/transmit indicator. Also for anything else that follows the operator's state.
-    void announced(const QString& objectName, const QString& text);
     // The memories' lengths have been read again from their files.
     void slotLengthsRead();
 
@@ -130,8 +127,10 @@ private:
     void scheduleStatus();
     void showLevel(Phase now);
     void nothingToPlay(const QString& path);
-    // Says text through an object a screen reader speaks when it changes.
-    void announce(QLabel* where, const QString& text);
+    // Says spoken (else text) through the screen reader, and leaves text as where's accessible
+    // name for the operator who looks again. Each label says its lines through an announcer of
+    // its own, so that the indicator and the status line changed in one step are both heard.
+    void announce(QLabel* where, const QString& text, const QString& spoken = {});
     void createKeyer();
     void showSoundCards(SoundCardMode mode);
     // Transport buttons, memory buttons and the Delay and Microphone menus.

@@ -4,6 +4,7 @@
 #include "app/tavrin.h"
 
 #include "app/accessiblebutton.h"
+#include "app/announcer.h"
 #include "app/focusring.h"
 #include "app/look.h"
 #include "audio/wavetypes.h"
@@ -298,7 +299,10 @@ void TTavrin::showConsole() {
     if (ui_.TxPanel->accessibleName().isEmpty())
         ui_.TxPanel->setAccessibleName(indicator);
     else if (ui_.TxPanel->accessibleName() != indicator)
-        announce(ui_.TxPanel, indicator);
+        announce(ui_.TxPanel, indicator,
+                 !tx.transmitting()       ? QStringLiteral("Receiving")
+                 : tx.unkeyNotConfirmed() ? QStringLiteral("Transmitting, unkey not confirmed")
+                                          : QStringLiteral("Transmitting"));
     showStatus(now);
 }
 
@@ -406,9 +410,10 @@ void TTavrin::showQuietFailure(const QString& text) {
     announce(ui_.StatusLine, text);
 }
 
-void TTavrin::announce(QLabel* where, const QString& text) {
+void TTavrin::announce(QLabel* where, const QString& text, const QString& spoken) {
     where->setAccessibleName(text);
-    QAccessibleEvent alert(where, QAccessible::Alert);
-    QAccessible::updateAccessibility(&alert);
-    emit announced(where->objectName(), text);
+    auto* announcer = where->findChild<Announcer*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!announcer)
+        announcer = new Announcer(where);
+    announcer->say(spoken.isEmpty() ? text : spoken);
 }
