@@ -293,6 +293,9 @@ void TTavrin::showConsole() {
         const QString keys = QStringLiteral("F%1 plays, Shift+F%1 selects").arg(slot);
         button->setToolTip(parts.mid(selected ? 2 : 1).join(QStringLiteral(", ")) +
                            QLatin1Char('\n') + keys);
+        // The name already says the length and the note; a screen reader reads both.
+        if (button->accessibleDescription() != keys)
+            button->setAccessibleDescription(keys);
     }
 
     const QString indicator = QStringLiteral("Receive/transmit indicator, ") + ui_.TxPanel->text();
