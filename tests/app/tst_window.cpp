@@ -99,7 +99,8 @@ private slots:
         QVERIFY(offset.manhattanLength() <= 4); // it opens centred
         QCOMPARE(w.grab().toImage().pixelColor(w.centralWidget()->mapTo(&w, QPoint(1, 1))),
                  look::kSilver);
-        QVERIFY(w.centralWidget()->font().bold()); // the captions
+        // Bold captions, the note in the regular face.
+        QVERIFY(w.centralWidget()->font().bold() && !w.ui().MessageWindow->font().bold());
         QWidget* target = w.findChild<QWidget*>(row[1]);
         target->setFocus();
         auto* ring = w.findChild<QWidget*>("FocusRing");
