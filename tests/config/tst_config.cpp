@@ -187,7 +187,7 @@ private slots:
         QVERIFY(w.ui().COM[3]->isChecked() && w.ui().Invert1->isChecked() &&
                 w.ui().ON1->isChecked());
         QCOMPARE(w.idAlarm().IdAlarmSeconds(), 120);
-        QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint && !item(w, "Off2")->isChecked());
         item(w, "Off2")->trigger();
         QVERIFY(!(w.windowFlags() & Qt::WindowStaysOnTopHint));
     }
