@@ -106,11 +106,9 @@ private slots:
         target->setFocus();
         auto* ring = w.findChild<QWidget*>("FocusRing");
         QVERIFY(ring && ring->isVisible() && ring->geometry().contains(target->geometry()));
-        during(h, before, [&] {
-            if (row[2] == "F1 held") // the keyboard repeats the key: the message goes on
-                QTest::simulateEvent(target, true, Qt::Key_F1, {}, {}, true);
-            else
-                QTest::keySequence(target, QKeySequence(row[2]));
+        during(h, before, [&] { // "F1 held": the keyboard repeats the key, the message goes on
+            row[2] == "F1 held" ? QTest::simulateEvent(target, true, Qt::Key_F1, {}, {}, true)
+                                : QTest::keySequence(target, QKeySequence(row[2]));
         });
         const QStringList heard = row[3].split(',', Qt::SkipEmptyParts);
         QByteArray played = h.wave.played();
