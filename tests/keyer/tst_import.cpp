@@ -51,6 +51,8 @@ private slots:
         QTest::newRow("Ogg 44k 2ch") << (SF_FORMAT_OGG | SF_FORMAT_VORBIS) << 44100 << 2 << .2;
         QTest::newRow("AIFF float hot") << (SF_FORMAT_AIFF | SF_FORMAT_FLOAT) << 11025 << 1 << 1.5;
         QTest::newRow("WAV double 8k") << (SF_FORMAT_WAV | SF_FORMAT_DOUBLE) << 8000 << 1 << .2;
+        QTest::newRow("WAV 16 768k, the highest")
+            << (SF_FORMAT_WAV | SF_FORMAT_PCM_16) << 768000 << 1 << .2;
         QTest::newRow("WAV float at full scale")
             << (SF_FORMAT_WAV | SF_FORMAT_FLOAT) << 11025 << 1 << .75;
     }
@@ -63,7 +65,7 @@ private slots:
         QFETCH(int, channels);
         QFETCH(double, amplitude);
         const int frames = rate * 7 / 10 + 2; // 22.05 kHz gives a half, 48 kHz rounds up
-        const int expected = (frames * kRate + rate / 2) / rate;
+        const int expected = int((qint64{frames} * kRate + rate / 2) / rate);
         WindowHarness h;
         const QString source = h.home.filePath("edited"), saved = h.home.filePath("out.FLAC");
         QVERIFY(writeTone(source, format, rate, channels, frames, amplitude));
