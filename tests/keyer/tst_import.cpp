@@ -51,8 +51,7 @@ private slots:
         QTest::newRow("Ogg 44k 2ch") << (SF_FORMAT_OGG | SF_FORMAT_VORBIS) << 44100 << 2 << .2;
         QTest::newRow("AIFF float hot") << (SF_FORMAT_AIFF | SF_FORMAT_FLOAT) << 11025 << 1 << 1.5;
         QTest::newRow("WAV double 8k") << (SF_FORMAT_WAV | SF_FORMAT_DOUBLE) << 8000 << 1 << .2;
-        QTest::newRow("WAV 16 768k, the highest")
-            << (SF_FORMAT_WAV | SF_FORMAT_PCM_16) << 768000 << 1 << .2;
+        QTest::newRow("WAV 16 768k") << (SF_FORMAT_WAV | SF_FORMAT_PCM_16) << 768000 << 1 << .2;
         QTest::newRow("WAV float at full scale")
             << (SF_FORMAT_WAV | SF_FORMAT_FLOAT) << 11025 << 1 << .75;
     }
