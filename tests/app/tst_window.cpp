@@ -157,9 +157,9 @@ private slots:
             "Ctrl+Shift+R|RecordBtn|REC||Recording memory 1;Recorded memory 1: 0.4 seconds|",
             "F2|StatusLine|Playback ended||Transmitting;Playing memory 2;Receiving;Playback ended|",
             "pause|PlayBtn|PLAY, paused||Transmitting;Playing memory 1;Receiving;Paused memory 1|",
-            "pause, Shift+F3, PLAY|StatusLine|Playback ended||Transmitting;Playing memory "
-            "1;Receiving;"
-            "Paused memory 1;Transmitting;Playing memory 1;Receiving;Playback ended|", // 1 resumes
+            // Memory 1 resumes, whatever was selected in the pause.
+            "pause, Shift+F3, PLAY|StatusLine|Playback ended||Transmitting;Playing memory 1;"
+            "Receiving;Paused memory 1;Transmitting;Playing memory 1;Receiving;Playback ended|",
             "F7|StatusLine|Memory 7 is empty||Memory 7 is empty|",
         });
     }
