@@ -465,6 +465,12 @@ void KeyingExitsTest::settingsBeyondTheRecordSurvive() {
         QCOMPARE(QSettings(path, QSettings::IniFormat).value("Keying/SerialDevice").toString(),
                  vox ? QString() : usb);
     }
+    // A port that a copy of the program reading only the record has chosen since then stands.
+    ConfigRecord chosen = record;
+    chosen.keyingPortName = "COM2";
+    QSettings(path, QSettings::IniFormat).setValue("Keying/SerialDevice", usb);
+    QVERIFY(writeBytes(h.installDir() + "Tavrin.cfg", chosen.serialize()));
+    QCOMPARE(h.open().keyingLine().KeyingPortName(), QString("COM2"));
 }
 
 QTEST_MAIN(KeyingExitsTest)
