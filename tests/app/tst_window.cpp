@@ -9,6 +9,7 @@
 #include <QAccessible>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QScreen>
 #include <QtTest>
@@ -132,6 +133,13 @@ private slots:
             QCOMPARE(button->text(), on ? "ON" : "OFF");
             QCOMPARE(look::textColour(button), on ? look::kRed : look::kBlue);
         }
+        // The focus in another window (the logger) leaves no ring in Tavrin's, nor in that one.
+        QWidget logger;
+        auto* field = new QLineEdit(&logger);
+        logger.show();
+        QApplication::setActiveWindow(&logger);
+        field->setFocus();
+        QVERIFY(field->hasFocus() && ring->window() == &w && ring->isHidden());
     }
 
     // What a screen reader hears of a control after some keys, and what was announced meanwhile
