@@ -111,6 +111,14 @@ private slots:
         // A device number from another machine's settings names no device here.
         QVERIFY(alsa.query(Dir::Output, 1, {}) == WaveResult::NoSuchDevice &&
                 alsa.query(Dir::Input, -1, {}) == WaveResult::NoSuchDevice);
+        // PLAY at once after STOP: the stream still closing holds the window up no longer than
+        // the close takes.
+        QTest::mouseClick(w.ui().PlayBtn, Qt::LeftButton);
+        click(w.ui().StopBtn);
+        clock.start();
+        QTest::mouseClick(w.ui().PlayBtn, Qt::LeftButton);
+        QVERIFY2(clock.elapsed() < 500 && w.keyerState().playActive(),
+                 qPrintable(QString::number(clock.elapsed())));
     }
 
     // The server stops answering or dies while a keyed message plays: the line is released and
