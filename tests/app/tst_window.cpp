@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QtTest>
 
 #include <climits>
@@ -336,6 +337,10 @@ private slots:
             QCOMPARE(h.launcher.opened.last(), h.home.path() + "/" + shown);
         for (const QString& mixer : kMixerPrograms)
             QCOMPARE(texts.value(texts.size() - 1).contains(mixer), !installed);
+        item(w, "Keyboard1")->trigger(); // names every key the window answers (F-keys as ranges)
+        for (const QShortcut* keys : w.findChildren<QShortcut*>())
+            QVERIFY(h.dialogs.texts().last().contains(
+                keys->key().toString().remove(QRegularExpression("\\d+$"))));
     }
 
     // Enter alone on a question that replaces a message keeps the message.
