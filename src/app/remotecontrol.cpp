@@ -285,13 +285,7 @@ void RemoteControl::SetLoopDelay(double seconds) {
                           .arg(kLongestLoopDelaySeconds)))
         return;
     const auto tenths = static_cast<std::int32_t>(std::lround(seconds * kTenthsPerSecond));
-    run(
-        [this, tenths] {
-            // The item that carries the delay is ticked, and no other; a delay no item carries
-            // leaves none ticked.
-            window_.keyer().UncheckLoopDelays();
-            window_.keyer().applyLoopDelay(tenths);
-        },
+    run([this, tenths] { window_.keyer().applyLoopDelay(tenths); },
         [this, tenths] { return window_.keyerState().loopDelay() == tenths; },
         QStringLiteral("SetLoopDelay"));
 }

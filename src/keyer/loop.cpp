@@ -61,6 +61,8 @@ void Keyer::UncheckLoopDelays() {
         action->setChecked(false);
 }
 
+// The item that carries the delay is ticked, and no other. A delay no item carries (set by a
+// script, or read back from a record it was saved in) leaves none ticked.
 void Keyer::applyLoopDelay(std::int32_t tenths) {
     for (std::size_t i = 0; i < kLoopDelays.size(); ++i) {
         if (kLoopDelays[i].tenths == tenths) {
@@ -68,5 +70,6 @@ void Keyer::applyLoopDelay(std::int32_t tenths) {
             return;
         }
     }
+    UncheckLoopDelays();
     setLoopDelay(tenths);
 }

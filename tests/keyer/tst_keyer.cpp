@@ -297,7 +297,9 @@ private slots:
         QVERIFY2(pause >= pauseMs - 40 && pause <= pauseMs + 250,
                  qPrintable(QString::number(pause)));
         QVERIFY(!transmitInPause && !h.keyed());
-        QVERIFY(byValue || ::item(w, item.isEmpty() ? "N1sec1" : item.constData())->isChecked());
+        for (const QAction* delay : w.ui().LoopDelay) // the tick shows the delay in force, if any
+            QCOMPARE(delay->isChecked(),
+                     !byValue && delay->objectName() == (item.isEmpty() ? "N1sec1" : item));
         QVERIFY(!w.keyer().loopTimer().isActive());
         QCOMPARE(look::textColour(w.ui().LoopBtn), look::kRed);
     }
