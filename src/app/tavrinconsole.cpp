@@ -165,7 +165,6 @@ void TTavrin::wireConsole() {
                          &KeyerState::loopActiveChanged, &KeyerState::playFileOpenChanged})
         connect(&state_, changed, this, &TTavrin::scheduleConsole);
     connect(&state_, &KeyerState::selectedMemoryChanged, this, &TTavrin::scheduleConsole);
-    connect(&state_, &KeyerState::currentMessageFileChanged, this, &TTavrin::scheduleConsole);
     for (auto changed : {&KeyerState::playBytesLeftChanged, &KeyerState::recordedBytesChanged,
                          &KeyerState::inputPeakChanged, &KeyerState::progressChanged})
         connect(&state_, changed, this, &TTavrin::scheduleStatus);
