@@ -32,23 +32,28 @@ bool isRig(const QString& port) {
     return port == "CAT" || port == "CM108";
 }
 
-// The events of a keyed and an unkeyed line. A rig's are what it reads back: the rigctld's PTT, or
-// the report the CM108 (GPIO 3) took last.
-std::pair<QString, QString> lineLevels(const QString& port, bool invert) {
-    const std::map<QString, std::pair<QString, QString>> levels{
-        {"LPT1", {"out 0x378 0x03", "out 0x378 0x00"}},
-        {"CAT", {"PTT 1", "PTT 0"}},
-        {"CM108", {"cm108 4/4", "cm108 0/4"}}};
-    auto [keyed, unkeyed] =
-        levels.count(port) ? levels.at(port) : std::pair{"SETDTR,SETRTS", "CLRDTR,CLRRTS"};
-    return invert ? std::pair{unkeyed, keyed} : std::pair{keyed, unkeyed};
+QString address(const QString& port) {
+    return port == "LPT1" ? "0x378" : "0x3BC";
+}
+
+// The events that put the port's line high or low (keyed or not, after the polarity), joined. A
+// rig's are what it reads back: the rigctld's PTT, or the report the CM108 (GPIO 3) took last.
+QString line(const QString& port, bool high) {
+    if (port == "CAT")
+        return high ? "PTT 1" : "PTT 0";
+    if (port == "CM108")
+        return high ? "cm108 4/4" : "cm108 0/4";
+    if (port.startsWith("LPT"))
+        return QString("out %1 %2").arg(address(port), high ? "0x03" : "0x00");
+    return high ? "SETDTR,SETRTS" : "CLRDTR,CLRRTS";
 }
 
 // The line was keyed on the way and its last events unkey it; VOX moves no line.
 void checkLineEnds(const QString& port, bool invert, const QStringList& all) {
     const QString events = all.filter(QRegularExpression("^(SET|CLR|out |PTT |cm108 )")).join(',');
-    const auto [keyed, unkeyed] = lineLevels(port, invert);
-    QVERIFY2(port == "VOX" ? events.isEmpty() : events.contains(keyed) && events.endsWith(unkeyed),
+    QVERIFY2(port == "VOX"
+                 ? events.isEmpty()
+                 : events.contains(line(port, !invert)) && events.endsWith(line(port, invert)),
              qPrintable(events));
 }
 
@@ -103,17 +108,6 @@ QAction* portItem(TTavrin& w, const QString& port) {
     if (port.startsWith("LPT"))
         return port == "LPT1" ? w.ui().Printer1 : w.ui().Printer2;
     return w.ui().COM[port.back().digitValue() - 1];
-}
-
-QString address(const QString& port) {
-    return port == "LPT1" ? "0x378" : "0x3BC";
-}
-
-// The events that put the port's line at a level (keyed or not, after the polarity).
-QStringList line(const QString& port, bool high) {
-    if (port.startsWith("LPT"))
-        return {QString("out %1 %2").arg(address(port), high ? "0x03" : "0x00")};
-    return high ? QStringList{"SETDTR", "SETRTS"} : QStringList{"CLRDTR", "CLRRTS"};
 }
 
 } // namespace
@@ -183,29 +177,26 @@ private slots:
     // Tx Enable says; the keyed line is re-driven in its new sense when the polarity changes, and
     // unkeyed before it is given up, for another port or with the window.
     void aKeyedLineFollowsPolarityAndIsUnkeyedWhenGivenUp_data() {
-        QTest::addColumn<QString>("port");
-        QTest::addColumn<QStringList>("events"); // what the change does
-        QTest::newRow("polarity to Normal") << "COM6" << QStringList{"SETDTR", "SETRTS"};
-        QTest::newRow("switching ports")
-            << "COM1"
-            << QStringList{"SETDTR", "SETRTS", "close COM1", "claim 0x378", "out 0x378 0x03"};
-        QTest::newRow("destroying the window")
-            << "LPT2" << QStringList{"out 0x3BC 0x03", "release 0x3BC"};
+        // The change, the port keyed under Invert before it, and what the change does.
+        rows({"polarity to Normal|COM6|SETDTR,SETRTS",
+              "switching ports|COM1|SETDTR,SETRTS,close COM1,claim 0x378,out 0x378 0x03",
+              "destroying the window|LPT2|out 0x3BC 0x03,release 0x3BC"});
     }
     void aKeyedLineFollowsPolarityAndIsUnkeyedWhenGivenUp() {
-        QFETCH(QString, port);
-        QFETCH(QStringList, events);
+        QFETCH(QStringList, row);
+        const QString change = row[0], port = row[1];
         WindowHarness h;
         TTavrin& w = h.open();
         item(w, "Invert1")->trigger();
         portItem(w, port)->trigger();
         click(w.ui().TuneBtn);
         const QString opened = port.startsWith("LPT") ? "claim " + address(port) : "open " + port;
-        QCOMPARE(h.ports.takeEvents(), QStringList{opened} + line(port, true) + line(port, false));
-        port == "COM6"   ? w.ui().Normal->trigger()
-        : port == "COM1" ? w.ui().Printer1->trigger()
-                         : h.window.reset();
-        QCOMPARE(h.ports.takeEvents(), events);
+        QCOMPARE(h.ports.takeEvents().join(','),
+                 (QStringList{opened, line(port, true), line(port, false)}.join(',')));
+        change == "polarity to Normal" ? w.ui().Normal->trigger()
+        : change == "switching ports"  ? w.ui().Printer1->trigger()
+                                       : h.window.reset();
+        QCOMPARE(h.ports.takeEvents().join(','), row[2]);
     }
 
 private:
@@ -225,7 +216,7 @@ private:
     }
     // Once the rig has taken the unkey (or has not within the bound), what it shows.
     QString rigSettled(const QString& port) {
-        (void)QTest::qWaitFor([&] { return rigNow(port) == lineLevels(port, false).second; });
+        (void)QTest::qWaitFor([&] { return rigNow(port) == line(port, false); });
         return rigNow(port);
     }
 
