@@ -123,54 +123,46 @@ private slots:
     void settingsBeyondTheRecordSurvive_data();
     void settingsBeyondTheRecordSurvive();
 
-    // A port that cannot be used leaves VOX selected, holding no line, even while its box shows.
+    // A port that cannot be used leaves VOX selected, holding no line, even while its box shows,
+    // and VOX is what is stored, also when a termination signal comes while the box is open. The
+    // port, what it sees (with TUNE pressed after a choice the window outlives), and the box.
     void aPortThatCannotBeUsedFallsBackToVox_data() {
-        QTest::addColumn<QString>("port");
-        QTest::addColumn<QStringList>("events");
-        QTest::addColumn<bool>("reported");
-        QTest::newRow("fails to open") << "COM2" << QStringList{"open COM2 failed"} << true;
-        QTest::newRow("no terminal") << "COM4" << QStringList{"open COM4", "close COM4"} << false;
-        QTest::newRow("parallel refused") << "LPT2" << QStringList{"claim 0x3BC refused"} << true;
+        rows({"COM2|open COM2 failed|box", "COM4|open COM4,close COM4|",
+              "LPT2|claim 0x3BC refused|box", "COM2|open COM2 failed|box, SIGTERM",
+              "LPT2|claim 0x3BC refused|box, SIGTERM"});
     }
     void aPortThatCannotBeUsedFallsBackToVox() {
-        QFETCH(QString, port);
-        QFETCH(QStringList, events);
-        QFETCH(bool, reported);
+        QFETCH(QStringList, row);
+        const QString port = row[0];
+        const bool reported = !row[2].isEmpty(), signalled = row[2].endsWith("SIGTERM");
         WindowHarness h;
         h.ports.failingPorts = {"COM2"};
         h.ports.nonCommPorts = {"COM4"};
         h.ports.refuseParallel = true;
         TTavrin& w = h.open();
+        w.show();
         // Before any choice no port drives the line, and the ticks say so.
         QVERIFY(w.ui().VOX1->isChecked() && !w.ui().Printer1->isChecked());
         int linesAtBox = -1;
-        h.dialogs.onMessage = [&] { linesAtBox = h.ports.openLines(); };
+        h.dialogs.onMessage = [&] {
+            linesAtBox = h.ports.openLines();
+            if (signalled) {
+                ::kill(::getpid(), SIGTERM);
+                QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }));
+            }
+        };
         portItem(w, port)->trigger();
         QCOMPARE(h.dialogs.messages.size(), reported ? 1 : 0);
         QCOMPARE(linesAtBox, reported ? 0 : -1);
         QCOMPARE(w.keyingLine().KeyingPortName(), QString("NONE"));
         QVERIFY(w.ui().VOX1->isChecked() && w.ui().NoComPort->isChecked());
         QVERIFY(!portItem(w, port)->isChecked());
-        click(w.ui().TuneBtn);
-        QCOMPARE(h.ports.takeEvents(), events);
-    }
-
-    // A termination signal while a port's failure box is open stores what is in effect: VOX.
-    void aSignalDuringAPortFailureBoxStoresVox() {
-        for (const char* port : {"COM2", "LPT2"}) {
-            WindowHarness h;
-            h.ports.failingPorts = {"COM2"};
-            h.ports.refuseParallel = true;
-            TTavrin& w = h.open();
-            w.show();
-            h.dialogs.onMessage = [&] {
-                ::kill(::getpid(), SIGTERM);
-                QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }));
-            };
-            portItem(w, port)->trigger();
-            const auto written = ConfigRecord::parse(readBytes(h.installDir() + "Tavrin.cfg"), {});
-            QVERIFY(written.keyingPortName == "NONE" && written.keyingPortKind == 1);
-        }
+        if (!signalled)
+            click(w.ui().TuneBtn);
+        QCOMPARE(h.ports.takeEvents().join(','), row[1]);
+        QVERIFY(signalled || w.close());
+        const auto written = ConfigRecord::parse(readBytes(h.installDir() + "Tavrin.cfg"), {});
+        QVERIFY(written.keyingPortName == "NONE" && written.keyingPortKind == 1);
     }
 
     // Under Invert a port is driven unkeyed right after it is opened and TUNE keys it whatever
