@@ -202,19 +202,17 @@ private slots:
             QTest::addRow("random %d: %d bytes", run, length)
                 << randomBytes(random, length) << false << QString();
         }
-        const auto notes = [](const QByteArray& note) {
+        // The stored settings with two notes in that coding, and how the note box shows them.
+        const auto noted = [](const char* name, const QByteArray& note, const QString& shown) {
             ConfigRecord r = storedSettings();
             r.messageTexts[4] = r.messageTexts[5] = note;
-            return r.serialize();
+            QTest::newRow(name) << r.serialize() << true << shown;
         };
         const QByteArray e = QStringLiteral("é").toUtf8();
-        QTest::newRow("UTF-8 lines") << notes("Grüße\r\n73") << true << QStringLiteral("Grüße\n73");
-        QTest::newRow("Latin-1") << notes(QByteArray(255, '\xE9')) << true
-                                 << QString(255, QChar(0xE9));
-        QTest::newRow("stray byte")
-            << notes("Grüße \xB0") << true << QString::fromLatin1("Grüße \xB0");
-        QTest::newRow("cut character")
-            << notes(e.repeated(127) + e.left(1)) << true << QString(127, QChar(0xE9));
+        noted("UTF-8 lines", "Grüße\r\n73", QStringLiteral("Grüße\n73"));
+        noted("Latin-1", QByteArray(255, '\xE9'), QString(255, QChar(0xE9)));
+        noted("stray byte", "Grüße \xB0", QString::fromLatin1("Grüße \xB0"));
+        noted("cut character", e.repeated(127) + e.left(1), QString(127, QChar(0xE9)));
     }
     void aRecordOfAnyContentLosesNothing() {
         QFETCH(QByteArray, config);
@@ -287,8 +285,7 @@ private slots:
         // after it, and stored as '?'.
         QTest::newRow("half pair")
             << "" << QString(252, 'a') + QChar(0xD83D) + "b" << QString(252, 'a') + "?";
-        QTest::newRow("Tab") << QString() << "a\tb"
-                             << "ab";
+        QTest::newRow("Tab") << QString() << QStringLiteral("a\tb") << QStringLiteral("ab");
         // Longer than its entry once in UTF-8: the first key cuts it, the next goes on its end.
         QTest::newRow("older note")
             << QString(255, QChar(0x80)) << "ab" << QString(127, QChar(0x80)) + "b";
