@@ -103,11 +103,11 @@ QStringList runChild(bool& crashed, quint16 rigPort, const QString& standInDir) 
     return QString::fromLatin1(readBytes(dir.filePath("events"))).split('\n');
 }
 
-// The Output menu's item for a serial or parallel port.
+// The Output menu's item for a serial or parallel port, or VOX.
 QAction* portItem(TTavrin& w, const QString& port) {
     if (port.startsWith("LPT"))
         return port == "LPT1" ? w.ui().Printer1 : w.ui().Printer2;
-    return w.ui().COM[port.back().digitValue() - 1];
+    return port == "VOX" ? w.ui().VOX1 : w.ui().COM[port.back().digitValue() - 1];
 }
 
 } // namespace
@@ -271,14 +271,12 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     QVERIFY(QDir().mkpath(h.devRoot) && writeBytes(h.devRoot + "/ttyACM0", {}));
     TTavrin& w = h.open();
     w.show();
-    const std::map<QString, QAction*> ports{
-        {"COM3", w.ui().COM[2]}, {"LPT1", w.ui().Printer1}, {"VOX", w.ui().VOX1}};
     if (port == "CAT")
         w.keyingLine().selectRig({RigTarget::Kind::Cat, RigTarget::kNetworkModel, rig().address()});
     else if (port == "CM108" && writeBytes(standIn(), {}))
         w.keyingLine().selectRig({RigTarget::Kind::Cm108, 0, standIn()});
     else
-        port == "USB" ? chooseUsbPort(w, "ttyACM0") : ports.at(port)->trigger();
+        port == "USB" ? chooseUsbPort(w, "ttyACM0") : portItem(w, port)->trigger();
     if (invert)
         item(w, "Invert1")->trigger();
     click(w.ui().TransmitBtn);
