@@ -157,11 +157,9 @@ private slots:
         TTavrin& w = h.open();
         h.wave.setCapture(kCaptured);
         AudioPump pump(h.wave, Dir::Input);
+        const std::int32_t longest = std::numeric_limits<std::int32_t>::max();
         // Two blocks before the 32-bit sizes are full; STOP only if the recording runs on.
-        pump.after(2, [&] {
-            w.findChild<KeyerState*>()->setRecordedBytes(std::numeric_limits<std::int32_t>::max() -
-                                                         2 * kBlock);
-        });
+        pump.after(2, [&] { w.findChild<KeyerState*>()->setRecordedBytes(longest - 2 * kBlock); });
         pump.after(10, [&] { click(w.ui().StopBtn); });
         click(w.ui().RecordBtn);
         QCOMPARE(pump.completed(), 3);
@@ -169,8 +167,7 @@ private slots:
                                                 "can hold and was stopped"});
         QVERIFY(w.keyerState().keyerStopped() && !h.wave.isOpen(Dir::Input));
         QCOMPARE(readBytes(h.slotPath(1)).size(), kHeader + 3 * kBlock);
-        QCOMPARE(le32At(readBytes(h.slotPath(1)), 40),
-                 quint32(std::numeric_limits<std::int32_t>::max()));
+        QCOMPARE(le32At(readBytes(h.slotPath(1)), 40), quint32(longest));
     }
 
     void aBadMessageFileGivesTheReadersBehaviour_data() {
@@ -220,14 +217,12 @@ private slots:
                     QString("Cannot play a wave file in this format: ") + named);
         }
         WaveBytes extensible = wave; // the sub-format's first two bytes name the coding
-        extensible.formatTag = 0xFFFE;
-        extensible.fmtSize = 40;
+        std::tie(extensible.formatTag, extensible.fmtSize) = std::tuple(0xFFFE, 40);
         extensible.fmtExtra = WaveBytes::le16(22) + WaveBytes::le16(16) + WaveBytes::le32(4) +
                               WaveBytes::le16(1) + QByteArray(14, 'x');
         QTest::addRow("extensible PCM") << extensible.bytes() << "" << sound;
         WaveBytes wide = extensible; // 32-bit samples, heard as their upper 16 bits
-        wide.bitsPerSample = 32;
-        wide.blockAlign = 4;
+        std::tie(wide.bitsPerSample, wide.blockAlign) = std::tuple(32, 4);
         wide.samples.clear();
         for (int at = 0; at + 1 < sound.size(); at += 2)
             wide.samples += QByteArray(2, '\0') + sound.mid(at, 2);
@@ -272,8 +267,7 @@ private slots:
         QCOMPARE(w.keyingLine().KeyingLevel(), KeyingLine::Unkeyed);
         // Only a message with sound in it opens the device.
         QCOMPARE(h.wave.calls(Dir::Output, Op::Open), heard.isEmpty() ? 0 : 1);
-        QCOMPARE(out, heard + QByteArray(out.size() - heard.size(), '\0'));
-        QCOMPARE(out.size(), (heard.size() + kBlock - 1) / kBlock * kBlock);
+        QCOMPARE(out, heard + QByteArray((kBlock - heard.size() % kBlock) % kBlock, '\0'));
         QCOMPARE(h.dialogs.texts(), refusal.isEmpty() ? QStringList() : QStringList{refusal});
         QVERIFY(refusal.isEmpty() || (h.dialogs.messages[0].title == "File Error Message" &&
                                       h.ports.events().isEmpty()));
