@@ -27,7 +27,6 @@ constexpr std::int32_t kStoredDelay = 90;
 constexpr quint32 kSeed = 0xC0FFEE;
 using Files = std::map<QString, QByteArray>;
 enum class Step { None, Create, Write, Sync, Close, Rename, SyncDirectory, FullDisk };
-enum class Kind { Regular, Linked, ReadOnly, Fifo, LinkToDevice, Unreadable, NoHome, Frozen };
 
 // The real file system with one step failing, or the process dying as that step begins (a power
 // cut or a kill). A failing write writes half its bytes first, as a full disk does.
@@ -67,19 +66,11 @@ ConfigRecord storedSettings() {
     ConfigRecord r;
     for (int slot = 1; slot <= 12; ++slot)
         r.messageTexts[slot] = "note " + QByteArray::number(slot);
-    r.selectedMemory = 4;
-    r.reservedA = 77;
-    r.reservedB = 12345;
-    r.loopDelay = kStoredDelay;
-    r.keyingPortKind = 1;
     r.keyingPortName = "COM3";
-    r.micGainCode = 1000;
-    r.keyingPolarity = 2;
-    r.idAlarmOn = 1;
-    r.idAlarmSeconds = 45;
-    r.stayOnTop = 1;
-    r.inputDevice = 2;
-    r.outputDevice = 1;
+    std::tie(r.selectedMemory, r.reservedA, r.reservedB, r.loopDelay, r.keyingPortKind,
+             r.micGainCode, r.keyingPolarity, r.idAlarmOn, r.idAlarmSeconds, r.stayOnTop,
+             r.inputDevice, r.outputDevice) =
+        std::tuple(4, 77, 12345, kStoredDelay, 1, 1000, 2, 1, 45, 1, 2, 1);
     return r;
 }
 QByteArray randomBytes(QRandomGenerator& random, int bytes) {
@@ -211,19 +202,17 @@ private slots:
             QTest::addRow("random %d: %d bytes", run, length)
                 << randomBytes(random, length) << false << QString();
         }
-        const auto notes = [](const QByteArray& note) {
+        // The stored settings with two notes in that coding, and how the note box shows them.
+        const auto noted = [](const char* name, const QByteArray& note, const QString& shown) {
             ConfigRecord r = storedSettings();
             r.messageTexts[4] = r.messageTexts[5] = note;
-            return r.serialize();
+            QTest::newRow(name) << r.serialize() << true << shown;
         };
         const QByteArray e = QStringLiteral("é").toUtf8();
-        QTest::newRow("UTF-8 lines") << notes("Grüße\r\n73") << true << QStringLiteral("Grüße\n73");
-        QTest::newRow("Latin-1") << notes(QByteArray(255, '\xE9')) << true
-                                 << QString(255, QChar(0xE9));
-        QTest::newRow("stray byte")
-            << notes("Grüße \xB0") << true << QString::fromLatin1("Grüße \xB0");
-        QTest::newRow("cut character")
-            << notes(e.repeated(127) + e.left(1)) << true << QString(127, QChar(0xE9));
+        noted("UTF-8 lines", "Grüße\r\n73", QStringLiteral("Grüße\n73"));
+        noted("Latin-1", QByteArray(255, '\xE9'), QString(255, QChar(0xE9)));
+        noted("stray byte", "Grüße \xB0", QString::fromLatin1("Grüße \xB0"));
+        noted("cut character", e.repeated(127) + e.left(1), QString(127, QChar(0xE9)));
     }
     void aRecordOfAnyContentLosesNothing() {
         QFETCH(QByteArray, config);
@@ -296,8 +285,7 @@ private slots:
         // after it, and stored as '?'.
         QTest::newRow("half pair")
             << "" << QString(252, 'a') + QChar(0xD83D) + "b" << QString(252, 'a') + "?";
-        QTest::newRow("Tab") << QString() << "a\tb"
-                             << "ab";
+        QTest::newRow("Tab") << QString() << QStringLiteral("a\tb") << QStringLiteral("ab");
         // Longer than its entry once in UTF-8: the first key cuts it, the next goes on its end.
         QTest::newRow("older note")
             << QString(255, QChar(0x80)) << "ab" << QString(127, QChar(0x80)) + "b";
@@ -334,53 +322,43 @@ private slots:
                      QString(text).replace("\n", "\r\n").toUtf8());
     }
 
+    // The kind of file; what the notice says (of the settings file where it names it, else of the
+    // record; EIO: the system's words for it); whether the stored settings apply.
     void onlyARegularFileIsReadAndReplaced_data() {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<QString>("notice");
-        QTest::addColumn<bool>("applied");
-        QTest::newRow("regular") << Kind::Regular << QString() << true;
-        QTest::newRow("link to a regular file") << Kind::Linked << QString() << true;
-        QTest::newRow("read-only") << Kind::ReadOnly << "read-only" << true;
-        QTest::newRow("named pipe") << Kind::Fifo << "not a regular file" << false;
-        QTest::newRow("link to a device") << Kind::LinkToDevice << "not a regular file" << false;
-        QTest::newRow("unreadable")
-            << Kind::Unreadable << QString::fromLocal8Bit(strerror(EIO)) << false;
-        QTest::newRow("home cannot be made")
-            << Kind::NoHome << "write the configuration file /proc/tavrin/Tavrin/Tavrin.cfg"
-            << false;
-        QTest::newRow("settings read-only") << Kind::ReadOnly << "Tavrin.ini is read-only" << true;
-        QTest::newRow("settings a named pipe") << Kind::Fifo << "Tavrin.ini: not a regular" << true;
-        QTest::newRow("folder immutable") << Kind::Frozen << "write the configuration file" << true;
+        rows({"regular||1", "link||1", "read-only|read-only|1", "pipe|not a regular file|0",
+              "link to a device|not a regular file|0", "unreadable|EIO|0",
+              "no home|write the configuration file /proc/tavrin/Tavrin/Tavrin.cfg|0",
+              "read-only|Tavrin.ini is read-only|1", "pipe|Tavrin.ini: not a regular|1",
+              "frozen|write the configuration file|1"});
     }
     void onlyARegularFileIsReadAndReplaced() {
-        QFETCH(Kind, kind);
-        QFETCH(QString, notice);
-        QFETCH(bool, applied);
+        QFETCH(QStringList, row);
+        const QString kind = row[0];
+        const QString notice = row[1] == "EIO" ? QString::fromLocal8Bit(strerror(EIO)) : row[1];
+        const bool applied = row[2] == "1";
         WindowHarness h;
-        if (kind == Kind::NoHome) // no directory can be made there, even by root
+        if (kind == "no home") // no directory can be made there, even by root
             h.homePath = "/proc/tavrin";
         const QString cfg = h.installDir() + "Tavrin.cfg", aside = h.installDir() + "aside";
-        // The file of that kind: the settings file where the notice names it, else the record.
         const QString file = notice.contains("Tavrin.ini") ? h.installDir() + "Tavrin.ini" : cfg;
         const QByteArray record = storedSettings().serialize();
         QVERIFY(file == cfg || writeBytes(cfg, record));
-        if (kind == Kind::Regular || kind == Kind::ReadOnly || kind == Kind::Frozen)
+        if (kind == "regular" || kind == "read-only" || kind == "frozen")
             QVERIFY(writeBytes(file, record) &&
-                    (kind != Kind::ReadOnly || ::chmod(QFile::encodeName(file), 0444) == 0));
-        if (kind == Kind::Linked)
+                    (kind != "read-only" || ::chmod(QFile::encodeName(file), 0444) == 0));
+        if (kind == "link")
             QVERIFY(writeBytes(aside, record) && QFile::link(aside, file));
         // With no writer, a reader that waits on the pipe would hang the start for good.
-        QVERIFY(kind != Kind::Fifo || ::mkfifo(QFile::encodeName(file), 0644) == 0);
-        QCOMPARE(LinuxLauncher().exists(file),
-                 applied && kind != Kind::Fifo); // as the help file is
-        if (kind == Kind::LinkToDevice)
+        QVERIFY(kind != "pipe" || ::mkfifo(QFile::encodeName(file), 0644) == 0);
+        QCOMPARE(LinuxLauncher().exists(file), applied && kind != "pipe"); // as the help file is
+        if (kind == "link to a device")
             QVERIFY(::mknod(QFile::encodeName(aside), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
                     QFile::link(aside, file));
-        if (kind == Kind::Unreadable)
+        if (kind == "unreadable")
             QVERIFY(QFile::link("/proc/self/mem", file));
         // Immutable, no file can be made in the folder, not even by root.
         const auto chattr = [&](const char* flag) {
-            return kind != Kind::Frozen || QProcess::execute("chattr", {flag, h.installDir()}) == 0;
+            return kind != "frozen" || QProcess::execute("chattr", {flag, h.installDir()}) == 0;
         };
         const auto thaw = qScopeGuard([&] { chattr("-i"); });
         QVERIFY(chattr("+i"));
@@ -399,8 +377,7 @@ private slots:
                      notice.isEmpty() ? 70 : kStoredDelay);
         else
             QCOMPARE(describe(file), before);
-        QCOMPARE(QFileInfo(file).isSymLink(),
-                 kind == Kind::Linked || kind == Kind::LinkToDevice || kind == Kind::Unreadable);
+        QCOMPARE(QFileInfo(file).isSymLink(), kind.startsWith("link") || kind == "unreadable");
     }
 };
 

@@ -32,23 +32,28 @@ bool isRig(const QString& port) {
     return port == "CAT" || port == "CM108";
 }
 
-// The events of a keyed and an unkeyed line. A rig's are what it reads back: the rigctld's PTT, or
-// the report the CM108 (GPIO 3) took last.
-std::pair<QString, QString> lineLevels(const QString& port, bool invert) {
-    const std::map<QString, std::pair<QString, QString>> levels{
-        {"LPT1", {"out 0x378 0x03", "out 0x378 0x00"}},
-        {"CAT", {"PTT 1", "PTT 0"}},
-        {"CM108", {"cm108 4/4", "cm108 0/4"}}};
-    auto [keyed, unkeyed] =
-        levels.count(port) ? levels.at(port) : std::pair{"SETDTR,SETRTS", "CLRDTR,CLRRTS"};
-    return invert ? std::pair{unkeyed, keyed} : std::pair{keyed, unkeyed};
+QString address(const QString& port) {
+    return port == "LPT1" ? "0x378" : "0x3BC";
+}
+
+// The events that put the port's line high or low (keyed or not, after the polarity), joined. A
+// rig's are what it reads back: the rigctld's PTT, or the report the CM108 (GPIO 3) took last.
+QString line(const QString& port, bool high) {
+    if (port == "CAT")
+        return high ? "PTT 1" : "PTT 0";
+    if (port == "CM108")
+        return high ? "cm108 4/4" : "cm108 0/4";
+    if (port.startsWith("LPT"))
+        return QString("out %1 %2").arg(address(port), high ? "0x03" : "0x00");
+    return high ? "SETDTR,SETRTS" : "CLRDTR,CLRRTS";
 }
 
 // The line was keyed on the way and its last events unkey it; VOX moves no line.
 void checkLineEnds(const QString& port, bool invert, const QStringList& all) {
     const QString events = all.filter(QRegularExpression("^(SET|CLR|out |PTT |cm108 )")).join(',');
-    const auto [keyed, unkeyed] = lineLevels(port, invert);
-    QVERIFY2(port == "VOX" ? events.isEmpty() : events.contains(keyed) && events.endsWith(unkeyed),
+    QVERIFY2(port == "VOX"
+                 ? events.isEmpty()
+                 : events.contains(line(port, !invert)) && events.endsWith(line(port, invert)),
              qPrintable(events));
 }
 
@@ -98,22 +103,11 @@ QStringList runChild(bool& crashed, quint16 rigPort, const QString& standInDir) 
     return QString::fromLatin1(readBytes(dir.filePath("events"))).split('\n');
 }
 
-// The Output menu's item for a serial or parallel port.
+// The Output menu's item for a serial or parallel port, or VOX.
 QAction* portItem(TTavrin& w, const QString& port) {
     if (port.startsWith("LPT"))
         return port == "LPT1" ? w.ui().Printer1 : w.ui().Printer2;
-    return w.ui().COM[port.back().digitValue() - 1];
-}
-
-QString address(const QString& port) {
-    return port == "LPT1" ? "0x378" : "0x3BC";
-}
-
-// The events that put the port's line at a level (keyed or not, after the polarity).
-QStringList line(const QString& port, bool high) {
-    if (port.startsWith("LPT"))
-        return {QString("out %1 %2").arg(address(port), high ? "0x03" : "0x00")};
-    return high ? QStringList{"SETDTR", "SETRTS"} : QStringList{"CLRDTR", "CLRRTS"};
+    return port == "VOX" ? w.ui().VOX1 : w.ui().COM[port.back().digitValue() - 1];
 }
 
 } // namespace
@@ -129,83 +123,72 @@ private slots:
     void settingsBeyondTheRecordSurvive_data();
     void settingsBeyondTheRecordSurvive();
 
-    // A port that cannot be used leaves VOX selected, holding no line, even while its box shows.
+    // A port that cannot be used leaves VOX selected, holding no line, even while its box shows,
+    // and VOX is what is stored, also when a termination signal comes while the box is open. The
+    // port, what it sees (with TUNE pressed after a choice the window outlives), and the box.
     void aPortThatCannotBeUsedFallsBackToVox_data() {
-        QTest::addColumn<QString>("port");
-        QTest::addColumn<QStringList>("events");
-        QTest::addColumn<bool>("reported");
-        QTest::newRow("fails to open") << "COM2" << QStringList{"open COM2 failed"} << true;
-        QTest::newRow("no terminal") << "COM4" << QStringList{"open COM4", "close COM4"} << false;
-        QTest::newRow("parallel refused") << "LPT2" << QStringList{"claim 0x3BC refused"} << true;
+        rows({"COM2|open COM2 failed|box", "COM4|open COM4,close COM4|",
+              "LPT2|claim 0x3BC refused|box", "COM2|open COM2 failed|box, SIGTERM",
+              "LPT2|claim 0x3BC refused|box, SIGTERM"});
     }
     void aPortThatCannotBeUsedFallsBackToVox() {
-        QFETCH(QString, port);
-        QFETCH(QStringList, events);
-        QFETCH(bool, reported);
+        QFETCH(QStringList, row);
+        const QString port = row[0];
+        const bool reported = !row[2].isEmpty(), signalled = row[2].endsWith("SIGTERM");
         WindowHarness h;
         h.ports.failingPorts = {"COM2"};
         h.ports.nonCommPorts = {"COM4"};
         h.ports.refuseParallel = true;
         TTavrin& w = h.open();
+        w.show();
         // Before any choice no port drives the line, and the ticks say so.
         QVERIFY(w.ui().VOX1->isChecked() && !w.ui().Printer1->isChecked());
         int linesAtBox = -1;
-        h.dialogs.onMessage = [&] { linesAtBox = h.ports.openLines(); };
+        h.dialogs.onMessage = [&] {
+            linesAtBox = h.ports.openLines();
+            if (signalled) {
+                ::kill(::getpid(), SIGTERM);
+                QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }));
+            }
+        };
         portItem(w, port)->trigger();
         QCOMPARE(h.dialogs.messages.size(), reported ? 1 : 0);
         QCOMPARE(linesAtBox, reported ? 0 : -1);
         QCOMPARE(w.keyingLine().KeyingPortName(), QString("NONE"));
         QVERIFY(w.ui().VOX1->isChecked() && w.ui().NoComPort->isChecked());
         QVERIFY(!portItem(w, port)->isChecked());
-        click(w.ui().TuneBtn);
-        QCOMPARE(h.ports.takeEvents(), events);
-    }
-
-    // A termination signal while a port's failure box is open stores what is in effect: VOX.
-    void aSignalDuringAPortFailureBoxStoresVox() {
-        for (const char* port : {"COM2", "LPT2"}) {
-            WindowHarness h;
-            h.ports.failingPorts = {"COM2"};
-            h.ports.refuseParallel = true;
-            TTavrin& w = h.open();
-            w.show();
-            h.dialogs.onMessage = [&] {
-                ::kill(::getpid(), SIGTERM);
-                QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }));
-            };
-            portItem(w, port)->trigger();
-            const auto written = ConfigRecord::parse(readBytes(h.installDir() + "Tavrin.cfg"), {});
-            QVERIFY(written.keyingPortName == "NONE" && written.keyingPortKind == 1);
-        }
+        if (!signalled)
+            click(w.ui().TuneBtn);
+        QCOMPARE(h.ports.takeEvents().join(','), row[1]);
+        QVERIFY(signalled || w.close());
+        const auto written = ConfigRecord::parse(readBytes(h.installDir() + "Tavrin.cfg"), {});
+        QVERIFY(written.keyingPortName == "NONE" && written.keyingPortKind == 1);
     }
 
     // Under Invert a port is driven unkeyed right after it is opened and TUNE keys it whatever
     // Tx Enable says; the keyed line is re-driven in its new sense when the polarity changes, and
     // unkeyed before it is given up, for another port or with the window.
     void aKeyedLineFollowsPolarityAndIsUnkeyedWhenGivenUp_data() {
-        QTest::addColumn<QString>("port");
-        QTest::addColumn<QStringList>("events"); // what the change does
-        QTest::newRow("polarity to Normal") << "COM6" << QStringList{"SETDTR", "SETRTS"};
-        QTest::newRow("switching ports")
-            << "COM1"
-            << QStringList{"SETDTR", "SETRTS", "close COM1", "claim 0x378", "out 0x378 0x03"};
-        QTest::newRow("destroying the window")
-            << "LPT2" << QStringList{"out 0x3BC 0x03", "release 0x3BC"};
+        // The change, the port keyed under Invert before it, and what the change does.
+        rows({"polarity to Normal|COM6|SETDTR,SETRTS",
+              "switching ports|COM1|SETDTR,SETRTS,close COM1,claim 0x378,out 0x378 0x03",
+              "destroying the window|LPT2|out 0x3BC 0x03,release 0x3BC"});
     }
     void aKeyedLineFollowsPolarityAndIsUnkeyedWhenGivenUp() {
-        QFETCH(QString, port);
-        QFETCH(QStringList, events);
+        QFETCH(QStringList, row);
+        const QString change = row[0], port = row[1];
         WindowHarness h;
         TTavrin& w = h.open();
         item(w, "Invert1")->trigger();
         portItem(w, port)->trigger();
         click(w.ui().TuneBtn);
         const QString opened = port.startsWith("LPT") ? "claim " + address(port) : "open " + port;
-        QCOMPARE(h.ports.takeEvents(), QStringList{opened} + line(port, true) + line(port, false));
-        port == "COM6"   ? w.ui().Normal->trigger()
-        : port == "COM1" ? w.ui().Printer1->trigger()
-                         : h.window.reset();
-        QCOMPARE(h.ports.takeEvents(), events);
+        QCOMPARE(h.ports.takeEvents().join(','),
+                 (QStringList{opened, line(port, true), line(port, false)}.join(',')));
+        change == "polarity to Normal" ? w.ui().Normal->trigger()
+        : change == "switching ports"  ? w.ui().Printer1->trigger()
+                                       : h.window.reset();
+        QCOMPARE(h.ports.takeEvents().join(','), row[2]);
     }
 
 private:
@@ -225,7 +208,7 @@ private:
     }
     // Once the rig has taken the unkey (or has not within the bound), what it shows.
     QString rigSettled(const QString& port) {
-        (void)QTest::qWaitFor([&] { return rigNow(port) == lineLevels(port, false).second; });
+        (void)QTest::qWaitFor([&] { return rigNow(port) == line(port, false); });
         return rigNow(port);
     }
 
@@ -288,14 +271,12 @@ void KeyingExitsTest::everyWayOutEndsUnkeyed() {
     QVERIFY(QDir().mkpath(h.devRoot) && writeBytes(h.devRoot + "/ttyACM0", {}));
     TTavrin& w = h.open();
     w.show();
-    const std::map<QString, QAction*> ports{
-        {"COM3", w.ui().COM[2]}, {"LPT1", w.ui().Printer1}, {"VOX", w.ui().VOX1}};
     if (port == "CAT")
         w.keyingLine().selectRig({RigTarget::Kind::Cat, RigTarget::kNetworkModel, rig().address()});
     else if (port == "CM108" && writeBytes(standIn(), {}))
         w.keyingLine().selectRig({RigTarget::Kind::Cm108, 0, standIn()});
     else
-        port == "USB" ? chooseUsbPort(w, "ttyACM0") : ports.at(port)->trigger();
+        port == "USB" ? chooseUsbPort(w, "ttyACM0") : portItem(w, port)->trigger();
     if (invert)
         item(w, "Invert1")->trigger();
     click(w.ui().TransmitBtn);
