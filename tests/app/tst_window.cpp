@@ -35,7 +35,7 @@ class NotificationListener final : public QObject {
 
 // Slots 1 (6 blocks), 2, 3 (2.8 s) and 5 hold messages; the window is active, slot 3 has a note.
 TTavrin& console(WindowHarness& h) {
-    for (int slot : {1, 2, 5})
+    for (int slot : {1, 2, 5, 12})
         h.writeMessage(slot, pattern((slot == 1 ? 6 : 2) * kBlock, slot));
     h.writeMessage(3, pattern(61740, 3));
     TTavrin& w = h.openKeying();
@@ -158,7 +158,7 @@ private slots:
             "Ctrl+T|TxPanel|Receive/transmit indicator, Transmit||Transmitting|red",
             "Shift+F3|Mem3Btn|Memory 3, selected, 2.8 seconds, CQ contest|selected||red",
             "Shift+F3|MessageWindow|Note for memory 3|||",
-            "|Mem5Btn|Memory 5, 0.4 seconds|||black",
+            "|Mem12Btn|Memory 12, 0.4 seconds|||black", // the last slot counts too
             "delete|Mem2Btn|Memory 2, empty|||grey",
             "flac|Mem2Btn|Memory 2, 2.5 seconds|||black", // a FLAC copied in as memory2.wav
             "Shift+F4, Ctrl+Shift+R|Mem4Btn|Memory 4, selected, 0.4 seconds|selected|"
