@@ -172,6 +172,7 @@ private slots:
         // The change, the port keyed under Invert before it, and what the change does.
         rows({"polarity to Normal|COM6|SETDTR,SETRTS",
               "switching ports|COM1|SETDTR,SETRTS,close COM1,claim 0x378,out 0x378 0x03",
+              "switching ports|LPT2|out 0x3BC 0x03,release 0x3BC,claim 0x378,out 0x378 0x03",
               "destroying the window|LPT2|out 0x3BC 0x03,release 0x3BC"});
     }
     void aKeyedLineFollowsPolarityAndIsUnkeyedWhenGivenUp() {
