@@ -1,3 +1,4 @@
+#include "app/linuxlauncher.h"
 #include "config/configrecord.h"
 #include "wavebytes.h"
 
@@ -28,6 +29,28 @@ class ProcessTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Help opens through xdg-open only where xdg-mime names a viewer for it: xdg-open itself
+    // succeeds even when nothing can show the file. Stand-ins answer for both.
+    void helpOpensOnlyWhereAViewerIs() {
+        QTemporaryDir bin;
+        const QString page = bin.filePath("index.html"), opened = bin.filePath("opened");
+        const QByteArray path = qgetenv("PATH");
+        const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+        qputenv("PATH", (bin.path() + ':').toUtf8() + path);
+        for (const int viewers : {0, 1}) { // xdg-mime's exit code is 1 where it names none
+            QVERIFY(
+                writeBytes(page, "help") &&
+                writeBytes(bin.filePath("xdg-mime"),
+                           QByteArray("#!/bin/sh\necho v.desktop\nexit ") + "10"[viewers]) &&
+                writeBytes(bin.filePath("xdg-open"), "#!/bin/sh\necho \"$1\" >" + opened.toUtf8()));
+            for (const char* tool : {"xdg-mime", "xdg-open"})
+                QVERIFY(
+                    QFile::setPermissions(bin.filePath(tool), QFile::ExeOwner | QFile::ReadOwner));
+            QCOMPARE(LinuxLauncher().openDocument(page), viewers == 1);
+            QTRY_COMPARE(readBytes(opened), viewers ? page.toUtf8() + '\n' : QByteArray());
+        }
+    }
+
     // Every start leaves a configuration, also when the help file is a named pipe; SIGTERM ends
     // the program as the close box does, writing the stored settings back.
     void sigtermWritesTheConfiguration_data() {
