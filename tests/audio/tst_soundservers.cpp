@@ -111,8 +111,7 @@ private slots:
         // A device number from another machine's settings names no device here.
         QVERIFY(alsa.query(Dir::Output, 1, {}) == WaveResult::NoSuchDevice &&
                 alsa.query(Dir::Input, -1, {}) == WaveResult::NoSuchDevice);
-        // PLAY at once after STOP: the stream still closing holds the window up no longer than
-        // the close takes.
+        // PLAY at once after STOP waits on the stream still closing no longer than its close.
         QTest::mouseClick(w.ui().PlayBtn, Qt::LeftButton);
         click(w.ui().StopBtn);
         clock.start();

@@ -426,7 +426,7 @@ void KeyingExitsTest::settingsBeyondTheRecordSurvive() {
     QCOMPARE(written.value("Keying/PttTailMs").toInt(), 260);
     QCOMPARE(written.value("Keying/SerialDevice").toString(), usb);
     QCOMPARE(written.value("Rig/B").toString(), QString(ini.contains("Rig") ? "2" : ""));
-    const ConfigRecord record = ConfigRecord::parse(readBytes(h.installDir() + "Tavrin.cfg"), {});
+    ConfigRecord record = ConfigRecord::parse(readBytes(h.installDir() + "Tavrin.cfg"), {});
     QCOMPARE(record.keyingPortName, QByteArray("NONE"));
     h.ports.takeEvents();
     QCOMPARE(h.open().keyer().pttTiming().tail.count(), 260);
@@ -448,10 +448,9 @@ void KeyingExitsTest::settingsBeyondTheRecordSurvive() {
                  vox ? QString() : usb);
     }
     // A port that a copy of the program reading only the record has chosen since then stands.
-    ConfigRecord chosen = record;
-    chosen.keyingPortName = "COM2";
+    record.keyingPortName = "COM2";
     QSettings(path, QSettings::IniFormat).setValue("Keying/SerialDevice", usb);
-    QVERIFY(writeBytes(h.installDir() + "Tavrin.cfg", chosen.serialize()));
+    QVERIFY(writeBytes(h.installDir() + "Tavrin.cfg", record.serialize()));
     QCOMPARE(h.open().keyingLine().KeyingPortName(), QString("COM2"));
 }
 
