@@ -33,7 +33,7 @@ class NotificationListener final : public QObject {
     }
 } listener;
 
-// Slots 1 (6 blocks), 2, 3 (2.8 s) and 5 hold messages; the window is active, slot 3 has a note.
+// Slots 1 (6 blocks), 2, 3 (2.8 s), 5 and 12 hold messages; the window is active, slot 3 has a note.
 TTavrin& console(WindowHarness& h) {
     for (int slot : {1, 2, 5, 12})
         h.writeMessage(slot, pattern((slot == 1 ? 6 : 2) * kBlock, slot));
