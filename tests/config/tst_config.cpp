@@ -140,9 +140,7 @@ private slots:
         if (!crash)
             QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                      QStringList{"Tavrin.cfg"});
-        struct stat st;
-        QCOMPARE(::stat(QFile::encodeName(target).constData(), &st), 0);
-        QCOMPARE(st.st_mode & 0777, mode_t(0640));
+        QVERIFY2(describe(target).startsWith("100640 "), "a regular file, its mode kept");
     }
 
     // What the operator set on a first run is there again after a restart.
@@ -152,11 +150,8 @@ private slots:
         {
             TTavrin& w = h.open();
             click(w.ui().MemBtn[6]);
-            item(w, "N25sec1")->trigger();
-            item(w, "N40dB")->trigger();
-            item(w, "COM4")->trigger();
-            item(w, "Invert1")->trigger();
-            item(w, "ON1")->trigger();
+            for (const char* name : {"N25sec1", "N40dB", "COM4", "Invert1", "ON1"})
+                item(w, name)->trigger();
             h.dialogs.inputAnswers << FakeDialogs::Answer{true, "120"};
             w.ui().Set1->trigger();
             item(w, "On2")->trigger();
@@ -172,11 +167,10 @@ private slots:
         QCOMPARE(QString::fromUtf8(path).toUtf8(), path);
         TTavrin& w = h.open();
         QCOMPARE(w.keyerState().selectedMemory(), 7);
-        QVERIFY(item(w, "N25sec1")->isChecked());
+        for (const char* name : {"N25sec1", "N40dB", "COM4", "Invert1", "ON1"})
+            QVERIFY2(item(w, name)->isChecked(), name);
         QCOMPARE(w.keyerState().micGainCode(), 10000);
         QCOMPARE(w.keyingLine().KeyingPortName(), QStringLiteral("COM4"));
-        QVERIFY(w.ui().COM[3]->isChecked() && w.ui().Invert1->isChecked() &&
-                w.ui().ON1->isChecked());
         QCOMPARE(w.idAlarm().IdAlarmSeconds(), 120);
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint && !item(w, "Off2")->isChecked());
         item(w, "Off2")->trigger();
@@ -253,8 +247,7 @@ private slots:
         Files after = filesIn(h.installDir());
         const ConfigRecord written = ConfigRecord::parse(after["Tavrin.cfg"], ConfigRecord{});
         QCOMPARE(after["Tavrin.cfg"].size(), 6730);
-        before.erase("Tavrin.cfg");
-        after.erase("Tavrin.cfg");
+        before["Tavrin.cfg"] = after["Tavrin.cfg"]; // only the record may change
         QVERIFY(after == before);
         const auto is = [](auto value, auto on) { return value == on ? 1 : 0; };
         QCOMPARE(QList<qint64>({written.selectedMemory, written.reservedA, written.reservedB,

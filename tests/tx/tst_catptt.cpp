@@ -154,27 +154,18 @@ private slots:
 
     // The Output menu's rig dialogs: Test keys the rig shown for a moment and says how that went,
     // OK keys through that rig from then on, Cancel leaves the port as it was. A rig given up for
-    // another port while TUNE keys it is left unkeyed.
+    // another port while TUNE keys it is left unkeyed. Keying, device (empty: the test's rigctld
+    // or CM108 stand-in), GPIO pin (3: the one the dialog offers), what is pressed.
     void rigDialogs_data() {
-        QTest::addColumn<bool>("cat");
-        QTest::addColumn<QString>("device"); // empty: the test's rigctld or CM108 stand-in
-        QTest::addColumn<int>("gpio");
-        QTest::addColumn<QString>("answer");
-        QTest::newRow("CAT Test") << true << "" << 3 << "Test";
-        QTest::newRow("CAT Test, no rigctld") << true << "127.0.0.1:1" << 3 << "Test";
-        QTest::newRow("CM108 GPIO 1 Test") << false << "" << 1 << "Test";
-        QTest::newRow("CM108 GPIO 4 Test") << false << "" << 4 << "Test";
-        QTest::newRow("CAT OK") << true << "" << 3 << "OK";
-        QTest::newRow("CM108 GPIO 2 OK") << false << "" << 2 << "OK";
-        QTest::newRow("CM108 OK, pin offered") << false << "" << 3 << "OK";
-        QTest::newRow("CAT Cancel") << true << "" << 3 << "Cancel";
-        QTest::newRow("CAT OK, then VOX while keyed") << true << "" << 3 << "OK, then VOX";
+        rows({"CAT||3|Test", "CAT|127.0.0.1:1|3|Test", "CM108||1|Test", "CM108||4|Test",
+              "CAT||3|OK", "CM108||2|OK", "CM108||3|OK", "CAT||3|Cancel", "CAT||3|OK, then VOX"});
     }
     void rigDialogs() {
-        QFETCH(bool, cat);
-        QFETCH(QString, device);
-        QFETCH(int, gpio);
-        QFETCH(QString, answer);
+        QFETCH(QStringList, row);
+        const bool cat = row[0] == "CAT";
+        QString device = row[1];
+        const int gpio = row[2].toInt();
+        const QString answer = row[3];
         const QString cause = device.isEmpty() ? "" : "Connection refused"; // of a failing Test
         Rigctld rig;
         WindowHarness h;

@@ -1,12 +1,11 @@
 // The Linux port layer on what this machine has: pseudo-terminals, files and no parallel port.
-#include "fakedialogs.h"
 #include "support/uniquefd.h"
 #include "tx/keyingline.h"
 #include "tx/linuxparallel.h"
 #include "tx/linuxportio.h"
 #include "tx/linuxserial.h"
 #include "tx/serialports.h"
-#include "wavebytes.h"
+#include "windowharness.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -31,12 +30,6 @@ struct Pty {
     }
     ~Pty() { ::close(master), ::close(slave); }
     QString path() const { return QString::fromLocal8Bit(::ttyname(slave)); }
-    QString lockName() const { return "LCK.." + path().mid(5).replace('/', '_'); }
-    // Whether another program's exclusive lock on the device is refused.
-    bool lockedAgainstOthers() const {
-        const UniqueFd other(::open(QFile::encodeName(path()).constData(), O_RDWR | O_NOCTTY));
-        return ::flock(other.get(), LOCK_EX | LOCK_NB) == -1;
-    }
     int master = -1, slave = -1;
     QTemporaryDir dir;
 };
@@ -147,7 +140,7 @@ private slots:
         const Pty pty;
         QTemporaryDir locks;
         const QString lockDir = lock == "no directory" ? locks.filePath("missing") : locks.path();
-        const QString lockPath = lockDir + '/' + pty.lockName();
+        const QString lockPath = lockDir + "/LCK.." + pty.path().mid(5).replace('/', '_');
         QVERIFY(lock == "pipe" ? ::mkfifo(QFile::encodeName(lockPath), 0644) == 0
                                : existing.isNull() || writeBytes(lockPath, existing));
         UniqueFd opensSeen(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
@@ -174,7 +167,10 @@ private slots:
                 return;
             }
             QCOMPARE(readBytes(lockPath), lockDir == locks.path() ? lockText(::getpid()) : "");
-            QVERIFY(pty.lockedAgainstOthers());
+            // Another program's exclusive lock on the device is refused.
+            const UniqueFd other(
+                ::open(QFile::encodeName(pty.path()).constData(), O_RDWR | O_NOCTTY));
+            QCOMPARE(::flock(other.get(), LOCK_EX | LOCK_NB), -1);
             int exclusive = 0;
             QVERIFY(::ioctl(pty.slave, TIOCGEXCL, &exclusive) == 0 && exclusive == 1);
             line.drive(KeyingLine::Keyed);
@@ -189,17 +185,14 @@ private slots:
     }
 
     // The parallel port is used only when the data register reads back what was written: not when
-    // the system refuses access (as here), nor through direct access with no port at the address.
+    // the system refuses access (as here), nor through direct access (the double) with no port at
+    // the address.
     void parallelPortIsUsedOnlyWhenItAnswers_data() {
-        QTest::addColumn<bool>("direct"); // through the direct-access double
-        QTest::addColumn<bool>("present");
-        QTest::newRow("access refused") << false << false;
-        QTest::newRow("direct, answering") << true << true;
-        QTest::newRow("direct, no port") << true << false;
+        rows({"access refused", "direct|answering", "direct|no port"});
     }
     void parallelPortIsUsedOnlyWhenItAnswers() {
-        QFETCH(bool, direct);
-        QFETCH(bool, present);
+        QFETCH(QStringList, row);
+        const bool direct = row[0] == "direct", present = row.value(1) == "answering";
         if (!direct && openLinuxParallel(0x378).line)
             QSKIP("this machine can reach a parallel port");
         if (direct && !ppdevDeviceFor(0x378).isEmpty())
