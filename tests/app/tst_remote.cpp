@@ -242,6 +242,7 @@ private slots:
             "tlf ext.flac|plays|0|idle, memory 1|File State",
             "--record 4;--play 3|plays|1|recording 4, receiving|",
             "--play 3;--record 4|plays|1|playing 3|",
+            "--play 3;--record 3|plays|1|playing 3|", // the memory is right, the state is not
             "--play 3;--select 1|plays|1|playing 3|",
         });
     }
