@@ -125,6 +125,7 @@ private slots:
         rows({"--play 5|a missing memory|1|Memory 5 is empty",
               "--play-file nothing.wav|a missing file|1|Nothing to play in nothing.wav",
               "--play 1 --wait|the device, two blocks in|1|Error writing to the output device a",
+              "--play 1|the device, at its open|1|Error Opening Output wave device",
               "--play 1 --wait|nothing|0|Playback ended"});
     }
     void aRemoteFailureNeverTakesTheFocus() {
@@ -134,7 +135,8 @@ private slots:
         h.writeMessage(1, pattern(6 * kBlock));
         TTavrin& w = h.openKeying();
         if (row[1].startsWith("the device"))
-            h.wave.failOn(Dir::Output, Op::Queue, 3);
+            row[1].endsWith("open") ? h.wave.failOn(Dir::Output, Op::Open)
+                                    : h.wave.failOn(Dir::Output, Op::Queue, 3);
         QWidget logger;
         logger.show();
         logger.activateWindow();
