@@ -126,6 +126,7 @@ private slots:
               "--play-file nothing.wav|a missing file|1|Nothing to play in nothing.wav",
               "--play 1 --wait|the device, two blocks in|1|Error writing to the output device a",
               "--play 1|the device, at its open|1|Error Opening Output wave device",
+              "--tune on|a rig that stops answering|0|rigctld at 127.0.0.1:",
               "--play 1 --wait|nothing|0|Playback ended"});
     }
     void aRemoteFailureNeverTakesTheFocus() {
@@ -133,7 +134,14 @@ private slots:
         Station station;
         WindowHarness h;
         h.writeMessage(1, pattern(6 * kBlock));
-        TTavrin& w = h.openKeying();
+        std::optional<Rigctld> rig;
+        if (row[1].contains("rig") && !Rigctld::available())
+            QSKIP("rigctld (libhamlib-utils) is not installed");
+        if (row[1].contains("rig"))
+            QVERIFY(rig.emplace().ready() &&
+                    writeBytes(h.installDir() + "Tavrin.ini",
+                               "[Rig]\nKeying=CAT\nAddress=" + rig->address().toLatin1()));
+        TTavrin& w = rig ? h.open() : h.openKeying();
         if (row[1].startsWith("the device"))
             row[1].endsWith("open") ? h.wave.failOn(Dir::Output, Op::Open)
                                     : h.wave.failOn(Dir::Output, Op::Queue, 3);
@@ -157,11 +165,14 @@ private slots:
             QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, kTimeoutMs));
         const QString err = QString::fromUtf8(client.readAllStandardError());
         QCOMPARE(client.exitCode(), row[2].toInt());
+        if (rig) // the transmitter keyed, the rig goes
+            rig->stop();
+        QTRY_VERIFY2(w.ui().StatusLine->text().contains(row[3]),
+                     qPrintable(w.ui().StatusLine->text()));
         QVERIFY(h.dialogs.messages.isEmpty());
         QCOMPARE(QApplication::activeWindow(), &logger);
         QVERIFY2(row[2] == "0" || (err.count('\n') == 1 && err.contains("failed")),
                  qPrintable(err));
-        QTRY_COMPARE(w.ui().StatusLine->text(), row[3]);
         QDBusConnection::disconnectFromBus(name);
         click(w.ui().MemBtn[4]);
         click(w.ui().PlayBtn);
