@@ -3,6 +3,7 @@
 // every stored value applied through its handler, and its shutdown.
 
 #include "config/configrecord.h"
+#include "keyer/menutables.h"
 
 #include "app/look.h"
 #include "fuzzsupport.h"
@@ -97,7 +98,11 @@ void checkWindowOnFile(const std::uint8_t* data, std::size_t size) {
     const auto ticks = [](const auto& items) {
         return std::count_if(items.begin(), items.end(), [](QAction* a) { return a->isChecked(); });
     };
-    require(ticks(w.ui().LoopDelay) == 1, "not exactly one loop delay is ticked");
+    // The item carrying the delay in force is ticked; a delay no item carries leaves none.
+    const std::int32_t delay = w.keyerState().loopDelay();
+    for (std::size_t i = 0; i < kLoopDelays.size(); ++i)
+        require(w.ui().LoopDelay[i]->isChecked() == (kLoopDelays[i].tenths == delay),
+                "a loop delay tick differs from the delay in force");
     require(ticks(w.ui().Gain) == 1, "not exactly one gain is ticked");
     require(w.ui().Normal->isChecked() != w.ui().Invert1->isChecked(), "polarity ticks");
     require(w.ui().ON1->isChecked() != w.ui().OFF1->isChecked(), "ID alarm ticks");
