@@ -115,7 +115,6 @@ public:
     // The Loop Delay menu: item index into kLoopDelays. A running loop goes on with the new
     // delay.
     void loopDelayClick(std::size_t item);
-    void UncheckLoopDelays();
     // A stored delay: runs the handler of the item carrying it; a delay no item carries is
     // taken without a tick.
     void applyLoopDelay(std::int32_t tenths);
@@ -150,6 +149,7 @@ private:
     enum class Run { Idle, Leading, Sounding, Tailing, Recording };
 
     void pause();
+    void UncheckLoopDelays();
     // STOP's work on a running recording or playback, leaving the keying line to the caller.
     void stopRunning();
     void play();
