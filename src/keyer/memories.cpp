@@ -67,7 +67,9 @@ QString MemorySlots::toWindow(const QString& stored) {
 QString MemorySlots::decodeNote(const QByteArray& bytes) {
     if (auto text = utf8(bytes))
         return *text;
-    const int whole = withoutCutSequence(bytes);
+    // Only a note that fills its entry can have been cut by it; a shorter one that ends in a
+    // lead byte is Latin-1 ("René"), and its last letter stays.
+    const int whole = bytes.size() == kMaxEntryBytes ? withoutCutSequence(bytes) : -1;
     if (whole >= 0) {
         if (auto text = utf8(bytes.left(whole)))
             return *text;

@@ -207,6 +207,7 @@ private slots:
         noted("Latin-1", QByteArray(255, '\xE9'), QString(255, QChar(0xE9)));
         noted("stray byte", "Grüße \xB0", QString::fromLatin1("Grüße \xB0"));
         noted("cut character", e.repeated(127) + e.left(1), QString(127, QChar(0xE9)));
+        noted("accent at the end", "Ciao Ren\xE9", QString::fromLatin1("Ciao Ren\xE9"));
     }
     void aRecordOfAnyContentLosesNothing() {
         QFETCH(QByteArray, config);

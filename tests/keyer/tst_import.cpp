@@ -135,6 +135,7 @@ private slots:
               "save|keepme>flac|old|no|keepme.flac already exists.",
               "save|new.flac||no|",
               "save|keepme|old|full|Could not write the Wave file: File too large",
+              "save|keepme|old|full from the start|Could not write the Wave file: File too large",
               "save|keepme.wav|pipe|yes|Could not write the Wave file: not a regular file",
               "save|keepme>flac|device|yes|Could not write the Wave file: not a regular file"});
     }
@@ -182,10 +183,11 @@ private slots:
         h.dialogs.fileAnswers << source;
         h.dialogs.saveAnswers << h.home.filePath(typed);
         h.dialogs.saveFileType = flac ? 1 : 0;
-        h.dialogs.yesNoAnswers << (answer == "yes" || answer == "full" || answer == "close");
+        const bool full = answer.startsWith("full");
+        h.dialogs.yesNoAnswers << (answer == "yes" || full || answer == "close");
         {
-            std::unique_ptr<FileSizeLimit> disk(answer == "full" ? new FileSizeLimit(1000)
-                                                                 : nullptr);
+            std::unique_ptr<FileSizeLimit> disk(
+                full ? new FileSizeLimit(answer == "full" ? 1000 : 0) : nullptr);
             item(w, save ? "SaveWave1" : "ImportMessage1")->trigger();
             if (answer == "cancel") {
                 click(w.ui().MemBtn[1]);
