@@ -7,7 +7,8 @@ build_pkgs=(cmake g++ make pkg-config qt6-base-dev libasound2-dev libsamplerate0
             libsndfile1-dev)
 run_pkgs=(libasound2-plugins alsa-utils libsamplerate0 libhamlib4 libqt6dbus6 libsndfile1)
 test_pkgs=(dbus-daemon pulseaudio libasound2-plugins alsa-utils clang libclang-rt-14-dev libhamlib-utils
-           dpkg-dev desktop-file-utils appstream man-db pipewire pipewire-pulse wireplumber)
+           dpkg-dev desktop-file-utils appstream man-db pipewire pipewire-pulse wireplumber
+           xvfb openbox at-spi2-core speech-dispatcher orca)
 
 case "${1:-run}" in
     run) wanted=("${build_pkgs[@]}" "${run_pkgs[@]}") ;;

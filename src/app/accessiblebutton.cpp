@@ -10,20 +10,26 @@ constexpr char kOnProperty[] = "accessibleOn";
 
 using accessiblebutton::Kind;
 
+Kind kindOf(const QAbstractButton* button) {
+    return static_cast<Kind>(button->property(kKindProperty).toInt());
+}
+
 class StateButton final : public QAccessibleWidget {
 public:
     explicit StateButton(QAbstractButton* button)
-        : QAccessibleWidget(button, QAccessible::Button), button_(button) {}
+        : QAccessibleWidget(button, kindOf(button) == Kind::Switch ? QAccessible::CheckBox
+                                                                   : QAccessible::Button),
+          button_(button) {}
 
     QAccessible::State state() const override {
         QAccessible::State state = QAccessibleWidget::state();
         const bool on = button_->property(kOnProperty).toBool();
-        if (button_->property(kKindProperty).toInt() == static_cast<int>(Kind::Switch)) {
-            state.checkable = true;
-            state.checked = on;
-        } else {
+        if (kindOf(button_) == Kind::Choice) {
             state.selectable = true;
             state.selected = on;
+        } else {
+            state.checkable = true;
+            state.checked = on;
         }
         state.pressed = button_->isDown();
         return state;
@@ -74,10 +80,10 @@ void setOn(QAbstractButton* button, bool on) {
         return;
     button->setProperty(kOnProperty, on);
     QAccessible::State changed;
-    if (button->property(kKindProperty).toInt() == static_cast<int>(Kind::Switch))
-        changed.checked = true;
-    else
+    if (kindOf(button) == Kind::Choice)
         changed.selected = true;
+    else
+        changed.checked = true;
     QAccessibleStateChangeEvent event(button, changed);
     QAccessible::updateAccessibility(&event);
 }

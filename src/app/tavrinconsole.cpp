@@ -91,8 +91,11 @@ std::chrono::milliseconds bytesToLength(std::int64_t bytes) {
                                      kBytesPerSecond};
 }
 
-QString onOff(bool on) {
-    return on ? QStringLiteral("on") : QStringLiteral("off");
+// Qt raises an accessibility event for every name set, changed or not, and a screen reader
+// then reads the control again.
+void nameIfChanged(QWidget* control, const QString& text) {
+    if (control->accessibleName() != text)
+        control->setAccessibleName(text);
 }
 
 void shortcut(QWidget* window, const QKeySequence& keys, std::function<void()> action) {
@@ -112,9 +115,10 @@ void describe(QWidget* control, const QString& what) {
 
 void TTavrin::wireConsole() {
     // Marked before any name is set: the state interface must be the one that is kept.
-    for (QPushButton* button :
-         {ui_.RecordBtn, ui_.PlayBtn, ui_.LoopBtn, ui_.TuneBtn, ui_.TransmitBtn, ui_.MicBtn})
+    for (QPushButton* button : {ui_.LoopBtn, ui_.TuneBtn, ui_.TransmitBtn, ui_.MicBtn})
         accessiblebutton::mark(button, accessiblebutton::Kind::Switch);
+    for (QPushButton* button : {ui_.RecordBtn, ui_.PlayBtn})
+        accessiblebutton::mark(button, accessiblebutton::Kind::Action);
     for (QPushButton* button : ui_.MemBtn)
         accessiblebutton::mark(button, accessiblebutton::Kind::Choice);
 
@@ -258,19 +262,19 @@ void TTavrin::showConsole() {
         {ui_.TuneBtn, QStringLiteral("TUNE"), tx.TuneActive()},
     };
     for (const auto& control : switches) {
-        control.button->setAccessibleName(control.what + QStringLiteral(", ") + onOff(control.on));
+        nameIfChanged(control.button, control.what);
         accessiblebutton::setOn(control.button, control.on);
     }
     const Phase now = phase();
-    ui_.RecordBtn->setAccessibleName(now == Phase::Recording ? QStringLiteral("REC, recording")
-                                                             : QStringLiteral("REC"));
+    nameIfChanged(ui_.RecordBtn, now == Phase::Recording ? QStringLiteral("REC, recording")
+                                                         : QStringLiteral("REC"));
     accessiblebutton::setOn(ui_.RecordBtn, now == Phase::Recording);
-    ui_.PlayBtn->setAccessibleName(now == Phase::Playing  ? QStringLiteral("PLAY, playing")
-                                   : now == Phase::Paused ? QStringLiteral("PLAY, paused")
-                                                          : QStringLiteral("PLAY"));
+    nameIfChanged(ui_.PlayBtn, now == Phase::Playing  ? QStringLiteral("PLAY, playing")
+                               : now == Phase::Paused ? QStringLiteral("PLAY, paused")
+                                                      : QStringLiteral("PLAY"));
     accessiblebutton::setOn(ui_.PlayBtn, now == Phase::Playing);
-    ui_.MessageWindow->setAccessibleName(
-        QStringLiteral("Note for memory %1").arg(state_.selectedMemory()));
+    nameIfChanged(ui_.MessageWindow,
+                  QStringLiteral("Note for memory %1").arg(state_.selectedMemory()));
 
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
         QPushButton* button = ui_.MemBtn.at(slot - 1);
@@ -287,7 +291,7 @@ void TTavrin::showConsole() {
                                       : seconds(length) + QStringLiteral(" seconds"));
         if (!note.isEmpty())
             parts << note;
-        button->setAccessibleName(parts.join(QStringLiteral(", ")));
+        nameIfChanged(button, parts.join(QStringLiteral(", ")));
         accessiblebutton::setOn(button, selected);
         const QString keys = QStringLiteral("F%1 plays, Shift+F%1 selects").arg(slot);
         button->setToolTip(parts.mid(selected ? 2 : 1).join(QStringLiteral(", ")) +

@@ -149,12 +149,12 @@ private slots:
     // state, announcements, colour.
     void screenReaderHearsTheState_data() {
         rows({
-            "|TransmitBtn|Transmit enable, on|checked||",
-            "Ctrl+E|TransmitBtn|Transmit enable, off|||",
-            "|MicBtn|Microphone, off|||",
+            "|TransmitBtn|Transmit enable|checked||",
+            "Ctrl+E|TransmitBtn|Transmit enable|||",
+            "|MicBtn|Microphone|||",
             "|Label1|Tx Enable|||yellow", // readable on its dark panel
-            "Ctrl+L|LoopBtn|LOOP, on|checked||",
-            "Ctrl+T|TuneBtn|TUNE, on|checked|Transmitting|",
+            "Ctrl+L|LoopBtn|LOOP|checked||",
+            "Ctrl+T|TuneBtn|TUNE|checked|Transmitting|",
             "Ctrl+T|TxPanel|Receive/transmit indicator, Transmit||Transmitting|red",
             "Shift+F3|Mem3Btn|Memory 3, selected, 2.8 seconds, CQ contest|selected||red",
             "Shift+F3|MessageWindow|Note for memory 3|||",

@@ -1,0 +1,63 @@
+// What a blind operator hears: the built program under a real Orca, on a desktop of the test's
+// own, driven from the keyboard. The sound goes to the test's sound server.
+#include "windowharness.h"
+
+#include <QtTest>
+
+namespace {
+constexpr int kSkip = 77; // the screen reader's desktop cannot be had here
+constexpr int kTimeoutMs = 120000;
+constexpr int kMessageBlocks = 5; // half a second of sound, shorter than a pause in speech
+} // namespace
+
+class ScreenReaderTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Keys typed in turn, and what Orca says after the last of them, in that order (other lines
+    // may come between). From the note box, five Tabs reach LOOP and six TUNE.
+    void whatTheOperatorHears_data() {
+        rows({
+            // A switch says its new state under the focus, whatever toggled it.
+            "Tab Tab Tab Tab Tab space|checked",
+            "Tab Tab Tab Tab Tab space space|not checked",
+            "Tab Tab Tab Tab Tab Tab C-t|checked;notification Transmitting.",
+            "Tab Tab Tab Tab Tab Tab Return Return|not checked;notification Receiving.",
+            // Keying and the message are said wherever the focus is.
+            "C-e F1|notification Transmitting.;Playing memory 1.;notification Receiving.;"
+            "Playback ended.",
+        });
+    }
+    void whatTheOperatorHears() {
+        QFETCH(QStringList, row);
+        QTemporaryDir home;
+        WaveBytes message;
+        message.samples = pattern(kMessageBlocks * kBlock);
+        QVERIFY(writeBytes(home.filePath("memory1.wav"), message.bytes()));
+        QProcess reader;
+        reader.start(QStringLiteral(SCREENREADER),
+                     row[0].split(' ') +
+                         QStringList{"--", TAVRIN_EXECUTABLE, "--home", home.path()});
+        QVERIFY(reader.waitForFinished(kTimeoutMs));
+        const QString out = QString::fromUtf8(reader.readAllStandardOutput());
+        if (reader.exitCode() == kSkip) {
+            if (!qEnvironmentVariableIsEmpty("CI")) // scripts/deps.sh installs the desktop there
+                QFAIL(qPrintable(out));
+            QSKIP(qPrintable(out));
+        }
+        QVERIFY2(reader.exitCode() == 0, qPrintable(out + reader.readAllStandardError()));
+        // The lines printed after the last key, each indented.
+        const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+        QStringList heard;
+        for (const QString& line : lines)
+            line.startsWith("  ") ? void(heard << line.mid(2)) : heard.clear();
+        qsizetype at = 0;
+        for (const QString& expected : row[1].split(';')) {
+            at = heard.indexOf(expected, at);
+            QVERIFY2(at >= 0, qPrintable(expected + " not heard in:\n" + out));
+        }
+    }
+};
+
+QTEST_MAIN(ScreenReaderTest)
+#include "tst_screenreader.moc"
