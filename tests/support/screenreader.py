@@ -10,8 +10,10 @@ through the X server, and the lines spoken until speech settles are printed as "
 one "  LINE" each. Orca's echo of the typed key is left out. Exit status 77 when a part of the
 desktop is not installed or does not start.
 """
+import fcntl
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
@@ -70,16 +72,18 @@ class Desktop:
         return child
 
     def up(self):
-        display = None
-        for n in range(90, 190):
-            if not os.path.exists('/tmp/.X11-unix/X%d' % n) and not os.path.exists(
-                    '/tmp/.X%d-lock' % n):
-                display = n
-                break
-        self.start(['Xvfb', ':%d' % display, '-screen', '0', '1280x800x24', '-nolisten', 'tcp'])
-        self.env['DISPLAY'] = ':%d' % display
-        if not wait_for(lambda: os.path.exists('/tmp/.X11-unix/X%d' % display), STARTUP):
+        # Xvfb picks a free display itself and says which: tests may run side by side.
+        read_end, write_end = os.pipe()
+        self.start(['Xvfb', '-displayfd', str(write_end), '-screen', '0', '1280x800x24',
+                    '-nolisten', 'tcp'], pass_fds=(write_end,))
+        os.close(write_end)
+        if not select.select([read_end], [], [], STARTUP)[0]:
             return 'Xvfb did not start'
+        display = os.read(read_end, 16).decode().strip()
+        os.close(read_end)
+        if not display:
+            return 'Xvfb did not start'
+        self.env['DISPLAY'] = ':' + display
         bus = subprocess.run(['dbus-daemon', '--session', '--fork', '--print-address=1'], env=self.env, capture_output=True, text=True)
         if bus.returncode != 0:
             return 'no session bus: ' + bus.stderr.strip()
@@ -167,11 +171,16 @@ def main():
     if missing:
         print('not installed: ' + ', '.join(missing))
         return SKIP
+    # Two of these desktops at once keep each other's Orca from starting: one at a time.
+    lock = open(os.path.join(tempfile.gettempdir(), 'tavrin-screenreader.lock'), 'w')
+    fcntl.flock(lock, fcntl.LOCK_EX)
     desktop = Desktop()
     try:
         why = desktop.up()
         if why:
             print(why)
+            if os.environ.get('SCREENREADER_LOG') and os.path.exists(desktop.log):
+                shutil.copy(desktop.log, os.environ['SCREENREADER_LOG'])
             return SKIP
         env = dict(desktop.env)
         os.environ.update(env)  # the AT-SPI calls below go to this desktop
