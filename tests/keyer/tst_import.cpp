@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <cstring>
+#include <map>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -37,39 +38,33 @@ class ImportTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Container and coding, rate, channels, amplitude (over 0.75 goes past full scale).
     void anySoundFileKeepsLengthAndPitch_data() {
-        QTest::addColumn<int>("format");
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<double>("amplitude"); // over 0.75 goes past full scale
-        QTest::newRow("WAV 8-bit 22k") << (SF_FORMAT_WAV | SF_FORMAT_PCM_U8) << 22050 << 1 << .2;
-        QTest::newRow("WAV 16 44k 2ch") << (SF_FORMAT_WAV | SF_FORMAT_PCM_16) << 44100 << 2 << .2;
-        QTest::newRow("WAV 24-bit 48k") << (SF_FORMAT_WAV | SF_FORMAT_PCM_24) << 48000 << 1 << .2;
-        QTest::newRow("WAV float hot") << (SF_FORMAT_WAV | SF_FORMAT_FLOAT) << 44100 << 2 << 1.5;
-        QTest::newRow("FLAC 16 48k 2ch") << (SF_FORMAT_FLAC | SF_FORMAT_PCM_16) << 48000 << 2 << .2;
-        QTest::newRow("FLAC 24-bit 22k") << (SF_FORMAT_FLAC | SF_FORMAT_PCM_24) << 22050 << 1 << .2;
-        QTest::newRow("Ogg 44k 2ch") << (SF_FORMAT_OGG | SF_FORMAT_VORBIS) << 44100 << 2 << .2;
-        QTest::newRow("AIFF float hot") << (SF_FORMAT_AIFF | SF_FORMAT_FLOAT) << 11025 << 1 << 1.5;
-        QTest::newRow("WAV double 8k") << (SF_FORMAT_WAV | SF_FORMAT_DOUBLE) << 8000 << 1 << .2;
-        QTest::newRow("WAV 16 768k") << (SF_FORMAT_WAV | SF_FORMAT_PCM_16) << 768000 << 1 << .2;
-        QTest::newRow("WAV float at full scale")
-            << (SF_FORMAT_WAV | SF_FORMAT_FLOAT) << 11025 << 1 << .75;
+        rows({"WAV U8|22050|1|.2", "WAV 16|44100|2|.2", "WAV 24|48000|1|.2",
+              "WAV float|44100|2|1.5", "FLAC 16|48000|2|.2", "FLAC 24|22050|1|.2",
+              "OGG VORBIS|44100|2|.2", "AIFF float|11025|1|1.5", "WAV double|8000|1|.2",
+              "WAV 16|768000|1|.2", "WAV float|11025|1|.75"});
     }
 
     // Imported into memory 1 over an old message, then saved as FLAC; copied by hand as memory 2,
     // played, paused and resumed. Length: frames × 11025 / rate, halves rounded up, exactly.
     void anySoundFileKeepsLengthAndPitch() {
-        QFETCH(int, format);
-        QFETCH(int, rate);
-        QFETCH(int, channels);
-        QFETCH(double, amplitude);
+        QFETCH(QStringList, row);
+        const std::map<QString, int> codes{
+            {"WAV", SF_FORMAT_WAV},      {"FLAC", SF_FORMAT_FLAC},   {"OGG", SF_FORMAT_OGG},
+            {"AIFF", SF_FORMAT_AIFF},    {"U8", SF_FORMAT_PCM_U8},   {"16", SF_FORMAT_PCM_16},
+            {"24", SF_FORMAT_PCM_24},    {"float", SF_FORMAT_FLOAT}, {"double", SF_FORMAT_DOUBLE},
+            {"VORBIS", SF_FORMAT_VORBIS}};
+        const int format = codes.at(row[0].section(' ', 0, 0)) | codes.at(row[0].section(' ', 1));
+        const int rate = row[1].toInt(), channels = row[2].toInt();
+        const double amplitude = row[3].toDouble();
         const int frames = rate * 7 / 10 + 2; // 22.05 kHz gives a half, 48 kHz rounds up
         const int expected = int((qint64{frames} * kRate + rate / 2) / rate);
         WindowHarness h;
         const QString source = h.home.filePath("edited"), saved = h.home.filePath("out.FLAC");
         QVERIFY(writeTone(source, format, rate, channels, frames, amplitude));
-        h.writeMessage(1, kOldMessage);
-        h.writeMessage(3, kOldMessage);
+        for (int slot : {1, 3})
+            h.writeMessage(slot, kOldMessage);
         QVERIFY(QFile::copy(source, h.slotPath(2)));
         TTavrin& w = h.open();
         h.dialogs.fileAnswers << h.slotPath(3) << source; // a file opened, then the import
@@ -107,11 +102,10 @@ private slots:
         QVERIFY(std::abs(toneHz(played, kRate) - 1000) <= 10);
     }
 
-    // Import Message… and Save Wave replace a file only when it is a regular one and the operator
-    // said so about that very file, extension and all. Whatever is wrong with the file to read,
-    // where it goes or the disk, and after Cancel on the progress bar of a long import (while the
-    // window goes on), what was there stays as it was, nothing is left beside it, and the
-    // operator is told why.
+    // Import Message… and Save Wave replace only a regular file the operator agreed to replace,
+    // extension and all. Whatever is wrong with the source, the target or the disk, and after
+    // Cancel on a long import (the window goes on meanwhile), what was there stays, nothing is
+    // left beside it, and the operator is told why.
     void aFileIsReplacedOnlyWhenItShould_data() {
         rows({"import|text|old|no|Could not import the file: Format not recognised.",
               "import|tone|old|no|Memory 1 holds a message. Replace it with this one of 0.10 s?",
@@ -145,21 +139,18 @@ private slots:
         const bool save = row[0] == "save", flac = kind.endsWith(">flac");
         WindowHarness h;
         const QString typed = kind.section('>', 0, 0), source = h.home.filePath("edited");
-        const QString path = !save ? h.slotPath(1)
-                             : typed.contains('.')
-                                 ? h.home.filePath(typed)
-                                 : h.home.filePath(typed + (flac ? ".flac" : ".wav"));
+        const QString path =
+            save ? h.home.filePath(typed.contains('.') ? typed : typed + (flac ? ".flac" : ".wav"))
+                 : h.slotPath(1);
         constexpr int kFlacHeader = 42, kHoursFrames = 98'000'000; // 98 000 s at 1000 Hz
         WaveBytes wave;
-        if (kind == "text")
-            QVERIFY(writeBytes(source, "CQ contest"));
-        if (kind == "tone" || kind == "1 Hz")
-            QVERIFY(writeTone(source, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kind == "tone" ? 8000 : 1,
-                              1, 800, 0.2));
-        if (kind == "pipe")
-            QVERIFY(place(source, "pipe"));
-        if (kind == "long") // about 3 s to convert
-            QVERIFY(writeTone(source, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 44100 * 60, 0.2));
+        QVERIFY(kind != "text" || writeBytes(source, "CQ contest"));
+        QVERIFY((kind != "tone" && kind != "1 Hz") ||
+                writeTone(source, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kind == "tone" ? 8000 : 1, 1,
+                          800, 0.2));
+        QVERIFY(kind != "pipe" || place(source, "pipe"));
+        QVERIFY(kind != "long" || // about 3 s to convert
+                writeTone(source, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 44100 * 60, 0.2));
         if (kind.startsWith("FLAC") || kind.startsWith("half"))
             QVERIFY(writeTone(source,
                               kind.startsWith("FLAC") ? SF_FORMAT_FLAC | SF_FORMAT_PCM_16
@@ -167,8 +158,7 @@ private slots:
                               44100, 2, 100000, 0.2) &&
                     QFile(source).resize(kind.startsWith("FLAC") ? kFlacHeader
                                                                  : QFileInfo(source).size() / 2));
-        if (kind == "header only")
-            QVERIFY(writeBytes(source, wave.bytes()));
+        QVERIFY(kind != "header only" || writeBytes(source, wave.bytes()));
         if (kind.startsWith("27 h")) { // a sparse file: nothing of it needs reading
             wave.samplesPerSecond = 1000;
             QVERIFY(
