@@ -8,18 +8,15 @@
 #include "support/uniquefd.h"
 #include "tx/keyingline.h"
 #include "tx/rigptt.h"
-#include "wavebytes.h"
 #include "windowharness.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QMenu>
 #include <QProcess>
 #include <QSettings>
 #include <QtTest>
 
 #include <csignal>
-#include <functional>
 #include <map>
 
 #include <fcntl.h>
@@ -28,36 +25,17 @@
 
 namespace {
 
-bool isRig(const QString& port) {
-    return port == "CAT" || port == "CM108";
-}
-
-QString address(const QString& port) {
-    return port == "LPT1" ? "0x378" : "0x3BC";
-}
-
 // The events that put the port's line high or low (keyed or not, after the polarity), joined. A
 // rig's are what it reads back: the rigctld's PTT, or the report the CM108 (GPIO 3) took last.
 QString line(const QString& port, bool high) {
-    if (port == "CAT")
-        return high ? "PTT 1" : "PTT 0";
-    if (port == "CM108")
-        return high ? "cm108 4/4" : "cm108 0/4";
-    if (port.startsWith("LPT"))
-        return QString("out %1 %2").arg(address(port), high ? "0x03" : "0x00");
-    return high ? "SETDTR,SETRTS" : "CLRDTR,CLRRTS";
+    const char* lpt = port == "LPT1" ? "out 0x378 0x0%1" : "out 0x3BC 0x0%1";
+    return port == "CAT"            ? QString("PTT %1").arg(high)
+           : port == "CM108"        ? QString("cm108 %1/4").arg(high * 4)
+           : port.startsWith("LPT") ? QString(lpt).arg(high * 3)
+           : high                   ? "SETDTR,SETRTS"
+                                    : "CLRDTR,CLRRTS";
 }
 
-// The line was keyed on the way and its last events unkey it; VOX moves no line.
-void checkLineEnds(const QString& port, bool invert, const QStringList& all) {
-    const QString events = all.filter(QRegularExpression("^(SET|CLR|out |PTT |cm108 )")).join(',');
-    QVERIFY2(port == "VOX"
-                 ? events.isEmpty()
-                 : events.contains(line(port, !invert)) && events.endsWith(line(port, invert)),
-             qPrintable(events));
-}
-
-// Offers the USB serial ports found under the window's device directory and chooses one.
 void chooseUsbPort(TTavrin& w, const QString& label) {
     emit w.ui().Output->aboutToShow();
     for (QAction* item : w.ui().Output->actions())
@@ -88,26 +66,11 @@ const char* const kChildLog = "KEYINGEXITS_CHILD_LOG";
 const char* const kRigPort = "KEYINGEXITS_RIG_PORT";
 const char* const kStandInDir = "KEYINGEXITS_HIDRAW_DIR";
 
-QStringList runChild(bool& crashed, quint16 rigPort, const QString& standInDir) {
-    QTemporaryDir dir;
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(kChildLog, dir.filePath("events"));
-    env.insert(kRigPort, QString::number(rigPort));
-    env.insert(kStandInDir, standInDir);
-    env.insert("TMPDIR", standInDir); // the child dies by its signal: its files go with ours
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("everyWayOutEndsUnkeyed:") + QTest::currentDataTag()});
-    crashed = child.waitForFinished(20000) && child.exitStatus() == QProcess::CrashExit;
-    return QString::fromLatin1(readBytes(dir.filePath("events"))).split('\n');
-}
-
-// The Output menu's item for a serial or parallel port, or VOX.
 QAction* portItem(TTavrin& w, const QString& port) {
-    if (port.startsWith("LPT"))
-        return port == "LPT1" ? w.ui().Printer1 : w.ui().Printer2;
-    return port == "VOX" ? w.ui().VOX1 : w.ui().COM[port.back().digitValue() - 1];
+    return port == "LPT1"   ? w.ui().Printer1
+           : port == "LPT2" ? w.ui().Printer2
+           : port == "VOX"  ? w.ui().VOX1
+                            : w.ui().COM[port.back().digitValue() - 1];
 }
 
 } // namespace
@@ -115,14 +78,57 @@ QAction* portItem(TTavrin& w, const QString& port) {
 class KeyingExitsTest : public QObject {
     Q_OBJECT
 
-private slots:
-    void everyWayOutEndsUnkeyed_data();
-    void everyWayOutEndsUnkeyed();
-    void leadAndTailHoldTheLineAroundTheSound_data();
-    void leadAndTailHoldTheLineAroundTheSound();
-    void settingsBeyondTheRecordSurvive_data();
-    void settingsBeyondTheRecordSurvive();
+private:
+    static bool isRig(const QString& port) { return port == "CAT" || port == "CM108"; }
+    // One rigctld for every row (a child's is its parent's), started when a row first needs it.
+    Rigctld& rig() {
+        if (!rig_)
+            rig_ = std::make_unique<Rigctld>(quint16(qEnvironmentVariableIntValue(kRigPort)));
+        return *rig_;
+    }
+    QString standIn() const {
+        return qEnvironmentVariable(kStandInDir, scratch_.path()) + '/' + hidraw::kStandInName;
+    }
+    QString rigNow(const QString& port) {
+        return port == "CAT" ? QStringLiteral("PTT %1").arg(rig().ptt())
+                             : hidraw::lastReport(standIn());
+    }
+    // The line was keyed on the way and its last events unkey it; VOX moves no line. A rig's
+    // events end with what it shows once it has taken the unkey (or has not within the bound).
+    void checkLineEnds(const QString& port, bool invert, QStringList all) {
+        if (isRig(port)) {
+            (void)QTest::qWaitFor([&] { return rigNow(port) == line(port, false); });
+            all << rigNow(port);
+        }
+        const QString events =
+            all.filter(QRegularExpression("^(SET|CLR|out |PTT |cm108 )")).join(',');
+        QVERIFY2(port == "VOX"
+                     ? events.isEmpty()
+                     : events.contains(line(port, !invert)) && events.endsWith(line(port, invert)),
+                 qPrintable(events));
+    }
 
+    void runChild(const QString& port, bool invert) {
+        QTemporaryDir dir;
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(kChildLog, dir.filePath("events"));
+        env.insert(kRigPort, QString::number(port == "CAT" ? rig().port() : 0));
+        env.insert(kStandInDir, scratch_.path());
+        env.insert("TMPDIR",
+                   scratch_.path()); // the child dies by its signal: its files go with ours
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("everyWayOutEndsUnkeyed:") + QTest::currentDataTag()});
+        QVERIFY(child.waitForFinished(20000) && child.exitStatus() == QProcess::CrashExit);
+        checkLineEnds(port, invert,
+                      QString::fromLatin1(readBytes(dir.filePath("events"))).split('\n'));
+    }
+
+    std::unique_ptr<Rigctld> rig_;
+    QTemporaryDir scratch_;
+
+private slots:
     // A port that cannot be used leaves VOX selected, holding no line, even while its box shows,
     // and VOX is what is stored, also when a termination signal comes while the box is open. The
     // port, what it sees (with TUNE pressed after a choice the window outlives), and the box.
@@ -155,8 +161,8 @@ private slots:
         QCOMPARE(h.dialogs.messages.size(), reported ? 1 : 0);
         QCOMPARE(linesAtBox, reported ? 0 : -1);
         QCOMPARE(w.keyingLine().KeyingPortName(), QString("NONE"));
-        QVERIFY(w.ui().VOX1->isChecked() && w.ui().NoComPort->isChecked());
-        QVERIFY(!portItem(w, port)->isChecked());
+        QVERIFY(w.ui().VOX1->isChecked() && w.ui().NoComPort->isChecked() &&
+                !portItem(w, port)->isChecked());
         if (!signalled)
             click(w.ui().TuneBtn);
         QCOMPARE(h.ports.takeEvents().join(','), row[1]);
@@ -169,11 +175,12 @@ private slots:
     // Tx Enable says; the keyed line is re-driven in its new sense when the polarity changes, and
     // unkeyed before it is given up, for another port or with the window.
     void aKeyedLineFollowsPolarityAndIsUnkeyedWhenGivenUp_data() {
-        // The change, the port keyed under Invert before it, and what the change does.
-        rows({"polarity to Normal|COM6|SETDTR,SETRTS",
-              "switching ports|COM1|SETDTR,SETRTS,close COM1,claim 0x378,out 0x378 0x03",
-              "switching ports|LPT2|out 0x3BC 0x03,release 0x3BC,claim 0x378,out 0x378 0x03",
-              "destroying the window|LPT2|out 0x3BC 0x03,release 0x3BC"});
+        // The change, the port keyed under Invert before it, how it opens, what the change does.
+        rows({"polarity to Normal|COM6|open COM6|SETDTR,SETRTS",
+              "switching ports|COM1|open COM1|SETDTR,SETRTS,close COM1,claim 0x378,out 0x378 0x03",
+              "switching ports|LPT2|claim 0x3BC|out 0x3BC 0x03,release 0x3BC,claim 0x378,out 0x378 "
+              "0x03",
+              "destroying the window|LPT2|claim 0x3BC|out 0x3BC 0x03,release 0x3BC"});
     }
     void aKeyedLineFollowsPolarityAndIsUnkeyedWhenGivenUp() {
         QFETCH(QStringList, row);
@@ -183,276 +190,246 @@ private slots:
         item(w, "Invert1")->trigger();
         portItem(w, port)->trigger();
         click(w.ui().TuneBtn);
-        const QString opened = port.startsWith("LPT") ? "claim " + address(port) : "open " + port;
         QCOMPARE(h.ports.takeEvents().join(','),
-                 (QStringList{opened, line(port, true), line(port, false)}.join(',')));
+                 row[2] + ',' + line(port, true) + ',' + line(port, false));
         change == "polarity to Normal" ? w.ui().Normal->trigger()
         : change == "switching ports"  ? w.ui().Printer1->trigger()
                                        : h.window.reset();
-        QCOMPARE(h.ports.takeEvents().join(','), row[2]);
+        QCOMPARE(h.ports.takeEvents().join(','), row[3]);
     }
 
-private:
-    // One rigctld for every row (a child's is its parent's), started when a row first needs it.
-    Rigctld& rig() {
-        if (!rig_)
-            rig_ = std::make_unique<Rigctld>(quint16(qEnvironmentVariableIntValue(kRigPort)));
-        return *rig_;
-    }
-    QString standIn() const {
-        return qEnvironmentVariable(kStandInDir, scratch_.path()) + '/' + hidraw::kStandInName;
-    }
-    // What the rig's transmitter shows now, as checkLineEnds reads it.
-    QString rigNow(const QString& port) {
-        return port == "CAT" ? QStringLiteral("PTT %1").arg(rig().ptt())
-                             : hidraw::lastReport(standIn());
-    }
-    // Once the rig has taken the unkey (or has not within the bound), what it shows.
-    QString rigSettled(const QString& port) {
-        (void)QTest::qWaitFor([&] { return rigNow(port) == line(port, false); });
-        return rigNow(port);
+    void everyWayOutEndsUnkeyed_data() {
+        QTest::addColumn<QStringList>("row"); // port, polarity, activity, way out
+        for (const QString port : {"COM3", "USB", "LPT1", "VOX", "CAT", "CM108"})
+            for (const QString polarity : {"Normal", "Invert"})
+                if (polarity == "Normal" || !isRig(port)) // polarity is the rig's own business
+                    for (const auto& [exits, activities] : kWays)
+                        for (const QString& exit : exits)
+                            for (const QString& activity : activities)
+                                QTest::addRow("%s %s, %s during %s", qPrintable(port),
+                                              qPrintable(polarity), qPrintable(exit),
+                                              qPrintable(activity))
+                                    << QStringList{port, polarity, activity, exit};
     }
 
-    std::unique_ptr<Rigctld> rig_;
-    QTemporaryDir scratch_;
-};
+    void everyWayOutEndsUnkeyed() {
+        QFETCH(QStringList, row);
+        const QString port = row[0], activity = row[2], exit = row[3];
+        const bool invert = row[1] == "Invert", quits = kQuits.contains(exit),
+                   fatal = kFatal.contains(exit), rigPort = isRig(port);
+        if (port == "CAT" && !Rigctld::available())
+            QSKIP("rigctld (libhamlib-utils) is not installed");
+        const QString childLog = qEnvironmentVariable(kChildLog);
+        if (fatal && childLog.isEmpty())
+            return runChild(port, invert);
 
-void KeyingExitsTest::everyWayOutEndsUnkeyed_data() {
-    QTest::addColumn<QString>("port");
-    QTest::addColumn<bool>("invert");
-    QTest::addColumn<QString>("activity");
-    QTest::addColumn<QString>("exit");
-    for (const QString port : {"COM3", "USB", "LPT1", "VOX", "CAT", "CM108"})
-        for (bool invert : {false, true})
-            if (!invert || !isRig(port)) // polarity is the rig's own business
-                for (const auto& [exits, activities] : kWays)
-                    for (const QString& exit : exits)
-                        for (const QString& activity : activities)
-                            QTest::addRow("%s %s, %s during %s", qPrintable(port),
-                                          invert ? "Invert" : "Normal", qPrintable(exit),
-                                          qPrintable(activity))
-                                << port << invert << activity << exit;
-}
-
-void KeyingExitsTest::everyWayOutEndsUnkeyed() {
-    QFETCH(QString, port);
-    QFETCH(bool, invert);
-    QFETCH(QString, activity);
-    QFETCH(QString, exit);
-    const bool quits = kQuits.contains(exit), fatal = kFatal.contains(exit), rigPort = isRig(port);
-    if (port == "CAT" && !Rigctld::available())
-        QSKIP("rigctld (libhamlib-utils) is not installed");
-    const QString childLog = qEnvironmentVariable(kChildLog);
-    if (fatal && childLog.isEmpty()) {
-        bool crashed = false;
-        QStringList all = runChild(crashed, port == "CAT" ? rig().port() : 0, scratch_.path());
-        QVERIFY(crashed);
-        return checkLineEnds(port, invert, all << (rigPort ? rigSettled(port) : ""));
-    }
-
-    WindowHarness h;
-    UniqueFd childLogFd;
-    if (fatal) {
-        childLogFd.reset(::open(QFile::encodeName(childLog).constData(),
-                                O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
-        h.ports.emergencyFd = childLogFd.get();
-        const rlimit noCore{0, 0};
-        ::setrlimit(RLIMIT_CORE, &noCore);
-    }
-    h.writeMessage(1, QByteArray((exit == "loop pause" ? 1 : 20) * kBlock, 'm'));
-    // Connected before the window exists, so it sees the line as the shutdown sequence left it,
-    // before anything the window does when the event loop ends.
-    QStringList all;
-    int levelAtQuit = -1;
-    QObject watcher; // ends the connection before the harness goes
-    connect(qApp, &QCoreApplication::aboutToQuit, &watcher, [&] {
-        all = h.ports.events();
-        levelAtQuit = h.window->keyingLine().KeyingLevel();
-    });
-    QVERIFY(QDir().mkpath(h.devRoot) && writeBytes(h.devRoot + "/ttyACM0", {}));
-    TTavrin& w = h.open();
-    w.show();
-    if (port == "CAT")
-        w.keyingLine().selectRig({RigTarget::Kind::Cat, RigTarget::kNetworkModel, rig().address()});
-    else if (port == "CM108" && writeBytes(standIn(), {}))
-        w.keyingLine().selectRig({RigTarget::Kind::Cm108, 0, standIn()});
-    else
-        port == "USB" ? chooseUsbPort(w, "ttyACM0") : portItem(w, port)->trigger();
-    if (invert)
-        item(w, "Invert1")->trigger();
-    click(w.ui().TransmitBtn);
-    if (exit == "loop pause")
-        click(w.ui().LoopBtn);
-    h.ports.takeEvents();
-
-    bool keyedBeforeExit = false;
-    QStringList rigReads;
-    const auto noteKeyed = [&] {
-        keyedBeforeExit = w.keyingLine().KeyingLevel() == KeyingLine::Keyed;
-        if (rigPort)
-            rigReads << rigNow(port);
-    };
-    const auto wayOut = [&] {
-        noteKeyed();
+        WindowHarness h;
+        UniqueFd childLogFd;
         if (fatal) {
-            const QByteArray seen = (h.ports.events() + rigReads).join('\n').toLatin1() + '\n';
-            QVERIFY(::write(childLogFd.get(), seen.constData(), seen.size()) == seen.size());
+            childLogFd.reset(::open(QFile::encodeName(childLog).constData(),
+                                    O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+            h.ports.emergencyFd = childLogFd.get();
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
         }
-        kSignals.count(exit) ? void(::raise(kSignals.at(exit))) : press(w, exit);
-        QVERIFY2(!fatal, "the program outlived its fatal signal");
-    };
-    const bool byItself = exit == "end of message" || exit == "loop pause";
-    // Inside the loop, after the first block: the failure asks for the program's end.
-    if (exit == "device failure")
-        activity == "playback" ? h.wave.failOn(Dir::Output, Op::Queue, 3)
-                               : h.wave.failOn(Dir::Input, Op::Queue, 4);
+        h.writeMessage(1, QByteArray((exit == "loop pause" ? 1 : 20) * kBlock, 'm'));
+        // Connected before the window exists, so it sees the line as the shutdown sequence left it,
+        // before anything the window does when the event loop ends.
+        QStringList all;
+        int levelAtQuit = -1;
+        QObject watcher; // ends the connection before the harness goes
+        connect(qApp, &QCoreApplication::aboutToQuit, &watcher, [&] {
+            all = h.ports.events();
+            levelAtQuit = h.window->keyingLine().KeyingLevel();
+        });
+        QVERIFY(QDir().mkpath(h.devRoot) && writeBytes(h.devRoot + "/ttyACM0", {}));
+        TTavrin& w = h.open();
+        w.show();
+        if (port == "CAT")
+            w.keyingLine().selectRig(
+                {RigTarget::Kind::Cat, RigTarget::kNetworkModel, rig().address()});
+        else if (port == "CM108" && writeBytes(standIn(), {}))
+            w.keyingLine().selectRig({RigTarget::Kind::Cm108, 0, standIn()});
+        else
+            port == "USB" ? chooseUsbPort(w, "ttyACM0") : portItem(w, port)->trigger();
+        if (invert)
+            item(w, "Invert1")->trigger();
+        click(w.ui().TransmitBtn);
+        if (exit == "loop pause")
+            click(w.ui().LoopBtn);
+        h.ports.takeEvents();
 
-    AudioPump sound(h.wave, Dir::Output), capture(h.wave, Dir::Input);
-    const auto start = [&] {
-        if (activity != "playback")
-            click(w.ui().TuneBtn);
-        // A playback waits for the rig's key-down by itself; TUNE does not.
-        (void)QTest::qWaitFor([&] { return !w.keyingLine().keyDownPending(); });
-        if (activity == "TUNE")
-            return wayOut();
-        AudioPump& pump = activity == "playback" ? sound : capture;
-        byItself || exit == "device failure" ? pump.after(1, noteKeyed) : pump.after(2, wayOut);
-        click(activity == "recording" ? w.ui().RecordBtn : w.ui().PlayBtn);
-    };
+        bool keyedBeforeExit = false;
+        QStringList rigReads;
+        const auto noteKeyed = [&] {
+            keyedBeforeExit = w.keyingLine().KeyingLevel() == KeyingLine::Keyed;
+            if (rigPort)
+                rigReads << rigNow(port);
+        };
+        const auto wayOut = [&] {
+            noteKeyed();
+            if (fatal) {
+                const QByteArray seen = (h.ports.events() + rigReads).join('\n').toLatin1() + '\n';
+                QVERIFY(::write(childLogFd.get(), seen.constData(), seen.size()) == seen.size());
+            }
+            kSignals.count(exit) ? void(::raise(kSignals.at(exit))) : press(w, exit);
+            QVERIFY2(!fatal, "the program outlived its fatal signal");
+        };
+        const bool byItself = exit == "end of message" || exit == "loop pause";
+        // Inside the loop, after the first block: the failure asks for the program's end.
+        if (exit == "device failure")
+            activity == "playback" ? h.wave.failOn(Dir::Output, Op::Queue, 3)
+                                   : h.wave.failOn(Dir::Input, Op::Queue, 4);
 
-    // A way out that does not end the activity would leave it running for ever: 5 s at most.
-    bool overdue = false;
-    QTimer deadline;
-    deadline.callOnTimeout(&w, [&] {
-        overdue = true;
-        w.keyer().ResetBtnClick();
-        QCoreApplication::exit(99);
-    });
-    deadline.start(5000);
-    if (quits) {
-        QTimer::singleShot(0, qApp, start);
-        QCOMPARE(QApplication::exec(), 0);
-        QCOMPARE(levelAtQuit, int(KeyingLine::Unkeyed));
-    } else {
-        start();
-        all = h.ports.events();
+        AudioPump sound(h.wave, Dir::Output), capture(h.wave, Dir::Input);
+        const auto start = [&] {
+            if (activity != "playback")
+                click(w.ui().TuneBtn);
+            // A playback waits for the rig's key-down by itself; TUNE does not.
+            (void)QTest::qWaitFor([&] { return !w.keyingLine().keyDownPending(); });
+            if (activity == "TUNE")
+                return wayOut();
+            AudioPump& pump = activity == "playback" ? sound : capture;
+            byItself || exit == "device failure" ? pump.after(1, noteKeyed) : pump.after(2, wayOut);
+            click(activity == "recording" ? w.ui().RecordBtn : w.ui().PlayBtn);
+        };
+
+        // A way out that does not end the activity would leave it running for ever: 5 s at most.
+        bool overdue = false;
+        QTimer::singleShot(5000, &w, [&] {
+            overdue = true;
+            w.keyer().ResetBtnClick();
+            QCoreApplication::exit(99);
+        });
+        if (quits) {
+            QTimer::singleShot(0, qApp, start);
+            QCOMPARE(QApplication::exec(), 0);
+            QCOMPARE(levelAtQuit, int(KeyingLine::Unkeyed));
+        } else {
+            start();
+            all = h.ports.events();
+        }
+        QVERIFY(!overdue);
+
+        // The way out ended the playback where it came, not the message's end.
+        QVERIFY(activity != "playback" || byItself || h.wave.played().size() <= 3 * kBlock);
+        // The message has ended and the loop counts the pause before the next repetition.
+        QVERIFY(exit != "loop pause" ||
+                (w.keyer().loopTimer().isActive() && w.keyerState().keyerIdle()));
+        QVERIFY(keyedBeforeExit);
+        QCOMPARE(w.keyingLine().KeyingLevel(), KeyingLine::Unkeyed);
+        checkLineEnds(port, invert, all << rigReads);
+        if (exit == "loop pause")
+            click(w.ui().ResetBtn);
     }
-    QVERIFY(!overdue);
 
-    // The way out ended the playback where it came, not the message's end.
-    QVERIFY(activity != "playback" || byItself || h.wave.played().size() <= 3 * kBlock);
-    // The message has ended and the loop counts the pause before the next repetition.
-    QVERIFY(exit != "loop pause" ||
-            (w.keyer().loopTimer().isActive() && w.keyerState().keyerIdle()));
-    QVERIFY(keyedBeforeExit);
-    QCOMPARE(w.keyingLine().KeyingLevel(), KeyingLine::Unkeyed);
-    checkLineEnds(port, invert, all << rigReads << (rigPort ? rigSettled(port) : ""));
-    if (exit == "loop pause")
-        click(w.ui().ResetBtn);
-}
+    // Lead ms, tail ms, what cuts the lead or the tail short 100 ms into it ("PLAY" pauses in the
+    // lead, then plays on; in the tail, with every sample heard, it ends the message).
+    void leadAndTailHoldTheLineAroundTheSound_data() {
+        rows(
+            {"0|0|", "300|0|", "0|300|", "900|0|STOP", "900|0|PLAY", "0|900|Escape", "0|900|PLAY"});
+    }
 
-// Lead ms, tail ms, what cuts the lead or the tail short 100 ms into it ("PLAY" pauses in the lead,
-// then plays on; in the tail, with every sample heard, it ends the message).
-void KeyingExitsTest::leadAndTailHoldTheLineAroundTheSound_data() {
-    rows({"0|0|", "300|0|", "0|300|", "900|0|STOP", "900|0|PLAY", "0|900|Escape", "0|900|PLAY"});
-}
-
-void KeyingExitsTest::leadAndTailHoldTheLineAroundTheSound() {
-    QFETCH(QStringList, row);
-    const int leadMs = row[0].toInt(), tailMs = row[1].toInt();
-    const QString exit = row[2];
-    WindowHarness h;
-    QVERIFY(writeBytes(
-        h.installDir() + "Tavrin.ini",
-        QString("[Keying]\nPttLeadMs=%1\nPttTailMs=%2\n").arg(leadMs).arg(tailMs).toLatin1()));
-    h.writeMessage(1, QByteArray(2 * kBlock, 'm'));
-    TTavrin& w = h.openKeying();
-    QElapsedTimer clock;
-    clock.start();
-    qint64 keyDown = -1, firstHeard = -1, lastHeard = -1;
-    connect(&w.keyingLine(), &KeyingLine::keyDownConfirmed, &w, [&] { keyDown = clock.elapsed(); });
-    const auto cut = [&] { QTimer::singleShot(100, &w, [&] { press(w, exit); }); };
-    AudioPump sound(h.wave, Dir::Output);
-    sound.after(1, [&] { firstHeard = clock.elapsed(); });
-    const bool inLead = leadMs > 0 && !exit.isEmpty();
-    sound.after(2, [&] { lastHeard = clock.elapsed(), inLead || exit.isEmpty() ? void() : cut(); });
-    if (inLead)
-        cut();
-    click(w.ui().PlayBtn);
-    // Unkeyed and PLAY's handler returned. The upper bounds are generous: only a lead or a tail
-    // left out, or not cut short, can fail them.
-    const qint64 over = clock.elapsed(), lead = firstHeard - keyDown, tail = over - lastHeard;
-    const QByteArray times = QString("lead %1 ms, tail %2 ms").arg(lead).arg(tail).toLatin1();
-    QVERIFY(keyDown >= 0 && !h.keyed());
-    QVERIFY2(inLead ? firstHeard < 0 && over < leadMs / 2 : lead >= leadMs && lead <= leadMs + 400,
-             times);
-    QVERIFY2(inLead ||
-                 (exit.isEmpty() ? tail >= tailMs && tail <= tailMs + 400 : tail < tailMs / 2),
-             times);
-    if (exit == "PLAY") { // the message resumed, or played again, is heard whole
-        QCOMPARE(w.keyerState().playFileOpen(), inLead);
+    void leadAndTailHoldTheLineAroundTheSound() {
+        QFETCH(QStringList, row);
+        const int leadMs = row[0].toInt(), tailMs = row[1].toInt();
+        const QString exit = row[2];
+        WindowHarness h;
+        QVERIFY(writeBytes(
+            h.installDir() + "Tavrin.ini",
+            QString("[Keying]\nPttLeadMs=%1\nPttTailMs=%2\n").arg(leadMs).arg(tailMs).toLatin1()));
+        h.writeMessage(1, QByteArray(2 * kBlock, 'm'));
+        TTavrin& w = h.openKeying();
+        QElapsedTimer clock;
+        clock.start();
+        qint64 keyDown = -1, firstHeard = -1, lastHeard = -1;
+        connect(&w.keyingLine(), &KeyingLine::keyDownConfirmed, &w,
+                [&] { keyDown = clock.elapsed(); });
+        const auto cut = [&] { QTimer::singleShot(100, &w, [&] { press(w, exit); }); };
+        AudioPump sound(h.wave, Dir::Output);
+        sound.after(1, [&] { firstHeard = clock.elapsed(); });
+        const bool inLead = leadMs > 0 && !exit.isEmpty();
+        sound.after(
+            2, [&] { lastHeard = clock.elapsed(), inLead || exit.isEmpty() ? void() : cut(); });
+        if (inLead)
+            cut();
         click(w.ui().PlayBtn);
-        QCOMPARE(h.wave.played().size(), (inLead ? 2 : 4) * kBlock);
+        // Unkeyed and PLAY's handler returned. The upper bounds are generous: only a lead or a tail
+        // left out, or not cut short, can fail them.
+        const qint64 over = clock.elapsed(), lead = firstHeard - keyDown, tail = over - lastHeard;
+        const QByteArray times = QString("lead %1 ms, tail %2 ms").arg(lead).arg(tail).toLatin1();
+        QVERIFY(keyDown >= 0 && !h.keyed());
+        QVERIFY2(inLead ? firstHeard < 0 && over < leadMs / 2
+                        : lead >= leadMs && lead <= leadMs + 400 &&
+                              (exit.isEmpty() ? tail >= tailMs && tail <= tailMs + 400
+                                              : tail < tailMs / 2),
+                 times);
+        if (exit == "PLAY") { // the message resumed, or played again, is heard whole
+            QCOMPARE(w.keyerState().playFileOpen(), inLead);
+            click(w.ui().PlayBtn);
+            QCOMPARE(h.wave.played().size(), (inLead ? 2 : 4) * kBlock);
+        }
     }
-}
 
-// Tavrin.ini: missing or damaged gives the defaults, out-of-range values are brought into range,
-// keys this version does not know are kept; a USB port chosen by path comes back from it, the only
-// port ticked in the Output menu, while the record itself names VOX.
-void KeyingExitsTest::settingsBeyondTheRecordSurvive_data() {
-    QTest::addColumn<QByteArray>("ini");
-    QTest::addColumn<int>("leadMs"); // in force after start-up
-    QTest::newRow("missing") << QByteArray() << 0;
-    QTest::newRow("damaged") << QByteArray("\xff\0[Keying\nPttLeadMs==\x01", 22) << 0;
-    QTest::newRow("out of range") << QByteArray("[Keying]\nPttLeadMs=5000\nPttTailMs=x\n") << 1000;
-    QTest::newRow("unknown keys") << QByteArray("[Keying]\nPttLeadMs=125\nA=1\n[Rig]\nB=2\n")
-                                  << 130;
-}
+    // Tavrin.ini: missing or damaged gives the defaults, out-of-range values are brought into
+    // range, keys this version does not know are kept; a USB port chosen by path comes back from
+    // it, the only port ticked in the Output menu, while the record itself names VOX.
+    void settingsBeyondTheRecordSurvive_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<int>("leadMs"); // in force after start-up
+        QTest::newRow("missing") << QByteArray() << 0;
+        QTest::newRow("damaged") << QByteArray("\xff\0[Keying\nPttLeadMs==\x01", 22) << 0;
+        QTest::newRow("out of range")
+            << QByteArray("[Keying]\nPttLeadMs=5000\nPttTailMs=x\n") << 1000;
+        QTest::newRow("unknown keys")
+            << QByteArray("[Keying]\nPttLeadMs=125\nA=1\n[Rig]\nB=2\n") << 130;
+    }
 
-void KeyingExitsTest::settingsBeyondTheRecordSurvive() {
-    QFETCH(QByteArray, ini);
-    QFETCH(int, leadMs);
-    WindowHarness h;
-    const QString path = h.installDir() + "Tavrin.ini", usb = h.devRoot + "/ttyUSB0";
-    QVERIFY(ini.isEmpty() || writeBytes(path, ini));
-    QVERIFY(QDir().mkpath(h.devRoot) && writeBytes(usb, {}) &&
-            writeBytes(h.devRoot + "/ttyACM0", {}));
-    QCOMPARE(h.open().keyer().pttTiming().lead.count(), leadMs);
-    h.dialogs.inputAnswers << FakeDialogs::Answer{true, "255"};
-    h.window->ui().PttTail->trigger();
-    chooseUsbPort(*h.window, "ttyUSB0");
-    QVERIFY(h.window->close());
-    const QSettings written(path, QSettings::IniFormat);
-    QCOMPARE(written.value("Keying/PttTailMs").toInt(), 260);
-    QCOMPARE(written.value("Keying/SerialDevice").toString(), usb);
-    QCOMPARE(written.value("Rig/B").toString(), QString(ini.contains("Rig") ? "2" : ""));
-    ConfigRecord record = ConfigRecord::parse(readBytes(h.installDir() + "Tavrin.cfg"), {});
-    QCOMPARE(record.keyingPortName, QByteArray("NONE"));
-    h.ports.takeEvents();
-    QCOMPARE(h.open().keyer().pttTiming().tail.count(), 260);
-    QCOMPARE(h.ports.events().mid(0, 3), QStringList({"open " + usb, "CLRDTR", "CLRRTS"}));
-    emit h.window->ui().Output->aboutToShow();
-    QStringList ticked;
-    for (const QAction* item : h.window->ui().Output->actions())
-        ticked << (item->isChecked() ? item->text() : QString());
-    QCOMPARE(ticked.join(QString()), "ttyUSB0");
-    // Unplugged, it is kept for the next start, until the operator chooses VOX.
-    QVERIFY(h.window->close());
-    h.ports.failingPorts << usb;
-    for (const bool vox : {false, true}) {
-        h.open();
-        if (vox)
-            h.window->ui().VOX1->trigger();
+    void settingsBeyondTheRecordSurvive() {
+        QFETCH(QByteArray, ini);
+        QFETCH(int, leadMs);
+        WindowHarness h;
+        const QString path = h.installDir() + "Tavrin.ini", usb = h.devRoot + "/ttyUSB0";
+        const auto stored = [&](const char* key) {
+            return QSettings(path, QSettings::IniFormat).value(key).toString();
+        };
+        QVERIFY((ini.isEmpty() || writeBytes(path, ini)) && QDir().mkpath(h.devRoot) &&
+                writeBytes(usb, {}) && writeBytes(h.devRoot + "/ttyACM0", {}));
+        QCOMPARE(h.open().keyer().pttTiming().lead.count(), leadMs);
+        h.dialogs.inputAnswers << FakeDialogs::Answer{true, "255"};
+        h.window->ui().PttTail->trigger();
+        chooseUsbPort(*h.window, "ttyUSB0");
         QVERIFY(h.window->close());
-        QCOMPARE(QSettings(path, QSettings::IniFormat).value("Keying/SerialDevice").toString(),
-                 vox ? QString() : usb);
+        QCOMPARE(stored("Keying/PttTailMs"), "260");
+        QCOMPARE(stored("Keying/SerialDevice"), usb);
+        QCOMPARE(stored("Rig/B"), ini.contains("Rig") ? "2" : "");
+        ConfigRecord record = ConfigRecord::parse(readBytes(h.installDir() + "Tavrin.cfg"), {});
+        QCOMPARE(record.keyingPortName, QByteArray("NONE"));
+        h.ports.takeEvents();
+        QCOMPARE(h.open().keyer().pttTiming().tail.count(), 260);
+        QCOMPARE(h.ports.events().mid(0, 3), QStringList({"open " + usb, "CLRDTR", "CLRRTS"}));
+        emit h.window->ui().Output->aboutToShow();
+        QStringList ticked;
+        for (const QAction* item : h.window->ui().Output->actions())
+            ticked << (item->isChecked() ? item->text() : QString());
+        QCOMPARE(ticked.join(QString()), "ttyUSB0");
+        // Unplugged, it is kept for the next start, until the operator chooses VOX.
+        QVERIFY(h.window->close());
+        h.ports.failingPorts << usb;
+        for (const bool vox : {false, true}) {
+            h.open();
+            if (vox)
+                h.window->ui().VOX1->trigger();
+            QVERIFY(h.window->close());
+            QCOMPARE(stored("Keying/SerialDevice"), vox ? QString() : usb);
+        }
+        // A port that a copy of the program reading only the record has chosen since then stands.
+        record.keyingPortName = "COM2";
+        QSettings(path, QSettings::IniFormat).setValue("Keying/SerialDevice", usb);
+        QVERIFY(writeBytes(h.installDir() + "Tavrin.cfg", record.serialize()));
+        QCOMPARE(h.open().keyingLine().KeyingPortName(), QString("COM2"));
     }
-    // A port that a copy of the program reading only the record has chosen since then stands.
-    record.keyingPortName = "COM2";
-    QSettings(path, QSettings::IniFormat).setValue("Keying/SerialDevice", usb);
-    QVERIFY(writeBytes(h.installDir() + "Tavrin.cfg", record.serialize()));
-    QCOMPARE(h.open().keyingLine().KeyingPortName(), QString("COM2"));
-}
+};
 
 QTEST_MAIN(KeyingExitsTest)
 #include "tst_keyingexits.moc"

@@ -40,8 +40,8 @@ private slots:
         });
         QTRY_VERIFY(offered.contains("1 Hamlib Dummy") && offered.contains("3073 Icom IC-7300"));
         QTemporaryDir sys;
-        QVERIFY(QDir(sys.path()).mkpath("hidraw0") && QDir(sys.path()).mkpath("hidraw3/device"));
-        QVERIFY(writeBytes(sys.filePath("hidraw3/device/uevent"), "HID_NAME=C-Media USB\n"));
+        QVERIFY(QDir(sys.path()).mkpath("hidraw0") && QDir(sys.path()).mkpath("hidraw3/device") &&
+                writeBytes(sys.filePath("hidraw3/device/uevent"), "HID_NAME=C-Media USB\n"));
         offered.clear();
         for (const PortChoice& device : hidrawDevices(sys.path()))
             offered << device.path + " = " + device.label;
@@ -66,9 +66,9 @@ private slots:
         QFETCH(QStringList, row);
         Rigctld rig;
         rig.pause(true);
-        const QString device = row[2] == "silent" ? rig.address() : row[2];
-        const QString cause =
-            QString(row[4]).replace("%1", QString::number(KeyingLine::kKeyDownWait.count() / 1000));
+        const QString device = row[2] == "silent" ? rig.address() : row[2],
+                      cause = QString(row[4]).replace(
+                          "%1", QString::number(KeyingLine::kKeyDownWait.count() / 1000));
         WindowHarness h;
         h.writeMessage(1, QByteArray(4 * kBlock, 'm'));
         TTavrin& w = h.openKeying();
@@ -82,8 +82,8 @@ private slots:
         QVERIFY(row[3].isEmpty() || !bound.hasExpired());
         const QString text = h.dialogs.messages[0].text;
         QVERIFY2(text.contains(device) && text.contains(cause), qPrintable(text));
-        QVERIFY(shown.isEmpty() && h.wave.played().isEmpty() && !w.keyerState().playActive());
-        QVERIFY(!w.transmitControls().state().TuneActive());
+        QVERIFY(shown.isEmpty() && h.wave.played().isEmpty() && !w.keyerState().playActive() &&
+                !w.transmitControls().state().TuneActive());
     }
 
     // A rig that stops answering while keyed (rigctld stopped, later continued, or killed) shows
@@ -162,27 +162,24 @@ private slots:
     }
     void rigDialogs() {
         QFETCH(QStringList, row);
-        const bool cat = row[0] == "CAT";
-        QString device = row[1];
-        const int gpio = row[2].toInt();
-        const QString answer = row[3];
-        const QString cause = device.isEmpty() ? "" : "Connection refused"; // of a failing Test
+        const QString answer = row[3], cause = row[1].isEmpty() ? "" : "Connection refused";
+        const bool cat = row[0] == "CAT", rigKeys = cause.isEmpty() && answer != "Cancel";
+        const int gpio = row[2].toInt(), identifiedBefore = hidraw::identified();
         Rigctld rig;
         WindowHarness h;
         const QString standIn = h.home.filePath(hidraw::kStandInName);
+        const QString device = !row[1].isEmpty() ? row[1] : cat ? rig.address() : standIn;
         QVERIFY(rig.ready() && writeBytes(standIn, {}));
-        device = device.isEmpty() ? (cat ? rig.address() : standIn) : device;
-        const int identifiedBefore = hidraw::identified();
-        const auto level = [&](bool on) {
-            return cat ? QString("PTT %1").arg(on)
-                       : QString("cm108 %1/%2").arg(on << (gpio - 1)).arg(1 << (gpio - 1));
-        };
-        const auto now = [&] {
-            return cat ? QString("PTT %1").arg(rig.ptt()) : hidraw::lastReport(standIn);
-        };
-        const bool rigKeys = cause.isEmpty() && answer != "Cancel";
-        const auto sawKeyed = [&] {
-            return QTest::qWaitFor([&] { return now() == level(true); }, rigKeys ? 5000 : 500);
+        // The rig's line as it reads back, to be seen at the level given.
+        const auto sees = [&](bool on, int ms) {
+            return QTest::qWaitFor(
+                [&] {
+                    return cat ? rig.ptt() == on
+                               : hidraw::lastReport(standIn) == QString("cm108 %1/%2")
+                                                                    .arg(on << (gpio - 1))
+                                                                    .arg(1 << (gpio - 1));
+                },
+                ms);
         };
         TTavrin& w = h.openKeying();
         bool keyedByTest = false;
@@ -197,7 +194,7 @@ private slots:
                 dialog->findChild<QSpinBox*>()->setValue(gpio);
             if (answer == "Test") {
                 click(dialog->testButton());
-                keyedByTest = sawKeyed();
+                keyedByTest = sees(true, rigKeys ? 5000 : 500);
                 (void)QTest::qWaitFor([&] { return dialog->testButton()->isEnabled(); });
                 result = dialog->resultLabel()->text();
             }
@@ -207,10 +204,10 @@ private slots:
         h.ports.takeEvents();
         if (answer != "Test") {
             click(w.ui().TuneBtn);
-            keyedByTest = sawKeyed();
+            keyedByTest = sees(true, rigKeys ? 5000 : 500);
             answer == "OK, then VOX" ? w.ui().VOX1->trigger() : click(w.ui().TuneBtn);
         }
-        QVERIFY(QTest::qWaitFor([&] { return now() == level(false); }));
+        QVERIFY(sees(false, 5000));
         QCOMPARE(keyedByTest, rigKeys);
         QCOMPARE(h.everKeyed(), answer == "Cancel");
         QVERIFY(cat || hidraw::identified() > identifiedBefore);
@@ -225,14 +222,14 @@ private slots:
         QTemporaryDir dir;
         QSettings file(dir.filePath("Tavrin.ini"), QSettings::IniFormat);
         using K = RigSettings::Keying;
-        for (const RigSettings& r : {RigSettings{K::Cat, 1, "/dev/ttyS1", 0, "rig:1", "", 8},
-                                     RigSettings{K::Cm108, INT_MAX, "", 9600, "", "/x", 1}}) {
-            r.save(file);
-            RigSettings b;
-            b.load(file);
-            QVERIFY(
-                std::tie(b.keying, b.model, b.port, b.speed, b.address, b.cm108Device, b.gpio) ==
-                std::tie(r.keying, r.model, r.port, r.speed, r.address, r.cm108Device, r.gpio));
+        const auto fields = [](const RigSettings& r) {
+            return std::tie(r.keying, r.model, r.port, r.speed, r.address, r.cm108Device, r.gpio);
+        };
+        for (const RigSettings& saved : {RigSettings{K::Cat, 1, "/dev/ttyS1", 0, "rig:1", "", 8},
+                                         RigSettings{K::Cm108, INT_MAX, "", 9600, "", "/x", 1}}) {
+            RigSettings loaded;
+            saved.save(file), loaded.load(file);
+            QVERIFY(fields(loaded) == fields(saved));
         }
     }
 };
