@@ -14,13 +14,10 @@ namespace {
 // True once the program has its termination handler in place; a signal caught from then on is
 // handled as soon as the event loop runs.
 bool handlesTerm(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return false;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("SigCgt:"))
-            return line.mid(7).trimmed().toULongLong(nullptr, 16) & (quint64{1} << (SIGTERM - 1));
-    return false;
+    const QByteArray status = readBytes(QStringLiteral("/proc/%1/status").arg(pid));
+    const qsizetype at = status.indexOf("\nSigCgt:");
+    return at >= 0 && status.mid(at + 8).split('\n')[0].trimmed().toULongLong(nullptr, 16) &
+                          (quint64{1} << (SIGTERM - 1));
 }
 } // namespace
 
@@ -37,15 +34,13 @@ private slots:
         const QByteArray path = qgetenv("PATH");
         const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
         qputenv("PATH", (bin.path() + ':').toUtf8() + path);
+        const auto script = [&](const char* tool, const QByteArray& body) {
+            return writeBytes(bin.filePath(tool), "#!/bin/sh\n" + body) &&
+                   QFile::setPermissions(bin.filePath(tool), QFile::ExeOwner | QFile::ReadOwner);
+        };
+        QVERIFY(writeBytes(page, "help") && script("xdg-open", "echo \"$1\" >" + opened.toUtf8()));
         for (const int viewers : {0, 1}) { // xdg-mime's exit code is 1 where it names none
-            QVERIFY(
-                writeBytes(page, "help") &&
-                writeBytes(bin.filePath("xdg-mime"),
-                           "#!/bin/sh\necho v.desktop\nexit " + QByteArray::number(1 - viewers)) &&
-                writeBytes(bin.filePath("xdg-open"), "#!/bin/sh\necho \"$1\" >" + opened.toUtf8()));
-            for (const char* tool : {"xdg-mime", "xdg-open"})
-                QVERIFY(
-                    QFile::setPermissions(bin.filePath(tool), QFile::ExeOwner | QFile::ReadOwner));
+            QVERIFY(script("xdg-mime", "echo v.desktop\nexit " + QByteArray::number(1 - viewers)));
             QCOMPARE(LinuxLauncher().openDocument(page), viewers == 1);
             QTRY_COMPARE(readBytes(opened), viewers ? page.toUtf8() + '\n' : QByteArray());
         }
@@ -54,13 +49,12 @@ private slots:
     // Every start leaves a configuration, also when the help file is a named pipe; SIGTERM ends
     // the program as the close box does, writing the stored settings back.
     void sigtermWritesTheConfiguration_data() {
-        QTest::addColumn<QString>("before"); // what the home directory holds at the start
-        QTest::newRow("first run") << "";
-        QTest::newRow("installed without configuration") << "installed";
-        QTest::newRow("stored configuration") << "installed stored";
-        QTest::newRow("named pipe as help file") << "installed stored pipe";
-        // The signal comes while a start-up box is open.
-        QTest::newRow("during the box of an unplugged port") << "installed stored box";
+        // What the home directory holds at the start; "box": the signal comes while the start-up
+        // box of an unplugged port is open.
+        QTest::addColumn<QString>("before");
+        for (const char* before : {"nothing", "installed", "installed stored",
+                                   "installed stored pipe", "installed stored box"})
+            QTest::newRow(before) << QString(before);
     }
     void sigtermWritesTheConfiguration() {
         QFETCH(QString, before);
@@ -82,20 +76,19 @@ private slots:
         QVERIFY(!before.contains("pipe") ||
                 ::mkfifo(QFile::encodeName(dir + "Tavrin.chm"), 0644) == 0);
         QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home.path());
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        process.setProcessEnvironment(env);
+        process.setEnvironment(QProcess::systemEnvironment()
+                               << "HOME=" + home.path() << "QT_QPA_PLATFORM=offscreen");
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(QStringLiteral(TAVRIN_EXECUTABLE), {});
+        // Until the program runs, /proc shows the forked test with the test's own handlers.
         QVERIFY(process.waitForStarted(20000));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(cfg) && handlesTerm(process.processId()), 20000);
         // Hamlib is mapped only once a rig is used.
         QVERIFY(!readBytes(QStringLiteral("/proc/%1/maps").arg(process.processId()))
                      .contains("hamlib"));
         ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
-        QVERIFY(process.waitForFinished(20000));
-        QVERIFY(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0);
+        QVERIFY(process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit &&
+                process.exitCode() == 0);
         const QByteArray written = readBytes(cfg);
         QVERIFY(!startUpBox || written == record.serialize());
         QCOMPARE(written.size(), 6730);
