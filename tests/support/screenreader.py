@@ -28,6 +28,7 @@ MODIFIERS = {'C': 37, 'S': 50}  # X keycodes of Control and Shift in Xvfb's keym
 ECHOES = ['left control', 'left shift']
 # Seconds: the silence that ends a key's speech, the longest it may take, a part's start.
 SETTLE, LONGEST, STARTUP = 1.5, 8.0, 30.0
+FOCUS_ATTEMPTS, FOCUS_WAIT = 3, 10.0
 
 
 def wait_for(check, seconds):
@@ -119,6 +120,25 @@ def settle(desktop):
             last, count = time.monotonic(), len(desktop.spoken())
 
 
+def start_focused(desktop, program):
+    import gi
+    gi.require_version('Gdk', '3.0')
+    from gi.repository import Gdk
+    # A window mapped before the window manager runs is never given the focus.
+    Gdk.init([])
+    if not wait_for(lambda: Gdk.Screen.get_default().get_window_manager_name() == 'Openbox',
+                    STARTUP):
+        return 'openbox did not start'
+    # The window has the keyboard once Orca has said what has the focus in it. Now and then
+    # the first window goes unannounced: the program is started again.
+    for attempt in range(FOCUS_ATTEMPTS):
+        desktop.start(program)
+        if wait_for(lambda: any(s.endswith('frame.') for s in desktop.spoken()), FOCUS_WAIT):
+            return None
+        os.killpg(desktop.children[-1].pid, signal.SIGKILL)
+    return "the program's window never had the focus"
+
+
 def main():
     split = sys.argv.index('--')
     keys, program = sys.argv[1:split], sys.argv[split + 1:]
@@ -134,10 +154,7 @@ def main():
         why = desktop.up()
         if not why:
             os.environ.update(desktop.env)  # the keys typed below go to this desktop
-            desktop.start(program)
-            # The window has the keyboard once Orca has said what has the focus in it.
-            if not wait_for(lambda: any(s.endswith('frame.') for s in desktop.spoken()), STARTUP):
-                why = "the program's window never had the focus"
+            why = start_focused(desktop, program)
         if why:
             print(why)
             return 1
