@@ -33,7 +33,7 @@ class NotificationListener final : public QObject {
     }
 } listener;
 
-// Slots 1 (6 blocks), 2, 3 (2.8 s), 5 and 12 hold messages; the window is active, slot 3 has a note.
+// Slots 1 (6 blocks), 2, 3 (2.8 s), 5, 12 hold messages; the window is active, slot 3 has a note.
 TTavrin& console(WindowHarness& h) {
     for (int slot : {1, 2, 5, 12})
         h.writeMessage(slot, pattern((slot == 1 ? 6 : 2) * kBlock, slot));
@@ -153,8 +153,6 @@ private slots:
             "Ctrl+E|TransmitBtn|Transmit enable|||",
             "|MicBtn|Microphone|||",
             "|Label1|Tx Enable|||yellow", // readable on its dark panel
-            "Ctrl+L|LoopBtn|LOOP|checked||",
-            "Ctrl+T|TuneBtn|TUNE|checked|Transmitting|",
             "Ctrl+T|TxPanel|Receive/transmit indicator, Transmit||Transmitting|red",
             "Shift+F3|Mem3Btn|Memory 3, selected, 2.8 seconds, CQ contest|selected||red",
             "Shift+F3|MessageWindow|Note for memory 3|||",
@@ -247,8 +245,9 @@ private slots:
     }
 
     // A first run: 10 s stored, the timer still at its form default of 6 s. What was entered is
-    // offered again next time; an entry of 40 characters is shown whole. Accepted, entry, message,
-    // seconds, timer ms, offered next.
+    // offered again next time; an entry of 40 characters is shown whole. A tick shows the strip
+    // red for about a second with one bell, seen while the event loop keeps running, then teal
+    // again. Accepted, entry, message, seconds, timer ms, offered next.
     void setValidatesTheEntry_data() {
         rows({
             "1|2|Enter a value greater than 2 seconds|3|3000|3",
@@ -271,7 +270,6 @@ private slots:
         h.dialogs.inputAnswers = {{row[0] == "1", row[1]}};
         w.ui().Set1->trigger();
         QCOMPARE(h.dialogs.texts(), row[2].isEmpty() ? QStringList() : QStringList{row[2]});
-        QVERIFY(row[2].isEmpty() || h.dialogs.messages[0].title == "Timer Error");
         QCOMPARE(w.idAlarm().IdAlarmSeconds(), row[3].toInt());
         QCOMPARE(timer->interval(), row[4].toInt());
         w.ui().Set1->trigger();
@@ -282,13 +280,8 @@ private slots:
             QCOMPARE(w.idAlarm().IdAlarmSeconds(), stored);
             QCOMPARE(timer->interval(), ms);
         }
-    }
-
-    // The strip shows red for about a second with one bell, seen while the event loop keeps
-    // running, and turns teal again.
-    void alarmTickLeavesTheEventLoopLive() {
-        WindowHarness h;
-        TTavrin& w = h.open();
+        if (row[1] != "2") // one tick is enough, and takes seconds
+            return;
         w.idAlarm().applyStoredPeriod(2);
         item(w, "ON1")->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(w.idAlarm().strip().colour(), AlarmStrip::Red, 4000);
@@ -306,7 +299,7 @@ private slots:
 
     // Help shows the operator's own help file, else the manual installed beside the program, else
     // says it could not; Set Volume starts every installed mixer in order, or with none installed
-    // names the mixers it looked for.
+    // names the mixers it looked for. Enter alone on a question that replaces a message keeps it.
     // What is there (the help file; the manual and two mixers installed; a viewer), help shown.
     void helpAndVolumeFallBack_data() {
         rows({"help, installed, viewer|Tavrin/Tavrin.chm",
@@ -341,10 +334,6 @@ private slots:
         for (const QShortcut* keys : w.findChildren<QShortcut*>())
             QVERIFY(h.dialogs.texts().last().contains(
                 keys->key().toString().remove(QRegularExpression("\\d+$"))));
-    }
-
-    // Enter alone on a question that replaces a message keeps the message.
-    void aQuestionAnsweredWithEnterIsNo() {
         QTimer::singleShot(0, [] { QTest::keyClick(qApp->activeModalWidget(), Qt::Key_Return); });
         QVERIFY(!QtDialogs(nullptr).askYesNo("Replace memory 1?", "Import"));
     }

@@ -27,17 +27,16 @@ class KeyerTest : public QObject {
 private slots:
     // Every byte reaches the device once and in order, keyed only with Tx Enable on and sound to
     // play, also under a long home directory; the device and the line are let go at the end.
+    // Repetitions of a message without samples come and go, and never key. Blocks + bytes, Tx
+    // Enable, looped.
     void playsEveryByteOfTheMessageOnce_data() {
-        QTest::addColumn<int>("bytes");
-        QTest::addColumn<bool>("txEnable");
-        QTest::newRow("one block") << kBlock << true;
-        QTest::newRow("final partial block") << 4 * kBlock + 2 << true;
-        QTest::newRow("Tx Enable off") << 1000 << false;
-        QTest::newRow("no samples") << 0 << true;
+        rows({"1+0|on|", "4+2|on|", "0+1000|off|", "0+0|on|", "0+0|on|looped"});
     }
     void playsEveryByteOfTheMessageOnce() {
-        QFETCH(int, bytes);
-        QFETCH(bool, txEnable);
+        QFETCH(QStringList, row);
+        const int bytes =
+            row[0].section('+', 0, 0).toInt() * kBlock + row[0].section('+', 1).toInt();
+        const bool txEnable = row[1] == "on", looped = row[2] == "looped";
         WindowHarness h;
         h.homePath += ("/" + QString(99, 'h')).repeated(3); // slot paths past 300 characters
         QVERIFY(QDir().mkpath(h.installDir()));
@@ -45,13 +44,20 @@ private slots:
         h.writeMessage(1, data);
         TTavrin& w = h.openKeying(txEnable);
         QSignalSpy panel(&w.transmitControls().state(), &TxState::transmittingChanged);
+        QSignalSpy starts(&w.keyerState(), &KeyerState::playActiveChanged);
         bool keyed = false;
         AudioPump pump(h.wave, Dir::Output);
         pump.after(1, [&] { keyed = h.keyed(); });
+        looped ? click(w.ui().LoopBtn) : void();
         click(w.ui().PlayBtn);
+        if (looped) {
+            QTRY_VERIFY_WITH_TIMEOUT(starts.count() >= 4, 4000);
+            click(w.ui().ResetBtn);
+        }
         const QByteArray out = h.wave.played();
         QCOMPARE(out, data + QByteArray((kBlock - bytes % kBlock) % kBlock, '\0'));
         QCOMPARE(keyed, txEnable && bytes > 0);
+        QCOMPARE(h.everKeyed(), keyed);
         QCOMPARE(panel.isEmpty(), !keyed);
         QVERIFY(!h.wave.isOpen(Dir::Output) && h.dialogs.messages.isEmpty());
         QVERIFY(!w.keyerState().busy() && !w.keyerState().playFileOpen() && !h.keyed());
@@ -104,22 +110,41 @@ private slots:
         QCOMPARE(h.wave.played(), whole);
     }
 
-    // The watchdog fires in the same dispatch as STOP: the next recording keeps every block the
-    // device captures instead of taking that old alarm for its own and resetting the device.
-    void aWatchdogFiredWithStopIsForgotten_data() { rows({"after PLAY", "after REC"}); }
-    void aWatchdogFiredWithStopIsForgotten() {
+    // While one message plays or records, other slots, PLAY and REC change nothing. Then the
+    // watchdog fires in the same dispatch as STOP: the next recording keeps every block the device
+    // captures instead of taking that old alarm for its own and resetting the device.
+    void otherButtonsWaitAndAWatchdogFiredWithStopIsForgotten_data() {
+        rows({"playing", "recording"});
+    }
+    void otherButtonsWaitAndAWatchdogFiredWithStopIsForgotten() {
         QFETCH(QStringList, row);
-        const bool playing = row[0].endsWith("PLAY");
+        const bool recording = row[0] == "recording";
+        const Dir dir = recording ? Dir::Input : Dir::Output;
         WindowHarness h;
-        h.writeMessage(1, pattern(8 * kBlock));
+        h.writeMessage(1, pattern(6 * kBlock));
         TTavrin& w = h.open();
+        QPushButton* start = recording ? w.ui().RecordBtn : w.ui().PlayBtn;
         {
-            AudioPump pump(h.wave, playing ? Dir::Output : Dir::Input);
+            AudioPump pump(h.wave, dir);
+            pump.after(1, [&] {
+                click(w.ui().MemBtn[3]);
+                click(recording ? w.ui().PlayBtn : w.ui().RecordBtn);
+            });
+            pump.after(4, [&] { recording ? click(w.ui().StopBtn) : void(); });
+            click(start);
+        }
+        QCOMPARE(w.keyerState().selectedMemory(), 1);
+        QVERIFY(!QFile::exists(h.slotPath(4)));
+        QCOMPARE(h.wave.calls(recording ? Dir::Output : Dir::Input, Op::Open), 0);
+        QCOMPARE(recording ? readBytes(h.slotPath(1)).size() - 44 : h.wave.played().size(),
+                 (recording ? 3 : 6) * kBlock);
+        {
+            AudioPump pump(h.wave, dir);
             pump.after(2, [&] {
                 QMetaObject::invokeMethod(w.findChild<BufferWatchdog*>(), "TimeoutTimerTimer");
                 click(w.ui().StopBtn);
             });
-            click(playing ? w.ui().PlayBtn : w.ui().RecordBtn);
+            click(start);
         }
         const int resets = h.wave.calls(Dir::Input, Op::Reset);
         h.wave.setCapture(pattern(3 * kBlock, 7));
@@ -130,28 +155,6 @@ private slots:
         const QByteArray recorded = readBytes(h.slotPath(1)).mid(44);
         QVERIFY2(recorded.size() >= 2 * kBlock && pattern(3 * kBlock, 7).startsWith(recorded),
                  qPrintable(QString::number(recorded.size())));
-    }
-
-    // While one message plays or records, other slots, PLAY and REC change nothing.
-    void otherButtonsWaitWhileAMessageRuns_data() { rows({"playing", "recording"}); }
-    void otherButtonsWaitWhileAMessageRuns() {
-        QFETCH(QStringList, row);
-        const bool recording = row[0] == "recording";
-        WindowHarness h;
-        h.writeMessage(1, pattern(6 * kBlock));
-        TTavrin& w = h.open();
-        AudioPump pump(h.wave, recording ? Dir::Input : Dir::Output);
-        pump.after(1, [&] {
-            click(w.ui().MemBtn[3]);
-            click(recording ? w.ui().PlayBtn : w.ui().RecordBtn);
-        });
-        pump.after(4, [&] { recording ? click(w.ui().StopBtn) : void(); });
-        click(recording ? w.ui().RecordBtn : w.ui().PlayBtn);
-        QCOMPARE(w.keyerState().selectedMemory(), 1);
-        QVERIFY(!QFile::exists(h.slotPath(4)));
-        QCOMPARE(h.wave.calls(recording ? Dir::Output : Dir::Input, Op::Open), 0);
-        QCOMPARE(recording ? readBytes(h.slotPath(1)).size() - 44 : h.wave.played().size(),
-                 (recording ? 3 : 6) * kBlock);
     }
 
     // Every failure is shown, and each box waits for the operator: the line must not stay keyed
@@ -217,22 +220,37 @@ private slots:
         QCOMPARE(h.wave.calls(dir, Op::Open), f.occurrence == 0 || f.op == Op::Query ? 0 : 1);
     }
 
+    // STOP in LOOP ends one repetition only and does nothing in the pause, where a slot chosen
+    // is the one played next; RST ends the loop.
     void everyUnkeyEndsTune_data() {
-        rows({"Escape", "STOP", "RST", "REC", "PLAY to its end", "Escape in LOOP"});
+        rows({"Escape", "STOP", "RST", "REC", "PLAY to its end", "Escape in LOOP", "STOP in LOOP"});
     }
     void everyUnkeyEndsTune() {
         QFETCH(QStringList, row);
         const QString way = row[0];
         WindowHarness h;
-        h.writeMessage(1, QByteArray((way == "Escape in LOOP" ? 40 : 2) * kBlock, 'k'));
+        h.writeMessage(1, QByteArray((way == "Escape in LOOP" ? 40
+                                      : way == "STOP in LOOP" ? 8
+                                                              : 2) *
+                                         kBlock,
+                                     'k'));
+        h.writeMessage(2, QByteArray(kBlock, 'f'));
         TTavrin& w = h.openKeying();
         click(w.ui().TuneBtn);
         QVERIFY(h.keyed());
         AudioPump pump(h.wave, way == "REC" ? Dir::Input : Dir::Output);
-        pump.after(2, [&] { press(w, way == "Escape in LOOP" ? "Escape" : "STOP"); });
-        if (way == "Escape in LOOP")
-            click(w.ui().LoopBtn);
+        pump.after(way == "STOP in LOOP" ? 3 : 2,
+                   [&] { press(w, way == "Escape in LOOP" ? "Escape" : "STOP"); });
+        way.endsWith("LOOP") ? click(w.ui().LoopBtn) : void();
         press(w, way.endsWith("LOOP") || way.startsWith("PLAY") ? "PLAY" : way);
+        if (way == "STOP in LOOP") {
+            click(w.ui().StopBtn);
+            QVERIFY(w.keyerState().keyerIdle() && w.keyer().loopTimer().isActive());
+            click(w.ui().MemBtn[1]);
+            QTRY_COMPARE_WITH_TIMEOUT(h.wave.played().size(), 4 * kBlock, 3000);
+            click(w.ui().ResetBtn);
+            QCOMPARE(h.wave.played(), QByteArray(3 * kBlock, 'k') + QByteArray(kBlock, 'f'));
+        }
         QVERIFY(!w.keyerState().busy() && !w.keyer().loopTimer().isActive() && !h.keyed());
         QCOMPARE(look::textColour(w.ui().TuneBtn), look::kBlue);
         QCOMPARE(w.ui().TxPanel->text(), QStringLiteral("Receive"));
@@ -294,40 +312,6 @@ private slots:
             QCOMPARE(delay->isChecked(),
                      !byValue && delay->objectName() == (item.isEmpty() ? "N1sec1" : item));
         QCOMPARE(look::textColour(w.ui().LoopBtn), look::kRed);
-    }
-
-    // Repetitions of a message without samples come and go, and never key.
-    void aLoopedMessageWithoutSamplesNeverKeys() {
-        WindowHarness h;
-        h.writeMessage(1, {});
-        TTavrin& w = h.openKeying();
-        QSignalSpy panel(&w.transmitControls().state(), &TxState::transmittingChanged);
-        QSignalSpy starts(&w.keyerState(), &KeyerState::playActiveChanged);
-        click(w.ui().LoopBtn);
-        click(w.ui().PlayBtn);
-        QTRY_VERIFY_WITH_TIMEOUT(starts.count() >= 4, 4000);
-        click(w.ui().ResetBtn);
-        QVERIFY(!h.everKeyed() && panel.isEmpty());
-    }
-
-    // STOP ends one repetition only and does nothing in the pause, where a slot chosen is the
-    // one played next; RST ends the loop.
-    void stopEndsOneRepetitionAndThePauseTakesTheNextSlot() {
-        WindowHarness h;
-        h.writeMessage(1, QByteArray(8 * kBlock, 'e'));
-        h.writeMessage(2, QByteArray(kBlock, 'f'));
-        TTavrin& w = h.open();
-        click(w.ui().LoopBtn);
-        AudioPump pump(h.wave, Dir::Output);
-        pump.after(3, [&] { click(w.ui().StopBtn); });
-        click(w.ui().PlayBtn);
-        click(w.ui().StopBtn);
-        QVERIFY(w.keyerState().keyerIdle() && w.keyer().loopTimer().isActive());
-        click(w.ui().MemBtn[1]);
-        QTRY_COMPARE_WITH_TIMEOUT(h.wave.played().size(), 4 * kBlock, 3000);
-        click(w.ui().ResetBtn);
-        QVERIFY(!w.keyer().loopTimer().isActive());
-        QCOMPARE(h.wave.played(), QByteArray(3 * kBlock, 'e') + QByteArray(kBlock, 'f'));
     }
 };
 
