@@ -16,23 +16,6 @@
 #include <atomic>
 #include <thread>
 
-namespace {
-// Output cards 0 and 2 play the format, 1 does not, 3 is held by another program; only input card
-// 0 records the format, and input card 2 is held.
-std::unique_ptr<WindowHarness> harness() {
-    return std::make_unique<WindowHarness>(
-        std::vector<VirtualWaveService::Device>{
-            {"Line in"}, {"Webcam microphone", false}, {"USB", true, "Busy"}},
-        std::vector<VirtualWaveService::Device>{
-            {"Built-in audio"}, {"HDMI", false}, {"USB"}, {"Dock", true, "Busy"}});
-}
-void clickArrow(TSoundCardSelect& d, Qt::ArrowType arrow) {
-    for (QToolButton* button : d.WaveUpDown->findChildren<QToolButton*>())
-        if (button->arrowType() == arrow)
-            QTest::mouseClick(button, Qt::LeftButton);
-}
-} // namespace
-
 class AudioDevicesTest : public QObject {
     Q_OBJECT
 
@@ -50,22 +33,25 @@ private slots:
         QFETCH(QStringList, row);
         const bool output = row[0].startsWith("output"), playing = row[0].endsWith("playing");
         const int steps = row[1].toInt(), taken = row[2].toInt();
-        const QString refusal = row[3];
-        auto h = harness();
-        h->writeMessage(1, pattern(20 * kBlock));
-        TTavrin& w = h->open();
+        // Output cards 0 and 2 play the format, 1 does not, 3 is held by another program; only
+        // input card 0 records the format, and input card 2 is held.
+        WindowHarness h({{"Line in"}, {"Webcam microphone", false}, {"USB", true, "Busy"}},
+                        {{"Built-in audio"}, {"HDMI", false}, {"USB"}, {"Dock", true, "Busy"}});
+        h.writeMessage(1, pattern(20 * kBlock));
+        TTavrin& w = h.open();
         item(w, output ? "OutputSoundCard" : "InputSoundCard")->trigger();
         TSoundCardSelect& d = w.soundCardSelect();
-        for (int i = 0; i < steps; ++i)
-            clickArrow(d, Qt::UpArrow);
-        AudioPump pump(h->wave, Dir::Output);
+        for (QToolButton* button : d.WaveUpDown->findChildren<QToolButton*>())
+            for (int i = 0; i < steps && button->arrowType() == Qt::UpArrow; ++i)
+                QTest::mouseClick(button, Qt::LeftButton);
+        AudioPump pump(h.wave, Dir::Output);
         pump.after(2, [&] { click(d.SelectBtn); });
         playing ? click(w.ui().PlayBtn) : click(d.SelectBtn);
-        QCOMPARE(d.MessageLabel->text(), refusal.isEmpty() ? refusal : "Sound " + refusal);
+        QCOMPARE(d.MessageLabel->text(), row[3].isEmpty() ? row[3] : "Sound " + row[3]);
         QCOMPARE(d.WaveUpDown->position(), playing ? steps : taken);
         QCOMPARE(output ? w.audioDevices().OutputDevice : w.audioDevices().InputDevice, taken);
-        QCOMPARE(h->wave.calls(output ? Dir::Output : Dir::Input, Op::Open), int(playing));
-        QCOMPARE(h->wave.played().size(), playing ? 20 * kBlock : 0);
+        QCOMPARE(h.wave.calls(output ? Dir::Output : Dir::Input, Op::Open), int(playing));
+        QCOMPARE(h.wave.played().size(), playing ? 20 * kBlock : 0);
         click(d.SelectBtn); // the card shown now does the format: no refusal stays on show
         QVERIFY(d.MessageLabel->text().isEmpty());
     }
@@ -73,18 +59,18 @@ private slots:
     // The device stalls. While the dialog is shown the wait goes on past the longest silence the
     // watchdog allows; once it is hidden the device is reset and the playback ends.
     void theWatchdogWaitsWhileTheDialogIsShown() {
-        auto h = harness();
-        h->writeMessage(1, pattern(4 * kBlock));
-        TTavrin& w = h->open();
+        WindowHarness h;
+        h.writeMessage(1, pattern(4 * kBlock));
+        TTavrin& w = h.open();
         w.soundCardSelect().showFor(SoundCardMode::Output);
         int resetsWhileShown = -1; // stays so if the playback ended before this look
         QTimer::singleShot(int(Keyer::kLongestSilence.count()) + 500, &w, [&] {
-            resetsWhileShown = h->wave.calls(Dir::Output, Op::Reset);
+            resetsWhileShown = h.wave.calls(Dir::Output, Op::Reset);
             w.soundCardSelect().close();
         });
         click(w.ui().PlayBtn);
         QCOMPARE(resetsWhileShown, 0);
-        QVERIFY(w.keyerState().keyerStopped() && !h->wave.isOpen(Dir::Output));
+        QVERIFY(w.keyerState().keyerStopped() && !h.wave.isOpen(Dir::Output));
     }
 
     // A close that fails keeps the handle, so that the device is closed later instead of leaked.
@@ -142,11 +128,10 @@ private slots:
     void formatAskedOnlyWhenItMayHaveChanged_data() { rows({"===|1", "=f=|2", "=c=|2"}); }
     void formatAskedOnlyWhenItMayHaveChanged() {
         QFETCH(QStringList, row);
-        const QString steps = row[0];
         VirtualWaveService wave({{"in"}}, {{"out 0"}, {"out 1"}});
         AudioDevices devices;
         WaveOutEngine out(wave, devices);
-        for (const QChar step : steps) {
+        for (const QChar step : row[0]) {
             devices.OutputDevice += step == QLatin1Char('c');
             if (step == QLatin1Char('f'))
                 wave.failOn(Dir::Output, Op::Open);

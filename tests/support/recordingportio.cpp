@@ -62,10 +62,9 @@ private:
 SerialOpen RecordingPortIo::openSerial(const QString& name) {
     const bool fails = failingPorts.contains(name);
     state_->log << "open " + name + (fails ? " failed" : "");
-    if (fails)
-        return {};
-    return {std::make_unique<RecordingLine>(state_, "close " + name, emergencyFd,
-                                            !nonCommPorts.contains(name)),
+    return {fails ? nullptr
+                  : std::make_unique<RecordingLine>(state_, "close " + name, emergencyFd,
+                                                    !nonCommPorts.contains(name)),
             {}};
 }
 

@@ -1,6 +1,7 @@
 #include "virtualwaveservice.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 constexpr WaveService::Handle kOpenHandle = 1;
@@ -23,15 +24,13 @@ VirtualWaveService::VirtualWaveService(std::vector<Device> inputs, std::vector<D
     : devices_{std::move(inputs), std::move(outputs)}, pacer_([this] {
           while (!quit_) {
               std::this_thread::sleep_for(kPacerTick);
+              std::unique_lock lock(mutex_);
               bool completed = false;
-              {
-                  std::lock_guard lock(mutex_);
-                  for (bool output : {false, true})
-                      while (realTime_ && completeFront(output, true))
-                          completed = true;
-              }
+              for (bool output : {false, true})
+                  while (realTime_ && completeFront(output, true))
+                      completed = true;
               if (completed)
-                  notify();
+                  notify(lock);
           }
       }) {}
 
@@ -72,12 +71,12 @@ WaveResult VirtualWaveService::deviceResult(bool output, int device, const WaveF
         return WaveResult::NoSuchDevice;
     if (!lastError_[output].empty())
         return WaveResult::Busy;
-    const WaveFormat wanted;
-    const bool supported = devices[device].canDoFormat && format.formatTag == wanted.formatTag &&
-                           format.channels == wanted.channels &&
-                           format.samplesPerSecond == wanted.samplesPerSecond &&
-                           format.bitsPerSample == wanted.bitsPerSample;
-    return supported ? WaveResult::Ok : WaveResult::UnsupportedFormat;
+    const auto key = [](const WaveFormat& f) {
+        return std::tuple(f.formatTag, f.channels, f.samplesPerSecond, f.bitsPerSample);
+    };
+    return devices[device].canDoFormat && key(format) == key(WaveFormat{})
+               ? WaveResult::Ok
+               : WaveResult::UnsupportedFormat;
 }
 
 WaveResult VirtualWaveService::query(Direction direction, int device, const WaveFormat& format) {
@@ -142,9 +141,8 @@ WaveResult VirtualWaveService::reset(Handle handle) {
         header->flags = (header->flags & ~WaveHeader::kInQueue) | WaveHeader::kDone;
     s->queue.clear();
     s->started = handle & 1;
-    lock.unlock();
     if (returned)
-        notify();
+        notify(lock);
     return WaveResult::Ok;
 }
 
@@ -162,8 +160,7 @@ void VirtualWaveService::setCompletionNotifier(std::function<void()> notifier) {
     notifier_ = std::move(notifier);
 }
 
-void VirtualWaveService::notify() {
-    std::unique_lock lock(mutex_);
+void VirtualWaveService::notify(std::unique_lock<std::mutex>& lock) {
     const auto notifier = notifier_;
     lock.unlock();
     if (notifier)
@@ -197,8 +194,7 @@ bool VirtualWaveService::completeNext(Direction direction) {
     std::unique_lock lock(mutex_);
     if (!completeFront(isOutput(direction), false))
         return false;
-    lock.unlock();
-    notify();
+    notify(lock);
     return true;
 }
 

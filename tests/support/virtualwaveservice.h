@@ -56,8 +56,7 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     struct Stream {
-        bool open = false;
-        bool started = false; // output always is
+        bool open = false, started = false; // output is always started
         std::deque<WaveHeader*> queue;
         Clock::time_point frontDue{};
     };
@@ -68,7 +67,8 @@ private:
     Stream* use(Handle handle, Op op);
     // Under the lock; true when the notifier is to be called.
     bool completeFront(bool output, bool due);
-    void notify();
+    // Lets go of the lock first: the notifier may call back into the service.
+    void notify(std::unique_lock<std::mutex>& lock);
 
     mutable std::mutex mutex_;
     std::vector<Device> devices_[2];

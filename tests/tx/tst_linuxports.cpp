@@ -65,26 +65,6 @@ class LinuxPortsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // A file that is no terminal is let go silently and left untouched; a missing one is reported.
-    void whatIsNoTerminalFallsBackToVox() {
-        QTemporaryDir dir;
-        QVERIFY(writeBytes(dir.filePath("plain"), "x"));
-        QVERIFY(QFile::link(dir.filePath("plain"), dir.filePath("COM2")));
-        QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("COM5")));
-        LinuxPortIo io(dir.path());
-        FakeDialogs dialogs;
-        KeyingLine line(io, dialogs, {});
-        line.COM2Click();
-        QCOMPARE(line.KeyingPortName(), QString("NONE"));
-        QVERIFY(dialogs.messages.isEmpty());
-        QCOMPARE(descriptorsOn(dir.filePath("plain")), 0);
-        line.drive(KeyingLine::Keyed);
-        QCOMPARE(readBytes(dir.filePath("plain")), QByteArray("x"));
-        line.COM5Click();
-        QCOMPARE(dialogs.messages.size(), 1);
-        QVERIFY(dialogs.texts()[0].contains(dir.filePath("COM5") + ": No such file"));
-    }
-
     // USB adapters are offered under their by-id names, each device once.
     void usbSerialPortsAreListed() {
         const Pty adapter, modem;
@@ -106,36 +86,29 @@ private slots:
     // and RTS on a real UART), and the refusal names its holder, or the lock file when its owner
     // cannot be shown to be gone; only then is a lock taken over. It is then held exclusively,
     // keyed without any change to its settings (a pty refuses the modem lines, which must simply be
-    // ignored), and let go at the end.
+    // ignored), and let go at the end. Earlier lock ("live"/"gone": a UUCP lock of a live or gone
+    // process, "binary ...": its pid in four bytes, else the text), how the port is chosen or its
+    // lock kept, what the refusal tells ("init": process 1; empty: the port opens).
     void serialPortIsLockedHeldAndLetGo_data() {
-        QTest::addColumn<QByteArray>("existing"); // an earlier lock file's contents; null: none
-        QTest::addColumn<QString>("lock"); // "pipe" in its place, "no directory" or "by path"
-        QTest::addColumn<QString>("told"); // in the refusal; empty: the port opens
+        rows({"||", "|by path|", "live||init", "0001||init", "  1\\n||init", "binary live||init",
+              "binary gone||names no process", "minicom\\n||names no process",
+              "|pipe|not a regular file", "gone||", "|no directory|"});
+    }
+    void serialPortIsLockedHeldAndLetGo() {
+        QFETCH(QStringList, row);
         const pid_t gone = ::fork();
         if (gone == 0)
             ::_exit(0);
         ::waitpid(gone, nullptr, 0);
-        const QString init = "process 1 (" + readBytes("/proc/1/comm").trimmed() + ')';
-        const auto binary = [](qint32 pid) { return QByteArray(reinterpret_cast<char*>(&pid), 4); };
-        const QString none;
-        QTest::newRow("free") << QByteArray() << none << none;
-        QTest::newRow("chosen by its path") << QByteArray() << "by path" << none;
-        QTest::newRow("held by a live process") << lockText(1) << none << init;
-        QTest::newRow("four digits, no newline") << QByteArray("0001") << none << init;
-        QTest::newRow("three characters and newline") << QByteArray("  1\n") << none << init;
-        QTest::newRow("binary, live") << binary(1) << none << init;
-        const QString unknown = "names no process";
-        QTest::newRow("binary, gone") << binary(gone) << none << unknown;
-        QTest::newRow("a name") << QByteArray("minicom\n") << none << unknown;
-        QTest::newRow("named pipe") << QByteArray() << "pipe"
-                                    << "not a regular file";
-        QTest::newRow("stale, its process gone") << lockText(gone) << none << none;
-        QTest::newRow("no lock directory") << QByteArray() << "no directory" << none;
-    }
-    void serialPortIsLockedHeldAndLetGo() {
-        QFETCH(QByteArray, existing);
-        QFETCH(QString, lock);
-        QFETCH(QString, told);
+        const qint32 pid = row[0].endsWith("live") ? 1 : gone;
+        const QByteArray existing =
+            row[0].isEmpty()               ? QByteArray()
+            : row[0].startsWith("binary")  ? QByteArray(reinterpret_cast<const char*>(&pid), 4)
+            : pid == 1 || row[0] == "gone" ? lockText(pid)
+                                           : row[0].toLatin1().replace("\\n", "\n");
+        const QString lock = row[1],
+                      told = QString(row[2]).replace(
+                          "init", "process 1 (" + readBytes("/proc/1/comm").trimmed() + ')');
         const bool opens = told.isEmpty();
         const Pty pty;
         QTemporaryDir locks;
@@ -152,10 +125,7 @@ private slots:
         {
             KeyingLine line(io, dialogs, {});
             const QString name = lock == "by path" ? pty.dir.filePath("COM3") : "COM3";
-            if (lock == "by path")
-                line.selectSerialDevice(name);
-            else
-                line.COM3Click();
+            lock == "by path" ? line.selectSerialDevice(name) : line.COM3Click();
             QCOMPARE(line.KeyingPortName(), opens ? name : QString("NONE"));
             char event[256];
             QCOMPARE(::read(opensSeen.get(), event, sizeof event) > 0, opens);
@@ -184,35 +154,43 @@ private slots:
                 before.c_cflag == after.c_cflag && before.c_lflag == after.c_lflag);
     }
 
-    // The parallel port is used only when the data register reads back what was written: not when
-    // the system refuses access (as here), nor through direct access (the double) with no port at
-    // the address.
-    void parallelPortIsUsedOnlyWhenItAnswers_data() {
-        rows({"access refused", "direct|answering", "direct|no port"});
+    // A port that cannot key is let go and keying falls back to VOX: a file that is no terminal
+    // silently and untouched; a missing device, a parallel port the system refuses (as here) or one
+    // that direct access (the double) finds no port at, with the reason. A parallel port is used
+    // only when its data register reads back what was written.
+    void onlyAPortThatAnswersIsUsed_data() {
+        rows({"COM2|", "COM5|COM5: No such file", "LPT1|I/O address 0x378",
+              "LPT1 direct|no port answers at I/O address 0x378", "LPT1 direct answering|"});
     }
-    void parallelPortIsUsedOnlyWhenItAnswers() {
+    void onlyAPortThatAnswersIsUsed() {
         QFETCH(QStringList, row);
-        const bool direct = row[0] == "direct", present = row.value(1) == "answering";
-        if (!direct && openLinuxParallel(0x378).line)
-            QSKIP("this machine can reach a parallel port");
-        if (direct && !ppdevDeviceFor(0x378).isEmpty())
+        const bool direct = row[0].contains("direct"), present = row[0].endsWith("answering");
+        if (row[0] == "LPT1" ? bool(openLinuxParallel(0x378).line)
+                             : direct && !ppdevDeviceFor(0x378).isEmpty())
             QSKIP("this machine has a parallel port");
+        QTemporaryDir dir;
+        QVERIFY(writeBytes(dir.filePath("plain"), "x"));
+        QVERIFY(QFile::link(dir.filePath("plain"), dir.filePath("COM2")));
+        QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("COM5")));
         FakeIoPorts ports(present);
-        LinuxPortIo io(QString{}, QString{}, direct ? ports : machineIoPorts());
+        LinuxPortIo io(dir.path(), QString{}, direct ? ports : machineIoPorts());
         FakeDialogs dialogs;
         KeyingLine line(io, dialogs, {});
         line.Invert1Click();
-        line.Printer1Click();
+        row[0] == "COM2"   ? line.COM2Click()
+        : row[0] == "COM5" ? line.COM5Click()
+                           : line.Printer1Click();
         QCOMPARE(line.KeyingPortName(), present ? QString("LPT1") : QString("NONE"));
-        QCOMPARE(dialogs.messages.size(), present ? 0 : 1);
-        QVERIFY(present ||
-                dialogs.texts()[0].contains(direct ? "no port answers at I/O address 0x378"
-                                                   : "I/O address 0x378"));
+        const QString told = row[1].startsWith("COM") ? dir.filePath(row[1]) : row[1];
+        QCOMPARE(dialogs.messages.size(), int(!told.isEmpty()));
+        QVERIFY2(told.isEmpty() || dialogs.texts()[0].contains(told), qPrintable(told));
+        QCOMPARE(descriptorsOn(dir.filePath("plain")), 0);
         // Probing never moves the keying bits D0 and D1 away from their unkeyed level.
         for (std::uint8_t value : ports.writes)
             QCOMPARE(value & KeyingLine::Keyed, int(KeyingLine::Keyed));
         line.drive(KeyingLine::Keyed);
         QCOMPARE(ports.latch & KeyingLine::Keyed, present ? 0 : int(KeyingLine::Keyed));
+        QCOMPARE(readBytes(dir.filePath("plain")), QByteArray("x"));
     }
 };
 
