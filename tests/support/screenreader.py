@@ -48,9 +48,9 @@ class Desktop:
                         QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1', QT_QPA_PLATFORM='xcb')
 
     def start(self, argv, **kw):
+        kw.setdefault('stderr', subprocess.DEVNULL)
         self.children.append(subprocess.Popen(argv, env=self.env, stdout=subprocess.DEVNULL,
-                                              stderr=subprocess.DEVNULL, start_new_session=True,
-                                              **kw))
+                                              start_new_session=True, **kw))
 
     def up(self):
         # Xvfb picks a free display itself and says which.
@@ -69,7 +69,17 @@ class Desktop:
             return 'no session bus: ' + bus.stderr
         self.env['DBUS_SESSION_BUS_ADDRESS'] = bus.stdout.split('\n')[0]
         self.start(['/usr/libexec/at-spi-bus-launcher', '--launch-immediately', '--a11y=1'])
-        self.start(['openbox'])
+        # Openbox runs its start-up command once it manages the screen; now and then it does
+        # not come up, and a second one is started.
+        managed = os.path.join(self.dir, 'managed')
+        for attempt in range(FOCUS_ATTEMPTS):
+            self.start(['openbox', '--startup', 'touch ' + managed],
+                       stderr=open(os.path.join(self.dir, 'openbox.log'), 'a'))
+            if wait_for(lambda: os.path.exists(managed), FOCUS_WAIT):
+                break
+            os.killpg(self.children[-1].pid, signal.SIGKILL)
+        else:
+            return 'openbox did not start: ' + open(os.path.join(self.dir, 'openbox.log')).read()
         self.start(['speech-dispatcher', '-s', '-t', '0'])
         self.start(['/usr/bin/python3', '-c', ORCA, '-u', self.dir, '--debug-file', self.log])
         return None if wait_for(lambda: 'Screen reader on.' in self.spoken(), STARTUP) \
@@ -121,14 +131,6 @@ def settle(desktop):
 
 
 def start_focused(desktop, program):
-    import gi
-    gi.require_version('Gdk', '3.0')
-    from gi.repository import Gdk
-    # A window mapped before the window manager runs is never given the focus.
-    Gdk.init([])
-    if not wait_for(lambda: Gdk.Screen.get_default().get_window_manager_name() == 'Openbox',
-                    STARTUP):
-        return 'openbox did not start'
     # The window has the keyboard once Orca has said what has the focus in it. Now and then
     # the first window goes unannounced: the program is started again.
     for attempt in range(FOCUS_ATTEMPTS):
