@@ -346,8 +346,7 @@ void TTavrin::showLevel(Phase now) {
     // Each accessible name or description set costs an accessibility event, changed or not.
     const QString barName = now == Phase::Recording ? QStringLiteral("Input level")
                                                     : QStringLiteral("Playback progress");
-    if (bar->accessibleName() != barName)
-        bar->setAccessibleName(barName);
+    nameIfChanged(bar, barName);
     if (bar->accessibleDescription() != status)
         bar->setAccessibleDescription(status);
     bar->setFormat(status);
