@@ -222,9 +222,11 @@ void TTavrin::scheduleConsole() {
 TTavrin::Phase TTavrin::phase() const {
     if (state_.recordActive())
         return Phase::Recording;
-    if (state_.playActive())
-        return Phase::Playing;
-    return state_.playFileOpen() ? Phase::Paused : Phase::Idle;
+    // A start whose file is still being opened (a box about its failure may stand) plays
+    // nothing yet.
+    if (!state_.playFileOpen())
+        return Phase::Idle;
+    return state_.playActive() ? Phase::Playing : Phase::Paused;
 }
 
 QString TTavrin::messageName() const {

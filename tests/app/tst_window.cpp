@@ -19,6 +19,7 @@
 
 namespace {
 enum class Before { Idle, Playing, Recording, Paused };
+constexpr int kBoxStandsMs = 300; // longer than the window takes to show a change
 QStringList announced;
 
 // What the screen reader is given to say whatever has the focus: each notification shown.
@@ -174,6 +175,8 @@ private slots:
         QFETCH(QStringList, row);
         WindowHarness h;
         TTavrin& w = console(h);
+        // A real box runs the event loop while it stands, and the window goes on showing.
+        h.dialogs.onMessage = [] { QTest::qWait(kBoxStandsMs); };
         const bool pause = row[0].startsWith("pause");
         if (row[0] == "delete" || row[0] == "flac")
             QVERIFY(
