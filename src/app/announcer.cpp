@@ -7,7 +7,7 @@ namespace {
 
 QAccessibleInterface* notificationFactory(const QString& className, QObject* object) {
     Q_UNUSED(className);
-    auto* announcer = dynamic_cast<Announcer*>(object);
+    auto* announcer = qobject_cast<Announcer*>(object);
     return announcer ? new QAccessibleWidget(announcer, QAccessible::Notification) : nullptr;
 }
 

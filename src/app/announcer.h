@@ -7,6 +7,9 @@
 // notification each time one is shown; this is one, shown anew for every line. It paints
 // nothing and takes neither the focus nor the mouse.
 class Announcer final : public QWidget {
+    // Found among a parent's children by its class.
+    Q_OBJECT
+
 public:
     explicit Announcer(QWidget* parent);
 

@@ -6,6 +6,7 @@
 #include "app/platform.h"
 #include "app/remoteclient.h"
 #include "app/remotecontrol.h"
+#include "app/speechdispatcher.h"
 #include "app/tavrin.h"
 #include "audio/alsawaveservice.h"
 #include "tx/linuxportio.h"
@@ -105,6 +106,8 @@ int main(int argc, char** argv) {
         platform.beeper = &beeper;
         AlsaWaveService wave;
         platform.wave = &wave;
+        SpeechDispatcher speech;
+        platform.speech = &speech;
         TTavrin window(platform);
         if (window.startAbandoned())
             return 0;

@@ -6,6 +6,7 @@ class Beeper;
 class Dialogs;
 class Launcher;
 class PortIo;
+class Speech;
 class WaveService;
 
 // The platform services the window works through. main() fills it with the real Linux ones;
@@ -20,5 +21,6 @@ struct Platform {
     PortIo* portIo = nullptr;                 // the keying ports
     Beeper* beeper = nullptr;                 // the ID alarm's bell
     WaveService* wave = nullptr;              // the sound cards
+    Speech* speech = nullptr;                 // lines said aloud when the operator asks; none
     QString devRoot = QStringLiteral("/dev"); // where the USB serial ports are looked for
 };

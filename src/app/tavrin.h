@@ -131,6 +131,11 @@ private:
     // name for the operator who looks again. Each label says its lines through an announcer of
     // its own, so that the indicator and the status line changed in one step are both heard.
     void announce(QLabel* where, const QString& text, const QString& spoken = {});
+    // Says a line through the screen reader; where only keeps lines of one kind apart.
+    void say(QWidget* where, const QString& text);
+    // What a memory button is called: its number, whether chosen, its length and note.
+    QStringList memoryParts(int slot) const;
+    void chooseMemory(int slot);
     void createKeyer();
     void showSoundCards(SoundCardMode mode);
     // Transport buttons, memory buttons and the Delay and Microphone menus.

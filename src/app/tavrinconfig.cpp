@@ -2,12 +2,12 @@
 // the same handlers as the menus, written at shutdown, and the File menu's wave commands.
 #include "app/tavrin.h"
 
-#include "support/atomicfile.h"
 #include "config/configrecord.h"
 #include "config/inisettings.h"
 #include "config/openwave.h"
 #include "config/settings.h"
 #include "keyer/keyer.h"
+#include "support/atomicfile.h"
 #include "support/dialogs.h"
 #include "tx/keyingline.h"
 
@@ -129,6 +129,7 @@ ConfigRecord TTavrin::currentConfiguration() {
 
 void TTavrin::applyIniSettings(const IniSettings& ini) {
     keyer_->setPttTiming(ini.keying.ptt);
+    ui_.SpeakAloud->setChecked(ini.console.speakAloud);
     // The record names VOX while a device path is in use. A port that a copy of the program
     // reading only the record has chosen since then stands.
     if (!ini.keying.serialDevice.isEmpty() && keying_->KeyingPortName() == kVoxName)
@@ -155,6 +156,7 @@ IniSettings TTavrin::currentIniSettings() const {
     if (keying_->usesDevicePath())
         ini.keying.serialDevice = keying_->KeyingPortName();
     ini.keying.ptt = keyer_->pttTiming();
+    ini.console.speakAloud = ui_.SpeakAloud->isChecked();
     ini.rig = rigSettings_;
     const RigTarget* rig = keying_->rigTarget();
     ini.rig.keying = !rig                                ? RigSettings::Keying::None

@@ -7,6 +7,7 @@
 #include "app/announcer.h"
 #include "app/focusring.h"
 #include "app/look.h"
+#include "app/speech.h"
 #include "audio/wavetypes.h"
 #include "keyer/keyer.h"
 #include "support/dialogs.h"
@@ -125,7 +126,7 @@ void TTavrin::wireConsole() {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
         const auto key = static_cast<Qt::Key>(Qt::Key_F1 + slot - 1);
         shortcut(this, QKeySequence(key), [this, slot] { keyer_->playMemory(slot); });
-        shortcut(this, QKeySequence(Qt::SHIFT | key), [this, slot] { keyer_->MemBtnClick(slot); });
+        shortcut(this, QKeySequence(Qt::SHIFT | key), [this, slot] { chooseMemory(slot); });
     }
     const struct {
         QPushButton* button;
@@ -281,18 +282,7 @@ void TTavrin::showConsole() {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
         QPushButton* button = ui_.MemBtn.at(slot - 1);
         const bool selected = slot == state_.selectedMemory();
-        const QString note = (selected ? ui_.MessageWindow->toPlainText()
-                                       : MemorySlots::toWindow(memories_.note(slot)))
-                                 .section(QLatin1Char('\n'), 0, 0)
-                                 .trimmed();
-        QStringList parts{QStringLiteral("Memory %1").arg(slot)};
-        if (selected)
-            parts << QStringLiteral("selected");
-        const auto length = slotLength(slot);
-        parts << (length.count() == 0 ? QStringLiteral("empty")
-                                      : seconds(length) + QStringLiteral(" seconds"));
-        if (!note.isEmpty())
-            parts << note;
+        const QStringList parts = memoryParts(slot);
         nameIfChanged(button, parts.join(QStringLiteral(", ")));
         accessiblebutton::setOn(button, selected);
         const QString keys = QStringLiteral("F%1 plays, Shift+F%1 selects").arg(slot);
@@ -312,6 +302,31 @@ void TTavrin::showConsole() {
                  : tx.unkeyNotConfirmed() ? QStringLiteral("Transmitting, unkey not confirmed")
                                           : QStringLiteral("Transmitting"));
     showStatus(now);
+}
+
+QStringList TTavrin::memoryParts(int slot) const {
+    const bool selected = slot == state_.selectedMemory();
+    const QString note =
+        (selected ? ui_.MessageWindow->toPlainText() : MemorySlots::toWindow(memories_.note(slot)))
+            .section(QLatin1Char('\n'), 0, 0)
+            .trimmed();
+    QStringList parts{QStringLiteral("Memory %1").arg(slot)};
+    if (selected)
+        parts << QStringLiteral("selected");
+    const auto length = slotLength(slot);
+    parts << (length.count() == 0 ? QStringLiteral("empty")
+                                  : seconds(length) + QStringLiteral(" seconds"));
+    if (!note.isEmpty())
+        parts << note;
+    return parts;
+}
+
+void TTavrin::chooseMemory(int slot) {
+    keyer_->MemBtnClick(slot);
+    // The screen reader is not told of a memory button's new selection, even under the focus;
+    // the choice by click or key, wherever the focus is, is said here.
+    if (state_.selectedMemory() == slot)
+        say(centralWidget(), memoryParts(slot).join(QStringLiteral(", ")));
 }
 
 void TTavrin::showLevel(Phase now) {
@@ -419,8 +434,14 @@ void TTavrin::showQuietFailure(const QString& text) {
 
 void TTavrin::announce(QLabel* where, const QString& text, const QString& spoken) {
     where->setAccessibleName(text);
+    say(where, spoken.isEmpty() ? text : spoken);
+    if (platform_.speech && ui_.SpeakAloud->isChecked())
+        platform_.speech->say(spoken.isEmpty() ? text : spoken);
+}
+
+void TTavrin::say(QWidget* where, const QString& text) {
     auto* announcer = where->findChild<Announcer*>(QString(), Qt::FindDirectChildrenOnly);
     if (!announcer)
         announcer = new Announcer(where);
-    announcer->say(spoken.isEmpty() ? text : spoken);
+    announcer->say(text);
 }

@@ -31,9 +31,9 @@ void TTavrin::createKeyer() {
 }
 
 void TTavrin::wireKeyer() {
-    for (int i = 0; i < 12; ++i)
-        connect(ui_.MemBtn[i], &QPushButton::clicked, keyer_,
-                [this, i] { keyer_->MemBtnClick(i + 1); });
+    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
+        connect(ui_.MemBtn.at(slot - 1), &QPushButton::clicked, this,
+                [this, slot] { chooseMemory(slot); });
     connect(ui_.RecordBtn, &QPushButton::clicked, keyer_, &Keyer::RecordBtnClick);
     connect(ui_.PlayBtn, &QPushButton::clicked, keyer_, &Keyer::PlayBtnClick);
     connect(ui_.StopBtn, &QPushButton::clicked, keyer_, &Keyer::StopBtnClick);

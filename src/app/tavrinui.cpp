@@ -179,6 +179,10 @@ void TavrinUi::setupUi(QMainWindow* window) {
     options->addMenu(stayOnTop);
     Off2 = item(stayOnTop, "Off2", QStringLiteral("Off"), true);
     On2 = item(stayOnTop, "On2", QStringLiteral("On"));
+    SpeakAloud = item(options, "SpeakAloud", QStringLiteral("Speak Transmit State Aloud"));
+    SpeakAloud->setToolTip(QStringLiteral(
+        "Keying and the start and end of each message said through speech-dispatcher; quiet "
+        "while a screen reader runs, which says them itself"));
 
     QMenu* delay = named(bar->addMenu(QStringLiteral("Delay")), "Options2");
     QMenu* loopDelay = submenu(delay, "LoopDelay1", QStringLiteral("Loop Delay"));

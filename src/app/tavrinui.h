@@ -49,6 +49,7 @@ struct TavrinUi {
     QAction* OutputSoundCard = nullptr;
     QAction* Off2 = nullptr;
     QAction* On2 = nullptr;
+    QAction* SpeakAloud = nullptr;
     // Delay > Loop Delay, in menu order
     std::array<QAction*, 19> LoopDelay{};
     // Microphone > Gain: UnityGain, N20dB, N30dB, N40dB

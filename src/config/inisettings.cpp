@@ -14,6 +14,8 @@ const QString kKeyingGroup = QStringLiteral("Keying");
 const QString kSerialDeviceKey = QStringLiteral("SerialDevice");
 const QString kPttLeadKey = QStringLiteral("PttLeadMs");
 const QString kPttTailKey = QStringLiteral("PttTailMs");
+const QString kConsoleGroup = QStringLiteral("Console");
+const QString kSpeakAloudKey = QStringLiteral("SpeakAloud");
 
 std::chrono::milliseconds readDelay(const QSettings& ini, const QString& key) {
     bool number = false;
@@ -69,18 +71,32 @@ bool KeyingIni::isDefault() const {
     return serialDevice.isEmpty() && ptt.lead == PttTiming{}.lead && ptt.tail == PttTiming{}.tail;
 }
 
+void ConsoleIni::load(QSettings& ini) {
+    ini.beginGroup(kConsoleGroup);
+    speakAloud = ini.value(kSpeakAloudKey, false).toBool();
+    ini.endGroup();
+}
+
+void ConsoleIni::save(QSettings& ini) const {
+    ini.beginGroup(kConsoleGroup);
+    ini.setValue(kSpeakAloudKey, speakAloud);
+    ini.endGroup();
+}
+
 void IniSettings::load(QSettings& ini) {
     keying.load(ini);
     rig.load(ini);
+    console.load(ini);
 }
 
 void IniSettings::save(QSettings& ini) const {
     keying.save(ini);
     rig.save(ini);
+    console.save(ini);
 }
 
 bool IniSettings::isDefault() const {
-    return keying.isDefault() && rig.isDefault();
+    return keying.isDefault() && rig.isDefault() && console.isDefault();
 }
 
 IniSettings readIniSettings(const QString& path, FileRead& found) {

@@ -19,11 +19,21 @@ struct KeyingIni {
     bool isDefault() const;
 };
 
+// How the window speaks to the operator.
+struct ConsoleIni {
+    bool speakAloud = false; // the transmit state said aloud through the speech server
+
+    void load(QSettings& ini);
+    void save(QSettings& ini) const;
+    bool isDefault() const { return !speakAloud; }
+};
+
 // Settings kept beside the configuration record in an INI file, one group per feature; each
 // group loads and saves itself through QSettings, so a feature adds its own the same way.
 struct IniSettings {
     KeyingIni keying;
     RigSettings rig;
+    ConsoleIni console;
 
     void load(QSettings& ini);
     void save(QSettings& ini) const;

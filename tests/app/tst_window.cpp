@@ -146,8 +146,9 @@ private slots:
 
     // What a screen reader hears of a control after some keys, and what was announced meanwhile
     // (after '|', ';' between announcements); a memory button's colour shows its slot at a
-    // glance. Keys ("pause" pauses a playback, "delete" removes slot 2's file), control, name,
-    // state, announcements, colour.
+    // glance. Keys ("pause" pauses a playback, "delete" removes slot 2's file, "aloud" asks
+    // for the announcements aloud, a choice kept for the next start), control, name, state,
+    // announcements, colour.
     void screenReaderHearsTheState_data() {
         rows({
             "|TransmitBtn|Transmit enable|checked||",
@@ -155,19 +156,22 @@ private slots:
             "|MicBtn|Microphone|||",
             "|Label1|Tx Enable|||yellow", // readable on its dark panel
             "Ctrl+T|TxPanel|Receive/transmit indicator, Transmit||Transmitting|red",
-            "Shift+F3|Mem3Btn|Memory 3, selected, 2.8 seconds, CQ contest|selected||red",
-            "Shift+F3|MessageWindow|Note for memory 3|||",
+            "Shift+F3|Mem3Btn|Memory 3, selected, 2.8 seconds, CQ contest|selected|Memory 3|red",
+            "Shift+F3|MessageWindow|Note for memory 3||Memory 3|",
             "|Mem12Btn|Memory 12, 0.4 seconds|||black", // the last slot counts too
             "delete|Mem2Btn|Memory 2, empty|||grey",
             "flac|Mem2Btn|Memory 2, 2.5 seconds|||black", // a FLAC copied in as memory2.wav
             "Shift+F4, Ctrl+Shift+R|Mem4Btn|Memory 4, selected, 0.4 seconds|selected|"
-            "Recording memory 4;Recorded memory 4: 0.4 seconds|red",
+            "Memory 4;Recording memory 4;Recorded memory 4: 0.4 seconds|red",
             "Ctrl+Shift+R|RecordBtn|REC||Recording memory 1;Recorded memory 1: 0.4 seconds|",
             "F2|StatusLine|Playback ended||Transmitting;Playing memory 2;Receiving;Playback ended|",
+            "aloud, F2|StatusLine|Playback ended||Transmitting;Playing memory 2;Receiving;"
+            "Playback ended|",
             "pause|PlayBtn|PLAY, paused||Transmitting;Playing memory 1;Receiving;Paused memory 1|",
             // Memory 1 resumes, whatever was selected in the pause.
             "pause, Shift+F3, PLAY|StatusLine|Playback ended||Transmitting;Playing memory 1;"
-            "Receiving;Paused memory 1;Transmitting;Playing memory 1;Receiving;Playback ended|",
+            "Receiving;Paused memory 1;Memory 3;Transmitting;Playing memory 1;Receiving;Playback "
+            "ended|",
             "F7|StatusLine|Memory 7 is empty||Memory 7 is empty|",
         });
     }
@@ -177,6 +181,9 @@ private slots:
         TTavrin& w = console(h);
         // A real box runs the event loop while it stands, and the window goes on showing.
         h.dialogs.onMessage = [] { QTest::qWait(kBoxStandsMs); };
+        const bool aloud = row[0].startsWith("aloud, ");
+        if (aloud)
+            row[0].remove(0, 7), w.ui().SpeakAloud->trigger();
         const bool pause = row[0].startsWith("pause");
         if (row[0] == "delete" || row[0] == "flac")
             QVERIFY(
@@ -199,8 +206,11 @@ private slots:
         QCOMPARE(bool(a->state().checked), row[3] == "checked");
         QCOMPARE(bool(a->state().selected), row[3] == "selected");
         QCOMPARE(announced.join(";"), row[4]);
+        QCOMPARE(h.speech.lines.join(";"), aloud ? row[4] : QString());
         QVERIFY(row[5].isEmpty() || look::textColour(control) == QColor(row[5]) ||
                 w.grab().toImage().pixelColor(control->mapTo(&w, QPoint(4, 4))) == QColor(row[5]));
+        w.close();
+        QCOMPARE(h.open().ui().SpeakAloud->isChecked(), aloud);
     }
 
     // While recording, the bar shows the peak after gain, red once it reaches the clip level;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/launcher.h"
+#include "app/speech.h"
 #include "app/tavrin.h"
 #include "fakedialogs.h"
 #include "messagewait.h"
@@ -52,6 +53,13 @@ public:
     int count = 0;
 };
 
+// Keeps the lines said aloud.
+class SpeechRecorder final : public Speech {
+public:
+    void say(const QString& line) override { lines << line; }
+    QStringList lines;
+};
+
 // A main window on test doubles, in a temporary home directory.
 class WindowHarness {
 public:
@@ -70,6 +78,7 @@ public:
         platform.launcher = &launcher;
         platform.portIo = &ports;
         platform.beeper = &beeper;
+        platform.speech = &speech;
         platform.wave = realWave ? realWave : &wave;
         platform.devRoot = devRoot;
         window = std::make_unique<TTavrin>(platform);
@@ -109,6 +118,7 @@ public:
     FakeLauncher launcher;
     RecordingPortIo ports;
     BeepCounter beeper;
+    SpeechRecorder speech;
     VirtualWaveService wave;
     // A real wave service to use instead of the virtual one.
     WaveService* realWave = nullptr;

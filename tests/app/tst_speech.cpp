@@ -1,0 +1,90 @@
+// The transmit state said aloud through speech-dispatcher's client, here a stand-in script that
+// writes down each line, and kept quiet while a screen reader runs, as the desktop or a running
+// Orca tells.
+#include "app/speechdispatcher.h"
+
+#include <QDBusInterface>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+constexpr int kTimeoutMs = 15000; // past the five seconds a stuck client is given
+constexpr int kQuietMs = 1500;    // long enough for a line that should not come to come
+} // namespace
+
+class SpeechTest : public QObject {
+    Q_OBJECT
+
+    QProcess bus_;
+    QTemporaryDir dir_;
+
+private slots:
+    void initTestCase() {
+        bus_.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
+        QVERIFY(bus_.waitForReadyRead(kTimeoutMs));
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus_.readLine().trimmed());
+        // Says each line by writing it down; a line "stall" never returns, as a client of a
+        // stalled speech server does not.
+        QFile client(dir_.filePath("spd-say"));
+        QVERIFY(client.open(QIODevice::WriteOnly) &&
+                client.write("#!/bin/sh\n"
+                             "[ \"$6\" = stall ] && exec sleep 60\n"
+                             "echo \"$*\" >> \"$0.said\"\n") > 0);
+        client.close();
+        QVERIFY(client.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    }
+    void cleanupTestCase() { bus_.kill(), bus_.waitForFinished(); }
+
+    // Who says a screen reader runs, the lines given, what the speech server is handed.
+    void linesAreSaidUnlessAReaderSpeaks_data() {
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("said");
+        const QString options = "--application-name Tavrin --priority message -- ";
+        QTest::newRow("none") << "" << QStringList{"Transmitting", "Playing memory 1"}
+                              << QStringList{options + "Transmitting",
+                                             options + "Playing memory 1"};
+        QTest::newRow("a stalled client is given up")
+            << "" << QStringList{"stall", "Receiving"} << QStringList{options + "Receiving"};
+        QTest::newRow("Orca runs") << "orca" << QStringList{"Transmitting"} << QStringList{};
+        QTest::newRow("the desktop says")
+            << "desktop" << QStringList{"Transmitting"} << QStringList{};
+    }
+    void linesAreSaidUnlessAReaderSpeaks() {
+        QFETCH(QString, reader);
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, said);
+        QFile::remove(dir_.filePath("spd-say.said"));
+        QProcess orca;
+        if (reader == "orca") {
+            // A process of ours named as Orca's script is.
+            QVERIFY(QFile::copy("/bin/sleep", dir_.filePath("orca")) ||
+                    QFile::exists(dir_.filePath("orca")));
+            orca.start(dir_.filePath("orca"), {"60"});
+            QVERIFY(orca.waitForStarted());
+        }
+        // The desktop's word, given to AT-SPI's bus launcher as GNOME gives it.
+        QDBusInterface status("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Status");
+        QVERIFY(status.setProperty("ScreenReaderEnabled", reader == "desktop"));
+        SpeechDispatcher speech(dir_.filePath("spd-say"));
+        QTest::qWait(kQuietMs); // the desktop's answer
+        QVERIFY(speech.screenReaderRunning() == !reader.isEmpty());
+        for (const QString& line : lines)
+            speech.say(line);
+        const auto heard = [&] {
+            QFile file(dir_.filePath("spd-say.said"));
+            return !file.open(QIODevice::ReadOnly)
+                       ? QStringList{}
+                       : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(heard(), said, kTimeoutMs);
+        QTest::qWait(kQuietMs);
+        QCOMPARE(heard(), said);
+        orca.kill(), orca.waitForFinished();
+    }
+};
+
+QTEST_GUILESS_MAIN(SpeechTest)
+#include "tst_speech.moc"
