@@ -130,21 +130,33 @@ private:
 
 private slots:
     // A port that cannot be used leaves VOX selected, holding no line, even while its box shows,
-    // and VOX is what is stored, also when a termination signal comes while the box is open. The
-    // port, what it sees (with TUNE pressed after a choice the window outlives), and the box.
-    void aPortThatCannotBeUsedFallsBackToVox_data() {
-        rows({"COM2|open COM2 failed|box", "COM4|open COM4,close COM4|",
-              "LPT2|claim 0x3BC refused|box", "COM2|open COM2 failed|box, SIGTERM",
-              "LPT2|claim 0x3BC refused|box, SIGTERM"});
+    // and VOX is what is stored, also when a termination signal comes while the box is open.
+    // Under Invert ('!') a port is driven unkeyed right after it is opened and TUNE keys it
+    // whatever Tx Enable says; the keyed line is re-driven in its new sense when the polarity
+    // changes, and unkeyed before it is given up, for another port or with the window. The port,
+    // what it sees (with TUNE pressed after a choice the window outlives), what comes next (a
+    // box for a port refused) and what the port sees then.
+    void choosingAPort_data() {
+        rows({"COM2|open COM2 failed|box|", "COM4|open COM4,close COM4||",
+              "LPT2|claim 0x3BC refused|box|", "COM2|open COM2 failed|box, SIGTERM|",
+              "LPT2|claim 0x3BC refused|box, SIGTERM|",
+              "!COM6|open COM6,SETDTR,SETRTS,CLRDTR,CLRRTS|polarity to Normal|SETDTR,SETRTS",
+              "!COM1|open COM1,SETDTR,SETRTS,CLRDTR,CLRRTS|switching ports|SETDTR,SETRTS,close "
+              "COM1,claim 0x378,out 0x378 0x03",
+              "!LPT2|claim 0x3BC,out 0x3BC 0x03,out 0x3BC 0x00|switching ports|out 0x3BC "
+              "0x03,release 0x3BC,claim 0x378,out 0x378 0x03",
+              "!LPT2|claim 0x3BC,out 0x3BC 0x03,out 0x3BC 0x00|destroying the window|out 0x3BC "
+              "0x03,release 0x3BC"});
     }
-    void aPortThatCannotBeUsedFallsBackToVox() {
+    void choosingAPort() {
         QFETCH(QStringList, row);
-        const QString port = row[0];
-        const bool reported = !row[2].isEmpty(), signalled = row[2].endsWith("SIGTERM");
+        const bool invert = row[0].startsWith('!'), reported = row[2].startsWith("box"),
+                   signalled = row[2].endsWith("SIGTERM");
+        const QString port = row[0].mid(invert ? 1 : 0), change = row[2];
         WindowHarness h;
         h.ports.failingPorts = {"COM2"};
         h.ports.nonCommPorts = {"COM4"};
-        h.ports.refuseParallel = true;
+        h.ports.refuseParallel = reported;
         TTavrin& w = h.open();
         w.show();
         // Before any choice no port drives the line, and the ticks say so.
@@ -157,45 +169,27 @@ private slots:
                 QVERIFY(QTest::qWaitFor([&] { return !w.isVisible(); }));
             }
         };
+        if (invert)
+            item(w, "Invert1")->trigger();
         portItem(w, port)->trigger();
-        QCOMPARE(h.dialogs.messages.size(), reported ? 1 : 0);
-        QCOMPARE(linesAtBox, reported ? 0 : -1);
-        QCOMPARE(w.keyingLine().KeyingPortName(), QString("NONE"));
-        QVERIFY(w.ui().VOX1->isChecked() && w.ui().NoComPort->isChecked() &&
-                !portItem(w, port)->isChecked());
         if (!signalled)
             click(w.ui().TuneBtn);
         QCOMPARE(h.ports.takeEvents().join(','), row[1]);
+        QCOMPARE(h.dialogs.messages.size(), reported ? 1 : 0);
+        QCOMPARE(linesAtBox, reported ? 0 : -1);
+        if (invert) {
+            change == "polarity to Normal" ? w.ui().Normal->trigger()
+            : change == "switching ports"  ? w.ui().Printer1->trigger()
+                                           : h.window.reset();
+            QCOMPARE(h.ports.takeEvents().join(','), row[3]);
+            return;
+        }
+        QCOMPARE(w.keyingLine().KeyingPortName(), QString("NONE"));
+        QVERIFY(w.ui().VOX1->isChecked() && w.ui().NoComPort->isChecked() &&
+                !portItem(w, port)->isChecked());
         QVERIFY(signalled || w.close());
         const auto written = ConfigRecord::parse(readBytes(h.installDir() + "Tavrin.cfg"), {});
         QVERIFY(written.keyingPortName == "NONE" && written.keyingPortKind == 1);
-    }
-
-    // Under Invert a port is driven unkeyed right after it is opened and TUNE keys it whatever
-    // Tx Enable says; the keyed line is re-driven in its new sense when the polarity changes, and
-    // unkeyed before it is given up, for another port or with the window.
-    void aKeyedLineFollowsPolarityAndIsUnkeyedWhenGivenUp_data() {
-        // The change, the port keyed under Invert before it, how it opens, what the change does.
-        rows({"polarity to Normal|COM6|open COM6|SETDTR,SETRTS",
-              "switching ports|COM1|open COM1|SETDTR,SETRTS,close COM1,claim 0x378,out 0x378 0x03",
-              "switching ports|LPT2|claim 0x3BC|out 0x3BC 0x03,release 0x3BC,claim 0x378,out 0x378 "
-              "0x03",
-              "destroying the window|LPT2|claim 0x3BC|out 0x3BC 0x03,release 0x3BC"});
-    }
-    void aKeyedLineFollowsPolarityAndIsUnkeyedWhenGivenUp() {
-        QFETCH(QStringList, row);
-        const QString change = row[0], port = row[1];
-        WindowHarness h;
-        TTavrin& w = h.open();
-        item(w, "Invert1")->trigger();
-        portItem(w, port)->trigger();
-        click(w.ui().TuneBtn);
-        QCOMPARE(h.ports.takeEvents().join(','),
-                 row[2] + ',' + line(port, true) + ',' + line(port, false));
-        change == "polarity to Normal" ? w.ui().Normal->trigger()
-        : change == "switching ports"  ? w.ui().Printer1->trigger()
-                                       : h.window.reset();
-        QCOMPARE(h.ports.takeEvents().join(','), row[3]);
     }
 
     void everyWayOutEndsUnkeyed_data() {
