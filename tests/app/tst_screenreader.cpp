@@ -15,7 +15,8 @@ class ScreenReaderTest : public QObject {
 
 private slots:
     // Keys typed in turn, and what Orca says after the last of them, in that order (other lines
-    // may come between). From the note box, five Tabs reach LOOP and six TUNE.
+    // may come between). From the note box, five Tabs reach LOOP and six TUNE, one Shift+Tab
+    // memory 12.
     void whatTheOperatorHears_data() {
         rows({
             // A switch says its new state under the focus, whatever toggled it.
@@ -26,6 +27,8 @@ private slots:
             // Keying and the message are said wherever the focus is.
             "C-e F1|notification Transmitting.;Playing memory 1.;notification Receiving.;"
             "Playback ended.",
+            // A memory chosen under the focus.
+            "S-Tab S-F12|notification Memory 12, selected, empty.",
         });
     }
     void whatTheOperatorHears() {
