@@ -67,7 +67,10 @@ private slots:
         }
         // The desktop's word, given to AT-SPI's bus launcher as GNOME gives it.
         QDBusInterface status("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Status");
-        QVERIFY(status.setProperty("ScreenReaderEnabled", reader == "desktop"));
+        if (!status.setProperty("ScreenReaderEnabled", reader == "desktop") &&
+            qEnvironmentVariableIsEmpty("CI")) // in CI, scripts/deps.sh has installed it
+            QSKIP("AT-SPI's bus launcher (at-spi2-core) is not installed");
+        QVERIFY(status.lastError().type() == QDBusError::NoError);
         SpeechDispatcher speech(dir_.filePath("spd-say"));
         QTest::qWait(kQuietMs); // the desktop's answer
         QVERIFY(speech.screenReaderRunning() == !reader.isEmpty());
