@@ -61,7 +61,7 @@ private slots:
             });
         });
         playing ? click(w.ui().PlayBtn) : click(d.SelectBtn);
-        QCOMPARE(resetsWhileShown, stalls ? 0 : -1);
+        QVERIFY(!stalls || resetsWhileShown == 0);
         QVERIFY(w.keyerState().keyerStopped() && !h.wave.isOpen(Dir::Output));
         QCOMPARE(d.MessageLabel->text(), row[3].isEmpty() ? row[3] : "Sound " + row[3]);
         QCOMPARE(d.WaveUpDown->position(), playing ? steps : taken);
