@@ -23,15 +23,19 @@ private slots:
     // Select takes a card only when it can do the format, without opening it; stepping stays
     // among the cards. A card that cannot, or that another program holds, is refused with the
     // reason and the dialog back on card 0. A playback holding a device keeps it: Select then
-    // takes nothing. Dialog, steps up, card taken, refusal.
+    // takes nothing. If that device stalls, the wait goes on past the longest silence the
+    // watchdog allows while the dialog is shown; once it is hidden the device is reset and the
+    // playback ends. Dialog, steps up, card taken, refusal.
     void selectTakesOnlyACompatibleCard_data() {
         rows({"output|2|2|", "output|9|0|output device busy: Busy",
               "output|1|0|output device not compatible", "input|1|0|input device not compatible",
-              "input|2|0|input device busy: Busy", "output while playing|2|0|"});
+              "input|2|0|input device busy: Busy", "output while playing|2|0|",
+              "output while stalled|2|0|"});
     }
     void selectTakesOnlyACompatibleCard() {
         QFETCH(QStringList, row);
-        const bool output = row[0].startsWith("output"), playing = row[0].endsWith("playing");
+        const bool output = row[0].startsWith("output"), playing = row[0].contains("while");
+        const bool stalls = row[0].endsWith("stalled");
         const int steps = row[1].toInt(), taken = row[2].toInt();
         // Output cards 0 and 2 play the format, 1 does not, 3 is held by another program; only
         // input card 0 records the format, and input card 2 is held.
@@ -45,45 +49,27 @@ private slots:
             for (int i = 0; i < steps && button->arrowType() == Qt::UpArrow; ++i)
                 QTest::mouseClick(button, Qt::LeftButton);
         AudioPump pump(h.wave, Dir::Output);
-        pump.after(2, [&] { click(d.SelectBtn); });
+        int resetsWhileShown = -1; // stays so if the playback ended before this look
+        pump.after(2, [&] {
+            click(d.SelectBtn);
+            if (!stalls)
+                return;
+            pump.stop();
+            QTimer::singleShot(int(Keyer::kLongestSilence.count()) + 500, &w, [&] {
+                resetsWhileShown = h.wave.calls(Dir::Output, Op::Reset);
+                d.close();
+            });
+        });
         playing ? click(w.ui().PlayBtn) : click(d.SelectBtn);
+        QVERIFY(!stalls || resetsWhileShown == 0);
+        QVERIFY(w.keyerState().keyerStopped() && !h.wave.isOpen(Dir::Output));
         QCOMPARE(d.MessageLabel->text(), row[3].isEmpty() ? row[3] : "Sound " + row[3]);
         QCOMPARE(d.WaveUpDown->position(), playing ? steps : taken);
         QCOMPARE(output ? w.audioDevices().OutputDevice : w.audioDevices().InputDevice, taken);
         QCOMPARE(h.wave.calls(output ? Dir::Output : Dir::Input, Op::Open), int(playing));
-        QCOMPARE(h.wave.played().size(), playing ? 20 * kBlock : 0);
+        QCOMPARE(h.wave.played().size(), (stalls ? 2 : playing ? 20 : 0) * kBlock);
         click(d.SelectBtn); // the card shown now does the format: no refusal stays on show
         QVERIFY(d.MessageLabel->text().isEmpty());
-    }
-
-    // The device stalls. While the dialog is shown the wait goes on past the longest silence the
-    // watchdog allows; once it is hidden the device is reset and the playback ends.
-    void theWatchdogWaitsWhileTheDialogIsShown() {
-        WindowHarness h;
-        h.writeMessage(1, pattern(4 * kBlock));
-        TTavrin& w = h.open();
-        w.soundCardSelect().showFor(SoundCardMode::Output);
-        int resetsWhileShown = -1; // stays so if the playback ended before this look
-        QTimer::singleShot(int(Keyer::kLongestSilence.count()) + 500, &w, [&] {
-            resetsWhileShown = h.wave.calls(Dir::Output, Op::Reset);
-            w.soundCardSelect().close();
-        });
-        click(w.ui().PlayBtn);
-        QCOMPARE(resetsWhileShown, 0);
-        QVERIFY(w.keyerState().keyerStopped() && !h.wave.isOpen(Dir::Output));
-    }
-
-    // A close that fails keeps the handle, so that the device is closed later instead of leaked.
-    void aFailedCloseKeepsTheDevice() {
-        VirtualWaveService wave;
-        AudioDevices devices;
-        WaveInEngine in(wave, devices);
-        in.SetupWaveIn();
-        QVERIFY(in.OpenWaveIn().ok());
-        wave.failOn(Dir::Input, Op::Close);
-        const WaveStatus failed = in.CloseWaveIn();
-        QVERIFY(!failed.ok() && failed.site() == WaveSite::InClose && in.deviceOpen());
-        QVERIFY(in.CloseWaveIn().ok() && !in.deviceOpen() && !wave.isOpen(Dir::Input));
     }
 
     // The device may finish a buffer at any moment around the report of the one before; a lost
@@ -123,21 +109,27 @@ private slots:
     }
 
     // Asking a device for the format opens it: a device that took the format is not asked again
-    // until another one is selected or an open fails.
-    // One open per step ('=' the same device, 'f' its open fails, 'c' another device), queries.
-    void formatAskedOnlyWhenItMayHaveChanged_data() { rows({"===|1", "=f=|2", "=c=|2"}); }
-    void formatAskedOnlyWhenItMayHaveChanged() {
+    // until another one is selected or an open fails. A close that fails keeps the handle, so
+    // that the device is closed later instead of leaked. One open per step ('=' the same device,
+    // 'f' its open fails, 'c' another device, 'x' its close fails), queries.
+    void theEngineAsksAndClosesOnlyAsNeeded_data() { rows({"===|1", "=f=|2", "=c=|2", "=x=|1"}); }
+    void theEngineAsksAndClosesOnlyAsNeeded() {
         QFETCH(QStringList, row);
         VirtualWaveService wave({{"in"}}, {{"out 0"}, {"out 1"}});
         AudioDevices devices;
         WaveOutEngine out(wave, devices);
         for (const QChar step : row[0]) {
             devices.OutputDevice += step == QLatin1Char('c');
-            if (step == QLatin1Char('f'))
-                wave.failOn(Dir::Output, Op::Open);
+            if (step == QLatin1Char('f') || step == QLatin1Char('x'))
+                wave.failOn(Dir::Output, step == QLatin1Char('f') ? Op::Open : Op::Close);
             out.SetupWaveOut();
             QCOMPARE(out.OpenWaveOut().ok(), step != QLatin1Char('f'));
-            QCOMPARE(out.CloseWaveOut().ok(), step != QLatin1Char('f'));
+            const WaveStatus closed = out.CloseWaveOut();
+            QCOMPARE(closed.ok(), step == QLatin1Char('=') || step == QLatin1Char('c'));
+            QCOMPARE(out.deviceOpen(), step == QLatin1Char('x'));
+            QVERIFY(step != QLatin1Char('x') ||
+                    (closed.site() == WaveSite::OutClose && out.CloseWaveOut().ok() &&
+                     !out.deviceOpen() && !wave.isOpen(Dir::Output)));
         }
         QCOMPARE(wave.calls(Dir::Output, Op::Query), row[1].toInt());
     }

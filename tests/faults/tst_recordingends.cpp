@@ -45,12 +45,15 @@ class RecordingEndsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // A press, a failing device, a full disk, or sizes about to outgrow their 32 bits. The last
+    // two end the recording as STOP does and say why.
     void everyEndLeavesAWholeFile_data() {
         QTest::addColumn<QString>("way");
         QTest::addColumn<int>("blocks");  // blocks captured before the end comes
         QTest::addColumn<int>("delayMs"); // after the completion of the last of them
         QTest::addColumn<Op>("failing");
         QTest::addColumn<int>("occurrence");
+        QTest::addColumn<int>("diskBytes"); // what a full disk takes; -1: no limit
         QRandomGenerator random(kSeed);
         for (int run = 0; run < 40; ++run) {
             const QString way = kWays[run % std::size(kWays)];
@@ -60,8 +63,18 @@ private slots:
             const int occurrence = once ? 1 : random.bounded(1, blocks + 2);
             QTest::addRow("run %d: %s after %d blocks + %d ms, call %d fails at %d", run,
                           qPrintable(way), blocks, delayMs, int(op), occurrence)
-                << way << blocks << delayMs << op << occurrence;
+                << way << blocks << delayMs << op << occurrence << -1;
         }
+        QRandomGenerator limits(kSeed);
+        const int edges[] = {
+            0, 1, 8, 43, kHeader, kHeader + 1, kHeader + kBlock - 1, kHeader + kBlock};
+        for (int run = 0; run < 32; ++run) {
+            const int bytes = run < 8 ? edges[run] : limits.bounded(kHeader + 6 * kBlock);
+            QTest::addRow("full disk, run %d: %d bytes", run, bytes)
+                << QString("full disk") << 0 << 0 << Op::Open << 0 << bytes;
+        }
+        QTest::newRow("longest message")
+            << QString("longest message") << 2 << 0 << Op::Open << 0 << -1;
     }
     void everyEndLeavesAWholeFile() {
         QFETCH(QString, way);
@@ -69,7 +82,9 @@ private slots:
         QFETCH(int, delayMs);
         QFETCH(Op, failing);
         QFETCH(int, occurrence);
-        const bool failure = way == "device failure";
+        QFETCH(int, diskBytes);
+        const bool failure = way == "device failure", full = diskBytes >= 0,
+                   longest = way == "longest message", pressed = !failure && !full && !longest;
         WindowHarness h;
         h.writeMessage(1, QByteArray(kBlock, 'o'));
         const QByteArray old = readBytes(h.slotPath(1));
@@ -77,10 +92,13 @@ private slots:
         h.wave.setCapture(kCaptured);
         QByteArray messageThen, partThen; // as a power cut or a kill at the end would leave them
         AudioPump pump(h.wave, Dir::Input);
-        if (failure) {
+        if (failure)
             h.wave.failOn(Dir::Input, failing, occurrence);
-            pump.after(40, [&] { click(w.ui().StopBtn); }); // only if the failure never came
-        } else {
+        if (longest) // two blocks before the 32-bit sizes are full
+            pump.after(blocks, [&] {
+                w.findChild<KeyerState*>()->setRecordedBytes(kLongest - 2 * kBlock);
+            });
+        if (pressed) {
             // While the block after them is being filled, or a few ms later.
             pump.after(blocks + 1, [&] {
                 messageThen = readBytes(h.slotPath(1));
@@ -97,20 +115,37 @@ private slots:
             overdue = true;
             click(w.ui().StopBtn);
         });
-        click(w.ui().RecordBtn);
+        {
+            const auto disk = full ? std::make_unique<FileSizeLimit>(diskBytes) : nullptr;
+            click(w.ui().RecordBtn);
+        }
 
         QVERIFY(!overdue && !w.keyerState().recordActive() && !w.keyerState().recordFileOpen());
+        QVERIFY(w.keyerState().keyerStopped() && !w.keyerState().busy());
         QVERIFY(!h.wave.isOpen(Dir::Input) && !QFile::exists(h.slotPath(1) + ".part"));
+        const QString told = full      ? "Could not write the Wave file: File too large"
+                             : longest ? "The recording reached the longest message a file can "
+                                         "hold and was stopped"
+                                       : "";
+        QVERIFY(failure ||
+                h.dialogs.texts() == (told.isEmpty() ? QStringList() : QStringList{told}));
         const QByteArray file = readBytes(h.slotPath(1));
         const int dataBytes = file.size() - kHeader;
-        // A device that failed before it captured anything leaves the old message; one that
-        // failed later ends the recording where the call failed.
-        if (failure && w.keyerState().recordedBytes() == 0)
+        if (longest) {
+            QCOMPARE(pump.completed(), 3);
+            QCOMPARE(file.size(), kHeader + 3 * kBlock);
+            QCOMPARE(le32At(file, 40), quint32(kLongest));
+            return;
+        }
+        // A device that failed before it captured anything, or a disk too full for the header,
+        // leaves the old message; one that failed later ends the recording where the call failed.
+        if ((failure && w.keyerState().recordedBytes() == 0) || (full && diskBytes < kHeader))
             QCOMPARE(file, old);
         else
             checkWholeFile(file);
         QVERIFY(!failure || dataBytes <= occurrence * kBlock);
-        if (failure)
+        QVERIFY(!full || diskBytes < kHeader || file.size() <= diskBytes);
+        if (!pressed)
             return;
         QCOMPARE(messageThen, old);
         QCOMPARE(partThen.size(), kHeader + blocks * kBlock);
@@ -118,52 +153,6 @@ private slots:
         // The block being filled when the end came is not kept.
         QVERIFY2(delayMs == 0 ? dataBytes == blocks * kBlock : dataBytes >= blocks * kBlock,
                  qPrintable(QString::number(dataBytes)));
-    }
-
-    // A full disk, or sizes about to outgrow their 32 bits, ends the recording as STOP does and
-    // says why; on a full disk the header never claims more than the file holds.
-    void aRecordingStopsAtTheDiskOrTheLongestMessage_data() {
-        QTest::addColumn<int>("limit"); // bytes the disk takes; -1: the longest message comes first
-        for (int limit :
-             {-1, 0, 1, 8, 43, kHeader, kHeader + 1, kHeader + kBlock - 1, kHeader + kBlock})
-            QTest::addRow("%d bytes", limit) << limit;
-        QRandomGenerator random(kSeed);
-        for (int run = 0; run < 24; ++run)
-            QTest::addRow("run %d", run) << random.bounded(kHeader + 6 * kBlock);
-    }
-    void aRecordingStopsAtTheDiskOrTheLongestMessage() {
-        QFETCH(int, limit);
-        WindowHarness h;
-        TTavrin& w = h.open();
-        h.wave.setCapture(kCaptured);
-        {
-            const auto disk = limit < 0 ? nullptr : std::make_unique<FileSizeLimit>(limit);
-            AudioPump pump(h.wave, Dir::Input);
-            // Two blocks before the 32-bit sizes are full; STOP only if the recording runs on.
-            if (limit < 0)
-                pump.after(2, [&] {
-                    w.findChild<KeyerState*>()->setRecordedBytes(kLongest - 2 * kBlock);
-                });
-            pump.after(10, [&] { click(w.ui().StopBtn); }); // the disk is full well before
-            click(w.ui().RecordBtn);
-            QVERIFY(limit >= 0 || pump.completed() == 3);
-        }
-        QCOMPARE(h.dialogs.texts(),
-                 QStringList{limit < 0 ? "The recording reached the longest message a file can "
-                                         "hold and was stopped"
-                                       : "Could not write the Wave file: File too large"});
-        QVERIFY(w.keyerState().keyerStopped() && !w.keyerState().busy() &&
-                !h.wave.isOpen(Dir::Input));
-        const QByteArray file = readBytes(h.slotPath(1));
-        if (limit < 0) {
-            QCOMPARE(file.size(), kHeader + 3 * kBlock);
-            QCOMPARE(le32At(file, 40), quint32(kLongest));
-            return;
-        }
-        QVERIFY(file.size() <= limit);
-        QVERIFY(file.size() < 8 || le32At(file, 4) <= quint32(file.size() - 8));
-        if (file.size() >= kHeader)
-            checkWholeFile(file);
     }
 
     void aBadMessageFileGivesTheReadersBehaviour_data() {
