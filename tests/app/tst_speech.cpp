@@ -2,6 +2,7 @@
 // writes down each line, and kept quiet while a screen reader runs, as the desktop or a running
 // Orca tells.
 #include "app/speechdispatcher.h"
+#include "windowharness.h"
 
 #include <QDBusInterface>
 #include <QFile>
@@ -39,23 +40,16 @@ private slots:
 
     // Who says a screen reader runs, the lines given, what the speech server is handed.
     void linesAreSaidUnlessAReaderSpeaks_data() {
-        QTest::addColumn<QString>("reader");
-        QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<QStringList>("said");
-        const QString options = "--application-name Tavrin --priority message -- ";
-        QTest::newRow("none") << "" << QStringList{"Transmitting", "Playing memory 1"}
-                              << QStringList{options + "Transmitting",
-                                             options + "Playing memory 1"};
-        QTest::newRow("a stalled client is given up")
-            << "" << QStringList{"stall", "Receiving"} << QStringList{options + "Receiving"};
-        QTest::newRow("Orca runs") << "orca" << QStringList{"Transmitting"} << QStringList{};
-        QTest::newRow("the desktop says")
-            << "desktop" << QStringList{"Transmitting"} << QStringList{};
+        rows({"|Transmitting;Playing memory 1|Transmitting;Playing memory 1",
+              "|stall;Receiving|Receiving", // a stalled client is given up
+              "orca|Transmitting|", "desktop|Transmitting|"});
     }
     void linesAreSaidUnlessAReaderSpeaks() {
-        QFETCH(QString, reader);
-        QFETCH(QStringList, lines);
-        QFETCH(QStringList, said);
+        QFETCH(QStringList, row);
+        const QString reader = row[0];
+        QStringList said;
+        for (const QString& line : row[2].split(';', Qt::SkipEmptyParts))
+            said << "--application-name Tavrin --priority message -- " + line;
         QFile::remove(dir_.filePath("spd-say.said"));
         QProcess orca;
         if (reader == "orca") {
@@ -74,7 +68,7 @@ private slots:
         SpeechDispatcher speech(dir_.filePath("spd-say"));
         QTest::qWait(kQuietMs); // the desktop's answer
         QVERIFY(speech.screenReaderRunning() == !reader.isEmpty());
-        for (const QString& line : lines)
+        for (const QString& line : row[1].split(';'))
             speech.say(line);
         const auto heard = [&] {
             QFile file(dir_.filePath("spd-say.said"));
