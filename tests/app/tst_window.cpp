@@ -134,6 +134,10 @@ private slots:
         QCOMPARE(after == "held", events.count(kUnkeyed) == 1 && events.count(kKeyed) == 2);
         QCOMPARE(h.keyed(), after == "keyed");
         QCOMPARE(w.keyerState().selectedMemory() == 4, after == "selected 4");
+        // The operator finds the chosen memory by the number on its button.
+        for (QPushButton* button : w.ui().MemBtn)
+            QCOMPARE(bool(QAccessible::queryAccessibleInterface(button)->state().selected),
+                     button->text() == QString::number(w.keyerState().selectedMemory()));
         QCOMPARE(readBytes(h.slotPath(1)).size() == 44 + 2 * kBlock, after == "recorded");
         QCOMPARE(w.keyerState().loopActive(), after == "loop");
         QTRY_COMPARE(w.ui().PlayProgressBar->value(), 0); // nothing plays any more
