@@ -122,6 +122,9 @@ private slots:
 
         QVERIFY(!overdue && !w.keyerState().recordActive() && !w.keyerState().recordFileOpen());
         QVERIFY(w.keyerState().keyerStopped() && !w.keyerState().busy());
+        // An idle keyer left open all day wakes for nothing.
+        for (const QTimer* timer : w.keyer().findChildren<QTimer*>())
+            QVERIFY2(!timer->isActive(), qPrintable(timer->parent()->metaObject()->className()));
         QVERIFY(!h.wave.isOpen(Dir::Input) && !QFile::exists(h.slotPath(1) + ".part"));
         const QString told = full      ? "Could not write the Wave file: File too large"
                              : longest ? "The recording reached the longest message a file can "
