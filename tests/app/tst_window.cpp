@@ -75,16 +75,23 @@ private slots:
     // State before, focused control, keys, slots heard (all but the last cut short), after.
     void keysWorkFromAnyControl_data() {
         rows({
-            "idle|MessageWindow|F3|3|unkeyed", "playing|PlayBtn|F5|1,5|held",
+            "idle|MessageWindow|F3|3|unkeyed",
+            "playing|PlayBtn|F5|1,5|held",
             "playing|MessageWindow|F1 held|1|unkeyed",
             "playing|LoopBtn|F7|1|unkeyed", // memory 7 is empty
-            "paused|Mem4Btn|F2|1,2|unkeyed", "idle|MessageWindow|Shift+F4||selected 4",
-            "recording|StopBtn|F2||recorded", "playing|Mem2Btn|Ctrl+L, Esc|1|unkeyed",
-            "idle|MessageWindow|Ctrl+Shift+R||recorded", "idle|PlayBtn|Return|1|unkeyed",
-            "idle|TransmitBtn|Space||tx off", "idle|MicBtn|Space||mic on",
-            "idle|MessageWindow|Ctrl+L||loop", "idle|Mem1Btn|Ctrl+T||keyed",
+            "paused|Mem4Btn|F2|1,2|unkeyed",
+            "idle|MessageWindow|Shift+F4||selected 4",
+            "recording|StopBtn|F2||recorded",
+            "playing|Mem2Btn|Ctrl+L, Esc|1|unkeyed",
+            "idle|MessageWindow|Ctrl+Shift+R||recorded",
+            "idle|PlayBtn|Return|1|unkeyed",
+            "idle|TransmitBtn|Space||tx off",
+            "idle|MicBtn|Space||mic on",
+            "idle|MessageWindow|Ctrl+L||loop",
+            "idle|Mem1Btn|Ctrl+T||keyed",
             "idle|MessageWindow|Ctrl+E||tx off",
-            "idle|LoopBtn|press||loop", // an assistive tool's press
+            // Through the button's accessible action.
+            "idle|LoopBtn|press||loop",
         });
     }
     void keysWorkFromAnyControl() {
@@ -181,8 +188,8 @@ private slots:
             "pause|PlayBtn|PLAY, paused||Transmitting;Playing memory 1;Receiving;Paused memory 1|",
             // Memory 1 resumes, whatever was selected in the pause.
             "pause, Shift+F3, PLAY|StatusLine|Playback ended||Transmitting;Playing memory 1;"
-            "Receiving;Paused memory 1;Memory 3;Transmitting;Playing memory 1;Receiving;Playback "
-            "ended|",
+            "Receiving;Paused memory 1;Memory 3;Transmitting;Playing memory 1;Receiving;"
+            "Playback ended|",
             "F7|StatusLine|Memory 7 is empty||Memory 7 is empty|",
         });
     }
