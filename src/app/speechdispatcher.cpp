@@ -22,15 +22,18 @@ constexpr int kMostWaiting = 4;
 constexpr std::chrono::seconds kClientLimit{5};
 
 // Orca started by hand, or by a desktop that does not announce it, runs as a process of ours
-// named for its script.
+// named for its script. One that has ended and waits for its parent to reap it speaks no more.
 bool orcaRuns() {
     const QString mine = QString::number(::getuid());
     const QDir proc(QStringLiteral("/proc"));
     for (const QString& pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         if (!pid.front().isDigit())
             continue;
-        QFile comm(proc.filePath(pid + QStringLiteral("/comm")));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "orca" &&
+        // "PID (NAME) STATE ...": Z is a zombie.
+        QFile stat(proc.filePath(pid + QStringLiteral("/stat")));
+        const QByteArray named = pid.toLatin1() + " (orca) ";
+        const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+        if (line.startsWith(named) && !line.mid(named.size()).startsWith('Z') &&
             QString::number(QFileInfo(proc.filePath(pid)).ownerId()) == mine)
             return true;
     }

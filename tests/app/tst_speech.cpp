@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 constexpr int kTimeoutMs = 15000; // past the five seconds a stuck client is given
 constexpr int kQuietMs = 1500;    // long enough for a line that should not come to come
@@ -44,7 +47,8 @@ private slots:
     void linesAreSaidUnlessAReaderSpeaks_data() {
         rows({"|Transmitting;Playing memory 1|Transmitting;Playing memory 1",
               "|stall;Receiving|Receiving", // a stalled client is given up
-              "orca|Transmitting|", "desktop|Transmitting|"});
+              "orca|Transmitting|", "desktop|Transmitting|",
+              "dead orca|Transmitting|Transmitting"}); // a zombie its parent has not reaped
     }
     void linesAreSaidUnlessAReaderSpeaks() {
         QFETCH(QStringList, row);
@@ -54,13 +58,18 @@ private slots:
             said << "--application-name Tavrin --priority message -- " + line;
         QFile::remove(dir_.filePath("spd-say.said"));
         QProcess orca;
+        const QByteArray script = QFile::encodeName(dir_.filePath("orca"));
+        // A process of ours named as Orca's script is.
+        QVERIFY(QFile::copy("/bin/sleep", script) || QFile::exists(script));
         if (reader == "orca") {
-            // A process of ours named as Orca's script is.
-            QVERIFY(QFile::copy("/bin/sleep", dir_.filePath("orca")) ||
-                    QFile::exists(dir_.filePath("orca")));
-            orca.start(dir_.filePath("orca"), {"60"});
+            orca.start(script, {"60"});
             QVERIFY(orca.waitForStarted());
         }
+        const pid_t dead = reader == "dead orca" ? ::fork() : -1;
+        if (dead == 0)
+            ::execl(script.constData(), "orca", "0", nullptr), ::_exit(127);
+        const auto reap = qScopeGuard([dead] { dead > 0 && ::waitpid(dead, nullptr, 0); });
+        QTRY_VERIFY(dead < 0 || readBytes(QString("/proc/%1/stat").arg(dead)).contains(") Z "));
         // The desktop's word, given to AT-SPI's bus launcher as GNOME gives it.
         QDBusMessage set = QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus",
                                                           "org.freedesktop.DBus.Properties", "Set");
@@ -73,7 +82,7 @@ private slots:
         QVERIFY2(answer.type() == QDBusMessage::ReplyMessage, qPrintable(answer.errorMessage()));
         SpeechDispatcher speech(dir_.filePath("spd-say"));
         QTest::qWait(kQuietMs); // the desktop's answer
-        QVERIFY(speech.screenReaderRunning() == !reader.isEmpty());
+        QCOMPARE(speech.screenReaderRunning(), said.isEmpty());
         for (const QString& line : row[1].split(';'))
             speech.say(line);
         const auto heard = [&] {
