@@ -168,8 +168,12 @@ IniSettings TTavrin::currentIniSettings() const {
 void TTavrin::writeConfiguration() {
     if (configPath_.isEmpty())
         return;
-    writeFileAtomically(configPath_, currentConfiguration().serialize());
-    writeIniSettings(paths_.iniFile(), currentIniSettings());
+    // What could be foreseen was told at the start; a failure that comes only now (a full disk)
+    // has no window left to be shown in.
+    if (!writeFileAtomically(configPath_, currentConfiguration().serialize()))
+        qWarning("Could not save the settings in %s", qPrintable(configPath_));
+    if (!writeIniSettings(paths_.iniFile(), currentIniSettings()))
+        qWarning("Could not save the settings in %s", qPrintable(paths_.iniFile()));
 }
 
 void TTavrin::RetrieveWave1Click() {

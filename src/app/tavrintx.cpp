@@ -190,8 +190,10 @@ void TTavrin::chooseSerialDevice(const QString& path) {
 void TTavrin::askPttDelayClick(std::chrono::milliseconds PttTiming::*delay,
                                const QString& caption) {
     PttTiming timing = keyer_->pttTiming();
-    if (askPttDelay(dialogs_, caption, timing.*delay))
+    if (const auto asked = askPttDelay(dialogs_, caption, timing.*delay)) {
+        timing.*delay = *asked;
         keyer_->setPttTiming(timing);
+    }
 }
 
 void TTavrin::terminationSignal() {

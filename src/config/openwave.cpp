@@ -1,10 +1,11 @@
 #include "config/openwave.h"
 
-#include "support/atomicfile.h"
 #include "keyer/soundfile.h"
+#include "support/atomicfile.h"
 #include "support/littleendian.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <array>
 #include <chrono>
@@ -47,11 +48,11 @@ void show(Dialogs& dialogs, const MessageBoxText& message, const QString& detail
 
 // "keepme" saved as "WAV files (*.wav)" is "keepme.wav": the extension between "(*" and ")".
 QString withExtension(const QString& name, const QString& fileType) {
-    const qsizetype star = fileType.indexOf(QLatin1String("(*"));
-    const qsizetype close = fileType.indexOf(QLatin1Char(')'), star);
-    if (!QFileInfo(name).suffix().isEmpty() || star < 0 || close <= star)
+    static const QRegularExpression extension(QStringLiteral(R"(\(\*(\.[^)]+)\))"));
+    const QRegularExpressionMatch match = extension.match(fileType);
+    if (!QFileInfo(name).suffix().isEmpty() || !match.hasMatch())
         return name;
-    return name + fileType.mid(star + 2, close - star - 2);
+    return name + match.captured(1);
 }
 
 } // namespace

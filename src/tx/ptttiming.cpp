@@ -9,21 +9,21 @@ std::chrono::milliseconds clampPttDelay(std::chrono::milliseconds delay) {
     return (bounded + kPttDelayStep / 2) / kPttDelayStep * kPttDelayStep;
 }
 
-bool askPttDelay(Dialogs& dialogs, const QString& caption, std::chrono::milliseconds& delay) {
-    QString text = QString::number(delay.count());
+std::optional<std::chrono::milliseconds> askPttDelay(Dialogs& dialogs, const QString& caption,
+                                                     std::chrono::milliseconds current) {
+    QString text = QString::number(current.count());
     const QString prompt = QStringLiteral("Milliseconds (0 to %1, in steps of %2):")
                                .arg(kMaxPttDelay.count())
                                .arg(kPttDelayStep.count());
     if (!dialogs.inputQuery(caption, prompt, text))
-        return false;
+        return std::nullopt;
     bool number = false;
     const std::chrono::milliseconds asked{text.trimmed().toInt(&number)};
     if (!number || asked < std::chrono::milliseconds{0} || asked > kMaxPttDelay) {
         dialogs.showMessage(
             QStringLiteral("'%1' is not a delay of 0 to %2 ms").arg(text).arg(kMaxPttDelay.count()),
             caption);
-        return false;
+        return std::nullopt;
     }
-    delay = clampPttDelay(asked);
-    return true;
+    return clampPttDelay(asked);
 }

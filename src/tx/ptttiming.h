@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <chrono>
+#include <optional>
 
 class Dialogs;
 
@@ -20,6 +21,7 @@ inline constexpr std::chrono::milliseconds kPttDelayStep{10};
 // The delay brought into 0 .. kMaxPttDelay, to the nearest step.
 std::chrono::milliseconds clampPttDelay(std::chrono::milliseconds delay);
 
-// Asks for a delay in milliseconds, offering the one in force. True with the new delay on OK with
-// a number in range (rounded to the step); a message for any other entry, and the delay kept.
-bool askPttDelay(Dialogs& dialogs, const QString& caption, std::chrono::milliseconds& delay);
+// Asks for a delay in milliseconds, offering the one in force. The new delay on OK with a number
+// in range (rounded to the step); nothing when cancelled, and a message for any other entry.
+std::optional<std::chrono::milliseconds> askPttDelay(Dialogs& dialogs, const QString& caption,
+                                                     std::chrono::milliseconds current);

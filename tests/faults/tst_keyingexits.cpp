@@ -390,6 +390,11 @@ private slots:
         QVERIFY((ini.isEmpty() || writeBytes(path, ini)) && QDir().mkpath(h.devRoot) &&
                 writeBytes(usb, {}) && writeBytes(h.devRoot + "/ttyACM0", {}));
         QCOMPARE(h.open().keyer().pttTiming().lead.count(), leadMs);
+        h.dialogs.inputAnswers << FakeDialogs::Answer{true, "-5"};
+        for (int ask = 0; ask < 2; ++ask) // an entry refused, then the question cancelled
+            h.window->ui().PttLead->trigger();
+        QVERIFY(h.dialogs.messages.value(0).text.startsWith("'-5' is not a delay"));
+        QCOMPARE(h.window->keyer().pttTiming().lead.count(), leadMs);
         h.dialogs.inputAnswers << FakeDialogs::Answer{true, "255"};
         h.window->ui().PttTail->trigger();
         chooseUsbPort(*h.window, "ttyUSB0");
