@@ -163,6 +163,11 @@ private:
     // An import has converted its file, or was refused or cancelled: what it found is told, and
     // the new message put in place, once no message runs.
     void finishImport();
+    // Microphone > Trim Silence shows the keyer's margin; Undo Trim offered for the selected
+    // memory while its untrimmed message is kept.
+    void showTrimMargin();
+    void offerUndoTrim();
+    void undoTrim();
     // A failure of a remote command: said in the status line instead of a box.
     void showQuietFailure(const QString& text);
 

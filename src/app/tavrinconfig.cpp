@@ -130,6 +130,8 @@ ConfigRecord TTavrin::currentConfiguration() {
 void TTavrin::applyIniSettings(const IniSettings& ini) {
     keyer_->setPttTiming(ini.keying.ptt);
     ui_.SpeakAloud->setChecked(ini.console.speakAloud);
+    keyer_->setTrimMargin(ini.recording.trimMargin);
+    showTrimMargin();
     // The record names VOX while a device path is in use. A port that a copy of the program
     // reading only the record has chosen since then stands.
     if (!ini.keying.serialDevice.isEmpty() && keying_->KeyingPortName() == kVoxName)
@@ -157,6 +159,7 @@ IniSettings TTavrin::currentIniSettings() const {
         ini.keying.serialDevice = keying_->KeyingPortName();
     ini.keying.ptt = keyer_->pttTiming();
     ini.console.speakAloud = ui_.SpeakAloud->isChecked();
+    ini.recording.trimMargin = keyer_->trimMargin();
     ini.rig = rigSettings_;
     const RigTarget* rig = keying_->rigTarget();
     ini.rig.keying = !rig                                ? RigSettings::Keying::None
@@ -239,6 +242,6 @@ void TTavrin::finishImport() {
     const std::unique_ptr<MessageImport> import = std::move(import_);
     importProgress_.reset();
     ui_.ImportMessage1->setEnabled(true);
-    if (import->complete(importSlot_, dialogs_))
+    if (import->complete(importSlot_, dialogs_, keyer_->trimMargin()))
         keyer_->chooseMessageFile(import->target());
 }

@@ -25,6 +25,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <utility>
 
@@ -395,7 +397,8 @@ void TTavrin::showStatus(Phase now) {
     case Phase::Idle:
         said = shownPhase_ == Phase::Recording
                    ? QStringLiteral("Recorded %1: %2 seconds")
-                         .arg(shownMessage_, seconds(bytesToLength(state_.recordedBytes())))
+                             .arg(shownMessage_, seconds(bytesToLength(state_.recordedBytes()))) +
+                         (keyer_->recordedOnlySilence() ? QStringLiteral(" of silence") : QString())
                    : QStringLiteral("Playback ended");
         if (!quietFailure_.isEmpty())
             said = std::exchange(quietFailure_, QString());
@@ -423,6 +426,25 @@ void TTavrin::nothingToPlay(const QString& path) {
     shownMessage_ = messageName();
     announce(ui_.StatusLine, said);
     readSlotLengths();
+}
+
+void TTavrin::undoTrim() {
+    offerUndoTrim();
+    if (!ui_.UndoTrim->isEnabled())
+        return;
+    const int slot = state_.selectedMemory();
+    if (!restoreUntrimmed(memories_.path(slot))) {
+        dialogs_.showMessage(QStringLiteral("Could not undo the trim: %1")
+                                 .arg(QString::fromLocal8Bit(std::strerror(errno))),
+                             QStringLiteral("File Error Message"));
+        return;
+    }
+    readSlotLengths();
+    idleStatus_ = QStringLiteral("Memory %1 is back as recorded: %2 seconds")
+                      .arg(slot)
+                      .arg(seconds(slotLength(slot)));
+    ui_.StatusLine->setText(idleStatus_);
+    announce(ui_.StatusLine, idleStatus_);
 }
 
 void TTavrin::showQuietFailure(const QString& text) {

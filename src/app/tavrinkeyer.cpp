@@ -11,6 +11,8 @@
 #include "tx/transmitcontrols.h"
 
 #include <QAction>
+#include <QFileInfo>
+#include <QMenu>
 #include <QPushButton>
 
 void TTavrin::createKeyer() {
@@ -44,6 +46,13 @@ void TTavrin::wireKeyer() {
                 [this, i] { keyer_->loopDelayClick(i); });
     for (std::size_t i = 0; i < ui_.Gain.size(); ++i)
         connect(ui_.Gain[i], &QAction::triggered, keyer_, [this, i] { keyer_->gainClick(i); });
+    for (QAction* choice : ui_.Trim)
+        connect(choice, &QAction::triggered, keyer_, [this, choice] {
+            const int ms = choice->data().toInt();
+            keyer_->setTrimMargin(ms < 0 ? TrimMargin() : std::chrono::milliseconds{ms});
+        });
+    connect(ui_.Microphone, &QMenu::aboutToShow, this, &TTavrin::offerUndoTrim);
+    connect(ui_.UndoTrim, &QAction::triggered, this, &TTavrin::undoTrim);
     connect(ui_.InputSoundCard, &QAction::triggered, this, &TTavrin::InputSoundCardClick);
     connect(ui_.OutputSoundCard, &QAction::triggered, this, &TTavrin::OutputSoundCardClick);
     connect(soundCard_, &TSoundCardSelect::shownChanged, keyer_, &Keyer::setSoundCardDialogShown);
@@ -62,4 +71,15 @@ void TTavrin::showSoundCards(SoundCardMode mode) {
     if (state_.busy())
         keyer_->StopBtnClick();
     soundCard_->showFor(mode);
+}
+
+void TTavrin::showTrimMargin() {
+    const TrimMargin margin = keyer_->trimMargin();
+    for (QAction* choice : ui_.Trim)
+        choice->setChecked(choice->data().toInt() == (margin ? int(margin->count()) : -1));
+}
+
+void TTavrin::offerUndoTrim() {
+    ui_.UndoTrim->setEnabled(!state_.busy() && QFileInfo::exists(untrimmedPath(
+                                                   memories_.path(state_.selectedMemory()))));
 }

@@ -3,8 +3,10 @@
 #include "app/look.h"
 #include "app/meterbar.h"
 #include "keyer/menutables.h"
+#include "keyer/trim.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -53,6 +55,13 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, const Q
 QRect rowSlot(int i, int top, int height) {
     return {kButtonGap + i * (kButtonWidth + kButtonGap), top, kButtonWidth, height};
 }
+
+struct TrimChoice {
+    const char* name;
+    int ms; // -1: Off
+};
+constexpr std::array<TrimChoice, 5> kTrimChoices{
+    {{"TrimOff", -1}, {"Trim50", 50}, {"Trim150", 150}, {"Trim300", 300}, {"Trim500", 500}}};
 
 QAction* item(QMenu* menu, const char* name, const QString& caption, bool ticked = false) {
     auto* a = named(menu->addAction(caption), name);
@@ -196,6 +205,21 @@ void TavrinUi::setupUi(QMainWindow* window) {
     microphone->addMenu(gain);
     for (std::size_t i = 0; i < kGains.size(); ++i)
         Gain[i] = item(gain, kGains[i].name, QLatin1String(kGains[i].caption), i == 0);
+    QMenu* trim = submenu(microphone, "TrimSilence", QStringLiteral("Trim Silence"));
+    microphone->addMenu(trim);
+    auto* margins = new QActionGroup(trim);
+    for (std::size_t i = 0; i < kTrimChoices.size(); ++i) {
+        const int ms = kTrimChoices[i].ms;
+        Trim[i] = margins->addAction(
+            item(trim, kTrimChoices[i].name,
+                 ms < 0 ? QStringLiteral("Off") : QStringLiteral("Keep %1 ms").arg(ms),
+                 ms == kDefaultTrimMargin.count()));
+        Trim[i]->setData(ms);
+    }
+    trim->setToolTip(QStringLiteral("Silence kept before the first sound and after the last "
+                                    "when a recording or an import is stored"));
+    UndoTrim = command(microphone, "UndoTrim", QStringLiteral("Undo Trim"));
+    Microphone = microphone;
 
     QMenu* output = named(bar->addMenu(QStringLiteral("Output")), "Options1");
     Printer1 = item(output, "Printer1", QStringLiteral("Pri Printer"));

@@ -54,6 +54,10 @@ struct TavrinUi {
     std::array<QAction*, 19> LoopDelay{};
     // Microphone > Gain: UnityGain, N20dB, N30dB, N40dB
     std::array<QAction*, 4> Gain{};
+    // Microphone > Trim Silence: Off, then the margins kept; each action's data is its margin in
+    // ms, -1 for Off. One group, so one is ticked.
+    std::array<QAction*, 5> Trim{};
+    QAction* UndoTrim = nullptr;
     // Output
     QAction* Printer1 = nullptr;
     QAction* Printer2 = nullptr;
@@ -68,6 +72,7 @@ struct TavrinUi {
     QAction* PttTail = nullptr;
     // The Output menu; the USB serial ports present are listed in it before VOX1.
     QMenu* Output = nullptr;
+    QMenu* Microphone = nullptr;
     // ID
     QAction* OFF1 = nullptr;
     QAction* ON1 = nullptr;

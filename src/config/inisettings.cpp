@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -16,6 +17,9 @@ const QString kPttLeadKey = QStringLiteral("PttLeadMs");
 const QString kPttTailKey = QStringLiteral("PttTailMs");
 const QString kConsoleGroup = QStringLiteral("Console");
 const QString kSpeakAloudKey = QStringLiteral("SpeakAloud");
+const QString kRecordingGroup = QStringLiteral("Recording");
+const QString kTrimKey = QStringLiteral("TrimSilence");
+const QString kTrimMarginKey = QStringLiteral("TrimMarginMs");
 
 std::chrono::milliseconds readDelay(const QSettings& ini, const QString& key) {
     bool number = false;
@@ -83,20 +87,40 @@ void ConsoleIni::save(QSettings& ini) const {
     ini.endGroup();
 }
 
+void RecordingIni::load(QSettings& ini) {
+    ini.beginGroup(kRecordingGroup);
+    bool number = false;
+    const int margin = ini.value(kTrimMarginKey).toInt(&number);
+    trimMargin = !ini.value(kTrimKey, true).toBool() ? TrimMargin()
+                 : number                            ? std::clamp(std::chrono::milliseconds{margin},
+                                                                  std::chrono::milliseconds{0}, kLongestTrimMargin)
+                                                     : kDefaultTrimMargin;
+    ini.endGroup();
+}
+
+void RecordingIni::save(QSettings& ini) const {
+    ini.beginGroup(kRecordingGroup);
+    ini.setValue(kTrimKey, trimMargin.has_value());
+    ini.setValue(kTrimMarginKey, static_cast<int>(trimMargin.value_or(kDefaultTrimMargin).count()));
+    ini.endGroup();
+}
+
 void IniSettings::load(QSettings& ini) {
     keying.load(ini);
     rig.load(ini);
     console.load(ini);
+    recording.load(ini);
 }
 
 void IniSettings::save(QSettings& ini) const {
     keying.save(ini);
     rig.save(ini);
     console.save(ini);
+    recording.save(ini);
 }
 
 bool IniSettings::isDefault() const {
-    return keying.isDefault() && rig.isDefault() && console.isDefault();
+    return keying.isDefault() && rig.isDefault() && console.isDefault() && recording.isDefault();
 }
 
 IniSettings readIniSettings(const QString& path, FileRead& found) {

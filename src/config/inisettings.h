@@ -1,5 +1,6 @@
 #pragma once
 
+#include "keyer/trim.h"
 #include "support/regularfile.h"
 #include "tx/ptttiming.h"
 #include "tx/rigsettings.h"
@@ -28,12 +29,23 @@ struct ConsoleIni {
     bool isDefault() const { return !speakAloud; }
 };
 
+// What becomes of a recording or an import once it is in its memory.
+struct RecordingIni {
+    TrimMargin trimMargin = kDefaultTrimMargin;
+
+    // A margin out of range is brought into it.
+    void load(QSettings& ini);
+    void save(QSettings& ini) const;
+    bool isDefault() const { return trimMargin == kDefaultTrimMargin; }
+};
+
 // Settings kept beside the configuration record in an INI file, one group per feature; each
 // group loads and saves itself through QSettings, so a feature adds its own the same way.
 struct IniSettings {
     KeyingIni keying;
     RigSettings rig;
     ConsoleIni console;
+    RecordingIni recording;
 
     void load(QSettings& ini);
     void save(QSettings& ini) const;

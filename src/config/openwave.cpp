@@ -179,7 +179,7 @@ void MessageImport::convert() {
     converted_ = std::move(converted);
 }
 
-bool MessageImport::complete(int slot, Dialogs& dialogs) {
+bool MessageImport::complete(int slot, Dialogs& dialogs, TrimMargin margin) {
     if (!refusal_.isEmpty())
         dialogs.showMessage(refusal_, kFileErrorTitle);
     // Taken, so that whatever happens next the temporary file goes with it.
@@ -198,7 +198,17 @@ bool MessageImport::complete(int slot, Dialogs& dialogs) {
         show(dialogs, kCouldNotWriteWaveFile, converted->reason());
         return false;
     }
-    QString text = QStringLiteral("Memory %1 now holds a message of %2.").arg(slot).arg(length);
+    const TrimOutcome trimmed = margin ? trimMessage(target_, *margin) : TrimOutcome{};
+    if (!margin)
+        forgetUntrimmed(target_);
+    const bool cut = trimmed.result == TrimResult::Trimmed;
+    QString text = QStringLiteral("Memory %1 now holds a message of %2.")
+                       .arg(slot)
+                       .arg(cut ? seconds(trimmed.dataBytes / kMessageFormat.blockAlign) : length);
+    if (cut)
+        text += QStringLiteral(" Silence at its ends was trimmed.");
+    if (trimmed.result == TrimResult::OnlySilence)
+        text += QStringLiteral(" It holds only silence and was kept as it is.");
     if (clipped_)
         text += QStringLiteral(" Samples over full scale were clipped.");
     dialogs.showMessage(text, kImportTitle);

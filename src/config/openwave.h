@@ -1,6 +1,7 @@
 #pragma once
 
 #include "keyer/messagefile.h"
+#include "keyer/trim.h"
 #include "support/dialogs.h"
 
 #include <QObject>
@@ -52,10 +53,10 @@ public:
     bool done() const { return done_; }
     // Stops the conversion at its next piece; finished follows, and complete does nothing.
     void cancel() { cancelled_ = true; }
-    // Once finished: tells why a file was refused, or asks before it replaces slot's message and
-    // tells how long the new one is and whether it clipped. True when target holds the new
-    // message; after a failure or a No the old one stays as it was.
-    bool complete(int slot, Dialogs& dialogs);
+    // Once finished: tells why a file was refused, or asks before it replaces slot's message,
+    // trims it to margin and tells how long the new one is and whether it clipped. True when
+    // target holds the new message; after a failure or a No the old one stays as it was.
+    bool complete(int slot, Dialogs& dialogs, TrimMargin margin);
 
 signals:
     // How far the conversion is, in thousandths; -1 while the file does not say how long it is.

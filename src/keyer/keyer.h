@@ -3,6 +3,7 @@
 #include "audio/wavestatus.h"
 #include "audio/wavetypes.h"
 #include "keyer/messagefile.h"
+#include "keyer/trim.h"
 #include "tx/ptttiming.h"
 
 #include <QElapsedTimer>
@@ -129,6 +130,11 @@ public:
     // The lead and tail around each keyed message; a change counts from the next lead or tail.
     void setPttTiming(const PttTiming& timing) { pttTiming_ = timing; }
     const PttTiming& pttTiming() const { return pttTiming_; }
+    // The silence a finished recording keeps at either end; none keeps it as recorded.
+    void setTrimMargin(TrimMargin margin) { trimMargin_ = margin; }
+    TrimMargin trimMargin() const { return trimMargin_; }
+    // The last recording found no sound to trim to: the microphone may be off.
+    bool recordedOnlySilence() const { return onlySilence_; }
 
     QTimer& loopTimer() { return *loopTimer_; }
     // A recording or playback has started and holds, or is about to open, a sound device.
@@ -224,6 +230,7 @@ private:
     std::array<std::int32_t, 2> held_{};
     std::int32_t startCount_ = 0;
     bool recordingFull_ = false;
+    bool onlySilence_ = false; // the recording just finished holds no sound to trim to
     MessageEnd ending_ = MessageEnd::Stopped;
     // The boxes of a device failure and of the clean-up it leads to, shown once the message
     // has ended.
@@ -242,4 +249,5 @@ private:
     bool shuttingDown_ = false;
     bool soundCardShown_ = false;
     PttTiming pttTiming_;
+    TrimMargin trimMargin_ = kDefaultTrimMargin;
 };

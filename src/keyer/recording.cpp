@@ -128,8 +128,18 @@ void Keyer::finishRecording() {
                    fs.syncDirectory(QFile::encodeName(QFileInfo(message).path()).toStdString());
         error = errno;
     }
-    if (!finished)
+    if (!finished) {
         noteWriteError(error);
+        return;
+    }
+    forgetUntrimmed(message);
+    // A recording a failure cut short stays as it came, for the operator to judge.
+    if (!trimMargin_ || ending_ == MessageEnd::Failed)
+        return;
+    const TrimOutcome trimmed = trimMessage(message, *trimMargin_);
+    if (trimmed.result == TrimResult::Trimmed)
+        state_.setRecordedBytes(static_cast<std::int32_t>(trimmed.dataBytes));
+    onlySilence_ = trimmed.result == TrimResult::OnlySilence;
 }
 
 void Keyer::discardRecording() {
@@ -153,6 +163,7 @@ void Keyer::record() {
     ending_ = MessageEnd::Stopped;
     writeError_ = 0;
     recordingFull_ = false;
+    onlySilence_ = false;
 
     run_ = Run::Recording;
     if (!checkDevice(in_.QueryInFormat()) || !checkDevice(in_.OpenWaveIn()))

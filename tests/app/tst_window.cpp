@@ -180,8 +180,9 @@ private slots:
             "delete|Mem2Btn|Memory 2, empty|||grey",
             "flac|Mem2Btn|Memory 2, 2.5 seconds|||black", // a FLAC copied in as memory2.wav
             "Shift+F4, Ctrl+Shift+R|Mem4Btn|Memory 4, selected, 0.4 seconds|selected|"
-            "Memory 4;Recording memory 4;Recorded memory 4: 0.4 seconds|red",
-            "Ctrl+Shift+R|RecordBtn|REC||Recording memory 1;Recorded memory 1: 0.4 seconds|",
+            "Memory 4;Recording memory 4;Recorded memory 4: 0.4 seconds of silence|red",
+            "Ctrl+Shift+R|RecordBtn|REC||Recording memory 1;"
+            "Recorded memory 1: 0.4 seconds of silence|",
             "F2|StatusLine|Playback ended||Transmitting;Playing memory 2;Receiving;Playback ended|",
             "aloud, F2|StatusLine|Playback ended||Transmitting;Playing memory 2;Receiving;"
             "Playback ended|",
