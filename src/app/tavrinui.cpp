@@ -15,6 +15,8 @@
 #include <QStatusBar>
 #include <QTextEdit>
 
+#include <cmath>
+
 namespace {
 
 constexpr QSize kClientSize{338, 387};
@@ -55,6 +57,8 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, const Q
 QRect rowSlot(int i, int top, int height) {
     return {kButtonGap + i * (kButtonWidth + kButtonGap), top, kButtonWidth, height};
 }
+
+constexpr double kDecibelsPerDecade = 20; // of an amplitude
 
 struct TrimChoice {
     const char* name;
@@ -203,8 +207,15 @@ void TavrinUi::setupUi(QMainWindow* window) {
     QMenu* microphone = named(bar->addMenu(QStringLiteral("Microphone")), "Microphone1");
     QMenu* gain = submenu(microphone, "MicGain", QStringLiteral("Gain"));
     microphone->addMenu(gain);
-    for (std::size_t i = 0; i < kGains.size(); ++i)
+    // The captions undersell the gain: the samples are multiplied by the factor.
+    gain->setToolTipsVisible(true);
+    for (std::size_t i = 0; i < kGains.size(); ++i) {
         Gain[i] = item(gain, kGains[i].name, QLatin1String(kGains[i].caption), i == 0);
+        Gain[i]->setToolTip(
+            QStringLiteral("Samples ×%1: %2 dB")
+                .arg(kGains[i].factor)
+                .arg(std::lround(kDecibelsPerDecade * std::log10(kGains[i].factor))));
+    }
     QMenu* trim = submenu(microphone, "TrimSilence", QStringLiteral("Trim Silence"));
     microphone->addMenu(trim);
     auto* margins = new QActionGroup(trim);
@@ -216,8 +227,10 @@ void TavrinUi::setupUi(QMainWindow* window) {
                  ms == kDefaultTrimMargin.count()));
         Trim[i]->setData(ms);
     }
-    trim->setToolTip(QStringLiteral("Silence kept before the first sound and after the last "
-                                    "when a recording or an import is stored"));
+    microphone->setToolTipsVisible(true);
+    trim->menuAction()->setToolTip(
+        QStringLiteral("Silence kept before the first sound and after "
+                       "the last when a recording or an import is stored"));
     UndoTrim = command(microphone, "UndoTrim", QStringLiteral("Undo Trim"));
     Microphone = microphone;
 
