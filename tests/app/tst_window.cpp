@@ -223,6 +223,7 @@ private slots:
             QVERIFY2(!row[1].startsWith("Mem") || !a->text(QAccessible::Description).contains(part),
                      qPrintable(part));
         QCOMPARE(bool(a->state().checked), row[3] == "checked");
+        QVERIFY(a->role() != QAccessible::CheckBox || a->state().checkable); // "not checked"
         QCOMPARE(bool(a->state().selected), row[3] == "selected");
         QCOMPARE(announced.join(";"), row[4]);
         QCOMPARE(h.speech.lines.join(";"), aloud ? row[4] : QString());

@@ -363,6 +363,8 @@ private slots:
         item(w, "N7sec1")->trigger();
         QVERIFY(w.close());
         QCOMPARE(h.dialogs.messages.size(), notice.isEmpty() ? 0 : 1);
+        // Settings of its own at their defaults need no file: none is made for them.
+        QVERIFY(file != cfg || !QFile::exists(h.installDir() + "Tavrin.ini"));
         if (applied)
             QCOMPARE(ConfigRecord::parse(readBytes(cfg), {}).loopDelay,
                      notice.isEmpty() ? 70 : kStoredDelay);

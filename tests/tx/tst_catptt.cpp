@@ -137,6 +137,11 @@ private slots:
                                   stays ? "Transmit — unkey not confirmed" : "Transmit",
                                   int(KeyingLine::kUnkeyWait.count()) + 500);
         QCOMPARE(look::fillColour(panel), look::kRed);
+        // The warning spreads over the label beside the panel, and is seen over it.
+        const QPoint label = w.ui().Label6->geometry().topLeft() + QPoint(2, 2);
+        QCOMPARE(w.grab().toImage().pixelColor(panel->parentWidget()->mapTo(&w, label)) ==
+                     look::kRed,
+                 stays);
         QVERIFY2(std::max(longestGap, sinceTick.elapsed()) < 500, "the window waited");
         QVERIFY(!message || h.dialogs.texts().value(0).contains(rig.address() + ": stopped answ"));
         if (way == "close box") { // the program's end waits for the rig, within a bound

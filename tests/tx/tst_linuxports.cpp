@@ -154,6 +154,27 @@ private slots:
                 before.c_cflag == after.c_cflag && before.c_lflag == after.c_lflag);
     }
 
+    // The ppdev device of the parallel port at an I/O address, found among the base addresses
+    // the kernel lists ("888\t1912": the base, then the extended-mode base).
+    void parallelPortIsFoundByItsAddress_data() {
+        QTest::addColumn<int>("address");
+        QTest::addColumn<QString>("device");
+        QTest::newRow("second") << 0x378 << "/dev/parport1";
+        QTest::newRow("first") << 0x278 << "/dev/parport0";
+        QTest::newRow("none") << 0x3bc << "";
+    }
+    void parallelPortIsFoundByItsAddress() {
+        QFETCH(int, address);
+        QFETCH(QString, device);
+        QTemporaryDir proc;
+        for (const auto& [name, base] : {std::pair{"parport0", "632\t1656\n"},
+                                         {"parport1", "888\t1912\n"},
+                                         {"parportx", "956\n"}})
+            QVERIFY(QDir(proc.path()).mkdir(name) &&
+                    writeBytes(proc.filePath(QString(name) + "/base-addr"), base));
+        QCOMPARE(ppdevDeviceFor(std::uint16_t(address), proc.path(), "/dev"), device);
+    }
+
     // A port that cannot key is let go and keying falls back to VOX: a file that is no terminal
     // silently and untouched; a missing device, a parallel port the system refuses (as here) or one
     // that direct access (the double) finds no port at, with the reason. A parallel port is used
