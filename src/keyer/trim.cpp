@@ -5,6 +5,7 @@
 #include "support/regularfile.h"
 
 #include <QFile>
+#include <QVarLengthArray>
 #include <QtEndian>
 
 #include <algorithm>
@@ -99,14 +100,16 @@ TrimOutcome trimMessage(const QString& path, std::chrono::milliseconds margin) {
     }
     if (header.result != HeaderResult::Ok || !isDeviceFormat(header.format))
         return {};
-    std::vector<std::int16_t> samples(header.dataBytes / std::size_t{kBytesPerSample});
+    // Its storage is never null, not even for a recording of no samples: the bulk conversion
+    // must not be handed a null pointer.
+    QVarLengthArray<std::int16_t> samples(qsizetype(header.dataBytes / kBytesPerSample));
     qFromLittleEndian<std::int16_t>(read.bytes.constData() + offset, qsizetype(samples.size()),
                                     samples.data());
-    const auto sound =
-        findSound(samples.data(), samples.size(), int(kMessageFormat.samplesPerSecond), margin);
+    const auto sound = findSound(samples.data(), std::size_t(samples.size()),
+                                 int(kMessageFormat.samplesPerSecond), margin);
     if (!sound)
         return {TrimResult::OnlySilence, header.dataBytes};
-    if (sound->begin == 0 && sound->end == samples.size())
+    if (sound->begin == 0 && sound->end == std::size_t(samples.size()))
         return {TrimResult::Whole, header.dataBytes};
     const QByteArray kept =
         read.bytes.mid(offset + qsizetype(sound->begin * std::size_t{kBytesPerSample}),
