@@ -29,16 +29,12 @@ constexpr double kSilentRms = 32.768;
 constexpr qint64 kLongestTrimmedBytes = qint64{10} * 60 * kMessageFormat.bytesPerSecond;
 const QString kUntrimmedSuffix = QStringLiteral(".untrimmed");
 
-struct MemoryStream {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // The 44-byte header recording writes, for dataBytes of samples.
 QByteArray messageHeader(std::uint32_t dataBytes) {
     char* buffer = nullptr;
     std::size_t size = 0;
     {
-        std::unique_ptr<std::FILE, MemoryStream> stream(open_memstream(&buffer, &size));
+        FileHandle stream(open_memstream(&buffer, &size));
         if (!stream || !writeMessageHeader(stream.get(), kMessageFormat, dataBytes))
             return {};
     }
@@ -91,7 +87,7 @@ TrimOutcome trimMessage(const QString& path, std::chrono::milliseconds margin) {
     HeaderReading header;
     long offset = 0;
     {
-        std::unique_ptr<std::FILE, MemoryStream> stream(
+        FileHandle stream(
             fmemopen(read.bytes.data(), static_cast<std::size_t>(read.bytes.size()), "rb"));
         if (!stream)
             return {};
