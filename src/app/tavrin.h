@@ -170,6 +170,11 @@ private:
     void undoTrim();
     // A failure of a remote command: said in the status line instead of a box.
     void showQuietFailure(const QString& text);
+    // The idle status line's text, shown and said now.
+    void showIdleStatus(const QString& text);
+    void showOperatorPtt();
+    // The operator's own PTT went down: what keys the transmitter gives way.
+    void yieldToOperator();
 
     Platform platform_;
     std::unique_ptr<Dialogs> ownDialogs_;

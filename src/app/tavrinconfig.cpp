@@ -148,6 +148,9 @@ void TTavrin::applyIniSettings(const IniSettings& ini) {
     case RigSettings::Keying::None:
         break;
     }
+    // Last: the line it watches is the one chosen above.
+    keying_->watchOperatorPtt(ini.keying.operatorPtt);
+    showOperatorPtt();
 }
 
 IniSettings TTavrin::currentIniSettings() const {
@@ -158,6 +161,7 @@ IniSettings TTavrin::currentIniSettings() const {
     if (keying_->usesDevicePath())
         ini.keying.serialDevice = keying_->KeyingPortName();
     ini.keying.ptt = keyer_->pttTiming();
+    ini.keying.operatorPtt = keying_->operatorPtt();
     ini.console.speakAloud = ui_.SpeakAloud->isChecked();
     ini.recording.trimMargin = keyer_->trimMargin();
     ini.rig = rigSettings_;

@@ -440,11 +440,28 @@ void TTavrin::undoTrim() {
         return;
     }
     readSlotLengths();
-    idleStatus_ = QStringLiteral("Memory %1 is back as recorded: %2 seconds")
-                      .arg(slot)
-                      .arg(seconds(slotLength(slot)));
-    ui_.StatusLine->setText(idleStatus_);
-    announce(ui_.StatusLine, idleStatus_);
+    showIdleStatus(QStringLiteral("Memory %1 is back as recorded: %2 seconds")
+                       .arg(slot)
+                       .arg(seconds(slotLength(slot))));
+}
+
+void TTavrin::showIdleStatus(const QString& text) {
+    idleStatus_ = text;
+    ui_.StatusLine->setText(text);
+    announce(ui_.StatusLine, text);
+}
+
+void TTavrin::yieldToOperator() {
+    const QString stopped = QStringLiteral("Stopped by the operator's PTT");
+    // A message ending is said by the status line once the console shows it; the loop's pause
+    // and TUNE end without a change the status line would say.
+    const bool sounding = shownPhase_ != Phase::Idle;
+    if (!keyer_->yieldToOperator())
+        return;
+    if (sounding)
+        quietFailure_ = stopped;
+    else
+        showIdleStatus(stopped);
 }
 
 void TTavrin::showQuietFailure(const QString& text) {

@@ -93,6 +93,15 @@ void TTavrin::wireTransmitter() {
             [this] { askPttDelayClick(&PttTiming::lead, QStringLiteral("PTT Lead")); });
     connect(ui_.PttTail, &QAction::triggered, this,
             [this] { askPttDelayClick(&PttTiming::tail, QStringLiteral("PTT Tail")); });
+    for (QAction* choice : ui_.OperatorPtt)
+        connect(choice, &QAction::triggered, keying_, [this, choice] {
+            const int input = choice->data().toInt();
+            keying_->watchOperatorPtt(input == kNoOperatorPtt
+                                          ? std::nullopt
+                                          : std::optional(static_cast<ModemInput>(input)));
+        });
+    connect(keying_, &KeyingLine::operatorPttPressed, this, &TTavrin::yieldToOperator);
+    connect(keying_, &KeyingLine::operatorPttUnwatched, this, &TTavrin::showIdleStatus);
 
     connect(ui_.OFF1, &QAction::triggered, idAlarm_, &IdAlarm::OFF1Click);
     connect(ui_.ON1, &QAction::triggered, idAlarm_, &IdAlarm::ON1Click);
@@ -208,4 +217,11 @@ void TTavrin::terminationSignal() {
     shutDown_ = true;
     startAbandoned_ = true;
     QCoreApplication::exit(0);
+}
+
+void TTavrin::showOperatorPtt() {
+    const std::optional<ModemInput> input = keying_->operatorPtt();
+    for (QAction* choice : ui_.OperatorPtt)
+        choice->setChecked(choice->data().toInt() ==
+                           (input ? static_cast<int>(*input) : kNoOperatorPtt));
 }

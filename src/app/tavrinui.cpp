@@ -4,6 +4,7 @@
 #include "app/meterbar.h"
 #include "keyer/menutables.h"
 #include "keyer/trim.h"
+#include "tx/portio.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -255,6 +256,22 @@ void TavrinUi::setupUi(QMainWindow* window) {
     Invert1 = item(invert, "Invert1", QStringLiteral("Invert"));
     PttLead = command(output, "PttLead", QStringLiteral("PTT Lead..."));
     PttTail = command(output, "PttTail", QStringLiteral("PTT Tail..."));
+    QMenu* operatorPtt = submenu(output, "OperatorPtt", QStringLiteral("Operator's PTT"));
+    output->addMenu(operatorPtt);
+    output->setToolTipsVisible(true);
+    operatorPtt->menuAction()->setToolTip(
+        QStringLiteral("A foot switch or hand PTT on the serial keying port's CTS or DSR "
+                       "stops a message, the loop and TUNE"));
+    auto* inputs = new QActionGroup(operatorPtt);
+    OperatorPtt[0] =
+        inputs->addAction(item(operatorPtt, "OperatorPttOff", QStringLiteral("Off"), true));
+    OperatorPtt[0]->setData(kNoOperatorPtt);
+    OperatorPtt[1] =
+        inputs->addAction(item(operatorPtt, "OperatorPttCts", inputName(ModemInput::Cts)));
+    OperatorPtt[1]->setData(static_cast<int>(ModemInput::Cts));
+    OperatorPtt[2] =
+        inputs->addAction(item(operatorPtt, "OperatorPttDsr", inputName(ModemInput::Dsr)));
+    OperatorPtt[2]->setData(static_cast<int>(ModemInput::Dsr));
     Output = output;
 
     QMenu* id = named(bar->addMenu(QStringLiteral("ID")), "ID1");

@@ -15,6 +15,8 @@ const QString kKeyingGroup = QStringLiteral("Keying");
 const QString kSerialDeviceKey = QStringLiteral("SerialDevice");
 const QString kPttLeadKey = QStringLiteral("PttLeadMs");
 const QString kPttTailKey = QStringLiteral("PttTailMs");
+const QString kOperatorPttKey = QStringLiteral("OperatorPtt");
+const QString kNoInput = QStringLiteral("off");
 const QString kConsoleGroup = QStringLiteral("Console");
 const QString kSpeakAloudKey = QStringLiteral("SpeakAloud");
 const QString kRecordingGroup = QStringLiteral("Recording");
@@ -60,6 +62,11 @@ void KeyingIni::load(QSettings& ini) {
         serialDevice.clear();
     ptt.lead = readDelay(ini, kPttLeadKey);
     ptt.tail = readDelay(ini, kPttTailKey);
+    const QString input = ini.value(kOperatorPttKey).toString().toUpper();
+    operatorPtt.reset();
+    for (const ModemInput known : {ModemInput::Cts, ModemInput::Dsr})
+        if (input == inputName(known))
+            operatorPtt = known;
     ini.endGroup();
 }
 
@@ -68,11 +75,13 @@ void KeyingIni::save(QSettings& ini) const {
     ini.setValue(kSerialDeviceKey, serialDevice);
     ini.setValue(kPttLeadKey, static_cast<int>(ptt.lead.count()));
     ini.setValue(kPttTailKey, static_cast<int>(ptt.tail.count()));
+    ini.setValue(kOperatorPttKey, operatorPtt ? inputName(*operatorPtt).toLower() : kNoInput);
     ini.endGroup();
 }
 
 bool KeyingIni::isDefault() const {
-    return serialDevice.isEmpty() && ptt.lead == PttTiming{}.lead && ptt.tail == PttTiming{}.tail;
+    return serialDevice.isEmpty() && ptt.lead == PttTiming{}.lead && ptt.tail == PttTiming{}.tail &&
+           !operatorPtt;
 }
 
 void ConsoleIni::load(QSettings& ini) {

@@ -2,6 +2,7 @@
 
 #include "keyer/trim.h"
 #include "support/regularfile.h"
+#include "tx/portio.h"
 #include "tx/ptttiming.h"
 #include "tx/rigsettings.h"
 
@@ -13,6 +14,7 @@ class QSettings;
 struct KeyingIni {
     QString serialDevice; // a serial port chosen by its device path; empty when none is
     PttTiming ptt;
+    std::optional<ModemInput> operatorPtt; // the input the operator's PTT drives; none: unwatched
 
     // A missing or malformed value gives its default; one out of range is brought into it.
     void load(QSettings& ini);

@@ -101,6 +101,10 @@ public:
     void ResetBtnClick();
     // Escape: ends playback, recording, the loop and TUNE; the line is left unkeyed.
     void stopEverything();
+    // The operator keyed the transmitter with their own PTT: while a message plays, the loop
+    // runs or TUNE holds the line, everything ends as Escape ends it, so the operator can answer
+    // a caller. A recording alone keys nothing and goes on. False when nothing was stopped.
+    bool yieldToOperator();
     // The program is ending: whatever runs is stopped, and nothing plays, records or keys
     // from now on, not even a start that was kept for later.
     void shutDown();

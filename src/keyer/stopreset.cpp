@@ -57,6 +57,15 @@ void Keyer::stopEverything() {
         LoopBtnClick();
 }
 
+bool Keyer::yieldToOperator() {
+    const bool transmitting =
+        state_.playActive() || loopTimer_->isActive() || line_.KeyingLevel() == KeyingLine::Keyed;
+    if (!transmitting)
+        return false;
+    stopEverything();
+    return true;
+}
+
 void Keyer::shutDown() {
     shuttingDown_ = true;
     ResetBtnClick();

@@ -174,12 +174,45 @@ void KeyingLine::selectRig(const RigTarget& target) {
         unkeyLate_ = mayBeKeyed && level_ != Keyed && !unkeyWait_->isActive();
         showTransmitter();
     });
+    startOperatorWatch();
     // Opens the connection, so that a rig that cannot be reached says so now.
     drive(Unkeyed);
 }
 
 const RigTarget* KeyingLine::rigTarget() const {
     return rig_ ? &rig_->target() : nullptr;
+}
+
+void KeyingLine::watchOperatorPtt(std::optional<ModemInput> input) {
+    operatorPtt_ = input;
+    startOperatorWatch();
+}
+
+void KeyingLine::startOperatorWatch() {
+    const int watch = ++operatorWatch_;
+    if (serial_) {
+        serial_->watchInput(operatorPtt_, [this, watch](InputChange change) {
+            // On the watch's thread: acted on in this object's.
+            QMetaObject::invokeMethod(
+                this, [this, change, watch] { operatorInput(change, watch); },
+                Qt::QueuedConnection);
+        });
+    } else if (operatorPtt_) {
+        emit operatorPttUnwatched(
+            QStringLiteral("The operator's PTT is not watched: it needs a serial keying port"));
+    }
+}
+
+void KeyingLine::operatorInput(const InputChange& change, int watch) {
+    if (watch != operatorWatch_ || !serial_)
+        return;
+    if (change.kind == InputChange::Kind::Asserted)
+        emit operatorPttPressed();
+    else if (change.kind == InputChange::Kind::Unwatchable)
+        emit operatorPttUnwatched(QStringLiteral("The operator's PTT is not watched: %1 cannot "
+                                                 "show its %2 (%3)")
+                                      .arg(name_, inputName(operatorPtt_.value_or(ModemInput::Cts)),
+                                           QString::fromLocal8Bit(std::strerror(change.error))));
 }
 
 void KeyingLine::rigConfirmed(bool keyed) {
@@ -307,6 +340,8 @@ void KeyingLine::selectPort(const Port& port) {
     // Taken even when the port was refused and VOX is in force; it is simply not used then.
     if (port.kind == ParallelKind)
         address_ = port.address;
+    if (parallel_)
+        startOperatorWatch();
     // Linux raises DTR and RTS when a tty opens, so a freshly opened serial line may be keying
     // the transmitter already: nothing may run between the open and this write.
     drive(Unkeyed);
@@ -322,6 +357,7 @@ void KeyingLine::selectVox() {
     name_ = kVoxName;
     kind_ = SerialKind;
     showTransmitter();
+    startOperatorWatch();
 }
 
 // A refused port falls back to VOX before its box is shown: what the box's nested event loop
@@ -359,6 +395,7 @@ void KeyingLine::openSerialLine(const QString& name) {
         return;
     }
     serial_ = std::move(line);
+    startOperatorWatch();
 }
 
 void KeyingLine::tickPortItems(std::initializer_list<QAction * OutputMenuActions::*> ticked) {

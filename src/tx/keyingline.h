@@ -15,7 +15,9 @@ class QAction;
 class QTimer;
 class RigPtt;
 class SerialLine;
+struct InputChange;
 struct RigTarget;
+enum class ModemInput;
 
 // The Output menu items whose tick marks follow the keying selection. Built by the window.
 struct OutputMenuActions {
@@ -86,6 +88,11 @@ public:
     // The rig in use, or none.
     const RigTarget* rigTarget() const;
 
+    // The input of the serial keying port that the operator's own PTT (a foot switch, a hand
+    // PTT) drives, watched from now on on every serial port selected; none watches nothing.
+    void watchOperatorPtt(std::optional<ModemInput> input);
+    std::optional<ModemInput> operatorPtt() const { return operatorPtt_; }
+
 signals:
     // The level asked for changed between keyed and unkeyed; what shows the transmitter's
     // state follows this, so it cannot disagree with the line.
@@ -96,6 +103,10 @@ signals:
     void keyingFailed(const QString& reason);
     // transmitting() or unkeyNotConfirmed() changed.
     void transmitterChanged();
+    // The operator's PTT went down.
+    void operatorPttPressed();
+    // The operator's PTT cannot be watched on the line in use; the reason says why.
+    void operatorPttUnwatched(const QString& reason);
 
 public:
     // A serial device chosen by its path (rather than a fixed name) is open and selected.
@@ -141,6 +152,8 @@ private:
     void rigFailed(const QString& reason);
     void keyDownOverdue();
     void showTransmitter();
+    void startOperatorWatch();
+    void operatorInput(const InputChange& change, int watch);
 
     PortIo& io_;
     Dialogs& dialogs_;
@@ -165,4 +178,7 @@ private:
     bool unkeyLate_ = false;
     bool transmitting_ = false;
     bool unkeyNotConfirmed_ = false;
+    std::optional<ModemInput> operatorPtt_;
+    // Counts the watches started: a change still queued from one given up is not acted on.
+    int operatorWatch_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "support/regularfile.h"
 #include "support/uniquefd.h"
+#include "tx/modeminputwatch.h"
 
 #include <QDir>
 #include <QFile>
@@ -135,7 +136,10 @@ class LinuxSerialLine final : public SerialLine {
 public:
     LinuxSerialLine(UniqueFd fd, UucpLock lock) : lock_(std::move(lock)), fd_(std::move(fd)) {}
     // Exclusive mode belongs to the tty, not to this descriptor: give it up before closing.
-    ~LinuxSerialLine() override { (void)::ioctl(fd_.get(), TIOCNXCL); }
+    ~LinuxSerialLine() override {
+        watch_.reset();
+        (void)::ioctl(fd_.get(), TIOCNXCL);
+    }
 
     bool isCommDevice() const override {
         termios settings{};
@@ -156,6 +160,13 @@ public:
         return write;
     }
 
+    void watchInput(std::optional<ModemInput> input,
+                    std::function<void(InputChange)> changed) override {
+        watch_.reset();
+        if (input)
+            watch_ = std::make_unique<ModemInputWatch>(fd_.get(), *input, std::move(changed));
+    }
+
 private:
     void modemLines(unsigned long request, int bits) {
         // The result is deliberately not examined: a port without modem lines simply does
@@ -165,6 +176,7 @@ private:
 
     UucpLock lock_; // declared first: the port is closed before its lock file goes
     UniqueFd fd_;
+    std::unique_ptr<ModemInputWatch> watch_; // declared last: it ends before the port closes
 };
 
 } // namespace

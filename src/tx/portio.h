@@ -5,7 +5,24 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
+
+// The modem-status inputs of a serial port that an operator's foot switch or hand PTT can drive.
+enum class ModemInput { Cts, Dsr };
+// "CTS", "DSR".
+inline QString inputName(ModemInput input) {
+    return input == ModemInput::Cts ? QStringLiteral("CTS") : QStringLiteral("DSR");
+}
+
+// What a watched input did. Unwatchable ends the watch: the port has no such line to read (a
+// pseudo-terminal, a plain file) or is gone; the error says why.
+struct InputChange {
+    enum class Kind { Asserted, Released, Unwatchable };
+    Kind kind;
+    int error = 0;
+};
 
 // One open serial port used as a keying line. Destroying it closes the port and releases it for
 // other programs.
@@ -28,6 +45,12 @@ public:
         (void)asserted;
         return {};
     }
+
+    // Watches one input line from now on, ending any watch before; none ends it. Each change
+    // after the first look is handed to changed on a thread of the line's own, so a change is
+    // seen while the window is busy; the watch ends before the line closes.
+    virtual void watchInput(std::optional<ModemInput> input,
+                            std::function<void(InputChange)> changed) = 0;
 };
 
 // Write access to the data register of one parallel port. Destroying it gives the access back.

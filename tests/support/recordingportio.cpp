@@ -32,6 +32,8 @@ public:
     LineWrite levelWrite(std::uint8_t value) const override {
         return eventsWrite(out(value) + '\n');
     }
+    // Its inputs never change.
+    void watchInput(std::optional<ModemInput>, std::function<void(InputChange)>) override {}
 
 private:
     QString out(std::uint8_t value) const {
