@@ -2,7 +2,7 @@
 // kind of keying port and under both polarities; a port given up or refused holds no line.
 #include "audiopump.h"
 #include "config/configrecord.h"
-#include "hidrawstandin.h"
+#include "devicestandins.h"
 #include "keyer/keyer.h"
 #include "rigctld.h"
 #include "support/uniquefd.h"

@@ -76,7 +76,7 @@ public:
         platform.programDir = programDir;
         platform.dialogs = &dialogs;
         platform.launcher = &launcher;
-        platform.portIo = &ports;
+        platform.portIo = realPorts ? realPorts : &ports;
         platform.beeper = &beeper;
         platform.speech = &speech;
         platform.wave = realWave ? realWave : &wave;
@@ -117,6 +117,7 @@ public:
     FakeDialogs dialogs;
     FakeLauncher launcher;
     RecordingPortIo ports;
+    PortIo* realPorts = nullptr; // the ports to use instead of the recording ones
     BeepCounter beeper;
     SpeechRecorder speech;
     VirtualWaveService wave;

@@ -2,7 +2,7 @@
 #include "app/look.h"
 #include "app/rigdialogs.h"
 #include "audiopump.h"
-#include "hidrawstandin.h"
+#include "devicestandins.h"
 #include "rigctld.h"
 #include "tx/keyingline.h"
 #include "tx/rigptt.h"
