@@ -217,6 +217,9 @@ private slots:
         const QByteArray stored = readBytes(h.slotPath(1)).mid(44);
         const bool levelled = said.contains("levelled to");
         QCOMPARE(stored == source.samples, !levelled);
+        // Scaled, never wrapped round the range: each sample keeps its sign.
+        for (qsizetype i = 0; i + 1 < stored.size(); i += 2)
+            QCOMPARE(qint8(stored[i + 1]) < 0, qint8(source.samples[i + 1]) < 0);
         const auto [peakDbfs, loudness] = measured(stored);
         QVERIFY2(std::isnan(peak) || std::abs(peakDbfs - peak) <= 0.05,
                  qPrintable(QString::number(peakDbfs)));
