@@ -12,7 +12,7 @@ set(CPACK_PACKAGE_HOMEPAGE_URL ${TAVRIN_REPOSITORY_URL})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
-# The libraries the program links (Qt, ALSA, libsndfile, libsamplerate) come from
+# The libraries the program links (Qt, ALSA, libsndfile, libsamplerate, libebur128) come from
 # dpkg-shlibdeps. Hamlib is loaded only when a rig is used (dlopen), which dpkg-shlibdeps cannot
 # see: it is declared here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

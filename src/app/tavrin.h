@@ -163,10 +163,13 @@ private:
     // An import has converted its file, or was refused or cancelled: what it found is told, and
     // the new message put in place, once no message runs.
     void finishImport();
-    // Microphone > Trim Silence shows the keyer's margin; Undo Trim offered for the selected
-    // memory while its untrimmed message is kept.
+    // Microphone > Trim Silence shows the keyer's margin, and Level its target.
     void showTrimMargin();
-    void offerUndoTrim();
+    void showLevelTarget();
+    // While nothing runs: Level This Memory Now offered when the selected memory holds a
+    // message, Undo Trim and Level while its message as recorded is kept.
+    void offerMessageEdits();
+    void levelNow();
     void undoTrim();
     // A failure of a remote command: said in the status line instead of a box.
     void showQuietFailure(const QString& text);

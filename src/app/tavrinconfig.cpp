@@ -132,6 +132,8 @@ void TTavrin::applyIniSettings(const IniSettings& ini) {
     ui_.SpeakAloud->setChecked(ini.console.speakAloud);
     keyer_->setTrimMargin(ini.recording.trimMargin);
     showTrimMargin();
+    keyer_->setLevelTarget(ini.recording.level);
+    showLevelTarget();
     // The record names VOX while a device path is in use. A port that a copy of the program
     // reading only the record has chosen since then stands.
     if (!ini.keying.serialDevice.isEmpty() && keying_->KeyingPortName() == kVoxName)
@@ -164,6 +166,7 @@ IniSettings TTavrin::currentIniSettings() const {
     ini.keying.operatorPtt = keying_->operatorPtt();
     ini.console.speakAloud = ui_.SpeakAloud->isChecked();
     ini.recording.trimMargin = keyer_->trimMargin();
+    ini.recording.level = keyer_->levelTarget();
     ini.rig = rigSettings_;
     const RigTarget* rig = keying_->rigTarget();
     ini.rig.keying = !rig                                ? RigSettings::Keying::None
@@ -246,6 +249,6 @@ void TTavrin::finishImport() {
     const std::unique_ptr<MessageImport> import = std::move(import_);
     importProgress_.reset();
     ui_.ImportMessage1->setEnabled(true);
-    if (import->complete(importSlot_, dialogs_, keyer_->trimMargin()))
+    if (import->complete(importSlot_, dialogs_, keyer_->trimMargin(), keyer_->levelTarget()))
         keyer_->chooseMessageFile(import->target());
 }

@@ -70,6 +70,7 @@ constexpr std::chrono::milliseconds kStatusCatchUp(250);
 constexpr int kBytesPerSecond = static_cast<int>(WaveFormat{}.averageBytesPerSecond);
 constexpr int kFullScale = 32768;
 constexpr int kPercent = 100;
+const QString kFileErrorTitle = QStringLiteral("File Error Message");
 
 QString seconds(std::chrono::milliseconds length) {
     constexpr double kMsPerSecond = 1000.0;
@@ -400,6 +401,10 @@ void TTavrin::showStatus(Phase now) {
                              .arg(shownMessage_, seconds(bytesToLength(state_.recordedBytes()))) +
                          (keyer_->recordedOnlySilence() ? QStringLiteral(" of silence") : QString())
                    : QStringLiteral("Playback ended");
+        if (const auto& levelled = keyer_->recordingLevelled();
+            levelled && shownPhase_ == Phase::Recording)
+            said += QStringLiteral(". ") +
+                    levelReport(state_.selectedMemory(), keyer_->levelTarget(), *levelled);
         if (!quietFailure_.isEmpty())
             said = std::exchange(quietFailure_, QString());
         idleStatus_ = said;
@@ -429,14 +434,14 @@ void TTavrin::nothingToPlay(const QString& path) {
 }
 
 void TTavrin::undoTrim() {
-    offerUndoTrim();
+    offerMessageEdits();
     if (!ui_.UndoTrim->isEnabled())
         return;
     const int slot = state_.selectedMemory();
-    if (!restoreUntrimmed(memories_.path(slot))) {
-        dialogs_.showMessage(QStringLiteral("Could not undo the trim: %1")
+    if (!restoreAsRecorded(memories_.path(slot))) {
+        dialogs_.showMessage(QStringLiteral("Could not undo the trim and level: %1")
                                  .arg(QString::fromLocal8Bit(std::strerror(errno))),
-                             QStringLiteral("File Error Message"));
+                             kFileErrorTitle);
         return;
     }
     readSlotLengths();
@@ -464,11 +469,27 @@ void TTavrin::yieldToOperator() {
         showIdleStatus(stopped);
 }
 
+void TTavrin::levelNow() {
+    offerMessageEdits();
+    if (!ui_.LevelNow->isEnabled())
+        return;
+    const int slot = state_.selectedMemory();
+    // The command levels to the target ticked, and to peak while levelling is Off.
+    LevelTarget target = keyer_->levelTarget();
+    if (target.mode == LevelMode::Off)
+        target.mode = LevelMode::Peak;
+    const LevelOutcome outcome = levelMessage(memories_.path(slot), target);
+    const QString report = levelReport(slot, target, outcome);
+    if (outcome.result == LevelResult::Failed || outcome.result == LevelResult::NotLevellable) {
+        dialogs_.showMessage(report, kFileErrorTitle);
+        return;
+    }
+    showIdleStatus(report);
+}
+
 void TTavrin::showQuietFailure(const QString& text) {
     quietFailure_ = text;
-    idleStatus_ = text;
-    ui_.StatusLine->setText(text);
-    announce(ui_.StatusLine, text);
+    showIdleStatus(text);
 }
 
 void TTavrin::announce(QLabel* where, const QString& text, const QString& spoken) {

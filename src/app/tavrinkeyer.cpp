@@ -51,7 +51,14 @@ void TTavrin::wireKeyer() {
             const int ms = choice->data().toInt();
             keyer_->setTrimMargin(ms < 0 ? TrimMargin() : std::chrono::milliseconds{ms});
         });
-    connect(ui_.Microphone, &QMenu::aboutToShow, this, &TTavrin::offerUndoTrim);
+    for (QAction* choice : ui_.Level)
+        connect(choice, &QAction::triggered, keyer_, [this, choice] {
+            LevelTarget target = keyer_->levelTarget();
+            target.mode = choice->data().value<LevelMode>();
+            keyer_->setLevelTarget(target);
+        });
+    connect(ui_.Microphone, &QMenu::aboutToShow, this, &TTavrin::offerMessageEdits);
+    connect(ui_.LevelNow, &QAction::triggered, this, &TTavrin::levelNow);
     connect(ui_.UndoTrim, &QAction::triggered, this, &TTavrin::undoTrim);
     connect(ui_.InputSoundCard, &QAction::triggered, this, &TTavrin::InputSoundCardClick);
     connect(ui_.OutputSoundCard, &QAction::triggered, this, &TTavrin::OutputSoundCardClick);
@@ -79,7 +86,18 @@ void TTavrin::showTrimMargin() {
         choice->setChecked(choice->data().toInt() == (margin ? int(margin->count()) : -1));
 }
 
-void TTavrin::offerUndoTrim() {
-    ui_.UndoTrim->setEnabled(!state_.busy() && QFileInfo::exists(untrimmedPath(
-                                                   memories_.path(state_.selectedMemory()))));
+void TTavrin::showLevelTarget() {
+    const LevelTarget& target = keyer_->levelTarget();
+    for (QAction* choice : ui_.Level) {
+        const auto mode = choice->data().value<LevelMode>();
+        choice->setText(target.caption(mode));
+        choice->setChecked(mode == target.mode);
+    }
+}
+
+void TTavrin::offerMessageEdits() {
+    const int slot = state_.selectedMemory();
+    ui_.LevelNow->setEnabled(!state_.busy() && slotLength(slot).count() > 0);
+    ui_.UndoTrim->setEnabled(!state_.busy() &&
+                             QFileInfo::exists(asRecordedPath(memories_.path(slot))));
 }

@@ -2,6 +2,7 @@
 
 #include "app/look.h"
 #include "app/meterbar.h"
+#include "keyer/level.h"
 #include "keyer/menutables.h"
 #include "keyer/trim.h"
 #include "tx/portio.h"
@@ -67,6 +68,14 @@ struct TrimChoice {
 };
 constexpr std::array<TrimChoice, 5> kTrimChoices{
     {{"TrimOff", -1}, {"Trim50", 50}, {"Trim150", 150}, {"Trim300", 300}, {"Trim500", 500}}};
+
+struct LevelChoice {
+    const char* name;
+    LevelMode mode;
+};
+constexpr std::array<LevelChoice, 3> kLevelChoices{{{"LevelOff", LevelMode::Off},
+                                                    {"LevelPeak", LevelMode::Peak},
+                                                    {"LevelLoudness", LevelMode::Loudness}}};
 
 QAction* item(QMenu* menu, const char* name, const QString& caption, bool ticked = false) {
     auto* a = named(menu->addAction(caption), name);
@@ -232,7 +241,21 @@ void TavrinUi::setupUi(QMainWindow* window) {
     trim->menuAction()->setToolTip(
         QStringLiteral("Silence kept before the first sound and after "
                        "the last when a recording or an import is stored"));
-    UndoTrim = command(microphone, "UndoTrim", QStringLiteral("Undo Trim"));
+    QMenu* level = submenu(microphone, "Level", QStringLiteral("Level"));
+    microphone->addMenu(level);
+    auto* targets = new QActionGroup(level);
+    for (std::size_t i = 0; i < kLevelChoices.size(); ++i) {
+        const LevelMode mode = kLevelChoices[i].mode;
+        Level[i] = targets->addAction(item(level, kLevelChoices[i].name,
+                                           LevelTarget{}.caption(mode), mode == LevelMode::Off));
+        Level[i]->setData(QVariant::fromValue(mode));
+    }
+    level->addSeparator();
+    LevelNow = command(level, "LevelNow", QStringLiteral("Level This Memory Now"));
+    level->menuAction()->setToolTip(
+        QStringLiteral("What a recording or an import is scaled to once trimmed, so that every "
+                       "memory drives the transmitter alike"));
+    UndoTrim = command(microphone, "UndoTrim", QStringLiteral("Undo Trim and Level"));
     Microphone = microphone;
 
     QMenu* output = named(bar->addMenu(QStringLiteral("Output")), "Options1");

@@ -60,6 +60,11 @@ struct TavrinUi {
     // Microphone > Trim Silence: Off, then the margins kept; each action's data is its margin in
     // ms, -1 for Off. One group, so one is ticked.
     std::array<QAction*, 5> Trim{};
+    // Microphone > Level: Off, Peak, Loudness, each action's data its LevelMode, one ticked;
+    // then the command that levels the selected memory.
+    std::array<QAction*, 3> Level{};
+    QAction* LevelNow = nullptr;
+    // Puts back the selected memory's message as recorded, before trimming and levelling.
     QAction* UndoTrim = nullptr;
     // Output
     QAction* Printer1 = nullptr;

@@ -7,7 +7,9 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cmath>
 
 namespace {
 
@@ -22,6 +24,20 @@ const QString kSpeakAloudKey = QStringLiteral("SpeakAloud");
 const QString kRecordingGroup = QStringLiteral("Recording");
 const QString kTrimKey = QStringLiteral("TrimSilence");
 const QString kTrimMarginKey = QStringLiteral("TrimMarginMs");
+const QString kLevelKey = QStringLiteral("Level");
+const QString kPeakKey = QStringLiteral("PeakDbfs");
+const QString kLoudnessKey = QStringLiteral("LoudnessLufs");
+// The words Level takes, in LevelMode's order.
+const std::array<QString, 3> kLevelModes{QStringLiteral("off"), QStringLiteral("peak"),
+                                         QStringLiteral("loudness")};
+
+// The number under key brought into [lowest, highest]; fallback when there is none.
+double readClamped(const QSettings& ini, const QString& key, double fallback, double lowest,
+                   double highest) {
+    bool number = false;
+    const double value = ini.value(key).toDouble(&number);
+    return number && std::isfinite(value) ? std::clamp(value, lowest, highest) : fallback;
+}
 
 std::chrono::milliseconds readDelay(const QSettings& ini, const QString& key) {
     bool number = false;
@@ -104,6 +120,14 @@ void RecordingIni::load(QSettings& ini) {
                  : number                            ? std::clamp(std::chrono::milliseconds{margin},
                                                                   std::chrono::milliseconds{0}, kLongestTrimMargin)
                                                      : kDefaultTrimMargin;
+    const auto mode = std::find(kLevelModes.begin(), kLevelModes.end(),
+                                ini.value(kLevelKey).toString().toLower());
+    level.mode = mode == kLevelModes.end() ? LevelMode::Off
+                                           : static_cast<LevelMode>(mode - kLevelModes.begin());
+    level.peakDbfs =
+        readClamped(ini, kPeakKey, kDefaultPeakDbfs, kLowestPeakDbfs, kHighestPeakDbfs);
+    level.loudnessLufs = readClamped(ini, kLoudnessKey, kDefaultLoudnessLufs, kLowestLoudnessLufs,
+                                     kHighestLoudnessLufs);
     ini.endGroup();
 }
 
@@ -111,6 +135,9 @@ void RecordingIni::save(QSettings& ini) const {
     ini.beginGroup(kRecordingGroup);
     ini.setValue(kTrimKey, trimMargin.has_value());
     ini.setValue(kTrimMarginKey, static_cast<int>(trimMargin.value_or(kDefaultTrimMargin).count()));
+    ini.setValue(kLevelKey, kLevelModes.at(static_cast<std::size_t>(level.mode)));
+    ini.setValue(kPeakKey, level.peakDbfs);
+    ini.setValue(kLoudnessKey, level.loudnessLufs);
     ini.endGroup();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "keyer/level.h"
 #include "keyer/trim.h"
 #include "support/regularfile.h"
 #include "tx/portio.h"
@@ -34,11 +35,12 @@ struct ConsoleIni {
 // What becomes of a recording or an import once it is in its memory.
 struct RecordingIni {
     TrimMargin trimMargin = kDefaultTrimMargin;
+    LevelTarget level;
 
-    // A margin out of range is brought into it.
+    // A margin or a target out of range is brought into it; an unknown mode is Off.
     void load(QSettings& ini);
     void save(QSettings& ini) const;
-    bool isDefault() const { return trimMargin == kDefaultTrimMargin; }
+    bool isDefault() const { return trimMargin == kDefaultTrimMargin && level == LevelTarget{}; }
 };
 
 // Settings kept beside the configuration record in an INI file, one group per feature; each

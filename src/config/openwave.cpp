@@ -179,7 +179,8 @@ void MessageImport::convert() {
     converted_ = std::move(converted);
 }
 
-bool MessageImport::complete(int slot, Dialogs& dialogs, TrimMargin margin) {
+bool MessageImport::complete(int slot, Dialogs& dialogs, TrimMargin margin,
+                             const LevelTarget& level) {
     if (!refusal_.isEmpty())
         dialogs.showMessage(refusal_, kFileErrorTitle);
     // Taken, so that whatever happens next the temporary file goes with it.
@@ -200,7 +201,7 @@ bool MessageImport::complete(int slot, Dialogs& dialogs, TrimMargin margin) {
     }
     const TrimOutcome trimmed = margin ? trimMessage(target_, *margin) : TrimOutcome{};
     if (!margin)
-        forgetUntrimmed(target_);
+        forgetAsRecorded(target_);
     const bool cut = trimmed.result == TrimResult::Trimmed;
     QString text = QStringLiteral("Memory %1 now holds a message of %2.")
                        .arg(slot)
@@ -209,6 +210,11 @@ bool MessageImport::complete(int slot, Dialogs& dialogs, TrimMargin margin) {
         text += QStringLiteral(" Silence at its ends was trimmed.");
     if (trimmed.result == TrimResult::OnlySilence)
         text += QStringLiteral(" It holds only silence and was kept as it is.");
+    // After the trim, as after a recording: the copy kept for Undo is the file imported. Silence
+    // the trim found has been told of already.
+    if (level.mode != LevelMode::Off && trimmed.result != TrimResult::OnlySilence)
+        text += QLatin1Char(' ') + levelReport(slot, level, levelMessage(target_, level)) +
+                QLatin1Char('.');
     if (clipped_)
         text += QStringLiteral(" Samples over full scale were clipped.");
     dialogs.showMessage(text, kImportTitle);

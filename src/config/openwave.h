@@ -1,5 +1,6 @@
 #pragma once
 
+#include "keyer/level.h"
 #include "keyer/messagefile.h"
 #include "keyer/trim.h"
 #include "support/dialogs.h"
@@ -54,9 +55,10 @@ public:
     // Stops the conversion at its next piece; finished follows, and complete does nothing.
     void cancel() { cancelled_ = true; }
     // Once finished: tells why a file was refused, or asks before it replaces slot's message,
-    // trims it to margin and tells how long the new one is and whether it clipped. True when
-    // target holds the new message; after a failure or a No the old one stays as it was.
-    bool complete(int slot, Dialogs& dialogs, TrimMargin margin);
+    // trims it to margin, levels it to level and tells how long the new one is, what levelling
+    // did and whether it clipped. True when target holds the new message; after a failure or a
+    // No the old one stays as it was.
+    bool complete(int slot, Dialogs& dialogs, TrimMargin margin, const LevelTarget& level);
 
 signals:
     // How far the conversion is, in thousandths; -1 while the file does not say how long it is.

@@ -2,6 +2,7 @@
 
 #include "audio/wavestatus.h"
 #include "audio/wavetypes.h"
+#include "keyer/level.h"
 #include "keyer/messagefile.h"
 #include "keyer/trim.h"
 #include "tx/ptttiming.h"
@@ -16,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class AlarmStrip;
 class BufferWatchdog;
@@ -139,6 +141,11 @@ public:
     TrimMargin trimMargin() const { return trimMargin_; }
     // The last recording found no sound to trim to: the microphone may be off.
     bool recordedOnlySilence() const { return onlySilence_; }
+    // What a finished recording is levelled to once trimmed.
+    void setLevelTarget(const LevelTarget& target) { levelTarget_ = target; }
+    const LevelTarget& levelTarget() const { return levelTarget_; }
+    // What levelling the last recording came to; nothing when it was not tried.
+    const std::optional<LevelOutcome>& recordingLevelled() const { return levelled_; }
 
     QTimer& loopTimer() { return *loopTimer_; }
     // A recording or playback has started and holds, or is about to open, a sound device.
@@ -235,6 +242,7 @@ private:
     std::int32_t startCount_ = 0;
     bool recordingFull_ = false;
     bool onlySilence_ = false; // the recording just finished holds no sound to trim to
+    std::optional<LevelOutcome> levelled_;
     MessageEnd ending_ = MessageEnd::Stopped;
     // The boxes of a device failure and of the clean-up it leads to, shown once the message
     // has ended.
@@ -254,4 +262,5 @@ private:
     bool soundCardShown_ = false;
     PttTiming pttTiming_;
     TrimMargin trimMargin_ = kDefaultTrimMargin;
+    LevelTarget levelTarget_;
 };

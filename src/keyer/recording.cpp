@@ -132,14 +132,20 @@ void Keyer::finishRecording() {
         noteWriteError(error);
         return;
     }
-    forgetUntrimmed(message);
+    forgetAsRecorded(message);
     // A recording a failure cut short stays as it came, for the operator to judge.
-    if (!trimMargin_ || ending_ == MessageEnd::Failed)
+    if (ending_ == MessageEnd::Failed)
         return;
-    const TrimOutcome trimmed = trimMessage(message, *trimMargin_);
-    if (trimmed.result == TrimResult::Trimmed)
-        state_.setRecordedBytes(static_cast<std::int32_t>(trimmed.dataBytes));
-    onlySilence_ = trimmed.result == TrimResult::OnlySilence;
+    if (trimMargin_) {
+        const TrimOutcome trimmed = trimMessage(message, *trimMargin_);
+        if (trimmed.result == TrimResult::Trimmed)
+            state_.setRecordedBytes(static_cast<std::int32_t>(trimmed.dataBytes));
+        onlySilence_ = trimmed.result == TrimResult::OnlySilence;
+    }
+    // After the trim, which drops any copy kept before it: the copy levelling keeps is then the
+    // recording itself, or the one the trim kept.
+    if (levelTarget_.mode != LevelMode::Off && !onlySilence_)
+        levelled_ = levelMessage(message, levelTarget_);
 }
 
 void Keyer::discardRecording() {
@@ -164,6 +170,7 @@ void Keyer::record() {
     writeError_ = 0;
     recordingFull_ = false;
     onlySilence_ = false;
+    levelled_.reset();
 
     run_ = Run::Recording;
     if (!checkDevice(in_.QueryInFormat()) || !checkDevice(in_.OpenWaveIn()))

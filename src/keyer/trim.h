@@ -1,5 +1,7 @@
 #pragma once
 
+#include "keyer/messageedit.h"
+
 #include <QString>
 
 #include <chrono>
@@ -9,8 +11,8 @@
 
 // Dead air at the start of a message keeps the transmitter keyed on nothing, and at its end holds
 // the key for the PTT tail on top of it: after a recording or an import the silence before the
-// first sound and after the last is cut to a margin. The part cut away is kept beside the message
-// until its memory is recorded again, so the cut can be undone.
+// first sound and after the last is cut to a margin. The message as recorded is kept beside it,
+// so the cut can be undone.
 
 // How much silence a trimmed message keeps at either end; none when messages stay as recorded.
 using TrimMargin = std::optional<std::chrono::milliseconds>;
@@ -31,8 +33,8 @@ std::optional<SampleSpan> findSound(const std::int16_t* samples, std::size_t cou
                                     std::chrono::milliseconds margin);
 
 enum class TrimResult {
-    Trimmed,      // the message lost silence at an end; the untrimmed one is kept beside it
-    Whole,        // nothing to cut; no untrimmed copy is kept
+    Trimmed,      // the message lost silence at an end; the one recorded is kept beside it
+    Whole,        // nothing to cut; no copy is kept
     OnlySilence,  // no sound found: the message is left as it is, never emptied
     NotTrimmable, // no 16-bit mono message file of Tavrin's rate, or longer than is trimmed
     Failed,       // a write failed; error says why, and the message is as it was
@@ -44,16 +46,6 @@ struct TrimOutcome {
     int error = 0;
 };
 
-// Where the untrimmed message at path is kept.
-QString untrimmedPath(const QString& path);
-
 // Trims the message file at path to margin. Every file is replaced whole and synced, so a crash
 // leaves the old message or the new one.
 TrimOutcome trimMessage(const QString& path, std::chrono::milliseconds margin);
-
-// Puts the untrimmed message back in path's place, byte for byte. False with errno when there is
-// none or it could not be renamed.
-bool restoreUntrimmed(const QString& path);
-
-// Drops a kept untrimmed message: a new recording of the memory makes it stale.
-void forgetUntrimmed(const QString& path);
