@@ -142,7 +142,8 @@ private slots:
 
     // What the operator set on a first run is there again after a restart.
     void settingsSurviveARestart() {
-        const char* const kChosen[] = {"N25sec1", "N40dB", "COM4", "Invert1", "ON1"};
+        const char* const kChosen[] = {"N25sec1", "N40dB",   "COM4",          "Invert1",
+                                       "ON1",     "Trim300", "LevelLoudness", "OperatorPttDsr"};
         WindowHarness h;
         h.homePath += ("/" + QString(65, QChar(0xE9))).repeated(2); // paths cut inside a letter
         {

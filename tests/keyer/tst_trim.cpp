@@ -64,131 +64,73 @@ class TrimTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The margin chosen (-1: Off); where the message should start and end, in ms of the file
-    // imported (both -1: only silence, kept as it is and said so).
-    void importsLoseTheSilenceAtTheirEnds_data() {
-        QTest::addColumn<QString>("shape");
-        QTest::addColumn<int>("margin");
-        QTest::addColumn<int>("fromMs");
-        QTest::addColumn<int>("toMs");
-        QTest::newRow("room noise") << "n-70:1000 t-10:600 n-70:800" << 150 << 850 << 1750;
-        QTest::newRow("quiet first syllable")
-            << "n-65:1000 t-45:150 t-6:500 n-60:500" << 150 << 850 << 1800;
-        QTest::newRow("digital silence") << "z:1000 t-20:300 z:1000" << 500 << 500 << 1800;
-        QTest::newRow("tight") << "z:1000 t-20:300 z:1000" << 50 << 950 << 1350;
-        QTest::newRow("off") << "z:1000 t-20:300 z:1000" << -1 << 0 << 2300;
-        QTest::newRow("sound throughout") << "t-10:1000" << 150 << 0 << 1000;
-        QTest::newRow("hum throughout") << "n-30:2000" << 150 << 0 << 2000;
-        QTest::newRow("only silence") << "z:2000" << 150 << -1 << -1;
-        QTest::newRow("only hiss") << "n-70:2000" << 150 << -1 << -1;
-    }
-    void importsLoseTheSilenceAtTheirEnds() {
-        QFETCH(QString, shape);
-        QFETCH(int, margin);
-        QFETCH(int, fromMs);
-        QFETCH(int, toMs);
-        WindowHarness h;
-        WaveBytes source;
-        source.samples = sound(shape);
-        const QString path = h.home.filePath("edited.wav"), kept = h.slotPath(1) + ".untrimmed";
-        // What an earlier message left behind goes with it.
-        QVERIFY(writeBytes(path, source.bytes()) && QDir().mkpath(h.installDir()) &&
-                writeBytes(kept, "stale"));
-        TTavrin& w = h.open();
-        for (QAction* choice : w.ui().Trim)
-            if (choice->data().toInt() == margin)
-                choice->trigger();
-        h.dialogs.fileAnswers << path;
-        item(w, "ImportMessage1")->trigger();
-        QTRY_VERIFY(item(w, "ImportMessage1")->isEnabled());
-        const QString told = h.dialogs.texts().join(';');
-        const bool cut = fromMs > 0 || (toMs >= 0 && toMs < msOf(source.samples.size()));
-        const QByteArray stored = readBytes(h.slotPath(1)), whole = cut ? readBytes(kept) : stored;
-        QVERIFY(whole.endsWith(source.samples)); // kept whole, or not cut at all
-        const QByteArray imported = stored.mid(stored.indexOf("data") + 8);
-        if (fromMs < 0) {
-            QCOMPARE(imported, source.samples);
-            QVERIFY2(told.contains("only silence and was kept"), qPrintable(told));
-        } else {
-            const qsizetype at = source.samples.indexOf(imported);
-            QVERIFY(at >= 0 && at % 2 == 0);
-            QVERIFY2(
-                std::abs(msOf(at) - fromMs) <= kWindowMs &&
-                    std::abs(msOf(at + imported.size()) - toMs) <= kWindowMs,
-                qPrintable(QString("%1 .. %2 ms").arg(msOf(at)).arg(msOf(at + imported.size()))));
-            QCOMPARE(told.contains("Silence at its ends was trimmed"), cut);
-        }
-        QCOMPARE(QFile::exists(kept), cut);
-        emit w.ui().Microphone->aboutToShow();
-        QCOMPARE(item(w, "UndoTrim")->isEnabled(), cut);
-        item(w, "UndoTrim")->trigger();
-        QCOMPARE(readBytes(h.slotPath(1)), whole);
-        QVERIFY(!QFile::exists(kept));
-        QCOMPARE(w.ui().StatusLine->text().startsWith("Memory 1 is back as recorded"), cut);
-    }
-
-    // A message in memory 1 levelled by Microphone > Level > Level This Memory Now (imported: as
-    // it is imported) under the [Recording] settings given, with the Level item they tick. What
-    // is said is the status line and any box; the peak (dBFS) and loudness (LUFS) are checked
-    // unless NaN. A message not levelled is left untouched.
-    void messagesAreLevelledToTheirTarget_data() {
+    // An import (trimmed, then levelled, as [Recording] says), or Microphone > Level This Memory
+    // Now on memory 1. What is told: contained in the import's box, or the command's status line
+    // with no box. Where the kept sound should start and end in ms of the file (-1: unchecked),
+    // and its peak (dBFS) and loudness (LUFS) unless NaN. A message changed keeps what it replaced
+    // for Undo, which puts it back byte for byte; one left as it is keeps nothing.
+    void messagesAreTrimmedAndLevelled_data() {
         QTest::addColumn<QString>("shape");
         QTest::addColumn<QString>("settings");
-        QTest::addColumn<QString>("ticked");
         QTest::addColumn<bool>("imported");
+        QTest::addColumn<int>("fromMs");
+        QTest::addColumn<int>("toMs");
         QTest::addColumn<double>("peak");
         QTest::addColumn<double>("lufs");
         QTest::addColumn<QString>("said");
-        const QString peak = "Peak -1 dBFS", loudness = "Loudness -16 LUFS";
+        const QString byPeak = "Level=peak", byLoudness = "Level=loudness";
+        const QString toPeak = "Memory 1 levelled to -1.0 dBFS peak: ";
+        const QString silent = "Memory 1 holds only silence and was not levelled";
+        const QString trimmed = "Silence at its ends was trimmed",
+                      kept = "only silence and was kept";
         const double any = qQNaN();
-        QTest::newRow("tone at -12 dBFS") << "t-15.01:1000"
-                                          << "Level=peak" << peak << false << -1.0 << any
-                                          << "Memory 1 levelled to -1.0 dBFS peak: +11.0 dB";
-        QTest::newRow("Off levels to the peak")
-            << "t-15.01:1000"
-            << ""
-            << "Off" << false << -1.0 << any << "Memory 1 levelled to -1.0 dBFS peak: +11.0 dB";
-        QTest::newRow("already at -1 dBFS") << "t-4.01:1000"
-                                            << "Level=peak" << peak << false << any << any
-                                            << "Memory 1 is already at -1.0 dBFS peak";
-        QTest::newRow("a sample at full scale") << "t-30:500 p0 t-30:500"
-                                                << "Level=peak" << peak << false << -1.0 << any
-                                                << "Memory 1 levelled to -1.0 dBFS peak: -1.0 dB";
-        QTest::newRow("peak out of range") << "t-15.01:1000"
-                                           << "Level=peak\nPeakDbfs=9"
-                                           << "Peak 0 dBFS" << false << 0.0 << any
-                                           << "Memory 1 levelled to 0.0 dBFS peak: +12.0 dB";
-        QTest::newRow("only silence") << "z:2000"
-                                      << "Level=peak" << peak << false << any << any
-                                      << "Memory 1 holds only silence and was not levelled";
-        QTest::newRow("only hiss") << "n-70:2000"
-                                   << "Level=loudness" << loudness << false << any << any
-                                   << "Memory 1 holds only silence and was not levelled";
-        QTest::newRow("loudness") << "t-23.01:3000"
-                                  << "Level=loudness" << loudness << false << any << -16.0
-                                  << "Memory 1 levelled to -16.0 LUFS: +7.0 dB";
-        QTest::newRow("loudness held by a peak")
-            << "t-30:3000 p-2"
-            << "Level=loudness" << loudness << false << -1.0 << any
-            << "Memory 1 levelled to -16.0 LUFS: +1.0 dB (held to -1 dBFS peak)";
-        QTest::newRow("loudness out of range") << "t-23.01:3000"
-                                               << "Level=loudness\nLoudnessLufs=-100"
-                                               << "Loudness -40 LUFS" << false << any << -40.0
-                                               << "Memory 1 levelled to -40.0 LUFS: -17.0 dB";
-        QTest::newRow("too short for loudness")
-            << "t-20:300"
-            << "Level=loudness" << loudness << false << any << any
-            << "Memory 1 is too short for its loudness to be measured (400 ms at least) and was "
-               "not levelled";
-        QTest::newRow("imported") << "t-23.01:3000"
-                                  << "Level=loudness" << loudness << true << any << -16.0
-                                  << "Memory 1 levelled to -16.0 LUFS: +7.0 dB.";
+        const auto importRow = [&](const char* name, const char* shape, const QString& settings,
+                                   int fromMs, int toMs, const QString& said) {
+            QTest::newRow(name) << shape << settings << true << fromMs << toMs << any << any
+                                << said;
+        };
+        importRow("room noise", "n-70:1000 t-10:600 n-70:800", "", 850, 1750, trimmed);
+        importRow("quiet first syllable", "n-65:1000 t-45:150 t-6:500 n-60:500", "", 850, 1800,
+                  trimmed);
+        importRow("digital silence", "z:1000 t-20:300 z:1000", "TrimMarginMs=500", 500, 1800,
+                  trimmed);
+        importRow("tight", "z:1000 t-20:300 z:1000", "TrimMarginMs=50", 950, 1350, trimmed);
+        importRow("trim off", "z:1000 t-20:300 z:1000", "TrimSilence=false", 0, 2300, "");
+        importRow("sound throughout", "t-10:1000", "", 0, 1000, "");
+        importRow("hum throughout", "n-30:2000", "", 0, 2000, "");
+        importRow("import of silence", "z:2000", "", -1, -1, kept);
+        importRow("import of hiss", "n-70:2000", "", -1, -1, kept);
+        QTest::newRow("imported and levelled")
+            << "t-23.01:3000" << byLoudness << true << -1 << -1 << any << -16.0
+            << "levelled to -16.0 LUFS: +7.0 dB.";
+        const auto levelRow = [&](const char* name, const char* shape, const QString& settings,
+                                  double peak, double lufs, const QString& said) {
+            QTest::newRow(name) << shape << settings << false << -1 << -1 << peak << lufs << said;
+        };
+        levelRow("tone at -12 dBFS", "t-15.01:1000", byPeak, -1.0, any, toPeak + "+11.0 dB");
+        levelRow("Off levels to the peak", "t-15.01:1000", "", -1.0, any, toPeak + "+11.0 dB");
+        levelRow("already at -1 dBFS", "t-4.01:1000", byPeak, any, any,
+                 "Memory 1 is already at -1.0 dBFS peak");
+        levelRow("a sample at full scale", "t-30:500 p0 t-30:500", byPeak, -1.0, any,
+                 toPeak + "-1.0 dB");
+        levelRow("peak out of range", "t-15.01:1000", byPeak + "\nPeakDbfs=9", 0.0, any,
+                 "Memory 1 levelled to 0.0 dBFS peak: +12.0 dB");
+        levelRow("only silence", "z:2000", byPeak, any, any, silent);
+        levelRow("only hiss", "n-70:2000", byLoudness, any, any, silent);
+        levelRow("loudness", "t-23.01:3000", byLoudness, any, -16.0,
+                 "Memory 1 levelled to -16.0 LUFS: +7.0 dB");
+        levelRow("loudness held by a peak", "t-30:3000 p-2", byLoudness, -1.0, any,
+                 "Memory 1 levelled to -16.0 LUFS: +1.0 dB (held to -1 dBFS peak)");
+        levelRow("too short for loudness", "t-20:300", byLoudness, any, any,
+                 "Memory 1 is too short for its loudness to be measured (400 ms at least) and "
+                 "was not levelled");
     }
-    void messagesAreLevelledToTheirTarget() {
+    void messagesAreTrimmedAndLevelled() {
         QFETCH(QString, shape);
         QFETCH(QString, settings);
-        QFETCH(QString, ticked);
         QFETCH(bool, imported);
+        QFETCH(int, fromMs);
+        QFETCH(int, toMs);
         QFETCH(double, peak);
         QFETCH(double, lufs);
         QFETCH(QString, said);
@@ -196,12 +138,13 @@ private slots:
         WaveBytes source;
         source.samples = sound(shape);
         const QString path = imported ? h.home.filePath("edited.wav") : h.slotPath(1);
+        const QString kept = h.slotPath(1) + ".untrimmed";
+        // What an earlier message left behind goes with it.
         QVERIFY(QDir().mkpath(h.installDir()) && writeBytes(path, source.bytes()) &&
                 writeBytes(h.installDir() + "Tavrin.ini",
-                           "[Recording]\n" + settings.toLatin1() + '\n'));
+                           "[Recording]\n" + settings.toLatin1() + '\n') &&
+                (!imported || writeBytes(kept, "stale")));
         TTavrin& w = h.open();
-        for (QAction* choice : w.ui().Level)
-            QCOMPARE(choice->isChecked(), choice->text() == ticked);
         if (imported) {
             h.dialogs.fileAnswers << path;
             item(w, "ImportMessage1")->trigger();
@@ -212,48 +155,60 @@ private slots:
         }
         const QString told = h.dialogs.texts().join(';');
         QVERIFY2(imported ? told.contains(said) : told.isEmpty(), qPrintable(told));
-        if (!imported)
-            QCOMPARE(w.ui().StatusLine->text(), said);
-        const QByteArray stored = readBytes(h.slotPath(1)).mid(44);
-        const bool levelled = said.contains("levelled to");
-        QCOMPARE(stored == source.samples, !levelled);
+        QVERIFY(imported || w.ui().StatusLine->text() == said);
+        const QByteArray file = readBytes(h.slotPath(1));
+        const QByteArray stored = file.mid(file.indexOf("data") + 8);
+        const bool cut = fromMs > 0 || (toMs >= 0 && toMs < msOf(source.samples.size()));
+        const bool changed = cut || said.contains("levelled to");
+        QCOMPARE(stored != source.samples, changed);
+        QCOMPARE(told.contains("Silence at its ends was trimmed"), cut);
+        const QByteArray whole = changed ? readBytes(kept) : file;
+        QVERIFY(whole.endsWith(source.samples)); // kept as it came
+        if (fromMs >= 0) {
+            const qsizetype at = source.samples.indexOf(stored);
+            QVERIFY(at >= 0 && at % 2 == 0);
+            QVERIFY2(
+                std::abs(msOf(at) - fromMs) <= kWindowMs &&
+                    std::abs(msOf(at + stored.size()) - toMs) <= kWindowMs,
+                qPrintable(QString("%1 .. %2 ms").arg(msOf(at)).arg(msOf(at + stored.size()))));
+        }
         // Scaled, never wrapped round the range: each sample keeps its sign.
-        for (qsizetype i = 0; i + 1 < stored.size(); i += 2)
-            QCOMPARE(qint8(stored[i + 1]) < 0, qint8(source.samples[i + 1]) < 0);
+        for (qsizetype i = 1; !cut && i < stored.size(); i += 2)
+            QCOMPARE(qint8(stored[i]) < 0, qint8(source.samples[i]) < 0);
         const auto [peakDbfs, loudness] = measured(stored);
         QVERIFY2(std::isnan(peak) || std::abs(peakDbfs - peak) <= 0.05,
                  qPrintable(QString::number(peakDbfs)));
         QVERIFY2(std::isnan(lufs) || std::abs(loudness - lufs) <= 0.2,
                  qPrintable(QString::number(loudness)));
+        QCOMPARE(QFile::exists(kept), changed);
         emit w.ui().Microphone->aboutToShow();
-        QCOMPARE(item(w, "UndoTrim")->isEnabled(), levelled);
+        QCOMPARE(item(w, "UndoTrim")->isEnabled(), changed);
         item(w, "UndoTrim")->trigger();
-        QCOMPARE(readBytes(h.slotPath(1)).mid(44), source.samples);
+        QCOMPARE(readBytes(h.slotPath(1)), whole);
+        QVERIFY(!QFile::exists(kept));
+        QCOMPARE(w.ui().StatusLine->text().startsWith("Memory 1 is back as recorded"), changed);
     }
 
-    // A recording through the sound device: blocks of silence, sound, silence. The margin chosen
-    // stays for the next start. Kept whole (from -1): trimming Off, a recording a device failure
-    // (its nth queued block) cut short, and one of nothing, which the status line tells.
+    // A recording through the sound device: blocks of silence, sound, silence, with the Trim and
+    // Level items chosen. Kept whole (from -1): trimming Off, a recording a device failure (its
+    // nth queued block) cut short, and one of nothing, which the status line tells.
     void recordingsLoseTheSilenceAtTheirEnds_data() {
         QTest::addColumn<QString>("shape");
         QTest::addColumn<QString>("choices");
         QTest::addColumn<int>("failAt");
         QTest::addColumn<int>("fromMs");
         QTest::addColumn<QString>("said");
-        QTest::newRow("sound") << "z:760 t-20:380 z:760"
-                               << "Trim300" << 0 << 460 << "Recorded memory 1: 1.0 seconds";
-        QTest::newRow("off") << "z:760 t-20:380 z:760"
-                             << "TrimOff" << 0 << -1 << "Recorded memory 1: 1.5 seconds";
-        QTest::newRow("failed") << "z:760 t-20:380 z:760"
-                                << "Trim150 LevelPeak" << 7 << -1 << "";
+        const QString word = "z:760 t-20:380 z:760", recorded = "Recorded memory 1: ";
+        QTest::newRow("sound") << word << "Trim300" << 0 << 460 << recorded + "1.0 seconds";
+        QTest::newRow("off") << word << "TrimOff" << 0 << -1 << recorded + "1.5 seconds";
+        QTest::newRow("failed") << word << "Trim150 LevelPeak" << 7 << -1 << QString();
         QTest::newRow("nothing") << "z:1900"
                                  << "Trim150 LevelLoudness" << 0 << -1
-                                 << "Recorded memory 1: 1.5 seconds of silence";
+                                 << recorded + "1.5 seconds of silence";
         // Undone before it is looked at: the recording comes back from before the trim.
         QTest::newRow("levelled")
-            << "z:760 t-20:380 z:760"
-            << "Trim300 LevelPeak" << 0 << -1
-            << "Recorded memory 1: 1.0 seconds. Memory 1 levelled to -1.0 dBFS peak: +16.0 dB";
+            << word << "Trim300 LevelPeak" << 0 << -1
+            << recorded + "1.0 seconds. Memory 1 levelled to -1.0 dBFS peak: +16.0 dB";
     }
     void recordingsLoseTheSilenceAtTheirEnds() {
         QFETCH(QString, shape);
@@ -292,10 +247,6 @@ private slots:
                 std::abs(msOf(at) - fromMs) <= kWindowMs &&
                     std::abs(msOf(at + recorded.size()) - 1440) <= kWindowMs,
                 qPrintable(QString("%1 .. %2 ms").arg(msOf(at)).arg(msOf(at + recorded.size()))));
-        QVERIFY(w.close());
-        TTavrin& again = h.open();
-        for (const QString& choice : choices.split(' '))
-            QVERIFY(again.findChild<QAction*>(choice)->isChecked());
     }
 };
 

@@ -38,7 +38,6 @@ struct ModemStandIn {
     modemlines::Wait wait = modemlines::Wait::Kernel;
     std::atomic<int> inputs{0}, outputs{0}, looks{0}, waiting{0};
     std::atomic<std::uint64_t> ctsChanges{0}, dsrChanges{0};
-    std::chrono::steady_clock::time_point outputsChanged;
     int changed = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
 };
 ModemStandIn& modem() {
@@ -74,21 +73,16 @@ int awaitInputChange(long mask) {
 
 int modemIoctl(unsigned long request, void* argument) {
     ModemStandIn& m = modem();
-    const auto setOutputs = [&m](int bits) {
-        std::lock_guard<std::mutex> lock(m.mutex);
-        m.outputs = bits & (TIOCM_DTR | TIOCM_RTS);
-        m.outputsChanged = std::chrono::steady_clock::now();
-        return 0;
-    };
+    const int bits = request == TIOCMIWAIT ? 0 : *static_cast<int*>(argument);
     switch (request) {
     case TIOCMGET:
         ++m.looks;
         *static_cast<int*>(argument) = m.inputs | m.outputs;
         return 0;
     case TIOCMBIS:
-        return setOutputs(m.outputs | *static_cast<int*>(argument));
+        return m.outputs |= bits & (TIOCM_DTR | TIOCM_RTS), 0;
     case TIOCMBIC:
-        return setOutputs(m.outputs & ~*static_cast<int*>(argument));
+        return m.outputs &= ~bits, 0;
     default: // TIOCMIWAIT, whose argument is the mask itself
         return awaitInputChange(reinterpret_cast<long>(argument));
     }
@@ -150,15 +144,6 @@ int modemlines::outputs() {
     return modem().outputs;
 }
 
-std::chrono::steady_clock::time_point modemlines::outputsChanged() {
-    std::lock_guard<std::mutex> lock(modem().mutex);
-    return modem().outputsChanged;
-}
-
-int modemlines::looks() {
-    return modem().looks;
-}
-
-int modemlines::waiting() {
-    return modem().waiting;
+bool modemlines::watched() {
+    return modem().wait == Wait::Kernel ? modem().waiting > 0 : modem().looks > 0;
 }

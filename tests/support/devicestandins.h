@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
+#include <QTest>
 
-#include <chrono>
+#include <pty.h>
+#include <unistd.h>
 
 // Devices this machine lacks, stood in for by files and pseudo-terminals that answer the ioctls
 // the program asks of the real ones, through the ioctl that the tavrin_devicestandins library
@@ -28,11 +32,21 @@ void standIn(const QString& path, Wait wait);
 // Sets the inputs (TIOCM_CTS, TIOCM_DSR bits); a tap raises them and lets them fall before any
 // look can see them.
 void setInputs(int bits, bool tap = false);
-// TIOCM_DTR and TIOCM_RTS as last set, and when they last changed.
+// TIOCM_DTR and TIOCM_RTS as last set.
 int outputs();
-std::chrono::steady_clock::time_point outputsChanged();
-// How often the lines were read (TIOCMGET) since the stand-in began.
-int looks();
-// Threads waiting in TIOCMIWAIT now.
-int waiting();
+// A watch has read the lines, and waits for them in TIOCMIWAIT where the driver can.
+bool watched();
 } // namespace modemlines
+
+// A pseudo-terminal standing in for a serial device, named COM3 in a directory of its own (never
+// a real serial port: the first is this machine's console); the modem-line stand-in when made so.
+struct Pty {
+    Pty() {
+        QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        QVERIFY(QFile::link(path(), dir.filePath("COM3")));
+    }
+    ~Pty() { ::close(master), ::close(slave); }
+    QString path() const { return QString::fromLocal8Bit(::ttyname(slave)); }
+    int master = -1, slave = -1;
+    QTemporaryDir dir;
+};

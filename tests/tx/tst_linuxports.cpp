@@ -1,4 +1,5 @@
 // The Linux port layer on what this machine has: pseudo-terminals, files and no parallel port.
+#include "devicestandins.h"
 #include "support/uniquefd.h"
 #include "tx/keyingline.h"
 #include "tx/linuxparallel.h"
@@ -12,7 +13,6 @@
 #include <QTest>
 
 #include <fcntl.h>
-#include <pty.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
@@ -21,19 +21,6 @@
 #include <termios.h>
 
 namespace {
-// A pseudo-terminal standing in for a serial device, named COM3 in a directory of its own (never
-// a real serial port: the first is this machine's console).
-struct Pty {
-    Pty() {
-        QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-        QVERIFY(QFile::link(path(), dir.filePath("COM3")));
-    }
-    ~Pty() { ::close(master), ::close(slave); }
-    QString path() const { return QString::fromLocal8Bit(::ttyname(slave)); }
-    int master = -1, slave = -1;
-    QTemporaryDir dir;
-};
-
 // Descriptors of this process that refer to the path.
 int descriptorsOn(const QString& path) {
     int count = 0;
