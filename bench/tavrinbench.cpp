@@ -39,6 +39,7 @@ struct Options {
     int runs = 5;
     int loadSeconds = 60;
     int soakPlays = 10000;
+    std::string only; // "operator-ptt": that step alone
 };
 
 // Memory slots of the messages the benchmark plays and records.
@@ -85,12 +86,15 @@ Options parse(int argc, char** argv) {
             o.pcm = value;
         else if (key == "--soak-plays")
             o.soakPlays = std::max(SoakFirstPart, std::atoi(value));
+        else if (key == "--only")
+            o.only = value;
         else
             throw std::runtime_error("unknown option " + key);
     }
     if (o.program.empty())
         throw std::runtime_error("usage: bench_tavrin --program PATH [--runs N] "
-                                 "[--load-seconds S] [--pcm NAME] [--soak-plays N]");
+                                 "[--load-seconds S] [--pcm NAME] [--soak-plays N] "
+                                 "[--only operator-ptt]");
     return o;
 }
 
@@ -161,6 +165,9 @@ struct Results {
     Row virtualSound = row("PTT lead 200 ms, virtual device: key-down to first sample played (ms)");
     Row virtualTail = row("PTT tail 200 ms, virtual device: last block played to key-up (ms)");
     Row stop = row("STOP click to device reset / aplay SIGINT to exit (ms)", "aplay");
+    Row operatorPtt = row("Operator's PTT: CTS raised to DTR and RTS released (ms)", "", 2);
+    Row operatorPttPolled =
+        row("Operator's PTT, driver without TIOCMIWAIT (polled): the same (ms)", "", 2);
     Row playStretch = row("Playing time beyond the sound, 4 s message (ms)", "aplay", 0);
     Row underruns = row("Underruns", "aplay", 0);
     Row resets = row("Watchdog resets, same run", "", 0);
@@ -189,17 +196,22 @@ struct Results {
     int loadBells = 0;
 
     std::vector<Row> rows() const {
-        return {startup,     inProcess,       resident,      closing,
-                playCpu,     playCpuInBlocks, hiddenCpu,     recordCpu,
-                idleCpu,     firstBlock,      firstSound,    fKeyBlock,
-                fKeySound,   remoteBlock,     remoteSound,   leadBlock0,
-                leadSound0,  tail0,           leadBlock,     leadSound,
-                tail,        virtualLead0,    virtualSound0, virtualTail0,
-                virtualLead, virtualSound,    virtualTail,   stop,
-                playStretch, underruns,       resets,        loadStretch,
-                loadCpu,     loadCpuInBlocks, floorWake,     floorBar,
-                overruns,    loopGap,         loopPause,     soakResident,
-                soakGrowth,  soakFds,         soakThreads,   soakRefused};
+        return {startup,      inProcess,         resident,
+                closing,      playCpu,           playCpuInBlocks,
+                hiddenCpu,    recordCpu,         idleCpu,
+                firstBlock,   firstSound,        fKeyBlock,
+                fKeySound,    remoteBlock,       remoteSound,
+                leadBlock0,   leadSound0,        tail0,
+                leadBlock,    leadSound,         tail,
+                virtualLead0, virtualSound0,     virtualTail0,
+                virtualLead,  virtualSound,      virtualTail,
+                operatorPtt,  operatorPttPolled, stop,
+                playStretch,  underruns,         resets,
+                loadStretch,  loadCpu,           loadCpuInBlocks,
+                floorWake,    floorBar,          overruns,
+                loopGap,      loopPause,         soakResident,
+                soakGrowth,   soakFds,           soakThreads,
+                soakRefused};
     }
 };
 
@@ -309,19 +321,25 @@ void measureStarts(Results& r, BenchWindow& bench, const Options& o) {
 }
 
 // The same lead and tail on the virtual device, which completes each block in real time once it
-// is due: what the keyer adds, without the sound server's buffering.
+// is due: what the keyer adds, without the sound server's buffering. The operator's foot switch
+// on the same device: the port and the window's thread are what is measured, not the sound.
 void measureVirtualPtt(Results& r, const Options& o) {
-    progress("PTT lead and tail on the virtual device");
+    progress("PTT lead and tail, and the operator's PTT, on the virtual device");
+    constexpr milliseconds RaisedAfter(500);
     constexpr milliseconds Delay(200);
     VirtualWaveService device;
     device.setRealTime(true);
     BenchWindow bench(&device);
     bench.writeMessage(LoopSlot, LoopSeconds);
     for (int i = 0; i < o.runs; ++i) {
-        addPtt(pttPlay(bench, LoopSlot, milliseconds(0), milliseconds(0)), r.virtualLead0,
-               r.virtualSound0, r.virtualTail0);
-        addPtt(pttPlay(bench, LoopSlot, Delay, Delay), r.virtualLead, r.virtualSound,
-               r.virtualTail);
+        if (o.only.empty()) {
+            addPtt(pttPlay(bench, LoopSlot, milliseconds(0), milliseconds(0)), r.virtualLead0,
+                   r.virtualSound0, r.virtualTail0);
+            addPtt(pttPlay(bench, LoopSlot, Delay, Delay), r.virtualLead, r.virtualSound,
+                   r.virtualTail);
+        }
+        r.operatorPtt.ours.add(operatorPttToUnkeyMs(bench, LoopSlot, RaisedAfter, true));
+        r.operatorPttPolled.ours.add(operatorPttToUnkeyMs(bench, LoopSlot, RaisedAfter, false));
     }
 }
 
@@ -432,6 +450,11 @@ int main(int argc, char** argv) {
         if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
             throw std::runtime_error("no sound server: run bench/run.sh");
         Results results;
+        if (o.only == "operator-ptt") {
+            measureVirtualPtt(results, o);
+            printTable({results.operatorPtt, results.operatorPttPolled});
+            return 0;
+        }
         measureStartup(results, o);
         measureSoak(results, o);
 

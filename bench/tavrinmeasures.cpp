@@ -6,10 +6,12 @@
 #include "app/tavrinui.h"
 #include "audio/wavetypes.h"
 #include "benchwindow.h"
+#include "devicestandins.h"
 #include "keyer/keyerstate.h"
 #include "keyer/messagefile.h"
 #include "messagewait.h"
 #include "procfs.h"
+#include "support/uniquefd.h"
 
 #include <QAction>
 #include <QDBusConnection>
@@ -26,6 +28,8 @@
 #include "tx/transmitcontrols.h"
 #include "tx/txstate.h"
 
+#include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -180,6 +184,42 @@ PlayFigures playMessage(BenchWindow& bench, int slot) {
                                     (used.wakeUps - before.wakeUps) / measured};
     }
     return f;
+}
+
+double operatorPttToUnkeyMs(BenchWindow& bench, int slot, milliseconds after, bool kernelWaits) {
+    int master = -1, slave = -1;
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        throw std::runtime_error("no pseudo-terminal for the operator's PTT");
+    const UniqueFd ends[] = {UniqueFd(master), UniqueFd(slave)};
+    const QString terminal = QString::fromLocal8Bit(::ttyname(slave));
+    const QString com3 = bench.window().paths().dir() + QStringLiteral("/COM3");
+    QFile::remove(com3);
+    QFile::link(terminal, com3);
+    modemlines::standIn(terminal,
+                        kernelWaits ? modemlines::Wait::Kernel : modemlines::Wait::Refused);
+    const TavrinUi& ui = bench.window().ui();
+    ui.COM[2]->trigger();
+    ui.OperatorPtt[1]->trigger();
+    if (!bench.window().transmitControls().state().TxEnable())
+        BenchWindow::click(ui.TransmitBtn);
+    Clock::time_point raised, released;
+    QTimer::singleShot(after, [&] {
+        raised = Clock::now();
+        modemlines::setInputs(TIOCM_CTS);
+    });
+    // Released in the same call that clears DTR and RTS.
+    const auto connection = QObject::connect(&bench.window().transmitControls().state(),
+                                             &TxState::transmittingChanged, [&](bool on) {
+                                                 if (!on)
+                                                     released = Clock::now();
+                                             });
+    bench.selectMemory(slot);
+    BenchWindow::click(ui.PlayBtn);
+    QObject::disconnect(connection);
+    ui.OperatorPtt[0]->trigger();
+    ui.VOX1->trigger();
+    BenchWindow::click(ui.TransmitBtn);
+    return modemlines::outputs() == 0 ? msBetween(raised, released) : NAN;
 }
 
 double stopToResetMs(BenchWindow& bench, int slot, milliseconds after) {

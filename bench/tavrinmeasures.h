@@ -55,6 +55,13 @@ struct PttFigures {
 PttFigures pttPlay(BenchWindow& bench, int slot, std::chrono::milliseconds lead,
                    std::chrono::milliseconds tail);
 
+// With COM3 a pseudo-terminal that passes for a serial port with modem lines, keyed by PLAY on the
+// slot, and Output > Operator's PTT on CTS: CTS is raised after `after`, and the figure is the
+// milliseconds from the raise until DTR and RTS fall. The port's driver waits for the line in the
+// kernel, or cannot and is polled.
+double operatorPttToUnkeyMs(BenchWindow& bench, int slot, std::chrono::milliseconds after,
+                            bool kernelWaits);
+
 // PLAY on the slot, STOP after `after`: milliseconds from the STOP click until the device has
 // been reset.
 double stopToResetMs(BenchWindow& bench, int slot, std::chrono::milliseconds after);
