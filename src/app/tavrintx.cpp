@@ -95,10 +95,7 @@ void TTavrin::wireTransmitter() {
             [this] { askPttDelayClick(&PttTiming::tail, QStringLiteral("PTT Tail")); });
     for (QAction* choice : ui_.OperatorPtt)
         connect(choice, &QAction::triggered, keying_, [this, choice] {
-            const int input = choice->data().toInt();
-            keying_->watchOperatorPtt(input == kNoOperatorPtt
-                                          ? std::nullopt
-                                          : std::optional(static_cast<ModemInput>(input)));
+            keying_->watchOperatorPtt(static_cast<OperatorPtt>(choice->data().toInt()));
         });
     connect(keying_, &KeyingLine::operatorPttPressed, this, &TTavrin::yieldToOperator);
     connect(keying_, &KeyingLine::operatorPttUnwatched, this, &TTavrin::showIdleStatus);
@@ -220,8 +217,6 @@ void TTavrin::terminationSignal() {
 }
 
 void TTavrin::showOperatorPtt() {
-    const std::optional<ModemInput> input = keying_->operatorPtt();
     for (QAction* choice : ui_.OperatorPtt)
-        choice->setChecked(choice->data().toInt() ==
-                           (input ? static_cast<int>(*input) : kNoOperatorPtt));
+        choice->setChecked(choice->data().toInt() == static_cast<int>(keying_->operatorPtt()));
 }

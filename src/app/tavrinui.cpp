@@ -5,7 +5,7 @@
 #include "keyer/level.h"
 #include "keyer/menutables.h"
 #include "keyer/trim.h"
-#include "tx/portio.h"
+#include "tx/keyingline.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -283,18 +283,22 @@ void TavrinUi::setupUi(QMainWindow* window) {
     output->addMenu(operatorPtt);
     output->setToolTipsVisible(true);
     operatorPtt->menuAction()->setToolTip(
-        QStringLiteral("A foot switch or hand PTT on the serial keying port's CTS or DSR "
-                       "stops a message, the loop and TUNE"));
-    auto* inputs = new QActionGroup(operatorPtt);
-    OperatorPtt[0] =
-        inputs->addAction(item(operatorPtt, "OperatorPttOff", QStringLiteral("Off"), true));
-    OperatorPtt[0]->setData(kNoOperatorPtt);
-    OperatorPtt[1] =
-        inputs->addAction(item(operatorPtt, "OperatorPttCts", inputName(ModemInput::Cts)));
-    OperatorPtt[1]->setData(static_cast<int>(ModemInput::Cts));
-    OperatorPtt[2] =
-        inputs->addAction(item(operatorPtt, "OperatorPttDsr", inputName(ModemInput::Dsr)));
-    OperatorPtt[2]->setData(static_cast<int>(ModemInput::Dsr));
+        QStringLiteral("A foot switch or hand PTT on the serial keying port's CTS or DSR, or "
+                       "the radio keyed in a loop's pause, stops a message, the loop and TUNE"));
+    const struct {
+        const char* name;
+        QString caption;
+        ::OperatorPtt source;
+    } sources[] = {{"OperatorPttOff", QStringLiteral("Off"), ::OperatorPtt::Off},
+                   {"OperatorPttCts", QStringLiteral("CTS"), ::OperatorPtt::Cts},
+                   {"OperatorPttDsr", QStringLiteral("DSR"), ::OperatorPtt::Dsr},
+                   {"OperatorPttRig", QStringLiteral("Rig (CAT)"), ::OperatorPtt::Rig}};
+    auto* group = new QActionGroup(operatorPtt);
+    for (std::size_t i = 0; i < OperatorPtt.size(); ++i) {
+        OperatorPtt[i] = group->addAction(item(operatorPtt, sources[i].name, sources[i].caption,
+                                               sources[i].source == ::OperatorPtt::Off));
+        OperatorPtt[i]->setData(static_cast<int>(sources[i].source));
+    }
     Output = output;
 
     QMenu* id = named(bar->addMenu(QStringLiteral("ID")), "ID1");

@@ -11,9 +11,6 @@ class QPushButton;
 class QTextEdit;
 class QWidget;
 
-// The data of Output > Operator's PTT > Off; the other items carry their ModemInput.
-inline constexpr int kNoOperatorPtt = -1;
-
 // Every control and menu item of the main window, named as the window names them
 // (each also carries that name as its objectName).
 struct TavrinUi {
@@ -78,9 +75,9 @@ struct TavrinUi {
     QAction* Invert1 = nullptr;
     QAction* PttLead = nullptr;
     QAction* PttTail = nullptr;
-    // Output > Operator's PTT: Off, CTS, DSR; each action's data is its ModemInput, Off's
-    // kNoOperatorPtt. One group.
-    std::array<QAction*, 3> OperatorPtt{};
+    // Output > Operator's PTT: Off, CTS, DSR, Rig (CAT); each action's data is its OperatorPtt.
+    // One group.
+    std::array<QAction*, 4> OperatorPtt{};
     // The Output menu; the USB serial ports present are listed in it before VOX1.
     QMenu* Output = nullptr;
     QMenu* Microphone = nullptr;

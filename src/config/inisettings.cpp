@@ -18,7 +18,13 @@ const QString kSerialDeviceKey = QStringLiteral("SerialDevice");
 const QString kPttLeadKey = QStringLiteral("PttLeadMs");
 const QString kPttTailKey = QStringLiteral("PttTailMs");
 const QString kOperatorPttKey = QStringLiteral("OperatorPtt");
-const QString kNoInput = QStringLiteral("off");
+// How the file names each source of the operator's PTT.
+const std::pair<OperatorPtt, QLatin1String> kOperatorPttNames[] = {
+    {OperatorPtt::Off, QLatin1String("off")},
+    {OperatorPtt::Cts, QLatin1String("cts")},
+    {OperatorPtt::Dsr, QLatin1String("dsr")},
+    {OperatorPtt::Rig, QLatin1String("rig")},
+};
 const QString kConsoleGroup = QStringLiteral("Console");
 const QString kSpeakAloudKey = QStringLiteral("SpeakAloud");
 const QString kRecordingGroup = QStringLiteral("Recording");
@@ -78,10 +84,10 @@ void KeyingIni::load(QSettings& ini) {
         serialDevice.clear();
     ptt.lead = readDelay(ini, kPttLeadKey);
     ptt.tail = readDelay(ini, kPttTailKey);
-    const QString input = ini.value(kOperatorPttKey).toString().toUpper();
-    operatorPtt.reset();
-    for (const ModemInput known : {ModemInput::Cts, ModemInput::Dsr})
-        if (input == inputName(known))
+    const QString source = ini.value(kOperatorPttKey).toString().toLower();
+    operatorPtt = OperatorPtt::Off;
+    for (const auto& [known, name] : kOperatorPttNames)
+        if (source == name)
             operatorPtt = known;
     ini.endGroup();
 }
@@ -91,13 +97,15 @@ void KeyingIni::save(QSettings& ini) const {
     ini.setValue(kSerialDeviceKey, serialDevice);
     ini.setValue(kPttLeadKey, static_cast<int>(ptt.lead.count()));
     ini.setValue(kPttTailKey, static_cast<int>(ptt.tail.count()));
-    ini.setValue(kOperatorPttKey, operatorPtt ? inputName(*operatorPtt).toLower() : kNoInput);
+    for (const auto& [known, name] : kOperatorPttNames)
+        if (operatorPtt == known)
+            ini.setValue(kOperatorPttKey, name);
     ini.endGroup();
 }
 
 bool KeyingIni::isDefault() const {
     return serialDevice.isEmpty() && ptt.lead == PttTiming{}.lead && ptt.tail == PttTiming{}.tail &&
-           !operatorPtt;
+           operatorPtt == OperatorPtt::Off;
 }
 
 void ConsoleIni::load(QSettings& ini) {

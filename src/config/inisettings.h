@@ -3,7 +3,7 @@
 #include "keyer/level.h"
 #include "keyer/trim.h"
 #include "support/regularfile.h"
-#include "tx/portio.h"
+#include "tx/keyingline.h"
 #include "tx/ptttiming.h"
 #include "tx/rigsettings.h"
 
@@ -15,7 +15,7 @@ class QSettings;
 struct KeyingIni {
     QString serialDevice; // a serial port chosen by its device path; empty when none is
     PttTiming ptt;
-    std::optional<ModemInput> operatorPtt; // the input the operator's PTT drives; none: unwatched
+    OperatorPtt operatorPtt = OperatorPtt::Off; // where the operator's own PTT is read
 
     // A missing or malformed value gives its default; one out of range is brought into it.
     void load(QSettings& ini);

@@ -58,11 +58,24 @@ void Keyer::stopEverything() {
 }
 
 bool Keyer::yieldToOperator() {
-    const bool transmitting =
-        state_.playActive() || loopTimer_->isActive() || line_.KeyingLevel() == KeyingLine::Keyed;
-    if (!transmitting)
+    const bool keyed = line_.KeyingLevel() == KeyingLine::Keyed;
+    if (!keyed && !state_.playActive() && !loopTimer_->isActive())
         return false;
-    stopEverything();
+    if (keyed) {
+        stopEverything();
+        return true;
+    }
+    // The line is released already. Another unkey would reach a rig keyed through CAT, which
+    // takes it whoever keyed it: the operator would be cut off mid-word.
+    holdKey_ = false;
+    loopRunning_ = false;
+    loopTimer_->stop();
+    if (!state_.keyerIdle()) {
+        state_.setKeyerIdle(true);
+        stopRunning();
+    }
+    if (state_.loopActive())
+        LoopBtnClick();
     return true;
 }
 

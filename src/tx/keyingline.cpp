@@ -169,6 +169,15 @@ void KeyingLine::selectRig(const RigTarget& target) {
     connect(rig_.get(), &RigPtt::pttConfirmed, this, &KeyingLine::rigConfirmed);
     connect(rig_.get(), &RigPtt::failed, this, &KeyingLine::rigFailed);
     connect(rig_.get(), &RigPtt::unkeyWriteChanged, this, [this] { armEmergencyUnkey(Unkeyed); });
+    connect(rig_.get(), &RigPtt::pttHeard, this, [this] {
+        if (level_ != Keyed)
+            emit operatorPttPressed();
+    });
+    connect(rig_.get(), &RigPtt::pttNotReported, this, [this] {
+        emit operatorPttUnwatched(
+            QStringLiteral("The operator's PTT is not watched: %1 does not report its PTT")
+                .arg(rig_->deviceName()));
+    });
     connect(rig_.get(), &RigPtt::mayBeKeyedChanged, this, [this](bool mayBeKeyed) {
         // A key command that left after the unkey was asked is late by then.
         unkeyLate_ = mayBeKeyed && level_ != Keyed && !unkeyWait_->isActive();
@@ -183,24 +192,33 @@ const RigTarget* KeyingLine::rigTarget() const {
     return rig_ ? &rig_->target() : nullptr;
 }
 
-void KeyingLine::watchOperatorPtt(std::optional<ModemInput> input) {
-    operatorPtt_ = input;
+void KeyingLine::watchOperatorPtt(OperatorPtt source) {
+    operatorPtt_ = source;
     startOperatorWatch();
 }
 
 void KeyingLine::startOperatorWatch() {
     const int watch = ++operatorWatch_;
+    const bool modem = operatorPtt_ == OperatorPtt::Cts || operatorPtt_ == OperatorPtt::Dsr;
+    const bool cat = rig_ && rig_->target().kind == RigTarget::Kind::Cat;
     if (serial_) {
-        serial_->watchInput(operatorPtt_, [this, watch](InputChange change) {
+        std::optional<ModemInput> input;
+        if (modem)
+            input = operatorPtt_ == OperatorPtt::Dsr ? ModemInput::Dsr : ModemInput::Cts;
+        serial_->watchInput(input, [this, watch](InputChange change) {
             // On the watch's thread: acted on in this object's.
             QMetaObject::invokeMethod(
                 this, [this, change, watch] { operatorInput(change, watch); },
                 Qt::QueuedConnection);
         });
-    } else if (operatorPtt_) {
-        emit operatorPttUnwatched(
-            QStringLiteral("The operator's PTT is not watched: it needs a serial keying port"));
     }
+    if (cat)
+        rig_->listenForPtt(operatorPtt_ == OperatorPtt::Rig);
+    const QString unwatched = QStringLiteral("The operator's PTT is not watched: %1");
+    if (modem && !serial_)
+        emit operatorPttUnwatched(unwatched.arg(QStringLiteral("it needs a serial keying port")));
+    else if (operatorPtt_ == OperatorPtt::Rig && !cat)
+        emit operatorPttUnwatched(unwatched.arg(QStringLiteral("it needs a radio keyed by CAT")));
 }
 
 void KeyingLine::operatorInput(const InputChange& change, int watch) {
@@ -209,10 +227,12 @@ void KeyingLine::operatorInput(const InputChange& change, int watch) {
     if (change.kind == InputChange::Kind::Asserted)
         emit operatorPttPressed();
     else if (change.kind == InputChange::Kind::Unwatchable)
-        emit operatorPttUnwatched(QStringLiteral("The operator's PTT is not watched: %1 cannot "
-                                                 "show its %2 (%3)")
-                                      .arg(name_, inputName(operatorPtt_.value_or(ModemInput::Cts)),
-                                           QString::fromLocal8Bit(std::strerror(change.error))));
+        emit operatorPttUnwatched(
+            QStringLiteral("The operator's PTT is not watched: %1 cannot show its %2 (%3)")
+                .arg(
+                    name_,
+                    inputName(operatorPtt_ == OperatorPtt::Dsr ? ModemInput::Dsr : ModemInput::Cts),
+                    QString::fromLocal8Bit(std::strerror(change.error))));
 }
 
 void KeyingLine::rigConfirmed(bool keyed) {

@@ -17,7 +17,10 @@ class RigPtt;
 class SerialLine;
 struct InputChange;
 struct RigTarget;
-enum class ModemInput;
+
+// What the operator's own PTT (a foot switch, a hand PTT) is read from: an input of the serial
+// keying port, or the PTT state that a radio keyed by CAT reports; Off reads nothing.
+enum class OperatorPtt { Off, Cts, Dsr, Rig };
 
 // The Output menu items whose tick marks follow the keying selection. Built by the window.
 struct OutputMenuActions {
@@ -88,10 +91,9 @@ public:
     // The rig in use, or none.
     const RigTarget* rigTarget() const;
 
-    // The input of the serial keying port that the operator's own PTT (a foot switch, a hand
-    // PTT) drives, watched from now on on every serial port selected; none watches nothing.
-    void watchOperatorPtt(std::optional<ModemInput> input);
-    std::optional<ModemInput> operatorPtt() const { return operatorPtt_; }
+    // Watches the operator's PTT from now on, on every port or rig selected that can show it.
+    void watchOperatorPtt(OperatorPtt source);
+    OperatorPtt operatorPtt() const { return operatorPtt_; }
 
 signals:
     // The level asked for changed between keyed and unkeyed; what shows the transmitter's
@@ -103,7 +105,7 @@ signals:
     void keyingFailed(const QString& reason);
     // transmitting() or unkeyNotConfirmed() changed.
     void transmitterChanged();
-    // The operator's PTT went down.
+    // The operator's PTT went down. A rig's PTT is heard only while this program has it unkeyed.
     void operatorPttPressed();
     // The operator's PTT cannot be watched on the line in use; the reason says why.
     void operatorPttUnwatched(const QString& reason);
@@ -178,7 +180,7 @@ private:
     bool unkeyLate_ = false;
     bool transmitting_ = false;
     bool unkeyNotConfirmed_ = false;
-    std::optional<ModemInput> operatorPtt_;
+    OperatorPtt operatorPtt_ = OperatorPtt::Off;
     // Counts the watches started: a change still queued from one given up is not acted on.
     int operatorWatch_ = 0;
 };

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include <unistd.h>
@@ -111,7 +112,9 @@ class RigWorker : public QObject {
 
 public:
     RigWorker(const RigTarget& target, const QString& deviceName)
-        : target_(target), deviceName_(deviceName), check_(this), retry_(this) {
+        : target_(target), deviceName_(deviceName), check_(this), retry_(this), listen_(this) {
+        listen_.setInterval(RigPtt::kListenInterval);
+        connect(&listen_, &QTimer::timeout, this, &RigWorker::listen);
         check_.setInterval(kCheckInterval);
         connect(&check_, &QTimer::timeout, this, &RigWorker::check);
         retry_.setSingleShot(true);
@@ -124,11 +127,17 @@ public:
         attempt();
     }
 
+    void listenForPtt(bool on) {
+        listening_ = on;
+        followListening();
+    }
+
     // The end of the connection: one more try at releasing the transmitter, then the thread
     // ends.
     void finish() {
         check_.stop();
         retry_.stop();
+        listen_.stop();
         if (rig_ || (mayBeKeyed_ && open()))
             api_->setPtt(rig_.get(), RIG_VFO_CURR, RIG_PTT_OFF);
         rig_.reset();
@@ -140,6 +149,8 @@ signals:
     void failed(const QString& reason);
     void unkeyWriteChanged(const LineWrite& write);
     void mayBeKeyedChanged(bool mayBeKeyed);
+    void pttHeard();
+    void pttNotReported();
 
 private:
     struct Request {
@@ -168,7 +179,35 @@ private:
             check_.start();
         else
             setMayBeKeyed(false);
+        followListening();
         emit confirmed(wanted.sequence, wanted.keyed);
+    }
+
+    // Listens while the rig is open and unkeyed as far as this program knows.
+    void followListening() {
+        const bool due = listening_ && rig_ && !wanted_.keyed && !mayBeKeyed_;
+        if (due == listen_.isActive())
+            return;
+        // A rig may still show the key-up under way at the first look: that look sets what
+        // counts as off.
+        heard_.reset();
+        due ? listen_.start() : listen_.stop();
+    }
+
+    void listen() {
+        ptt_t ptt = RIG_PTT_OFF;
+        const int result = api_->getPtt(rig_.get(), RIG_VFO_CURR, &ptt);
+        if (result == -RIG_ENAVAIL || result == -RIG_ENIMPL) {
+            listening_ = false;
+            listen_.stop();
+            emit pttNotReported();
+            return;
+        }
+        // A rig that fails to answer here is told by the next key-down, which needs it.
+        const bool keyed = result == RIG_OK && ptt != RIG_PTT_OFF;
+        if (keyed && heard_ == false)
+            emit pttHeard();
+        heard_ = keyed;
     }
 
     // A transmitter left keyed would stay on the air: its unkey is tried again until it lands.
@@ -237,6 +276,7 @@ private:
 
     void fail(const QString& what, int result) {
         check_.stop();
+        listen_.stop();
         emit unkeyWriteChanged({});
         rig_.reset();
         emit failed(
@@ -249,8 +289,11 @@ private:
     RigHandle rig_;
     QTimer check_;
     QTimer retry_;
+    QTimer listen_;
     Request wanted_;
     bool mayBeKeyed_ = false;
+    bool listening_ = false;
+    std::optional<bool> heard_; // the rig's PTT at the last look while listening
 };
 
 namespace {
@@ -314,6 +357,8 @@ RigPtt::RigPtt(const RigTarget& target, QObject* parent)
         unkeyWrite_ = write;
         emit unkeyWriteChanged();
     });
+    connect(worker_, &RigWorker::pttHeard, this, &RigPtt::pttHeard);
+    connect(worker_, &RigWorker::pttNotReported, this, &RigPtt::pttNotReported);
     connect(worker_, &RigWorker::mayBeKeyedChanged, this, [this](bool mayBeKeyed) {
         mayBeKeyed_ = mayBeKeyed;
         emit mayBeKeyedChanged(mayBeKeyed);
@@ -351,6 +396,12 @@ void RigPtt::setPtt(bool keyed) {
     QMetaObject::invokeMethod(
         worker_, [worker, sequence, keyed] { worker->request(sequence, keyed); },
         Qt::QueuedConnection);
+}
+
+void RigPtt::listenForPtt(bool on) {
+    RigWorker* worker = worker_;
+    QMetaObject::invokeMethod(
+        worker_, [worker, on] { worker->listenForPtt(on); }, Qt::QueuedConnection);
 }
 
 QString RigPtt::deviceName() const {

@@ -53,6 +53,8 @@ public:
     static constexpr std::chrono::milliseconds kCloseWait{4000};
     // The pause between attempts at an unkey the rig has not taken.
     static constexpr std::chrono::milliseconds kRetryInterval{1000};
+    // How often the rig is asked for its PTT while listening for the operator's.
+    static constexpr std::chrono::milliseconds kListenInterval{200};
 
     explicit RigPtt(const RigTarget& target, QObject* parent = nullptr);
     // Gives the connection up without waiting: its thread unkeys the rig, closes and ends.
@@ -62,6 +64,9 @@ public:
 
     // Keys or unkeys; the connection is opened (again) first when it is not open.
     void setPtt(bool keyed);
+    // While on, the rig is asked for its PTT every kListenInterval whenever it has confirmed the
+    // last unkey: keyed then, it is keyed by the operator's own PTT.
+    void listenForPtt(bool on);
     const RigTarget& target() const { return target_; }
     // The device as failure messages name it.
     QString deviceName() const;
@@ -82,6 +87,10 @@ signals:
     void failed(const QString& reason);
     void unkeyWriteChanged();
     void mayBeKeyedChanged(bool mayBeKeyed);
+    // Listening, the rig's PTT was found on after it had been off since the unkey.
+    void pttHeard();
+    // The rig cannot report its PTT: listening has ended.
+    void pttNotReported();
 
 private:
     void onConfirmed(int sequence, bool keyed);

@@ -222,6 +222,43 @@ private slots:
                  qPrintable(result));
     }
 
+    // The radio keyed by the operator in a loop's pause (the dummy rig keyed by another client of
+    // rigctld) ends the loop, and Tavrin sends no unkey that would cut the operator off; its own
+    // key-down and key-up around the message before were not taken for the operator's. Where
+    // the PTT is watched: on the rig, or on a serial input that CAT keying does not have.
+    void theOperatorKeyingTheRigEndsTheLoop_data() {
+        QTest::addColumn<QByteArray>("watched");
+        QTest::newRow("rig") << QByteArray("rig");
+        QTest::newRow("CTS") << QByteArray("cts");
+    }
+    void theOperatorKeyingTheRigEndsTheLoop() {
+        QFETCH(QByteArray, watched);
+        Rigctld rig;
+        WindowHarness h;
+        h.writeMessage(1, QByteArray(4 * kBlock, 'm'));
+        QVERIFY(rig.ready() && writeBytes(h.installDir() + "Tavrin.ini",
+                                          "[Rig]\nKeying=CAT\nAddress=" + rig.address().toLatin1() +
+                                              "\n[Keying]\nOperatorPtt=" + watched));
+        TTavrin& w = h.open();
+        const bool heard = watched == "rig";
+        QCOMPARE(w.ui().StatusLine->text().contains("needs a serial keying port"), !heard);
+        w.show();
+        click(w.ui().TransmitBtn);
+        item(w, "N10sec1")->trigger();
+        click(w.ui().LoopBtn);
+        AudioPump sound(h.wave, Dir::Output);
+        click(w.ui().PlayBtn);
+        QTRY_COMPARE(rig.ptt(), 0);
+        // Past Tavrin's first look after the key-up, which learns what off is on this rig.
+        QTest::qWait(int(5 * RigPtt::kListenInterval.count()));
+        QVERIFY(w.keyer().loopTimer().isActive() && rig.key(true));
+        QTRY_COMPARE_WITH_TIMEOUT(w.keyerState().loopActive(), !heard, 5000);
+        QTest::qWait(500);
+        QCOMPARE(w.keyer().loopTimer().isActive(), !heard);
+        QCOMPARE(rig.ptt(), 1);
+        QVERIFY(!heard || w.ui().StatusLine->text() == "Stopped by the operator's PTT");
+    }
+
     // Each rig setting comes back from the file as it was saved, also at the ends of its range.
     void rigSettingsComeBackAsSaved() {
         QTemporaryDir dir;
