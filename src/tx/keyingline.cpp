@@ -47,6 +47,15 @@ const QString commsErrorTitle = QStringLiteral("Communications I/O Error");
 const QString serialOpenFailed = QStringLiteral("Failed to open the comms device");
 const QString parallelRefused = QStringLiteral("Could not use the printer port: %1");
 
+// The input of the serial port that the operator's PTT drives, if it drives one.
+std::optional<ModemInput> modemInputOf(OperatorPtt source) {
+    if (source == OperatorPtt::Cts)
+        return ModemInput::Cts;
+    if (source == OperatorPtt::Dsr)
+        return ModemInput::Dsr;
+    return std::nullopt;
+}
+
 void tick(QAction* item, bool checked) {
     if (item)
         item->setChecked(checked);
@@ -199,12 +208,9 @@ void KeyingLine::watchOperatorPtt(OperatorPtt source) {
 
 void KeyingLine::startOperatorWatch() {
     const int watch = ++operatorWatch_;
-    const bool modem = operatorPtt_ == OperatorPtt::Cts || operatorPtt_ == OperatorPtt::Dsr;
+    const std::optional<ModemInput> input = modemInputOf(operatorPtt_);
     const bool cat = rig_ && rig_->target().kind == RigTarget::Kind::Cat;
     if (serial_) {
-        std::optional<ModemInput> input;
-        if (modem)
-            input = operatorPtt_ == OperatorPtt::Dsr ? ModemInput::Dsr : ModemInput::Cts;
         serial_->watchInput(input, [this, watch](InputChange change) {
             // On the watch's thread: acted on in this object's.
             QMetaObject::invokeMethod(
@@ -215,7 +221,7 @@ void KeyingLine::startOperatorWatch() {
     if (cat)
         rig_->listenForPtt(operatorPtt_ == OperatorPtt::Rig);
     const QString unwatched = QStringLiteral("The operator's PTT is not watched: %1");
-    if (modem && !serial_)
+    if (input && !serial_)
         emit operatorPttUnwatched(unwatched.arg(QStringLiteral("it needs a serial keying port")));
     else if (operatorPtt_ == OperatorPtt::Rig && !cat)
         emit operatorPttUnwatched(unwatched.arg(QStringLiteral("it needs a radio keyed by CAT")));
@@ -229,10 +235,8 @@ void KeyingLine::operatorInput(const InputChange& change, int watch) {
     else if (change.kind == InputChange::Kind::Unwatchable)
         emit operatorPttUnwatched(
             QStringLiteral("The operator's PTT is not watched: %1 cannot show its %2 (%3)")
-                .arg(
-                    name_,
-                    inputName(operatorPtt_ == OperatorPtt::Dsr ? ModemInput::Dsr : ModemInput::Cts),
-                    QString::fromLocal8Bit(std::strerror(change.error))));
+                .arg(name_, inputName(modemInputOf(operatorPtt_).value_or(ModemInput::Cts)),
+                     QString::fromLocal8Bit(std::strerror(change.error))));
 }
 
 void KeyingLine::rigConfirmed(bool keyed) {
