@@ -62,8 +62,6 @@ public:
     CatDialog(const RigSettings& settings, const std::vector<PortChoice>& ports,
               QWidget* parent = nullptr);
     RigSettings settings() const override;
-    QLineEdit* modelSearch() const { return search_; }
-    QListWidget* modelList() const { return models_; }
 
 protected:
     RigTarget testTarget() const override;

@@ -56,15 +56,11 @@ public:
     TransmitControls& transmitControls() { return *transmit_; }
     IdAlarm& idAlarm() { return *idAlarm_; }
     AudioDevices& audioDevices() { return audioDevices_; }
-    WaveOutEngine& waveOut() { return *waveOut_; }
-    WaveInEngine& waveIn() { return *waveIn_; }
     TSoundCardSelect& soundCardSelect() { return *soundCard_; }
     // A termination signal came while start-up was still running (inside one of its message
     // boxes): the program ends without showing the window or saving anything.
     bool startAbandoned() const { return startAbandoned_; }
     const InstallPaths& paths() const { return paths_; }
-    // Where the settings are written at shutdown; empty when they will not be.
-    QString configPath() const { return configPath_; }
     QString helpPath() const { return helpPath_; }
 
     void FormCreate();

@@ -39,7 +39,6 @@ public:
 
     bool IdAlarmOn() const { return on_; }
     int IdAlarmSeconds() const { return seconds_; }
-    QString IdAlarmText() const { return text_; }
 
     AlarmStrip& strip() { return strip_; }
 

@@ -361,9 +361,6 @@ void KeyingLine::selectPort(const Port& port) {
     name_ = port.name;
     kind_ = port.kind;
     OpenKeyingPort(port);
-    // Taken even when the port was refused and VOX is in force; it is simply not used then.
-    if (port.kind == ParallelKind)
-        address_ = port.address;
     if (parallel_)
         startOperatorWatch();
     // Linux raises DTR and RTS when a tty opens, so a freshly opened serial line may be keying

@@ -74,7 +74,6 @@ public:
     int KeyingPolarity() const { return polarity_; }
     int KeyingPortKind() const { return kind_; }
     QString KeyingPortName() const { return name_; }
-    std::optional<std::uint16_t> ParallelPortAddress() const { return address_; }
 
     // True from drive(Keyed) until keyDownConfirmed or keyingFailed.
     bool keyDownPending() const;
@@ -165,7 +164,6 @@ private:
     int polarity_ = NormalPolarity;
     int kind_ = ParallelKind;
     QString name_;
-    std::optional<std::uint16_t> address_;
     std::unique_ptr<SerialLine> serial_;
     std::unique_ptr<ParallelLine> parallel_;
     std::unique_ptr<RigPtt> rig_;
