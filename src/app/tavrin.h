@@ -34,7 +34,7 @@ class FocusRing;
 class QFileSystemWatcher;
 class QLabel;
 class QTimer;
-enum class SoundCardMode;
+enum class SoundCard;
 class UnixSignalBridge;
 class WaveInEngine;
 class WaveOutEngine;
@@ -133,7 +133,11 @@ private:
     QStringList memoryParts(int slot) const;
     void chooseMemory(int slot);
     void createKeyer();
-    void showSoundCards(SoundCardMode mode);
+    void showSoundCards(SoundCard card);
+    // Plays the slot's message on the monitor alone; the status line says where.
+    void previewMemory(int slot);
+    // Options > Monitor shows whether the monitor is on, and its volume.
+    void showMonitor();
     // Transport buttons, memory buttons and the Delay and Microphone menus.
     void wireKeyer();
     // Reads and applies the configuration file; without one, writes it with the settings in
@@ -191,6 +195,9 @@ private:
     AudioDevices audioDevices_;
     std::unique_ptr<WaveOutEngine> waveOut_;
     std::unique_ptr<WaveInEngine> waveIn_;
+    std::unique_ptr<WaveOutEngine> monitorOut_;
+    // Why the monitor went off while a message ran, told when it ends.
+    QString monitorFailure_;
     TSoundCardSelect* soundCard_ = nullptr;
     QList<QAction*> serialPortItems_;
     // The adapter last chosen by its path, until another port is chosen in the Output menu.

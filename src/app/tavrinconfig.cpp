@@ -2,11 +2,13 @@
 // the same handlers as the menus, written at shutdown, and the File menu's wave commands.
 #include "app/tavrin.h"
 
+#include "audio/waveout.h"
 #include "config/configrecord.h"
 #include "config/inisettings.h"
 #include "config/openwave.h"
 #include "config/settings.h"
 #include "keyer/keyer.h"
+#include "keyer/monitor.h"
 #include "support/atomicfile.h"
 #include "support/dialogs.h"
 #include "tx/keyingline.h"
@@ -150,6 +152,17 @@ void TTavrin::applyIniSettings(const IniSettings& ini) {
     case RigSettings::Keying::None:
         break;
     }
+    audioDevices_.MonitorDevice = ini.monitor.device;
+    // The card of that name wherever it is numbered now; else the number as kept.
+    constexpr auto kOutput = WaveService::Direction::Output;
+    const int outputs = ini.monitor.deviceName.isEmpty() ? 0 : platform_.wave->deviceCount(kOutput);
+    for (int device = 0; device < outputs; ++device)
+        if (QString::fromStdString(platform_.wave->productName(kOutput, device)) ==
+            ini.monitor.deviceName)
+            audioDevices_.MonitorDevice = device;
+    keyer_->monitor().setVolume(ini.monitor.volume);
+    keyer_->monitor().setOn(ini.monitor.on);
+    showMonitor();
     // Last: the line it watches is the one chosen above.
     keying_->watchOperatorPtt(ini.keying.operatorPtt);
     showOperatorPtt();
@@ -167,6 +180,12 @@ IniSettings TTavrin::currentIniSettings() const {
     ini.console.speakAloud = ui_.SpeakAloud->isChecked();
     ini.recording.trimMargin = keyer_->trimMargin();
     ini.recording.level = keyer_->levelTarget();
+    ini.monitor.on = keyer_->monitor().on();
+    ini.monitor.volume = keyer_->monitor().volume();
+    ini.monitor.device = audioDevices_.MonitorDevice;
+    // The first device is the desktop's sound server, whatever cards come and go.
+    if (audioDevices_.MonitorDevice != 0)
+        ini.monitor.deviceName = monitorOut_->deviceName();
     ini.rig = rigSettings_;
     const RigTarget* rig = keying_->rigTarget();
     ini.rig.keying = !rig                                ? RigSettings::Keying::None

@@ -51,6 +51,8 @@ QList<KeyHelp> keyboardHelp() {
         {QStringLiteral("F1 … F12"),
          QStringLiteral("play memory 1 … 12 (a message playing gives way)")},
         {QStringLiteral("Shift+F1 … Shift+F12"), QStringLiteral("select memory 1 … 12")},
+        {QStringLiteral("Ctrl+F1 … Ctrl+F12"),
+         QStringLiteral("preview memory 1 … 12 on the monitor, without keying")},
         {QStringLiteral("Esc"), QStringLiteral("stop everything: playback, recording, loop, TUNE")},
         {keysText(kRecordKeys), QStringLiteral("REC: record into the selected memory")},
         {keysText(kLoopKeys), QStringLiteral("LOOP on or off")},
@@ -130,6 +132,7 @@ void TTavrin::wireConsole() {
         const auto key = static_cast<Qt::Key>(Qt::Key_F1 + slot - 1);
         shortcut(this, QKeySequence(key), [this, slot] { keyer_->playMemory(slot); });
         shortcut(this, QKeySequence(Qt::SHIFT | key), [this, slot] { chooseMemory(slot); });
+        shortcut(this, QKeySequence(Qt::CTRL | key), [this, slot] { previewMemory(slot); });
     }
     const struct {
         QPushButton* button;
@@ -407,6 +410,8 @@ void TTavrin::showStatus(Phase now) {
                     levelReport(state_.selectedMemory(), keyer_->levelTarget(), *levelled);
         if (!quietFailure_.isEmpty())
             said = std::exchange(quietFailure_, QString());
+        if (!monitorFailure_.isEmpty())
+            said += QStringLiteral(". ") + std::exchange(monitorFailure_, QString());
         idleStatus_ = said;
         ui_.StatusLine->setText(said);
         break;

@@ -6,6 +6,7 @@
 #include "audio/wavein.h"
 #include "audio/waveout.h"
 #include "keyer/keyer.h"
+#include "keyer/monitor.h"
 #include "tx/idalarm.h"
 #include "tx/keyingline.h"
 #include "tx/transmitcontrols.h"
@@ -18,18 +19,23 @@
 void TTavrin::createKeyer() {
     waveOut_ = std::make_unique<WaveOutEngine>(*platform_.wave, audioDevices_);
     waveIn_ = std::make_unique<WaveInEngine>(*platform_.wave, audioDevices_);
+    monitorOut_ =
+        std::make_unique<WaveOutEngine>(*platform_.wave, audioDevices_, SoundCard::Monitor);
 
     KeyerMenus menus;
     menus.loopDelays = ui_.LoopDelay;
     menus.gains = ui_.Gain;
-    keyer_ =
-        new Keyer(KeyerParts{state_, memories_, *ui_.MessageWindow, paths_.dir(), menus, *keying_,
-                             *transmit_, idAlarm_->strip(), *waveOut_, *waveIn_, dialogs_},
-                  this);
+    keyer_ = new Keyer(KeyerParts{state_, memories_, *ui_.MessageWindow, paths_.dir(), menus,
+                                  *keying_, *transmit_, idAlarm_->strip(), *waveOut_, *waveIn_,
+                                  *monitorOut_, dialogs_},
+                       this);
     keyer_->setObjectName(QStringLiteral("Keyer"));
     soundCard_ = new TSoundCardSelect(
-        *platform_.wave, *waveIn_, *waveOut_, audioDevices_,
-        [this] { return state_.busy() || keyer_->deviceInUse(); }, this);
+        *platform_.wave, *waveIn_, *waveOut_, *monitorOut_, audioDevices_,
+        [this] {
+            return state_.busy() || keyer_->deviceInUse() || keyer_->monitor().deviceInUse();
+        },
+        this);
 }
 
 void TTavrin::wireKeyer() {
@@ -62,18 +68,53 @@ void TTavrin::wireKeyer() {
     connect(ui_.UndoTrim, &QAction::triggered, this, &TTavrin::undoTrim);
     connect(ui_.InputSoundCard, &QAction::triggered, this, &TTavrin::InputSoundCardClick);
     connect(ui_.OutputSoundCard, &QAction::triggered, this, &TTavrin::OutputSoundCardClick);
+    connect(ui_.MonitorSoundCard, &QAction::triggered, this,
+            [this] { showSoundCards(SoundCard::Monitor); });
     connect(soundCard_, &TSoundCardSelect::shownChanged, keyer_, &Keyer::setSoundCardDialogShown);
+
+    Monitor& monitor = keyer_->monitor();
+    for (std::size_t i = 0; i < ui_.Monitor.size(); ++i)
+        connect(ui_.Monitor[i], &QAction::triggered, &monitor,
+                [&monitor, on = i == 1] { monitor.setOn(on); });
+    for (QAction* choice : ui_.MonitorVolume)
+        connect(choice, &QAction::triggered, &monitor,
+                [&monitor, choice] { monitor.setVolume({choice->data().toInt()}); });
+    connect(ui_.Preview, &QAction::triggered, this,
+            [this] { previewMemory(state_.selectedMemory()); });
+    connect(&monitor, &Monitor::onChanged, this, &TTavrin::showMonitor);
+    connect(&monitor, &Monitor::failed, this, [this](const QString& why) {
+        // While a message runs the status line tells the message; this follows its end.
+        if (state_.busy())
+            monitorFailure_ = why;
+        else
+            showIdleStatus(why);
+    });
+    connect(&monitor, &Monitor::previewEnded, this,
+            [this] { showIdleStatus(QStringLiteral("Preview ended")); });
+}
+
+void TTavrin::previewMemory(int slot) {
+    if (keyer_->previewMemory(slot))
+        showIdleStatus(
+            QStringLiteral("Previewing memory %1 on %2").arg(slot).arg(monitorOut_->deviceName()));
+}
+
+void TTavrin::showMonitor() {
+    const Monitor& monitor = keyer_->monitor();
+    ui_.Monitor[monitor.on() ? 1 : 0]->setChecked(true);
+    for (QAction* choice : ui_.MonitorVolume)
+        choice->setChecked(choice->data().toInt() == monitor.volume().db);
 }
 
 void TTavrin::InputSoundCardClick() {
-    showSoundCards(SoundCardMode::Input);
+    showSoundCards(SoundCard::Input);
 }
 
 void TTavrin::OutputSoundCardClick() {
-    showSoundCards(SoundCardMode::Output);
+    showSoundCards(SoundCard::Output);
 }
 
-void TTavrin::showSoundCards(SoundCardMode mode) {
+void TTavrin::showSoundCards(SoundCard mode) {
     // A message running lets its device go at once, before the dialog may select another.
     if (state_.busy())
         keyer_->StopBtnClick();

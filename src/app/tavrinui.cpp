@@ -198,6 +198,31 @@ void TavrinUi::setupUi(QMainWindow* window) {
         command(soundCard, "InputSoundCard", QStringLiteral("Select Input Sound Card"));
     OutputSoundCard =
         command(soundCard, "OutputSoundCard", QStringLiteral("Select Output Sound Card"));
+    MonitorSoundCard =
+        command(soundCard, "MonitorSoundCard", QStringLiteral("Select Monitor Sound Card"));
+    QMenu* monitor = submenu(options, "MonitorMenu", QStringLiteral("Monitor"));
+    options->addMenu(monitor);
+    options->setToolTipsVisible(true);
+    monitor->menuAction()->setToolTip(
+        QStringLiteral("The operator's headphones on a sound card of their own: they hear what "
+                       "goes to the transmitter, and a memory previewed without keying"));
+    auto* monitoring = new QActionGroup(monitor);
+    Monitor[0] = monitoring->addAction(item(monitor, "MonitorOff", QStringLiteral("Off"), true));
+    Monitor[1] = monitoring->addAction(item(monitor, "MonitorOn", QStringLiteral("On")));
+    monitor->addSeparator();
+    auto* volumes = new QActionGroup(monitor);
+    constexpr int kVolumesDb[] = {0, -6, -12, -20, -30};
+    for (std::size_t i = 0; i < MonitorVolume.size(); ++i) {
+        const QByteArray name = "MonitorVolume" + QByteArray::number(-kVolumesDb[i]);
+        MonitorVolume[i] = volumes->addAction(
+            item(monitor, name.constData(),
+                 kVolumesDb[i] == 0 ? QStringLiteral("Volume as Transmitted")
+                                    : QStringLiteral("Volume %1 dB").arg(kVolumesDb[i]),
+                 i == 0));
+        MonitorVolume[i]->setData(kVolumesDb[i]);
+    }
+    monitor->addSeparator();
+    Preview = command(monitor, "Preview", QStringLiteral("Preview This Memory"));
     QMenu* stayOnTop = submenu(options, "StayOnTop1", QStringLiteral("Stay On Top"));
     options->addMenu(stayOnTop);
     Off2 = item(stayOnTop, "Off2", QStringLiteral("Off"), true);

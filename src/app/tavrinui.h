@@ -47,6 +47,12 @@ struct TavrinUi {
     // Options
     QAction* InputSoundCard = nullptr;
     QAction* OutputSoundCard = nullptr;
+    QAction* MonitorSoundCard = nullptr;
+    // Options > Monitor: Off, On (one group); the volumes, each action's data its dB (one
+    // group); then the command that previews the selected memory.
+    std::array<QAction*, 2> Monitor{};
+    std::array<QAction*, 5> MonitorVolume{};
+    QAction* Preview = nullptr;
     QAction* Off2 = nullptr;
     QAction* On2 = nullptr;
     QAction* SpeakAloud = nullptr;

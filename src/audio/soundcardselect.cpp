@@ -21,10 +21,10 @@ QFont namedFont(const char* family, int pixels) {
 } // namespace
 
 TSoundCardSelect::TSoundCardSelect(WaveService& service, WaveInEngine& in, WaveOutEngine& out,
-                                   AudioDevices& devices, std::function<bool()> deviceInUse,
-                                   QWidget* parent)
+                                   WaveOutEngine& monitor, AudioDevices& devices,
+                                   std::function<bool()> deviceInUse, QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint),
-      service_(service), in_(in), out_(out), devices_(devices),
+      service_(service), in_(in), out_(out), monitor_(monitor), devices_(devices),
       deviceInUse_(std::move(deviceInUse)) {
     setObjectName(QStringLiteral("SoundCardSelect"));
     setWindowTitle(QString());
@@ -61,8 +61,12 @@ TSoundCardSelect::TSoundCardSelect(WaveService& service, WaveInEngine& in, WaveO
     connect(SelectBtn, &QPushButton::clicked, this, &TSoundCardSelect::SelectBtnClick);
 }
 
-int& TSoundCardSelect::setting(SoundCardMode mode) {
-    return mode == SoundCardMode::Output ? devices_.OutputDevice : devices_.InputDevice;
+int& TSoundCardSelect::setting(SoundCard mode) {
+    return devices_.of(mode);
+}
+
+int TSoundCardSelect::count(SoundCard mode) const {
+    return mode == SoundCard::Input ? inputCount_ : outputCount_;
 }
 
 void TSoundCardSelect::refreshCounts() {
@@ -70,14 +74,14 @@ void TSoundCardSelect::refreshCounts() {
     outputCount_ = service_.deviceCount(WaveService::Direction::Output);
 }
 
-void TSoundCardSelect::showName(SoundCardMode mode) {
-    const auto direction = mode == SoundCardMode::Output ? WaveService::Direction::Output
-                                                         : WaveService::Direction::Input;
+void TSoundCardSelect::showName(SoundCard mode) {
+    const auto direction =
+        mode == SoundCard::Input ? WaveService::Direction::Input : WaveService::Direction::Output;
     SoundCardManf->setText(
         QString::fromStdString(service_.productName(direction, WaveUpDown->position())));
 }
 
-void TSoundCardSelect::showFor(SoundCardMode mode) {
+void TSoundCardSelect::showFor(SoundCard mode) {
     requestedMode_ = mode;
     if (!isVisible())
         FormShow();
@@ -101,7 +105,7 @@ void TSoundCardSelect::hideEvent(QHideEvent* event) {
     emit shownChanged(isVisible());
 }
 
-void TSoundCardSelect::ShowSelectedDevice(SoundCardMode mode) {
+void TSoundCardSelect::ShowSelectedDevice(SoundCard mode) {
     refreshCounts();
     if (WaveUpDown->position() <= count(mode)) {
         WaveUpDown->setPosition(setting(mode));
@@ -110,7 +114,7 @@ void TSoundCardSelect::ShowSelectedDevice(SoundCardMode mode) {
     shownMode_ = mode;
 }
 
-void TSoundCardSelect::RefreshDeviceName(SoundCardMode mode) {
+void TSoundCardSelect::RefreshDeviceName(SoundCard mode) {
     refreshCounts();
     if (WaveUpDown->position() <= count(mode))
         showName(mode);
@@ -130,26 +134,26 @@ void TSoundCardSelect::SelectBtnClick() {
         WaveUpDown->setPosition(count(shownMode_) - 1);
     setting(shownMode_) = WaveUpDown->position();
     WaveResult result = WaveResult::Ok;
-    if (shownMode_ == SoundCardMode::Output) {
-        out_.SetupWaveOut();
-        result = out_.QueryWaveOut();
-    } else {
+    const bool input = shownMode_ == SoundCard::Input;
+    if (input) {
         in_.SetupWaveIn();
         result = in_.QueryWaveIn();
+    } else {
+        WaveOutEngine& engine = shownMode_ == SoundCard::Monitor ? monitor_ : out_;
+        engine.SetupWaveOut();
+        result = engine.QueryWaveOut();
     }
     if (result == WaveResult::Busy) {
         // It may well do the format once the other program lets it go; the operator must know
         // which of the two it is.
-        const auto direction = shownMode_ == SoundCardMode::Output ? WaveService::Direction::Output
-                                                                   : WaveService::Direction::Input;
-        MessageLabel->setText((shownMode_ == SoundCardMode::Output
-                                   ? QStringLiteral("Sound output device busy: %1")
-                                   : QStringLiteral("Sound input device busy: %1"))
+        const auto direction =
+            input ? WaveService::Direction::Input : WaveService::Direction::Output;
+        MessageLabel->setText((input ? QStringLiteral("Sound input device busy: %1")
+                                     : QStringLiteral("Sound output device busy: %1"))
                                   .arg(QString::fromStdString(service_.lastError(direction))));
     } else if (result != WaveResult::Ok) {
-        MessageLabel->setText(shownMode_ == SoundCardMode::Output
-                                  ? QStringLiteral("Sound output device not compatible")
-                                  : QStringLiteral("Sound input device not compatible"));
+        MessageLabel->setText(input ? QStringLiteral("Sound input device not compatible")
+                                    : QStringLiteral("Sound output device not compatible"));
     }
     if (result != WaveResult::Ok) {
         if (WaveUpDown->position() != shownDevice_) {

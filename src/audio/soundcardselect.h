@@ -12,12 +12,10 @@ class UpDown;
 class WaveInEngine;
 class WaveOutEngine;
 struct AudioDevices;
+enum class SoundCard;
 
-// Which setting the sound card dialog edits.
-enum class SoundCardMode { Input, Output };
-
-// The modeless dialog in which the operator chooses the input and the output sound card. Each
-// choice is tested with the one format Tavrin uses before it is taken.
+// The modeless dialog in which the operator chooses the input, the output and the monitor sound
+// card. Each choice is tested with the one format Tavrin uses before it is taken.
 class TSoundCardSelect : public QWidget {
     Q_OBJECT
 
@@ -25,15 +23,15 @@ public:
     // deviceInUse tells whether a recording or playback holds a device: Select is refused then,
     // so the format test never rebinds buffers an engine has queued.
     TSoundCardSelect(WaveService& service, WaveInEngine& in, WaveOutEngine& out,
-                     AudioDevices& devices, std::function<bool()> deviceInUse,
-                     QWidget* parent = nullptr);
+                     WaveOutEngine& monitor, AudioDevices& devices,
+                     std::function<bool()> deviceInUse, QWidget* parent = nullptr);
 
     // Shows the dialog for mode; a dialog already shown keeps the mode it shows.
-    void showFor(SoundCardMode mode);
+    void showFor(SoundCard mode);
 
     void FormShow();
-    void ShowSelectedDevice(SoundCardMode mode);
-    void RefreshDeviceName(SoundCardMode mode);
+    void ShowSelectedDevice(SoundCard mode);
+    void RefreshDeviceName(SoundCard mode);
     void WaveUpDownClick();
     void SelectBtnClick();
 
@@ -51,21 +49,20 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    int count(SoundCardMode mode) const {
-        return mode == SoundCardMode::Output ? outputCount_ : inputCount_;
-    }
-    int& setting(SoundCardMode mode);
+    int count(SoundCard mode) const;
+    int& setting(SoundCard mode);
     void refreshCounts();
-    void showName(SoundCardMode mode);
+    void showName(SoundCard mode);
 
     WaveService& service_;
     WaveInEngine& in_;
     WaveOutEngine& out_;
+    WaveOutEngine& monitor_;
     AudioDevices& devices_;
     std::function<bool()> deviceInUse_;
     // The setting the dialog is next shown for, and the one it shows.
-    SoundCardMode requestedMode_ = SoundCardMode::Input;
-    SoundCardMode shownMode_ = SoundCardMode::Input;
+    SoundCard requestedMode_{};
+    SoundCard shownMode_{};
     // The setting's device when the dialog was shown: a device refused by Select goes back to it.
     int shownDevice_ = 0;
     int inputCount_ = 0;

@@ -1,15 +1,14 @@
 #include "audio/waveengine.h"
 
-#include "audio/audiodevices.h"
-
 #include <QMetaObject>
 #include <QObject>
 
 #include <memory>
 
-WaveEngine::WaveEngine(WaveService& service, WaveService::Direction direction,
-                       const AudioDevices& devices)
-    : service_(service), direction_(direction), devices_(devices) {
+WaveEngine::WaveEngine(WaveService& service, SoundCard card, const AudioDevices& devices)
+    : service_(service), direction_(card == SoundCard::Input ? WaveService::Direction::Input
+                                                             : WaveService::Direction::Output),
+      card_(card), devices_(devices) {
     // Allocated once for the whole run, so neither recording nor playback allocates.
     for (auto& block : blocks_)
         block = std::make_unique<std::uint8_t[]>(kSampleBlockBytes);
@@ -22,11 +21,6 @@ WaveEngine::~WaveEngine() {
         service_.reset(handle_);
         service_.close(handle_);
     }
-}
-
-int WaveEngine::device() const {
-    return direction_ == WaveService::Direction::Output ? devices_.OutputDevice
-                                                        : devices_.InputDevice;
 }
 
 void WaveEngine::bindHeaders(bool clearUser) {

@@ -15,14 +15,14 @@ class QObject;
 #include <optional>
 #include <string>
 
-struct AudioDevices;
+#include "audio/audiodevices.h"
 
 // What the output and input engines share: two sample blocks with their headers on one device,
 // and the buffer wait. Each operation returns its status; what a failure means for the program
 // is for the caller to decide.
 class WaveEngine {
 public:
-    WaveEngine(WaveService& service, WaveService::Direction direction, const AudioDevices& devices);
+    WaveEngine(WaveService& service, SoundCard card, const AudioDevices& devices);
     virtual ~WaveEngine();
     WaveEngine(const WaveEngine&) = delete;
     WaveEngine& operator=(const WaveEngine&) = delete;
@@ -33,6 +33,8 @@ public:
     bool deviceOpen() const { return handle_ != 0; }
     // Empty while the open device moves sound; otherwise why it stopped, in the platform's words.
     std::string problem() const { return handle_ != 0 ? service_.problem(handle_) : std::string(); }
+    // The device selected for this engine's sound card.
+    int device() const { return devices_.of(card_); }
     // The selected device's name as the operator sees it.
     QString deviceName() const;
     // Hands the half's block to the device: to be played, or filled.
@@ -48,8 +50,6 @@ protected:
     // Ok when the service's result is; otherwise the failure at site, its text naming buffer a
     // or b. The text is built only for a failure: this runs for every block.
     static WaveStatus status(WaveResult result, WaveSite site, const char* text, Half half);
-    // The selected device of this engine's direction.
-    int device() const;
     // Binds each header to its block with the buffer length and clears its flags.
     void bindHeaders(bool clearUser);
     // Ok when the service's result is; otherwise the failure at site with text.
@@ -75,6 +75,7 @@ protected:
     std::array<WaveHeader, 2> headers_;
 
 private:
+    SoundCard card_;
     const AudioDevices& devices_;
     std::array<std::unique_ptr<std::uint8_t[]>, 2> blocks_;
     // The device that last took the format (always the keyer's own).

@@ -1,7 +1,7 @@
 #include "audio/wavein.h"
 
 WaveInEngine::WaveInEngine(WaveService& service, const AudioDevices& devices)
-    : WaveEngine(service, WaveService::Direction::Input, devices) {}
+    : WaveEngine(service, SoundCard::Input, devices) {}
 
 void WaveInEngine::SetupWaveIn() {
     format_ = WaveFormat{};

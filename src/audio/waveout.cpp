@@ -1,7 +1,7 @@
 #include "audio/waveout.h"
 
-WaveOutEngine::WaveOutEngine(WaveService& service, const AudioDevices& devices)
-    : WaveEngine(service, WaveService::Direction::Output, devices) {}
+WaveOutEngine::WaveOutEngine(WaveService& service, const AudioDevices& devices, SoundCard card)
+    : WaveEngine(service, card, devices) {}
 
 void WaveOutEngine::SetupWaveOut() {
     format_ = WaveFormat{};

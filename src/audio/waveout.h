@@ -2,13 +2,12 @@
 
 #include "audio/waveengine.h"
 
-struct AudioDevices;
-
-// Plays 16-bit mono sound on the selected output device with two buffers in flight; each device
-// call returns its status.
+// Plays 16-bit mono sound on the selected output device (the transmitter's, or the monitor's) with
+// two buffers in flight; each device call returns its status.
 class WaveOutEngine : public WaveEngine {
 public:
-    WaveOutEngine(WaveService& service, const AudioDevices& devices);
+    WaveOutEngine(WaveService& service, const AudioDevices& devices,
+                  SoundCard card = SoundCard::Output);
 
     void SetupWaveOut();
     // Checks the format on the selected device unless it took the format before, then opens it.

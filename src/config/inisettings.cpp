@@ -33,6 +33,11 @@ const QString kTrimMarginKey = QStringLiteral("TrimMarginMs");
 const QString kLevelKey = QStringLiteral("Level");
 const QString kPeakKey = QStringLiteral("PeakDbfs");
 const QString kLoudnessKey = QStringLiteral("LoudnessLufs");
+const QString kMonitorGroup = QStringLiteral("Monitor");
+const QString kMonitorOnKey = QStringLiteral("On");
+const QString kMonitorDeviceKey = QStringLiteral("Device");
+const QString kMonitorDeviceNameKey = QStringLiteral("DeviceName");
+const QString kMonitorVolumeKey = QStringLiteral("VolumeDb");
 // The words Level takes, in LevelMode's order.
 const std::array<QString, 3> kLevelModes{QStringLiteral("off"), QStringLiteral("peak"),
                                          QStringLiteral("loudness")};
@@ -149,11 +154,31 @@ void RecordingIni::save(QSettings& ini) const {
     ini.endGroup();
 }
 
+void MonitorIni::load(QSettings& ini) {
+    ini.beginGroup(kMonitorGroup);
+    on = ini.value(kMonitorOnKey, false).toBool();
+    device = std::max(0, ini.value(kMonitorDeviceKey, 0).toInt());
+    deviceName = ini.value(kMonitorDeviceNameKey).toString();
+    volume.db = static_cast<int>(
+        std::lround(readClamped(ini, kMonitorVolumeKey, 0, MonitorVolume::kLowestDb, 0)));
+    ini.endGroup();
+}
+
+void MonitorIni::save(QSettings& ini) const {
+    ini.beginGroup(kMonitorGroup);
+    ini.setValue(kMonitorOnKey, on);
+    ini.setValue(kMonitorDeviceKey, device);
+    ini.setValue(kMonitorDeviceNameKey, deviceName);
+    ini.setValue(kMonitorVolumeKey, volume.db);
+    ini.endGroup();
+}
+
 void IniSettings::load(QSettings& ini) {
     keying.load(ini);
     rig.load(ini);
     console.load(ini);
     recording.load(ini);
+    monitor.load(ini);
 }
 
 void IniSettings::save(QSettings& ini) const {
@@ -161,10 +186,12 @@ void IniSettings::save(QSettings& ini) const {
     rig.save(ini);
     console.save(ini);
     recording.save(ini);
+    monitor.save(ini);
 }
 
 bool IniSettings::isDefault() const {
-    return keying.isDefault() && rig.isDefault() && console.isDefault() && recording.isDefault();
+    return keying.isDefault() && rig.isDefault() && console.isDefault() && recording.isDefault() &&
+           monitor.isDefault();
 }
 
 IniSettings readIniSettings(const QString& path, FileRead& found) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "keyer/level.h"
+#include "keyer/monitor.h"
 #include "keyer/trim.h"
 #include "support/regularfile.h"
 #include "tx/keyingline.h"
@@ -43,6 +44,22 @@ struct RecordingIni {
     bool isDefault() const { return trimMargin == kDefaultTrimMargin && level == LevelTarget{}; }
 };
 
+// The operator's headphones. The device is kept by its name too: sound cards are numbered anew
+// when a USB one comes or goes.
+struct MonitorIni {
+    bool on = false;
+    int device = 0;
+    QString deviceName;
+    MonitorVolume volume;
+
+    // A volume out of range is brought into it.
+    void load(QSettings& ini);
+    void save(QSettings& ini) const;
+    bool isDefault() const {
+        return !on && device == 0 && deviceName.isEmpty() && volume == MonitorVolume{};
+    }
+};
+
 // Settings kept beside the configuration record in an INI file, one group per feature; each
 // group loads and saves itself through QSettings, so a feature adds its own the same way.
 struct IniSettings {
@@ -50,6 +67,7 @@ struct IniSettings {
     RigSettings rig;
     ConsoleIni console;
     RecordingIni recording;
+    MonitorIni monitor;
 
     void load(QSettings& ini);
     void save(QSettings& ini) const;

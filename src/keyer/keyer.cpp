@@ -6,6 +6,7 @@
 #include "keyer/bufferwatchdog.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
+#include "keyer/monitor.h"
 #include "keyer/notebox.h"
 #include "support/dialogs.h"
 #include "tx/keyingline.h"
@@ -47,6 +48,8 @@ Keyer::Keyer(const KeyerParts& parts, QObject* parent)
       installDir_(parts.installDir), menus_(parts.menus), line_(parts.line),
       transmit_(parts.transmit), strip_(parts.strip), watchdog_(new BufferWatchdog(this)),
       out_(parts.out), in_(parts.in), dialogs_(parts.dialogs),
+      monitor_(new Monitor(
+          parts.monitor, [this] { return out_.device(); }, this)),
       loopTimer_(makeTimer(this, "Loop_Timer", loopPause())),
       holdTimer_(makeTimer(this, "HoldTimer", 0ms)) {
     // The pause, the lead and the tail are heard on air: a coarse timer would cut them short by
@@ -127,6 +130,7 @@ bool Keyer::checkDevice(const WaveStatus& status) {
 }
 
 void Keyer::deviceProgressed() {
+    monitor_->serviceDevice();
     if (servicing_)
         return;
     servicing_ = true;

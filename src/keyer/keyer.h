@@ -26,6 +26,7 @@ class KeyerState;
 class NoteBox;
 class KeyingLine;
 class MemorySlots;
+class Monitor;
 class QAction;
 class QTextEdit;
 class QTimer;
@@ -52,6 +53,7 @@ struct KeyerParts {
     AlarmStrip& strip;
     WaveOutEngine& out;
     WaveInEngine& in;
+    WaveOutEngine& monitor; // the operator's headphones
     Dialogs& dialogs;
 };
 
@@ -110,6 +112,11 @@ public:
     // The program is ending: whatever runs is stopped, and nothing plays, records or keys
     // from now on, not even a start that was kept for later.
     void shutDown();
+
+    // Plays slot n (1..12) on the monitor's sound card alone, keying nothing. Refused (false)
+    // while a message plays or records; a preview running ends first.
+    bool previewMemory(int slot);
+    Monitor& monitor() { return *monitor_; }
 
     // Opens and checks a message file for playback; false (reported) when it is refused.
     bool ReadMessageHeader(const QString& path);
@@ -173,6 +180,8 @@ private:
     // Keyed: the first sample waits for a key-down not yet confirmed, then for the lead.
     void awaitLead();
     void startSound();
+    // Hands a filled half to the transmitter's device, and to the monitor.
+    void queueOut(Half half);
     // The device handed back buffers: the heard ones are refilled and queued again.
     void serviceOutput();
     void holdEnded();
@@ -228,6 +237,7 @@ private:
     WaveOutEngine& out_;
     WaveInEngine& in_;
     Dialogs& dialogs_;
+    Monitor* monitor_;
 
     QTimer* loopTimer_;
     QTimer* holdTimer_; // the lead and the tail

@@ -4,6 +4,7 @@
 #include "keyer/bufferwatchdog.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
+#include "keyer/monitor.h"
 #include "support/dialogs.h"
 #include "tx/keyingline.h"
 #include "tx/transmitcontrols.h"
@@ -139,6 +140,7 @@ void Keyer::play() {
         emit messageEnded(MessageEnd::Failed);
         return;
     }
+    monitor_->prepare();
     const bool keyed = transmit_.state().TxEnable();
     if (keyed)
         line_.drive(KeyingLine::Keyed);
@@ -175,11 +177,11 @@ void Keyer::startSound() {
     if (!checkDevice(out_.OpenWaveOut()))
         return;
     current_ = Half::A;
-    checkDevice(out_.queueBlock(Half::A));
+    queueOut(Half::A);
     // The second block holds sound before it is first queued, so no silence follows the first.
     held_[index(Half::B)] = fillOutBlock(Half::B, startCount_);
     if (run_ == Run::Sounding && held_[index(Half::B)] > 0)
-        checkDevice(out_.queueBlock(Half::B));
+        queueOut(Half::B);
     if (run_ == Run::Sounding)
         watchdog_->start();
 }
@@ -202,9 +204,20 @@ void Keyer::serviceOutput() {
         }
         held_[index(current_)] = fillOutBlock(current_, startCount_);
         if (held_[index(current_)] > 0)
-            checkDevice(out_.queueBlock(current_));
+            queueOut(current_);
         current_ = next;
     }
+}
+
+void Keyer::queueOut(Half half) {
+    if (checkDevice(out_.queueBlock(half)))
+        monitor_->follow(out_.block(half));
+}
+
+bool Keyer::previewMemory(int slot) {
+    if (!MemorySlots::isSlot(slot) || shuttingDown_ || state_.busy())
+        return false;
+    return monitor_->preview(memories_.path(slot));
 }
 
 void Keyer::endSound() {
@@ -232,5 +245,6 @@ void Keyer::endSound() {
         checkDevice(out_.ResetWaveOut());
         checkDevice(out_.CloseWaveOut());
     }
+    monitor_->endMessage(ending_ == MessageEnd::Played);
     emit messageEnded(std::exchange(ending_, MessageEnd::Stopped));
 }

@@ -3,6 +3,7 @@
 #include "audio/wavein.h"
 #include "keyer/bufferwatchdog.h"
 #include "keyer/keyerstate.h"
+#include "keyer/monitor.h"
 #include "support/atomicfile.h"
 #include "support/dialogs.h"
 #include "tx/alarmstrip.h"
@@ -55,6 +56,7 @@ bool replaceable(const QString& path) {
 void Keyer::RecordBtnClick() {
     if (shuttingDown_ || state_.busy())
         return;
+    monitor_->stopPreview();
     record();
 }
 

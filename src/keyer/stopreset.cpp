@@ -1,12 +1,14 @@
 #include "keyer/keyer.h"
 
 #include "keyer/keyerstate.h"
+#include "keyer/monitor.h"
 #include "tx/alarmstrip.h"
 #include "tx/keyingline.h"
 
 #include <QTimer>
 
 void Keyer::StopBtnClick() {
+    monitor_->stopPreview();
     holdKey_ = false;
     // Released even with the keyer stopped: TUNE may hold the line.
     line_.unkey();
@@ -40,6 +42,7 @@ void Keyer::stopRunning() {
 }
 
 void Keyer::ResetBtnClick() {
+    monitor_->stopPreview();
     holdKey_ = false;
     loopRunning_ = false;
     loopTimer_->stop();

@@ -2,13 +2,20 @@
 // file plugin stands in front of the server and keeps what Tavrin hands ALSA, sample for sample.
 #include "audio/alsawaveservice.h"
 #include "keyer/keyer.h"
+#include "keyer/monitor.h"
 #include "soundserver.h"
 #include "windowharness.h"
 
+#include <QLabel>
 #include <QtTest>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+
+// What befalls the monitor's sound card while a message plays.
+enum class MonitorFault { None, TransmittersCard, Stalled };
+Q_DECLARE_METATYPE(MonitorFault)
 
 namespace {
 // About 1.5 s of sound: long enough for the server to start refusing writes.
@@ -45,13 +52,16 @@ private slots:
         REQUIRE_SERVER(SoundServer::Kind::PulseAudio);
         captured_ = pattern(4 * kLongBlocks * kBlock, 9);
         QVERIFY(writeBytes(dir_.filePath("in.raw"), captured_));
-        QVERIFY(writeBytes(dir_.filePath("tap.conf"),
-                           QStringLiteral("pcm.tap_out { type file slave.pcm \"pulse\" file \"%1\" "
-                                          "format \"raw\" }\npcm.tap_in { type file slave.pcm "
-                                          "\"pulse\" file \"/dev/null\" infile \"%2\" format "
-                                          "\"raw\" }\n")
-                               .arg(out(), dir_.filePath("in.raw"))
-                               .toUtf8()));
+        QVERIFY(writeBytes(
+            dir_.filePath("tap.conf"),
+            QStringLiteral("pcm.tap_out { type file slave.pcm \"pulse\" file \"%1\" "
+                           "format \"raw\" }\npcm.tap_in { type file slave.pcm "
+                           "\"pulse\" file \"/dev/null\" infile \"%2\" format "
+                           "\"raw\" }\npcm.tap_phones { type file slave.pcm { type "
+                           "pulse server { @func getenv vars [ PHONES_SERVER ] default \"\" } } "
+                           "file \"%3\" format \"raw\" }\n")
+                .arg(out(), dir_.filePath("in.raw"), phones())
+                .toUtf8()));
         const QByteArray path = "/usr/share/alsa/alsa.conf:" + dir_.filePath("tap.conf").toUtf8();
         QCOMPARE(setenv("ALSA_CONFIG_PATH", path.constData(), 1), 0);
     }
@@ -186,8 +196,89 @@ private slots:
                  qPrintable(QString::number(clock.elapsed())));
     }
 
+    // The operator's headphones on a second sink: while the monitor is on they get what the
+    // transmitter gets, sample for sample at their own volume; Preview plays there alone and
+    // keys nothing. The monitor is what gives way: on the transmitter's own card, or on a server
+    // that stalls, it goes off and says why, with no box, and the message on the air plays whole.
+    void monitorHearsTheTransmitter_data() {
+        QTest::addColumn<int>("volumeDb");
+        QTest::addColumn<bool>("preview");
+        QTest::addColumn<MonitorFault>("fault");
+        QTest::newRow("as transmitted") << 0 << false << MonitorFault::None;
+        QTest::newRow("-20 dB") << -20 << false << MonitorFault::None;
+        QTest::newRow("preview at -6 dB") << -6 << true << MonitorFault::None;
+        QTest::newRow("on the transmitter's card") << 0 << false << MonitorFault::TransmittersCard;
+        QTest::newRow("its server stalls") << 0 << false << MonitorFault::Stalled;
+        QTest::newRow("preview, its server stalls") << 0 << true << MonitorFault::Stalled;
+    }
+    void monitorHearsTheTransmitter() {
+        QFETCH(int, volumeDb);
+        QFETCH(bool, preview);
+        QFETCH(MonitorFault, fault);
+        SoundServer server;
+        std::unique_ptr<SoundServer> own;
+        if (fault == MonitorFault::Stalled) {
+            own = std::make_unique<SoundServer>();
+            qputenv("PULSE_SERVER", server.address());
+        }
+        qputenv("PHONES_SERVER", own ? own->address() : server.address());
+        QFile::remove(out());
+        QFile::remove(phones());
+        AlsaWaveService alsa({{"tap_out", "Tap"}, {"tap_phones", "Phones"}}, tap("in"));
+        WindowHarness h;
+        h.realWave = &alsa;
+        TTavrin& w = h.openKeying();
+        w.audioDevices().MonitorDevice = fault == MonitorFault::TransmittersCard ? 0 : 1;
+        w.ui().Monitor[1]->trigger();
+        for (QAction* volume : w.ui().MonitorVolume)
+            if (volume->data().toInt() == volumeDb)
+                volume->trigger();
+        const QByteArray message = pattern(kBlocks * kBlock, 5);
+        h.writeMessage(1, message);
+        click(w.ui().MemBtn[0]);
+        if (own)
+            QTimer::singleShot(kFailAfterMs / 2, &w, [&] { own->stall(); });
+        if (preview)
+            w.ui().Preview->trigger();
+        else
+            click(w.ui().PlayBtn);
+        const QString status = w.ui().StatusLine->text();
+        if (preview) {
+            QVERIFY2(status == "Previewing memory 1 on Phones", qPrintable(status));
+            QTRY_VERIFY_WITH_TIMEOUT(w.ui().StatusLine->text() != status, 10000);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(w.keyerState().keyerStopped(), 10000);
+            QTRY_VERIFY2_WITH_TIMEOUT(readBytes(out()) == message,
+                                      qPrintable(firstDifference(message)), 15000);
+        }
+        QVERIFY(h.dialogs.messages.isEmpty());
+        QCOMPARE(h.everKeyed(), !preview);
+        const QString told = w.ui().StatusLine->text();
+        if (fault != MonitorFault::None) {
+            // A stalled server is given up on once no sound has moved for the longest silence.
+            QTRY_VERIFY2_WITH_TIMEOUT(
+                w.ui().StatusLine->text().contains(
+                    fault == MonitorFault::Stalled
+                        ? "The monitor is off: sound stopped on Phones"
+                        : "The monitor is off: Tap is the transmitter's sound card"),
+                qPrintable(w.ui().StatusLine->text()), 10000);
+            QVERIFY(h.dialogs.messages.isEmpty());
+            QCOMPARE(w.ui().Monitor[1]->isChecked(), preview);
+            return;
+        }
+        QVERIFY2(!preview || told == "Preview ended", qPrintable(told));
+        QVERIFY(!QFile::exists(out()) || !preview);
+        QByteArray heard = message;
+        auto* sample = reinterpret_cast<qint16*>(heard.data());
+        for (int i = 0; i < heard.size() / 2; ++i)
+            sample[i] =
+                static_cast<qint16>(std::lround(sample[i] * std::pow(10.0, volumeDb / 20.0)));
+        QTRY_VERIFY_WITH_TIMEOUT(readBytes(phones()) == heard, 15000);
+    }
+
 private:
     QString out() const { return dir_.filePath("out.raw"); }
+    QString phones() const { return dir_.filePath("phones.raw"); }
     static std::vector<AlsaPcm> tap(const char* direction) {
         return {{std::string("tap_") + direction, QStringLiteral("Tap")}};
     }

@@ -142,8 +142,9 @@ private slots:
 
     // What the operator set on a first run is there again after a restart.
     void settingsSurviveARestart() {
-        const char* const kChosen[] = {"N25sec1", "N40dB",   "COM4",          "Invert1",
-                                       "ON1",     "Trim300", "LevelLoudness", "OperatorPttDsr"};
+        const char* const kChosen[] = {
+            "N25sec1", "N40dB",         "COM4",      "Invert1",         "ON1",
+            "Trim300", "LevelLoudness", "MonitorOn", "MonitorVolume20", "OperatorPttDsr"};
         WindowHarness h;
         h.homePath += ("/" + QString(65, QChar(0xE9))).repeated(2); // paths cut inside a letter
         {
@@ -154,6 +155,7 @@ private slots:
             h.dialogs.inputAnswers << FakeDialogs::Answer{true, "120"};
             w.ui().Set1->trigger();
             item(w, "On2")->trigger();
+            w.audioDevices().MonitorDevice = 1;
             QVERIFY(w.close());
             h.window.reset();
         }
@@ -168,8 +170,9 @@ private slots:
         for (const char* name : kChosen)
             QVERIFY2(item(w, name)->isChecked(), name);
         QCOMPARE(QVariantList({w.keyerState().selectedMemory(), w.keyerState().micGainCode(),
-                               w.keyingLine().KeyingPortName(), w.idAlarm().IdAlarmSeconds()}),
-                 QVariantList({7, 10000, "COM4", 120}));
+                               w.keyingLine().KeyingPortName(), w.idAlarm().IdAlarmSeconds(),
+                               w.audioDevices().MonitorDevice}),
+                 QVariantList({7, 10000, "COM4", 120, 1}));
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint && !item(w, "Off2")->isChecked());
         item(w, "Off2")->trigger();
         QVERIFY(!(w.windowFlags() & Qt::WindowStaysOnTopHint));

@@ -17,6 +17,10 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 
+// What the operator does while a memory is previewed.
+enum class During { Nothing, Escape, Stop, PlayKey, EmptyMemory, Playing };
+Q_DECLARE_METATYPE(During)
+
 // Or'ed into the inputs pressed: the switch is let go before the watch can look.
 constexpr int kTap = 1 << 30;
 
@@ -374,6 +378,58 @@ private slots:
             QCOMPARE(h.wave.played().size() < blocks * kBlock, stopped);
         QCOMPARE(modemlines::outputs(), 0);
         h.window.reset(); // before the ports it opens through
+    }
+
+    // Preview plays a memory on the monitor's card alone, keying nothing, and gives way to what
+    // keys; STOP and Escape end it. Refused on an empty memory and while a message plays.
+    void previewKeysNothingAndGivesWay_data() {
+        QTest::addColumn<During>("during");
+        QTest::addColumn<QString>("status"); // at the end
+        QTest::newRow("plays out") << During::Nothing << "Preview ended";
+        QTest::newRow("Escape") << During::Escape << "Preview ended";
+        QTest::newRow("STOP") << During::Stop << "Preview ended";
+        QTest::newRow("F1") << During::PlayKey << "Playback ended";
+        QTest::newRow("empty memory")
+            << During::EmptyMemory << "Nothing to preview: the memory is empty";
+        QTest::newRow("a message playing") << During::Playing << "Playback ended";
+    }
+    void previewKeysNothingAndGivesWay() {
+        QFETCH(During, during);
+        QFETCH(QString, status);
+        WindowHarness h({{"Microphone"}}, {{"Rig"}, {"Phones"}});
+        const QByteArray message = pattern(4 * kBlock, 2);
+        h.writeMessage(1, message);
+        TTavrin& w = h.openKeying();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.audioDevices().MonitorDevice = 1;
+        click(w.ui().MemBtn[0]);
+        if (during == During::Playing)
+            QTest::mouseClick(w.ui().PlayBtn, Qt::LeftButton);
+        if (during == During::EmptyMemory) {
+            click(w.ui().MemBtn[1]);
+            w.ui().Preview->trigger();
+        } else {
+            QTest::keySequence(&w, QKeySequence(Qt::CTRL | Qt::Key_F1));
+        }
+        const bool previewing = during != During::EmptyMemory && during != During::Playing;
+        QVERIFY2((w.ui().StatusLine->text() == "Previewing memory 1 on Phones") == previewing,
+                 qPrintable(w.ui().StatusLine->text()));
+        QVERIFY(during == During::Playing || !h.everKeyed());
+        if (during == During::Escape)
+            w.KeyUp(Qt::Key_Escape);
+        else if (during == During::Stop)
+            click(w.ui().StopBtn);
+        else if (during == During::PlayKey)
+            QTest::keySequence(&w, QKeySequence(Qt::Key_F1));
+        h.wave.setRealTime(true);
+        QTRY_COMPARE(w.ui().StatusLine->text(), status);
+        QCOMPARE(h.everKeyed(), during == During::PlayKey || during == During::Playing);
+        if (during == During::Nothing) // the preview heard whole, and the card let go
+            QTRY_VERIFY(h.wave.played() == message && !h.wave.isOpen(Dir::Output));
+        if (during == During::Escape || during == During::Stop)
+            QVERIFY(!h.wave.isOpen(Dir::Output) && h.wave.played().size() < message.size());
     }
 };
 

@@ -35,7 +35,8 @@ public:
         QFile pidFile(dir_.filePath("pulse/pid"));
         if (QFile::exists(socket) && pidFile.open(QIODevice::ReadOnly))
             pid_ = pidFile.readAll().trimmed().toLongLong();
-        qputenv("PULSE_SERVER", "unix:" + socket.toUtf8());
+        address_ = "unix:" + socket.toUtf8();
+        qputenv("PULSE_SERVER", address_);
         const QStringList format{"rate=11025", "channels=1"};
         pactl(QStringList{"load-module", "module-null-sink", "sink_name=nul"} + format +
               sinkOptions.split(' ', Qt::SkipEmptyParts));
@@ -65,6 +66,8 @@ public:
         return {};
     }
     bool running() const { return pid_ > 0; }
+    // Where its clients reach it, as PULSE_SERVER names it.
+    const QByteArray& address() const { return address_; }
     void stall() { signal(SIGSTOP); }
     void resume() { signal(SIGCONT); }
     void kill() {
@@ -107,6 +110,7 @@ private:
     }
 
     QTemporaryDir dir_;
+    QByteArray address_;
     QProcessEnvironment env_ = QProcessEnvironment::systemEnvironment();
     std::vector<std::unique_ptr<QProcess>> children_;
     qint64 pid_ = 0;
