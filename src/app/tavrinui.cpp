@@ -247,7 +247,7 @@ void TavrinUi::setupUi(QMainWindow* window) {
     for (std::size_t i = 0; i < kGains.size(); ++i) {
         Gain[i] = item(gain, kGains[i].name, QLatin1String(kGains[i].caption), i == 0);
         Gain[i]->setToolTip(
-            QStringLiteral("Samples ×%1: %2 dB")
+            QStringLiteral("Samples ×%1: +%2 dB")
                 .arg(kGains[i].factor)
                 .arg(std::lround(kDecibelsPerDecade * std::log10(kGains[i].factor))));
     }
