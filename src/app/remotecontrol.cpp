@@ -285,7 +285,7 @@ void RemoteControl::SetLoopDelay(double seconds) {
                           .arg(kLongestLoopDelaySeconds)))
         return;
     const auto tenths = static_cast<std::int32_t>(std::lround(seconds * kTenthsPerSecond));
-    run([this, tenths] { window_.keyer().applyLoopDelay(tenths); },
+    run([this, tenths] { window_.keyer().setLoopDelay(tenths); },
         [this, tenths] { return window_.keyerState().loopDelay() == tenths; },
         QStringLiteral("SetLoopDelay"));
 }

@@ -22,12 +22,9 @@ void TTavrin::createKeyer() {
     monitorOut_ =
         std::make_unique<WaveOutEngine>(*platform_.wave, audioDevices_, SoundCard::Monitor);
 
-    KeyerMenus menus;
-    menus.loopDelays = ui_.LoopDelay;
-    menus.gains = ui_.Gain;
-    keyer_ = new Keyer(KeyerParts{state_, memories_, *ui_.MessageWindow, paths_.dir(), menus,
-                                  *keying_, *transmit_, idAlarm_->strip(), *waveOut_, *waveIn_,
-                                  *monitorOut_, dialogs_},
+    keyer_ = new Keyer(KeyerParts{state_, memories_, *ui_.MessageWindow, paths_.dir(), *keying_,
+                                  *transmit_, idAlarm_->strip(), *waveOut_, *waveIn_, *monitorOut_,
+                                  dialogs_},
                        this);
     keyer_->setObjectName(QStringLiteral("Keyer"));
     soundCard_ = new TSoundCardSelect(
@@ -47,11 +44,18 @@ void TTavrin::wireKeyer() {
     connect(ui_.StopBtn, &QPushButton::clicked, keyer_, &Keyer::StopBtnClick);
     connect(ui_.ResetBtn, &QPushButton::clicked, keyer_, &Keyer::ResetBtnClick);
     connect(ui_.LoopBtn, &QPushButton::clicked, keyer_, &Keyer::LoopBtnClick);
-    for (std::size_t i = 0; i < ui_.LoopDelay.size(); ++i)
-        connect(ui_.LoopDelay[i], &QAction::triggered, keyer_,
-                [this, i] { keyer_->loopDelayClick(i); });
-    for (std::size_t i = 0; i < ui_.Gain.size(); ++i)
-        connect(ui_.Gain[i], &QAction::triggered, keyer_, [this, i] { keyer_->gainClick(i); });
+    for (QAction* delay : ui_.LoopDelay)
+        connect(delay, &QAction::triggered, keyer_,
+                [this, delay] { keyer_->setLoopDelay(delay->data().toInt()); });
+    for (QAction* gain : ui_.Gain)
+        connect(gain, &QAction::triggered, keyer_,
+                [this, gain] { keyer_->setGainCode(gain->data().toInt()); });
+    connect(&state_, &KeyerState::loopDelayChanged, this,
+            [this](std::int32_t tenths) { tickByData(ui_.LoopDelay, tenths); });
+    connect(&state_, &KeyerState::micGainCodeChanged, this,
+            [this](std::int32_t code) { tickByData(ui_.Gain, code); });
+    tickByData(ui_.LoopDelay, state_.loopDelay());
+    tickByData(ui_.Gain, state_.micGainCode());
     for (QAction* choice : ui_.Trim)
         connect(choice, &QAction::triggered, keyer_, [this, choice] {
             const int ms = choice->data().toInt();
@@ -102,8 +106,7 @@ void TTavrin::previewMemory(int slot) {
 void TTavrin::showMonitor() {
     const Monitor& monitor = keyer_->monitor();
     ui_.Monitor[monitor.on() ? 1 : 0]->setChecked(true);
-    for (QAction* choice : ui_.MonitorVolume)
-        choice->setChecked(choice->data().toInt() == monitor.volume().db);
+    tickByData(ui_.MonitorVolume, monitor.volume().db);
 }
 
 void TTavrin::InputSoundCardClick() {
@@ -123,8 +126,7 @@ void TTavrin::showSoundCards(SoundCard mode) {
 
 void TTavrin::showTrimMargin() {
     const TrimMargin margin = keyer_->trimMargin();
-    for (QAction* choice : ui_.Trim)
-        choice->setChecked(choice->data().toInt() == (margin ? int(margin->count()) : -1));
+    tickByData(ui_.Trim, margin ? int(margin->count()) : -1);
 }
 
 void TTavrin::showLevelTarget() {

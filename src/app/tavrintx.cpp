@@ -217,6 +217,5 @@ void TTavrin::terminationSignal() {
 }
 
 void TTavrin::showOperatorPtt() {
-    for (QAction* choice : ui_.OperatorPtt)
-        choice->setChecked(choice->data().toInt() == static_cast<int>(keying_->operatorPtt()));
+    tickByData(ui_.OperatorPtt, static_cast<int>(keying_->operatorPtt()));
 }

@@ -235,17 +235,23 @@ void TavrinUi::setupUi(QMainWindow* window) {
     QMenu* delay = named(bar->addMenu(QStringLiteral("Delay")), "Options2");
     QMenu* loopDelay = submenu(delay, "LoopDelay1", QStringLiteral("Loop Delay"));
     delay->addMenu(loopDelay);
-    for (std::size_t i = 0; i < kLoopDelays.size(); ++i)
-        LoopDelay[i] =
-            item(loopDelay, kLoopDelays[i].name, loopDelayCaption(kLoopDelays[i].tenths), i == 0);
+    auto* delays = new QActionGroup(loopDelay);
+    for (std::size_t i = 0; i < kLoopDelays.size(); ++i) {
+        LoopDelay[i] = delays->addAction(
+            item(loopDelay, kLoopDelays[i].name, loopDelayCaption(kLoopDelays[i].tenths), i == 0));
+        LoopDelay[i]->setData(kLoopDelays[i].tenths);
+    }
 
     QMenu* microphone = named(bar->addMenu(QStringLiteral("Microphone")), "Microphone1");
     QMenu* gain = submenu(microphone, "MicGain", QStringLiteral("Gain"));
     microphone->addMenu(gain);
     // The captions undersell the gain: the samples are multiplied by the factor.
     gain->setToolTipsVisible(true);
+    auto* gains = new QActionGroup(gain);
     for (std::size_t i = 0; i < kGains.size(); ++i) {
-        Gain[i] = item(gain, kGains[i].name, QLatin1String(kGains[i].caption), i == 0);
+        Gain[i] =
+            gains->addAction(item(gain, kGains[i].name, QLatin1String(kGains[i].caption), i == 0));
+        Gain[i]->setData(kGains[i].code);
         Gain[i]->setToolTip(
             QStringLiteral("Samples ×%1: +%2 dB")
                 .arg(kGains[i].factor)

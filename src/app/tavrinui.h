@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QAction>
+#include <QVariant>
+
 #include <array>
 
-class QAction;
 class QLabel;
 class QMainWindow;
 class QMenu;
@@ -10,6 +12,13 @@ class QProgressBar;
 class QPushButton;
 class QTextEdit;
 class QWidget;
+
+// Ticks the choice whose data is value and no other; none when no choice carries it (a setting
+// made elsewhere, which no item offers).
+template <typename Choices> void tickByData(const Choices& choices, const QVariant& value) {
+    for (QAction* choice : choices)
+        choice->setChecked(choice->data() == value);
+}
 
 // Every control and menu item of the main window, named as the window names them
 // (each also carries that name as its objectName).

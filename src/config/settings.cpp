@@ -23,9 +23,9 @@ void applySettings(const ConfigRecord& record, const SettingsTargets& to) {
     // The memory button saves the window's text under the slot selected so far only when it was
     // edited, which it cannot have been before the window is shown.
     to.keyer.MemBtnClick(record.selectedSlot());
-    to.keyer.applyLoopDelay(record.loopDelay);
+    to.keyer.setLoopDelay(record.loopDelay);
     to.line.applyStoredPort(record.keyingPortKind, QString::fromLatin1(record.keyingPortName));
-    to.keyer.applyGainCode(record.micGainCode);
+    to.keyer.setGainCode(record.micGainCode);
     if (record.keyingPolarity == kNormalPolarity)
         to.line.NormalClick();
     else

@@ -3,8 +3,6 @@
 #include "keyer/keyerstate.h"
 #include "keyer/menutables.h"
 
-#include <QAction>
-
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
@@ -31,19 +29,7 @@ int blockPeak(const std::uint8_t* block, std::size_t samples) {
     return peak;
 }
 
-void Keyer::gainClick(std::size_t item) {
-    state_.setMicGainCode(kGains.at(item).code);
-    for (std::size_t i = 0; i < kGains.size(); ++i)
-        menus_.gains.at(i)->setChecked(i == item);
-}
-
-void Keyer::applyGainCode(std::int32_t code) {
-    for (std::size_t i = 0; i < kGains.size(); ++i) {
-        if (kGains[i].code == code) {
-            gainClick(i);
-            return;
-        }
-    }
+void Keyer::setGainCode(std::int32_t code) {
     state_.setMicGainCode(code);
 }
 

@@ -45,11 +45,10 @@ QTimer* makeTimer(QObject* parent, const char* name, std::chrono::milliseconds i
 Keyer::Keyer(const KeyerParts& parts, QObject* parent)
     : QObject(parent), state_(parts.state), memories_(parts.memories),
       noteBox_(new NoteBox(parts.messageWindow, parts.memories, this)),
-      installDir_(parts.installDir), menus_(parts.menus), line_(parts.line),
-      transmit_(parts.transmit), strip_(parts.strip), watchdog_(new BufferWatchdog(this)),
-      out_(parts.out), in_(parts.in), dialogs_(parts.dialogs),
-      monitor_(new Monitor(
-          parts.monitor, [this] { return out_.device(); }, this)),
+      installDir_(parts.installDir), line_(parts.line), transmit_(parts.transmit),
+      strip_(parts.strip), watchdog_(new BufferWatchdog(this)), out_(parts.out), in_(parts.in),
+      dialogs_(parts.dialogs), monitor_(new Monitor(
+                                   parts.monitor, [this] { return out_.device(); }, this)),
       loopTimer_(makeTimer(this, "Loop_Timer", loopPause())),
       holdTimer_(makeTimer(this, "HoldTimer", 0ms)) {
     // The pause, the lead and the tail are heard on air: a coarse timer would cut them short by

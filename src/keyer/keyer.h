@@ -35,19 +35,12 @@ class WaveEngine;
 class WaveInEngine;
 class WaveOutEngine;
 
-// The menu items whose tick marks the keyer sets, in the order of kLoopDelays and kGains.
-struct KeyerMenus {
-    std::array<QAction*, 19> loopDelays{};
-    std::array<QAction*, 4> gains{};
-};
-
 // What the keyer works with; all owned elsewhere and outliving it.
 struct KeyerParts {
     KeyerState& state;
     MemorySlots& memories;
     QTextEdit& messageWindow;
     QString installDir;
-    KeyerMenus menus;
     KeyingLine& line;
     TransmitControls& transmit;
     AlarmStrip& strip;
@@ -126,17 +119,13 @@ public:
     void LoopBtnClick();
     // The pause after a looped message has ended: the message is played again.
     void Loop_TimerTimer();
-    // The Loop Delay menu: item index into kLoopDelays. A running loop goes on with the new
-    // delay.
-    void loopDelayClick(std::size_t item);
-    // A stored delay: runs the handler of the item carrying it; a delay no item carries is
-    // taken without a tick.
-    void applyLoopDelay(std::int32_t tenths);
-
-    // The Gain menu: item index into kGains.
-    void gainClick(std::size_t item);
-    // A stored gain code, taken as applyLoopDelay takes a delay.
-    void applyGainCode(std::int32_t code);
+    // The pause between repetitions, in tenths of a second: a running loop goes on with it,
+    // and a pause under way ends when the new delay has passed since its key-up. Any delay is
+    // taken, whether a menu item carries it or not.
+    void setLoopDelay(std::int32_t tenths);
+    // The microphone gain by its stored code; a code the gain menu does not know records at
+    // unity.
+    void setGainCode(std::int32_t code);
     // The factor the recording applies for the selected gain; 1 for unknown codes.
     int gainFactor() const;
 
@@ -173,7 +162,6 @@ private:
     enum class Run { Idle, Leading, Sounding, Tailing, Recording };
 
     void pause();
-    void UncheckLoopDelays();
     // STOP's work on a running recording or playback, leaving the keying line to the caller.
     void stopRunning();
     void play();
@@ -222,14 +210,11 @@ private:
     // Times the pause before the next repetition of a running loop, from the key-up just done.
     void startLoopPause();
     std::chrono::milliseconds loopPause() const;
-    // Takes the delay, and times a pause under way anew from its key-up.
-    void setLoopDelay(std::int32_t tenths);
 
     KeyerState& state_;
     MemorySlots& memories_;
     NoteBox* noteBox_;
     QString installDir_;
-    KeyerMenus menus_;
     KeyingLine& line_;
     TransmitControls& transmit_;
     AlarmStrip& strip_;

@@ -1,9 +1,7 @@
 #include "keyer/keyer.h"
 
 #include "keyer/keyerstate.h"
-#include "keyer/menutables.h"
 
-#include <QAction>
 #include <QTimer>
 
 #include <algorithm>
@@ -41,12 +39,6 @@ void Keyer::Loop_TimerTimer() {
     PlayBtnClick();
 }
 
-void Keyer::loopDelayClick(std::size_t item) {
-    UncheckLoopDelays();
-    menus_.loopDelays.at(item)->setChecked(true);
-    setLoopDelay(kLoopDelays.at(item).tenths);
-}
-
 void Keyer::setLoopDelay(std::int32_t tenths) {
     state_.setLoopDelay(tenths);
     // A pause under way ends when the new delay has passed since its key-up.
@@ -54,22 +46,4 @@ void Keyer::setLoopDelay(std::int32_t tenths) {
         const std::chrono::milliseconds elapsed{sinceKeyUp_.elapsed()};
         loopTimer_->start(std::max(std::chrono::milliseconds{0}, loopPause() - elapsed));
     }
-}
-
-void Keyer::UncheckLoopDelays() {
-    for (QAction* action : menus_.loopDelays)
-        action->setChecked(false);
-}
-
-// The item that carries the delay is ticked, and no other. A delay no item carries (set by a
-// script, or read back from a record it was saved in) leaves none ticked.
-void Keyer::applyLoopDelay(std::int32_t tenths) {
-    for (std::size_t i = 0; i < kLoopDelays.size(); ++i) {
-        if (kLoopDelays[i].tenths == tenths) {
-            loopDelayClick(i);
-            return;
-        }
-    }
-    UncheckLoopDelays();
-    setLoopDelay(tenths);
 }

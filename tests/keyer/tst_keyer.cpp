@@ -265,7 +265,7 @@ private slots:
         bool chosen = false;
         const auto choose = [&] {
             chosen = true;
-            byValue ? w.keyer().applyLoopDelay(item.toInt()) : ::item(w, item)->trigger();
+            byValue ? w.keyer().setLoopDelay(item.toInt()) : ::item(w, item)->trigger();
         };
         if (!item.isEmpty() && !inPause)
             choose();
