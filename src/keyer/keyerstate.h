@@ -8,8 +8,9 @@
 // What the keyer is doing, as the operator and a remote client are told it.
 enum class KeyerPhase { Idle, Playing, Paused, Recording };
 
-// The keyer's shared flags and counters. Only the keyer changes them; each signals when it
-// changes, so a flag and the caption colour the window shows for it change in the same step.
+// The keyer's shared flags and counters. Only the keyer changes them; each that the window or the
+// remote control follows signals when it changes, so a flag and the caption colour the window
+// shows for it change in the same step.
 class KeyerState : public QObject {
     Q_OBJECT
 
@@ -48,9 +49,7 @@ public:
     }
     void setProgress(int percent) { update(progress_, percent, &KeyerState::progressChanged); }
     void setInputPeak(int peak) { update(inputPeak_, peak, &KeyerState::inputPeakChanged); }
-    void setPlayLength(std::int32_t bytes) {
-        update(playLength_, bytes, &KeyerState::playLengthChanged);
-    }
+    void setPlayLength(std::int32_t bytes) { playLength_ = bytes; }
 
     bool busy() const { return recordActive_ || playActive_; }
 
@@ -70,12 +69,10 @@ public:
     // The path first: whoever hears that a file opened finds which.
     void setPlayFile(const QString& path) {
         playFile_ = path;
-        update(playFileOpen_, !path.isEmpty(), &KeyerState::playFileOpenChanged);
+        playFileOpen_ = !path.isEmpty();
         followPhase();
     }
-    void setRecordFileOpen(bool on) {
-        update(recordFileOpen_, on, &KeyerState::recordFileOpenChanged);
-    }
+    void setRecordFileOpen(bool on) { recordFileOpen_ = on; }
     void setRecordedBytes(std::int32_t bytes) {
         update(recordedBytes_, bytes, &KeyerState::recordedBytesChanged);
     }
@@ -85,9 +82,7 @@ public:
     void setLoopDelay(std::int32_t tenths) {
         update(loopDelay_, tenths, &KeyerState::loopDelayChanged);
     }
-    void setMicGainCode(std::int32_t code) {
-        update(micGainCode_, code, &KeyerState::micGainCodeChanged);
-    }
+    void setMicGainCode(std::int32_t code) { micGainCode_ = code; }
     void setSelectedMemory(int slot) {
         update(selectedMemory_, slot, &KeyerState::selectedMemoryChanged);
     }
@@ -104,13 +99,9 @@ signals:
     void highlightedMemoryChanged(int slot);
     void progressChanged(int percent);
     void inputPeakChanged(int peak);
-    void playLengthChanged(std::int32_t bytes);
-    void playFileOpenChanged(bool on);
-    void recordFileOpenChanged(bool on);
     void recordedBytesChanged(std::int32_t bytes);
     void playBytesLeftChanged(std::int32_t bytes);
     void loopDelayChanged(std::int32_t tenths);
-    void micGainCodeChanged(std::int32_t code);
     void selectedMemoryChanged(int slot);
     void currentMessageFileChanged(const QString& path);
     void phaseChanged(KeyerPhase now);
