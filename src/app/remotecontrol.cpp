@@ -47,9 +47,8 @@ RemoteControl::RemoteControl(TTavrin& window)
     qDBusRegisterMetaType<QList<bool>>();
     qDBusRegisterMetaType<QList<double>>();
     const KeyerState& keyer = window.keyerState();
-    for (auto changed : {&KeyerState::recordActiveChanged, &KeyerState::playActiveChanged,
-                         &KeyerState::playFileOpenChanged, &KeyerState::loopActiveChanged})
-        connect(&keyer, changed, this, &RemoteControl::announce);
+    connect(&keyer, &KeyerState::phaseChanged, this, &RemoteControl::announce);
+    connect(&keyer, &KeyerState::loopActiveChanged, this, &RemoteControl::announce);
     connect(&keyer, &KeyerState::selectedMemoryChanged, this, &RemoteControl::announce);
     connect(&keyer, &KeyerState::loopDelayChanged, this, &RemoteControl::announce);
     connect(&keyer, &KeyerState::currentMessageFileChanged, this, &RemoteControl::announce);
@@ -95,16 +94,21 @@ bool RemoteControl::publish(QDBusConnection bus, const QString& service, QString
 }
 
 QString RemoteControl::state() const {
-    const KeyerState& keyer = window_.keyerState();
-    if (keyer.recordActive())
+    switch (phase()) {
+    case KeyerPhase::Recording:
         return QStringLiteral("recording");
-    // PLAY stays lit while a box tells why the message cannot be played; nothing plays then.
-    if (keyer.playActive() && keyer.playFileOpen())
+    case KeyerPhase::Playing:
         return QStringLiteral("playing");
-    // A pause keeps the message open where it was left.
-    if (keyer.playFileOpen())
+    case KeyerPhase::Paused:
         return QStringLiteral("paused");
+    case KeyerPhase::Idle:
+        break;
+    }
     return QStringLiteral("idle");
+}
+
+KeyerPhase RemoteControl::phase() const {
+    return window_.keyerState().phase();
 }
 
 int RemoteControl::memory() const {
@@ -115,9 +119,8 @@ QString RemoteControl::file() const {
     const KeyerState& keyer = window_.keyerState();
     // A paused message resumes whatever memory has been selected since.
     const QString& sounding = keyer.playFileOpen() ? keyer.playFile() : keyer.currentMessageFile();
-    return state() == QLatin1String("idle") || sounding == window_.memories().path(memory())
-               ? QString()
-               : sounding;
+    return phase() == KeyerPhase::Idle || sounding == window_.memories().path(memory()) ? QString()
+                                                                                        : sounding;
 }
 
 bool RemoteControl::looping() const {
@@ -174,8 +177,8 @@ void RemoteControl::Play(int memory) {
     run([this, memory] { window_.keyer().playMemory(memory); },
         [this, memory] {
             // A message that cannot be played is refused with a box while PLAY is still lit.
-            return this->memory() == memory && file().isEmpty() &&
-                   state() == QLatin1String("playing") && window_.keyer().deviceInUse();
+            return this->memory() == memory && file().isEmpty() && phase() == KeyerPhase::Playing &&
+                   window_.keyer().deviceInUse();
         },
         QStringLiteral("Play %1").arg(memory));
 }
@@ -187,34 +190,34 @@ void RemoteControl::PlayFile(const QString& path) {
     run(
         [this, path] {
             Keyer& keyer = window_.keyer();
-            if (window_.keyerState().recordActive())
+            if (phase() == KeyerPhase::Recording)
                 return;
             // A message playing gives way as it does to an F-key; a paused one is closed by
             // opening the new file, which checks it as PLAY does.
-            if (window_.keyerState().playActive())
+            if (phase() == KeyerPhase::Playing)
                 keyer.StopBtnClick();
             keyer.chooseMessageFile(path);
-            if (!window_.keyerState().playFileOpen() || keyer.ReadMessageHeader(path))
+            if (phase() == KeyerPhase::Idle || keyer.ReadMessageHeader(path))
                 keyer.PlayBtnClick();
         },
         [this, path] {
             return window_.keyerState().currentMessageFile() == path &&
-                   state() == QLatin1String("playing") && window_.keyer().deviceInUse();
+                   phase() == KeyerPhase::Playing && window_.keyer().deviceInUse();
         },
         what);
 }
 
 void RemoteControl::Pause() {
-    const auto before = std::make_shared<QString>();
+    const auto before = std::make_shared<KeyerPhase>();
     run(
         [this, before] {
-            *before = state();
-            if (*before == QLatin1String("playing") || *before == QLatin1String("paused"))
+            *before = phase();
+            if (*before == KeyerPhase::Playing || *before == KeyerPhase::Paused)
                 window_.keyer().PlayBtnClick();
         },
         [this, before] {
-            return (*before == QLatin1String("playing") && state() == QLatin1String("paused")) ||
-                   (*before == QLatin1String("paused") && state() == QLatin1String("playing"));
+            return (*before == KeyerPhase::Playing && phase() == KeyerPhase::Paused) ||
+                   (*before == KeyerPhase::Paused && phase() == KeyerPhase::Playing);
         },
         QStringLiteral("Pause"));
 }
@@ -229,7 +232,7 @@ void RemoteControl::Record(int memory) {
                 window_.keyer().RecordBtnClick();
         },
         [this, memory] {
-            return this->memory() == memory && state() == QLatin1String("recording") &&
+            return this->memory() == memory && phase() == KeyerPhase::Recording &&
                    window_.keyer().deviceInUse();
         },
         QStringLiteral("Record %1").arg(memory));
@@ -327,7 +330,7 @@ void RemoteControl::run(std::function<void()> handler, std::function<bool()> too
             return;
         }
         const QString why = QStringLiteral("the keyer is %1%2")
-                                .arg(state() == QLatin1String("idle")
+                                .arg(phase() == KeyerPhase::Idle
                                          ? state()
                                          : QStringLiteral("%1 %2").arg(state()).arg(memory()),
                                      tuning() ? QStringLiteral(", tuning") : QString());
@@ -337,6 +340,8 @@ void RemoteControl::run(std::function<void()> handler, std::function<bool()> too
 }
 
 QString RemoteControl::Wait() {
+    // Not the phase: PLAY stays lit while a box tells why its message cannot start, and the
+    // answer waits for that failure.
     if (!window_.keyerState().playActive())
         return lastEnding_;
     setDelayedReply(true);

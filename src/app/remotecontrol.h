@@ -1,6 +1,7 @@
 #pragma once
 
 #include "keyer/keyer.h"
+#include "keyer/keyerstate.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -95,6 +96,7 @@ private:
     // it. A failure is answered, and said in the status line, without a box.
     void run(std::function<void()> handler, std::function<bool()> tookEffect, const QString& what);
     void messageEnded(MessageEnd how);
+    KeyerPhase phase() const;
     // Answers the call with InvalidArgs when bad.
     bool refuseInvalid(bool bad, const QString& why);
     bool refuseBadMemory(const QString& what, int memory);

@@ -113,15 +113,13 @@ private:
     // state passed through within one step is neither shown nor announced.
     void scheduleConsole();
     void showConsole();
-    enum class Phase { Idle, Playing, Paused, Recording };
-    Phase phase() const;
     // "memory 3", or the file's name for a message opened from elsewhere.
     QString messageName() const;
-    void showStatus(Phase now);
+    void showStatus(KeyerPhase now);
     // The bar and the status line follow every block, but are redrawn at most every
     // kStatusInterval, by statusTimer_.
     void scheduleStatus();
-    void showLevel(Phase now);
+    void showLevel(KeyerPhase now);
     void nothingToPlay(const QString& path);
     // Says spoken (else text) through the screen reader, and leaves text as where's accessible
     // name for the operator who looks again. Each label says its lines through an announcer of
@@ -219,7 +217,7 @@ private:
     // Since the bar and the status line last followed a block; invalid after the console showed.
     QElapsedTimer statusShown_;
     FocusRing* focusRing_ = nullptr;
-    Phase shownPhase_ = Phase::Idle;
+    KeyerPhase shownPhase_ = KeyerPhase::Idle;
     QString shownMessage_;
     // The status line's text while nothing runs: what last ended, or why nothing started.
     QString idleStatus_;

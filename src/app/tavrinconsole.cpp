@@ -170,11 +170,10 @@ void TTavrin::wireConsole() {
     statusTimer_->setSingleShot(true);
     connect(statusTimer_, &QTimer::timeout, this, [this] {
         statusShown_.start();
-        showLevel(phase());
+        showLevel(state_.phase());
     });
-    for (auto changed : {&KeyerState::recordActiveChanged, &KeyerState::playActiveChanged,
-                         &KeyerState::loopActiveChanged, &KeyerState::playFileOpenChanged})
-        connect(&state_, changed, this, &TTavrin::scheduleConsole);
+    connect(&state_, &KeyerState::phaseChanged, this, &TTavrin::scheduleConsole);
+    connect(&state_, &KeyerState::loopActiveChanged, this, &TTavrin::scheduleConsole);
     connect(&state_, &KeyerState::selectedMemoryChanged, this, &TTavrin::scheduleConsole);
     for (auto changed : {&KeyerState::playBytesLeftChanged, &KeyerState::recordedBytesChanged,
                          &KeyerState::inputPeakChanged, &KeyerState::progressChanged})
@@ -226,16 +225,6 @@ void TTavrin::scheduleConsole() {
     consoleTimer_->start();
 }
 
-TTavrin::Phase TTavrin::phase() const {
-    if (state_.recordActive())
-        return Phase::Recording;
-    // A start whose file is still being opened (a box about its failure may stand) plays
-    // nothing yet.
-    if (!state_.playFileOpen())
-        return Phase::Idle;
-    return state_.playActive() ? Phase::Playing : Phase::Paused;
-}
-
 QString TTavrin::messageName() const {
     // A paused message resumes whatever memory has been selected since.
     const QString& file = state_.playFileOpen() ? state_.playFile() : state_.currentMessageFile();
@@ -274,14 +263,14 @@ void TTavrin::showConsole() {
         nameIfChanged(control.button, control.what);
         accessiblebutton::setOn(control.button, control.on);
     }
-    const Phase now = phase();
-    nameIfChanged(ui_.RecordBtn, now == Phase::Recording ? QStringLiteral("REC, recording")
-                                                         : QStringLiteral("REC"));
-    accessiblebutton::setOn(ui_.RecordBtn, now == Phase::Recording);
-    nameIfChanged(ui_.PlayBtn, now == Phase::Playing  ? QStringLiteral("PLAY, playing")
-                               : now == Phase::Paused ? QStringLiteral("PLAY, paused")
-                                                      : QStringLiteral("PLAY"));
-    accessiblebutton::setOn(ui_.PlayBtn, now == Phase::Playing);
+    const KeyerPhase now = state_.phase();
+    nameIfChanged(ui_.RecordBtn, now == KeyerPhase::Recording ? QStringLiteral("REC, recording")
+                                                              : QStringLiteral("REC"));
+    accessiblebutton::setOn(ui_.RecordBtn, now == KeyerPhase::Recording);
+    nameIfChanged(ui_.PlayBtn, now == KeyerPhase::Playing  ? QStringLiteral("PLAY, playing")
+                               : now == KeyerPhase::Paused ? QStringLiteral("PLAY, paused")
+                                                           : QStringLiteral("PLAY"));
+    accessiblebutton::setOn(ui_.PlayBtn, now == KeyerPhase::Playing);
     nameIfChanged(ui_.MessageWindow,
                   QStringLiteral("Note for memory %1").arg(state_.selectedMemory()));
 
@@ -335,10 +324,10 @@ void TTavrin::chooseMemory(int slot) {
         say(centralWidget(), memoryParts(slot).join(QStringLiteral(", ")));
 }
 
-void TTavrin::showLevel(Phase now) {
+void TTavrin::showLevel(KeyerPhase now) {
     statusTimer_->stop();
     QProgressBar* bar = ui_.PlayProgressBar;
-    const bool clipped = now == Phase::Recording && state_.inputPeak() >= kClipPeak;
+    const bool clipped = now == KeyerPhase::Recording && state_.inputPeak() >= kClipPeak;
     // A palette set anew repaints the bar even when its colour stays.
     const QColor colour = clipped ? look::kRed : barColour_;
     if (bar->palette().color(QPalette::Highlight) != colour) {
@@ -350,25 +339,25 @@ void TTavrin::showLevel(Phase now) {
     QString status = idleStatus_;
     const QString message = messageName();
     int position = qBound(0, state_.progress(), kPercent);
-    if (now == Phase::Recording) {
+    if (now == KeyerPhase::Recording) {
         position = state_.inputPeak() * kPercent / kFullScale;
         status = QStringLiteral("Recording %1: %2 s")
                      .arg(message, elapsedSeconds(bytesToLength(state_.recordedBytes())));
         if (clipped)
             status += QStringLiteral(", clipping");
     }
-    if (now == Phase::Playing || now == Phase::Paused) {
+    if (now == KeyerPhase::Playing || now == KeyerPhase::Paused) {
         const std::int32_t left = state_.playBytesLeft();
-        status =
-            QStringLiteral("%1 %2: %3 s, %4 s left")
-                .arg(now == Phase::Paused ? QStringLiteral("Paused") : QStringLiteral("Playing"),
-                     message,
-                     elapsedSeconds(bytesToLength(state_.playLength() - std::max(0, left))),
-                     secondsLeft(bytesToLength(left)));
+        status = QStringLiteral("%1 %2: %3 s, %4 s left")
+                     .arg(now == KeyerPhase::Paused ? QStringLiteral("Paused")
+                                                    : QStringLiteral("Playing"),
+                          message,
+                          elapsedSeconds(bytesToLength(state_.playLength() - std::max(0, left))),
+                          secondsLeft(bytesToLength(left)));
     }
     // Each accessible name or description set costs an accessibility event, changed or not.
-    const QString barName = now == Phase::Recording ? QStringLiteral("Input level")
-                                                    : QStringLiteral("Playback progress");
+    const QString barName = now == KeyerPhase::Recording ? QStringLiteral("Input level")
+                                                         : QStringLiteral("Playback progress");
     nameIfChanged(bar, barName);
     if (bar->accessibleDescription() != status)
         bar->setAccessibleDescription(status);
@@ -379,33 +368,33 @@ void TTavrin::showLevel(Phase now) {
     bar->setValue(position);
 }
 
-void TTavrin::showStatus(Phase now) {
+void TTavrin::showStatus(KeyerPhase now) {
     showLevel(now);
     const QString message = messageName();
-    if (now == shownPhase_ && (now == Phase::Idle || message == shownMessage_)) {
+    if (now == shownPhase_ && (now == KeyerPhase::Idle || message == shownMessage_)) {
         // Choosing another slot while nothing runs is said by the memory button itself.
         shownMessage_ = message;
         return;
     }
     QString said;
     switch (now) {
-    case Phase::Recording:
+    case KeyerPhase::Recording:
         said = QStringLiteral("Recording %1").arg(message);
         break;
-    case Phase::Playing:
+    case KeyerPhase::Playing:
         said = QStringLiteral("Playing %1").arg(message);
         break;
-    case Phase::Paused:
+    case KeyerPhase::Paused:
         said = QStringLiteral("Paused %1").arg(message);
         break;
-    case Phase::Idle:
-        said = shownPhase_ == Phase::Recording
+    case KeyerPhase::Idle:
+        said = shownPhase_ == KeyerPhase::Recording
                    ? QStringLiteral("Recorded %1: %2 seconds")
                              .arg(shownMessage_, seconds(bytesToLength(state_.recordedBytes()))) +
                          (keyer_->recordedOnlySilence() ? QStringLiteral(" of silence") : QString())
                    : QStringLiteral("Playback ended");
         if (const auto& levelled = keyer_->recordingLevelled();
-            levelled && shownPhase_ == Phase::Recording)
+            levelled && shownPhase_ == KeyerPhase::Recording)
             said += QStringLiteral(". ") +
                     levelReport(state_.selectedMemory(), keyer_->levelTarget(), *levelled);
         if (!quietFailure_.isEmpty())
@@ -416,7 +405,7 @@ void TTavrin::showStatus(Phase now) {
         ui_.StatusLine->setText(said);
         break;
     }
-    if (now != Phase::Idle)
+    if (now != KeyerPhase::Idle)
         quietFailure_.clear();
     shownPhase_ = now;
     shownMessage_ = message;
@@ -432,7 +421,7 @@ void TTavrin::nothingToPlay(const QString& path) {
     quietFailure_.clear();
     ui_.StatusLine->setText(said);
     // The start that found nothing is not announced as a playback.
-    shownPhase_ = Phase::Idle;
+    shownPhase_ = KeyerPhase::Idle;
     shownMessage_ = messageName();
     announce(ui_.StatusLine, said);
     readSlotLengths();
@@ -465,7 +454,7 @@ void TTavrin::yieldToOperator() {
     const QString stopped = QStringLiteral("Stopped by the operator's PTT");
     // A message ending is said by the status line once the console shows it; the loop's pause
     // and TUNE end without a change the status line would say.
-    const bool sounding = shownPhase_ != Phase::Idle;
+    const bool sounding = shownPhase_ != KeyerPhase::Idle;
     if (!keyer_->yieldToOperator())
         return;
     if (sounding)

@@ -5,8 +5,12 @@
 
 #include <cstdint>
 
-// The keyer's shared flags and counters. Only the keyer changes them; each signals when it
-// changes, so a flag and the caption colour the window shows for it change in the same step.
+// What the keyer is doing, as the operator and a remote client are told it.
+enum class KeyerPhase { Idle, Playing, Paused, Recording };
+
+// The keyer's shared flags and counters. Only the keyer changes them; each that the window or the
+// remote control follows signals when it changes, so a flag and the caption colour the window
+// shows for it change in the same step.
 class KeyerState : public QObject {
     Q_OBJECT
 
@@ -25,9 +29,18 @@ public:
     int inputPeak() const { return inputPeak_; }
     // What the message being played yields in all, in bytes.
     std::int32_t playLength() const { return playLength_; }
+    // One step of the keyer may pass through another phase on its way (stopping pauses before
+    // it closes the file), so whoever shows the phase reads it once the step is done.
+    KeyerPhase phase() const { return phase_; }
 
-    void setRecordActive(bool on) { update(recordActive_, on, &KeyerState::recordActiveChanged); }
-    void setPlayActive(bool on) { update(playActive_, on, &KeyerState::playActiveChanged); }
+    void setRecordActive(bool on) {
+        update(recordActive_, on, &KeyerState::recordActiveChanged);
+        followPhase();
+    }
+    void setPlayActive(bool on) {
+        update(playActive_, on, &KeyerState::playActiveChanged);
+        followPhase();
+    }
     void setLoopActive(bool on) { update(loopActive_, on, &KeyerState::loopActiveChanged); }
     void setKeyerIdle(bool on) { update(keyerIdle_, on, &KeyerState::keyerIdleChanged); }
     void setKeyerStopped(bool on) { update(keyerStopped_, on, &KeyerState::keyerStoppedChanged); }
@@ -36,9 +49,7 @@ public:
     }
     void setProgress(int percent) { update(progress_, percent, &KeyerState::progressChanged); }
     void setInputPeak(int peak) { update(inputPeak_, peak, &KeyerState::inputPeakChanged); }
-    void setPlayLength(std::int32_t bytes) {
-        update(playLength_, bytes, &KeyerState::playLengthChanged);
-    }
+    void setPlayLength(std::int32_t bytes) { playLength_ = bytes; }
 
     bool busy() const { return recordActive_ || playActive_; }
 
@@ -58,11 +69,10 @@ public:
     // The path first: whoever hears that a file opened finds which.
     void setPlayFile(const QString& path) {
         playFile_ = path;
-        update(playFileOpen_, !path.isEmpty(), &KeyerState::playFileOpenChanged);
+        playFileOpen_ = !path.isEmpty();
+        followPhase();
     }
-    void setRecordFileOpen(bool on) {
-        update(recordFileOpen_, on, &KeyerState::recordFileOpenChanged);
-    }
+    void setRecordFileOpen(bool on) { recordFileOpen_ = on; }
     void setRecordedBytes(std::int32_t bytes) {
         update(recordedBytes_, bytes, &KeyerState::recordedBytesChanged);
     }
@@ -72,9 +82,7 @@ public:
     void setLoopDelay(std::int32_t tenths) {
         update(loopDelay_, tenths, &KeyerState::loopDelayChanged);
     }
-    void setMicGainCode(std::int32_t code) {
-        update(micGainCode_, code, &KeyerState::micGainCodeChanged);
-    }
+    void setMicGainCode(std::int32_t code) { micGainCode_ = code; }
     void setSelectedMemory(int slot) {
         update(selectedMemory_, slot, &KeyerState::selectedMemoryChanged);
     }
@@ -91,15 +99,12 @@ signals:
     void highlightedMemoryChanged(int slot);
     void progressChanged(int percent);
     void inputPeakChanged(int peak);
-    void playLengthChanged(std::int32_t bytes);
-    void playFileOpenChanged(bool on);
-    void recordFileOpenChanged(bool on);
     void recordedBytesChanged(std::int32_t bytes);
     void playBytesLeftChanged(std::int32_t bytes);
     void loopDelayChanged(std::int32_t tenths);
-    void micGainCodeChanged(std::int32_t code);
     void selectedMemoryChanged(int slot);
     void currentMessageFileChanged(const QString& path);
+    void phaseChanged(KeyerPhase now);
 
 private:
     template <typename T, typename Signal> void update(T& field, const T& value, Signal signal) {
@@ -107,6 +112,16 @@ private:
             return;
         field = value;
         emit(this->*signal)(value);
+    }
+
+    // A start whose file is still being opened (a box about its failure may stand) plays
+    // nothing yet; a pause keeps the message open where it was left.
+    void followPhase() {
+        const KeyerPhase now = recordActive_    ? KeyerPhase::Recording
+                               : !playFileOpen_ ? KeyerPhase::Idle
+                               : playActive_    ? KeyerPhase::Playing
+                                                : KeyerPhase::Paused;
+        update(phase_, now, &KeyerState::phaseChanged);
     }
 
     bool recordActive_ = false;
@@ -128,4 +143,5 @@ private:
     int selectedMemory_ = 1;
     QString currentMessageFile_;
     QString playFile_;
+    KeyerPhase phase_ = KeyerPhase::Idle;
 };

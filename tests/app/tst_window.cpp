@@ -186,6 +186,7 @@ private slots:
             "F2|StatusLine|Playback ended||Transmitting;Playing memory 2;Receiving;Playback ended|",
             "aloud, F2|StatusLine|Playback ended||Transmitting;Playing memory 2;Receiving;"
             "Playback ended|",
+            "Ctrl+E, F2|StatusLine|Playback ended||Playing memory 2;Playback ended|", // unkeyed
             "pause|PlayBtn|PLAY, paused||Transmitting;Playing memory 1;Receiving;Paused memory 1|",
             // Memory 1 resumes, whatever was selected in the pause.
             "pause, Shift+F3, PLAY|StatusLine|Playback ended||Transmitting;Playing memory 1;"
