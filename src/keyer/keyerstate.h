@@ -82,7 +82,9 @@ public:
     void setLoopDelay(std::int32_t tenths) {
         update(loopDelay_, tenths, &KeyerState::loopDelayChanged);
     }
-    void setMicGainCode(std::int32_t code) { micGainCode_ = code; }
+    void setMicGainCode(std::int32_t code) {
+        update(micGainCode_, code, &KeyerState::micGainCodeChanged);
+    }
     void setSelectedMemory(int slot) {
         update(selectedMemory_, slot, &KeyerState::selectedMemoryChanged);
     }
@@ -102,6 +104,7 @@ signals:
     void recordedBytesChanged(std::int32_t bytes);
     void playBytesLeftChanged(std::int32_t bytes);
     void loopDelayChanged(std::int32_t tenths);
+    void micGainCodeChanged(std::int32_t code);
     void selectedMemoryChanged(int slot);
     void currentMessageFileChanged(const QString& path);
     void phaseChanged(KeyerPhase now);
