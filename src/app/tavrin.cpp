@@ -9,7 +9,9 @@
 #include "keyer/keyer.h"
 #include "support/regularfile.h"
 #include "tx/emergencyunkey.h"
+
 #include "tx/keyingline.h"
+#include <array>
 
 #include <QAction>
 #include <QApplication>
@@ -157,8 +159,7 @@ void TTavrin::On2Click() {
 }
 
 void TTavrin::setStayOnTop(bool on) {
-    ui_.Off2->setChecked(!on);
-    ui_.On2->setChecked(on);
+    tickByData(std::array{ui_.Off2, ui_.On2}, on);
     stayOnTop_ = on;
     // Changing the flag hides a shown window; it is shown again with the new style.
     const bool shown = isVisible();

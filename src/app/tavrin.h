@@ -174,6 +174,8 @@ private:
     // The idle status line's text, shown and said now.
     void showIdleStatus(const QString& text);
     void showOperatorPtt();
+    // The Output menu ticks the port, rig or VOX keying, and the polarity.
+    void showKeyingChoice();
     // The operator's own PTT went down: what keys the transmitter gives way.
     void yieldToOperator();
 

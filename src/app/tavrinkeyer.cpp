@@ -77,9 +77,9 @@ void TTavrin::wireKeyer() {
     connect(soundCard_, &TSoundCardSelect::shownChanged, keyer_, &Keyer::setSoundCardDialogShown);
 
     Monitor& monitor = keyer_->monitor();
-    for (std::size_t i = 0; i < ui_.Monitor.size(); ++i)
-        connect(ui_.Monitor[i], &QAction::triggered, &monitor,
-                [&monitor, on = i == 1] { monitor.setOn(on); });
+    for (QAction* choice : ui_.Monitor)
+        connect(choice, &QAction::triggered, &monitor,
+                [&monitor, choice] { monitor.setOn(choice->data().toBool()); });
     for (QAction* choice : ui_.MonitorVolume)
         connect(choice, &QAction::triggered, &monitor,
                 [&monitor, choice] { monitor.setVolume({choice->data().toInt()}); });
@@ -105,7 +105,7 @@ void TTavrin::previewMemory(int slot) {
 
 void TTavrin::showMonitor() {
     const Monitor& monitor = keyer_->monitor();
-    ui_.Monitor[monitor.on() ? 1 : 0]->setChecked(true);
+    tickByData(ui_.Monitor, monitor.on());
     tickByData(ui_.MonitorVolume, monitor.volume().db);
 }
 

@@ -13,34 +13,19 @@
 #include "tx/transmitcontrols.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 
+#include <algorithm>
+#include <array>
+
 namespace {
 
 // The Rx/Tx panel's warning is longer than its usual captions: smaller, it fits in three lines.
 constexpr double kWarningFontScale = 0.8;
-
-OutputMenuActions outputMenu(const TavrinUi& ui) {
-    OutputMenuActions menu;
-    menu.Printer1 = ui.Printer1;
-    menu.Printer2 = ui.Printer2;
-    menu.COM1 = ui.COM[0];
-    menu.COM2 = ui.COM[1];
-    menu.COM3 = ui.COM[2];
-    menu.COM4 = ui.COM[3];
-    menu.COM5 = ui.COM[4];
-    menu.COM6 = ui.COM[5];
-    menu.NoComPort = ui.NoComPort;
-    menu.VOX1 = ui.VOX1;
-    menu.RadioCat = ui.RadioCat;
-    menu.Cm108Gpio = ui.Cm108Gpio;
-    menu.Normal = ui.Normal;
-    menu.Invert1 = ui.Invert1;
-    return menu;
-}
 
 QColor stripColour(AlarmStrip::Colour colour) {
     switch (colour) {
@@ -57,11 +42,11 @@ QColor stripColour(AlarmStrip::Colour colour) {
 } // namespace
 
 void TTavrin::createTransmitter() {
-    keying_ = new KeyingLine(*platform_.portIo, dialogs_, outputMenu(ui_), this);
+    keying_ = new KeyingLine(*platform_.portIo, dialogs_, this);
     keying_->setObjectName(QStringLiteral("KeyingLine"));
     transmit_ = new TransmitControls(*keying_, this);
     transmit_->setObjectName(QStringLiteral("TransmitControls"));
-    idAlarm_ = new IdAlarm(dialogs_, *platform_.beeper, {ui_.OFF1, ui_.ON1}, this);
+    idAlarm_ = new IdAlarm(dialogs_, *platform_.beeper, this);
     idAlarm_->setObjectName(QStringLiteral("IdAlarm"));
     signalBridge_ = new UnixSignalBridge({SIGINT, SIGTERM, SIGHUP}, this);
     fatalSignals_ = std::make_unique<FatalSignalUnkey>();
@@ -85,6 +70,8 @@ void TTavrin::wireTransmitter() {
             connect(output.item, &QAction::triggered, this,
                     [this] { chosenSerialDevice_.clear(); });
     }
+    connect(keying_, &KeyingLine::choiceChanged, this, &TTavrin::showKeyingChoice);
+    showKeyingChoice();
     connect(ui_.RadioCat, &QAction::triggered, this, &TTavrin::RadioCatClick);
     connect(ui_.Cm108Gpio, &QAction::triggered, this, &TTavrin::Cm108GpioClick);
     // Adapters come and go while the program runs.
@@ -100,6 +87,9 @@ void TTavrin::wireTransmitter() {
     connect(keying_, &KeyingLine::operatorPttPressed, this, &TTavrin::yieldToOperator);
     connect(keying_, &KeyingLine::operatorPttUnwatched, this, &TTavrin::showIdleStatus);
 
+    connect(idAlarm_, &IdAlarm::switched, this, [this](bool on) {
+        tickByData(std::array{ui_.OFF1, ui_.ON1}, on);
+    });
     connect(ui_.OFF1, &QAction::triggered, idAlarm_, &IdAlarm::OFF1Click);
     connect(ui_.ON1, &QAction::triggered, idAlarm_, &IdAlarm::ON1Click);
     connect(ui_.Set1, &QAction::triggered, idAlarm_, &IdAlarm::Set1Click);
@@ -154,8 +144,7 @@ void TTavrin::wireTransmitter() {
 
 void TTavrin::RadioCatClick() {
     // The tick stays where the line is until OK changes the line.
-    ui_.RadioCat->setChecked(keying_->rigTarget() &&
-                             keying_->rigTarget()->kind == RigTarget::Kind::Cat);
+    showKeyingChoice();
     CatDialog dialog(rigSettings_, listSerialPorts(platform_.devRoot), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
@@ -164,8 +153,7 @@ void TTavrin::RadioCatClick() {
 }
 
 void TTavrin::Cm108GpioClick() {
-    ui_.Cm108Gpio->setChecked(keying_->rigTarget() &&
-                              keying_->rigTarget()->kind == RigTarget::Kind::Cm108);
+    showKeyingChoice();
     Cm108Dialog dialog(rigSettings_, hidrawDevices(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
@@ -180,12 +168,31 @@ void TTavrin::listSerialPortItems() {
         auto* item = new QAction(port.label, ui_.Output);
         item->setToolTip(port.path);
         item->setCheckable(true);
-        item->setChecked(keying_->usesDevicePath() && keying_->KeyingPortName() == port.path);
+        item->setData(port.path);
+        ui_.KeyingPort->addAction(item);
         ui_.Output->insertAction(ui_.VOX1, item);
         connect(item, &QAction::triggered, this,
                 [this, path = port.path] { chooseSerialDevice(path); });
         serialPortItems_.append(item);
     }
+    showKeyingChoice();
+}
+
+void TTavrin::showKeyingChoice() {
+    const RigTarget* rig = keying_->rigTarget();
+    QString line = keying_->KeyingPortName();
+    if (rig)
+        line = rig->kind == RigTarget::Kind::Cat ? kCatLine : kCm108Line;
+    // A stored name no item offers keys nothing, as VOX; a USB port's path is ticked once the
+    // menu lists it.
+    const QList<QAction*> ports = ui_.KeyingPort->actions();
+    if (!line.startsWith(QLatin1Char('/')) &&
+        std::none_of(ports.begin(), ports.end(),
+                     [&](QAction* port) { return port->data() == line; }))
+        line = kVoxLine;
+    tickByData(ports, line);
+    ui_.NoComPort->setChecked(ui_.VOX1->isChecked());
+    tickByData(std::array{ui_.Normal, ui_.Invert1}, keying_->KeyingPolarity());
 }
 
 void TTavrin::chooseSerialDevice(const QString& path) {

@@ -88,6 +88,16 @@ QAction* command(QMenu* menu, const char* name, const QString& caption) {
     return named(menu->addAction(caption), name);
 }
 
+// One of a menu's two items that switch something off or on, in one group; data is on.
+QAction* offOn(QMenu* menu, const char* name, const QString& caption, bool on, bool ticked) {
+    auto* group = menu->findChild<QActionGroup*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!group)
+        group = new QActionGroup(menu);
+    QAction* choice = group->addAction(item(menu, name, caption, ticked));
+    choice->setData(on);
+    return choice;
+}
+
 QMenu* submenu(QWidget* parent, const char* name, const QString& caption) {
     return named(new QMenu(caption, parent), name);
 }
@@ -206,9 +216,8 @@ void TavrinUi::setupUi(QMainWindow* window) {
     monitor->menuAction()->setToolTip(
         QStringLiteral("The operator's headphones on a sound card of their own: they hear what "
                        "goes to the transmitter, and a memory previewed without keying"));
-    auto* monitoring = new QActionGroup(monitor);
-    Monitor[0] = monitoring->addAction(item(monitor, "MonitorOff", QStringLiteral("Off"), true));
-    Monitor[1] = monitoring->addAction(item(monitor, "MonitorOn", QStringLiteral("On")));
+    Monitor[0] = offOn(monitor, "MonitorOff", QStringLiteral("Off"), false, true);
+    Monitor[1] = offOn(monitor, "MonitorOn", QStringLiteral("On"), true, false);
     monitor->addSeparator();
     auto* volumes = new QActionGroup(monitor);
     constexpr int kVolumesDb[] = {0, -6, -12, -20, -30};
@@ -225,8 +234,8 @@ void TavrinUi::setupUi(QMainWindow* window) {
     Preview = command(monitor, "Preview", QStringLiteral("Preview This Memory"));
     QMenu* stayOnTop = submenu(options, "StayOnTop1", QStringLiteral("Stay On Top"));
     options->addMenu(stayOnTop);
-    Off2 = item(stayOnTop, "Off2", QStringLiteral("Off"), true);
-    On2 = item(stayOnTop, "On2", QStringLiteral("On"));
+    Off2 = offOn(stayOnTop, "Off2", QStringLiteral("Off"), false, true);
+    On2 = offOn(stayOnTop, "On2", QStringLiteral("On"), true, false);
     SpeakAloud = item(options, "SpeakAloud", QStringLiteral("Speak Transmit State Aloud"));
     SpeakAloud->setToolTip(QStringLiteral(
         "Keying and the start and end of each message said through speech-dispatcher; quiet "
@@ -290,24 +299,37 @@ void TavrinUi::setupUi(QMainWindow* window) {
     Microphone = microphone;
 
     QMenu* output = named(bar->addMenu(QStringLiteral("Output")), "Options1");
-    Printer1 = item(output, "Printer1", QStringLiteral("Pri Printer"));
-    Printer2 = item(output, "Printer2", QStringLiteral("Sec Printer"));
+    // Each item's data is the keying line's name for what it chooses. VOX is offered twice; the
+    // second (NoComPort) is ticked with the first, outside the group.
+    KeyingPort = new QActionGroup(output);
+    const auto port = [this](QMenu* menu, const char* name, const QString& caption,
+                             const QString& line) {
+        QAction* choice = KeyingPort->addAction(item(menu, name, caption));
+        choice->setData(line);
+        return choice;
+    };
+    Printer1 = port(output, "Printer1", QStringLiteral("Pri Printer"), QStringLiteral("LPT1"));
+    Printer2 = port(output, "Printer2", QStringLiteral("Sec Printer"), QStringLiteral("LPT2"));
     QMenu* serial = submenu(output, "Serial1", QStringLiteral("Serial"));
     output->addMenu(serial);
     for (int i = 0; i < 6; ++i) {
         const QByteArray name = "COM" + QByteArray::number(i + 1);
-        COM[i] = item(serial, name.constData(), QString::fromLatin1(name));
+        COM[i] =
+            port(serial, name.constData(), QString::fromLatin1(name), QString::fromLatin1(name));
     }
     serial->addSeparator();
     NoComPort = item(serial, "NoComPort", QStringLiteral("VOX"));
-    VOX1 = item(output, "VOX1", QStringLiteral("VOX"));
-    RadioCat = item(output, "RadioCat", QStringLiteral("Radio (CAT)…"));
-    Cm108Gpio = item(output, "Cm108Gpio", QStringLiteral("CM108 GPIO…"));
+    VOX1 = port(output, "VOX1", QStringLiteral("VOX"), kVoxLine);
+    RadioCat = port(output, "RadioCat", QStringLiteral("Radio (CAT)…"), kCatLine);
+    Cm108Gpio = port(output, "Cm108Gpio", QStringLiteral("CM108 GPIO…"), kCm108Line);
     output->addSeparator();
     QMenu* invert = submenu(output, "InvertXmit1", QStringLiteral("Invert Xmit"));
     output->addMenu(invert);
-    Normal = item(invert, "Normal", QStringLiteral("Normal"));
-    Invert1 = item(invert, "Invert1", QStringLiteral("Invert"));
+    auto* polarities = new QActionGroup(invert);
+    Normal = polarities->addAction(item(invert, "Normal", QStringLiteral("Normal")));
+    Normal->setData(KeyingLine::NormalPolarity);
+    Invert1 = polarities->addAction(item(invert, "Invert1", QStringLiteral("Invert")));
+    Invert1->setData(KeyingLine::InvertPolarity);
     PttLead = command(output, "PttLead", QStringLiteral("PTT Lead..."));
     PttTail = command(output, "PttTail", QStringLiteral("PTT Tail..."));
     QMenu* operatorPtt = submenu(output, "OperatorPtt", QStringLiteral("Operator's PTT"));
@@ -335,8 +357,8 @@ void TavrinUi::setupUi(QMainWindow* window) {
     QMenu* id = named(bar->addMenu(QStringLiteral("ID")), "ID1");
     QMenu* enable = submenu(id, "Enable", QStringLiteral("Enable"));
     id->addMenu(enable);
-    OFF1 = item(enable, "OFF1", QStringLiteral("OFF"), true);
-    ON1 = item(enable, "ON1", QStringLiteral("ON"));
+    OFF1 = offOn(enable, "OFF1", QStringLiteral("OFF"), false, true);
+    ON1 = offOn(enable, "ON1", QStringLiteral("ON"), true, false);
     Set1 = command(id, "Set1", QStringLiteral("Set"));
 
     QMenu* help = named(bar->addMenu(QStringLiteral("Help")), "Help1");

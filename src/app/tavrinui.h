@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QAction>
+#include <QString>
 #include <QVariant>
 
 #include <array>
 
+class QActionGroup;
 class QLabel;
 class QMainWindow;
 class QMenu;
@@ -12,6 +14,11 @@ class QProgressBar;
 class QPushButton;
 class QTextEdit;
 class QWidget;
+
+// The keying port items' data for VOX and for a rig keyed through Hamlib.
+inline const QString kVoxLine = QStringLiteral("NONE");
+inline const QString kCatLine = QStringLiteral("CAT");
+inline const QString kCm108Line = QStringLiteral("CM108");
 
 // Ticks the choice whose data is value and no other; none when no choice carries it (a setting
 // made elsewhere, which no item offers).
@@ -78,7 +85,9 @@ struct TavrinUi {
     QAction* LevelNow = nullptr;
     // Puts back the selected memory's message as recorded, before trimming and levelling.
     QAction* UndoTrim = nullptr;
-    // Output
+    // Output: the keying port items, one group whose items' data name the line (kVoxLine and
+    // so on); the USB serial ports listed when the menu opens join it.
+    QActionGroup* KeyingPort = nullptr;
     QAction* Printer1 = nullptr;
     QAction* Printer2 = nullptr;
     std::array<QAction*, 6> COM{}; // COM1 … COM6

@@ -3,7 +3,6 @@
 #include "support/dialogs.h"
 #include "tx/beeper.h"
 
-#include <QAction>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -45,9 +44,9 @@ QString shownEntry(const QString& text) {
 
 } // namespace
 
-IdAlarm::IdAlarm(Dialogs& dialogs, Beeper& beeper, const IdMenuActions& actions, QObject* parent)
-    : QObject(parent), dialogs_(dialogs), beeper_(beeper), actions_(actions),
-      idTimer_(new QTimer(this)), tealAgain_(new QTimer(this)) {
+IdAlarm::IdAlarm(Dialogs& dialogs, Beeper& beeper, QObject* parent)
+    : QObject(parent), dialogs_(dialogs), beeper_(beeper), idTimer_(new QTimer(this)),
+      tealAgain_(new QTimer(this)) {
     idTimer_->setObjectName(QStringLiteral("IDTimer"));
     idTimer_->setInterval(kFormInterval);
     connect(idTimer_, &QTimer::timeout, this, &IdAlarm::IDTimerTimer);
@@ -72,11 +71,8 @@ void IdAlarm::ON1Click() {
 }
 
 void IdAlarm::switchAlarm(bool on) {
-    if (actions_.OFF1)
-        actions_.OFF1->setChecked(!on);
-    if (actions_.ON1)
-        actions_.ON1->setChecked(on);
     on_ = on;
+    emit switched(on);
     if (!on)
         idTimer_->stop();
     else if (!idTimer_->isActive()) // ON again while on must not push the next alarm back

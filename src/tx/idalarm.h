@@ -11,14 +11,6 @@
 
 class Beeper;
 class Dialogs;
-class QAction;
-
-// The ID menu items whose tick marks follow the alarm's state. Built by the window.
-struct IdMenuActions {
-    QAction* OFF1 = nullptr;
-    QAction* ON1 = nullptr;
-};
-
 // The station identification reminder: every period the alarm strip turns red for a second
 // and the bell sounds.
 class IdAlarm : public QObject {
@@ -34,8 +26,7 @@ public:
     // period is clamped to what the timer can hold (and to at least one second).
     static constexpr int kLongestSeconds = std::numeric_limits<int>::max() / 1000;
 
-    IdAlarm(Dialogs& dialogs, Beeper& beeper, const IdMenuActions& actions,
-            QObject* parent = nullptr);
+    IdAlarm(Dialogs& dialogs, Beeper& beeper, QObject* parent = nullptr);
 
     bool IdAlarmOn() const { return on_; }
     int IdAlarmSeconds() const { return seconds_; }
@@ -45,6 +36,10 @@ public:
     // The configuration reader's step: the stored period is taken as it is (no lower bound of
     // Set applies), and the Set dialog offers it next time.
     void applyStoredPeriod(int seconds);
+
+signals:
+    // The alarm was switched on or off.
+    void switched(bool on);
 
 public slots:
     void OFF1Click();
@@ -58,7 +53,6 @@ private:
 
     Dialogs& dialogs_;
     Beeper& beeper_;
-    IdMenuActions actions_;
     AlarmStrip strip_;
     QTimer* idTimer_;
     QTimer* tealAgain_;

@@ -5,7 +5,6 @@
 #include "tx/portio.h"
 #include "tx/rigptt.h"
 
-#include <QAction>
 #include <QTimer>
 
 #include <algorithm>
@@ -15,18 +14,13 @@ struct KeyingLine::Port {
     QLatin1String name;
     PortKind kind;
     std::uint16_t address; // data register of a parallel port; unused for serial kPorts
-    QAction* OutputMenuActions::*item;
 };
 
 const KeyingLine::Port KeyingLine::kPorts[] = {
-    {QLatin1String("LPT1"), ParallelKind, 0x378, &OutputMenuActions::Printer1},
-    {QLatin1String("LPT2"), ParallelKind, 0x3BC, &OutputMenuActions::Printer2},
-    {QLatin1String("COM1"), SerialKind, 0, &OutputMenuActions::COM1},
-    {QLatin1String("COM2"), SerialKind, 0, &OutputMenuActions::COM2},
-    {QLatin1String("COM3"), SerialKind, 0, &OutputMenuActions::COM3},
-    {QLatin1String("COM4"), SerialKind, 0, &OutputMenuActions::COM4},
-    {QLatin1String("COM5"), SerialKind, 0, &OutputMenuActions::COM5},
-    {QLatin1String("COM6"), SerialKind, 0, &OutputMenuActions::COM6},
+    {QLatin1String("LPT1"), ParallelKind, 0x378}, {QLatin1String("LPT2"), ParallelKind, 0x3BC},
+    {QLatin1String("COM1"), SerialKind, 0},       {QLatin1String("COM2"), SerialKind, 0},
+    {QLatin1String("COM3"), SerialKind, 0},       {QLatin1String("COM4"), SerialKind, 0},
+    {QLatin1String("COM5"), SerialKind, 0},       {QLatin1String("COM6"), SerialKind, 0},
 };
 
 namespace {
@@ -34,14 +28,6 @@ namespace {
 enum PortIndex { LPT1, LPT2, COM1, COM2, COM3, COM4, COM5, COM6 };
 
 const QLatin1String kVoxName("NONE");
-
-// Every item of the port choice; VOX appears twice in the menu and is one selection.
-constexpr QAction* OutputMenuActions::*portItems[] = {
-    &OutputMenuActions::Printer1, &OutputMenuActions::Printer2, &OutputMenuActions::COM1,
-    &OutputMenuActions::COM2,     &OutputMenuActions::COM3,     &OutputMenuActions::COM4,
-    &OutputMenuActions::COM5,     &OutputMenuActions::COM6,     &OutputMenuActions::NoComPort,
-    &OutputMenuActions::VOX1,     &OutputMenuActions::RadioCat, &OutputMenuActions::Cm108Gpio,
-};
 
 const QString commsErrorTitle = QStringLiteral("Communications I/O Error");
 const QString serialOpenFailed = QStringLiteral("Failed to open the comms device");
@@ -56,17 +42,11 @@ std::optional<ModemInput> modemInputOf(OperatorPtt source) {
     return std::nullopt;
 }
 
-void tick(QAction* item, bool checked) {
-    if (item)
-        item->setChecked(checked);
-}
-
 } // namespace
 
-KeyingLine::KeyingLine(PortIo& io, Dialogs& dialogs, const OutputMenuActions& actions,
-                       QObject* parent)
-    : QObject(parent), io_(io), dialogs_(dialogs), actions_(actions),
-      keyDownWait_(new QTimer(this)), unkeyWait_(new QTimer(this)) {
+KeyingLine::KeyingLine(PortIo& io, Dialogs& dialogs, QObject* parent)
+    : QObject(parent), io_(io), dialogs_(dialogs), keyDownWait_(new QTimer(this)),
+      unkeyWait_(new QTimer(this)) {
     keyDownWait_->setSingleShot(true);
     keyDownWait_->setInterval(kKeyDownWait);
     connect(keyDownWait_, &QTimer::timeout, this, &KeyingLine::keyDownOverdue);
@@ -76,8 +56,6 @@ KeyingLine::KeyingLine(PortIo& io, Dialogs& dialogs, const OutputMenuActions& ac
         unkeyLate_ = rig_ && rig_->mayBeKeyed();
         showTransmitter();
     });
-    // No port drives a line until one is selected, so the menu shows VOX.
-    tickVox();
 }
 
 KeyingLine::~KeyingLine() {
@@ -168,13 +146,12 @@ bool KeyingLine::keyDownPending() const {
 }
 
 void KeyingLine::selectRig(const RigTarget& target) {
-    tickPortItems({target.kind == RigTarget::Kind::Cat ? &OutputMenuActions::RadioCat
-                                                       : &OutputMenuActions::Cm108Gpio});
     releaseLine();
     name_ = kVoxName;
     kind_ = SerialKind;
     failureReported_ = false;
     rig_ = std::make_unique<RigPtt>(target);
+    emit choiceChanged();
     connect(rig_.get(), &RigPtt::pttConfirmed, this, &KeyingLine::rigConfirmed);
     connect(rig_.get(), &RigPtt::failed, this, &KeyingLine::rigFailed);
     connect(rig_.get(), &RigPtt::unkeyWriteChanged, this, [this] { armEmergencyUnkey(Unkeyed); });
@@ -302,9 +279,9 @@ void KeyingLine::applyStoredPort(int kind, const QString& name) {
         return;
     }
     releaseLine();
-    tickVox();
     kind_ = kind;
     name_ = name;
+    emit choiceChanged();
     showTransmitter();
 }
 
@@ -346,20 +323,20 @@ void KeyingLine::Invert1Click() {
 }
 
 void KeyingLine::selectSerialDevice(const QString& path) {
-    tickPortItems({});
     releaseLine();
     name_ = path;
     kind_ = SerialKind;
+    emit choiceChanged();
     openSerialLine(path);
     // As for COMn: the open raised DTR and RTS.
     drive(Unkeyed);
 }
 
 void KeyingLine::selectPort(const Port& port) {
-    tickPortItems({port.item});
     releaseLine();
     name_ = port.name;
     kind_ = port.kind;
+    emit choiceChanged();
     OpenKeyingPort(port);
     if (parallel_)
         startOperatorWatch();
@@ -368,15 +345,11 @@ void KeyingLine::selectPort(const Port& port) {
     drive(Unkeyed);
 }
 
-void KeyingLine::tickVox() {
-    tickPortItems({&OutputMenuActions::VOX1, &OutputMenuActions::NoComPort});
-}
-
 void KeyingLine::selectVox() {
-    tickVox();
     releaseLine();
     name_ = kVoxName;
     kind_ = SerialKind;
+    emit choiceChanged();
     showTransmitter();
     startOperatorWatch();
 }
@@ -419,15 +392,9 @@ void KeyingLine::openSerialLine(const QString& name) {
     startOperatorWatch();
 }
 
-void KeyingLine::tickPortItems(std::initializer_list<QAction * OutputMenuActions::*> ticked) {
-    for (auto item : portItems)
-        tick(actions_.*item, std::find(ticked.begin(), ticked.end(), item) != ticked.end());
-}
-
 void KeyingLine::setPolarity(Polarity polarity) {
     polarity_ = polarity;
-    tick(actions_.Normal, polarity == NormalPolarity);
-    tick(actions_.Invert1, polarity == InvertPolarity);
+    emit choiceChanged();
     SetKeyingLine(level_);
 }
 

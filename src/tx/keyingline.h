@@ -11,7 +11,6 @@
 class Dialogs;
 class ParallelLine;
 class PortIo;
-class QAction;
 class QTimer;
 class RigPtt;
 class SerialLine;
@@ -23,23 +22,6 @@ struct RigTarget;
 enum class OperatorPtt { Off, Cts, Dsr, Rig };
 
 // The Output menu items whose tick marks follow the keying selection. Built by the window.
-struct OutputMenuActions {
-    QAction* Printer1 = nullptr;
-    QAction* Printer2 = nullptr;
-    QAction* COM1 = nullptr;
-    QAction* COM2 = nullptr;
-    QAction* COM3 = nullptr;
-    QAction* COM4 = nullptr;
-    QAction* COM5 = nullptr;
-    QAction* COM6 = nullptr;
-    QAction* NoComPort = nullptr;
-    QAction* VOX1 = nullptr;
-    QAction* RadioCat = nullptr;
-    QAction* Cm108Gpio = nullptr;
-    QAction* Normal = nullptr;
-    QAction* Invert1 = nullptr;
-};
-
 // The transmitter's push-to-talk line: the selected port (parallel data bits, serial DTR/RTS, a
 // rig keyed through Hamlib, or none for VOX), its polarity and the level last asked for. Every part
 // of the keyer keys and unkeys through SetKeyingLine. A serial port is named "COM1".."COM6" or, for
@@ -58,8 +40,7 @@ public:
     enum PortKind : int { ParallelKind = 0, SerialKind = 1 };
     enum Polarity : int { NormalPolarity = 1, InvertPolarity = 2 };
 
-    KeyingLine(PortIo& io, Dialogs& dialogs, const OutputMenuActions& actions,
-               QObject* parent = nullptr);
+    KeyingLine(PortIo& io, Dialogs& dialogs, QObject* parent = nullptr);
     // Leaves the line unkeyed before the port is given back, whatever keyed it.
     ~KeyingLine() override;
 
@@ -104,6 +85,9 @@ signals:
     void keyingFailed(const QString& reason);
     // transmitting() or unkeyNotConfirmed() changed.
     void transmitterChanged();
+    // Another port, rig or VOX was chosen, or the polarity changed: what the menus show follows
+    // this.
+    void choiceChanged();
     // The operator's PTT went down. A rig's PTT is heard only while this program has it unkeyed.
     void operatorPttPressed();
     // The operator's PTT cannot be watched on the line in use; the reason says why.
@@ -142,9 +126,6 @@ private:
     void selectVox();
     void OpenKeyingPort(const Port& port);
     void openSerialLine(const QString& name);
-    // The port items' ticks show the line in effect; with no line driven that is VOX.
-    void tickVox();
-    void tickPortItems(std::initializer_list<QAction * OutputMenuActions::*> ticked);
     void setPolarity(Polarity polarity);
     void releaseLine();
     // Keeps the fatal-signal handler's unkeying write for the line in use.
@@ -158,7 +139,6 @@ private:
 
     PortIo& io_;
     Dialogs& dialogs_;
-    OutputMenuActions actions_;
 
     std::uint8_t level_ = Unkeyed;
     int polarity_ = NormalPolarity;
