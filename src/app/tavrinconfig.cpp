@@ -2,6 +2,7 @@
 // the same handlers as the menus, written at shutdown, and the File menu's wave commands.
 #include "app/tavrin.h"
 
+#include "app/applog.h"
 #include "audio/waveout.h"
 #include "config/configrecord.h"
 #include "config/inisettings.h"
@@ -200,9 +201,9 @@ void TTavrin::writeConfiguration() {
     // What could be foreseen was told at the start; a failure that comes only now (a full disk)
     // has no window left to be shown in.
     if (!writeFileAtomically(configPath_, currentConfiguration().serialize()))
-        qWarning("Could not save the settings in %s", qPrintable(configPath_));
+        qCWarning(appLog, "Could not save the settings in %s", qPrintable(configPath_));
     if (!writeIniSettings(paths_.iniFile(), currentIniSettings()))
-        qWarning("Could not save the settings in %s", qPrintable(paths_.iniFile()));
+        qCWarning(appLog, "Could not save the settings in %s", qPrintable(paths_.iniFile()));
 }
 
 void TTavrin::RetrieveWave1Click() {

@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include "audio/audiolog.h"
 #include "support/uniquefd.h"
 
 #include <alsa/asoundlib.h>
@@ -64,8 +65,8 @@ using CtlPtr = std::unique_ptr<snd_ctl_t, CtlCloser>;
 bool alsaOk(long err, const std::string& device, const char* operation) {
     if (err >= 0)
         return true;
-    qWarning("ALSA device %s: %s failed: %s", device.c_str(), operation,
-             snd_strerror(static_cast<int>(err)));
+    qCWarning(audioLog, "ALSA device %s: %s failed: %s", device.c_str(), operation,
+              snd_strerror(static_cast<int>(err)));
     return false;
 }
 
@@ -626,7 +627,7 @@ private:
 
     void countUnderrun() {
         ++xruns_->underruns;
-        qWarning("ALSA device %s: playback underrun", device_.c_str());
+        qCWarning(audioLog, "ALSA device %s: playback underrun", device_.c_str());
     }
 
     // Fills the oldest queued buffer with what the device has captured.
@@ -664,7 +665,7 @@ private:
             return false;
         }
         ++xruns_->overruns;
-        qWarning("ALSA device %s: capture overrun", device_.c_str());
+        qCWarning(audioLog, "ALSA device %s: capture overrun", device_.c_str());
         const int recovered = snd_pcm_recover(pcm_.get(), static_cast<int>(err), 1);
         const int restarted = recovered < 0 ? recovered : snd_pcm_start(pcm_.get());
         if (!alsaOk(restarted, device_, "recover after overrun")) {

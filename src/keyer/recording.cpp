@@ -9,7 +9,6 @@
 #include "tx/alarmstrip.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QString>
 
 #include <cstdio>
@@ -18,7 +17,6 @@
 #include <utility>
 
 #include <cerrno>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -42,15 +40,6 @@ constexpr std::int32_t kLongestRecording = std::numeric_limits<std::int32_t>::ma
 // stays behind under this suffix.
 const QString kPartialSuffix = QStringLiteral(".part");
 
-// Whether a recording may take the place of the message at path: there is none yet, or it is a
-// regular file this user may write (a write-protected message stays as it is).
-bool replaceable(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat info {};
-    if (::stat(name.constData(), &info) != 0)
-        return errno == ENOENT;
-    return S_ISREG(info.st_mode) && ::access(name.constData(), W_OK) == 0;
-}
 } // namespace
 
 void Keyer::RecordBtnClick() {
@@ -67,7 +56,8 @@ bool Keyer::openRecording() {
     if (state_.playFileOpen())
         closeMessageFile();
     recordingPath_ = state_.currentMessageFile() + kPartialSuffix;
-    if (replaceable(state_.currentMessageFile()))
+    // A write-protected message stays as it is.
+    if (replaceRefusal(QFile::encodeName(state_.currentMessageFile()).toStdString()) == 0)
         messageFile_ = openFile(recordingPath_, "wb");
     if (!messageFile_) {
         reportFailure(kCouldNotOpen, kFileErrorTitle);
@@ -125,9 +115,9 @@ void Keyer::finishRecording() {
     closeMessageFile();
     const QString message = recordingPath_.chopped(kPartialSuffix.size());
     if (finished) {
-        finished = fs.rename(QFile::encodeName(recordingPath_).toStdString(),
-                             QFile::encodeName(message).toStdString()) &&
-                   fs.syncDirectory(QFile::encodeName(QFileInfo(message).path()).toStdString());
+        bool renamed = false;
+        finished = putInPlace(fs, QFile::encodeName(recordingPath_).toStdString(),
+                              QFile::encodeName(message).toStdString(), renamed);
         error = errno;
     }
     if (!finished) {

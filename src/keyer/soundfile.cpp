@@ -1,5 +1,7 @@
 #include "keyer/soundfile.h"
 
+#include "keyer/keyerlog.h"
+
 #include <samplerate.h>
 #include <sndfile.h>
 
@@ -142,7 +144,7 @@ DeviceConverter::DeviceConverter(std::unique_ptr<MonoSource> source, ConverterQu
     converter_->ratio = static_cast<double>(kDeviceRate) / rate;
     if (!converter_->state) {
         // Without a converter nothing can be heard at the right speed: the result is empty.
-        qWarning("Sample rate converter: %s", src_strerror(error));
+        qCWarning(keyerLog, "Sample rate converter: %s", src_strerror(error));
         samples_ = samplesLeft_ = 0;
     }
 }
@@ -174,7 +176,7 @@ bool DeviceConverter::convertMore(std::vector<std::int16_t>& out) {
             data.data_out = converted_.data();
             data.output_frames = static_cast<long>(converted_.size());
             if (const int error = src_process(converter_->state.get(), &data)) {
-                qWarning("Sample rate converter: %s", src_strerror(error));
+                qCWarning(keyerLog, "Sample rate converter: %s", src_strerror(error));
                 break;
             }
             append(out, converted_.data(), static_cast<std::size_t>(data.output_frames_gen));

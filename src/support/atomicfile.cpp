@@ -134,17 +134,35 @@ bool AtomicReplacement::fail() {
     return false;
 }
 
-bool AtomicReplacement::replaceable() {
+int replaceRefusal(const std::string& target) {
     // Renaming over a device node or a named pipe would put a plain file in its place (for
     // /dev/zero, for the whole system); a file made read-only is the owner's wish to keep it.
     struct stat existing {};
-    if (::stat(target_.c_str(), &existing) != 0)
-        return true; // nothing there yet; making the temporary file tells whether one can be
-    notRegular_ = !S_ISREG(existing.st_mode);
-    if (!notRegular_ && (existing.st_mode & kWriteBits) != 0)
-        return true;
-    error_ = notRegular_ ? EPERM : EACCES;
-    return false;
+    if (::stat(target.c_str(), &existing) != 0)
+        return 0; // nothing there yet; making the new file tells whether one can be
+    if (!S_ISREG(existing.st_mode))
+        return EPERM;
+    return (existing.st_mode & kWriteBits) != 0 ? 0 : EACCES;
+}
+
+bool putInPlace(FileSystem& fs, const std::string& from, const std::string& target, bool& renamed) {
+    renamed = false;
+    if (const int refusal = replaceRefusal(target)) {
+        errno = refusal;
+        return false;
+    }
+    if (!fs.rename(from, target))
+        return false;
+    renamed = true;
+    return fs.syncDirectory(directoryOf(target));
+}
+
+bool AtomicReplacement::replaceable() {
+    const int refusal = replaceRefusal(target_);
+    notRegular_ = refusal == EPERM;
+    if (refusal != 0)
+        error_ = refusal;
+    return refusal == 0;
 }
 
 bool AtomicReplacement::write(const char* data, std::size_t size) {
@@ -165,10 +183,7 @@ bool AtomicReplacement::finishWriting() {
 bool AtomicReplacement::commit() {
     if (!finishWriting() || !replaceable())
         return false;
-    if (!fs_.rename(tempPath_, target_))
-        return fail();
-    renamed_ = true;
-    return fs_.syncDirectory(directoryOf(target_)) || fail();
+    return putInPlace(fs_, tempPath_, target_, renamed_) || fail();
 }
 
 QString AtomicReplacement::reason() const {

@@ -39,6 +39,15 @@ public:
 // The real file system; it keeps no state, so every thread may share it.
 FileSystem& posixFileSystem();
 
+// Why the file at target may not be replaced: EPERM when it is no regular file, EACCES when it
+// has no write permission bit; 0 when it may be, or nothing is there.
+int replaceRefusal(const std::string& target);
+
+// The last steps of replacing a file whose new contents are whole and synced at from: target is
+// checked again, from renamed over it and the folder synced, so that the new name survives a power
+// cut. False with errno set when a step failed; renamed tells whether from took target's place.
+bool putInPlace(FileSystem& fs, const std::string& from, const std::string& target, bool& renamed);
+
 // A new file for path, written beside it and put in its place only once it is whole, so that a
 // crash, a full disk or any failing step leaves either the old file or the new one, never a mix.
 // Only a regular file with a write permission bit is replaced (through a symbolic link, the file

@@ -1,6 +1,7 @@
 #include "tx/rigptt.h"
 
 #include "tx/hamlibloader.h"
+#include "tx/txlog.h"
 
 #include <QPointer>
 #include <QThread>
@@ -385,8 +386,8 @@ bool RigPtt::awaitGivenUp(std::chrono::milliseconds bound) {
     if (!all)
         // A running thread cannot be destroyed: it is left to end with the process rather than
         // take the program down with it.
-        qWarning("a rig did not answer the unkey within %lld ms",
-                 static_cast<long long>(bound.count()));
+        qCWarning(txLog, "a rig did not answer the unkey within %lld ms",
+                  static_cast<long long>(bound.count()));
     return all;
 }
 

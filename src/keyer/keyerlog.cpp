@@ -1,0 +1,3 @@
+#include "keyer/keyerlog.h"
+
+Q_LOGGING_CATEGORY(keyerLog, "tavrin.keyer")

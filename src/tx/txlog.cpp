@@ -1,0 +1,3 @@
+#include "tx/txlog.h"
+
+Q_LOGGING_CATEGORY(txLog, "tavrin.tx")
