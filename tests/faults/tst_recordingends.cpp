@@ -46,14 +46,12 @@ class RecordingEndsTest : public QObject {
 
 private slots:
     // A press, a failing device, a full disk, or sizes about to outgrow their 32 bits. The last
-    // two end the recording as STOP does and say why.
+    // two end the recording as STOP does and say why. The way, the blocks captured before the end
+    // comes and the delay after the last of them completed, the failing call and which of its
+    // calls, what a full disk takes (-1: no limit).
     void everyEndLeavesAWholeFile_data() {
-        QTest::addColumn<QString>("way");
-        QTest::addColumn<int>("blocks");  // blocks captured before the end comes
-        QTest::addColumn<int>("delayMs"); // after the completion of the last of them
-        QTest::addColumn<Op>("failing");
-        QTest::addColumn<int>("occurrence");
-        QTest::addColumn<int>("diskBytes"); // what a full disk takes; -1: no limit
+        columns<QString, int, int, Op, int, int>("way", "blocks", "delayMs", "failing",
+                                                 "occurrence", "diskBytes");
         QRandomGenerator random(kSeed);
         for (int run = 0; run < 40; ++run) {
             const QString way = kWays[run % std::size(kWays)];
@@ -158,10 +156,9 @@ private slots:
                  qPrintable(QString::number(dataBytes)));
     }
 
+    // The file, the refusal (empty: the file is played), what is heard.
     void aBadMessageFileGivesTheReadersBehaviour_data() {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("refusal"); // empty: the file is played
-        QTest::addColumn<QByteArray>("heard");
+        columns<QByteArray, QString, QByteArray>("file", "refusal", "heard");
         const QByteArray sound = pattern(2 * kBlock + 300, 5);
         WaveBytes wave;
         wave.samples = sound;

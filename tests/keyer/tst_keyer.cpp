@@ -19,7 +19,12 @@
 
 // What the operator does while a memory is previewed.
 enum class During { Nothing, Escape, Stop, PlayKey, EmptyMemory, Playing };
-Q_DECLARE_METATYPE(During)
+// What a message does once PLAY starts it: plays out, loops, or is paused in its third block (as
+// the device finishes the queued block, or resumed in the same dispatch, or then closed).
+enum class Course { PlaysOut, Loops, Paused, PausedQueueDone, Resumed, ResumedThenClosed };
+enum class Act { Play, Rec, Open }; // PLAY, REC, or File > Open Wave
+// What lies in the slot's place: the usual (a message to play, nothing to record over), or not.
+enum class InSlot { Usual, Nothing, Pipe, Directory };
 
 // Or'ed into the inputs pressed: the switch is let go before the watch can look.
 constexpr int kTap = 1 << 30;
@@ -33,21 +38,27 @@ private slots:
     // Repetitions of a message without samples come and go, and never key. Paused at block 3,
     // the file stays open and the line released; PLAY goes on with all not yet heard, even after
     // another slot and STOP in the pause, and when the device finished the queued block while the
-    // pause was handled (4). Pause and resume in one dispatch waits for the device to be let go
-    // (0); once the close box began nothing starts or keys again (-1). Blocks + bytes, Tx Enable,
-    // looped, or the blocks heard when PLAY pauses.
+    // pause was handled. Pause and resume in one dispatch waits for the device to be let go; once
+    // the close box began nothing starts or keys again. Bytes, Tx Enable, what the message does.
     void playsEveryByteOfTheMessageOnce_data() {
-        rows({"1+0|on|", "4+2|on|", "0+1000|off|", "0+0|on|", "0+0|on|looped",
-              "8+300|on|3 one block playing", "8+300|on|4 the queued block finished too",
-              "8+300|on|0 resume in the same dispatch", "8+300|on|-1 resume, then the close box"});
+        columns<int, bool, Course>("bytes", "txEnable", "course");
+        for (auto [name, bytes] :
+             {std::pair{"1 block", kBlock}, {"4 blocks + 2", 4 * kBlock + 2}, {"0+0", 0}})
+            QTest::newRow(name) << bytes << true << Course::PlaysOut;
+        QTest::newRow("1000 bytes, Tx Enable off") << 1000 << false << Course::PlaysOut;
+        QTest::newRow("0+0 looped") << 0 << true << Course::Loops;
+        for (auto [name, course] : {std::pair{"one block playing", Course::Paused},
+                                    {"the queued block finished too", Course::PausedQueueDone},
+                                    {"resume in the same dispatch", Course::Resumed},
+                                    {"resume, then the close box", Course::ResumedThenClosed}})
+            QTest::newRow(name) << 8 * kBlock + 300 << true << course;
     }
     void playsEveryByteOfTheMessageOnce() {
-        QFETCH(QStringList, row);
-        const int bytes =
-            row[0].section('+', 0, 0).toInt() * kBlock + row[0].section('+', 1).toInt();
-        const bool txEnable = row[1] == "on", looped = row[2] == "looped",
-                   paused = !looped && !row[2].isEmpty();
-        const int heardAtPause = row[2].section(' ', 0, 0).toInt();
+        QFETCH(int, bytes);
+        QFETCH(bool, txEnable);
+        QFETCH(Course, course);
+        const bool looped = course == Course::Loops, paused = course >= Course::Paused;
+        const bool resumed = course >= Course::Resumed;
         WindowHarness h;
         h.homePath += ("/" + QString(99, 'h')).repeated(3); // slot paths past 300 characters
         QVERIFY(QDir().mkpath(h.installDir()));
@@ -64,11 +75,11 @@ private slots:
         if (paused)
             pump.after(3, [&] {
                 click(w.ui().PlayBtn);
-                if (heardAtPause > 3)
+                if (course == Course::PausedQueueDone)
                     h.wave.completeNext(Dir::Output);
-                if (heardAtPause <= 0)
+                if (resumed)
                     click(w.ui().PlayBtn);
-                if (heardAtPause < 0)
+                if (course == Course::ResumedThenClosed)
                     w.close();
                 writesAtClose = h.ports.events().size();
             });
@@ -79,11 +90,11 @@ private slots:
             click(w.ui().ResetBtn);
         }
         const QByteArray whole = data + QByteArray((kBlock - bytes % kBlock) % kBlock, '\0');
-        if (paused && heardAtPause <= 0) {
+        if (resumed) {
+            const bool closed = course == Course::ResumedThenClosed;
             QVERIFY(h.dialogs.messages.isEmpty() && !w.keyerState().busy());
-            QVERIFY(heardAtPause < 0 ? h.wave.played().size() < data.size()
-                                     : h.wave.played() == whole);
-            QVERIFY(!h.ports.events().mid(writesAtClose).contains(kKeyed) || heardAtPause == 0);
+            QVERIFY(closed ? h.wave.played().size() < data.size() : h.wave.played() == whole);
+            QVERIFY(!h.ports.events().mid(writesAtClose).contains(kKeyed) || !closed);
             return;
         }
         if (paused) {
@@ -107,11 +118,12 @@ private slots:
     // watchdog fires in the same dispatch as STOP: the next recording keeps every block the device
     // captures instead of taking that old alarm for its own and resetting the device.
     void otherButtonsWaitAndAWatchdogFiredWithStopIsForgotten_data() {
-        rows({"playing", "recording"});
+        QTest::addColumn<bool>("recording");
+        for (bool recording : {false, true})
+            QTest::newRow(recording ? "recording" : "playing") << recording;
     }
     void otherButtonsWaitAndAWatchdogFiredWithStopIsForgotten() {
-        QFETCH(QStringList, row);
-        const bool recording = row[0] == "recording";
+        QFETCH(bool, recording);
         const Dir dir = recording ? Dir::Input : Dir::Output;
         WindowHarness h;
         h.writeMessage(1, pattern(6 * kBlock));
@@ -153,37 +165,48 @@ private slots:
     // Every failure is shown, and each box waits for the operator: the line must not stay keyed
     // on dead air meanwhile, and TUNE no longer shows keyed. An input failure also closes the
     // input at once, which fails with a buffer still queued. A file that cannot be opened opens
-    // no device and keys nothing; a named pipe in its place must not hang. The action, then what
-    // lies in the slot's place if not the usual; the device call that fails and which of its calls
-    // (none: no call fails); the first box and the last.
+    // no device and keys nothing; a named pipe in its place must not hang. The action, what lies
+    // in the slot's place; the device call that fails and which of its calls (0: none fails); the
+    // first box and the last.
     void everyFailureIsShownWithTheLineReleased_data() {
-        rows({"PLAY|Query 1|Could not handle the output WAVE format",
-              "PLAY|Queue 3|Error writing to the output device a",
-              "PLAY|Reset 1|Error Resetting the output wave device;Error closing the output wave "
-              "device",
-              "REC|Queue 3|Error in sending a buffer_a;Error closing the input wave device",
-              "REC|Reset 1|Error Resetting the input wave device;Error closing the input wave "
-              "device",
-              "PLAY missing||Could not open the file", "PLAY pipe||Could not open the file",
-              "Open pipe||Could not open the wave file", "REC pipe||Could not open the Wave file",
-              "REC directory||Could not open the Wave file"});
+        columns<Act, InSlot, Op, int, QStringList>("act", "inSlot", "op", "occurrence", "boxes");
+        const auto row = [](Act act, Op op, int occurrence, QStringList boxes) {
+            QTest::newRow(qPrintable(boxes[0]))
+                << act << InSlot::Usual << op << occurrence << boxes;
+        };
+        row(Act::Play, Op::Query, 1, {"Could not handle the output WAVE format"});
+        row(Act::Play, Op::Queue, 3, {"Error writing to the output device a"});
+        row(Act::Play, Op::Reset, 1,
+            {"Error Resetting the output wave device", "Error closing the output wave device"});
+        row(Act::Rec, Op::Queue, 3,
+            {"Error in sending a buffer_a", "Error closing the input wave device"});
+        row(Act::Rec, Op::Reset, 1,
+            {"Error Resetting the input wave device", "Error closing the input wave device"});
+        for (auto [name, act, in] : {std::tuple{"PLAY missing", Act::Play, InSlot::Nothing},
+                                     {"PLAY pipe", Act::Play, InSlot::Pipe},
+                                     {"Open pipe", Act::Open, InSlot::Pipe},
+                                     {"REC pipe", Act::Rec, InSlot::Pipe},
+                                     {"REC directory", Act::Rec, InSlot::Directory}})
+            QTest::newRow(name) << act << in << Op::Open << 0
+                                << QStringList{act == Act::Play   ? "Could not open the file"
+                                               : act == Act::Open ? "Could not open the wave file"
+                                                                  : "Could not open the Wave file"};
     }
     void everyFailureIsShownWithTheLineReleased() {
-        QFETCH(QStringList, row);
-        const QString action = row[0].section(' ', 0, 0), file = row[0].section(' ', 1);
-        const Op op = Op(QStringList{"Query", "Open", "Queue", "Start", "Reset", "Close"}.indexOf(
-            row[1].section(' ', 0, 0)));
-        const int occurrence = row[1].section(' ', 1).toInt();
-        const QStringList expected = row[2].split(';');
-        const Dir dir = action == "REC" ? Dir::Input : Dir::Output;
-        const bool playing = action == "PLAY" && file.isEmpty();
+        QFETCH(Act, act);
+        QFETCH(InSlot, inSlot);
+        QFETCH(Op, op);
+        QFETCH(int, occurrence);
+        QFETCH(QStringList, boxes);
+        const Dir dir = act == Act::Rec ? Dir::Input : Dir::Output;
+        const bool playing = act == Act::Play && inSlot == InSlot::Usual;
         WindowHarness h;
         if (playing)
             h.writeMessage(1, pattern(6 * kBlock));
-        QVERIFY(file != "pipe" || ::mkfifo(QFile::encodeName(h.slotPath(1)), 0600) == 0);
-        QVERIFY(file != "directory" || QDir().mkdir(h.slotPath(1)));
+        QVERIFY(inSlot != InSlot::Pipe || ::mkfifo(QFile::encodeName(h.slotPath(1)), 0600) == 0);
+        QVERIFY(inSlot != InSlot::Directory || QDir().mkdir(h.slotPath(1)));
         TTavrin& w = h.openKeying();
-        if (!playing && action != "Open")
+        if (!playing && act != Act::Open)
             click(w.ui().TuneBtn);
         QStringList atBox; // the line and TUNE's colour when each box appeared
         h.dialogs.onMessage = [&] {
@@ -195,15 +218,15 @@ private slots:
         // The device then holds what is queued, as a device whose reset failed may.
         pump.after(4, [&] { pump.stop(), click(w.ui().StopBtn); });
         h.dialogs.fileAnswers << h.slotPath(1);
-        if (action == "Open")
+        if (act == Act::Open)
             w.ui().RetrieveWave1->trigger();
         else
-            click(action == "REC" ? w.ui().RecordBtn : w.ui().PlayBtn);
+            click(act == Act::Rec ? w.ui().RecordBtn : w.ui().PlayBtn);
         const QStringList texts = h.dialogs.texts();
         // How many clean-up steps fail in between depends on how far the device got, which a
         // loaded machine changes; what must be seen is the failure first and the clean-up's last.
         QCOMPARE((QStringList{texts.value(0), texts.value(texts.size() - 1)}),
-                 (QStringList{expected.first(), expected.last()}));
+                 (QStringList{boxes.first(), boxes.last()}));
         QCOMPARE(atBox.mid(0, 2), (QStringList{"unkeyed", look::kBlue.name()}));
         QVERIFY(!h.keyed() && !w.keyerState().recordActive());
         QCOMPARE(h.wave.isOpen(Dir::Output), op == Op::Reset && dir == Dir::Output);
@@ -213,14 +236,17 @@ private slots:
     // STOP in LOOP ends one repetition only and does nothing in the pause, where a slot chosen
     // is the one played next; RST ends the loop. The way, the message's blocks.
     void everyUnkeyEndsTune_data() {
-        rows({"Escape|2", "STOP|2", "RST|2", "REC|2", "PLAY to its end|2", "Escape in LOOP|40",
-              "STOP in LOOP|8"});
+        columns<QString, int>("way", "blocks");
+        for (const char* way : {"Escape", "STOP", "RST", "REC", "PLAY to its end"})
+            QTest::newRow(way) << way << 2;
+        QTest::newRow("Escape in LOOP") << "Escape in LOOP" << 40;
+        QTest::newRow("STOP in LOOP") << "STOP in LOOP" << 8;
     }
     void everyUnkeyEndsTune() {
-        QFETCH(QStringList, row);
-        const QString way = row[0];
+        QFETCH(QString, way);
+        QFETCH(int, blocks);
         WindowHarness h;
-        h.writeMessage(1, QByteArray(row[1].toInt() * kBlock, 'k'));
+        h.writeMessage(1, QByteArray(blocks * kBlock, 'k'));
         h.writeMessage(2, QByteArray(kBlock, 'f'));
         TTavrin& w = h.openKeying();
         click(w.ui().TuneBtn);
@@ -248,26 +274,30 @@ private slots:
     // The loop repeats a message with a pause in which the transmitter is released.
     // The pause runs from key-up to the next key-down; the line and the panel show receive all
     // through it, and RST cancels what would come next while LOOP stays on. The delay chosen
-    // (none at first start), whether in the pause under way, the pause.
+    // (none at first start) from the menu or in tenths, whether in the pause under way, the pause.
     void thePauseIsTheTickedDelayFromKeyUp_data() {
-        rows({"||1000", "N1sec1||1000", "N2sec1|in the pause|2000", "23|in the pause|2300"});
+        columns<QByteArray, int, bool, int>("item", "tenths", "inPause", "pauseMs");
+        QTest::newRow("none") << QByteArray() << 0 << false << 1000;
+        QTest::newRow("N1sec1") << QByteArray("N1sec1") << 0 << false << 1000;
+        QTest::newRow("N2sec1 in the pause") << QByteArray("N2sec1") << 0 << true << 2000;
+        QTest::newRow("23 tenths in the pause") << QByteArray() << 23 << true << 2300;
     }
     void thePauseIsTheTickedDelayFromKeyUp() {
-        QFETCH(QStringList, row);
-        const QByteArray item = row[0].toLatin1();
-        const bool inPause = !row[1].isEmpty();
-        const int pauseMs = row[2].toInt();
+        QFETCH(QByteArray, item);
+        QFETCH(int, tenths);
+        QFETCH(bool, inPause);
+        QFETCH(int, pauseMs);
         WindowHarness h;
         h.writeMessage(1, QByteArray(2 * kBlock, 'p'));
         TTavrin& w = h.openKeying();
         // A delay in tenths is one no menu item carries, as a script on the bus may set.
-        const bool byValue = item.toInt() > 0;
+        const bool byValue = tenths > 0;
         bool chosen = false;
         const auto choose = [&] {
             chosen = true;
-            byValue ? w.keyer().setLoopDelay(item.toInt()) : ::item(w, item)->trigger();
+            byValue ? w.keyer().setLoopDelay(tenths) : ::item(w, item)->trigger();
         };
-        if (!item.isEmpty() && !inPause)
+        if ((byValue || !item.isEmpty()) && !inPause)
             choose();
         click(w.ui().LoopBtn);
         // The port's writes and the panel, seen by a probe that runs in every dispatch of events.
@@ -305,13 +335,11 @@ private slots:
     // stand-in, the watch woken by the kernel or polling a driver that cannot wait) ends what keys
     // the transmitter and releases DTR and RTS, and the status line says why; a recording goes
     // on, and the other input stops nothing. A port without modem lines, and VOX, say that the
-    // PTT is not watched.
+    // PTT is not watched. The stand-in's TIOCMIWAIT (none: a bare terminal), the input, what runs
+    // (VOX: keying through VOX, nothing running), the inputs pressed, how the status line begins.
     void theOperatorsPttStopsWhatKeys_data() {
-        QTest::addColumn<QString>("wait"); // the stand-in's TIOCMIWAIT; none: a bare terminal
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<QString>("running"); // VOX: keying through VOX, nothing running
-        QTest::addColumn<int>("pressed");
-        QTest::addColumn<QString>("status"); // how the status line begins at the end
+        columns<QString, QByteArray, QString, int, QString>("wait", "input", "running", "pressed",
+                                                            "status");
         const QString stopped = "Stopped by the operator's PTT";
         const QString unwatched = "The operator's PTT is not watched: ";
         const QByteArray cts = "OperatorPttCts", dsr = "OperatorPttDsr";
@@ -381,10 +409,10 @@ private slots:
     }
 
     // Preview plays a memory on the monitor's card alone, keying nothing, and gives way to what
-    // keys; STOP and Escape end it. Refused on an empty memory and while a message plays.
+    // keys; STOP and Escape end it. Refused on an empty memory and while a message plays. What
+    // the operator does, the status line at the end.
     void previewKeysNothingAndGivesWay_data() {
-        QTest::addColumn<During>("during");
-        QTest::addColumn<QString>("status"); // at the end
+        columns<During, QString>("during", "status");
         QTest::newRow("plays out") << During::Nothing << "Preview ended";
         QTest::newRow("Escape") << During::Escape << "Preview ended";
         QTest::newRow("STOP") << During::Stop << "Preview ended";

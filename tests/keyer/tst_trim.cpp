@@ -70,14 +70,8 @@ private slots:
     // and its peak (dBFS) and loudness (LUFS) unless NaN. A message changed keeps what it replaced
     // for Undo, which puts it back byte for byte; one left as it is keeps nothing.
     void messagesAreTrimmedAndLevelled_data() {
-        QTest::addColumn<QString>("shape");
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<bool>("imported");
-        QTest::addColumn<int>("fromMs");
-        QTest::addColumn<int>("toMs");
-        QTest::addColumn<double>("peak");
-        QTest::addColumn<double>("lufs");
-        QTest::addColumn<QString>("said");
+        columns<QString, QString, bool, int, int, double, double, QString>(
+            "shape", "settings", "imported", "fromMs", "toMs", "peak", "lufs", "said");
         const QString byPeak = "Level=peak", byLoudness = "Level=loudness";
         const QString toPeak = "Memory 1 levelled to -1.0 dBFS peak: ";
         const QString silent = "Memory 1 holds only silence and was not levelled";
@@ -193,11 +187,8 @@ private slots:
     // Level items chosen. Kept whole (from -1): trimming Off, a recording a device failure (its
     // nth queued block) cut short, and one of nothing, which the status line tells.
     void recordingsLoseTheSilenceAtTheirEnds_data() {
-        QTest::addColumn<QString>("shape");
-        QTest::addColumn<QString>("choices");
-        QTest::addColumn<int>("failAt");
-        QTest::addColumn<int>("fromMs");
-        QTest::addColumn<QString>("said");
+        columns<QString, QString, int, int, QString>("shape", "choices", "failAt", "fromMs",
+                                                     "said");
         const QString word = "z:760 t-20:380 z:760", recorded = "Recorded memory 1: ";
         QTest::newRow("sound") << word << "Trim300" << 0 << 460 << recorded + "1.0 seconds";
         QTest::newRow("off") << word << "TrimOff" << 0 << -1 << recorded + "1.5 seconds";

@@ -173,3 +173,7 @@ inline void rows(std::initializer_list<const char*> table) {
     for (const char* row : table)
         QTest::newRow(row) << QString(row).split('|');
 }
+// A table's columns, a name for each type, on one line.
+template <typename... T, typename... Name> void columns(Name... names) {
+    (QTest::addColumn<T>(names), ...);
+}
