@@ -119,6 +119,10 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
     parser.addOption({QStringLiteral("play-file"),
                       QStringLiteral("Play the sound file at <path>, as a memory plays."),
                       QStringLiteral("path")});
+    parser.addOption({QStringLiteral("say"),
+                      QStringLiteral("Speak <text> from the recorded phrases (~/Tavrin/phrases), "
+                                     "as a memory plays: \"DL1ABC 599 123\"."),
+                      QStringLiteral("text")});
     parser.addOption({QStringLiteral("pause"),
                       QStringLiteral("Pause the message that plays, or go on with a paused one.")});
     parser.addOption({QStringLiteral("stop"), QStringLiteral("Stop playing or recording.")});
@@ -133,9 +137,10 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
     parser.addOption({QStringLiteral("tx-enable"),
                       QStringLiteral("Let playback key the transmitter."),
                       QStringLiteral("on|off")});
-    parser.addOption({QStringLiteral("wait"),
-                      QStringLiteral("With --play or --play-file: return once the message has "
-                                     "ended (exit code 0 played, 4 stopped, 1 failed).")});
+    parser.addOption(
+        {QStringLiteral("wait"),
+         QStringLiteral("With --play, --play-file or --say: return once the message has "
+                        "ended (exit code 0 played, 4 stopped, 1 failed).")});
     parser.addOption({QStringLiteral("status"), QStringLiteral("Print the keyer's state.")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print the state as JSON.")});
 
@@ -197,6 +202,11 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
         // The keyer runs in a directory of its own; a logger passes names relative to its own.
         line.path = QFileInfo(parser.value(QStringLiteral("play-file"))).absoluteFilePath();
     }
+    if (parser.isSet(QStringLiteral("say"))) {
+        ++actions;
+        line.action = Action::Say;
+        line.text = parser.value(QStringLiteral("say"));
+    }
     if (parser.isSet(QStringLiteral("loop-delay"))) {
         ++actions;
         line.action = Action::LoopDelay;
@@ -208,7 +218,8 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
     if (actions > 1)
         line.error = QStringLiteral("One command at a time");
     line.wait = parser.isSet(QStringLiteral("wait"));
-    if (line.wait && line.action != Action::Play && line.action != Action::PlayFile)
-        line.error = QStringLiteral("--wait goes with --play or --play-file");
+    if (line.wait && line.action != Action::Play && line.action != Action::PlayFile &&
+        line.action != Action::Say)
+        line.error = QStringLiteral("--wait goes with --play, --play-file or --say");
     return line;
 }

@@ -10,6 +10,7 @@ struct CommandLine {
         None,
         Play,
         PlayFile,
+        Say,
         Pause,
         Stop,
         Tune,
@@ -27,6 +28,7 @@ struct CommandLine {
     bool on = false;    // for Tune, TxEnable and Loop
     double seconds = 0; // for LoopDelay; the keyer judges its range
     QString path;       // for PlayFile, made absolute
+    QString text;       // for Say
     bool status = false;
     // Return once the message played has ended: for a logger that keys the radio around it.
     bool wait = false;

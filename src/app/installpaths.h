@@ -15,6 +15,10 @@ public:
     // The settings the configuration file has no room for.
     QString iniFile() const { return dir_ + QStringLiteral("Tavrin.ini"); }
     QString helpFile() const { return dir_ + QStringLiteral("Tavrin.chm"); }
+    // The recorded letters, digits and words exchanges are spoken from.
+    QString phrasesDir() const { return dir_ + QStringLiteral("phrases"); }
+    // The last exchange spoken, as it went on the air.
+    QString exchangeFile() const { return dir_ + QStringLiteral("exchange.wav"); }
     QString slotFile(int slot) const;
 
     // The HTML manual installed with the program whose executable lies in programDir.

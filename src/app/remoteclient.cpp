@@ -90,6 +90,8 @@ QDBusMessage send(const CommandLine& line, const QString& service) {
         return keyer("Play", {line.memory});
     case Action::PlayFile:
         return keyer("PlayFile", {line.path});
+    case Action::Say:
+        return keyer("Say", {line.text});
     case Action::Pause:
         return keyer("Pause");
     case Action::Loop:

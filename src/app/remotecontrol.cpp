@@ -1,6 +1,7 @@
 #include "app/remotecontrol.h"
 
 #include "app/tavrin.h"
+#include "keyer/exchange.h"
 #include "keyer/keyer.h"
 #include "keyer/messagefile.h"
 #include "tx/transmitcontrols.h"
@@ -187,6 +188,28 @@ void RemoteControl::PlayFile(const QString& path) {
     const QString what = QStringLiteral("PlayFile %1").arg(path);
     if (refuseInvalid(!QDir::isAbsolutePath(path), what + QStringLiteral(": not an absolute path")))
         return;
+    playFile(path, what);
+}
+
+void RemoteControl::Say(const QString& text) {
+    const QString what = QStringLiteral("Say %1").arg(text);
+    const InstallPaths& paths = window_.paths();
+    const SpokenExchange exchange = spokenExchange(PhraseBook(paths.phrasesDir()), text);
+    if (refuseInvalid(exchange.files.isEmpty() && exchange.missing.isEmpty(),
+                      what + QStringLiteral(": nothing to say")) ||
+        refuseInvalid(!exchange.missing.isEmpty(),
+                      QStringLiteral("%1: \"%2\" is not recorded in %3")
+                          .arg(what, exchange.missing, paths.phrasesDir())))
+        return;
+    // A message playing the last exchange goes on from the file it opened until it gives way.
+    if (const QString why = joinPieces(exchange.files, paths.exchangeFile()); !why.isEmpty()) {
+        sendErrorReply(remote::kRefused, QStringLiteral("%1: %2").arg(what, why));
+        return;
+    }
+    playFile(paths.exchangeFile(), what);
+}
+
+void RemoteControl::playFile(const QString& path, const QString& what) {
     run(
         [this, path] {
             Keyer& keyer = window_.keyer();

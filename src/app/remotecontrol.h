@@ -77,6 +77,10 @@ public slots:
     void Play(int memory);
     // Any file Tavrin plays (absolute path), checked as a memory's file is.
     void PlayFile(const QString& path);
+    // Speaks text from the recorded phrases as one message, keyed as a memory is: each word
+    // with a recording of its own whole, any other spelled. Refused before keying, naming the
+    // token, when a piece is not recorded.
+    void Say(const QString& text);
     // PLAY while a message plays or is paused: pauses or resumes it.
     void Pause();
     void Record(int memory);
@@ -97,6 +101,8 @@ private:
     void run(std::function<void()> handler, std::function<bool()> tookEffect, const QString& what);
     void messageEnded(MessageEnd how);
     KeyerPhase phase() const;
+    // Plays the file at path as the memory's F-key plays a memory.
+    void playFile(const QString& path, const QString& what);
     // Answers the call with InvalidArgs when bad.
     bool refuseInvalid(bool bad, const QString& why);
     bool refuseBadMemory(const QString& what, int memory);

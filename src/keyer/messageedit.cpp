@@ -18,7 +18,8 @@ constexpr qint64 kLongestEditedBytes =
     std::chrono::seconds(kLongestEditedMessage).count() * kMessageFormat.bytesPerSecond;
 const QString kAsRecordedSuffix = QStringLiteral(".untrimmed");
 
-// The 44-byte header recording writes, for dataBytes of samples.
+} // namespace
+
 QByteArray messageHeader(std::uint32_t dataBytes) {
     char* buffer = nullptr;
     std::size_t size = 0;
@@ -32,7 +33,12 @@ QByteArray messageHeader(std::uint32_t dataBytes) {
     return header;
 }
 
-} // namespace
+bool writeMessage(const QString& path, const std::int16_t* samples, std::size_t count) {
+    QByteArray bytes(qsizetype(count * kBytesPerSample), Qt::Uninitialized);
+    qToLittleEndian<std::int16_t>(samples, qsizetype(count), bytes.data());
+    const QByteArray header = messageHeader(static_cast<std::uint32_t>(bytes.size()));
+    return !header.isEmpty() && writeFileAtomically(path, header + bytes);
+}
 
 std::optional<EditableMessage> readEditableMessage(const QString& path) {
     FileRead read = readRegularFile(path, kLongestEditedBytes + 1);
@@ -61,15 +67,10 @@ std::optional<EditableMessage> readEditableMessage(const QString& path) {
 
 int replaceMessage(const QString& path, const EditableMessage& old, const std::int16_t* samples,
                    std::size_t count) {
-    QByteArray bytes(qsizetype(count * kBytesPerSample), Qt::Uninitialized);
-    qToLittleEndian<std::int16_t>(samples, qsizetype(count), bytes.data());
-    const QByteArray header = messageHeader(static_cast<std::uint32_t>(bytes.size()));
-    if (header.isEmpty())
-        return errno;
     const bool keeping = !QFileInfo::exists(asRecordedPath(path));
     if (keeping && !writeFileAtomically(asRecordedPath(path), old.file))
         return errno;
-    if (!writeFileAtomically(path, header + bytes)) {
+    if (!writeMessage(path, samples, count)) {
         const int error = errno;
         if (keeping)
             forgetAsRecorded(path);

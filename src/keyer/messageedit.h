@@ -32,6 +32,13 @@ std::optional<EditableMessage> readEditableMessage(const QString& path);
 int replaceMessage(const QString& path, const EditableMessage& old, const std::int16_t* samples,
                    std::size_t count);
 
+// The 44-byte header recording writes, for dataBytes of samples; empty when it cannot be made.
+QByteArray messageHeader(std::uint32_t dataBytes);
+
+// Replaces the file at path with a message of Tavrin's format holding count samples, whole and
+// synced. False with errno when a step failed.
+bool writeMessage(const QString& path, const std::int16_t* samples, std::size_t count);
+
 // Where the message at path is kept as recorded. The name is older than levelling, and users'
 // files rely on it.
 QString asRecordedPath(const QString& path);

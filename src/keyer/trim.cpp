@@ -44,7 +44,7 @@ std::optional<SampleSpan> findSound(const std::int16_t* samples, std::size_t cou
     const std::size_t kept = static_cast<std::size_t>(margin.count()) * rate / 1000;
     const std::size_t begin = std::size_t(first - levels.begin()) * window;
     const std::size_t end = std::size_t(levels.rend() - last) * window;
-    return SampleSpan{begin > kept ? begin - kept : 0, std::min(count, end + kept)};
+    return SampleSpan{begin > kept ? begin - kept : 0, std::min(count, end + kept), threshold};
 }
 
 TrimOutcome trimMessage(const QString& path, std::chrono::milliseconds margin) {

@@ -23,6 +23,7 @@ inline constexpr std::chrono::milliseconds kLongestTrimMargin{1000};
 struct SampleSpan {
     std::size_t begin = 0;
     std::size_t end = 0;
+    double level = 0; // the RMS level a window had to pass to count as sound
 };
 
 // Where the sound in samples lies. Sound is measured in windows of a hundredth of a second against

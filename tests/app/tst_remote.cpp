@@ -240,6 +240,8 @@ private slots:
             "--play 3;--pause|plays|0|paused 3, receiving|State",
             "--play 3;--pause;--select 6;--pause|plays|0|playing /|State", // 3 resumes
             "--play-file ext.flac|plays|0|playing /|File State",
+            "--say 59|plays|0|playing /|File State", // an exchange spoken from phrases
+            "--say 5Q9||2|idle, memory 1|",          // Q is not recorded
             "--tx-enable on;--play 3;--stop|plays|0|idle, memory 3, receiving, tx enable on|State "
             "Transmitting=false",
             "--record 4|plays|0|recording 4, receiving|Memory=4 State",
@@ -268,6 +270,10 @@ private slots:
         WaveBytes wave;
         wave.samples = QByteArray(kMessageSeconds * 22050 + 8820, 0);
         QVERIFY(writeBytes(dir + "memory3.wav", wave.bytes()));
+        QVERIFY(QDir().mkpath(dir + "phrases"));
+        for (const char* digit : {"5", "9"})
+            QVERIFY(writeTone(dir + "phrases/" + digit + ".wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                              11025, 1, 11025, 0.5));
         for (auto [name, rate, channels, seconds] :
              {std::tuple{"Tavrin/memory6.wav", 48000, 2, 2}, std::tuple{"ext.flac", 22050, 1, 1}})
             QVERIFY(writeTone(station.folder(name).chopped(1), SF_FORMAT_FLAC | SF_FORMAT_PCM_16,

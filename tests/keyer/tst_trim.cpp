@@ -1,9 +1,11 @@
 // Dead air cut from the ends of recordings and imports, measured against each message's own
 // noise; messages levelled to a peak or a loudness; and both undone byte for byte.
 #include "audiopump.h"
+#include "keyer/exchange.h"
 #include "keyer/keyer.h"
 #include "windowharness.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QRandomGenerator>
@@ -238,6 +240,73 @@ private slots:
                 std::abs(msOf(at) - fromMs) <= kWindowMs &&
                     std::abs(msOf(at + recorded.size()) - 1440) <= kWindowMs,
                 qPrintable(QString("%1 .. %2 ms").arg(msOf(at)).arg(msOf(at + recorded.size()))));
+    }
+
+    // An exchange is spoken from one recording per token, each a tone of its own pitch between
+    // silences: heard as exactly those pieces in that order, with no gap longer than 10 ms and no
+    // step at a join larger than the pieces' own. A word with a file of its own is spoken whole,
+    // any other spelled; a token not recorded is named, and nothing is written.
+    void exchangesAreJoinedFromPhrases_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("heard");
+        QTest::newRow("call spelled") << "dl1abc" << QStringList{"D", "L", "1", "A", "B", "C"};
+        QTest::newRow("a word of its own") << "599 9" << QStringList{"599", "9"};
+        QTest::newRow("portable") << "DL1ABC/P"
+                                  << QStringList{"D", "L", "1", "A", "B", "C", "slash", "P"};
+        QTest::newRow("Q not recorded") << "DL1ABQ" << QStringList{"Q"};
+    }
+    void exchangesAreJoinedFromPhrases() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, heard);
+        const QStringList tokens{"D", "L", "1", "A", "B", "C", "slash", "P", "599", "9"};
+        const auto pitch = [&](const QString& token) {
+            return 400.0 + 150 * tokens.indexOf(token);
+        };
+        constexpr int kToneSamples = kRate * 120 / 1000, kAmplitude = 8000;
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("phrases"));
+        for (const QString& token : tokens) {
+            WaveBytes piece;
+            piece.samples = QByteArray(2 * kRate * 80 / 1000, 0);
+            for (int i = 0; i < kToneSamples; ++i)
+                piece.samples += WaveBytes::le16(quint16(qint16(
+                    std::lround(kAmplitude * std::sin(2 * M_PI * pitch(token) * i / kRate)))));
+            piece.samples += QByteArray(2 * kRate * 60 / 1000, 0);
+            QVERIFY(writeBytes(dir.filePath("phrases/" + token + ".wav"), piece.bytes()));
+        }
+        const SpokenExchange exchange = spokenExchange(PhraseBook(dir.filePath("phrases")), text);
+        if (!tokens.contains(heard.value(0))) {
+            QCOMPARE(exchange.missing, heard.value(0));
+            return;
+        }
+        QVERIFY(exchange.missing.isEmpty());
+        QCOMPARE(joinPieces(exchange.files, dir.filePath("exchange.wav")), QString());
+        const QByteArray bytes = readBytes(dir.filePath("exchange.wav")).mid(44);
+        QVector<qint16> out(bytes.size() / 2);
+        qFromLittleEndian<qint16>(bytes.constData(), out.size(), out.data());
+        const double step = double(out.size()) / heard.size();
+        QVERIFY2(std::abs(step - kToneSamples) < kRate * 5 / 1000,
+                 qPrintable(QString::number(step)));
+        for (int k = 0; k < heard.size(); ++k) { // the pitch at each piece's middle 60 ms
+            const int from = int(k * step + step / 2) - kRate * 30 / 1000;
+            int crossings = 0;
+            for (int i = from; i < from + kRate * 60 / 1000; ++i)
+                crossings += (out[i] < 0) != (out[i + 1] < 0);
+            QVERIFY2(std::abs(crossings / 2 / 0.06 - pitch(heard[k])) < 25, qPrintable(heard[k]));
+        }
+        int quiet = 0, longestQuiet = 0, largestStep = 0;
+        for (int i = 1; i < out.size(); ++i) {
+            quiet = std::abs(out[i]) < kAmplitude / 20 ? quiet + 1 : 0;
+            longestQuiet = std::max(longestQuiet, quiet);
+            largestStep = std::max(largestStep, std::abs(out[i] - out[i - 1]));
+        }
+        const double highest =
+            std::max_element(heard.begin(), heard.end(),
+                             [&](auto& a, auto& b) { return pitch(a) < pitch(b); }) -
+            heard.begin();
+        QVERIFY2(longestQuiet <= kRate * 10 / 1000, qPrintable(QString::number(longestQuiet)));
+        QVERIFY2(largestStep <= kAmplitude * 2 * M_PI * pitch(heard[int(highest)]) / kRate * 1.25,
+                 qPrintable(QString::number(largestStep)));
     }
 };
 

@@ -1,0 +1,127 @@
+#include "keyer/exchange.h"
+
+#include "keyer/messageedit.h"
+#include "keyer/messagefile.h"
+#include "keyer/trim.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const QString kSlashToken = QStringLiteral("slash");
+constexpr int kRate = static_cast<int>(kMessageFormat.samplesPerSecond);
+
+constexpr std::size_t samplesIn(std::chrono::milliseconds length) {
+    return static_cast<std::size_t>(length.count() * kRate / 1000);
+}
+
+// The sound found window by window, cut to the first and last sample that rise above its level:
+// pieces then join with no gap of their own, and the crossfade smooths the cut.
+std::vector<std::int16_t> trimmedToTheSample(const std::vector<std::int16_t>& samples,
+                                             SampleSpan sound) {
+    const auto loud = [&](std::size_t i) { return std::abs(double(samples[i])) > sound.level; };
+    while (sound.begin < sound.end && !loud(sound.begin))
+        ++sound.begin;
+    while (sound.end > sound.begin && !loud(sound.end - 1))
+        --sound.end;
+    return {samples.begin() + std::ptrdiff_t(sound.begin),
+            samples.begin() + std::ptrdiff_t(sound.end)};
+}
+
+// The piece's samples as the output device plays them, trimmed; empty with why set when it
+// cannot be read.
+std::vector<std::int16_t> readPiece(const QString& file, QString& why) {
+    OpenedMessage opened = openMessageFile(file);
+    if (opened.result != HeaderResult::Ok) {
+        const auto refusal = headerFailureMessage(opened.result);
+        why = QStringLiteral("%1: %2").arg(QFileInfo(file).fileName(),
+                                           refusal ? QLatin1String(refusal->text)
+                                                   : QLatin1String("no sound in it"));
+        return {};
+    }
+    MessageReader reader(std::move(opened));
+    QByteArray bytes(qsizetype(reader.playBytes()), Qt::Uninitialized);
+    bytes.resize(qsizetype(
+        reader.read(reinterpret_cast<std::uint8_t*>(bytes.data()), std::size_t(bytes.size()))));
+    std::vector<std::int16_t> samples(std::size_t(bytes.size()) / kBytesPerSample);
+    qFromLittleEndian<std::int16_t>(bytes.constData(), qsizetype(samples.size()), samples.data());
+    if (samples.empty())
+        why = QStringLiteral("%1: no sound in it").arg(QFileInfo(file).fileName());
+    else if (const auto sound = findSound(samples.data(), samples.size(), kRate, {}))
+        samples = trimmedToTheSample(samples, *sound);
+    return samples;
+}
+
+// Appends piece to out, its start faded in over out's end.
+void joinOn(std::vector<std::int16_t>& out, const std::vector<std::int16_t>& piece) {
+    const std::size_t fade = std::min({samplesIn(kPhraseCrossfade), out.size(), piece.size()});
+    const std::size_t at = out.size() - fade;
+    for (std::size_t i = 0; i < fade; ++i) {
+        const double in = double(i + 1) / double(fade + 1);
+        out[at + i] =
+            static_cast<std::int16_t>(std::lround(out[at + i] * (1 - in) + piece[i] * in));
+    }
+    out.insert(out.end(), piece.begin() + std::ptrdiff_t(fade), piece.end());
+}
+
+} // namespace
+
+PhraseBook::PhraseBook(const QString& folder) : folder_(folder) {
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList({QStringLiteral("*.wav")}, QDir::Files | QDir::Readable);
+    for (const QFileInfo& entry : entries)
+        files_.insert(entry.completeBaseName().toUpper(), entry.fileName());
+}
+
+QString PhraseBook::fileFor(const QString& token) const {
+    const QString name = files_.value(token.toUpper());
+    return name.isEmpty() ? QString() : QDir(folder_).filePath(name);
+}
+
+QStringList PhraseBook::tokensOf(const QString& text) const {
+    QStringList tokens;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!fileFor(word).isEmpty()) {
+            tokens << word;
+            continue;
+        }
+        for (const QChar letter : word)
+            tokens << (letter == QLatin1Char('/') ? kSlashToken : QString(letter).toUpper());
+    }
+    return tokens;
+}
+
+SpokenExchange spokenExchange(const PhraseBook& book, const QString& text) {
+    SpokenExchange exchange;
+    for (const QString& token : book.tokensOf(text)) {
+        const QString file = book.fileFor(token);
+        if (file.isEmpty()) {
+            exchange.missing = token;
+            return exchange;
+        }
+        exchange.files << file;
+    }
+    return exchange;
+}
+
+QString joinPieces(const QStringList& files, const QString& path) {
+    std::vector<std::int16_t> joined;
+    for (const QString& file : files) {
+        QString why;
+        const std::vector<std::int16_t> piece = readPiece(file, why);
+        if (!why.isEmpty())
+            return why;
+        joinOn(joined, piece);
+    }
+    if (!writeMessage(path, joined.data(), joined.size()))
+        return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    return {};
+}

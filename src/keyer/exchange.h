@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+
+// A contest exchange spoken from recorded pieces: one short recording per letter, digit or word in
+// a folder of phrases, joined into one message that is keyed and played as any other.
+
+// Each join fades one piece into the next over this long: no click where they meet, and too short
+// to be heard as a gap.
+inline constexpr std::chrono::milliseconds kPhraseCrossfade{5};
+
+// The folder of phrases, "<token>.wav" for each token in any format Tavrin plays: "0" … "9",
+// "A" … "Z" (phonetic words as the operator speaks them), "slash", and words the operator names
+// ("599", "portable", "QRZ"). Read once; only regular files count.
+class PhraseBook {
+public:
+    explicit PhraseBook(const QString& folder);
+
+    // The file that speaks token, case aside; empty when none does.
+    QString fileFor(const QString& token) const;
+    // The tokens text is spoken as: a word with a file of its own whole, any other spelled a
+    // character at a time, "/" as "slash".
+    QStringList tokensOf(const QString& text) const;
+
+private:
+    QString folder_;
+    QHash<QString, QString> files_; // upper-cased token, file name
+};
+
+struct SpokenExchange {
+    QStringList files; // the pieces, in the order spoken
+    QString missing;   // the first token no file speaks; empty when every one is recorded
+};
+
+SpokenExchange spokenExchange(const PhraseBook& book, const QString& text);
+
+// Joins the pieces into one message at path, each trimmed to its first and last sound and faded
+// into the next. Empty when it was written; otherwise why not, naming the piece that could not be
+// read.
+QString joinPieces(const QStringList& files, const QString& path);
