@@ -17,8 +17,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 # see: it is declared here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libhamlib4")
-# ALSA's PulseAudio/PipeWire plugin gives the "default" device; xdg-open shows the manual.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libasound2-plugins, xdg-utils, pavucontrol | pavucontrol-qt")
+# ALSA's PulseAudio/PipeWire plugin gives the "default" device; xdg-open shows the manual; Qt's
+# own translations put the standard buttons of a translated window in the same language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "libasound2-plugins, xdg-utils, pavucontrol | pavucontrol-qt, qt6-translations-l10n")
 # rigctld shares one radio's CAT port between Tavrin and a logger.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libhamlib-utils")
 include(CPack)

@@ -3,9 +3,10 @@
 # Usage: scripts/deps.sh [run|test]
 set -euo pipefail
 
-build_pkgs=(cmake g++ make pkg-config qt6-base-dev libasound2-dev libsamplerate0-dev libhamlib-dev
-            libsndfile1-dev libebur128-dev)
-run_pkgs=(libasound2-plugins alsa-utils libsamplerate0 libhamlib4 libqt6dbus6 libsndfile1 libebur128-1)
+build_pkgs=(cmake g++ make pkg-config qt6-base-dev qt6-tools-dev qt6-l10n-tools libasound2-dev
+            libsamplerate0-dev libhamlib-dev libsndfile1-dev libebur128-dev)
+run_pkgs=(libasound2-plugins alsa-utils libsamplerate0 libhamlib4 libqt6dbus6 libsndfile1 libebur128-1
+          qt6-translations-l10n)
 test_pkgs=(dbus-daemon pulseaudio libasound2-plugins alsa-utils clang libclang-rt-14-dev libhamlib-utils
            dpkg-dev desktop-file-utils appstream man-db pipewire pipewire-pulse wireplumber
            xvfb openbox at-spi2-core speech-dispatcher orca)

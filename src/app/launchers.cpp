@@ -19,7 +19,8 @@ void launchMixers(Launcher& launcher, Dialogs& dialogs) {
     QStringList lookedFor;
     for (const QString& mixer : kMixerPrograms)
         lookedFor << mixer;
-    dialogs.showMessage(QStringLiteral("No volume mixer is installed. Tavrin looks for %1.\n"
+    dialogs.showMessage(QCoreApplication::translate(
+                            "TTavrin", "No volume mixer is installed. Tavrin looks for %1.\n"
                                        "Install one of them, or set the levels with alsamixer.")
                             .arg(lookedFor.join(QStringLiteral(", "))),
                         QCoreApplication::applicationName());
@@ -31,6 +32,7 @@ void openHelp(Launcher& launcher, Dialogs& dialogs, const QString& helpPath,
         return;
     if (!manualPath.isEmpty() && launcher.exists(manualPath) && launcher.openDocument(manualPath))
         return;
-    dialogs.showMessage(QStringLiteral("Could not run the help application"),
-                        QCoreApplication::applicationName());
+    dialogs.showMessage(
+        QCoreApplication::translate("TTavrin", "Could not run the help application"),
+        QCoreApplication::applicationName());
 }

@@ -8,12 +8,14 @@
 #include "app/remotecontrol.h"
 #include "app/speechdispatcher.h"
 #include "app/tavrin.h"
+#include "app/translations.h"
 #include "audio/alsawaveservice.h"
 #include "tx/linuxportio.h"
 #include "tx/qtbeeper.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTextStream>
 
@@ -73,6 +75,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(kTitle);
+    installTranslations(app, QLocale::system());
     // No display name: Qt would append it to every box's title, and the titles are exact.
     QApplication::setStyle(look::createStyle(given.style));
     // Qt has taken its own options out of the arguments by now.

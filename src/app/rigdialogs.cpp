@@ -3,6 +3,7 @@
 #include "tx/rigptt.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -20,7 +21,9 @@ namespace {
 constexpr std::chrono::milliseconds kTestKeyDown{500};
 constexpr int kSpeeds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 constexpr int kHighestGpio = 8;
-const QString kModelDefault = QStringLiteral("Model default");
+QString modelDefault() {
+    return QCoreApplication::translate("CatDialog", "Model default");
+}
 
 QComboBox* portCombo(const std::vector<PortChoice>& choices, const QString& current) {
     auto* combo = new QComboBox;
@@ -61,7 +64,7 @@ std::vector<PortChoice> hidrawDevices(const QString& sysClass) {
 }
 
 RigDialog::RigDialog(const QString& title, QWidget* parent)
-    : QDialog(parent), test_(new QPushButton(QStringLiteral("Test"))), result_(new QLabel) {
+    : QDialog(parent), test_(new QPushButton(tr("Test"))), result_(new QLabel) {
     setWindowTitle(title);
     result_->setWordWrap(true);
     connect(test_, &QPushButton::clicked, this, &RigDialog::runTest);
@@ -82,14 +85,13 @@ void RigDialog::finishLayout(QLayout* fields) {
 
 void RigDialog::runTest() {
     test_->setEnabled(false);
-    result_->setText(QStringLiteral("Testing…"));
+    result_->setText(tr("Testing…"));
     testRig_ = std::make_unique<RigPtt>(testTarget());
     connect(testRig_.get(), &RigPtt::failed, this,
-            [this](const QString& reason) { endTest(QStringLiteral("Test failed: ") + reason); });
+            [this](const QString& reason) { endTest(tr("Test failed: ") + reason); });
     connect(testRig_.get(), &RigPtt::pttConfirmed, this, [this](bool keyed) {
         if (!keyed) {
-            endTest(QStringLiteral("Test passed: %1 keyed for half a second")
-                        .arg(testRig_->deviceName()));
+            endTest(tr("Test passed: %1 keyed for half a second").arg(testRig_->deviceName()));
             return;
         }
         QTimer::singleShot(kTestKeyDown, testRig_.get(),
@@ -107,11 +109,11 @@ void RigDialog::endTest(const QString& text) {
 
 CatDialog::CatDialog(const RigSettings& settings, const std::vector<PortChoice>& ports,
                      QWidget* parent)
-    : RigDialog(QStringLiteral("Radio (CAT)"), parent), base_(settings), search_(new QLineEdit),
+    : RigDialog(tr("Radio (CAT)"), parent), base_(settings), search_(new QLineEdit),
       models_(new QListWidget), port_(portCombo(ports, settings.port)), speed_(new QComboBox),
       address_(new QLineEdit(settings.address)) {
     address_->setObjectName(QStringLiteral("address"));
-    search_->setPlaceholderText(QStringLiteral("Search rig models"));
+    search_->setPlaceholderText(tr("Search rig models"));
     listRigModels(this, [this](const std::vector<RigModel>& models, const QString& problem) {
         for (const RigModel& model : models) {
             auto* item = new QListWidgetItem(
@@ -126,7 +128,7 @@ CatDialog::CatDialog(const RigSettings& settings, const std::vector<PortChoice>&
     });
     connect(search_, &QLineEdit::textChanged, this, &CatDialog::filterModels);
     speed_->setEditable(true);
-    speed_->addItem(kModelDefault, 0);
+    speed_->addItem(modelDefault(), 0);
     for (int speed : kSpeeds)
         speed_->addItem(QString::number(speed), speed);
     const int speedIndex = speed_->findData(settings.speed);
@@ -136,14 +138,14 @@ CatDialog::CatDialog(const RigSettings& settings, const std::vector<PortChoice>&
         speed_->setEditText(QString::number(settings.speed));
 
     auto* fields = new QFormLayout;
-    fields->addRow(QStringLiteral("Rig model"), search_);
+    fields->addRow(tr("Rig model"), search_);
     fields->addRow(models_);
-    fields->addRow(QStringLiteral("Serial port"), port_);
-    fields->addRow(QStringLiteral("Speed"), speed_);
-    fields->addRow(QStringLiteral("rigctld address"), address_);
-    fields->addRow(new QLabel(
-        QStringLiteral("Hamlib NET rigctl reaches a rigctld at host:port; every other model is "
-                       "reached on the serial port.")));
+    fields->addRow(tr("Serial port"), port_);
+    fields->addRow(tr("Speed"), speed_);
+    fields->addRow(tr("rigctld address"), address_);
+    fields->addRow(
+        new QLabel(tr("Hamlib NET rigctl reaches a rigctld at host:port; every other model is "
+                      "reached on the serial port.")));
     finishLayout(fields);
 }
 
@@ -162,7 +164,7 @@ RigSettings CatDialog::settings() const {
     chosen.model = chosenModel();
     chosen.port = portPath(port_);
     const QString speedText = speed_->currentText();
-    chosen.speed = speedText == kModelDefault ? 0 : speedText.toInt();
+    chosen.speed = speedText == modelDefault() ? 0 : speedText.toInt();
     chosen.address = address_->text().trimmed();
     return chosen;
 }
@@ -178,7 +180,7 @@ Cm108Dialog::Cm108Dialog(const RigSettings& settings, const std::vector<PortChoi
     gpio_->setRange(1, kHighestGpio);
     gpio_->setValue(settings.gpio);
     auto* fields = new QFormLayout;
-    fields->addRow(QStringLiteral("hidraw device"), device_);
+    fields->addRow(tr("hidraw device"), device_);
     fields->addRow(QStringLiteral("GPIO"), gpio_);
     finishLayout(fields);
 }

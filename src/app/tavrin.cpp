@@ -38,10 +38,6 @@ QString probe(const QString& path) {
     return {};
 }
 
-const QString kAboutTitle = QStringLiteral("About Tavrin");
-const QString kAboutText = QStringLiteral("Tavrin voice keyer for amateur radio stations\n") +
-                           QString(19, QLatin1Char(' ')) + QStringLiteral("Version 1.23");
-
 } // namespace
 
 TTavrin::TTavrin(const Platform& platform, QWidget* parent)
@@ -169,7 +165,9 @@ void TTavrin::setStayOnTop(bool on) {
 }
 
 void TTavrin::About1Click() {
-    dialogs_.showMessage(kAboutText, kAboutTitle);
+    dialogs_.showMessage(tr("Tavrin voice keyer for amateur radio stations\n") +
+                             QString(19, QLatin1Char(' ')) + tr("Version 1.23"),
+                         tr("About Tavrin"));
 }
 
 void TTavrin::VolumeBtnClick() {

@@ -14,6 +14,7 @@
 #include "support/dialogs.h"
 #include "tx/keyingline.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProgressDialog>
@@ -27,12 +28,22 @@ namespace {
 constexpr std::uint8_t kOn = 1;
 constexpr std::uint8_t kOff = 0;
 
-const QString kConfigErrorTitle = QStringLiteral("Configuration File Error Message");
-const QString kCouldNotRead = QStringLiteral("Could not read the configuration file %1: %2");
-const QString kCouldNotWrite = QStringLiteral("Could not write the configuration file %1: %2");
-const QString kReadOnly = QStringLiteral("The configuration file %1 is read-only");
-const QString kNotRegular = QStringLiteral("not a regular file");
-const QString kNotSaved = QStringLiteral("\nThe settings will not be saved");
+const char* const kConfigErrorTitle =
+    QT_TRANSLATE_NOOP("TTavrin", "Configuration File Error Message");
+const char* const kCouldNotRead =
+    QT_TRANSLATE_NOOP("TTavrin", "Could not read the configuration file %1: %2");
+const char* const kCouldNotWrite =
+    QT_TRANSLATE_NOOP("TTavrin", "Could not write the configuration file %1: %2");
+const char* const kReadOnly =
+    QT_TRANSLATE_NOOP("TTavrin", "The configuration file %1 is read-only");
+const char* const kNotRegular = QT_TRANSLATE_NOOP("TTavrin", "not a regular file");
+const char* const kNotSaved = QT_TRANSLATE_NOOP("TTavrin", "\nThe settings will not be saved");
+
+// The texts above in the language of the window.
+QString text(const char* source) {
+    return QCoreApplication::translate("TTavrin", source);
+}
+
 const QString kVoxName = QStringLiteral("NONE");
 // The import's progress bar counts thousandths, and shows only for a file that takes a while.
 constexpr int kImportPermille = 1000;
@@ -47,18 +58,18 @@ QString reason(int error) {
 QString notSaved(const QString& path, const FileRead& read) {
     switch (read.status) {
     case FileRead::Status::NotRegular:
-        return kCouldNotRead.arg(path, kNotRegular);
+        return text(kCouldNotRead).arg(path, text(kNotRegular));
     case FileRead::Status::Failed:
-        return kCouldNotRead.arg(path, reason(read.error));
+        return text(kCouldNotRead).arg(path, reason(read.error));
     case FileRead::Status::Read:
         if (read.readOnly)
-            return kReadOnly.arg(path);
+            return text(kReadOnly).arg(path);
         break;
     case FileRead::Status::Missing:
         break;
     }
     const int error = replaceError(path);
-    return error == 0 ? QString() : kCouldNotWrite.arg(path, reason(error));
+    return error == 0 ? QString() : text(kCouldNotWrite).arg(path, reason(error));
 }
 } // namespace
 
@@ -89,7 +100,7 @@ void TTavrin::readRecord() {
             writeFileAtomically(path, currentConfiguration().serialize()))
             configPath_ = path;
         else
-            tellSettingsNotSaved(kCouldNotWrite.arg(path, reason(errno)));
+            tellSettingsNotSaved(text(kCouldNotWrite).arg(path, reason(errno)));
         return;
     }
     if (read.status == FileRead::Status::Read)
@@ -105,7 +116,7 @@ void TTavrin::tellSettingsNotSaved(const QString& why) {
     // Both files or neither: the record names VOX for what only the settings file holds, and the
     // operator is told once.
     configPath_.clear();
-    dialogs_.showMessage(why + kNotSaved, kConfigErrorTitle);
+    dialogs_.showMessage(why + text(kNotSaved), text(kConfigErrorTitle));
 }
 
 SettingsTargets TTavrin::settingsTargets() {
@@ -239,12 +250,10 @@ void TTavrin::ImportMessage1Click() {
     importSlot_ = state_.selectedMemory();
     import_ = std::make_unique<MessageImport>(source, memories_.path(importSlot_));
     // Not modal: STOP, Escape and the memories keep working while a long file converts.
-    importProgress_ =
-        std::make_unique<QProgressDialog>(QStringLiteral("Importing %1 into memory %2")
-                                              .arg(QFileInfo(source).fileName())
-                                              .arg(importSlot_),
-                                          QStringLiteral("Cancel"), 0, kImportPermille, this);
-    importProgress_->setWindowTitle(QStringLiteral("Import Message"));
+    importProgress_ = std::make_unique<QProgressDialog>(
+        tr("Importing %1 into memory %2").arg(QFileInfo(source).fileName()).arg(importSlot_),
+        tr("Cancel"), 0, kImportPermille, this);
+    importProgress_->setWindowTitle(tr("Import Message"));
     importProgress_->setAutoReset(false);
     importProgress_->setMinimumDuration(static_cast<int>(kImportProgressAfter.count()));
     connect(importProgress_.get(), &QProgressDialog::canceled, import_.get(),

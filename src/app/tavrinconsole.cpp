@@ -15,6 +15,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QLabel>
@@ -48,18 +49,26 @@ QString keysText(const QKeySequence& keys) {
 
 QList<KeyHelp> keyboardHelp() {
     return {
-        {QStringLiteral("F1 … F12"),
-         QStringLiteral("play memory 1 … 12 (a message playing gives way)")},
-        {QStringLiteral("Shift+F1 … Shift+F12"), QStringLiteral("select memory 1 … 12")},
-        {QStringLiteral("Ctrl+F1 … Ctrl+F12"),
-         QStringLiteral("preview memory 1 … 12 on the monitor, without keying")},
-        {QStringLiteral("Esc"), QStringLiteral("stop everything: playback, recording, loop, TUNE")},
-        {keysText(kRecordKeys), QStringLiteral("REC: record into the selected memory")},
-        {keysText(kLoopKeys), QStringLiteral("LOOP on or off")},
-        {keysText(kTuneKeys), QStringLiteral("TUNE on or off")},
-        {keysText(kTxEnableKeys), QStringLiteral("Tx Enable on or off")},
-        {QStringLiteral("Tab, Shift+Tab"), QStringLiteral("next or previous control")},
-        {QStringLiteral("Space, Enter"), QStringLiteral("press the focused button")},
+        {QCoreApplication::translate("TTavrin", "F1 … F12"),
+         QCoreApplication::translate("TTavrin",
+                                     "play memory 1 … 12 (a message playing gives way)")},
+        {QCoreApplication::translate("TTavrin", "Shift+F1 … Shift+F12"),
+         QCoreApplication::translate("TTavrin", "select memory 1 … 12")},
+        {QCoreApplication::translate("TTavrin", "Ctrl+F1 … Ctrl+F12"),
+         QCoreApplication::translate("TTavrin",
+                                     "preview memory 1 … 12 on the monitor, without keying")},
+        {QCoreApplication::translate("TTavrin", "Esc"),
+         QCoreApplication::translate("TTavrin",
+                                     "stop everything: playback, recording, loop, TUNE")},
+        {keysText(kRecordKeys),
+         QCoreApplication::translate("TTavrin", "REC: record into the selected memory")},
+        {keysText(kLoopKeys), QCoreApplication::translate("TTavrin", "LOOP on or off")},
+        {keysText(kTuneKeys), QCoreApplication::translate("TTavrin", "TUNE on or off")},
+        {keysText(kTxEnableKeys), QCoreApplication::translate("TTavrin", "Tx Enable on or off")},
+        {QCoreApplication::translate("TTavrin", "Tab, Shift+Tab"),
+         QCoreApplication::translate("TTavrin", "next or previous control")},
+        {QCoreApplication::translate("TTavrin", "Space, Enter"),
+         QCoreApplication::translate("TTavrin", "press the focused button")},
     };
 }
 
@@ -139,25 +148,25 @@ void TTavrin::wireConsole() {
         QKeySequence keys;
         QString what;
     } pressed[] = {
-        {ui_.RecordBtn, kRecordKeys, QStringLiteral("Record into the selected memory")},
-        {ui_.LoopBtn, kLoopKeys, QStringLiteral("Repeat the message after the loop delay")},
-        {ui_.TuneBtn, kTuneKeys, QStringLiteral("Key the transmitter without sound")},
-        {ui_.TransmitBtn, kTxEnableKeys, QStringLiteral("Key the transmitter while playing")},
+        {ui_.RecordBtn, kRecordKeys, tr("Record into the selected memory")},
+        {ui_.LoopBtn, kLoopKeys, tr("Repeat the message after the loop delay")},
+        {ui_.TuneBtn, kTuneKeys, tr("Key the transmitter without sound")},
+        {ui_.TransmitBtn, kTxEnableKeys, tr("Key the transmitter while playing")},
     };
     for (const auto& press : pressed) {
         shortcut(this, press.keys, [button = press.button] { button->click(); });
         describe(press.button, QStringLiteral("%1 (%2)").arg(press.what, keysText(press.keys)));
     }
-    describe(ui_.PlayBtn, QStringLiteral("Play or pause the selected memory (F1 … F12 play a "
-                                         "memory at once)"));
-    describe(ui_.StopBtn, QStringLiteral("Stop the message (Esc stops everything)"));
-    describe(ui_.ResetBtn, QStringLiteral("Stop and cancel the loop (Esc)"));
-    describe(ui_.MicBtn, QStringLiteral("Microphone on the transmitter"));
-    describe(ui_.VolumeBtn, QStringLiteral("Open the sound mixer"));
-    describe(ui_.TxPanel, QStringLiteral("Whether the transmitter is keyed"));
-    describe(ui_.AlarmPanel, QStringLiteral("Flashes when the station must identify"));
-    ui_.AlarmPanel->setAccessibleName(QStringLiteral("Identification alarm"));
-    ui_.PlayProgressBar->setAccessibleName(QStringLiteral("Playback progress"));
+    describe(ui_.PlayBtn, tr("Play or pause the selected memory (F1 … F12 play a "
+                             "memory at once)"));
+    describe(ui_.StopBtn, tr("Stop the message (Esc stops everything)"));
+    describe(ui_.ResetBtn, tr("Stop and cancel the loop (Esc)"));
+    describe(ui_.MicBtn, tr("Microphone on the transmitter"));
+    describe(ui_.VolumeBtn, tr("Open the sound mixer"));
+    describe(ui_.TxPanel, tr("Whether the transmitter is keyed"));
+    describe(ui_.AlarmPanel, tr("Flashes when the station must identify"));
+    ui_.AlarmPanel->setAccessibleName(tr("Identification alarm"));
+    ui_.PlayProgressBar->setAccessibleName(tr("Playback progress"));
 
     focusRing_ = new FocusRing(this);
     barColour_ = ui_.PlayProgressBar->palette().color(QPalette::Highlight);
@@ -201,7 +210,7 @@ void TTavrin::KeyboardClick() {
     QStringList lines;
     for (const KeyHelp& help : keyboardHelp())
         lines << help.keys + QStringLiteral(": ") + help.action;
-    dialogs_.showMessage(lines.join(QLatin1Char('\n')), QStringLiteral("Keyboard"));
+    dialogs_.showMessage(lines.join(QLatin1Char('\n')), tr("Keyboard"));
 }
 
 void TTavrin::readSlotLengths() {
@@ -230,7 +239,7 @@ QString TTavrin::messageName() const {
     const QString& file = state_.playFileOpen() ? state_.playFile() : state_.currentMessageFile();
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         if (memories_.path(slot) == file)
-            return QStringLiteral("memory %1").arg(slot);
+            return tr("memory %1").arg(slot);
     return QFileInfo(file).fileName();
 }
 
@@ -254,8 +263,8 @@ void TTavrin::showConsole() {
         QString what;
         bool on;
     } switches[] = {
-        {ui_.TransmitBtn, QStringLiteral("Transmit enable"), tx.TxEnable()},
-        {ui_.MicBtn, QStringLiteral("Microphone"), tx.TxMic()},
+        {ui_.TransmitBtn, tr("Transmit enable"), tx.TxEnable()},
+        {ui_.MicBtn, tr("Microphone"), tx.TxMic()},
         {ui_.LoopBtn, QStringLiteral("LOOP"), state_.loopActive()},
         {ui_.TuneBtn, QStringLiteral("TUNE"), tx.TuneActive()},
     };
@@ -264,15 +273,14 @@ void TTavrin::showConsole() {
         accessiblebutton::setOn(control.button, control.on);
     }
     const KeyerPhase now = state_.phase();
-    nameIfChanged(ui_.RecordBtn, now == KeyerPhase::Recording ? QStringLiteral("REC, recording")
-                                                              : QStringLiteral("REC"));
+    nameIfChanged(ui_.RecordBtn,
+                  now == KeyerPhase::Recording ? tr("REC, recording") : QStringLiteral("REC"));
     accessiblebutton::setOn(ui_.RecordBtn, now == KeyerPhase::Recording);
-    nameIfChanged(ui_.PlayBtn, now == KeyerPhase::Playing  ? QStringLiteral("PLAY, playing")
-                               : now == KeyerPhase::Paused ? QStringLiteral("PLAY, paused")
+    nameIfChanged(ui_.PlayBtn, now == KeyerPhase::Playing  ? tr("PLAY, playing")
+                               : now == KeyerPhase::Paused ? tr("PLAY, paused")
                                                            : QStringLiteral("PLAY"));
     accessiblebutton::setOn(ui_.PlayBtn, now == KeyerPhase::Playing);
-    nameIfChanged(ui_.MessageWindow,
-                  QStringLiteral("Note for memory %1").arg(state_.selectedMemory()));
+    nameIfChanged(ui_.MessageWindow, tr("Note for memory %1").arg(state_.selectedMemory()));
 
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
         QPushButton* button = ui_.MemBtn.at(slot - 1);
@@ -280,7 +288,7 @@ void TTavrin::showConsole() {
         const QStringList parts = memoryParts(slot);
         nameIfChanged(button, parts.join(QStringLiteral(", ")));
         accessiblebutton::setOn(button, selected);
-        const QString keys = QStringLiteral("F%1 plays, Shift+F%1 selects").arg(slot);
+        const QString keys = tr("F%1 plays, Shift+F%1 selects").arg(slot);
         button->setToolTip(parts.mid(selected ? 2 : 1).join(QStringLiteral(", ")) +
                            QLatin1Char('\n') + keys);
         // The name already says the length and the note; a screen reader reads both.
@@ -288,14 +296,14 @@ void TTavrin::showConsole() {
             button->setAccessibleDescription(keys);
     }
 
-    const QString indicator = QStringLiteral("Receive/transmit indicator, ") + ui_.TxPanel->text();
+    const QString indicator = tr("Receive/transmit indicator, ") + ui_.TxPanel->text();
     if (ui_.TxPanel->accessibleName().isEmpty())
         ui_.TxPanel->setAccessibleName(indicator);
     else if (ui_.TxPanel->accessibleName() != indicator)
         announce(ui_.TxPanel, indicator,
-                 !tx.transmitting()       ? QStringLiteral("Receiving")
-                 : tx.unkeyNotConfirmed() ? QStringLiteral("Transmitting, unkey not confirmed")
-                                          : QStringLiteral("Transmitting"));
+                 !tx.transmitting()       ? tr("Receiving")
+                 : tx.unkeyNotConfirmed() ? tr("Transmitting, unkey not confirmed")
+                                          : tr("Transmitting"));
     showStatus(now);
 }
 
@@ -305,12 +313,11 @@ QStringList TTavrin::memoryParts(int slot) const {
         (selected ? ui_.MessageWindow->toPlainText() : MemorySlots::toWindow(memories_.note(slot)))
             .section(QLatin1Char('\n'), 0, 0)
             .trimmed();
-    QStringList parts{QStringLiteral("Memory %1").arg(slot)};
+    QStringList parts{tr("Memory %1").arg(slot)};
     if (selected)
-        parts << QStringLiteral("selected");
+        parts << tr("selected");
     const auto length = slotLength(slot);
-    parts << (length.count() == 0 ? QStringLiteral("empty")
-                                  : seconds(length) + QStringLiteral(" seconds"));
+    parts << (length.count() == 0 ? tr("empty") : seconds(length) + tr(" seconds"));
     if (!note.isEmpty())
         parts << note;
     return parts;
@@ -341,23 +348,21 @@ void TTavrin::showLevel(KeyerPhase now) {
     int position = qBound(0, state_.progress(), kPercent);
     if (now == KeyerPhase::Recording) {
         position = state_.inputPeak() * kPercent / kFullScale;
-        status = QStringLiteral("Recording %1: %2 s")
+        status = tr("Recording %1: %2 s")
                      .arg(message, elapsedSeconds(bytesToLength(state_.recordedBytes())));
         if (clipped)
-            status += QStringLiteral(", clipping");
+            status += tr(", clipping");
     }
     if (now == KeyerPhase::Playing || now == KeyerPhase::Paused) {
         const std::int32_t left = state_.playBytesLeft();
-        status = QStringLiteral("%1 %2: %3 s, %4 s left")
-                     .arg(now == KeyerPhase::Paused ? QStringLiteral("Paused")
-                                                    : QStringLiteral("Playing"),
-                          message,
+        status = tr("%1 %2: %3 s, %4 s left")
+                     .arg(now == KeyerPhase::Paused ? tr("Paused") : tr("Playing"), message,
                           elapsedSeconds(bytesToLength(state_.playLength() - std::max(0, left))),
                           secondsLeft(bytesToLength(left)));
     }
     // Each accessible name or description set costs an accessibility event, changed or not.
-    const QString barName = now == KeyerPhase::Recording ? QStringLiteral("Input level")
-                                                         : QStringLiteral("Playback progress");
+    const QString barName =
+        now == KeyerPhase::Recording ? tr("Input level") : tr("Playback progress");
     nameIfChanged(bar, barName);
     if (bar->accessibleDescription() != status)
         bar->setAccessibleDescription(status);
@@ -379,20 +384,20 @@ void TTavrin::showStatus(KeyerPhase now) {
     QString said;
     switch (now) {
     case KeyerPhase::Recording:
-        said = QStringLiteral("Recording %1").arg(message);
+        said = tr("Recording %1").arg(message);
         break;
     case KeyerPhase::Playing:
-        said = QStringLiteral("Playing %1").arg(message);
+        said = tr("Playing %1").arg(message);
         break;
     case KeyerPhase::Paused:
-        said = QStringLiteral("Paused %1").arg(message);
+        said = tr("Paused %1").arg(message);
         break;
     case KeyerPhase::Idle:
         said = shownPhase_ == KeyerPhase::Recording
-                   ? QStringLiteral("Recorded %1: %2 seconds")
+                   ? tr("Recorded %1: %2 seconds")
                              .arg(shownMessage_, seconds(bytesToLength(state_.recordedBytes()))) +
-                         (keyer_->recordedOnlySilence() ? QStringLiteral(" of silence") : QString())
-                   : QStringLiteral("Playback ended");
+                         (keyer_->recordedOnlySilence() ? tr(" of silence") : QString())
+                   : tr("Playback ended");
         if (const auto& levelled = keyer_->recordingLevelled();
             levelled && shownPhase_ == KeyerPhase::Recording)
             said += QStringLiteral(". ") +
@@ -413,10 +418,10 @@ void TTavrin::showStatus(KeyerPhase now) {
 }
 
 void TTavrin::nothingToPlay(const QString& path) {
-    QString said = QStringLiteral("Nothing to play in %1").arg(QFileInfo(path).fileName());
+    QString said = tr("Nothing to play in %1").arg(QFileInfo(path).fileName());
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         if (memories_.path(slot) == path)
-            said = QStringLiteral("Memory %1 is empty").arg(slot);
+            said = tr("Memory %1 is empty").arg(slot);
     idleStatus_ = said;
     quietFailure_.clear();
     ui_.StatusLine->setText(said);
@@ -433,15 +438,14 @@ void TTavrin::undoTrim() {
         return;
     const int slot = state_.selectedMemory();
     if (!restoreAsRecorded(memories_.path(slot))) {
-        dialogs_.showMessage(QStringLiteral("Could not undo the trim and level: %1")
+        dialogs_.showMessage(tr("Could not undo the trim and level: %1")
                                  .arg(QString::fromLocal8Bit(std::strerror(errno))),
                              kFileErrorTitle);
         return;
     }
     readSlotLengths();
-    showIdleStatus(QStringLiteral("Memory %1 is back as recorded: %2 seconds")
-                       .arg(slot)
-                       .arg(seconds(slotLength(slot))));
+    showIdleStatus(
+        tr("Memory %1 is back as recorded: %2 seconds").arg(slot).arg(seconds(slotLength(slot))));
 }
 
 void TTavrin::showIdleStatus(const QString& text) {
@@ -451,7 +455,7 @@ void TTavrin::showIdleStatus(const QString& text) {
 }
 
 void TTavrin::yieldToOperator() {
-    const QString stopped = QStringLiteral("Stopped by the operator's PTT");
+    const QString stopped = tr("Stopped by the operator's PTT");
     // A message ending is said by the status line once the console shows it; the loop's pause
     // and TUNE end without a change the status line would say.
     const bool sounding = shownPhase_ != KeyerPhase::Idle;

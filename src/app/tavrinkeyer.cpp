@@ -94,13 +94,12 @@ void TTavrin::wireKeyer() {
             showIdleStatus(why);
     });
     connect(&monitor, &Monitor::previewEnded, this,
-            [this] { showIdleStatus(QStringLiteral("Preview ended")); });
+            [this] { showIdleStatus(tr("Preview ended")); });
 }
 
 void TTavrin::previewMemory(int slot) {
     if (keyer_->previewMemory(slot))
-        showIdleStatus(
-            QStringLiteral("Previewing memory %1 on %2").arg(slot).arg(monitorOut_->deviceName()));
+        showIdleStatus(tr("Previewing memory %1 on %2").arg(slot).arg(monitorOut_->deviceName()));
 }
 
 void TTavrin::showMonitor() {

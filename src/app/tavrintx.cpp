@@ -77,9 +77,9 @@ void TTavrin::wireTransmitter() {
     // Adapters come and go while the program runs.
     connect(ui_.Output, &QMenu::aboutToShow, this, &TTavrin::listSerialPortItems);
     connect(ui_.PttLead, &QAction::triggered, this,
-            [this] { askPttDelayClick(&PttTiming::lead, QStringLiteral("PTT Lead")); });
+            [this] { askPttDelayClick(&PttTiming::lead, tr("PTT Lead")); });
     connect(ui_.PttTail, &QAction::triggered, this,
-            [this] { askPttDelayClick(&PttTiming::tail, QStringLiteral("PTT Tail")); });
+            [this] { askPttDelayClick(&PttTiming::tail, tr("PTT Tail")); });
     for (QAction* choice : ui_.OperatorPtt)
         connect(choice, &QAction::triggered, keying_, [this, choice] {
             keying_->watchOperatorPtt(static_cast<OperatorPtt>(choice->data().toInt()));
@@ -104,7 +104,7 @@ void TTavrin::wireTransmitter() {
     });
     const auto onOff = [](QPushButton* button) {
         return [button](bool on) {
-            button->setText(on ? QStringLiteral("ON") : QStringLiteral("OFF"));
+            button->setText(on ? tr("ON") : tr("OFF"));
             look::setTextColour(button, on ? look::kRed : look::kBlue);
         };
     };
@@ -120,9 +120,9 @@ void TTavrin::wireTransmitter() {
     const auto showTransmitter = [panel = ui_.TxPanel, &tx, usual, warning, usualFont,
                                   warningFont] {
         const bool unsure = tx.unkeyNotConfirmed();
-        panel->setText(!tx.transmitting() ? QStringLiteral("Receive")
-                       : unsure           ? QStringLiteral("Transmit — unkey not confirmed")
-                                          : QStringLiteral("Transmit"));
+        panel->setText(!tx.transmitting() ? tr("Receive")
+                       : unsure           ? tr("Transmit — unkey not confirmed")
+                                          : tr("Transmit"));
         look::setFillColour(panel, tx.transmitting() ? look::kRed : look::kGreen);
         panel->setWordWrap(unsure);
         panel->setFont(unsure ? warningFont : usualFont);

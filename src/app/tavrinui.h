@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QString>
 #include <QVariant>
 
@@ -30,6 +31,9 @@ template <typename Choices> void tickByData(const Choices& choices, const QVaria
 // Every control and menu item of the main window, named as the window names them
 // (each also carries that name as its objectName).
 struct TavrinUi {
+    Q_DECLARE_TR_FUNCTIONS(TavrinUi)
+
+public:
     QWidget* AlarmPanel = nullptr;
     QWidget* BasePanel = nullptr;
     QTextEdit* MessageWindow = nullptr;

@@ -49,11 +49,11 @@ TSoundCardSelect::TSoundCardSelect(WaveService& service, WaveInEngine& in, WaveO
     WaveUpDown = new UpDown(0, kHighestDevice, this);
     WaveUpDown->setObjectName(QStringLiteral("WaveUpDown"));
     WaveUpDown->setGeometry(457, 64, 17, 25);
-    WaveUpDown->setAccessibleName(QStringLiteral("Sound card number"));
-    SoundCardManf->setAccessibleDescription(QStringLiteral("Sound card name"));
-    MessageLabel->setAccessibleDescription(QStringLiteral("Sound card message"));
+    WaveUpDown->setAccessibleName(tr("Sound card number"));
+    SoundCardManf->setAccessibleDescription(tr("Sound card name"));
+    MessageLabel->setAccessibleDescription(tr("Sound card message"));
 
-    SelectBtn = new QPushButton(QStringLiteral("Select"), this);
+    SelectBtn = new QPushButton(tr("Select"), this);
     SelectBtn->setObjectName(QStringLiteral("SelectBtn"));
     SelectBtn->setGeometry(232, 106, 75, 25);
 
@@ -148,12 +148,12 @@ void TSoundCardSelect::SelectBtnClick() {
         // which of the two it is.
         const auto direction =
             input ? WaveService::Direction::Input : WaveService::Direction::Output;
-        MessageLabel->setText((input ? QStringLiteral("Sound input device busy: %1")
-                                     : QStringLiteral("Sound output device busy: %1"))
-                                  .arg(QString::fromStdString(service_.lastError(direction))));
+        MessageLabel->setText(
+            (input ? tr("Sound input device busy: %1") : tr("Sound output device busy: %1"))
+                .arg(QString::fromStdString(service_.lastError(direction))));
     } else if (result != WaveResult::Ok) {
-        MessageLabel->setText(input ? QStringLiteral("Sound input device not compatible")
-                                    : QStringLiteral("Sound output device not compatible"));
+        MessageLabel->setText(input ? tr("Sound input device not compatible")
+                                    : tr("Sound output device not compatible"));
     }
     if (result != WaveResult::Ok) {
         if (WaveUpDown->position() != shownDevice_) {

@@ -4,6 +4,8 @@
 #include "keyer/messagefile.h"
 #include "keyer/trim.h"
 
+#include <QCoreApplication>
+
 #include <ebur128.h>
 
 #include <algorithm>
@@ -66,16 +68,17 @@ QString LevelTarget::caption(LevelMode asked) const {
     case LevelMode::Off:
         break;
     case LevelMode::Peak:
-        return QStringLiteral("Peak %1 dBFS").arg(peakDbfs);
+        return QCoreApplication::translate("Level", "Peak %1 dBFS").arg(peakDbfs);
     case LevelMode::Loudness:
-        return QStringLiteral("Loudness %1 LUFS").arg(loudnessLufs);
+        return QCoreApplication::translate("Level", "Loudness %1 LUFS").arg(loudnessLufs);
     }
-    return QStringLiteral("Off");
+    return QCoreApplication::translate("Level", "Off");
 }
 
 QString LevelTarget::described() const {
-    return mode == LevelMode::Loudness ? decibels(loudnessLufs) + QStringLiteral(" LUFS")
-                                       : decibels(peakDbfs) + QStringLiteral(" dBFS peak");
+    return mode == LevelMode::Loudness
+               ? decibels(loudnessLufs) + QCoreApplication::translate("Level", " LUFS")
+               : decibels(peakDbfs) + QCoreApplication::translate("Level", " dBFS peak");
 }
 
 LevelOutcome levelMessage(const QString& path, const LevelTarget& target) {
@@ -117,34 +120,42 @@ LevelOutcome levelMessage(const QString& path, const LevelTarget& target) {
 }
 
 QString levelReport(int slot, const LevelTarget& target, const LevelOutcome& outcome) {
-    const QString memory = QStringLiteral("Memory %1").arg(slot);
-    const QString ceiling = QStringLiteral("%1 dBFS peak").arg(kLoudnessPeakCeilingDbfs);
+    const QString memory = QCoreApplication::translate("Level", "Memory %1").arg(slot);
+    const QString ceiling =
+        QCoreApplication::translate("Level", "%1 dBFS peak").arg(kLoudnessPeakCeilingDbfs);
     switch (outcome.result) {
     case LevelResult::Levelled:
-        return QStringLiteral("%1 levelled to %2: %3%4 dB")
+        return QCoreApplication::translate("Level", "%1 levelled to %2: %3%4 dB")
                    .arg(memory, target.described(), outcome.gainDb > 0 ? "+" : "",
                         decibels(outcome.gainDb)) +
-               (outcome.heldToPeak ? QStringLiteral(" (held to %1)").arg(ceiling) : QString());
+               (outcome.heldToPeak
+                    ? QCoreApplication::translate("Level", " (held to %1)").arg(ceiling)
+                    : QString());
     case LevelResult::AlreadyAtLevel:
         return outcome.heldToPeak
-                   ? QStringLiteral("%1 already reaches %2 and cannot come nearer to %3")
+                   ? QCoreApplication::translate(
+                         "Level", "%1 already reaches %2 and cannot come nearer to %3")
                          .arg(memory, ceiling, target.described())
-                   : QStringLiteral("%1 is already at %2").arg(memory, target.described());
+                   : QCoreApplication::translate("Level", "%1 is already at %2")
+                         .arg(memory, target.described());
     case LevelResult::OnlySilence:
-        return memory + QStringLiteral(" holds only silence and was not levelled");
+        return memory +
+               QCoreApplication::translate("Level", " holds only silence and was not levelled");
     case LevelResult::TooShortToMeasure:
-        return memory + QStringLiteral(" is too short for its loudness to be measured (%1 ms at "
-                                       "least) and was not levelled")
+        return memory + QCoreApplication::translate(
+                            "Level", " is too short for its loudness to be measured (%1 ms at "
+                                     "least) and was not levelled")
                             .arg(kShortestMeasured.count());
     case LevelResult::NotLevellable:
-        return memory + QStringLiteral(" holds no 16-bit mono message of %1 Hz up to %2 minutes "
-                                       "long, and was not levelled")
+        return memory + QCoreApplication::translate(
+                            "Level", " holds no 16-bit mono message of %1 Hz up to %2 minutes "
+                                     "long, and was not levelled")
                             .arg(kMessageFormat.samplesPerSecond)
                             .arg(kLongestEditedMessage.count());
     case LevelResult::Failed:
         break;
     }
-    return QStringLiteral("Could not level memory %1: %2")
+    return QCoreApplication::translate("Level", "Could not level memory %1: %2")
         .arg(slot)
         .arg(QString::fromLocal8Bit(std::strerror(outcome.error)));
 }

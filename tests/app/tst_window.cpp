@@ -1,6 +1,7 @@
 #include "app/launchers.h"
 #include "app/look.h"
 #include "app/qtdialogs.h"
+#include "app/translations.h"
 #include "audiopump.h"
 #include "tonefile.h"
 #include "tx/idalarm.h"
@@ -13,6 +14,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QShortcut>
+#include <QTranslator>
 #include <QtTest>
 
 #include <climits>
@@ -370,6 +372,18 @@ private slots:
                 keys->key().toString().remove(QRegularExpression("\\d+$"))));
         QTimer::singleShot(0, [] { QTest::keyClick(qApp->activeModalWidget(), Qt::Key_Return); });
         QVERIFY(!QtDialogs(nullptr).askYesNo("Replace memory 1?", "Import"));
+    }
+    // The window speaks the locale's language when Tavrin ships it, English otherwise.
+    void windowFollowsTheLocale() {
+        for (const QString name : {"en_US", "de_DE"}) {
+            installTranslations(*qApp, QLocale(name));
+            WindowHarness h;
+            TTavrin& w = h.open();
+            const bool german = name == "de_DE";
+            QCOMPARE(w.findChild<QMenu*>("File1")->title(), QString(german ? "Datei" : "File"));
+            QCOMPARE(w.ui().TxPanel->text(), QString(german ? "Empfang" : "Receive"));
+            qDeleteAll(qApp->findChildren<QTranslator*>());
+        }
     }
 };
 

@@ -1,0 +1,799 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>CatDialog</name>
+    <message>
+        <source>Model default</source>
+        <translation>Standard des Modells</translation>
+    </message>
+    <message>
+        <source>Radio (CAT)</source>
+        <translation>Funkgerät (CAT)</translation>
+    </message>
+    <message>
+        <source>Search rig models</source>
+        <translation>Gerätemodell suchen</translation>
+    </message>
+    <message>
+        <source>Rig model</source>
+        <translation>Gerätemodell</translation>
+    </message>
+    <message>
+        <source>Serial port</source>
+        <translation>Serielle Schnittstelle</translation>
+    </message>
+    <message>
+        <source>Speed</source>
+        <translation>Baudrate</translation>
+    </message>
+    <message>
+        <source>rigctld address</source>
+        <translation>rigctld-Adresse</translation>
+    </message>
+    <message>
+        <source>Hamlib NET rigctl reaches a rigctld at host:port; every other model is reached on the serial port.</source>
+        <translation>Hamlib NET rigctl erreicht einen rigctld unter Host:Port; jedes andere Modell wird über die serielle Schnittstelle erreicht.</translation>
+    </message>
+</context>
+<context>
+    <name>Cm108Dialog</name>
+    <message>
+        <source>hidraw device</source>
+        <translation>hidraw-Gerät</translation>
+    </message>
+</context>
+<context>
+    <name>Level</name>
+    <message>
+        <source>Peak %1 dBFS</source>
+        <translation>Spitze %1 dBFS</translation>
+    </message>
+    <message>
+        <source>Loudness %1 LUFS</source>
+        <translation>Lautheit %1 LUFS</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source> LUFS</source>
+        <translation> LUFS</translation>
+    </message>
+    <message>
+        <source> dBFS peak</source>
+        <translation> dBFS Spitze</translation>
+    </message>
+    <message>
+        <source>Memory %1</source>
+        <translation>Speicher %1</translation>
+    </message>
+    <message>
+        <source>%1 dBFS peak</source>
+        <translation>%1 dBFS Spitze</translation>
+    </message>
+    <message>
+        <source>%1 levelled to %2: %3%4 dB</source>
+        <translation>%1 angeglichen auf %2: %3%4 dB</translation>
+    </message>
+    <message>
+        <source> (held to %1)</source>
+        <translation> (begrenzt auf %1)</translation>
+    </message>
+    <message>
+        <source>%1 already reaches %2 and cannot come nearer to %3</source>
+        <translation>%1 erreicht bereits %2 und kann nicht näher an %3 kommen</translation>
+    </message>
+    <message>
+        <source>%1 is already at %2</source>
+        <translation>%1 liegt bereits bei %2</translation>
+    </message>
+    <message>
+        <source> holds only silence and was not levelled</source>
+        <translation> enthält nur Stille und wurde nicht angeglichen</translation>
+    </message>
+    <message>
+        <source> is too short for its loudness to be measured (%1 ms at least) and was not levelled</source>
+        <translation> ist zu kurz, um die Lautheit zu messen (mindestens %1 ms), und wurde nicht angeglichen</translation>
+    </message>
+    <message>
+        <source> holds no 16-bit mono message of %1 Hz up to %2 minutes long, and was not levelled</source>
+        <translation> enthält keine 16-Bit-Mono-Nachricht mit %1 Hz und höchstens %2 Minuten Länge und wurde nicht angeglichen</translation>
+    </message>
+    <message>
+        <source>Could not level memory %1: %2</source>
+        <translation>Speicher %1 konnte nicht angeglichen werden: %2</translation>
+    </message>
+</context>
+<context>
+    <name>RigDialog</name>
+    <message>
+        <source>Test</source>
+        <translation>Testen</translation>
+    </message>
+    <message>
+        <source>Testing…</source>
+        <translation>Teste…</translation>
+    </message>
+    <message>
+        <source>Test failed: </source>
+        <translation>Test fehlgeschlagen: </translation>
+    </message>
+    <message>
+        <source>Test passed: %1 keyed for half a second</source>
+        <translation>Test bestanden: %1 eine halbe Sekunde getastet</translation>
+    </message>
+</context>
+<context>
+    <name>TSoundCardSelect</name>
+    <message>
+        <source>Sound card number</source>
+        <translation>Nummer der Soundkarte</translation>
+    </message>
+    <message>
+        <source>Sound card name</source>
+        <translation>Name der Soundkarte</translation>
+    </message>
+    <message>
+        <source>Sound card message</source>
+        <translation>Meldung zur Soundkarte</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>Wählen</translation>
+    </message>
+    <message>
+        <source>Sound input device busy: %1</source>
+        <translation>Audioeingang belegt: %1</translation>
+    </message>
+    <message>
+        <source>Sound output device busy: %1</source>
+        <translation>Audioausgang belegt: %1</translation>
+    </message>
+    <message>
+        <source>Sound input device not compatible</source>
+        <translation>Audioeingang nicht geeignet</translation>
+    </message>
+    <message>
+        <source>Sound output device not compatible</source>
+        <translation>Audioausgang nicht geeignet</translation>
+    </message>
+</context>
+<context>
+    <name>TTavrin</name>
+    <message>
+        <source>No volume mixer is installed. Tavrin looks for %1.
+Install one of them, or set the levels with alsamixer.</source>
+        <translation>Kein Lautstärkemischer installiert. Tavrin sucht nach %1.
+Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</translation>
+    </message>
+    <message>
+        <source>Could not run the help application</source>
+        <translation>Die Hilfe konnte nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>Tavrin voice keyer for amateur radio stations
+</source>
+        <translation>Tavrin, Sprachspeicher für Amateurfunkstationen
+</translation>
+    </message>
+    <message>
+        <source>Version 1.23</source>
+        <translation>Version 1.23</translation>
+    </message>
+    <message>
+        <source>About Tavrin</source>
+        <translation>Über Tavrin</translation>
+    </message>
+    <message>
+        <source>Configuration File Error Message</source>
+        <translation>Fehler in der Konfigurationsdatei</translation>
+    </message>
+    <message>
+        <source>Could not read the configuration file %1: %2</source>
+        <translation>Die Konfigurationsdatei %1 konnte nicht gelesen werden: %2</translation>
+    </message>
+    <message>
+        <source>Could not write the configuration file %1: %2</source>
+        <translation>Die Konfigurationsdatei %1 konnte nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>The configuration file %1 is read-only</source>
+        <translation>Die Konfigurationsdatei %1 ist schreibgeschützt</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>
+The settings will not be saved</source>
+        <translation>
+Die Einstellungen werden nicht gespeichert</translation>
+    </message>
+    <message>
+        <source>Importing %1 into memory %2</source>
+        <translation>%1 wird in Speicher %2 importiert</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Import Message</source>
+        <translation>Nachricht importieren</translation>
+    </message>
+    <message>
+        <source>F1 … F12</source>
+        <translation>F1 … F12</translation>
+    </message>
+    <message>
+        <source>play memory 1 … 12 (a message playing gives way)</source>
+        <translation>Speicher 1 … 12 abspielen (eine laufende Nachricht weicht)</translation>
+    </message>
+    <message>
+        <source>Shift+F1 … Shift+F12</source>
+        <translation>Umschalt+F1 … Umschalt+F12</translation>
+    </message>
+    <message>
+        <source>select memory 1 … 12</source>
+        <translation>Speicher 1 … 12 wählen</translation>
+    </message>
+    <message>
+        <source>Ctrl+F1 … Ctrl+F12</source>
+        <translation>Strg+F1 … Strg+F12</translation>
+    </message>
+    <message>
+        <source>preview memory 1 … 12 on the monitor, without keying</source>
+        <translation>Speicher 1 … 12 ohne Tasten auf dem Mithörton vorhören</translation>
+    </message>
+    <message>
+        <source>Esc</source>
+        <translation>Esc</translation>
+    </message>
+    <message>
+        <source>stop everything: playback, recording, loop, TUNE</source>
+        <translation>alles stoppen: Wiedergabe, Aufnahme, Schleife, TUNE</translation>
+    </message>
+    <message>
+        <source>REC: record into the selected memory</source>
+        <translation>REC: in den gewählten Speicher aufnehmen</translation>
+    </message>
+    <message>
+        <source>LOOP on or off</source>
+        <translation>LOOP ein oder aus</translation>
+    </message>
+    <message>
+        <source>TUNE on or off</source>
+        <translation>TUNE ein oder aus</translation>
+    </message>
+    <message>
+        <source>Tx Enable on or off</source>
+        <translation>TX frei ein oder aus</translation>
+    </message>
+    <message>
+        <source>Tab, Shift+Tab</source>
+        <translation>Tab, Umschalt+Tab</translation>
+    </message>
+    <message>
+        <source>next or previous control</source>
+        <translation>nächstes oder vorheriges Bedienelement</translation>
+    </message>
+    <message>
+        <source>Space, Enter</source>
+        <translation>Leertaste, Eingabe</translation>
+    </message>
+    <message>
+        <source>press the focused button</source>
+        <translation>die fokussierte Taste drücken</translation>
+    </message>
+    <message>
+        <source>Record into the selected memory</source>
+        <translation>In den gewählten Speicher aufnehmen</translation>
+    </message>
+    <message>
+        <source>Repeat the message after the loop delay</source>
+        <translation>Die Nachricht nach der Schleifenpause wiederholen</translation>
+    </message>
+    <message>
+        <source>Key the transmitter without sound</source>
+        <translation>Den Sender ohne Ton tasten</translation>
+    </message>
+    <message>
+        <source>Key the transmitter while playing</source>
+        <translation>Den Sender während der Wiedergabe tasten</translation>
+    </message>
+    <message>
+        <source>Play or pause the selected memory (F1 … F12 play a memory at once)</source>
+        <translation>Gewählten Speicher abspielen oder anhalten (F1 … F12 spielen einen Speicher sofort ab)</translation>
+    </message>
+    <message>
+        <source>Stop the message (Esc stops everything)</source>
+        <translation>Nachricht stoppen (Esc stoppt alles)</translation>
+    </message>
+    <message>
+        <source>Stop and cancel the loop (Esc)</source>
+        <translation>Stoppen und Schleife beenden (Esc)</translation>
+    </message>
+    <message>
+        <source>Microphone on the transmitter</source>
+        <translation>Mikrofon auf den Sender</translation>
+    </message>
+    <message>
+        <source>Open the sound mixer</source>
+        <translation>Den Audiomischer öffnen</translation>
+    </message>
+    <message>
+        <source>Whether the transmitter is keyed</source>
+        <translation>Ob der Sender getastet ist</translation>
+    </message>
+    <message>
+        <source>Flashes when the station must identify</source>
+        <translation>Blinkt, wenn das Rufzeichen fällig ist</translation>
+    </message>
+    <message>
+        <source>Identification alarm</source>
+        <translation>Rufzeichen-Erinnerung</translation>
+    </message>
+    <message>
+        <source>Playback progress</source>
+        <translation>Wiedergabefortschritt</translation>
+    </message>
+    <message>
+        <source>Keyboard</source>
+        <translation>Tastatur</translation>
+    </message>
+    <message>
+        <source>memory %1</source>
+        <translation>Speicher %1</translation>
+    </message>
+    <message>
+        <source>Transmit enable</source>
+        <translation>Senden freigegeben</translation>
+    </message>
+    <message>
+        <source>Microphone</source>
+        <translation>Mikrofon</translation>
+    </message>
+    <message>
+        <source>REC, recording</source>
+        <translation>REC, Aufnahme läuft</translation>
+    </message>
+    <message>
+        <source>PLAY, playing</source>
+        <translation>PLAY, Wiedergabe läuft</translation>
+    </message>
+    <message>
+        <source>PLAY, paused</source>
+        <translation>PLAY, angehalten</translation>
+    </message>
+    <message>
+        <source>Note for memory %1</source>
+        <translation>Notiz zu Speicher %1</translation>
+    </message>
+    <message>
+        <source>F%1 plays, Shift+F%1 selects</source>
+        <translation>F%1 spielt ab, Umschalt+F%1 wählt</translation>
+    </message>
+    <message>
+        <source>Receive/transmit indicator, </source>
+        <translation>Anzeige Empfang/Senden, </translation>
+    </message>
+    <message>
+        <source>Receiving</source>
+        <translation>Empfang</translation>
+    </message>
+    <message>
+        <source>Transmitting, unkey not confirmed</source>
+        <translation>Senden, Abfall nicht bestätigt</translation>
+    </message>
+    <message>
+        <source>Transmitting</source>
+        <translation>Senden</translation>
+    </message>
+    <message>
+        <source>Memory %1</source>
+        <translation>Speicher %1</translation>
+    </message>
+    <message>
+        <source>selected</source>
+        <translation>gewählt</translation>
+    </message>
+    <message>
+        <source>empty</source>
+        <translation>leer</translation>
+    </message>
+    <message>
+        <source> seconds</source>
+        <translation> Sekunden</translation>
+    </message>
+    <message>
+        <source>Recording %1: %2 s</source>
+        <translation>Aufnahme %1: %2 s</translation>
+    </message>
+    <message>
+        <source>, clipping</source>
+        <translation>, übersteuert</translation>
+    </message>
+    <message>
+        <source>%1 %2: %3 s, %4 s left</source>
+        <translation>%1 %2: %3 s, noch %4 s</translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation>Angehalten</translation>
+    </message>
+    <message>
+        <source>Playing</source>
+        <translation>Wiedergabe</translation>
+    </message>
+    <message>
+        <source>Input level</source>
+        <translation>Eingangspegel</translation>
+    </message>
+    <message>
+        <source>Recording %1</source>
+        <translation>Aufnahme %1</translation>
+    </message>
+    <message>
+        <source>Playing %1</source>
+        <translation>Wiedergabe %1</translation>
+    </message>
+    <message>
+        <source>Paused %1</source>
+        <translation>Angehalten %1</translation>
+    </message>
+    <message>
+        <source>Recorded %1: %2 seconds</source>
+        <translation>Aufgenommen %1: %2 Sekunden</translation>
+    </message>
+    <message>
+        <source> of silence</source>
+        <translation> Stille</translation>
+    </message>
+    <message>
+        <source>Playback ended</source>
+        <translation>Wiedergabe beendet</translation>
+    </message>
+    <message>
+        <source>Nothing to play in %1</source>
+        <translation>Nichts abzuspielen in %1</translation>
+    </message>
+    <message>
+        <source>Memory %1 is empty</source>
+        <translation>Speicher %1 ist leer</translation>
+    </message>
+    <message>
+        <source>Could not undo the trim and level: %1</source>
+        <translation>Kürzen und Angleichen konnten nicht rückgängig gemacht werden: %1</translation>
+    </message>
+    <message>
+        <source>Memory %1 is back as recorded: %2 seconds</source>
+        <translation>Speicher %1 ist wieder wie aufgenommen: %2 Sekunden</translation>
+    </message>
+    <message>
+        <source>Stopped by the operator&apos;s PTT</source>
+        <translation>Durch die PTT des Operators gestoppt</translation>
+    </message>
+    <message>
+        <source>Preview ended</source>
+        <translation>Vorhören beendet</translation>
+    </message>
+    <message>
+        <source>Previewing memory %1 on %2</source>
+        <translation>Vorhören von Speicher %1 auf %2</translation>
+    </message>
+    <message>
+        <source>PTT Lead</source>
+        <translation>PTT-Vorlauf</translation>
+    </message>
+    <message>
+        <source>PTT Tail</source>
+        <translation>PTT-Nachlauf</translation>
+    </message>
+    <message>
+        <source>ON</source>
+        <translation>EIN</translation>
+    </message>
+    <message>
+        <source>OFF</source>
+        <translation>AUS</translation>
+    </message>
+    <message>
+        <source>Receive</source>
+        <translation>Empfang</translation>
+    </message>
+    <message>
+        <source>Transmit — unkey not confirmed</source>
+        <translation>Senden — Abfall nicht bestätigt</translation>
+    </message>
+    <message>
+        <source>Transmit</source>
+        <translation>Senden</translation>
+    </message>
+</context>
+<context>
+    <name>TavrinUi</name>
+    <message>
+        <source>Type in saved message</source>
+        <translation>Notiz zur gespeicherten Nachricht</translation>
+    </message>
+    <message>
+        <source>RST</source>
+        <translation>RST</translation>
+    </message>
+    <message>
+        <source>REC</source>
+        <translation>REC</translation>
+    </message>
+    <message>
+        <source>PLAY</source>
+        <translation>PLAY</translation>
+    </message>
+    <message>
+        <source>STOP</source>
+        <translation>STOP</translation>
+    </message>
+    <message>
+        <source>LOOP</source>
+        <translation>LOOP</translation>
+    </message>
+    <message>
+        <source>TUNE</source>
+        <translation>TUNE</translation>
+    </message>
+    <message>
+        <source>Set Volume</source>
+        <translation>Lautstärke</translation>
+    </message>
+    <message>
+        <source>Tx Enable</source>
+        <translation>TX frei</translation>
+    </message>
+    <message>
+        <source>OFF</source>
+        <translation>AUS</translation>
+    </message>
+    <message>
+        <source>Tx Mic.</source>
+        <translation>TX Mikro</translation>
+    </message>
+    <message>
+        <source>Rx/Tx </source>
+        <translation>RX/TX </translation>
+    </message>
+    <message>
+        <source>Receive</source>
+        <translation>Empfang</translation>
+    </message>
+    <message>
+        <source>Playback/Record Memories</source>
+        <translation>Speicher: Wiedergabe/Aufnahme</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>Save Wave</source>
+        <translation>Wave speichern</translation>
+    </message>
+    <message>
+        <source>Open Wave</source>
+        <translation>Wave öffnen</translation>
+    </message>
+    <message>
+        <source>Import Message…</source>
+        <translation>Nachricht importieren…</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>Optionen</translation>
+    </message>
+    <message>
+        <source>SoundCard</source>
+        <translation>Soundkarte</translation>
+    </message>
+    <message>
+        <source>Select Input Sound Card</source>
+        <translation>Soundkarte für Eingang wählen</translation>
+    </message>
+    <message>
+        <source>Select Output Sound Card</source>
+        <translation>Soundkarte für Ausgang wählen</translation>
+    </message>
+    <message>
+        <source>Select Monitor Sound Card</source>
+        <translation>Soundkarte zum Mithören wählen</translation>
+    </message>
+    <message>
+        <source>Monitor</source>
+        <translation>Mithören</translation>
+    </message>
+    <message>
+        <source>The operator&apos;s headphones on a sound card of their own: they hear what goes to the transmitter, and a memory previewed without keying</source>
+        <translation>Der Kopfhörer des Operators an einer eigenen Soundkarte: er hört, was zum Sender geht, und einen ohne Tasten vorgehörten Speicher</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation>Ein</translation>
+    </message>
+    <message>
+        <source>Volume as Transmitted</source>
+        <translation>Lautstärke wie gesendet</translation>
+    </message>
+    <message>
+        <source>Volume %1 dB</source>
+        <translation>Lautstärke %1 dB</translation>
+    </message>
+    <message>
+        <source>Preview This Memory</source>
+        <translation>Diesen Speicher vorhören</translation>
+    </message>
+    <message>
+        <source>Stay On Top</source>
+        <translation>Immer im Vordergrund</translation>
+    </message>
+    <message>
+        <source>Speak Transmit State Aloud</source>
+        <translation>Sendezustand ansagen</translation>
+    </message>
+    <message>
+        <source>Keying and the start and end of each message said through speech-dispatcher; quiet while a screen reader runs, which says them itself</source>
+        <translation>Tasten sowie Beginn und Ende jeder Nachricht werden über speech-dispatcher angesagt; still, solange ein Bildschirmleser läuft, der sie selbst ansagt</translation>
+    </message>
+    <message>
+        <source>Delay</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Loop Delay</source>
+        <translation>Schleifenpause</translation>
+    </message>
+    <message>
+        <source>Microphone</source>
+        <translation>Mikro</translation>
+    </message>
+    <message>
+        <source>Gain</source>
+        <translation>Verstärkung</translation>
+    </message>
+    <message>
+        <source>Samples ×%1: +%2 dB</source>
+        <translation>Abtastwerte ×%1: +%2 dB</translation>
+    </message>
+    <message>
+        <source>Trim Silence</source>
+        <translation>Stille kürzen</translation>
+    </message>
+    <message>
+        <source>Keep %1 ms</source>
+        <translation>%1 ms behalten</translation>
+    </message>
+    <message>
+        <source>Silence kept before the first sound and after the last when a recording or an import is stored</source>
+        <translation>Stille, die vor dem ersten und nach dem letzten Ton bleibt, wenn eine Aufnahme oder ein Import gespeichert wird</translation>
+    </message>
+    <message>
+        <source>Level</source>
+        <translation>Pegel</translation>
+    </message>
+    <message>
+        <source>Level This Memory Now</source>
+        <translation>Diesen Speicher jetzt angleichen</translation>
+    </message>
+    <message>
+        <source>What a recording or an import is scaled to once trimmed, so that every memory drives the transmitter alike</source>
+        <translation>Worauf eine Aufnahme oder ein Import nach dem Kürzen angeglichen wird, damit jeder Speicher den Sender gleich aussteuert</translation>
+    </message>
+    <message>
+        <source>Undo Trim and Level</source>
+        <translation>Kürzen und Angleichen rückgängig</translation>
+    </message>
+    <message>
+        <source>Output</source>
+        <translation>Ausgang</translation>
+    </message>
+    <message>
+        <source>Pri Printer</source>
+        <translation>Erster Drucker</translation>
+    </message>
+    <message>
+        <source>Sec Printer</source>
+        <translation>Zweiter Drucker</translation>
+    </message>
+    <message>
+        <source>Serial</source>
+        <translation>Seriell</translation>
+    </message>
+    <message>
+        <source>Radio (CAT)…</source>
+        <translation>Funkgerät (CAT)…</translation>
+    </message>
+    <message>
+        <source>CM108 GPIO…</source>
+        <translation>CM108 GPIO…</translation>
+    </message>
+    <message>
+        <source>Invert Xmit</source>
+        <translation>Tastung invertieren</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>Invert</source>
+        <translation>Invertiert</translation>
+    </message>
+    <message>
+        <source>PTT Lead...</source>
+        <translation>PTT-Vorlauf...</translation>
+    </message>
+    <message>
+        <source>PTT Tail...</source>
+        <translation>PTT-Nachlauf...</translation>
+    </message>
+    <message>
+        <source>Operator&apos;s PTT</source>
+        <translation>PTT des Operators</translation>
+    </message>
+    <message>
+        <source>A foot switch or hand PTT on the serial keying port&apos;s CTS or DSR, or the radio keyed in a loop&apos;s pause, stops a message, the loop and TUNE</source>
+        <translation>Ein Fußschalter oder die Hand-PTT an CTS oder DSR der seriellen Tastschnittstelle, oder das in der Schleifenpause getastete Funkgerät, stoppt eine Nachricht, die Schleife und TUNE</translation>
+    </message>
+    <message>
+        <source>Rig (CAT)</source>
+        <translation>Funkgerät (CAT)</translation>
+    </message>
+    <message>
+        <source>ID</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>Enable</source>
+        <translation>Aktiv</translation>
+    </message>
+    <message>
+        <source>ON</source>
+        <translation>EIN</translation>
+    </message>
+    <message>
+        <source>Set</source>
+        <translation>Einstellen</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Hilfe</translation>
+    </message>
+    <message>
+        <source>Help Menu</source>
+        <translation>Hilfe anzeigen</translation>
+    </message>
+    <message>
+        <source>Keyboard</source>
+        <translation>Tastatur</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>Über</translation>
+    </message>
+    <message>
+        <source> sec</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>Unity</source>
+        <translation>1:1</translation>
+    </message>
+</context>
+</TS>
