@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Tavrin and its benchmark, starts a private headless PulseAudio (null sink and source),
 # runs the benchmark against it and prints the table. Extra arguments go to bench_tavrin
-# (--runs N, --load-seconds S, --only operator-ptt).
+# (--runs N, --load-seconds S, --only operator-ptt or --only exchange).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${TAVRIN_BUILD_DIR:-$top/build}

@@ -16,6 +16,7 @@
 #include "virtualwaveservice.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstring>
@@ -94,7 +95,7 @@ Options parse(int argc, char** argv) {
     if (o.program.empty())
         throw std::runtime_error("usage: bench_tavrin --program PATH [--runs N] "
                                  "[--load-seconds S] [--pcm NAME] [--soak-plays N] "
-                                 "[--only operator-ptt]");
+                                 "[--only operator-ptt|exchange]");
     return o;
 }
 
@@ -168,6 +169,7 @@ struct Results {
     Row operatorPtt = row("Operator's PTT: CTS raised to DTR and RTS released (ms)", "", 2);
     Row operatorPttPolled =
         row("Operator's PTT, driver without TIOCMIWAIT (polled): the same (ms)", "", 2);
+    Row exchange = row("Spoken exchange, 20 tokens: phrases read, joined, written (ms)", "", 2);
     Row playStretch = row("Playing time beyond the sound, 4 s message (ms)", "aplay", 0);
     Row underruns = row("Underruns", "aplay", 0);
     Row resets = row("Watchdog resets, same run", "", 0);
@@ -196,21 +198,52 @@ struct Results {
     int loadBells = 0;
 
     std::vector<Row> rows() const {
-        return {startup,      inProcess,         resident,
-                closing,      playCpu,           playCpuInBlocks,
-                hiddenCpu,    recordCpu,         idleCpu,
-                firstBlock,   firstSound,        fKeyBlock,
-                fKeySound,    remoteBlock,       remoteSound,
-                leadBlock0,   leadSound0,        tail0,
-                leadBlock,    leadSound,         tail,
-                virtualLead0, virtualSound0,     virtualTail0,
-                virtualLead,  virtualSound,      virtualTail,
-                operatorPtt,  operatorPttPolled, stop,
-                playStretch,  underruns,         resets,
-                loadStretch,  loadCpu,           loadCpuInBlocks,
-                floorWake,    floorBar,          overruns,
-                loopGap,      loopPause,         soakResident,
-                soakGrowth,   soakFds,           soakThreads,
+        return {startup,
+                inProcess,
+                resident,
+                closing,
+                playCpu,
+                playCpuInBlocks,
+                hiddenCpu,
+                recordCpu,
+                idleCpu,
+                firstBlock,
+                firstSound,
+                fKeyBlock,
+                fKeySound,
+                remoteBlock,
+                remoteSound,
+                leadBlock0,
+                leadSound0,
+                tail0,
+                leadBlock,
+                leadSound,
+                tail,
+                virtualLead0,
+                virtualSound0,
+                virtualTail0,
+                virtualLead,
+                virtualSound,
+                virtualTail,
+                operatorPtt,
+                operatorPttPolled,
+                exchange,
+                stop,
+                playStretch,
+                underruns,
+                resets,
+                loadStretch,
+                loadCpu,
+                loadCpuInBlocks,
+                floorWake,
+                floorBar,
+                overruns,
+                loopGap,
+                loopPause,
+                soakResident,
+                soakGrowth,
+                soakFds,
+                soakThreads,
                 soakRefused};
     }
 };
@@ -343,6 +376,15 @@ void measureVirtualPtt(Results& r, const Options& o) {
     }
 }
 
+// Assembling an exchange from phrases on the disk, as Say does before the message is keyed.
+void measureExchange(Results& r, const Options& o) {
+    progress("spoken exchange");
+    QTemporaryDir dir;
+    writePhrases(dir.path());
+    for (int i = 0; i < o.runs; ++i)
+        r.exchange.ours.add(exchangeReadyMs(dir.path()));
+}
+
 void measureRecording(Results& r, BenchWindow& bench, const Options& o) {
     progress("recording");
     for (int i = 0; i < o.runs; ++i) {
@@ -450,6 +492,11 @@ int main(int argc, char** argv) {
         if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
             throw std::runtime_error("no sound server: run bench/run.sh");
         Results results;
+        if (o.only == "exchange") {
+            measureExchange(results, o);
+            printTable({results.exchange});
+            return 0;
+        }
         if (o.only == "operator-ptt") {
             measureVirtualPtt(results, o);
             printTable({results.operatorPtt, results.operatorPttPolled});
@@ -466,6 +513,7 @@ int main(int argc, char** argv) {
         measurePlaying(results, bench, o);
         measureStarts(results, bench, o);
         measureVirtualPtt(results, o);
+        measureExchange(results, o);
         measureRecording(results, bench, o);
         bench.setIdAlarm(true, AlarmSeconds);
         measureIdle(results, bench);

@@ -7,7 +7,9 @@
 #include "audio/wavetypes.h"
 #include "benchwindow.h"
 #include "devicestandins.h"
+#include "keyer/exchange.h"
 #include "keyer/keyerstate.h"
+#include "keyer/messageedit.h"
 #include "keyer/messagefile.h"
 #include "messagewait.h"
 #include "procfs.h"
@@ -18,6 +20,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPushButton>
@@ -27,6 +30,11 @@
 
 #include "tx/transmitcontrols.h"
 #include "tx/txstate.h"
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -184,6 +192,35 @@ PlayFigures playMessage(BenchWindow& bench, int slot) {
                                     (used.wakeUps - before.wakeUps) / measured};
     }
     return f;
+}
+
+void writePhrases(const QString& folder) {
+    constexpr int Rate = 11025, ToneSamples = Rate * 350 / 1000, Silence = Rate * 50 / 1000;
+    QDir().mkpath(folder + QStringLiteral("/phrases"));
+    QStringList tokens{QStringLiteral("slash")};
+    for (char c : std::string("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"))
+        tokens << QString(QLatin1Char(c));
+    for (int k = 0; k < tokens.size(); ++k) {
+        std::vector<std::int16_t> samples(std::size_t(Silence), 0);
+        for (int i = 0; i < ToneSamples; ++i)
+            samples.push_back(std::int16_t(8000 * std::sin(2 * M_PI * (300 + 40 * k) * i / Rate)));
+        samples.insert(samples.end(), std::size_t(Silence), 0);
+        if (!writeMessage(folder + "/phrases/" + tokens[k] + ".wav", samples.data(),
+                          samples.size()))
+            throw std::runtime_error("cannot write the phrases");
+    }
+}
+
+double exchangeReadyMs(const QString& folder) {
+    QElapsedTimer clock;
+    clock.start();
+    const SpokenExchange exchange = spokenExchange(PhraseBook(folder + QStringLiteral("/phrases")),
+                                                   QStringLiteral("DL1ABC/P DK9XYZ 599012"));
+    const QString why = joinPieces(exchange.files, folder + QStringLiteral("/exchange.wav"));
+    const double ms = double(clock.nsecsElapsed()) / 1e6;
+    if (exchange.files.size() != 20 || !why.isEmpty())
+        throw std::runtime_error("the exchange was not joined: " + why.toStdString());
+    return ms;
 }
 
 double operatorPttToUnkeyMs(BenchWindow& bench, int slot, milliseconds after, bool kernelWaits) {

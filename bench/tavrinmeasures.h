@@ -2,6 +2,8 @@
 
 #include "series.h"
 
+#include <QString>
+
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -61,6 +63,13 @@ PttFigures pttPlay(BenchWindow& bench, int slot, std::chrono::milliseconds lead,
 // kernel, or cannot and is polled.
 double operatorPttToUnkeyMs(BenchWindow& bench, int slot, std::chrono::milliseconds after,
                             bool kernelWaits);
+
+// Writes a phrase for every letter and digit and for "slash" into folder/phrases: a 350 ms tone
+// between 50 ms of silence, in Tavrin's format.
+void writePhrases(const QString& folder);
+// A call sign, a portable suffix and a report with a serial number, 20 tokens spelled: the
+// milliseconds until the exchange is joined and written, ready to be played.
+double exchangeReadyMs(const QString& folder);
 
 // PLAY on the slot, STOP after `after`: milliseconds from the STOP click until the device has
 // been reset.

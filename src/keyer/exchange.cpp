@@ -5,12 +5,14 @@
 #include "keyer/trim.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -121,7 +123,16 @@ QString joinPieces(const QStringList& files, const QString& path) {
             return why;
         joinOn(joined, piece);
     }
-    if (!writeMessage(path, joined.data(), joined.size()))
+    // Nothing here is worth waiting for the disk: the next Say makes it again. It is renamed into
+    // place all the same, so that a message still playing the last exchange keeps its file.
+    QByteArray bytes(qsizetype(joined.size() * kBytesPerSample), Qt::Uninitialized);
+    qToLittleEndian<std::int16_t>(joined.data(), qsizetype(joined.size()), bytes.data());
+    const QString fresh = path + QStringLiteral(".new");
+    QFile file(fresh);
+    const QByteArray header = messageHeader(static_cast<std::uint32_t>(bytes.size()));
+    if (header.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(header + bytes) != header.size() + bytes.size() || !file.flush() ||
+        std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()) != 0)
         return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
     return {};
 }
