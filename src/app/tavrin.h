@@ -161,6 +161,8 @@ private:
     // An import has converted its file, or was refused or cancelled: what it found is told, and
     // the new message put in place, once no message runs.
     void finishImport();
+    // Microphone > Gain ticks the gain recordings are made with.
+    void showGain();
     // Microphone > Trim Silence shows the keyer's margin, and Level its target.
     void showTrimMargin();
     void showLevelTarget();

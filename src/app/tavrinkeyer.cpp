@@ -16,6 +16,8 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include <algorithm>
+
 void TTavrin::createKeyer() {
     waveOut_ = std::make_unique<WaveOutEngine>(*platform_.wave, audioDevices_);
     waveIn_ = std::make_unique<WaveInEngine>(*platform_.wave, audioDevices_);
@@ -52,10 +54,9 @@ void TTavrin::wireKeyer() {
                 [this, gain] { keyer_->setGainCode(gain->data().toInt()); });
     connect(&state_, &KeyerState::loopDelayChanged, this,
             [this](std::int32_t tenths) { tickByData(ui_.LoopDelay, tenths); });
-    connect(&state_, &KeyerState::micGainCodeChanged, this,
-            [this](std::int32_t code) { tickByData(ui_.Gain, code); });
+    connect(&state_, &KeyerState::micGainCodeChanged, this, &TTavrin::showGain);
     tickByData(ui_.LoopDelay, state_.loopDelay());
-    tickByData(ui_.Gain, state_.micGainCode());
+    showGain();
     for (QAction* choice : ui_.Trim)
         connect(choice, &QAction::triggered, keyer_, [this, choice] {
             const int ms = choice->data().toInt();
@@ -121,6 +122,14 @@ void TTavrin::showSoundCards(SoundCard mode) {
     if (state_.busy())
         keyer_->StopBtnClick();
     soundCard_->showFor(mode);
+}
+
+void TTavrin::showGain() {
+    // A code no item carries (from a record written elsewhere) records at unity, and says so.
+    const QVariant code = state_.micGainCode();
+    const bool offered = std::any_of(ui_.Gain.begin(), ui_.Gain.end(),
+                                     [&](QAction* gain) { return gain->data() == code; });
+    tickByData(ui_.Gain, offered ? code : ui_.Gain[0]->data());
 }
 
 void TTavrin::showTrimMargin() {
