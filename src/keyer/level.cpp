@@ -51,17 +51,21 @@ std::optional<double> loudnessOf(const QVarLengthArray<std::int16_t>& samples) {
     return lufs;
 }
 
-std::int16_t scaled(std::int16_t sample, double factor) {
-    return static_cast<std::int16_t>(std::clamp<long>(std::lround(sample * factor),
-                                                      std::numeric_limits<std::int16_t>::min(),
-                                                      std::numeric_limits<std::int16_t>::max()));
-}
-
 QString decibels(double value) {
     return QString::number(value, 'f', kReportDecimals);
 }
 
 } // namespace
+
+double amplitudeFactor(double gainDb) {
+    return std::pow(10.0, gainDb / kDecibelsPerDecade);
+}
+
+std::int16_t scaledSample(std::int16_t sample, double factor) {
+    return static_cast<std::int16_t>(std::clamp<long>(std::lround(sample * factor),
+                                                      std::numeric_limits<std::int16_t>::min(),
+                                                      std::numeric_limits<std::int16_t>::max()));
+}
 
 QString LevelTarget::caption(LevelMode asked) const {
     switch (asked) {
@@ -110,10 +114,10 @@ LevelOutcome levelMessage(const QString& path, const LevelTarget& target) {
     }
     if (std::abs(gainDb) < kLevelToleranceDb)
         return {LevelResult::AlreadyAtLevel, gainDb, held};
-    const double factor = std::pow(10.0, gainDb / kDecibelsPerDecade);
+    const double factor = amplitudeFactor(gainDb);
     std::vector<std::int16_t> result(std::size_t(samples.size()));
     std::transform(samples.begin(), samples.end(), result.begin(),
-                   [factor](std::int16_t sample) { return scaled(sample, factor); });
+                   [factor](std::int16_t sample) { return scaledSample(sample, factor); });
     if (const int error = replaceMessage(path, *message, result.data(), result.size()); error != 0)
         return {LevelResult::Failed, gainDb, held, error};
     return {LevelResult::Levelled, gainDb, held};

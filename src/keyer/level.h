@@ -58,6 +58,11 @@ struct LevelOutcome {
 // rounded to the nearest and saturate at the limits of their range.
 LevelOutcome levelMessage(const QString& path, const LevelTarget& target);
 
+// What an amplitude is multiplied by for a gain in dB.
+double amplitudeFactor(double gainDb);
+// A sample multiplied by factor, rounded to the nearest and held within the sample range.
+std::int16_t scaledSample(std::int16_t sample, double factor);
+
 // What levelling slot's message to target came to, as one sentence for the operator: "Memory 3
 // levelled to -1.0 dBFS peak: +6.2 dB."
 QString levelReport(int slot, const LevelTarget& target, const LevelOutcome& outcome);

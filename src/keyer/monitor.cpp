@@ -2,27 +2,21 @@
 
 #include "audio/waveout.h"
 #include "keyer/keyer.h"
+#include "keyer/level.h"
 #include "keyer/messagefile.h"
 
 #include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <limits>
 
 namespace {
-constexpr double kDecibelsPerDecade = 20.0;
-
 // Scales 16-bit little-endian samples, rounding to the nearest and saturating.
 void scaleInto(std::uint8_t* to, const std::uint8_t* from, std::size_t bytes, double factor) {
     for (std::size_t i = 0; i + 1 < bytes; i += 2) {
         const auto sample = static_cast<std::int16_t>(from[i] | (from[i + 1] << 8));
-        const long scaled =
-            std::clamp<long>(std::lround(sample * factor), std::numeric_limits<std::int16_t>::min(),
-                             std::numeric_limits<std::int16_t>::max());
-        const auto bits = static_cast<std::uint16_t>(scaled);
+        const auto bits = static_cast<std::uint16_t>(scaledSample(sample, factor));
         to[i] = static_cast<std::uint8_t>(bits & 0xff);
         to[i + 1] = static_cast<std::uint8_t>(bits >> 8);
     }
@@ -49,7 +43,7 @@ void Monitor::setOn(bool on) {
 void Monitor::setVolume(MonitorVolume volume) {
     volume.db = std::clamp(volume.db, MonitorVolume::kLowestDb, 0);
     volume_ = volume;
-    factor_ = std::pow(10.0, volume.db / kDecibelsPerDecade);
+    factor_ = amplitudeFactor(volume.db);
 }
 
 QString Monitor::deviceName() const {
