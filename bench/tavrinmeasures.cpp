@@ -1,8 +1,8 @@
 #include "tavrinmeasures.h"
 
+#include "app/mainwindow.h"
 #include "app/meterbar.h"
 #include "app/remotecontrol.h"
-#include "app/tavrin.h"
 #include "app/tavrinui.h"
 #include "audio/wavetypes.h"
 #include "benchwindow.h"
@@ -123,7 +123,7 @@ PttFigures pttPlay(BenchWindow& bench, int slot, milliseconds lead, milliseconds
     ui.PttTail->trigger();
     ui.VOX1->trigger();
     const TxState& tx = bench.window().transmitControls().state();
-    if (!tx.TxEnable())
+    if (!tx.txEnabled())
         BenchWindow::click(ui.TransmitBtn);
     Clock::time_point down, up;
     const auto connection = QObject::connect(&tx, &TxState::transmittingChanged,
@@ -237,7 +237,7 @@ double operatorPttToUnkeyMs(BenchWindow& bench, int slot, milliseconds after, bo
     const TavrinUi& ui = bench.window().ui();
     ui.COM[2]->trigger();
     ui.OperatorPtt[1]->trigger();
-    if (!bench.window().transmitControls().state().TxEnable())
+    if (!bench.window().transmitControls().state().txEnabled())
         BenchWindow::click(ui.TransmitBtn);
     Clock::time_point raised, released;
     QTimer::singleShot(after, [&] {

@@ -88,7 +88,7 @@ void checkWindowOnFile(const std::uint8_t* data, std::size_t size) {
     file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     file.close();
 
-    TTavrin& w = h.open();
+    MainWindow& w = h.open();
     const int slot = w.keyerState().selectedMemory();
     require(slot >= 1 && slot <= 12, "the window selected none of the twelve slots");
     int red = 0;

@@ -144,7 +144,7 @@ private slots:
         h.writeMessage(1, pattern(6 * kBlock));
         std::optional<Rigctld> rig;
         QVERIFY(!row[1].contains("rig") || keysThrough(rig.emplace(), h.installDir()));
-        TTavrin& w = rig ? h.open() : h.openKeying();
+        MainWindow& w = rig ? h.open() : h.openKeying();
         if (row[1].startsWith("the device"))
             row[1].endsWith("open") ? h.wave.failOn(Dir::Output, Op::Open)
                                     : h.wave.failOn(Dir::Output, Op::Queue, 3);

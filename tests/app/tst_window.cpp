@@ -37,11 +37,11 @@ class NotificationListener final : public QObject {
 } listener;
 
 // Slots 1 (6 blocks), 2, 3 (2.8 s), 5, 12 hold messages; the window is active, slot 3 has a note.
-TTavrin& console(WindowHarness& h) {
+MainWindow& console(WindowHarness& h) {
     for (int slot : {1, 2, 5, 12})
         h.writeMessage(slot, pattern((slot == 1 ? 6 : 2) * kBlock, slot));
     h.writeMessage(3, pattern(61740, 3));
-    TTavrin& w = h.openKeying();
+    MainWindow& w = h.openKeying();
     w.memories().setNote(3, "CQ contest\r\nde station");
     w.activateWindow();
     if (!QTest::qWaitForWindowActive(&w))
@@ -52,7 +52,7 @@ TTavrin& console(WindowHarness& h) {
 }
 // Runs a playback, a recording or a pause, with keys pressed on a control two blocks in.
 void during(WindowHarness& h, Before before, const std::function<void()>& keys) {
-    TTavrin& w = *h.window;
+    MainWindow& w = *h.window;
     AudioPump out(h.wave, Dir::Output), in(h.wave, Dir::Input);
     const std::function<void()> pause = [&] { click(w.ui().PlayBtn), keys(); };
     if (before != Before::Idle)
@@ -102,7 +102,7 @@ private slots:
             Before(QStringList{"idle", "playing", "recording", "paused"}.indexOf(row[0]));
         const QString after = row[4];
         WindowHarness h;
-        TTavrin& w = console(h);
+        MainWindow& w = console(h);
         const QPoint offset = w.frameGeometry().center() - w.screen()->availableGeometry().center();
         QVERIFY(offset.manhattanLength() <= 4); // it opens centred
         QCOMPARE(w.grab().toImage().pixelColor(w.centralWidget()->mapTo(&w, QPoint(1, 1))),
@@ -200,7 +200,7 @@ private slots:
     void screenReaderHearsTheState() {
         QFETCH(QStringList, row);
         WindowHarness h;
-        TTavrin& w = console(h);
+        MainWindow& w = console(h);
         // A real box runs the event loop while it stands, and the window goes on showing.
         h.dialogs.onMessage = [] { QTest::qWait(kBoxStandsMs); };
         const bool aloud = row[0].startsWith("aloud, ");
@@ -253,7 +253,7 @@ private slots:
         QFETCH(QStringList, row);
         const auto sample = qint16(row[0].toInt());
         WindowHarness h;
-        TTavrin& w = console(h);
+        MainWindow& w = console(h);
         item(w, row[1].toLatin1())->trigger();
         // Every block the device fills holds the sample, whichever the keyer has taken in when the
         // bar is looked at.
@@ -301,19 +301,19 @@ private slots:
     void setValidatesTheEntry() {
         QFETCH(QStringList, row);
         WindowHarness h;
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         auto* timer = w.findChild<QTimer*>("IDTimer");
         h.dialogs.inputAnswers = {{row[0] == "1", row[1]}};
         w.ui().Set1->trigger();
         QCOMPARE(h.dialogs.texts(), row[2].isEmpty() ? QStringList() : QStringList{row[2]});
-        QCOMPARE(w.idAlarm().IdAlarmSeconds(), row[3].toInt());
+        QCOMPARE(w.idAlarm().seconds(), row[3].toInt());
         QCOMPARE(timer->interval(), row[4].toInt());
         w.ui().Set1->trigger();
         QCOMPARE(h.dialogs.offered.value(1), row[5]);
         // A stored period is kept as stored, its timer held within 1 to 2147483 s.
         for (const auto& [stored, ms] : {std::pair{1, 1000}, {-5, 1000}, {INT_MAX, 2147483000}}) {
             w.idAlarm().applyStoredPeriod(stored);
-            QCOMPARE(w.idAlarm().IdAlarmSeconds(), stored);
+            QCOMPARE(w.idAlarm().seconds(), stored);
             QCOMPARE(timer->interval(), ms);
         }
         if (row[1] != "2") // one tick is enough, and takes seconds
@@ -354,7 +354,7 @@ private slots:
             h.launcher.existing = {h.home.path() + "/usr/share/doc/tavrin/manual/index.html",
                                    kMixerPrograms[3], kMixerPrograms[1]};
         h.launcher.viewerAvailable = row[0].contains("viewer");
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         w.ui().HelpMenu1->trigger();
         click(w.ui().VolumeBtn);
         QCOMPARE(h.launcher.started,
@@ -378,7 +378,7 @@ private slots:
         for (const QString name : {"en_US", "de_DE"}) {
             installTranslations(*qApp, QLocale(name));
             WindowHarness h;
-            TTavrin& w = h.open();
+            MainWindow& w = h.open();
             const bool german = name == "de_DE";
             QCOMPARE(w.findChild<QMenu*>("File1")->title(), QString(german ? "Datei" : "File"));
             QCOMPARE(w.ui().TxPanel->text(), QString(german ? "Empfang" : "Receive"));

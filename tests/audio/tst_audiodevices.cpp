@@ -1,6 +1,6 @@
 // The sound card dialog, and the engines' status and wait on the device's own thread.
 #include "audio/audiodevices.h"
-#include "audio/soundcardselect.h"
+#include "audio/soundcarddialog.h"
 #include "audio/updown.h"
 #include "audio/wavein.h"
 #include "audio/waveout.h"
@@ -42,9 +42,9 @@ private slots:
         WindowHarness h({{"Line in"}, {"Webcam microphone", false}, {"USB", true, "Busy"}},
                         {{"Built-in audio"}, {"HDMI", false}, {"USB"}, {"Dock", true, "Busy"}});
         h.writeMessage(1, pattern(20 * kBlock));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         item(w, output ? "OutputSoundCard" : "InputSoundCard")->trigger();
-        TSoundCardSelect& d = w.soundCardSelect();
+        SoundCardDialog& d = w.soundCardSelect();
         for (QToolButton* button : d.WaveUpDown->findChildren<QToolButton*>())
             for (int i = 0; i < steps && button->arrowType() == Qt::UpArrow; ++i)
                 QTest::mouseClick(button, Qt::LeftButton);
@@ -78,8 +78,8 @@ private slots:
         VirtualWaveService wave;
         AudioDevices devices;
         WaveOutEngine out(wave, devices);
-        out.SetupWaveOut();
-        QVERIFY(out.OpenWaveOut().ok());
+        out.prepareOutput();
+        QVERIFY(out.openOutput().ok());
         QEventLoop loop;
         QObject receiver;
         out.reportCompletionsTo(&receiver, [&] {
@@ -122,13 +122,13 @@ private slots:
             devices.OutputDevice += step == QLatin1Char('c');
             if (step == QLatin1Char('f') || step == QLatin1Char('x'))
                 wave.failOn(Dir::Output, step == QLatin1Char('f') ? Op::Open : Op::Close);
-            out.SetupWaveOut();
-            QCOMPARE(out.OpenWaveOut().ok(), step != QLatin1Char('f'));
-            const WaveStatus closed = out.CloseWaveOut();
+            out.prepareOutput();
+            QCOMPARE(out.openOutput().ok(), step != QLatin1Char('f'));
+            const WaveStatus closed = out.closeOutput();
             QCOMPARE(closed.ok(), step == QLatin1Char('=') || step == QLatin1Char('c'));
             QCOMPARE(out.deviceOpen(), step == QLatin1Char('x'));
             QVERIFY(step != QLatin1Char('x') ||
-                    (closed.site() == WaveSite::OutClose && out.CloseWaveOut().ok() &&
+                    (closed.site() == WaveSite::OutClose && out.closeOutput().ok() &&
                      !out.deviceOpen() && !wave.isOpen(Dir::Output)));
         }
         QCOMPARE(wave.calls(Dir::Output, Op::Query), row[1].toInt());

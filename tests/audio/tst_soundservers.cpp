@@ -89,7 +89,7 @@ private slots:
         AlsaWaveService alsa(tap("out"), tap("in"));
         WindowHarness h;
         h.realWave = &alsa;
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         QElapsedTimer clock;
         if (!failure.isEmpty()) {
             h.writeMessage(1, pattern(kLongBlocks * kBlock));
@@ -227,7 +227,7 @@ private slots:
         AlsaWaveService alsa({{"tap_out", "Tap"}, {"tap_phones", "Phones"}}, tap("in"));
         WindowHarness h;
         h.realWave = &alsa;
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         w.audioDevices().MonitorDevice = fault == MonitorFault::TransmittersCard ? 0 : 1;
         w.ui().Monitor[1]->trigger();
         for (QAction* volume : w.ui().MonitorVolume)

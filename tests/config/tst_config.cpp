@@ -148,7 +148,7 @@ private slots:
         WindowHarness h;
         h.homePath += ("/" + QString(65, QChar(0xE9))).repeated(2); // paths cut inside a letter
         {
-            TTavrin& w = h.open();
+            MainWindow& w = h.open();
             click(w.ui().MemBtn[6]);
             for (const char* name : kChosen)
                 item(w, name)->trigger();
@@ -166,11 +166,11 @@ private slots:
                                     .first();
         QVERIFY(path.size() >= 254 && h.installDir().toUtf8().startsWith(path));
         QCOMPARE(QString::fromUtf8(path).toUtf8(), path);
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         for (const char* name : kChosen)
             QVERIFY2(item(w, name)->isChecked(), name);
         QCOMPARE(QVariantList({w.keyerState().selectedMemory(), w.keyerState().micGainCode(),
-                               w.keyingLine().KeyingPortName(), w.idAlarm().IdAlarmSeconds(),
+                               w.keyingLine().portName(), w.idAlarm().seconds(),
                                w.audioDevices().MonitorDevice}),
                  QVariantList({7, 10000, "COM4", 120, 1}));
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint && !item(w, "Off2")->isChecked());
@@ -233,7 +233,7 @@ private slots:
             h.writeMessage(slot, pattern(slot * kBlock, slot));
         writeBytes(h.installDir() + "Tavrin.cfg", config);
         Files before = filesIn(h.installDir());
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         const int selected = read.selectedMemory - 1 < 12u ? int(read.selectedMemory) : 1;
         QCOMPARE(h.ports.events().contains("open COM3"), read.keyingPortName == "COM3");
         QCOMPARE(bool(w.windowFlags() & Qt::WindowStaysOnTopHint), read.stayOnTop == 1);
@@ -292,7 +292,7 @@ private slots:
         writeBytes(
             h.installDir() + "Tavrin.cfg",
             ConfigRecord{}.serialize().replace(kEntryBytes, stored.size(), stored.toLatin1()));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         QTextEdit* note = w.ui().MessageWindow;
         if (typed.contains(QChar(0xD83D))) // pasted: the keyboard gives no half pair
             note->insertPlainText(typed);
@@ -358,7 +358,7 @@ private slots:
         const auto thaw = qScopeGuard([&] { chattr("-i"); });
         QVERIFY(chattr("+i"));
         const QString before = describe(file);
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         QCOMPARE(w.keyerState().loopDelay(), applied ? kStoredDelay : 10);
         QCOMPARE(h.dialogs.messages.size(), notice.isEmpty() ? 0 : 1);
         QVERIFY(notice.isEmpty() ||

@@ -36,7 +36,7 @@ QString line(const QString& port, bool high) {
                                     : "CLRDTR,CLRRTS";
 }
 
-void chooseUsbPort(TTavrin& w, const QString& label) {
+void chooseUsbPort(MainWindow& w, const QString& label) {
     emit w.ui().Output->aboutToShow();
     for (QAction* item : w.ui().Output->actions())
         if (item->text() == label)
@@ -66,7 +66,7 @@ const char* const kChildLog = "KEYINGEXITS_CHILD_LOG";
 const char* const kRigPort = "KEYINGEXITS_RIG_PORT";
 const char* const kStandInDir = "KEYINGEXITS_HIDRAW_DIR";
 
-QAction* portItem(TTavrin& w, const QString& port) {
+QAction* portItem(MainWindow& w, const QString& port) {
     return port == "LPT1"   ? w.ui().Printer1
            : port == "LPT2" ? w.ui().Printer2
            : port == "VOX"  ? w.ui().VOX1
@@ -157,7 +157,7 @@ private slots:
         h.ports.failingPorts = {"COM2"};
         h.ports.nonCommPorts = {"COM4"};
         h.ports.refuseParallel = reported;
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         w.show();
         // Before any choice no port drives the line, and the ticks say so.
         QVERIFY(w.ui().VOX1->isChecked() && !w.ui().Printer1->isChecked());
@@ -184,7 +184,7 @@ private slots:
             QCOMPARE(h.ports.takeEvents().join(','), row[3]);
             return;
         }
-        QCOMPARE(w.keyingLine().KeyingPortName(), QString("NONE"));
+        QCOMPARE(w.keyingLine().portName(), QString("NONE"));
         QVERIFY(w.ui().VOX1->isChecked() && w.ui().NoComPort->isChecked() &&
                 !portItem(w, port)->isChecked());
         QVERIFY(signalled || w.close());
@@ -234,10 +234,10 @@ private slots:
         QObject watcher; // ends the connection before the harness goes
         connect(qApp, &QCoreApplication::aboutToQuit, &watcher, [&] {
             all = h.ports.events();
-            levelAtQuit = h.window->keyingLine().KeyingLevel();
+            levelAtQuit = h.window->keyingLine().level();
         });
         QVERIFY(QDir().mkpath(h.devRoot) && writeBytes(h.devRoot + "/ttyACM0", {}));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         w.show();
         if (port == "CAT")
             w.keyingLine().selectRig(
@@ -256,7 +256,7 @@ private slots:
         bool keyedBeforeExit = false;
         QStringList rigReads;
         const auto noteKeyed = [&] {
-            keyedBeforeExit = w.keyingLine().KeyingLevel() == KeyingLine::Keyed;
+            keyedBeforeExit = w.keyingLine().level() == KeyingLine::Keyed;
             if (rigPort)
                 rigReads << rigNow(port);
         };
@@ -292,7 +292,7 @@ private slots:
         bool overdue = false;
         QTimer::singleShot(5000, &w, [&] {
             overdue = true;
-            w.keyer().ResetBtnClick();
+            w.keyer().reset();
             QCoreApplication::exit(99);
         });
         if (quits) {
@@ -311,7 +311,7 @@ private slots:
         QVERIFY(exit != "loop pause" ||
                 (w.keyer().loopTimer().isActive() && w.keyerState().keyerIdle()));
         QVERIFY(keyedBeforeExit);
-        QCOMPARE(w.keyingLine().KeyingLevel(), KeyingLine::Unkeyed);
+        QCOMPARE(w.keyingLine().level(), KeyingLine::Unkeyed);
         checkLineEnds(port, invert, all << rigReads);
         if (exit == "loop pause")
             click(w.ui().ResetBtn);
@@ -333,7 +333,7 @@ private slots:
             h.installDir() + "Tavrin.ini",
             QString("[Keying]\nPttLeadMs=%1\nPttTailMs=%2\n").arg(leadMs).arg(tailMs).toLatin1()));
         h.writeMessage(1, QByteArray(2 * kBlock, 'm'));
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         QElapsedTimer clock;
         clock.start();
         qint64 keyDown = -1, firstHeard = -1, lastHeard = -1;
@@ -426,7 +426,7 @@ private slots:
         record.keyingPortName = "COM2";
         QSettings(path, QSettings::IniFormat).setValue("Keying/SerialDevice", usb);
         QVERIFY(writeBytes(h.installDir() + "Tavrin.cfg", record.serialize()));
-        QCOMPARE(h.open().keyingLine().KeyingPortName(), QString("COM2"));
+        QCOMPARE(h.open().keyingLine().portName(), QString("COM2"));
     }
 };
 

@@ -86,7 +86,7 @@ private slots:
         WindowHarness h;
         h.writeMessage(1, QByteArray(kBlock, 'o'));
         const QByteArray old = readBytes(h.slotPath(1));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         h.wave.setCapture(kCaptured);
         QByteArray messageThen, partThen; // as a power cut or a kill at the end would leave them
         AudioPump pump(h.wave, Dir::Input);
@@ -239,7 +239,7 @@ private slots:
         const QString path = h.slotPath(1);
         writeBytes(path, file);
         const QStringList before = filesIn(h.installDir());
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         click(w.ui().MemBtn[0]);
         h.ports.takeEvents();
 
@@ -247,7 +247,7 @@ private slots:
         pump.after(50, [&] { click(w.ui().StopBtn); }); // far beyond any of these messages
         click(w.ui().PlayBtn);
         QVERIFY(!w.keyerState().busy() && !w.keyerState().playFileOpen() &&
-                w.keyingLine().KeyingLevel() == KeyingLine::Unkeyed);
+                w.keyingLine().level() == KeyingLine::Unkeyed);
         // Only a message with sound in it opens the device.
         QCOMPARE(h.wave.calls(Dir::Output, Op::Open), heard.isEmpty() ? 0 : 1);
         QCOMPARE(h.wave.played(),

@@ -66,7 +66,7 @@ private slots:
         for (int slot : {1, 3})
             h.writeMessage(slot, kOldMessage);
         QVERIFY(QFile::copy(source, h.slotPath(2)));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         h.dialogs.fileAnswers << h.slotPath(3) << source; // a file opened, then the import
         h.dialogs.yesNoAnswers << true;
         h.dialogs.saveAnswers << saved;
@@ -169,7 +169,7 @@ private slots:
             h.writeMessage(1, pattern(2 * kBlock, 9));
         QVERIFY(place(path, there));
         const QByteArray before = describe(path);
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         h.dialogs.fileAnswers << source;
         h.dialogs.saveAnswers << h.home.filePath(typed);
         h.dialogs.saveFileType = flac ? 1 : 0;

@@ -65,7 +65,7 @@ private slots:
         const QByteArray data = pattern(bytes);
         h.writeMessage(1, data);
         h.writeMessage(5, pattern(kBlock, 99));
-        TTavrin& w = h.openKeying(txEnable);
+        MainWindow& w = h.openKeying(txEnable);
         QSignalSpy panel(&w.transmitControls().state(), &TxState::transmittingChanged);
         QSignalSpy starts(&w.keyerState(), &KeyerState::playActiveChanged);
         bool keyed = false;
@@ -127,7 +127,7 @@ private slots:
         const Dir dir = recording ? Dir::Input : Dir::Output;
         WindowHarness h;
         h.writeMessage(1, pattern(6 * kBlock));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         QPushButton* start = recording ? w.ui().RecordBtn : w.ui().PlayBtn;
         {
             AudioPump pump(h.wave, dir);
@@ -205,7 +205,7 @@ private slots:
             h.writeMessage(1, pattern(6 * kBlock));
         QVERIFY(inSlot != InSlot::Pipe || ::mkfifo(QFile::encodeName(h.slotPath(1)), 0600) == 0);
         QVERIFY(inSlot != InSlot::Directory || QDir().mkdir(h.slotPath(1)));
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         if (!playing && act != Act::Open)
             click(w.ui().TuneBtn);
         QStringList atBox; // the line and TUNE's colour when each box appeared
@@ -248,7 +248,7 @@ private slots:
         WindowHarness h;
         h.writeMessage(1, QByteArray(blocks * kBlock, 'k'));
         h.writeMessage(2, QByteArray(kBlock, 'f'));
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         click(w.ui().TuneBtn);
         QVERIFY(h.keyed());
         AudioPump pump(h.wave, way == "REC" ? Dir::Input : Dir::Output);
@@ -289,7 +289,7 @@ private slots:
         QFETCH(int, pauseMs);
         WindowHarness h;
         h.writeMessage(1, QByteArray(2 * kBlock, 'p'));
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         // A delay in tenths is one no menu item carries, as a script on the bus may set.
         const bool byValue = tenths > 0;
         bool chosen = false;
@@ -372,7 +372,7 @@ private slots:
         h.realPorts = &ports;
         const int blocks = running == "LOOP" ? 2 : 200;
         h.writeMessage(1, QByteArray(blocks * kBlock, 'k'));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         w.show();
         item(w, running == "VOX" ? "VOX1" : "COM3")->trigger();
         click(w.ui().TransmitBtn);
@@ -395,13 +395,13 @@ private slots:
         : running == "TUNE"                      ? click(w.ui().TuneBtn)
                                                  : void();
         if (running == "LOOP" || running == "TUNE") {
-            QVERIFY(w.keyer().loopTimer().isActive() || w.transmitControls().state().TuneActive());
+            QVERIFY(w.keyer().loopTimer().isActive() || w.transmitControls().state().tuning());
             press();
         }
         QTRY_VERIFY(w.ui().StatusLine->text().startsWith(status));
         const bool stopped = status.startsWith("Stopped");
         QVERIFY(!stopped || (!w.keyer().loopTimer().isActive() && !w.keyerState().loopActive() &&
-                             !w.transmitControls().state().TuneActive()));
+                             !w.transmitControls().state().tuning()));
         if (running == "PLAY") // the whole message unless stopped
             QCOMPARE(h.wave.played().size() < blocks * kBlock, stopped);
         QCOMPARE(modemlines::outputs(), 0);
@@ -427,7 +427,7 @@ private slots:
         WindowHarness h({{"Microphone"}}, {{"Rig"}, {"Phones"}});
         const QByteArray message = pattern(4 * kBlock, 2);
         h.writeMessage(1, message);
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -446,7 +446,7 @@ private slots:
                  qPrintable(w.ui().StatusLine->text()));
         QVERIFY(during == During::Playing || !h.everKeyed());
         if (during == During::Escape)
-            w.KeyUp(Qt::Key_Escape);
+            w.keyReleased(Qt::Key_Escape);
         else if (during == During::Stop)
             click(w.ui().StopBtn);
         else if (during == During::PlayKey)

@@ -140,7 +140,7 @@ private slots:
                 writeBytes(h.installDir() + "Tavrin.ini",
                            "[Recording]\n" + settings.toLatin1() + '\n') &&
                 (!imported || writeBytes(kept, "stale")));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         if (imported) {
             h.dialogs.fileAnswers << path;
             item(w, "ImportMessage1")->trigger();
@@ -214,7 +214,7 @@ private slots:
         h.wave.setCapture(captured);
         if (failAt)
             h.wave.failOn(WaveService::Direction::Input, VirtualWaveService::Op::Queue, failAt);
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         for (const QString& choice : choices.split(' '))
             item(w, choice.toLatin1())->trigger();
         emit w.ui().Microphone->aboutToShow();

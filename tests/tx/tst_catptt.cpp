@@ -71,7 +71,7 @@ private slots:
                           "%1", QString::number(KeyingLine::kKeyDownWait.count() / 1000));
         WindowHarness h;
         h.writeMessage(1, QByteArray(4 * kBlock, 'm'));
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         QSignalSpy shown(&w.transmitControls().state(), &TxState::transmittingChanged);
         const auto kind = row[0] == "CAT" ? RigTarget::Kind::Cat : RigTarget::Kind::Cm108;
         w.keyingLine().selectRig({kind, row[1].toInt(), device});
@@ -83,7 +83,7 @@ private slots:
         const QString text = h.dialogs.messages[0].text;
         QVERIFY2(text.contains(device) && text.contains(cause), qPrintable(text));
         QVERIFY(shown.isEmpty() && h.wave.played().isEmpty() && !w.keyerState().playActive() &&
-                !w.transmitControls().state().TuneActive());
+                !w.transmitControls().state().tuning());
     }
 
     // A rig that stops answering while keyed (rigctld stopped, later continued, or killed) shows
@@ -104,7 +104,7 @@ private slots:
         QVERIFY(rig.ready() && rig.key(true) &&
                 writeBytes(h.installDir() + "Tavrin.ini",
                            "[Rig]\nKeying=CAT\nAddress=" + rig.address().toLatin1()));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         QTRY_COMPARE_WITH_TIMEOUT(rig.ptt(), 0, 5000);
         w.show();
         click(w.ui().TransmitBtn);
@@ -132,7 +132,7 @@ private slots:
             : way == "TUNE" ? click(w.ui().TuneBtn)
                             : press(w, way);
         }
-        QVERIFY(sound.completed() < 40 && w.transmitControls().state().TuneActive() == !stays);
+        QVERIFY(sound.completed() < 40 && w.transmitControls().state().tuning() == !stays);
         QTRY_COMPARE_WITH_TIMEOUT(panel->text(),
                                   stays ? "Transmit — unkey not confirmed" : "Transmit",
                                   int(KeyingLine::kUnkeyWait.count()) + 500);
@@ -186,7 +186,7 @@ private slots:
                 },
                 ms);
         };
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         bool keyedByTest = false;
         QString result;
         QTimer::singleShot(0, &w, [&] {
@@ -239,7 +239,7 @@ private slots:
         QVERIFY(rig.ready() && writeBytes(h.installDir() + "Tavrin.ini",
                                           "[Rig]\nKeying=CAT\nAddress=" + rig.address().toLatin1() +
                                               "\n[Keying]\nOperatorPtt=" + watched));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         const bool heard = watched == "rig";
         QCOMPARE(w.ui().StatusLine->text().contains("needs a serial keying port"), !heard);
         w.show();

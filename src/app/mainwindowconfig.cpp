@@ -1,6 +1,6 @@
 // The main window's persistence: the configuration file read at start-up and applied through
 // the same handlers as the menus, written at shutdown, and the File menu's wave commands.
-#include "app/tavrin.h"
+#include "app/mainwindow.h"
 
 #include "app/applog.h"
 #include "audio/waveout.h"
@@ -73,7 +73,7 @@ QString notSaved(const QString& path, const FileRead& read) {
 }
 } // namespace
 
-void TTavrin::readConfiguration() {
+void MainWindow::readConfiguration() {
     readRecord();
     // A signal during the record's message box ends the start: nothing more is opened.
     if (startAbandoned_)
@@ -90,7 +90,7 @@ void TTavrin::readConfiguration() {
         applyIniSettings(ini);
 }
 
-void TTavrin::readRecord() {
+void MainWindow::readRecord() {
     const QString path = paths_.configFile();
     const FileRead read = readConfigFile(path);
     if (read.status == FileRead::Status::Missing) {
@@ -112,28 +112,28 @@ void TTavrin::readRecord() {
         tellSettingsNotSaved(why);
 }
 
-void TTavrin::tellSettingsNotSaved(const QString& why) {
+void MainWindow::tellSettingsNotSaved(const QString& why) {
     // Both files or neither: the record names VOX for what only the settings file holds, and the
     // operator is told once.
     configPath_.clear();
     dialogs_.showMessage(why + text(kNotSaved), text(kConfigErrorTitle));
 }
 
-SettingsTargets TTavrin::settingsTargets() {
+SettingsTargets MainWindow::settingsTargets() {
     return {memories_, *keyer_, state_, *keying_, *idAlarm_, audioDevices_};
 }
 
-void TTavrin::applyConfiguration(const ConfigRecord& record) {
+void MainWindow::applyConfiguration(const ConfigRecord& record) {
     applySettings(record, settingsTargets());
     reservedA_ = record.reservedA;
     reservedB_ = record.reservedB;
     if (record.stayOnTop == kOn)
-        On2Click();
+        setStayOnTop(true);
     else
-        Off2Click();
+        setStayOnTop(false);
 }
 
-ConfigRecord TTavrin::currentConfiguration() {
+ConfigRecord MainWindow::currentConfiguration() {
     ConfigRecord base;
     base.reservedA = reservedA_;
     base.reservedB = reservedB_;
@@ -141,7 +141,7 @@ ConfigRecord TTavrin::currentConfiguration() {
     return collectSettings(settingsTargets(), base);
 }
 
-void TTavrin::applyIniSettings(const IniSettings& ini) {
+void MainWindow::applyIniSettings(const IniSettings& ini) {
     keyer_->setPttTiming(ini.keying.ptt);
     ui_.SpeakAloud->setChecked(ini.console.speakAloud);
     keyer_->setTrimMargin(ini.recording.trimMargin);
@@ -150,7 +150,7 @@ void TTavrin::applyIniSettings(const IniSettings& ini) {
     showLevelTarget();
     // The record names VOX while a device path is in use. A port that a copy of the program
     // reading only the record has chosen since then stands.
-    if (!ini.keying.serialDevice.isEmpty() && keying_->KeyingPortName() == kVoxName)
+    if (!ini.keying.serialDevice.isEmpty() && keying_->portName() == kVoxName)
         chooseSerialDevice(ini.keying.serialDevice);
     // Likewise a rig: the record holds VOX for it.
     rigSettings_ = ini.rig;
@@ -180,13 +180,13 @@ void TTavrin::applyIniSettings(const IniSettings& ini) {
     showOperatorPtt();
 }
 
-IniSettings TTavrin::currentIniSettings() const {
+IniSettings MainWindow::currentIniSettings() const {
     IniSettings ini;
     // An adapter that failed to open is still the operator's choice while VOX stands in for it.
-    if (keying_->KeyingPortName() == kVoxName && !keying_->rigTarget())
+    if (keying_->portName() == kVoxName && !keying_->rigTarget())
         ini.keying.serialDevice = chosenSerialDevice_;
     if (keying_->usesDevicePath())
-        ini.keying.serialDevice = keying_->KeyingPortName();
+        ini.keying.serialDevice = keying_->portName();
     ini.keying.ptt = keyer_->pttTiming();
     ini.keying.operatorPtt = keying_->operatorPtt();
     ini.console.speakAloud = ui_.SpeakAloud->isChecked();
@@ -206,7 +206,7 @@ IniSettings TTavrin::currentIniSettings() const {
     return ini;
 }
 
-void TTavrin::writeConfiguration() {
+void MainWindow::writeConfiguration() {
     if (configPath_.isEmpty())
         return;
     // What could be foreseen was told at the start; a failure that comes only now (a full disk)
@@ -217,7 +217,7 @@ void TTavrin::writeConfiguration() {
         qCWarning(appLog, "Could not save the settings in %s", qPrintable(paths_.iniFile()));
 }
 
-void TTavrin::RetrieveWave1Click() {
+void MainWindow::openMessage() {
     // The chosen file is checked through a handle of its own, and never while a recording or
     // playback runs, so no running operation loses its file.
     if (state_.busy())
@@ -232,7 +232,7 @@ void TTavrin::RetrieveWave1Click() {
                              QString::fromLatin1(refusal->title));
 }
 
-void TTavrin::SaveWave1Click() {
+void MainWindow::saveMessageAs() {
     // Read through a handle of its own, so a paused playback keeps its place in the file; not
     // while a recording or playback runs, as Open Wave.
     if (state_.busy())
@@ -240,7 +240,7 @@ void TTavrin::SaveWave1Click() {
     saveWave(state_.currentMessageFile(), dialogs_);
 }
 
-void TTavrin::ImportMessage1Click() {
+void MainWindow::importMessage() {
     // A running recording or playback holds the slot's file.
     if (state_.busy() || import_)
         return;
@@ -265,12 +265,12 @@ void TTavrin::ImportMessage1Click() {
             importProgress_->setValue(permille);
     });
     // Queued: the import is deleted there, which must not happen inside its own signal.
-    connect(import_.get(), &MessageImport::finished, this, &TTavrin::finishImport,
+    connect(import_.get(), &MessageImport::finished, this, &MainWindow::finishImport,
             Qt::QueuedConnection);
     ui_.ImportMessage1->setEnabled(false);
 }
 
-void TTavrin::finishImport() {
+void MainWindow::finishImport() {
     // Its question waits for the end of a message started meanwhile, rather than come up while
     // the transmitter is keyed.
     if (!import_ || !import_->done() || state_.busy())

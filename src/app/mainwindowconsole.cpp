@@ -1,7 +1,7 @@
 // The main window for the operator at the keyboard and for a screen reader: the shortcuts, the
 // tooltips and the Keyboard help, the accessible names, states and announcements, the length of
 // each slot's message, the status line and the level meter.
-#include "app/tavrin.h"
+#include "app/mainwindow.h"
 
 #include "app/accessiblebutton.h"
 #include "app/announcer.h"
@@ -128,7 +128,7 @@ void describe(QWidget* control, const QString& what) {
 
 } // namespace
 
-void TTavrin::wireConsole() {
+void MainWindow::wireConsole() {
     // Marked before any name is set: the state interface must be the one that is kept.
     for (QPushButton* button : {ui_.LoopBtn, ui_.TuneBtn, ui_.TransmitBtn, ui_.MicBtn})
         accessiblebutton::mark(button, accessiblebutton::Kind::Switch);
@@ -174,46 +174,47 @@ void TTavrin::wireConsole() {
     consoleTimer_ = new QTimer(this);
     consoleTimer_->setSingleShot(true);
     consoleTimer_->setInterval(0);
-    connect(consoleTimer_, &QTimer::timeout, this, &TTavrin::showConsole);
+    connect(consoleTimer_, &QTimer::timeout, this, &MainWindow::showConsole);
     statusTimer_ = new QTimer(this);
     statusTimer_->setSingleShot(true);
     connect(statusTimer_, &QTimer::timeout, this, [this] {
         statusShown_.start();
         showLevel(state_.phase());
     });
-    connect(&state_, &KeyerState::phaseChanged, this, &TTavrin::scheduleConsole);
-    connect(&state_, &KeyerState::loopActiveChanged, this, &TTavrin::scheduleConsole);
-    connect(&state_, &KeyerState::selectedMemoryChanged, this, &TTavrin::scheduleConsole);
+    connect(&state_, &KeyerState::phaseChanged, this, &MainWindow::scheduleConsole);
+    connect(&state_, &KeyerState::loopActiveChanged, this, &MainWindow::scheduleConsole);
+    connect(&state_, &KeyerState::selectedMemoryChanged, this, &MainWindow::scheduleConsole);
     for (auto changed : {&KeyerState::playBytesLeftChanged, &KeyerState::recordedBytesChanged,
                          &KeyerState::inputPeakChanged, &KeyerState::progressChanged})
-        connect(&state_, changed, this, &TTavrin::scheduleStatus);
-    connect(ui_.MessageWindow, &QTextEdit::textChanged, this, &TTavrin::scheduleConsole);
+        connect(&state_, changed, this, &MainWindow::scheduleStatus);
+    connect(ui_.MessageWindow, &QTextEdit::textChanged, this, &MainWindow::scheduleConsole);
     const TxState& tx = transmit_->state();
     for (auto changed :
          {&TxState::tuneActiveChanged, &TxState::txEnableChanged, &TxState::txMicChanged,
           &TxState::transmittingChanged, &TxState::unkeyNotConfirmedChanged})
-        connect(&tx, changed, this, &TTavrin::scheduleConsole);
+        connect(&tx, changed, this, &MainWindow::scheduleConsole);
     // A recording that ends has changed its slot's file.
     connect(&state_, &KeyerState::recordActiveChanged, this, [this](bool on) {
         if (!on)
             readSlotLengths();
     });
-    connect(keyer_, &Keyer::nothingToPlay, this, &TTavrin::nothingToPlay);
+    connect(keyer_, &Keyer::nothingToPlay, this, &MainWindow::nothingToPlay);
 
     // Messages copied in or deleted while the program runs.
     slotWatcher_ = new QFileSystemWatcher(this);
     slotWatcher_->addPath(paths_.dir());
-    connect(slotWatcher_, &QFileSystemWatcher::directoryChanged, this, &TTavrin::readSlotLengths);
+    connect(slotWatcher_, &QFileSystemWatcher::directoryChanged, this,
+            &MainWindow::readSlotLengths);
 }
 
-void TTavrin::KeyboardClick() {
+void MainWindow::showKeyboard() {
     QStringList lines;
     for (const KeyHelp& help : keyboardHelp())
         lines << help.keys + QStringLiteral(": ") + help.action;
     dialogs_.showMessage(lines.join(QLatin1Char('\n')), tr("Keyboard"));
 }
 
-void TTavrin::readSlotLengths() {
+void MainWindow::readSlotLengths() {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         slotLengths_.at(slot - 1) = messageLength(memories_.path(slot));
     showMemoryButtons();
@@ -221,7 +222,7 @@ void TTavrin::readSlotLengths() {
     emit slotLengthsRead();
 }
 
-void TTavrin::showMemoryButtons() {
+void MainWindow::showMemoryButtons() {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
         const bool empty = slotLength(slot).count() == 0;
         look::setTextColour(ui_.MemBtn.at(slot - 1), slot == state_.highlightedMemory() ? look::kRed
@@ -230,11 +231,11 @@ void TTavrin::showMemoryButtons() {
     }
 }
 
-void TTavrin::scheduleConsole() {
+void MainWindow::scheduleConsole() {
     consoleTimer_->start();
 }
 
-QString TTavrin::messageName() const {
+QString MainWindow::messageName() const {
     // A paused message resumes whatever memory has been selected since.
     const QString& file = state_.playFileOpen() ? state_.playFile() : state_.currentMessageFile();
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
@@ -243,7 +244,7 @@ QString TTavrin::messageName() const {
     return QFileInfo(file).fileName();
 }
 
-void TTavrin::scheduleStatus() {
+void MainWindow::scheduleStatus() {
     // A phase change shows everything anyway.
     if (consoleTimer_->isActive())
         return;
@@ -254,7 +255,7 @@ void TTavrin::scheduleStatus() {
         statusTimer_->start(kStatusCatchUp);
 }
 
-void TTavrin::showConsole() {
+void MainWindow::showConsole() {
     consoleTimer_->stop();
     statusShown_.invalidate();
     const TxState& tx = transmit_->state();
@@ -263,10 +264,10 @@ void TTavrin::showConsole() {
         QString what;
         bool on;
     } switches[] = {
-        {ui_.TransmitBtn, tr("Transmit enable"), tx.TxEnable()},
-        {ui_.MicBtn, tr("Microphone"), tx.TxMic()},
+        {ui_.TransmitBtn, tr("Transmit enable"), tx.txEnabled()},
+        {ui_.MicBtn, tr("Microphone"), tx.micOn()},
         {ui_.LoopBtn, QStringLiteral("LOOP"), state_.loopActive()},
-        {ui_.TuneBtn, QStringLiteral("TUNE"), tx.TuneActive()},
+        {ui_.TuneBtn, QStringLiteral("TUNE"), tx.tuning()},
     };
     for (const auto& control : switches) {
         nameIfChanged(control.button, control.what);
@@ -307,7 +308,7 @@ void TTavrin::showConsole() {
     showStatus(now);
 }
 
-QStringList TTavrin::memoryParts(int slot) const {
+QStringList MainWindow::memoryParts(int slot) const {
     const bool selected = slot == state_.selectedMemory();
     const QString note =
         (selected ? ui_.MessageWindow->toPlainText() : MemorySlots::toWindow(memories_.note(slot)))
@@ -323,15 +324,15 @@ QStringList TTavrin::memoryParts(int slot) const {
     return parts;
 }
 
-void TTavrin::chooseMemory(int slot) {
-    keyer_->MemBtnClick(slot);
+void MainWindow::chooseMemory(int slot) {
+    keyer_->selectMemory(slot);
     // The screen reader is not told of a memory button's new selection, even under the focus;
     // the choice by click or key, wherever the focus is, is said here.
     if (state_.selectedMemory() == slot)
         say(centralWidget(), memoryParts(slot).join(QStringLiteral(", ")));
 }
 
-void TTavrin::showLevel(KeyerPhase now) {
+void MainWindow::showLevel(KeyerPhase now) {
     statusTimer_->stop();
     QProgressBar* bar = ui_.PlayProgressBar;
     const bool clipped = now == KeyerPhase::Recording && state_.inputPeak() >= kClipPeak;
@@ -373,7 +374,7 @@ void TTavrin::showLevel(KeyerPhase now) {
     bar->setValue(position);
 }
 
-void TTavrin::showStatus(KeyerPhase now) {
+void MainWindow::showStatus(KeyerPhase now) {
     showLevel(now);
     const QString message = messageName();
     if (now == shownPhase_ && (now == KeyerPhase::Idle || message == shownMessage_)) {
@@ -417,7 +418,7 @@ void TTavrin::showStatus(KeyerPhase now) {
     announce(ui_.StatusLine, said);
 }
 
-void TTavrin::nothingToPlay(const QString& path) {
+void MainWindow::nothingToPlay(const QString& path) {
     QString said = tr("Nothing to play in %1").arg(QFileInfo(path).fileName());
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         if (memories_.path(slot) == path)
@@ -432,7 +433,7 @@ void TTavrin::nothingToPlay(const QString& path) {
     readSlotLengths();
 }
 
-void TTavrin::undoTrim() {
+void MainWindow::undoTrim() {
     offerMessageEdits();
     if (!ui_.UndoTrim->isEnabled())
         return;
@@ -448,13 +449,13 @@ void TTavrin::undoTrim() {
         tr("Memory %1 is back as recorded: %2 seconds").arg(slot).arg(seconds(slotLength(slot))));
 }
 
-void TTavrin::showIdleStatus(const QString& text) {
+void MainWindow::showIdleStatus(const QString& text) {
     idleStatus_ = text;
     ui_.StatusLine->setText(text);
     announce(ui_.StatusLine, text);
 }
 
-void TTavrin::yieldToOperator() {
+void MainWindow::yieldToOperator() {
     const QString stopped = tr("Stopped by the operator's PTT");
     // A message ending is said by the status line once the console shows it; the loop's pause
     // and TUNE end without a change the status line would say.
@@ -467,7 +468,7 @@ void TTavrin::yieldToOperator() {
         showIdleStatus(stopped);
 }
 
-void TTavrin::levelNow() {
+void MainWindow::levelNow() {
     offerMessageEdits();
     if (!ui_.LevelNow->isEnabled())
         return;
@@ -485,19 +486,19 @@ void TTavrin::levelNow() {
     showIdleStatus(report);
 }
 
-void TTavrin::showQuietFailure(const QString& text) {
+void MainWindow::showQuietFailure(const QString& text) {
     quietFailure_ = text;
     showIdleStatus(text);
 }
 
-void TTavrin::announce(QLabel* where, const QString& text, const QString& spoken) {
+void MainWindow::announce(QLabel* where, const QString& text, const QString& spoken) {
     where->setAccessibleName(text);
     say(where, spoken.isEmpty() ? text : spoken);
     if (platform_.speech && ui_.SpeakAloud->isChecked())
         platform_.speech->say(spoken.isEmpty() ? text : spoken);
 }
 
-void TTavrin::say(QWidget* where, const QString& text) {
+void MainWindow::say(QWidget* where, const QString& text) {
     auto* announcer = where->findChild<Announcer*>(QString(), Qt::FindDirectChildrenOnly);
     if (!announcer)
         announcer = new Announcer(where);

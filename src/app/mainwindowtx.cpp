@@ -1,6 +1,6 @@
 // The main window's transmitter side: the keying line and its menus, the transmit buttons and
 // indicators, the ID alarm, and the ways out that must unkey.
-#include "app/tavrin.h"
+#include "app/mainwindow.h"
 
 #include "app/look.h"
 #include "app/rigdialogs.h"
@@ -41,7 +41,7 @@ QColor stripColour(AlarmStrip::Colour colour) {
 
 } // namespace
 
-void TTavrin::createTransmitter() {
+void MainWindow::createTransmitter() {
     keying_ = new KeyingLine(*platform_.portIo, dialogs_, this);
     keying_->setObjectName(QStringLiteral("KeyingLine"));
     transmit_ = new TransmitControls(*keying_, this);
@@ -52,17 +52,23 @@ void TTavrin::createTransmitter() {
     fatalSignals_ = std::make_unique<FatalSignalUnkey>();
 }
 
-void TTavrin::wireTransmitter() {
+void MainWindow::wireTransmitter() {
     const struct {
         QAction* item;
         void (KeyingLine::*handler)();
     } outputItems[] = {
-        {ui_.Printer1, &KeyingLine::Printer1Click},   {ui_.Printer2, &KeyingLine::Printer2Click},
-        {ui_.COM[0], &KeyingLine::COM1Click},         {ui_.COM[1], &KeyingLine::COM2Click},
-        {ui_.COM[2], &KeyingLine::COM3Click},         {ui_.COM[3], &KeyingLine::COM4Click},
-        {ui_.COM[4], &KeyingLine::COM5Click},         {ui_.COM[5], &KeyingLine::COM6Click},
-        {ui_.NoComPort, &KeyingLine::NoComPortClick}, {ui_.VOX1, &KeyingLine::VOX1Click},
-        {ui_.Normal, &KeyingLine::NormalClick},       {ui_.Invert1, &KeyingLine::Invert1Click},
+        {ui_.Printer1, &KeyingLine::chooseLpt1},
+        {ui_.Printer2, &KeyingLine::chooseLpt2},
+        {ui_.COM[0], &KeyingLine::chooseCom1},
+        {ui_.COM[1], &KeyingLine::chooseCom2},
+        {ui_.COM[2], &KeyingLine::chooseCom3},
+        {ui_.COM[3], &KeyingLine::chooseCom4},
+        {ui_.COM[4], &KeyingLine::chooseCom5},
+        {ui_.COM[5], &KeyingLine::chooseCom6},
+        {ui_.NoComPort, &KeyingLine::chooseNoPort},
+        {ui_.VOX1, &KeyingLine::chooseVox},
+        {ui_.Normal, &KeyingLine::chooseNormalPolarity},
+        {ui_.Invert1, &KeyingLine::chooseInvertedPolarity},
     };
     for (const auto& output : outputItems) {
         connect(output.item, &QAction::triggered, keying_, output.handler);
@@ -70,33 +76,33 @@ void TTavrin::wireTransmitter() {
             connect(output.item, &QAction::triggered, this,
                     [this] { chosenSerialDevice_.clear(); });
     }
-    connect(keying_, &KeyingLine::choiceChanged, this, &TTavrin::showKeyingChoice);
+    connect(keying_, &KeyingLine::choiceChanged, this, &MainWindow::showKeyingChoice);
     showKeyingChoice();
-    connect(ui_.RadioCat, &QAction::triggered, this, &TTavrin::RadioCatClick);
-    connect(ui_.Cm108Gpio, &QAction::triggered, this, &TTavrin::Cm108GpioClick);
+    connect(ui_.RadioCat, &QAction::triggered, this, &MainWindow::chooseCatKeying);
+    connect(ui_.Cm108Gpio, &QAction::triggered, this, &MainWindow::chooseCm108Keying);
     // Adapters come and go while the program runs.
-    connect(ui_.Output, &QMenu::aboutToShow, this, &TTavrin::listSerialPortItems);
+    connect(ui_.Output, &QMenu::aboutToShow, this, &MainWindow::listSerialPortItems);
     connect(ui_.PttLead, &QAction::triggered, this,
-            [this] { askPttDelayClick(&PttTiming::lead, tr("PTT Lead")); });
+            [this] { setPttDelay(&PttTiming::lead, tr("PTT Lead")); });
     connect(ui_.PttTail, &QAction::triggered, this,
-            [this] { askPttDelayClick(&PttTiming::tail, tr("PTT Tail")); });
+            [this] { setPttDelay(&PttTiming::tail, tr("PTT Tail")); });
     for (QAction* choice : ui_.OperatorPtt)
         connect(choice, &QAction::triggered, keying_, [this, choice] {
             keying_->watchOperatorPtt(static_cast<OperatorPtt>(choice->data().toInt()));
         });
-    connect(keying_, &KeyingLine::operatorPttPressed, this, &TTavrin::yieldToOperator);
-    connect(keying_, &KeyingLine::operatorPttUnwatched, this, &TTavrin::showIdleStatus);
+    connect(keying_, &KeyingLine::operatorPttPressed, this, &MainWindow::yieldToOperator);
+    connect(keying_, &KeyingLine::operatorPttUnwatched, this, &MainWindow::showIdleStatus);
 
     connect(idAlarm_, &IdAlarm::switched, this, [this](bool on) {
         tickByData(std::array{ui_.OFF1, ui_.ON1}, on);
     });
-    connect(ui_.OFF1, &QAction::triggered, idAlarm_, &IdAlarm::OFF1Click);
-    connect(ui_.ON1, &QAction::triggered, idAlarm_, &IdAlarm::ON1Click);
-    connect(ui_.Set1, &QAction::triggered, idAlarm_, &IdAlarm::Set1Click);
+    connect(ui_.OFF1, &QAction::triggered, idAlarm_, &IdAlarm::switchOff);
+    connect(ui_.ON1, &QAction::triggered, idAlarm_, &IdAlarm::switchOn);
+    connect(ui_.Set1, &QAction::triggered, idAlarm_, &IdAlarm::askAlarmTime);
 
-    connect(ui_.TuneBtn, &QPushButton::clicked, transmit_, &TransmitControls::TuneBtnClick);
-    connect(ui_.TransmitBtn, &QPushButton::clicked, transmit_, &TransmitControls::TransmitBtnClick);
-    connect(ui_.MicBtn, &QPushButton::clicked, transmit_, &TransmitControls::MicBtnClick);
+    connect(ui_.TuneBtn, &QPushButton::clicked, transmit_, &TransmitControls::toggleTune);
+    connect(ui_.TransmitBtn, &QPushButton::clicked, transmit_, &TransmitControls::toggleTxEnable);
+    connect(ui_.MicBtn, &QPushButton::clicked, transmit_, &TransmitControls::toggleMic);
 
     const TxState& tx = transmit_->state();
     connect(&tx, &TxState::tuneActiveChanged, ui_.TuneBtn, [button = ui_.TuneBtn](bool on) {
@@ -136,13 +142,13 @@ void TTavrin::wireTransmitter() {
                 look::setFillColour(panel, stripColour(colour));
             });
 
-    connect(signalBridge_, &UnixSignalBridge::signalReceived, this, &TTavrin::terminationSignal);
+    connect(signalBridge_, &UnixSignalBridge::signalReceived, this, &MainWindow::terminationSignal);
     // Any other end of the event loop (a device failure asks for termination without the
     // shutdown sequence) still leaves the transmitter unkeyed.
     connect(qApp, &QCoreApplication::aboutToQuit, keying_, &KeyingLine::unkey);
 }
 
-void TTavrin::RadioCatClick() {
+void MainWindow::chooseCatKeying() {
     // The tick stays where the line is until OK changes the line.
     showKeyingChoice();
     CatDialog dialog(rigSettings_, listSerialPorts(platform_.devRoot), this);
@@ -152,7 +158,7 @@ void TTavrin::RadioCatClick() {
     keying_->selectRig(rigSettings_.catTarget());
 }
 
-void TTavrin::Cm108GpioClick() {
+void MainWindow::chooseCm108Keying() {
     showKeyingChoice();
     Cm108Dialog dialog(rigSettings_, hidrawDevices(), this);
     if (dialog.exec() != QDialog::Accepted)
@@ -161,7 +167,7 @@ void TTavrin::Cm108GpioClick() {
     keying_->selectRig(rigSettings_.cm108Target());
 }
 
-void TTavrin::listSerialPortItems() {
+void MainWindow::listSerialPortItems() {
     qDeleteAll(serialPortItems_);
     serialPortItems_.clear();
     for (const SerialPortEntry& port : listSerialPorts(platform_.devRoot)) {
@@ -178,9 +184,9 @@ void TTavrin::listSerialPortItems() {
     showKeyingChoice();
 }
 
-void TTavrin::showKeyingChoice() {
+void MainWindow::showKeyingChoice() {
     const RigTarget* rig = keying_->rigTarget();
-    QString line = keying_->KeyingPortName();
+    QString line = keying_->portName();
     if (rig)
         line = rig->kind == RigTarget::Kind::Cat ? kCatLine : kCm108Line;
     // A stored name no item offers keys nothing, as VOX; a USB port's path is ticked once the
@@ -192,16 +198,15 @@ void TTavrin::showKeyingChoice() {
         line = kVoxLine;
     tickByData(ports, line);
     ui_.NoComPort->setChecked(ui_.VOX1->isChecked());
-    tickByData(std::array{ui_.Normal, ui_.Invert1}, keying_->KeyingPolarity());
+    tickByData(std::array{ui_.Normal, ui_.Invert1}, keying_->polarity());
 }
 
-void TTavrin::chooseSerialDevice(const QString& path) {
+void MainWindow::chooseSerialDevice(const QString& path) {
     chosenSerialDevice_ = path;
     keying_->selectSerialDevice(path);
 }
 
-void TTavrin::askPttDelayClick(std::chrono::milliseconds PttTiming::*delay,
-                               const QString& caption) {
+void MainWindow::setPttDelay(std::chrono::milliseconds PttTiming::*delay, const QString& caption) {
     PttTiming timing = keyer_->pttTiming();
     if (const auto asked = askPttDelay(dialogs_, caption, timing.*delay)) {
         timing.*delay = *asked;
@@ -209,7 +214,7 @@ void TTavrin::askPttDelayClick(std::chrono::milliseconds PttTiming::*delay,
     }
 }
 
-void TTavrin::terminationSignal() {
+void MainWindow::terminationSignal() {
     if (started_) {
         // A kill or a closed terminal goes out the way the close box does.
         close();
@@ -223,6 +228,6 @@ void TTavrin::terminationSignal() {
     QCoreApplication::exit(0);
 }
 
-void TTavrin::showOperatorPtt() {
+void MainWindow::showOperatorPtt() {
     tickByData(ui_.OperatorPtt, static_cast<int>(keying_->operatorPtt()));
 }

@@ -1,4 +1,4 @@
-#include "audio/soundcardselect.h"
+#include "audio/soundcarddialog.h"
 
 #include "audio/audiodevices.h"
 #include "audio/updown.h"
@@ -20,9 +20,9 @@ QFont namedFont(const char* family, int pixels) {
 }
 } // namespace
 
-TSoundCardSelect::TSoundCardSelect(WaveService& service, WaveInEngine& in, WaveOutEngine& out,
-                                   WaveOutEngine& monitor, AudioDevices& devices,
-                                   std::function<bool()> deviceInUse, QWidget* parent)
+SoundCardDialog::SoundCardDialog(WaveService& service, WaveInEngine& in, WaveOutEngine& out,
+                                 WaveOutEngine& monitor, AudioDevices& devices,
+                                 std::function<bool()> deviceInUse, QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint),
       service_(service), in_(in), out_(out), monitor_(monitor), devices_(devices),
       deviceInUse_(std::move(deviceInUse)) {
@@ -57,55 +57,55 @@ TSoundCardSelect::TSoundCardSelect(WaveService& service, WaveInEngine& in, WaveO
     SelectBtn->setObjectName(QStringLiteral("SelectBtn"));
     SelectBtn->setGeometry(232, 106, 75, 25);
 
-    connect(WaveUpDown, &UpDown::clicked, this, &TSoundCardSelect::WaveUpDownClick);
-    connect(SelectBtn, &QPushButton::clicked, this, &TSoundCardSelect::SelectBtnClick);
+    connect(WaveUpDown, &UpDown::clicked, this, &SoundCardDialog::stepDevice);
+    connect(SelectBtn, &QPushButton::clicked, this, &SoundCardDialog::selectDevice);
 }
 
-int& TSoundCardSelect::setting(SoundCard mode) {
+int& SoundCardDialog::setting(SoundCard mode) {
     return devices_.of(mode);
 }
 
-int TSoundCardSelect::count(SoundCard mode) const {
+int SoundCardDialog::count(SoundCard mode) const {
     return mode == SoundCard::Input ? inputCount_ : outputCount_;
 }
 
-void TSoundCardSelect::refreshCounts() {
+void SoundCardDialog::refreshCounts() {
     inputCount_ = service_.deviceCount(WaveService::Direction::Input);
     outputCount_ = service_.deviceCount(WaveService::Direction::Output);
 }
 
-void TSoundCardSelect::showName(SoundCard mode) {
+void SoundCardDialog::showName(SoundCard mode) {
     const auto direction =
         mode == SoundCard::Input ? WaveService::Direction::Input : WaveService::Direction::Output;
     SoundCardManf->setText(
         QString::fromStdString(service_.productName(direction, WaveUpDown->position())));
 }
 
-void TSoundCardSelect::showFor(SoundCard mode) {
+void SoundCardDialog::showFor(SoundCard mode) {
     requestedMode_ = mode;
     if (!isVisible())
-        FormShow();
+        showChoices();
     show();
     raise();
 }
 
-void TSoundCardSelect::FormShow() {
+void SoundCardDialog::showChoices() {
     shownDevice_ = setting(requestedMode_);
-    ShowSelectedDevice(requestedMode_);
+    showSelectedDevice(requestedMode_);
 }
 
-void TSoundCardSelect::showEvent(QShowEvent* event) {
+void SoundCardDialog::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     emit shownChanged(isVisible());
 }
 
-void TSoundCardSelect::hideEvent(QHideEvent* event) {
+void SoundCardDialog::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     // A minimised dialog is still shown.
     emit shownChanged(isVisible());
 }
 
-void TSoundCardSelect::ShowSelectedDevice(SoundCard mode) {
+void SoundCardDialog::showSelectedDevice(SoundCard mode) {
     refreshCounts();
     if (WaveUpDown->position() <= count(mode)) {
         WaveUpDown->setPosition(setting(mode));
@@ -114,20 +114,20 @@ void TSoundCardSelect::ShowSelectedDevice(SoundCard mode) {
     shownMode_ = mode;
 }
 
-void TSoundCardSelect::RefreshDeviceName(SoundCard mode) {
+void SoundCardDialog::showDeviceName(SoundCard mode) {
     refreshCounts();
     if (WaveUpDown->position() <= count(mode))
         showName(mode);
     shownMode_ = mode;
 }
 
-void TSoundCardSelect::WaveUpDownClick() {
+void SoundCardDialog::stepDevice() {
     if (WaveUpDown->position() >= count(shownMode_))
         WaveUpDown->setPosition(count(shownMode_) - 1);
-    RefreshDeviceName(shownMode_);
+    showDeviceName(shownMode_);
 }
 
-void TSoundCardSelect::SelectBtnClick() {
+void SoundCardDialog::selectDevice() {
     if (deviceInUse_())
         return;
     if (WaveUpDown->position() >= count(shownMode_))
@@ -136,12 +136,12 @@ void TSoundCardSelect::SelectBtnClick() {
     WaveResult result = WaveResult::Ok;
     const bool input = shownMode_ == SoundCard::Input;
     if (input) {
-        in_.SetupWaveIn();
-        result = in_.QueryWaveIn();
+        in_.prepareInput();
+        result = in_.queryInput();
     } else {
         WaveOutEngine& engine = shownMode_ == SoundCard::Monitor ? monitor_ : out_;
-        engine.SetupWaveOut();
-        result = engine.QueryWaveOut();
+        engine.prepareOutput();
+        result = engine.queryOutput();
     }
     if (result == WaveResult::Busy) {
         // It may well do the format once the other program lets it go; the operator must know
@@ -163,5 +163,5 @@ void TSoundCardSelect::SelectBtnClick() {
     } else {
         MessageLabel->clear();
     }
-    RefreshDeviceName(shownMode_);
+    showDeviceName(shownMode_);
 }
