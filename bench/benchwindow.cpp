@@ -107,13 +107,13 @@ void BenchWindow::click(QAbstractButton* button) {
 }
 
 void BenchWindow::selectMemory(int slot) {
-    click(window_->ui().MemBtn.at(static_cast<std::size_t>(slot - 1)));
+    click(window_->ui().memoryButtons.at(static_cast<std::size_t>(slot - 1)));
 }
 
 void BenchWindow::setIdAlarm(bool on, int seconds) {
     services_.dialogs.answer = QString::number(seconds);
-    window_->ui().Set1->trigger();
-    (on ? window_->ui().ON1 : window_->ui().OFF1)->trigger();
+    window_->ui().idSetItem->trigger();
+    (on ? window_->ui().idOnItem : window_->ui().idOffItem)->trigger();
 }
 
 double constructAndShowWindowMs() {

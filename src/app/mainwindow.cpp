@@ -66,7 +66,7 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
     // window again (and measuring every caption in it).
     layout()->activate();
     statusBar()->layout()->setGeometry(statusBar()->rect());
-    ui_.StatusLine->setFixedSize(ui_.StatusLine->size());
+    ui_.statusLine->setFixedSize(ui_.statusLine->size());
     if (const QScreen* where = screen())
         move(where->availableGeometry().center() - rect().center());
     start();
@@ -86,16 +86,16 @@ void MainWindow::wire() {
     wireTransmitter();
     wireKeyer();
 
-    connect(ui_.Exit1, &QAction::triggered, this, &MainWindow::quit);
-    connect(ui_.Off2, &QAction::triggered, this, [this] { setStayOnTop(false); });
-    connect(ui_.On2, &QAction::triggered, this, [this] { setStayOnTop(true); });
-    connect(ui_.About1, &QAction::triggered, this, &MainWindow::showAbout);
-    connect(ui_.VolumeBtn, &QPushButton::clicked, this, &MainWindow::openMixer);
-    connect(ui_.HelpMenu1, &QAction::triggered, this, &MainWindow::showHelp);
-    connect(ui_.Keyboard1, &QAction::triggered, this, &MainWindow::showKeyboard);
-    connect(ui_.RetrieveWave1, &QAction::triggered, this, &MainWindow::openMessage);
-    connect(ui_.SaveWave1, &QAction::triggered, this, &MainWindow::saveMessageAs);
-    connect(ui_.ImportMessage1, &QAction::triggered, this, &MainWindow::importMessage);
+    connect(ui_.exitItem, &QAction::triggered, this, &MainWindow::quit);
+    connect(ui_.stayOnTopOffItem, &QAction::triggered, this, [this] { setStayOnTop(false); });
+    connect(ui_.stayOnTopOnItem, &QAction::triggered, this, [this] { setStayOnTop(true); });
+    connect(ui_.aboutItem, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(ui_.mixerButton, &QPushButton::clicked, this, &MainWindow::openMixer);
+    connect(ui_.helpItem, &QAction::triggered, this, &MainWindow::showHelp);
+    connect(ui_.keyboardItem, &QAction::triggered, this, &MainWindow::showKeyboard);
+    connect(ui_.openMessageItem, &QAction::triggered, this, &MainWindow::openMessage);
+    connect(ui_.saveMessageAsItem, &QAction::triggered, this, &MainWindow::saveMessageAs);
+    connect(ui_.importMessageItem, &QAction::triggered, this, &MainWindow::importMessage);
     for (auto ended : {&KeyerState::playActiveChanged, &KeyerState::recordActiveChanged})
         connect(&state_, ended, this, &MainWindow::finishImport, Qt::QueuedConnection);
 }
@@ -104,11 +104,11 @@ void MainWindow::wireIndicators() {
     const auto redWhen = [](QWidget* caption) {
         return [caption](bool on) { look::setTextColour(caption, on ? look::kRed : look::kBlue); };
     };
-    connect(&state_, &KeyerState::recordActiveChanged, this, redWhen(ui_.RecordBtn));
-    connect(&state_, &KeyerState::playActiveChanged, this, redWhen(ui_.PlayBtn));
-    connect(&state_, &KeyerState::loopActiveChanged, this, redWhen(ui_.LoopBtn));
-    connect(&state_, &KeyerState::keyerIdleChanged, this, redWhen(ui_.ResetBtn));
-    connect(&state_, &KeyerState::keyerStoppedChanged, this, redWhen(ui_.StopBtn));
+    connect(&state_, &KeyerState::recordActiveChanged, this, redWhen(ui_.recordButton));
+    connect(&state_, &KeyerState::playActiveChanged, this, redWhen(ui_.playButton));
+    connect(&state_, &KeyerState::loopActiveChanged, this, redWhen(ui_.loopButton));
+    connect(&state_, &KeyerState::keyerIdleChanged, this, redWhen(ui_.resetButton));
+    connect(&state_, &KeyerState::keyerStoppedChanged, this, redWhen(ui_.stopButton));
     connect(&state_, &KeyerState::highlightedMemoryChanged, this, &MainWindow::showMemoryButtons);
 }
 
@@ -147,7 +147,7 @@ void MainWindow::quit() {
 }
 
 void MainWindow::setStayOnTop(bool on) {
-    tickByData(std::array{ui_.Off2, ui_.On2}, on);
+    tickByData(std::array{ui_.stayOnTopOffItem, ui_.stayOnTopOnItem}, on);
     stayOnTop_ = on;
     // Changing the flag hides a shown window; it is shown again with the new style.
     const bool shown = isVisible();

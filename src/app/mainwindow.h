@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/installpaths.h"
+#include "app/mainwindowui.h"
 #include "app/platform.h"
 #include "app/routeddialogs.h"
-#include "app/tavrinui.h"
 #include "audio/audiodevices.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
@@ -47,7 +47,7 @@ public:
     explicit MainWindow(const Platform& platform, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    const TavrinUi& ui() const { return ui_; }
+    const MainWindowUi& ui() const { return ui_; }
     const KeyerState& keyerState() const { return state_; }
     MemorySlots& memories() { return memories_; }
     Keyer& keyer() { return *keyer_; }
@@ -183,7 +183,7 @@ private:
     std::unique_ptr<Dialogs> ownDialogs_;
     RoutedDialogs dialogs_;
     InstallPaths paths_;
-    TavrinUi ui_;
+    MainWindowUi ui_;
     KeyerState state_;
     MemorySlots memories_;
     Keyer* keyer_ = nullptr;

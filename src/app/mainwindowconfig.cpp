@@ -143,7 +143,7 @@ ConfigRecord MainWindow::currentConfiguration() {
 
 void MainWindow::applyIniSettings(const IniSettings& ini) {
     keyer_->setPttTiming(ini.keying.ptt);
-    ui_.SpeakAloud->setChecked(ini.console.speakAloud);
+    ui_.speakAloudItem->setChecked(ini.console.speakAloud);
     keyer_->setTrimMargin(ini.recording.trimMargin);
     showTrimMargin();
     keyer_->setLevelTarget(ini.recording.level);
@@ -189,7 +189,7 @@ IniSettings MainWindow::currentIniSettings() const {
         ini.keying.serialDevice = keying_->portName();
     ini.keying.ptt = keyer_->pttTiming();
     ini.keying.operatorPtt = keying_->operatorPtt();
-    ini.console.speakAloud = ui_.SpeakAloud->isChecked();
+    ini.console.speakAloud = ui_.speakAloudItem->isChecked();
     ini.recording.trimMargin = keyer_->trimMargin();
     ini.recording.level = keyer_->levelTarget();
     ini.monitor.on = keyer_->monitor().on();
@@ -267,7 +267,7 @@ void MainWindow::importMessage() {
     // Queued: the import is deleted there, which must not happen inside its own signal.
     connect(import_.get(), &MessageImport::finished, this, &MainWindow::finishImport,
             Qt::QueuedConnection);
-    ui_.ImportMessage1->setEnabled(false);
+    ui_.importMessageItem->setEnabled(false);
 }
 
 void MainWindow::finishImport() {
@@ -277,7 +277,7 @@ void MainWindow::finishImport() {
         return;
     const std::unique_ptr<MessageImport> import = std::move(import_);
     importProgress_.reset();
-    ui_.ImportMessage1->setEnabled(true);
+    ui_.importMessageItem->setEnabled(true);
     if (import->complete(importSlot_, dialogs_, keyer_->trimMargin(), keyer_->levelTarget()))
         keyer_->chooseMessageFile(import->target());
 }

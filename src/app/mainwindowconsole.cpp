@@ -130,11 +130,11 @@ void describe(QWidget* control, const QString& what) {
 
 void MainWindow::wireConsole() {
     // Marked before any name is set: the state interface must be the one that is kept.
-    for (QPushButton* button : {ui_.LoopBtn, ui_.TuneBtn, ui_.TransmitBtn, ui_.MicBtn})
+    for (QPushButton* button : {ui_.loopButton, ui_.tuneButton, ui_.txEnableButton, ui_.micButton})
         accessiblebutton::mark(button, accessiblebutton::Kind::Switch);
-    for (QPushButton* button : {ui_.RecordBtn, ui_.PlayBtn})
+    for (QPushButton* button : {ui_.recordButton, ui_.playButton})
         accessiblebutton::mark(button, accessiblebutton::Kind::Action);
-    for (QPushButton* button : ui_.MemBtn)
+    for (QPushButton* button : ui_.memoryButtons)
         accessiblebutton::mark(button, accessiblebutton::Kind::Choice);
 
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
@@ -148,28 +148,28 @@ void MainWindow::wireConsole() {
         QKeySequence keys;
         QString what;
     } pressed[] = {
-        {ui_.RecordBtn, kRecordKeys, tr("Record into the selected memory")},
-        {ui_.LoopBtn, kLoopKeys, tr("Repeat the message after the loop delay")},
-        {ui_.TuneBtn, kTuneKeys, tr("Key the transmitter without sound")},
-        {ui_.TransmitBtn, kTxEnableKeys, tr("Key the transmitter while playing")},
+        {ui_.recordButton, kRecordKeys, tr("Record into the selected memory")},
+        {ui_.loopButton, kLoopKeys, tr("Repeat the message after the loop delay")},
+        {ui_.tuneButton, kTuneKeys, tr("Key the transmitter without sound")},
+        {ui_.txEnableButton, kTxEnableKeys, tr("Key the transmitter while playing")},
     };
     for (const auto& press : pressed) {
         shortcut(this, press.keys, [button = press.button] { button->click(); });
         describe(press.button, QStringLiteral("%1 (%2)").arg(press.what, keysText(press.keys)));
     }
-    describe(ui_.PlayBtn, tr("Play or pause the selected memory (F1 … F12 play a "
-                             "memory at once)"));
-    describe(ui_.StopBtn, tr("Stop the message (Esc stops everything)"));
-    describe(ui_.ResetBtn, tr("Stop and cancel the loop (Esc)"));
-    describe(ui_.MicBtn, tr("Microphone on the transmitter"));
-    describe(ui_.VolumeBtn, tr("Open the sound mixer"));
-    describe(ui_.TxPanel, tr("Whether the transmitter is keyed"));
-    describe(ui_.AlarmPanel, tr("Flashes when the station must identify"));
-    ui_.AlarmPanel->setAccessibleName(tr("Identification alarm"));
-    ui_.PlayProgressBar->setAccessibleName(tr("Playback progress"));
+    describe(ui_.playButton, tr("Play or pause the selected memory (F1 … F12 play a "
+                                "memory at once)"));
+    describe(ui_.stopButton, tr("Stop the message (Esc stops everything)"));
+    describe(ui_.resetButton, tr("Stop and cancel the loop (Esc)"));
+    describe(ui_.micButton, tr("Microphone on the transmitter"));
+    describe(ui_.mixerButton, tr("Open the sound mixer"));
+    describe(ui_.rxTxIndicator, tr("Whether the transmitter is keyed"));
+    describe(ui_.alarmStrip, tr("Flashes when the station must identify"));
+    ui_.alarmStrip->setAccessibleName(tr("Identification alarm"));
+    ui_.progressBar->setAccessibleName(tr("Playback progress"));
 
     focusRing_ = new FocusRing(this);
-    barColour_ = ui_.PlayProgressBar->palette().color(QPalette::Highlight);
+    barColour_ = ui_.progressBar->palette().color(QPalette::Highlight);
 
     consoleTimer_ = new QTimer(this);
     consoleTimer_->setSingleShot(true);
@@ -187,7 +187,7 @@ void MainWindow::wireConsole() {
     for (auto changed : {&KeyerState::playBytesLeftChanged, &KeyerState::recordedBytesChanged,
                          &KeyerState::inputPeakChanged, &KeyerState::progressChanged})
         connect(&state_, changed, this, &MainWindow::scheduleStatus);
-    connect(ui_.MessageWindow, &QTextEdit::textChanged, this, &MainWindow::scheduleConsole);
+    connect(ui_.noteEditor, &QTextEdit::textChanged, this, &MainWindow::scheduleConsole);
     const TxState& tx = transmit_->state();
     for (auto changed :
          {&TxState::tuneActiveChanged, &TxState::txEnableChanged, &TxState::txMicChanged,
@@ -225,9 +225,10 @@ void MainWindow::readSlotLengths() {
 void MainWindow::showMemoryButtons() {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
         const bool empty = slotLength(slot).count() == 0;
-        look::setTextColour(ui_.MemBtn.at(slot - 1), slot == state_.highlightedMemory() ? look::kRed
-                                                     : empty ? look::kGrey
-                                                             : look::kBlack);
+        look::setTextColour(ui_.memoryButtons.at(slot - 1), slot == state_.highlightedMemory()
+                                                                ? look::kRed
+                                                            : empty ? look::kGrey
+                                                                    : look::kBlack);
     }
 }
 
@@ -264,27 +265,27 @@ void MainWindow::showConsole() {
         QString what;
         bool on;
     } switches[] = {
-        {ui_.TransmitBtn, tr("Transmit enable"), tx.txEnabled()},
-        {ui_.MicBtn, tr("Microphone"), tx.micOn()},
-        {ui_.LoopBtn, QStringLiteral("LOOP"), state_.loopActive()},
-        {ui_.TuneBtn, QStringLiteral("TUNE"), tx.tuning()},
+        {ui_.txEnableButton, tr("Transmit enable"), tx.txEnabled()},
+        {ui_.micButton, tr("Microphone"), tx.micOn()},
+        {ui_.loopButton, QStringLiteral("LOOP"), state_.loopActive()},
+        {ui_.tuneButton, QStringLiteral("TUNE"), tx.tuning()},
     };
     for (const auto& control : switches) {
         nameIfChanged(control.button, control.what);
         accessiblebutton::setOn(control.button, control.on);
     }
     const KeyerPhase now = state_.phase();
-    nameIfChanged(ui_.RecordBtn,
+    nameIfChanged(ui_.recordButton,
                   now == KeyerPhase::Recording ? tr("REC, recording") : QStringLiteral("REC"));
-    accessiblebutton::setOn(ui_.RecordBtn, now == KeyerPhase::Recording);
-    nameIfChanged(ui_.PlayBtn, now == KeyerPhase::Playing  ? tr("PLAY, playing")
-                               : now == KeyerPhase::Paused ? tr("PLAY, paused")
-                                                           : QStringLiteral("PLAY"));
-    accessiblebutton::setOn(ui_.PlayBtn, now == KeyerPhase::Playing);
-    nameIfChanged(ui_.MessageWindow, tr("Note for memory %1").arg(state_.selectedMemory()));
+    accessiblebutton::setOn(ui_.recordButton, now == KeyerPhase::Recording);
+    nameIfChanged(ui_.playButton, now == KeyerPhase::Playing  ? tr("PLAY, playing")
+                                  : now == KeyerPhase::Paused ? tr("PLAY, paused")
+                                                              : QStringLiteral("PLAY"));
+    accessiblebutton::setOn(ui_.playButton, now == KeyerPhase::Playing);
+    nameIfChanged(ui_.noteEditor, tr("Note for memory %1").arg(state_.selectedMemory()));
 
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
-        QPushButton* button = ui_.MemBtn.at(slot - 1);
+        QPushButton* button = ui_.memoryButtons.at(slot - 1);
         const bool selected = slot == state_.selectedMemory();
         const QStringList parts = memoryParts(slot);
         nameIfChanged(button, parts.join(QStringLiteral(", ")));
@@ -297,11 +298,11 @@ void MainWindow::showConsole() {
             button->setAccessibleDescription(keys);
     }
 
-    const QString indicator = tr("Receive/transmit indicator, ") + ui_.TxPanel->text();
-    if (ui_.TxPanel->accessibleName().isEmpty())
-        ui_.TxPanel->setAccessibleName(indicator);
-    else if (ui_.TxPanel->accessibleName() != indicator)
-        announce(ui_.TxPanel, indicator,
+    const QString indicator = tr("Receive/transmit indicator, ") + ui_.rxTxIndicator->text();
+    if (ui_.rxTxIndicator->accessibleName().isEmpty())
+        ui_.rxTxIndicator->setAccessibleName(indicator);
+    else if (ui_.rxTxIndicator->accessibleName() != indicator)
+        announce(ui_.rxTxIndicator, indicator,
                  !tx.transmitting()       ? tr("Receiving")
                  : tx.unkeyNotConfirmed() ? tr("Transmitting, unkey not confirmed")
                                           : tr("Transmitting"));
@@ -311,7 +312,7 @@ void MainWindow::showConsole() {
 QStringList MainWindow::memoryParts(int slot) const {
     const bool selected = slot == state_.selectedMemory();
     const QString note =
-        (selected ? ui_.MessageWindow->toPlainText() : MemorySlots::toWindow(memories_.note(slot)))
+        (selected ? ui_.noteEditor->toPlainText() : MemorySlots::toWindow(memories_.note(slot)))
             .section(QLatin1Char('\n'), 0, 0)
             .trimmed();
     QStringList parts{tr("Memory %1").arg(slot)};
@@ -334,7 +335,7 @@ void MainWindow::chooseMemory(int slot) {
 
 void MainWindow::showLevel(KeyerPhase now) {
     statusTimer_->stop();
-    QProgressBar* bar = ui_.PlayProgressBar;
+    QProgressBar* bar = ui_.progressBar;
     const bool clipped = now == KeyerPhase::Recording && state_.inputPeak() >= kClipPeak;
     // A palette set anew repaints the bar even when its colour stays.
     const QColor colour = clipped ? look::kRed : barColour_;
@@ -368,7 +369,7 @@ void MainWindow::showLevel(KeyerPhase now) {
     if (bar->accessibleDescription() != status)
         bar->setAccessibleDescription(status);
     bar->setFormat(status);
-    ui_.StatusLine->setText(status);
+    ui_.statusLine->setText(status);
     // Last: a new position repaints the bar at once, and with it all that is waiting to be
     // painted (the status line's new text), in one pass over the window.
     bar->setValue(position);
@@ -408,14 +409,14 @@ void MainWindow::showStatus(KeyerPhase now) {
         if (!monitorFailure_.isEmpty())
             said += QStringLiteral(". ") + std::exchange(monitorFailure_, QString());
         idleStatus_ = said;
-        ui_.StatusLine->setText(said);
+        ui_.statusLine->setText(said);
         break;
     }
     if (now != KeyerPhase::Idle)
         quietFailure_.clear();
     shownPhase_ = now;
     shownMessage_ = message;
-    announce(ui_.StatusLine, said);
+    announce(ui_.statusLine, said);
 }
 
 void MainWindow::nothingToPlay(const QString& path) {
@@ -425,17 +426,17 @@ void MainWindow::nothingToPlay(const QString& path) {
             said = tr("Memory %1 is empty").arg(slot);
     idleStatus_ = said;
     quietFailure_.clear();
-    ui_.StatusLine->setText(said);
+    ui_.statusLine->setText(said);
     // The start that found nothing is not announced as a playback.
     shownPhase_ = KeyerPhase::Idle;
     shownMessage_ = messageName();
-    announce(ui_.StatusLine, said);
+    announce(ui_.statusLine, said);
     readSlotLengths();
 }
 
 void MainWindow::undoTrim() {
     offerMessageEdits();
-    if (!ui_.UndoTrim->isEnabled())
+    if (!ui_.undoTrimItem->isEnabled())
         return;
     const int slot = state_.selectedMemory();
     if (!restoreAsRecorded(memories_.path(slot))) {
@@ -451,8 +452,8 @@ void MainWindow::undoTrim() {
 
 void MainWindow::showIdleStatus(const QString& text) {
     idleStatus_ = text;
-    ui_.StatusLine->setText(text);
-    announce(ui_.StatusLine, text);
+    ui_.statusLine->setText(text);
+    announce(ui_.statusLine, text);
 }
 
 void MainWindow::yieldToOperator() {
@@ -470,7 +471,7 @@ void MainWindow::yieldToOperator() {
 
 void MainWindow::levelNow() {
     offerMessageEdits();
-    if (!ui_.LevelNow->isEnabled())
+    if (!ui_.levelNowItem->isEnabled())
         return;
     const int slot = state_.selectedMemory();
     // The command levels to the target ticked, and to peak while levelling is Off.
@@ -494,7 +495,7 @@ void MainWindow::showQuietFailure(const QString& text) {
 void MainWindow::announce(QLabel* where, const QString& text, const QString& spoken) {
     where->setAccessibleName(text);
     say(where, spoken.isEmpty() ? text : spoken);
-    if (platform_.speech && ui_.SpeakAloud->isChecked())
+    if (platform_.speech && ui_.speakAloudItem->isChecked())
         platform_.speech->say(spoken.isEmpty() ? text : spoken);
 }
 

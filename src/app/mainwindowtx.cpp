@@ -57,36 +57,36 @@ void MainWindow::wireTransmitter() {
         QAction* item;
         void (KeyingLine::*handler)();
     } outputItems[] = {
-        {ui_.Printer1, &KeyingLine::chooseLpt1},
-        {ui_.Printer2, &KeyingLine::chooseLpt2},
-        {ui_.COM[0], &KeyingLine::chooseCom1},
-        {ui_.COM[1], &KeyingLine::chooseCom2},
-        {ui_.COM[2], &KeyingLine::chooseCom3},
-        {ui_.COM[3], &KeyingLine::chooseCom4},
-        {ui_.COM[4], &KeyingLine::chooseCom5},
-        {ui_.COM[5], &KeyingLine::chooseCom6},
-        {ui_.NoComPort, &KeyingLine::chooseNoPort},
-        {ui_.VOX1, &KeyingLine::chooseVox},
-        {ui_.Normal, &KeyingLine::chooseNormalPolarity},
-        {ui_.Invert1, &KeyingLine::chooseInvertedPolarity},
+        {ui_.lpt1Item, &KeyingLine::chooseLpt1},
+        {ui_.lpt2Item, &KeyingLine::chooseLpt2},
+        {ui_.comItems[0], &KeyingLine::chooseCom1},
+        {ui_.comItems[1], &KeyingLine::chooseCom2},
+        {ui_.comItems[2], &KeyingLine::chooseCom3},
+        {ui_.comItems[3], &KeyingLine::chooseCom4},
+        {ui_.comItems[4], &KeyingLine::chooseCom5},
+        {ui_.comItems[5], &KeyingLine::chooseCom6},
+        {ui_.noPortItem, &KeyingLine::chooseNoPort},
+        {ui_.voxItem, &KeyingLine::chooseVox},
+        {ui_.normalItem, &KeyingLine::chooseNormalPolarity},
+        {ui_.invertItem, &KeyingLine::chooseInvertedPolarity},
     };
     for (const auto& output : outputItems) {
         connect(output.item, &QAction::triggered, keying_, output.handler);
-        if (output.item != ui_.Normal && output.item != ui_.Invert1)
+        if (output.item != ui_.normalItem && output.item != ui_.invertItem)
             connect(output.item, &QAction::triggered, this,
                     [this] { chosenSerialDevice_.clear(); });
     }
     connect(keying_, &KeyingLine::choiceChanged, this, &MainWindow::showKeyingChoice);
     showKeyingChoice();
-    connect(ui_.RadioCat, &QAction::triggered, this, &MainWindow::chooseCatKeying);
-    connect(ui_.Cm108Gpio, &QAction::triggered, this, &MainWindow::chooseCm108Keying);
+    connect(ui_.catItem, &QAction::triggered, this, &MainWindow::chooseCatKeying);
+    connect(ui_.cm108Item, &QAction::triggered, this, &MainWindow::chooseCm108Keying);
     // Adapters come and go while the program runs.
-    connect(ui_.Output, &QMenu::aboutToShow, this, &MainWindow::listSerialPortItems);
-    connect(ui_.PttLead, &QAction::triggered, this,
+    connect(ui_.outputMenu, &QMenu::aboutToShow, this, &MainWindow::listSerialPortItems);
+    connect(ui_.pttLeadItem, &QAction::triggered, this,
             [this] { setPttDelay(&PttTiming::lead, tr("PTT Lead")); });
-    connect(ui_.PttTail, &QAction::triggered, this,
+    connect(ui_.pttTailItem, &QAction::triggered, this,
             [this] { setPttDelay(&PttTiming::tail, tr("PTT Tail")); });
-    for (QAction* choice : ui_.OperatorPtt)
+    for (QAction* choice : ui_.operatorPttItems)
         connect(choice, &QAction::triggered, keying_, [this, choice] {
             keying_->watchOperatorPtt(static_cast<OperatorPtt>(choice->data().toInt()));
         });
@@ -94,18 +94,19 @@ void MainWindow::wireTransmitter() {
     connect(keying_, &KeyingLine::operatorPttUnwatched, this, &MainWindow::showIdleStatus);
 
     connect(idAlarm_, &IdAlarm::switched, this, [this](bool on) {
-        tickByData(std::array{ui_.OFF1, ui_.ON1}, on);
+        tickByData(std::array{ui_.idOffItem, ui_.idOnItem}, on);
     });
-    connect(ui_.OFF1, &QAction::triggered, idAlarm_, &IdAlarm::switchOff);
-    connect(ui_.ON1, &QAction::triggered, idAlarm_, &IdAlarm::switchOn);
-    connect(ui_.Set1, &QAction::triggered, idAlarm_, &IdAlarm::askAlarmTime);
+    connect(ui_.idOffItem, &QAction::triggered, idAlarm_, &IdAlarm::switchOff);
+    connect(ui_.idOnItem, &QAction::triggered, idAlarm_, &IdAlarm::switchOn);
+    connect(ui_.idSetItem, &QAction::triggered, idAlarm_, &IdAlarm::askAlarmTime);
 
-    connect(ui_.TuneBtn, &QPushButton::clicked, transmit_, &TransmitControls::toggleTune);
-    connect(ui_.TransmitBtn, &QPushButton::clicked, transmit_, &TransmitControls::toggleTxEnable);
-    connect(ui_.MicBtn, &QPushButton::clicked, transmit_, &TransmitControls::toggleMic);
+    connect(ui_.tuneButton, &QPushButton::clicked, transmit_, &TransmitControls::toggleTune);
+    connect(ui_.txEnableButton, &QPushButton::clicked, transmit_,
+            &TransmitControls::toggleTxEnable);
+    connect(ui_.micButton, &QPushButton::clicked, transmit_, &TransmitControls::toggleMic);
 
     const TxState& tx = transmit_->state();
-    connect(&tx, &TxState::tuneActiveChanged, ui_.TuneBtn, [button = ui_.TuneBtn](bool on) {
+    connect(&tx, &TxState::tuneActiveChanged, ui_.tuneButton, [button = ui_.tuneButton](bool on) {
         look::setTextColour(button, on ? look::kRed : look::kBlue);
     });
     const auto onOff = [](QPushButton* button) {
@@ -114,16 +115,16 @@ void MainWindow::wireTransmitter() {
             look::setTextColour(button, on ? look::kRed : look::kBlue);
         };
     };
-    connect(&tx, &TxState::txEnableChanged, ui_.TransmitBtn, onOff(ui_.TransmitBtn));
-    connect(&tx, &TxState::txMicChanged, ui_.MicBtn, onOff(ui_.MicBtn));
+    connect(&tx, &TxState::txEnableChanged, ui_.txEnableButton, onOff(ui_.txEnableButton));
+    connect(&tx, &TxState::txMicChanged, ui_.micButton, onOff(ui_.micButton));
     // The longer warning takes the place of the "Rx/Tx" caption too, wrapped, so it is read
     // whole.
-    const QRect usual = ui_.TxPanel->geometry();
-    const QRect warning = usual.united(ui_.Label6->geometry());
-    const QFont usualFont = ui_.TxPanel->font();
+    const QRect usual = ui_.rxTxIndicator->geometry();
+    const QRect warning = usual.united(ui_.rxTxCaption->geometry());
+    const QFont usualFont = ui_.rxTxIndicator->font();
     QFont warningFont = usualFont;
     warningFont.setPixelSize(qRound(usualFont.pixelSize() * kWarningFontScale));
-    const auto showTransmitter = [panel = ui_.TxPanel, &tx, usual, warning, usualFont,
+    const auto showTransmitter = [panel = ui_.rxTxIndicator, &tx, usual, warning, usualFont,
                                   warningFont] {
         const bool unsure = tx.unkeyNotConfirmed();
         panel->setText(!tx.transmitting() ? tr("Receive")
@@ -135,10 +136,10 @@ void MainWindow::wireTransmitter() {
         panel->setGeometry(unsure ? warning : usual);
         panel->raise();
     };
-    connect(&tx, &TxState::transmittingChanged, ui_.TxPanel, showTransmitter);
-    connect(&tx, &TxState::unkeyNotConfirmedChanged, ui_.TxPanel, showTransmitter);
-    connect(&idAlarm_->strip(), &AlarmStrip::colourChanged, ui_.AlarmPanel,
-            [panel = ui_.AlarmPanel](AlarmStrip::Colour colour) {
+    connect(&tx, &TxState::transmittingChanged, ui_.rxTxIndicator, showTransmitter);
+    connect(&tx, &TxState::unkeyNotConfirmedChanged, ui_.rxTxIndicator, showTransmitter);
+    connect(&idAlarm_->strip(), &AlarmStrip::colourChanged, ui_.alarmStrip,
+            [panel = ui_.alarmStrip](AlarmStrip::Colour colour) {
                 look::setFillColour(panel, stripColour(colour));
             });
 
@@ -171,12 +172,12 @@ void MainWindow::listSerialPortItems() {
     qDeleteAll(serialPortItems_);
     serialPortItems_.clear();
     for (const SerialPortEntry& port : listSerialPorts(platform_.devRoot)) {
-        auto* item = new QAction(port.label, ui_.Output);
+        auto* item = new QAction(port.label, ui_.outputMenu);
         item->setToolTip(port.path);
         item->setCheckable(true);
         item->setData(port.path);
-        ui_.KeyingPort->addAction(item);
-        ui_.Output->insertAction(ui_.VOX1, item);
+        ui_.keyingPortGroup->addAction(item);
+        ui_.outputMenu->insertAction(ui_.voxItem, item);
         connect(item, &QAction::triggered, this,
                 [this, path = port.path] { chooseSerialDevice(path); });
         serialPortItems_.append(item);
@@ -191,14 +192,14 @@ void MainWindow::showKeyingChoice() {
         line = rig->kind == RigTarget::Kind::Cat ? kCatLine : kCm108Line;
     // A stored name no item offers keys nothing, as VOX; a USB port's path is ticked once the
     // menu lists it.
-    const QList<QAction*> ports = ui_.KeyingPort->actions();
+    const QList<QAction*> ports = ui_.keyingPortGroup->actions();
     if (!line.startsWith(QLatin1Char('/')) &&
         std::none_of(ports.begin(), ports.end(),
                      [&](QAction* port) { return port->data() == line; }))
         line = kVoxLine;
     tickByData(ports, line);
-    ui_.NoComPort->setChecked(ui_.VOX1->isChecked());
-    tickByData(std::array{ui_.Normal, ui_.Invert1}, keying_->polarity());
+    ui_.noPortItem->setChecked(ui_.voxItem->isChecked());
+    tickByData(std::array{ui_.normalItem, ui_.invertItem}, keying_->polarity());
 }
 
 void MainWindow::chooseSerialDevice(const QString& path) {
@@ -229,5 +230,5 @@ void MainWindow::terminationSignal() {
 }
 
 void MainWindow::showOperatorPtt() {
-    tickByData(ui_.OperatorPtt, static_cast<int>(keying_->operatorPtt()));
+    tickByData(ui_.operatorPttItems, static_cast<int>(keying_->operatorPtt()));
 }

@@ -55,7 +55,7 @@ RemoteControl::RemoteControl(MainWindow& window)
     connect(&keyer, &KeyerState::currentMessageFileChanged, this, &RemoteControl::announce);
     connect(&window, &MainWindow::slotLengthsRead, this, &RemoteControl::announce);
     connect(&window.keyer(), &Keyer::messageEnded, this, &RemoteControl::messageEnded);
-    connect(window.ui().MessageWindow, &QTextEdit::textChanged, this, &RemoteControl::announce);
+    connect(window.ui().noteEditor, &QTextEdit::textChanged, this, &RemoteControl::announce);
     announceTimer_.setSingleShot(true);
     connect(&announceTimer_, &QTimer::timeout, this, &RemoteControl::announceChanges);
     const TxState& tx = window.transmitControls().state();
@@ -168,7 +168,7 @@ QStringList RemoteControl::notes() const {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         notes << window_.memories().note(slot);
     // The selected memory's note is what the window shows, saved or not yet.
-    notes[memory() - 1] = window_.ui().MessageWindow->toPlainText();
+    notes[memory() - 1] = window_.ui().noteEditor->toPlainText();
     return notes;
 }
 

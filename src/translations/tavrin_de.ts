@@ -514,7 +514,7 @@ Die Einstellungen werden nicht gespeichert</translation>
     </message>
 </context>
 <context>
-    <name>TavrinUi</name>
+    <name>MainWindowUi</name>
     <message>
         <source>Type in saved message</source>
         <translation>Notiz zur gespeicherten Nachricht</translation>

@@ -60,7 +60,7 @@ private slots:
                 d.close();
             });
         });
-        playing ? click(w.ui().PlayBtn) : click(d.SelectBtn);
+        playing ? click(w.ui().playButton) : click(d.SelectBtn);
         QVERIFY(!stalls || resetsWhileShown == 0);
         QVERIFY(w.keyerState().keyerStopped() && !h.wave.isOpen(Dir::Output));
         QCOMPARE(d.MessageLabel->text(), row[3].isEmpty() ? row[3] : "Sound " + row[3]);

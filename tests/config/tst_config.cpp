@@ -149,11 +149,11 @@ private slots:
         h.homePath += ("/" + QString(65, QChar(0xE9))).repeated(2); // paths cut inside a letter
         {
             MainWindow& w = h.open();
-            click(w.ui().MemBtn[6]);
+            click(w.ui().memoryButtons[6]);
             for (const char* name : kChosen)
                 item(w, name)->trigger();
             h.dialogs.inputAnswers << FakeDialogs::Answer{true, "120"};
-            w.ui().Set1->trigger();
+            w.ui().idSetItem->trigger();
             item(w, "On2")->trigger();
             w.audioDevices().MonitorDevice = 1;
             QVERIFY(w.close());
@@ -240,8 +240,8 @@ private slots:
         QVERIFY(h.dialogs.messages.isEmpty());
         // Shown, and kept through a visit to the next slot and back.
         for (int slot : {selected % 12 + 1, selected}) {
-            QVERIFY(shown.isNull() || w.ui().MessageWindow->toPlainText() == shown);
-            click(w.ui().MemBtn[slot - 1]);
+            QVERIFY(shown.isNull() || w.ui().noteEditor->toPlainText() == shown);
+            click(w.ui().memoryButtons[slot - 1]);
         }
 
         QVERIFY(w.close());
@@ -293,7 +293,7 @@ private slots:
             h.installDir() + "Tavrin.cfg",
             ConfigRecord{}.serialize().replace(kEntryBytes, stored.size(), stored.toLatin1()));
         MainWindow& w = h.open();
-        QTextEdit* note = w.ui().MessageWindow;
+        QTextEdit* note = w.ui().noteEditor;
         if (typed.contains(QChar(0xD83D))) // pasted: the keyboard gives no half pair
             note->insertPlainText(typed);
         else
@@ -303,11 +303,11 @@ private slots:
                                     : c == '\t' ? Qt::Key_Tab
                                                 : Qt::Key_A,
                                     c, Qt::NoModifier);
-        click(w.ui().MemBtn[2]);
+        click(w.ui().memoryButtons[2]);
         QVERIFY(note->toPlainText().isEmpty());
-        click(w.ui().MemBtn[0]);
+        click(w.ui().memoryButtons[0]);
         QCOMPARE(note->toPlainText(), kept);
-        click(w.ui().MemBtn[2]);
+        click(w.ui().memoryButtons[2]);
         QTest::keyClicks(note, "de"); // no memory button follows
         QVERIFY(w.close());
         const QByteArray written = readBytes(h.installDir() + "Tavrin.cfg");

@@ -37,8 +37,8 @@ QString line(const QString& port, bool high) {
 }
 
 void chooseUsbPort(MainWindow& w, const QString& label) {
-    emit w.ui().Output->aboutToShow();
-    for (QAction* item : w.ui().Output->actions())
+    emit w.ui().outputMenu->aboutToShow();
+    for (QAction* item : w.ui().outputMenu->actions())
         if (item->text() == label)
             return item->trigger();
     QFAIL(qPrintable("no Output menu item " + label));
@@ -67,10 +67,10 @@ const char* const kRigPort = "KEYINGEXITS_RIG_PORT";
 const char* const kStandInDir = "KEYINGEXITS_HIDRAW_DIR";
 
 QAction* portItem(MainWindow& w, const QString& port) {
-    return port == "LPT1"   ? w.ui().Printer1
-           : port == "LPT2" ? w.ui().Printer2
-           : port == "VOX"  ? w.ui().VOX1
-                            : w.ui().COM[port.back().digitValue() - 1];
+    return port == "LPT1"   ? w.ui().lpt1Item
+           : port == "LPT2" ? w.ui().lpt2Item
+           : port == "VOX"  ? w.ui().voxItem
+                            : w.ui().comItems[port.back().digitValue() - 1];
 }
 
 } // namespace
@@ -160,7 +160,7 @@ private slots:
         MainWindow& w = h.open();
         w.show();
         // Before any choice no port drives the line, and the ticks say so.
-        QVERIFY(w.ui().VOX1->isChecked() && !w.ui().Printer1->isChecked());
+        QVERIFY(w.ui().voxItem->isChecked() && !w.ui().lpt1Item->isChecked());
         int linesAtBox = -1;
         h.dialogs.onMessage = [&] {
             linesAtBox = h.ports.openLines();
@@ -173,19 +173,19 @@ private slots:
             item(w, "Invert1")->trigger();
         portItem(w, port)->trigger();
         if (!signalled)
-            click(w.ui().TuneBtn);
+            click(w.ui().tuneButton);
         QCOMPARE(h.ports.takeEvents().join(','), row[1]);
         QCOMPARE(h.dialogs.messages.size(), reported ? 1 : 0);
         QCOMPARE(linesAtBox, reported ? 0 : -1);
         if (invert) {
-            change == "polarity to Normal" ? w.ui().Normal->trigger()
-            : change == "switching ports"  ? w.ui().Printer1->trigger()
+            change == "polarity to Normal" ? w.ui().normalItem->trigger()
+            : change == "switching ports"  ? w.ui().lpt1Item->trigger()
                                            : h.window.reset();
             QCOMPARE(h.ports.takeEvents().join(','), row[3]);
             return;
         }
         QCOMPARE(w.keyingLine().portName(), QString("NONE"));
-        QVERIFY(w.ui().VOX1->isChecked() && w.ui().NoComPort->isChecked() &&
+        QVERIFY(w.ui().voxItem->isChecked() && w.ui().noPortItem->isChecked() &&
                 !portItem(w, port)->isChecked());
         QVERIFY(signalled || w.close());
         const auto written = ConfigRecord::parse(readBytes(h.installDir() + "Tavrin.cfg"), {});
@@ -248,9 +248,9 @@ private slots:
             port == "USB" ? chooseUsbPort(w, "ttyACM0") : portItem(w, port)->trigger();
         if (invert)
             item(w, "Invert1")->trigger();
-        click(w.ui().TransmitBtn);
+        click(w.ui().txEnableButton);
         if (exit == "loop pause")
-            click(w.ui().LoopBtn);
+            click(w.ui().loopButton);
         h.ports.takeEvents();
 
         bool keyedBeforeExit = false;
@@ -278,14 +278,14 @@ private slots:
         AudioPump sound(h.wave, Dir::Output), capture(h.wave, Dir::Input);
         const auto start = [&] {
             if (activity != "playback")
-                click(w.ui().TuneBtn);
+                click(w.ui().tuneButton);
             // A playback waits for the rig's key-down by itself; TUNE does not.
             (void)QTest::qWaitFor([&] { return !w.keyingLine().keyDownPending(); });
             if (activity == "TUNE")
                 return wayOut();
             AudioPump& pump = activity == "playback" ? sound : capture;
             byItself || exit == "device failure" ? pump.after(1, noteKeyed) : pump.after(2, wayOut);
-            click(activity == "recording" ? w.ui().RecordBtn : w.ui().PlayBtn);
+            click(activity == "recording" ? w.ui().recordButton : w.ui().playButton);
         };
 
         // A way out that does not end the activity would leave it running for ever: 5 s at most.
@@ -314,7 +314,7 @@ private slots:
         QCOMPARE(w.keyingLine().level(), KeyingLine::Unkeyed);
         checkLineEnds(port, invert, all << rigReads);
         if (exit == "loop pause")
-            click(w.ui().ResetBtn);
+            click(w.ui().resetButton);
     }
 
     // Lead ms, tail ms, what cuts the lead or the tail short 100 ms into it ("PLAY" pauses in the
@@ -347,7 +347,7 @@ private slots:
             2, [&] { lastHeard = clock.elapsed(), inLead || exit.isEmpty() ? void() : cut(); });
         if (inLead)
             cut();
-        click(w.ui().PlayBtn);
+        click(w.ui().playButton);
         // Unkeyed and PLAY's handler returned. The upper bounds are generous: only a lead or a tail
         // left out, or not cut short, can fail them.
         const qint64 over = clock.elapsed(), lead = firstHeard - keyDown, tail = over - lastHeard;
@@ -360,7 +360,7 @@ private slots:
                  times);
         if (exit == "PLAY") { // the message resumed, or played again, is heard whole
             QCOMPARE(w.keyerState().playFileOpen(), inLead);
-            click(w.ui().PlayBtn);
+            click(w.ui().playButton);
             QCOMPARE(h.wave.played().size(), (inLead ? 2 : 4) * kBlock);
         }
     }
@@ -392,11 +392,11 @@ private slots:
         QCOMPARE(h.open().keyer().pttTiming().lead.count(), leadMs);
         h.dialogs.inputAnswers << FakeDialogs::Answer{true, "-5"};
         for (int ask = 0; ask < 2; ++ask) // an entry refused, then the question cancelled
-            h.window->ui().PttLead->trigger();
+            h.window->ui().pttLeadItem->trigger();
         QVERIFY(h.dialogs.messages.value(0).text.startsWith("'-5' is not a delay"));
         QCOMPARE(h.window->keyer().pttTiming().lead.count(), leadMs);
         h.dialogs.inputAnswers << FakeDialogs::Answer{true, "255"};
-        h.window->ui().PttTail->trigger();
+        h.window->ui().pttTailItem->trigger();
         chooseUsbPort(*h.window, "ttyUSB0");
         QVERIFY(h.window->close());
         QCOMPARE(stored("Keying/PttTailMs"), "260");
@@ -407,9 +407,9 @@ private slots:
         h.ports.takeEvents();
         QCOMPARE(h.open().keyer().pttTiming().tail.count(), 260);
         QCOMPARE(h.ports.events().mid(0, 3), QStringList({"open " + usb, "CLRDTR", "CLRRTS"}));
-        emit h.window->ui().Output->aboutToShow();
+        emit h.window->ui().outputMenu->aboutToShow();
         QStringList ticked;
-        for (const QAction* item : h.window->ui().Output->actions())
+        for (const QAction* item : h.window->ui().outputMenu->actions())
             ticked << (item->isChecked() ? item->text() : QString());
         QCOMPARE(ticked.join(QString()), "ttyUSB0");
         // Unplugged, it is kept for the next start, until the operator chooses VOX.
@@ -418,7 +418,7 @@ private slots:
         for (const bool vox : {false, true}) {
             h.open();
             if (vox)
-                h.window->ui().VOX1->trigger();
+                h.window->ui().voxItem->trigger();
             QVERIFY(h.window->close());
             QCOMPARE(stored("Keying/SerialDevice"), vox ? QString() : usb);
         }

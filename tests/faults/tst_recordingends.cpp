@@ -111,11 +111,11 @@ private slots:
         bool overdue = false;
         QTimer::singleShot(5000, &pump, [&] {
             overdue = true;
-            click(w.ui().StopBtn);
+            click(w.ui().stopButton);
         });
         {
             const auto disk = full ? std::make_unique<FileSizeLimit>(diskBytes) : nullptr;
-            click(w.ui().RecordBtn);
+            click(w.ui().recordButton);
         }
 
         QVERIFY(!overdue && !w.keyerState().recordActive() && !w.keyerState().recordFileOpen());
@@ -240,12 +240,12 @@ private slots:
         writeBytes(path, file);
         const QStringList before = filesIn(h.installDir());
         MainWindow& w = h.openKeying();
-        click(w.ui().MemBtn[0]);
+        click(w.ui().memoryButtons[0]);
         h.ports.takeEvents();
 
         AudioPump pump(h.wave, Dir::Output);
-        pump.after(50, [&] { click(w.ui().StopBtn); }); // far beyond any of these messages
-        click(w.ui().PlayBtn);
+        pump.after(50, [&] { click(w.ui().stopButton); }); // far beyond any of these messages
+        click(w.ui().playButton);
         QVERIFY(!w.keyerState().busy() && !w.keyerState().playFileOpen() &&
                 w.keyingLine().level() == KeyingLine::Unkeyed);
         // Only a message with sound in it opens the device.
@@ -262,7 +262,7 @@ private slots:
         // Open Wave checks the file by the same rules, and names no format; Save Wave names it.
         h.dialogs.messages.clear();
         h.dialogs.fileAnswers << path;
-        w.ui().RetrieveWave1->trigger();
+        w.ui().openMessageItem->trigger();
         QCOMPARE(h.dialogs.texts(), told(refusal.section(':', 0, 0)));
         item(w, "SaveWave1")->trigger();
         QCOMPARE(h.dialogs.texts().mid(1), told(refusal));

@@ -87,9 +87,9 @@ public:
     // Shown, keying the primary printer port, Tx Enable on unless told otherwise.
     MainWindow& openKeying(bool txEnable = true) {
         open().show();
-        window->ui().Printer1->trigger();
+        window->ui().lpt1Item->trigger();
         if (txEnable)
-            QTest::mouseClick(window->ui().TransmitBtn, Qt::LeftButton);
+            QTest::mouseClick(window->ui().txEnableButton, Qt::LeftButton);
         return *window;
     }
     // Whether the printer port's line is keyed now, and whether it ever was.
@@ -146,16 +146,16 @@ inline QAction* item(MainWindow& w, const char* name) {
 // A way to end or start a message: a button ("pause" is PLAY), Escape, close box, File > Exit.
 inline void press(MainWindow& w, const QString& what) {
     if (what == "Escape")
-        QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape);
+        QTest::keyRelease(w.ui().noteEditor, Qt::Key_Escape);
     else if (what == "close box")
         w.close();
     else if (what == "File > Exit")
-        w.ui().Exit1->trigger();
+        w.ui().exitItem->trigger();
     else
-        click(what == "STOP"                      ? w.ui().StopBtn
-              : what == "RST"                     ? w.ui().ResetBtn
-              : what == "REC"                     ? w.ui().RecordBtn
-              : what == "PLAY" || what == "pause" ? w.ui().PlayBtn
+        click(what == "STOP"                      ? w.ui().stopButton
+              : what == "RST"                     ? w.ui().resetButton
+              : what == "REC"                     ? w.ui().recordButton
+              : what == "PLAY" || what == "pause" ? w.ui().playButton
                                                   : nullptr); // a misspelt way fails
 }
 
