@@ -164,14 +164,14 @@ void MainWindow::applyIniSettings(const IniSettings& ini) {
     case RigSettings::Keying::None:
         break;
     }
-    audioDevices_.MonitorDevice = ini.monitor.device;
+    audioDevices_.monitorDevice = ini.monitor.device;
     // The card of that name wherever it is numbered now; else the number as kept.
     constexpr auto kOutput = WaveService::Direction::Output;
     const int outputs = ini.monitor.deviceName.isEmpty() ? 0 : platform_.wave->deviceCount(kOutput);
     for (int device = 0; device < outputs; ++device)
         if (QString::fromStdString(platform_.wave->productName(kOutput, device)) ==
             ini.monitor.deviceName)
-            audioDevices_.MonitorDevice = device;
+            audioDevices_.monitorDevice = device;
     keyer_->monitor().setVolume(ini.monitor.volume);
     keyer_->monitor().setOn(ini.monitor.on);
     showMonitor();
@@ -194,9 +194,9 @@ IniSettings MainWindow::currentIniSettings() const {
     ini.recording.level = keyer_->levelTarget();
     ini.monitor.on = keyer_->monitor().on();
     ini.monitor.volume = keyer_->monitor().volume();
-    ini.monitor.device = audioDevices_.MonitorDevice;
+    ini.monitor.device = audioDevices_.monitorDevice;
     // The first device is the desktop's sound server, whatever cards come and go.
-    if (audioDevices_.MonitorDevice != 0)
+    if (audioDevices_.monitorDevice != 0)
         ini.monitor.deviceName = monitorOut_->deviceName();
     ini.rig = rigSettings_;
     const RigTarget* rig = keying_->rigTarget();

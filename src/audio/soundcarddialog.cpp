@@ -32,33 +32,33 @@ SoundCardDialog::SoundCardDialog(WaveService& service, WaveInEngine& in, WaveOut
     move(0, 0);
     setFont(namedFont("Tahoma", 11));
 
-    MessageLabel = new QLabel(this);
-    MessageLabel->setObjectName(QStringLiteral("MessageLabel"));
+    messageLabel = new QLabel(this);
+    messageLabel->setObjectName(QStringLiteral("MessageLabel"));
     // Wide enough for the reason a busy device gives.
-    MessageLabel->setGeometry(80, 24, 464, 21);
-    MessageLabel->setFont(namedFont("Tahoma", kTextPixels));
-    MessageLabel->setStyleSheet(QStringLiteral("color: red;"));
+    messageLabel->setGeometry(80, 24, 464, 21);
+    messageLabel->setFont(namedFont("Tahoma", kTextPixels));
+    messageLabel->setStyleSheet(QStringLiteral("color: red;"));
 
-    SoundCardManf = new QLabel(this);
-    SoundCardManf->setObjectName(QStringLiteral("SoundCardManf"));
-    SoundCardManf->setGeometry(43, 64, 414, 25);
-    SoundCardManf->setFont(namedFont("Arial", kTextPixels));
-    SoundCardManf->setAutoFillBackground(true);
-    SoundCardManf->setStyleSheet(QStringLiteral("background: white; color: black;"));
+    productLabel = new QLabel(this);
+    productLabel->setObjectName(QStringLiteral("SoundCardManf"));
+    productLabel->setGeometry(43, 64, 414, 25);
+    productLabel->setFont(namedFont("Arial", kTextPixels));
+    productLabel->setAutoFillBackground(true);
+    productLabel->setStyleSheet(QStringLiteral("background: white; color: black;"));
 
-    WaveUpDown = new UpDown(0, kHighestDevice, this);
-    WaveUpDown->setObjectName(QStringLiteral("WaveUpDown"));
-    WaveUpDown->setGeometry(457, 64, 17, 25);
-    WaveUpDown->setAccessibleName(tr("Sound card number"));
-    SoundCardManf->setAccessibleDescription(tr("Sound card name"));
-    MessageLabel->setAccessibleDescription(tr("Sound card message"));
+    deviceStepper = new UpDown(0, kHighestDevice, this);
+    deviceStepper->setObjectName(QStringLiteral("WaveUpDown"));
+    deviceStepper->setGeometry(457, 64, 17, 25);
+    deviceStepper->setAccessibleName(tr("Sound card number"));
+    productLabel->setAccessibleDescription(tr("Sound card name"));
+    messageLabel->setAccessibleDescription(tr("Sound card message"));
 
-    SelectBtn = new QPushButton(tr("Select"), this);
-    SelectBtn->setObjectName(QStringLiteral("SelectBtn"));
-    SelectBtn->setGeometry(232, 106, 75, 25);
+    selectButton = new QPushButton(tr("Select"), this);
+    selectButton->setObjectName(QStringLiteral("SelectBtn"));
+    selectButton->setGeometry(232, 106, 75, 25);
 
-    connect(WaveUpDown, &UpDown::clicked, this, &SoundCardDialog::stepDevice);
-    connect(SelectBtn, &QPushButton::clicked, this, &SoundCardDialog::selectDevice);
+    connect(deviceStepper, &UpDown::clicked, this, &SoundCardDialog::stepDevice);
+    connect(selectButton, &QPushButton::clicked, this, &SoundCardDialog::selectDevice);
 }
 
 int& SoundCardDialog::setting(SoundCard mode) {
@@ -77,8 +77,8 @@ void SoundCardDialog::refreshCounts() {
 void SoundCardDialog::showName(SoundCard mode) {
     const auto direction =
         mode == SoundCard::Input ? WaveService::Direction::Input : WaveService::Direction::Output;
-    SoundCardManf->setText(
-        QString::fromStdString(service_.productName(direction, WaveUpDown->position())));
+    productLabel->setText(
+        QString::fromStdString(service_.productName(direction, deviceStepper->position())));
 }
 
 void SoundCardDialog::showFor(SoundCard mode) {
@@ -107,8 +107,8 @@ void SoundCardDialog::hideEvent(QHideEvent* event) {
 
 void SoundCardDialog::showSelectedDevice(SoundCard mode) {
     refreshCounts();
-    if (WaveUpDown->position() <= count(mode)) {
-        WaveUpDown->setPosition(setting(mode));
+    if (deviceStepper->position() <= count(mode)) {
+        deviceStepper->setPosition(setting(mode));
         showName(mode);
     }
     shownMode_ = mode;
@@ -116,23 +116,23 @@ void SoundCardDialog::showSelectedDevice(SoundCard mode) {
 
 void SoundCardDialog::showDeviceName(SoundCard mode) {
     refreshCounts();
-    if (WaveUpDown->position() <= count(mode))
+    if (deviceStepper->position() <= count(mode))
         showName(mode);
     shownMode_ = mode;
 }
 
 void SoundCardDialog::stepDevice() {
-    if (WaveUpDown->position() >= count(shownMode_))
-        WaveUpDown->setPosition(count(shownMode_) - 1);
+    if (deviceStepper->position() >= count(shownMode_))
+        deviceStepper->setPosition(count(shownMode_) - 1);
     showDeviceName(shownMode_);
 }
 
 void SoundCardDialog::selectDevice() {
     if (deviceInUse_())
         return;
-    if (WaveUpDown->position() >= count(shownMode_))
-        WaveUpDown->setPosition(count(shownMode_) - 1);
-    setting(shownMode_) = WaveUpDown->position();
+    if (deviceStepper->position() >= count(shownMode_))
+        deviceStepper->setPosition(count(shownMode_) - 1);
+    setting(shownMode_) = deviceStepper->position();
     WaveResult result = WaveResult::Ok;
     const bool input = shownMode_ == SoundCard::Input;
     if (input) {
@@ -148,20 +148,20 @@ void SoundCardDialog::selectDevice() {
         // which of the two it is.
         const auto direction =
             input ? WaveService::Direction::Input : WaveService::Direction::Output;
-        MessageLabel->setText(
+        messageLabel->setText(
             (input ? tr("Sound input device busy: %1") : tr("Sound output device busy: %1"))
                 .arg(QString::fromStdString(service_.lastError(direction))));
     } else if (result != WaveResult::Ok) {
-        MessageLabel->setText(input ? tr("Sound input device not compatible")
+        messageLabel->setText(input ? tr("Sound input device not compatible")
                                     : tr("Sound output device not compatible"));
     }
     if (result != WaveResult::Ok) {
-        if (WaveUpDown->position() != shownDevice_) {
-            WaveUpDown->setPosition(shownDevice_);
-            setting(shownMode_) = WaveUpDown->position();
+        if (deviceStepper->position() != shownDevice_) {
+            deviceStepper->setPosition(shownDevice_);
+            setting(shownMode_) = deviceStepper->position();
         }
     } else {
-        MessageLabel->clear();
+        messageLabel->clear();
     }
     showDeviceName(shownMode_);
 }

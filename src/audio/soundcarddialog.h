@@ -35,10 +35,10 @@ public:
     void stepDevice();
     void selectDevice();
 
-    QLabel* MessageLabel = nullptr;
-    QLabel* SoundCardManf = nullptr;
-    UpDown* WaveUpDown = nullptr;
-    QPushButton* SelectBtn = nullptr;
+    QLabel* messageLabel = nullptr;
+    QLabel* productLabel = nullptr;
+    UpDown* deviceStepper = nullptr;
+    QPushButton* selectButton = nullptr;
 
 signals:
     // The dialog has been shown or hidden.

@@ -35,8 +35,8 @@ void applySettings(const ConfigRecord& record, const SettingsTargets& to) {
     else
         to.idAlarm.switchOff();
     to.idAlarm.applyStoredPeriod(record.idAlarmSeconds);
-    to.devices.InputDevice = record.inputDevice;
-    to.devices.OutputDevice = record.outputDevice;
+    to.devices.inputDevice = record.inputDevice;
+    to.devices.outputDevice = record.outputDevice;
 }
 
 ConfigRecord collectSettings(const SettingsTargets& from, const ConfigRecord& base) {
@@ -59,7 +59,7 @@ ConfigRecord collectSettings(const SettingsTargets& from, const ConfigRecord& ba
     record.keyingPolarity = from.line.polarity();
     record.idAlarmOn = from.idAlarm.isOn() ? kOn : kOff;
     record.idAlarmSeconds = from.idAlarm.seconds();
-    record.inputDevice = from.devices.InputDevice;
-    record.outputDevice = from.devices.OutputDevice;
+    record.inputDevice = from.devices.inputDevice;
+    record.outputDevice = from.devices.outputDevice;
     return record;
 }

@@ -45,13 +45,13 @@ private slots:
         MainWindow& w = h.open();
         item(w, output ? "OutputSoundCard" : "InputSoundCard")->trigger();
         SoundCardDialog& d = w.soundCardSelect();
-        for (QToolButton* button : d.WaveUpDown->findChildren<QToolButton*>())
+        for (QToolButton* button : d.deviceStepper->findChildren<QToolButton*>())
             for (int i = 0; i < steps && button->arrowType() == Qt::UpArrow; ++i)
                 QTest::mouseClick(button, Qt::LeftButton);
         AudioPump pump(h.wave, Dir::Output);
         int resetsWhileShown = -1; // stays so if the playback ended before this look
         pump.after(2, [&] {
-            click(d.SelectBtn);
+            click(d.selectButton);
             if (!stalls)
                 return;
             pump.stop();
@@ -60,16 +60,16 @@ private slots:
                 d.close();
             });
         });
-        playing ? click(w.ui().playButton) : click(d.SelectBtn);
+        playing ? click(w.ui().playButton) : click(d.selectButton);
         QVERIFY(!stalls || resetsWhileShown == 0);
         QVERIFY(w.keyerState().keyerStopped() && !h.wave.isOpen(Dir::Output));
-        QCOMPARE(d.MessageLabel->text(), row[3].isEmpty() ? row[3] : "Sound " + row[3]);
-        QCOMPARE(d.WaveUpDown->position(), playing ? steps : taken);
-        QCOMPARE(output ? w.audioDevices().OutputDevice : w.audioDevices().InputDevice, taken);
+        QCOMPARE(d.messageLabel->text(), row[3].isEmpty() ? row[3] : "Sound " + row[3]);
+        QCOMPARE(d.deviceStepper->position(), playing ? steps : taken);
+        QCOMPARE(output ? w.audioDevices().outputDevice : w.audioDevices().inputDevice, taken);
         QCOMPARE(h.wave.calls(output ? Dir::Output : Dir::Input, Op::Open), int(playing));
         QCOMPARE(h.wave.played().size(), (stalls ? 2 : playing ? 20 : 0) * kBlock);
-        click(d.SelectBtn); // the card shown now does the format: no refusal stays on show
-        QVERIFY(d.MessageLabel->text().isEmpty());
+        click(d.selectButton); // the card shown now does the format: no refusal stays on show
+        QVERIFY(d.messageLabel->text().isEmpty());
     }
 
     // The device may finish a buffer at any moment around the report of the one before; a lost
@@ -119,7 +119,7 @@ private slots:
         AudioDevices devices;
         WaveOutEngine out(wave, devices);
         for (const QChar step : row[0]) {
-            devices.OutputDevice += step == QLatin1Char('c');
+            devices.outputDevice += step == QLatin1Char('c');
             if (step == QLatin1Char('f') || step == QLatin1Char('x'))
                 wave.failOn(Dir::Output, step == QLatin1Char('f') ? Op::Open : Op::Close);
             out.prepareOutput();

@@ -228,7 +228,7 @@ private slots:
         WindowHarness h;
         h.realWave = &alsa;
         MainWindow& w = h.openKeying();
-        w.audioDevices().MonitorDevice = fault == MonitorFault::TransmittersCard ? 0 : 1;
+        w.audioDevices().monitorDevice = fault == MonitorFault::TransmittersCard ? 0 : 1;
         w.ui().monitorItems[1]->trigger();
         for (QAction* volume : w.ui().monitorVolumeItems)
             if (volume->data().toInt() == volumeDb)

@@ -155,7 +155,7 @@ private slots:
             h.dialogs.inputAnswers << FakeDialogs::Answer{true, "120"};
             w.ui().idSetItem->trigger();
             item(w, "On2")->trigger();
-            w.audioDevices().MonitorDevice = 1;
+            w.audioDevices().monitorDevice = 1;
             QVERIFY(w.close());
             h.window.reset();
         }
@@ -171,7 +171,7 @@ private slots:
             QVERIFY2(item(w, name)->isChecked(), name);
         QCOMPARE(QVariantList({w.keyerState().selectedMemory(), w.keyerState().micGainCode(),
                                w.keyingLine().portName(), w.idAlarm().seconds(),
-                               w.audioDevices().MonitorDevice}),
+                               w.audioDevices().monitorDevice}),
                  QVariantList({7, 10000, "COM4", 120, 1}));
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint && !item(w, "Off2")->isChecked());
         item(w, "Off2")->trigger();

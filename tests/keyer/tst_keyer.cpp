@@ -434,7 +434,7 @@ private slots:
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.audioDevices().MonitorDevice = 1;
+        w.audioDevices().monitorDevice = 1;
         click(w.ui().memoryButtons[0]);
         if (during == During::Playing)
             QTest::mouseClick(w.ui().playButton, Qt::LeftButton);
