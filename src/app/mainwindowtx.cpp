@@ -2,8 +2,9 @@
 // indicators, the ID alarm, and the ways out that must unkey.
 #include "app/mainwindow.h"
 
+#include "app/catdialog.h"
+#include "app/cm108dialog.h"
 #include "app/look.h"
-#include "app/rigdialogs.h"
 #include "app/unixsignalbridge.h"
 #include "keyer/keyer.h"
 #include "tx/emergencyunkey.h"

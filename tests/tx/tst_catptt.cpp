@@ -1,6 +1,7 @@
 // Keying through Hamlib: a real rigctld with the dummy rig stands in for the radio.
+#include "app/catdialog.h"
+#include "app/cm108dialog.h"
 #include "app/look.h"
-#include "app/rigdialogs.h"
 #include "audiopump.h"
 #include "devicestandins.h"
 #include "rigctld.h"

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "tx/serialports.h"
-
 #include "tx/rigsettings.h"
+#include "tx/serialports.h"
 
 #include <QDialog>
 
@@ -11,11 +10,7 @@
 
 class QComboBox;
 class QLabel;
-class QLineEdit;
-class QListWidget;
 class QPushButton;
-class QRadioButton;
-class QSpinBox;
 class RigPtt;
 
 // A port offered in a list: the path opened and the name shown.
@@ -26,6 +21,11 @@ inline const char* const kHidrawClass = "/sys/class/hidraw";
 
 // The hidraw devices listed in sysClass, named by the HID device behind each.
 std::vector<PortChoice> hidrawDevices(const QString& sysClass = QLatin1String(kHidrawClass));
+
+// An editable list of ports, the current one chosen or typed in.
+QComboBox* portCombo(const std::vector<PortChoice>& choices, const QString& current);
+// The path of the chosen entry, or what was typed.
+QString portPath(const QComboBox* combo);
 
 // What the CAT and CM108 dialogs share: a Test button that keys the transmitter for half a
 // second through the settings shown, and a line that says how that went.
@@ -53,44 +53,4 @@ private:
     QPushButton* test_;
     QLabel* result_;
     std::unique_ptr<RigPtt> testRig_;
-};
-
-class CatDialog final : public RigDialog {
-    Q_OBJECT
-
-public:
-    CatDialog(const RigSettings& settings, const std::vector<PortChoice>& ports,
-              QWidget* parent = nullptr);
-    RigSettings settings() const override;
-
-protected:
-    RigTarget testTarget() const override;
-
-private:
-    void filterModels(const QString& text);
-    int chosenModel() const;
-
-    RigSettings base_;
-    QLineEdit* search_;
-    QListWidget* models_;
-    QComboBox* port_;
-    QComboBox* speed_;
-    QLineEdit* address_;
-};
-
-class Cm108Dialog final : public RigDialog {
-    Q_OBJECT
-
-public:
-    Cm108Dialog(const RigSettings& settings, const std::vector<PortChoice>& devices,
-                QWidget* parent = nullptr);
-    RigSettings settings() const override;
-
-protected:
-    RigTarget testTarget() const override;
-
-private:
-    RigSettings base_;
-    QComboBox* device_;
-    QSpinBox* gpio_;
 };
