@@ -26,6 +26,9 @@ struct RigTarget {
     QString device; // serial port path, host:port of a rigctld, or the hidraw device
     int speed = kDefaultSpeed;
     int gpio = kDefaultGpio; // CM108 GPIO pin, counted from 1
+
+    // Reached through a rigctld, not on a port of this machine.
+    bool isNetwork() const { return kind == Kind::Cat && model == kNetworkModel; }
 };
 
 // A model in Hamlib's rig list.
