@@ -85,6 +85,7 @@ void TTavrin::wire() {
     wireIndicators();
     wireTransmitter();
     wireKeyer();
+    wireBanks();
 
     connect(ui_.Exit1, &QAction::triggered, this, &TTavrin::Exit1Click);
     connect(ui_.Off2, &QAction::triggered, this, &TTavrin::Off2Click);
@@ -115,8 +116,6 @@ void TTavrin::wireIndicators() {
 void TTavrin::FormCreate() {
     helpPath_ = probe(paths_.helpFile());
     readConfiguration();
-    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
-        memories_.setPath(slot, paths_.slotFile(slot));
     // The selected slot's file is the one PLAY reads, whether it was restored or is the default.
     keyer_->chooseMessageFile(memories_.path(state_.selectedMemory()));
 }

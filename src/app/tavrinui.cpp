@@ -168,7 +168,13 @@ void TavrinUi::setupUi(QMainWindow* window) {
     look::setFillColour(TxPanel, look::kGreen);
 
     MemoryPanel = panel(client, "MemoryPanel", {5, 285, 328, 97}, look::kNavy);
-    Label3 = label(MemoryPanel, "Label3", tr("Playback/Record Memories"), {4, 3, 320, 20});
+    Label3 = label(MemoryPanel, "Label3", tr("Playback/Record Memories"), {4, 3, 206, 20});
+    BankBtn = button(MemoryPanel, "BankBtn", QString(), {212, 3, 112, 20}, look::kBlack);
+    BankBtn->setFont(narrow);
+    Bank = named(new QMenu(tr("Bank"), BankBtn), "Bank");
+    Bank->addSeparator();
+    NewBank = command(Bank, "NewBank", tr("New Bank…"));
+    BankBtn->setMenu(Bank);
     constexpr int kMemoryRowTop[] = {26, 62};
     constexpr int kMemoryHeight = 31;
     constexpr int kPerRow = 6;

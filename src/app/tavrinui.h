@@ -56,6 +56,11 @@ public:
     QWidget* MemoryPanel = nullptr;
     QLabel* Label3 = nullptr;
     std::array<QPushButton*, 12> MemBtn{}; // Mem1Btn … Mem12Btn
+    // Beside Label3: the chosen bank's name; it opens the Bank menu, whose bank items the
+    // window lists before its New Bank command.
+    QPushButton* BankBtn = nullptr;
+    QMenu* Bank = nullptr;
+    QAction* NewBank = nullptr;
     // Below the client area: what runs, in words, and what was last announced.
     QLabel* StatusLine = nullptr;
 
