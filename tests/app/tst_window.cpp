@@ -258,10 +258,7 @@ private slots:
         QFETCH(QString, folder);
         WindowHarness h, restarted; // a closed window leaves its sound device double spent
         restarted.homePath = h.homePath;
-        const QString bankDir = h.installDir() + "banks/" + folder + "/";
-        WaveBytes other;
-        other.samples = pattern(2 * kBlock, 9);
-        QVERIFY(QDir().mkpath(bankDir) && writeBytes(bankDir + "memory2.wav", other.bytes()));
+        h.writeMessage(2, pattern(2 * kBlock, 9), folder);
         console(restarted).ui().MessageWindow->setPlainText("Run calls");
         restarted.window->close();
         const QByteArray record = readBytes(h.installDir() + "Tavrin.cfg");
@@ -276,7 +273,7 @@ private slots:
         QCOMPARE(w.ui().BankBtn->accessibleName(), "Bank " + bank);
         QVERIFY(announced.contains("Bank " + bank));
         during(h, Before::Idle, [&] { QTest::keySequence(&w, QKeySequence("F2")); });
-        QVERIFY(h.wave.played().startsWith(other.samples));
+        QVERIFY(h.wave.played().startsWith(pattern(2 * kBlock, 9)));
         QTest::keySequence(&w, QKeySequence("Shift+F1"));
         w.ui().MessageWindow->setPlainText(bank + " calls");
         during(h, Before::Recording, [&] {
@@ -285,7 +282,8 @@ private slots:
                                                     " while a message plays, is paused, records "
                                                     "or is imported");
         });
-        QCOMPARE(readBytes(bankDir + "memory1.wav").size(), 44 + 2 * kBlock);
+        QCOMPARE(readBytes(h.installDir() + "banks/" + folder + "/memory1.wav").size(),
+                 44 + 2 * kBlock);
         QCOMPARE(readBytes(h.slotPath(1)).mid(44), pattern(6 * kBlock, 1));
         for (const char* away : {"Ctrl+PgUp", "Ctrl+PgDown"}) // and back: the note stays
             QTest::keySequence(&w, QKeySequence(away));
