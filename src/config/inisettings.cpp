@@ -44,6 +44,8 @@ const QString kBankListKey = QStringLiteral("Bank");
 const QString kBankNameKey = QStringLiteral("Name");
 const QString kBankFolderKey = QStringLiteral("Folder");
 const QString kBankNoteKey = QStringLiteral("Note%1");
+// Far inside what any file system takes for a name, whatever letters the bank's name holds.
+constexpr qsizetype kLongestBankFolder = 64;
 // The words Level takes, in LevelMode's order.
 const std::array<QString, 3> kLevelModes{QStringLiteral("off"), QStringLiteral("peak"),
                                          QStringLiteral("loudness")};
@@ -183,7 +185,7 @@ QString BanksIni::folderFor(const QString& name) {
     QString folder;
     for (const QChar c : name)
         folder += c.isLetterOrNumber() || c == QLatin1Char('-') ? c : QLatin1Char('_');
-    return folder;
+    return folder.left(kLongestBankFolder);
 }
 
 QString BanksIni::cleanName(const QString& name) {

@@ -76,7 +76,8 @@ struct BanksIni {
 
     // The first bank's name; it is never renamed.
     static QString firstName() { return QStringLiteral("Run"); }
-    // A folder name for the bank name: letters, digits, '-' and '_' kept, anything else '_'.
+    // A folder name for the bank name: letters, digits, '-' and '_' kept, anything else '_', cut
+    // to a length every file system takes.
     static QString folderFor(const QString& name);
     // The name made fit for a bank: its spaces at the ends trimmed; empty when none is left.
     static QString cleanName(const QString& name);

@@ -178,7 +178,8 @@ private slots:
 
     // A bank is chosen from the bus or the command line, alone or before a command, as the
     // window chooses it; the status names it, lists the banks and gives its notes. Refused
-    // while a message is paused; a name no bank has is a wrong command line. Commands, exit
+    // while a message is paused; a name no bank has is a wrong command line, and so is a bank
+    // whose folder in the settings file lies outside the banks folder. Commands, exit
     // code of the last, whether S&P is chosen after, what the last says.
     void banksFromOutside_data() {
         columns<QString, int, bool, QString>("commands", "code", "chosen", "says");
@@ -186,7 +187,7 @@ private slots:
         QTest::newRow("and play") << "--bank S&P --play 2" << 0 << true << QString();
         QTest::newRow("any case") << "--bank s&p --status" << 0 << true << "bank S&P";
         QTest::newRow("bus") << "call S&P" << 0 << true << QString();
-        QTest::newRow("unknown") << "--bank CW --play 2" << 2 << false << "banks are Run, S&P";
+        QTest::newRow("unknown") << "--bank Up --play 2" << 2 << false << "banks are Run, S&P";
         QTest::newRow("paused") << "--play 1;--pause;--bank S&P" << 1 << false
                                 << "refused: the keyer is paused 1";
     }
@@ -199,8 +200,8 @@ private slots:
         WindowHarness h;
         h.writeMessage(2, pattern(2 * kBlock, 9), "S_P");
         QVERIFY(writeBytes(h.installDir() + "Tavrin.ini",
-                           "[Banks]\nBank\\1\\Name=S&P\nBank\\size=1\n"
-                           "Bank\\1\\Folder=S_P\nBank\\1\\Note2=QRZ?\n"));
+                           "[Banks]\nBank\\1\\Name=S&P\nBank\\2\\Name=Up\nBank\\2\\Folder=..\n"
+                           "Bank\\1\\Folder=S_P\nBank\\1\\Note2=QRZ?\nBank\\size=2\n"));
         h.writeMessage(1, pattern(6 * kBlock));
         h.writeMessage(2, pattern(2 * kBlock));
         TTavrin& w = h.openKeying();
