@@ -1,7 +1,7 @@
 // The banks of memories: sets of twelve (one for running a frequency, one for search and
 // pounce, …), each in a folder of its own, of which one is chosen at a time. The first is the
 // set the configuration record holds; the others are kept in the settings file.
-#include "app/tavrin.h"
+#include "app/mainwindow.h"
 
 #include "keyer/keyer.h"
 #include "support/dialogs.h"
@@ -25,9 +25,9 @@ QString caption(QString name) {
 }
 } // namespace
 
-void TTavrin::wireBanks() {
+void MainWindow::wireBanks() {
     bankItems_ = new QActionGroup(this);
-    connect(ui_.NewBank, &QAction::triggered, this, &TTavrin::NewBankClick);
+    connect(ui_.NewBank, &QAction::triggered, this, &MainWindow::NewBankClick);
     for (const auto& [keys, step] :
          {std::pair{kPreviousBankKeys, -1}, std::pair{kNextBankKeys, 1}}) {
         auto* shortcut = new QShortcut(keys, this);
@@ -46,19 +46,19 @@ void TTavrin::wireBanks() {
     showBanks();
 }
 
-QStringList TTavrin::bankNames() const {
+QStringList MainWindow::bankNames() const {
     QStringList names{BanksIni::firstName()};
     for (const BanksIni::Bank& bank : banks_.banks)
         names << bank.name;
     return names;
 }
 
-QString TTavrin::bankFolder(int bank) const {
+QString MainWindow::bankFolder(int bank) const {
     return bank == 0 ? paths_.dir()
                      : paths_.banksDir() + banks_.banks.at(bank - 1).folder + QLatin1Char('/');
 }
 
-void TTavrin::showBanks() {
+void MainWindow::showBanks() {
     for (QAction* item : bankItems_->actions())
         delete item;
     const QStringList names = bankNames();
@@ -76,7 +76,7 @@ void TTavrin::showBanks() {
     ui_.BankBtn->setAccessibleName(tr("Bank %1").arg(name));
 }
 
-bool TTavrin::chooseBank(const QString& name) {
+bool MainWindow::chooseBank(const QString& name) {
     const QStringList names = bankNames();
     int bank = 0;
     while (bank < names.size() && names[bank].compare(name, Qt::CaseInsensitive) != 0)
@@ -91,8 +91,8 @@ bool TTavrin::chooseBank(const QString& name) {
         const QString refusal =
             tr("The bank stays %1 while a message plays, is paused, records or is imported")
                 .arg(chosenBank());
-        ui_.StatusLine->setText(refusal);
-        announce(ui_.StatusLine, refusal);
+        ui_.statusLine->setText(refusal);
+        announce(ui_.statusLine, refusal);
         return false;
     }
     switchBank(bank);
@@ -100,7 +100,7 @@ bool TTavrin::chooseBank(const QString& name) {
     return true;
 }
 
-void TTavrin::switchBank(int bank) {
+void MainWindow::switchBank(int bank) {
     keyer_->saveNote();
     if (chosenBank_ == 0) {
         firstBank_ = memories_;
@@ -135,7 +135,7 @@ void TTavrin::switchBank(int bank) {
     showBanks();
 }
 
-void TTavrin::NewBankClick() {
+void MainWindow::NewBankClick() {
     QString name;
     if (!dialogs_.inputQuery(tr("New Bank"), tr("Name of the new bank of memories:"), name))
         return;

@@ -145,7 +145,7 @@ private slots:
         h.writeMessage(1, pattern(6 * kBlock));
         std::optional<Rigctld> rig;
         QVERIFY(!row[1].contains("rig") || keysThrough(rig.emplace(), h.installDir()));
-        TTavrin& w = rig ? h.open() : h.openKeying();
+        MainWindow& w = rig ? h.open() : h.openKeying();
         if (row[1].startsWith("the device"))
             row[1].endsWith("open") ? h.wave.failOn(Dir::Output, Op::Open)
                                     : h.wave.failOn(Dir::Output, Op::Queue, 3);
@@ -164,15 +164,15 @@ private slots:
         QCOMPARE(run.code, row[2].toInt());
         if (rig) // the transmitter keyed, the rig goes
             rig->stop();
-        QTRY_VERIFY2(w.ui().StatusLine->text().contains(row[3]),
-                     qPrintable(w.ui().StatusLine->text()));
+        QTRY_VERIFY2(w.ui().statusLine->text().contains(row[3]),
+                     qPrintable(w.ui().statusLine->text()));
         QVERIFY(h.dialogs.messages.isEmpty());
         QCOMPARE(QApplication::activeWindow(), &logger);
         QVERIFY2(row[2] == "0" || (run.err.count('\n') == 1 && run.err.contains("failed")),
                  qPrintable(run.err));
         QDBusConnection::disconnectFromBus(name);
-        click(w.ui().MemBtn[4]);
-        click(w.ui().PlayBtn);
+        click(w.ui().memoryButtons[4]);
+        click(w.ui().playButton);
         QCOMPARE(h.dialogs.texts(), QStringList{"Could not open the file"});
     }
 
@@ -203,7 +203,7 @@ private slots:
                            "[Banks]\nBank\\1\\Name=S&P\nBank\\2\\Name=Up\nBank\\2\\Folder=..\n"
                            "Bank\\1\\Folder=S_P\nBank\\1\\Note2=QRZ?\nBank\\size=2\n"));
         h.writeMessage(1, pattern(6 * kBlock));
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         RemoteControl remote(w);
         const QString name = QStringLiteral("banks%1").arg(QTest::currentDataTag()).remove(' ');
         QString error;
@@ -228,7 +228,7 @@ private slots:
         }
         QCOMPARE(run.code, code);
         QVERIFY2((run.out + run.err).contains(says), qPrintable(run.out + run.err));
-        QCOMPARE(w.ui().StatusLine->text().startsWith("The bank stays"), paused);
+        QCOMPARE(w.ui().statusLine->text().startsWith("The bank stays"), paused);
         if (paused)
             w.keyer().stopEverything();
         untilMessageEnds(w);
