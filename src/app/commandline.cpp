@@ -123,6 +123,10 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
                       QStringLiteral("Speak <text> from the recorded phrases (~/Tavrin/phrases), "
                                      "as a memory plays: \"DL1ABC 599 123\"."),
                       QStringLiteral("text")});
+    parser.addOption({QStringLiteral("bank"),
+                      QStringLiteral("Choose the bank of memories <name> (\"Run\", \"S&P\", …), "
+                                     "alone or before another command."),
+                      QStringLiteral("name")});
     parser.addOption({QStringLiteral("pause"),
                       QStringLiteral("Pause the message that plays, or go on with a paused one.")});
     parser.addOption({QStringLiteral("stop"), QStringLiteral("Stop playing or recording.")});
@@ -214,6 +218,11 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
         line.seconds = parser.value(QStringLiteral("loop-delay")).toDouble(&number);
         if (!number)
             line.error = QStringLiteral("--loop-delay wants a number of seconds");
+    }
+    if (parser.isSet(QStringLiteral("bank"))) {
+        line.bank = parser.value(QStringLiteral("bank"));
+        if (line.bank.trimmed().isEmpty())
+            line.error = QStringLiteral("--bank wants the name of a bank");
     }
     if (actions > 1)
         line.error = QStringLiteral("One command at a time");

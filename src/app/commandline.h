@@ -29,6 +29,7 @@ struct CommandLine {
     double seconds = 0; // for LoopDelay; the keyer judges its range
     QString path;       // for PlayFile, made absolute
     QString text;       // for Say
+    QString bank;       // --bank: chosen before the command, if any
     bool status = false;
     // Return once the message played has ended: for a logger that keys the radio around it.
     bool wait = false;
@@ -40,7 +41,7 @@ struct CommandLine {
     QString helpText; // only when an application object exists
 
     // A client run talks to the keyer that runs and needs no display.
-    bool isClient() const { return action != Action::None || status; }
+    bool isClient() const { return action != Action::None || status || !bank.isEmpty(); }
     bool needsNoWindow() const { return isClient() || help || version || !error.isEmpty(); }
 
     // arguments include the program name, as QCoreApplication::arguments() gives them;

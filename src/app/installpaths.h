@@ -20,6 +20,8 @@ public:
     // The last exchange spoken, as it went on the air.
     QString exchangeFile() const { return dir_ + QStringLiteral("exchange.wav"); }
     QString slotFile(int slot) const;
+    // The folders of the banks of memories after the first, whose messages lie in dir().
+    QString banksDir() const { return dir_ + QStringLiteral("banks/"); }
 
     // The HTML manual installed with the program whose executable lies in programDir.
     static QString manualFile(const QString& programDir);

@@ -85,6 +85,7 @@ void MainWindow::wire() {
     wireIndicators();
     wireTransmitter();
     wireKeyer();
+    wireBanks();
 
     connect(ui_.exitItem, &QAction::triggered, this, &MainWindow::quit);
     connect(ui_.stayOnTopOffItem, &QAction::triggered, this, [this] { setStayOnTop(false); });
@@ -115,8 +116,6 @@ void MainWindow::wireIndicators() {
 void MainWindow::start() {
     helpPath_ = probe(paths_.helpFile());
     readConfiguration();
-    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
-        memories_.setPath(slot, paths_.slotFile(slot));
     // The selected slot's file is the one PLAY reads, whether it was restored or is the default.
     keyer_->chooseMessageFile(memories_.path(state_.selectedMemory()));
 }

@@ -5,6 +5,7 @@
 #include "app/platform.h"
 #include "app/routeddialogs.h"
 #include "audio/audiodevices.h"
+#include "config/inisettings.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
 #include "tx/ptttiming.h"
@@ -31,6 +32,7 @@ class TransmitControls;
 class SoundCardDialog;
 class FatalSignalUnkey;
 class FocusRing;
+class QActionGroup;
 class QFileSystemWatcher;
 class QLabel;
 class QTimer;
@@ -83,6 +85,15 @@ public:
     void keyReleased(int key);
     // Help > Keyboard: the keys of the window.
     void showKeyboard();
+    // The banks of memories, the first one first, and the chosen one's name.
+    QStringList bankNames() const;
+    QString chosenBank() const { return bankNames().at(chosenBank_); }
+    // Chooses the bank of that name: its memories are the ones recorded, played and shown.
+    // Refused while a message plays, is paused or records, or while an import runs: the status
+    // line says why. False when refused or when no bank has that name (in any case).
+    bool chooseBank(const QString& name);
+    // Bank > New Bank…: asks for a name and chooses the new bank.
+    void askNewBank();
     // The slot's message length as last read from its file; zero for an empty memory.
     std::chrono::milliseconds slotLength(int slot) const { return slotLengths_.at(slot - 1); }
 
@@ -107,6 +118,13 @@ private:
     void wireConsole();
     void readSlotLengths();
     void showMemoryButtons();
+    // The bank menu and button, and the keys that step through the banks.
+    void wireBanks();
+    void showBanks();
+    // The folder, with the trailing separator, that holds bank's messages.
+    QString bankFolder(int bank) const;
+    // Puts the bank's memories in place of the chosen one's; the caller makes sure none runs.
+    void switchBank(int bank);
     // Names, states and the status line follow the keyer once its handler step is done, so a
     // state passed through within one step is neither shown nor announced.
     void scheduleConsole();
@@ -185,7 +203,14 @@ private:
     InstallPaths paths_;
     MainWindowUi ui_;
     KeyerState state_;
+    // The chosen bank's memories; the keyer and the note box work on these.
     MemorySlots memories_;
+    // The first bank's memories, which the configuration record holds, while another is chosen.
+    MemorySlots firstBank_;
+    // The banks after the first, with their notes as of the last switch away from them.
+    BanksIni banks_;
+    int chosenBank_ = 0;
+    QActionGroup* bankItems_ = nullptr;
     Keyer* keyer_ = nullptr;
     KeyingLine* keying_ = nullptr;
     TransmitControls* transmit_ = nullptr;

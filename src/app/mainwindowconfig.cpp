@@ -75,6 +75,8 @@ QString notSaved(const QString& path, const FileRead& read) {
 
 void MainWindow::readConfiguration() {
     readRecord();
+    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
+        memories_.setPath(slot, paths_.slotFile(slot));
     // A signal during the record's message box ends the start: nothing more is opened.
     if (startAbandoned_)
         return;
@@ -120,7 +122,13 @@ void MainWindow::tellSettingsNotSaved(const QString& why) {
 }
 
 SettingsTargets MainWindow::settingsTargets() {
-    return {memories_, *keyer_, state_, *keying_, *idAlarm_, audioDevices_};
+    // The record holds the first bank, whichever is chosen: other copies of the program read it.
+    return {chosenBank_ == 0 ? memories_ : firstBank_,
+            *keyer_,
+            state_,
+            *keying_,
+            *idAlarm_,
+            audioDevices_};
 }
 
 void MainWindow::applyConfiguration(const ConfigRecord& record) {
@@ -178,6 +186,12 @@ void MainWindow::applyIniSettings(const IniSettings& ini) {
     // Last: the line it watches is the one chosen above.
     keying_->watchOperatorPtt(ini.keying.operatorPtt);
     showOperatorPtt();
+    banks_ = ini.banks;
+    const int bank = static_cast<int>(bankNames().indexOf(ini.banks.chosen));
+    banks_.chosen = bankNames().at(0);
+    if (bank > 0)
+        switchBank(bank);
+    showBanks();
 }
 
 IniSettings MainWindow::currentIniSettings() const {
@@ -198,6 +212,12 @@ IniSettings MainWindow::currentIniSettings() const {
     // The first device is the desktop's sound server, whatever cards come and go.
     if (audioDevices_.monitorDevice != 0)
         ini.monitor.deviceName = monitorOut_->deviceName();
+    ini.banks = banks_;
+    if (chosenBank_ != 0) {
+        auto& notes = ini.banks.banks[chosenBank_ - 1].notes;
+        for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
+            notes.at(slot - 1) = MemorySlots::toWindow(memories_.note(slot));
+    }
     ini.rig = rigSettings_;
     const RigTarget* rig = keying_->rigTarget();
     ini.rig.keying = !rig                                ? RigSettings::Keying::None

@@ -65,6 +65,8 @@ QList<KeyHelp> keyboardHelp() {
         {keysText(kLoopKeys), QCoreApplication::translate("TTavrin", "LOOP on or off")},
         {keysText(kTuneKeys), QCoreApplication::translate("TTavrin", "TUNE on or off")},
         {keysText(kTxEnableKeys), QCoreApplication::translate("TTavrin", "Tx Enable on or off")},
+        {QCoreApplication::translate("TTavrin", "Ctrl+PgUp, Ctrl+PgDown"),
+         QCoreApplication::translate("TTavrin", "previous or next bank of memories")},
         {QCoreApplication::translate("TTavrin", "Tab, Shift+Tab"),
          QCoreApplication::translate("TTavrin", "next or previous control")},
         {QCoreApplication::translate("TTavrin", "Space, Enter"),

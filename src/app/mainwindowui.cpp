@@ -169,7 +169,13 @@ void MainWindowUi::setupUi(QMainWindow* window) {
     look::setFillColour(rxTxIndicator, look::kGreen);
 
     memoryPanel = panel(client, "MemoryPanel", {5, 285, 328, 97}, look::kNavy);
-    memoryCaption = label(memoryPanel, "Label3", tr("Playback/Record Memories"), {4, 3, 320, 20});
+    memoryCaption = label(memoryPanel, "Label3", tr("Playback/Record Memories"), {4, 3, 206, 20});
+    bankButton = button(memoryPanel, "BankBtn", QString(), {212, 3, 112, 20}, look::kBlack);
+    bankButton->setFont(narrow);
+    bankMenu = named(new QMenu(tr("Bank"), bankButton), "Bank");
+    bankMenu->addSeparator();
+    newBankItem = command(bankMenu, "NewBank", tr("New Bank…"));
+    bankButton->setMenu(bankMenu);
     constexpr int kMemoryRowTop[] = {26, 62};
     constexpr int kMemoryHeight = 31;
     constexpr int kPerRow = 6;
@@ -203,8 +209,8 @@ void MainWindowUi::setupUi(QMainWindow* window) {
     QMenu* soundCard = submenu(options, "SelectSoundCard", tr("SoundCard"));
     options->addMenu(soundCard);
     inputCardItem = command(soundCard, "InputSoundCard", tr("Select Input Sound Card"));
-    outputCardItem = command(soundCard, "OutputSoundCard", tr("Select outputMenu Sound Card"));
-    monitorCardItem = command(soundCard, "MonitorSoundCard", tr("Select monitorItems Sound Card"));
+    outputCardItem = command(soundCard, "OutputSoundCard", tr("Select Output Sound Card"));
+    monitorCardItem = command(soundCard, "MonitorSoundCard", tr("Select Monitor Sound Card"));
     QMenu* monitor = submenu(options, "MonitorMenu", tr("Monitor"));
     options->addMenu(monitor);
     options->setToolTipsVisible(true);
@@ -287,12 +293,12 @@ void MainWindowUi::setupUi(QMainWindow* window) {
     level->menuAction()->setToolTip(
         tr("What a recording or an import is scaled to once trimmed, so that every "
            "memory drives the transmitter alike"));
-    undoTrimItem = command(microphone, "UndoTrim", tr("Undo trimItems and Level"));
+    undoTrimItem = command(microphone, "UndoTrim", tr("Undo Trim and Level"));
     microphoneMenu = microphone;
 
     QMenu* output = named(bar->addMenu(tr("Output")), "Options1");
     // Each item's data is the keying line's name for what it chooses. VOX is offered twice; the
-    // second (noPortItem) is ticked with the first, outside the group.
+    // second (NoComPort) is ticked with the first, outside the group.
     keyingPortGroup = new QActionGroup(output);
     const auto port = [this](QMenu* menu, const char* name, const QString& caption,
                              const QString& line) {

@@ -56,6 +56,11 @@ public:
     QWidget* memoryPanel = nullptr;
     QLabel* memoryCaption = nullptr;
     std::array<QPushButton*, 12> memoryButtons{}; // Mem1Btn … Mem12Btn
+    // Beside Label3: the chosen bank's name; it opens the Bank menu, whose bank items the
+    // window lists before its New Bank command.
+    QPushButton* bankButton = nullptr;
+    QMenu* bankMenu = nullptr;
+    QAction* newBankItem = nullptr;
     // Below the client area: what runs, in words, and what was last announced.
     QLabel* statusLine = nullptr;
 
@@ -68,7 +73,7 @@ public:
     QAction* inputCardItem = nullptr;
     QAction* outputCardItem = nullptr;
     QAction* monitorCardItem = nullptr;
-    // Options > monitorItems: Off, On (one group); the volumes, each action's data its dB (one
+    // Options > Monitor: Off, On (one group); the volumes, each action's data its dB (one
     // group); then the command that previews the selected memory.
     std::array<QAction*, 2> monitorItems{};
     std::array<QAction*, 5> monitorVolumeItems{};
@@ -78,18 +83,18 @@ public:
     QAction* speakAloudItem = nullptr;
     // Delay > Loop Delay, in menu order
     std::array<QAction*, 19> loopDelayItems{};
-    // microphoneMenu > gainItems: UnityGain, N20dB, N30dB, N40dB
+    // Microphone > Gain: UnityGain, N20dB, N30dB, N40dB
     std::array<QAction*, 4> gainItems{};
-    // microphoneMenu > trimItems Silence: Off, then the margins kept; each action's data is its
+    // Microphone > Trim Silence: Off, then the margins kept; each action's data is its
     // margin in ms, -1 for Off. One group, so one is ticked.
     std::array<QAction*, 5> trimItems{};
-    // microphoneMenu > levelItems: Off, Peak, Loudness, each action's data its LevelMode, one
+    // Microphone > Level: Off, Peak, Loudness, each action's data its LevelMode, one
     // ticked; then the command that levels the selected memory.
     std::array<QAction*, 3> levelItems{};
     QAction* levelNowItem = nullptr;
     // Puts back the selected memory's message as recorded, before trimming and levelling.
     QAction* undoTrimItem = nullptr;
-    // outputMenu: the keying port items, one group whose items' data name the line (kVoxLine and
+    // Output: the keying port items, one group whose items' data name the line (kVoxLine and
     // so on); the USB serial ports listed when the menu opens join it.
     QActionGroup* keyingPortGroup = nullptr;
     QAction* lpt1Item = nullptr;
@@ -103,10 +108,10 @@ public:
     QAction* invertItem = nullptr;
     QAction* pttLeadItem = nullptr;
     QAction* pttTailItem = nullptr;
-    // outputMenu > Operator's PTT: Off, CTS, DSR, Rig (CAT); each action's data is its
-    // operatorPttItems. One group.
+    // Output > Operator's PTT: Off, CTS, DSR, Rig (CAT); each action's data is its
+    // OperatorPtt. One group.
     std::array<QAction*, 4> operatorPttItems{};
-    // The outputMenu menu; the USB serial ports present are listed in it before voxItem.
+    // The Output menu; the USB serial ports present are listed in it before VOX1.
     QMenu* outputMenu = nullptr;
     QMenu* microphoneMenu = nullptr;
     // ID

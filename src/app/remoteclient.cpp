@@ -44,6 +44,7 @@ QString statusLine(const QVariantMap& p) {
         parts << QStringLiteral("unkey not confirmed");
     parts << (p.value(QStringLiteral("TxEnabled")).toBool() ? QStringLiteral("tx enable on")
                                                             : QStringLiteral("tx enable off"));
+    parts << QStringLiteral("bank %1").arg(p.value(QStringLiteral("Bank")).toString());
     return parts.join(QStringLiteral(", "));
 }
 
@@ -69,6 +70,9 @@ QByteArray statusJson(const QVariantMap& p) {
                                     {QStringLiteral("seconds"), lengths[i]},
                                     {QStringLiteral("note"), notes[i]}});
     status.insert(QStringLiteral("memories"), memories);
+    status.insert(QStringLiteral("bank"), p.value(QStringLiteral("Bank")).toString());
+    status.insert(QStringLiteral("banks"),
+                  QJsonArray::fromStringList(p.value(QStringLiteral("Banks")).toStringList()));
     return QJsonDocument(status).toJson(QJsonDocument::Compact);
 }
 
@@ -133,10 +137,16 @@ ClientExit runClient(const CommandLine& line) {
         return ClientExit::NotRunning;
     }
     QList<QDBusMessage> replies;
-    if (line.action != CommandLine::Action::None)
+    if (!line.bank.isEmpty())
+        replies << call(service, remote::kInterface, QStringLiteral("SelectBank"), {line.bank});
+    // The command goes to the bank asked for, or not at all.
+    const bool bankChosen = replies.isEmpty() || replies[0].type() == QDBusMessage::ReplyMessage;
+    if (line.action != CommandLine::Action::None && bankChosen)
         replies << send(line, service);
     // A message ends when it ends, however long it is; the state asked for is the state after.
-    const bool waited = line.wait && replies.value(0).type() == QDBusMessage::ReplyMessage;
+    const bool waited = line.wait && bankChosen && !replies.isEmpty() &&
+                        replies.last().type() == QDBusMessage::ReplyMessage;
+    const qsizetype waitReply = replies.size();
     if (waited) {
         QDBusMessage wait = QDBusMessage::createMethodCall(
             service, remote::kObjectPath, remote::kInterface, QStringLiteral("Wait"));
@@ -149,8 +159,8 @@ ClientExit runClient(const CommandLine& line) {
         replies << send(status, service);
     }
     ClientExit exit = ClientExit::Done;
-    if (waited && replies[1].type() == QDBusMessage::ReplyMessage) {
-        const QString how = replies[1].arguments().value(0).toString();
+    if (waited && replies[waitReply].type() == QDBusMessage::ReplyMessage) {
+        const QString how = replies[waitReply].arguments().value(0).toString();
         if (how.startsWith(QLatin1String("failed"))) {
             err() << "tavrin: " << how << Qt::endl;
             exit = ClientExit::Refused;

@@ -30,7 +30,8 @@ const QStringList kProperties{QStringLiteral("State"),        QStringLiteral("Me
                               QStringLiteral("LoopDelay"),    QStringLiteral("Tuning"),
                               QStringLiteral("Transmitting"), QStringLiteral("UnkeyNotConfirmed"),
                               QStringLiteral("TxEnabled"),    QStringLiteral("Present"),
-                              QStringLiteral("Lengths"),      QStringLiteral("Notes")};
+                              QStringLiteral("Lengths"),      QStringLiteral("Notes"),
+                              QStringLiteral("Bank"),         QStringLiteral("Banks")};
 // The Loop Delay menu and the configuration keep the delay in tenths of a second.
 constexpr double kTenthsPerSecond = 10;
 constexpr double kShortestLoopDelaySeconds = 0.1;
@@ -170,6 +171,24 @@ QStringList RemoteControl::notes() const {
     // The selected memory's note is what the window shows, saved or not yet.
     notes[memory() - 1] = window_.ui().noteEditor->toPlainText();
     return notes;
+}
+
+QString RemoteControl::bank() const {
+    return window_.chosenBank();
+}
+
+QStringList RemoteControl::banks() const {
+    return window_.bankNames();
+}
+
+void RemoteControl::SelectBank(const QString& name) {
+    const QString what = QStringLiteral("SelectBank %1").arg(name);
+    if (refuseInvalid(
+            !banks().contains(name, Qt::CaseInsensitive),
+            QStringLiteral("%1: the banks are %2").arg(what, banks().join(QStringLiteral(", ")))))
+        return;
+    run([this, name] { window_.chooseBank(name); },
+        [this, name] { return bank().compare(name, Qt::CaseInsensitive) == 0; }, what);
 }
 
 void RemoteControl::Play(int memory) {

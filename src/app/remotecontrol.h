@@ -51,6 +51,9 @@ class RemoteControl : public QObject, protected QDBusContext {
     Q_PROPERTY(QList<bool> Present READ present)
     Q_PROPERTY(QList<double> Lengths READ lengths)
     Q_PROPERTY(QStringList Notes READ notes)
+    // The chosen bank of memories, which the memories above are, and all banks in order.
+    Q_PROPERTY(QString Bank READ bank)
+    Q_PROPERTY(QStringList Banks READ banks)
 
 public:
     explicit RemoteControl(MainWindow& window);
@@ -70,6 +73,8 @@ public:
     QList<bool> present() const;
     QList<double> lengths() const;
     QStringList notes() const;
+    QString bank() const;
+    QStringList banks() const;
 
 public slots:
     // As the memory's F-key: whatever plays or is paused gives way, the memory plays from its
@@ -89,6 +94,8 @@ public slots:
     void Tune(bool on);
     void TxEnable(bool on);
     void SetLoop(bool on);
+    // Chooses the bank of memories by its name (in any case), as the window's Bank menu does.
+    void SelectBank(const QString& name);
     // Seconds, taken to the tenth as the Loop Delay menu takes them.
     void SetLoopDelay(double seconds);
     // Answers once the message playing has ended: "played", "stopped" (STOP, a pause, another

@@ -38,6 +38,14 @@ const QString kMonitorOnKey = QStringLiteral("On");
 const QString kMonitorDeviceKey = QStringLiteral("Device");
 const QString kMonitorDeviceNameKey = QStringLiteral("DeviceName");
 const QString kMonitorVolumeKey = QStringLiteral("VolumeDb");
+const QString kBanksGroup = QStringLiteral("Banks");
+const QString kChosenBankKey = QStringLiteral("Chosen");
+const QString kBankListKey = QStringLiteral("Bank");
+const QString kBankNameKey = QStringLiteral("Name");
+const QString kBankFolderKey = QStringLiteral("Folder");
+const QString kBankNoteKey = QStringLiteral("Note%1");
+// Far inside what any file system takes for a name, whatever letters the bank's name holds.
+constexpr qsizetype kLongestBankFolder = 64;
 // The words Level takes, in LevelMode's order.
 const std::array<QString, 3> kLevelModes{QStringLiteral("off"), QStringLiteral("peak"),
                                          QStringLiteral("loudness")};
@@ -173,12 +181,79 @@ void MonitorIni::save(QSettings& ini) const {
     ini.endGroup();
 }
 
+QString BanksIni::folderFor(const QString& name) {
+    QString folder;
+    for (const QChar c : name)
+        folder += c.isLetterOrNumber() || c == QLatin1Char('-') ? c : QLatin1Char('_');
+    return folder.left(kLongestBankFolder);
+}
+
+QString BanksIni::cleanName(const QString& name) {
+    return name.trimmed();
+}
+
+void BanksIni::load(QSettings& ini) {
+    ini.beginGroup(kBanksGroup);
+    chosen = ini.value(kChosenBankKey, firstName()).toString();
+    // A file without banks is one from before them: the defaults stand.
+    if (ini.childGroups().contains(kBankListKey)) {
+        banks.clear();
+        const int count = ini.beginReadArray(kBankListKey);
+        for (int i = 0; i < count; ++i) {
+            ini.setArrayIndex(i);
+            Bank bank{cleanName(ini.value(kBankNameKey).toString()),
+                      ini.value(kBankFolderKey).toString(),
+                      {}};
+            // Only a folder this program would have made: never one outside the banks folder.
+            const bool safeFolder = !bank.folder.isEmpty() && folderFor(bank.folder) == bank.folder;
+            const bool taken =
+                bank.name.compare(firstName(), Qt::CaseInsensitive) == 0 ||
+                std::any_of(banks.begin(), banks.end(), [&](const Bank& other) {
+                    return other.name.compare(bank.name, Qt::CaseInsensitive) == 0 ||
+                           other.folder.compare(bank.folder, Qt::CaseInsensitive) == 0;
+                });
+            if (bank.name.isEmpty() || !safeFolder || taken)
+                continue;
+            for (std::size_t n = 0; n < bank.notes.size(); ++n)
+                bank.notes[n] = ini.value(kBankNoteKey.arg(n + 1)).toString();
+            banks << bank;
+        }
+        ini.endArray();
+    }
+    ini.endGroup();
+}
+
+void BanksIni::save(QSettings& ini) const {
+    ini.beginGroup(kBanksGroup);
+    ini.setValue(kChosenBankKey, chosen);
+    ini.beginWriteArray(kBankListKey, static_cast<int>(banks.size()));
+    for (int i = 0; i < banks.size(); ++i) {
+        ini.setArrayIndex(i);
+        ini.setValue(kBankNameKey, banks[i].name);
+        ini.setValue(kBankFolderKey, banks[i].folder);
+        for (std::size_t n = 0; n < banks[i].notes.size(); ++n)
+            ini.setValue(kBankNoteKey.arg(n + 1), banks[i].notes[n]);
+    }
+    ini.endArray();
+    ini.endGroup();
+}
+
+bool BanksIni::isDefault() const {
+    const BanksIni defaults;
+    return chosen == defaults.chosen && banks.size() == defaults.banks.size() &&
+           std::equal(banks.begin(), banks.end(), defaults.banks.begin(),
+                      [](const Bank& a, const Bank& b) {
+                          return a.name == b.name && a.folder == b.folder && a.notes == b.notes;
+                      });
+}
+
 void IniSettings::load(QSettings& ini) {
     keying.load(ini);
     rig.load(ini);
     console.load(ini);
     recording.load(ini);
     monitor.load(ini);
+    banks.load(ini);
 }
 
 void IniSettings::save(QSettings& ini) const {
@@ -187,11 +262,12 @@ void IniSettings::save(QSettings& ini) const {
     console.save(ini);
     recording.save(ini);
     monitor.save(ini);
+    banks.save(ini);
 }
 
 bool IniSettings::isDefault() const {
     return keying.isDefault() && rig.isDefault() && console.isDefault() && recording.isDefault() &&
-           monitor.isDefault();
+           monitor.isDefault() && banks.isDefault();
 }
 
 IniSettings readIniSettings(const QString& path, FileRead& found) {

@@ -8,7 +8,10 @@
 #include "tx/ptttiming.h"
 #include "tx/rigsettings.h"
 
+#include <QList>
 #include <QString>
+
+#include <array>
 
 class QSettings;
 
@@ -60,6 +63,34 @@ struct MonitorIni {
     }
 };
 
+// The banks of memories after the first. The first ("Run") is the memories the configuration
+// record holds, which other copies of the program read: its notes are never kept here.
+struct BanksIni {
+    struct Bank {
+        QString name;
+        // A folder name under the banks folder, safe for any name the operator gives the bank.
+        QString folder;
+        // Per memory 1 to 12, as the window shows them (LF line breaks).
+        std::array<QString, 12> notes;
+    };
+
+    // The first bank's name; it is never renamed.
+    static QString firstName() { return QStringLiteral("Run"); }
+    // A folder name for the bank name: letters, digits, '-' and '_' kept, anything else '_', cut
+    // to a length every file system takes.
+    static QString folderFor(const QString& name);
+    // The name made fit for a bank: its spaces at the ends trimmed; empty when none is left.
+    static QString cleanName(const QString& name);
+
+    QList<Bank> banks{{QStringLiteral("S&P"), folderFor(QStringLiteral("S&P")), {}}};
+    QString chosen = firstName();
+
+    // A bank without a name, with a name already taken or with an unsafe folder is left out.
+    void load(QSettings& ini);
+    void save(QSettings& ini) const;
+    bool isDefault() const;
+};
+
 // Settings kept beside the configuration record in an INI file, one group per feature; each
 // group loads and saves itself through QSettings, so a feature adds its own the same way.
 struct IniSettings {
@@ -68,6 +99,7 @@ struct IniSettings {
     ConsoleIni console;
     RecordingIni recording;
     MonitorIni monitor;
+    BanksIni banks;
 
     void load(QSettings& ini);
     void save(QSettings& ini) const;

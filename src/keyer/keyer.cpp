@@ -86,6 +86,13 @@ void Keyer::saveNote() {
     noteBox_->save(state_.selectedMemory());
 }
 
+void Keyer::showMemories(const QString& folder) {
+    installDir_ = folder;
+    const int slot = state_.selectedMemory();
+    state_.setCurrentMessageFile(memories_.path(slot));
+    noteBox_->show(slot);
+}
+
 void Keyer::useRecordPath(int slot) {
     state_.setCurrentMessageFile(installDir_ + MemorySlots::fileName(slot));
     memories_.setPath(slot, state_.currentMessageFile());

@@ -87,6 +87,10 @@ public:
     void useRecordPath(int slot);
     // Saves the note in the message window under the selected slot.
     void saveNote();
+    // The memories now hold another bank's, whose messages are recorded into folder (with the
+    // trailing separator): the message window shows the selected memory's note, unsaved, and
+    // PLAY reads its file. The caller saves the note shown before and refuses while busy.
+    void showMemories(const QString& folder);
 
     void record();
     void play();

@@ -8,6 +8,7 @@
 #include "windowharness.h"
 
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -173,6 +174,75 @@ private slots:
         click(w.ui().memoryButtons[4]);
         click(w.ui().playButton);
         QCOMPARE(h.dialogs.texts(), QStringList{"Could not open the file"});
+    }
+
+    // A bank is chosen from the bus or the command line, alone or before a command, as the
+    // window chooses it; the status names it, lists the banks and gives its notes. Refused
+    // while a message is paused; a name no bank has is a wrong command line, and so is a bank
+    // whose folder in the settings file lies outside the banks folder. Commands, exit
+    // code of the last, whether S&P is chosen after, what the last says.
+    void banksFromOutside_data() {
+        columns<QString, int, bool, QString>("commands", "code", "chosen", "says");
+        QTest::newRow("alone") << "--bank S&P" << 0 << true << QString();
+        QTest::newRow("and play") << "--bank S&P --play 2" << 0 << true << QString();
+        QTest::newRow("any case") << "--bank s&p --status" << 0 << true << "bank S&P";
+        QTest::newRow("bus") << "call S&P" << 0 << true << QString();
+        QTest::newRow("unknown") << "--bank Up --play 2" << 2 << false << "banks are Run, S&P";
+        QTest::newRow("paused") << "--play 1;--pause;--bank S&P" << 1 << false
+                                << "refused: the keyer is paused 1";
+    }
+    void banksFromOutside() {
+        QFETCH(QString, commands);
+        QFETCH(int, code);
+        QFETCH(bool, chosen);
+        QFETCH(QString, says);
+        Station station;
+        WindowHarness h;
+        h.writeMessage(2, pattern(2 * kBlock, 9), "S_P");
+        QVERIFY(writeBytes(h.installDir() + "Tavrin.ini",
+                           "[Banks]\nBank\\1\\Name=S&P\nBank\\2\\Name=Up\nBank\\2\\Folder=..\n"
+                           "Bank\\1\\Folder=S_P\nBank\\1\\Note2=QRZ?\nBank\\size=2\n"));
+        h.writeMessage(1, pattern(6 * kBlock));
+        MainWindow& w = h.openKeying();
+        RemoteControl remote(w);
+        const QString name = QStringLiteral("banks%1").arg(QTest::currentDataTag()).remove(' ');
+        QString error;
+        QVERIFY2(remote.publish(station.bus(name), remote::serviceName(name), error),
+                 qPrintable(error));
+        AudioPump pump(h.wave, Dir::Output);
+        const bool paused = commands.contains("pause");
+        if (paused) // memory 1 stays at its start, paused
+            pump.stop();
+        Run run;
+        for (const QString& command : commands.split(';')) {
+            if (command.startsWith("call")) { // a logger's own D-Bus code
+                QDBusPendingCall reply = station.bus("caller").asyncCall(
+                    QDBusMessage::createMethodCall(remote::serviceName(name), remote::kObjectPath,
+                                                   remote::kInterface, "SelectBank")
+                    << command.mid(5));
+                QTRY_VERIFY(reply.isFinished());
+                run.code = reply.isError();
+            } else {
+                run = station.client(QStringList{"--instance", name} + command.split(' '));
+            }
+        }
+        QCOMPARE(run.code, code);
+        QVERIFY2((run.out + run.err).contains(says), qPrintable(run.out + run.err));
+        QCOMPARE(w.ui().statusLine->text().startsWith("The bank stays"), paused);
+        if (paused)
+            w.keyer().stopEverything();
+        untilMessageEnds(w);
+        const bool played = commands.endsWith("--play 2") && !code;
+        QCOMPARE(h.wave.played().startsWith(pattern(2 * kBlock, 9)), played);
+        const QJsonDocument json =
+            QJsonDocument::fromJson(station.client({"--instance", name, "--json"}).out.toUtf8());
+        QCOMPARE(json["bank"].toString(), chosen ? "S&P" : "Run");
+        QCOMPARE(json["memory"].toInt(), played ? 2 : 1); // a refused bank takes its command along
+        QCOMPARE(json["banks"].toArray(), QJsonArray({"Run", "S&P"}));
+        QCOMPARE(json["memories"][1]["note"].toString(), chosen ? "QRZ?" : "");
+        QCOMPARE(json["memories"][0]["present"].toBool(), !chosen); // S&P has memory 2 alone
+        QDBusConnection::disconnectFromBus(name);
+        QDBusConnection::disconnectFromBus("caller");
     }
 
     // Without a keyer, and without a display, the client still answers; a bad command line is

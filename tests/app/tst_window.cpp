@@ -236,6 +236,68 @@ private slots:
         QCOMPARE(h.open().ui().speakAloudItem->isChecked(), aloud);
     }
 
+    // Each bank keeps its own memories in its own folder: once chosen, its notes show, the
+    // F-keys play and REC records its files, and a switch while a message runs is refused and
+    // said. The record, which other copies of the program read, keeps the first bank byte for
+    // byte; the choice and the bank's notes come back at the next start. How it is chosen.
+    void banksKeepTheirOwnMemories_data() {
+        columns<QString, QString, QString>("how", "bank", "folder");
+        QTest::newRow("keys") << "Ctrl+PgDown"
+                              << "S&P"
+                              << "S_P";
+        QTest::newRow("menu") << "S&&P"
+                              << "S&P"
+                              << "S_P";
+        QTest::newRow("new bank") << "New Bank…"
+                                  << "DX & QRP"
+                                  << "DX___QRP";
+    }
+    void banksKeepTheirOwnMemories() {
+        QFETCH(QString, how);
+        QFETCH(QString, bank);
+        QFETCH(QString, folder);
+        WindowHarness h, restarted; // a closed window leaves its sound device double spent
+        restarted.homePath = h.homePath;
+        h.writeMessage(2, pattern(2 * kBlock, 9), folder);
+        console(restarted).ui().noteEditor->setPlainText("Run calls");
+        restarted.window->close();
+        const QByteArray record = readBytes(h.installDir() + "Tavrin.cfg");
+        MainWindow& w = console(h);
+        h.dialogs.inputAnswers = {{true, " " + bank + " "}};
+        for (QAction* choice : w.ui().bankMenu->actions())
+            if (choice->text() == how)
+                choice->trigger();
+        if (how.startsWith("Ctrl"))
+            QTest::keySequence(w.ui().noteEditor, QKeySequence(how));
+        QCOMPARE(w.chosenBank(), bank);
+        QCOMPARE(w.ui().bankButton->accessibleName(), "Bank " + bank);
+        QVERIFY(announced.contains("Bank " + bank));
+        during(h, Before::Idle, [&] { QTest::keySequence(&w, QKeySequence("F2")); });
+        QVERIFY(h.wave.played().startsWith(pattern(2 * kBlock, 9)));
+        QTest::keySequence(&w, QKeySequence("Shift+F1"));
+        w.ui().noteEditor->setPlainText(bank + " calls");
+        during(h, Before::Recording, [&] {
+            QTest::keySequence(&w, QKeySequence("Ctrl+PgUp"));
+            QCOMPARE(w.ui().statusLine->text(), "The bank stays " + bank +
+                                                    " while a message plays, is paused, records "
+                                                    "or is imported");
+        });
+        QCOMPARE(readBytes(h.installDir() + "banks/" + folder + "/memory1.wav").size(),
+                 44 + 2 * kBlock);
+        QCOMPARE(readBytes(h.slotPath(1)).mid(44), pattern(6 * kBlock, 1));
+        for (const char* away : {"Ctrl+PgUp", "Ctrl+PgDown"}) // and back: the note stays
+            QTest::keySequence(&w, QKeySequence(away));
+        QCOMPARE(w.ui().noteEditor->toPlainText(), bank + " calls");
+        w.close();
+        QCOMPARE(readBytes(h.installDir() + "Tavrin.cfg"), record);
+        MainWindow& again = restarted.open();
+        QCOMPARE(again.chosenBank(), bank);
+        QCOMPARE(again.ui().noteEditor->toPlainText(), bank + " calls");
+        again.ui().bankMenu->actions().first()->trigger(); // Run
+        QCOMPARE(again.ui().noteEditor->toPlainText(), "Run calls");
+        QCOMPARE(again.memories().note(3), "CQ contest\r\nde station");
+    }
+
     // While recording, the bar shows the peak after gain, red once it reaches the clip level;
     // the file holds the sample after gain, saturated. Sample, gain, percent shown, clipped, kept.
     void levelMeterShowsClipping_data() {

@@ -100,11 +100,14 @@ public:
     QString slotPath(int slot) const {
         return installDir() + QStringLiteral("memory%1.wav").arg(slot);
     }
-    // A recorded message of the given samples in a slot's file.
-    void writeMessage(int slot, const QByteArray& samples) const {
+    // A recorded message of the given samples in a slot's file, of the first bank or of the one
+    // in folder.
+    void writeMessage(int slot, const QByteArray& samples, const QString& folder = {}) const {
         WaveBytes message;
         message.samples = samples;
-        writeBytes(slotPath(slot), message.bytes());
+        const QString dir = folder.isEmpty() ? installDir() : installDir() + "banks/" + folder;
+        QDir().mkpath(dir);
+        writeBytes(QDir(dir).filePath(MemorySlots::fileName(slot)), message.bytes());
     }
 
     QTemporaryDir home;
