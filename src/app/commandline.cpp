@@ -123,6 +123,10 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
                       QStringLiteral("Speak <text> from the recorded phrases (~/Tavrin/phrases), "
                                      "as a memory plays: \"DL1ABC 599 123\"."),
                       QStringLiteral("text")});
+    parser.addOption({QStringLiteral("set"),
+                      QStringLiteral("Set a field the memories kept as templates speak, before "
+                                     "any command: serial=123, call=DL1ABC (repeatable)."),
+                      QStringLiteral("name=value")});
     parser.addOption({QStringLiteral("pause"),
                       QStringLiteral("Pause the message that plays, or go on with a paused one.")});
     parser.addOption({QStringLiteral("stop"), QStringLiteral("Stop playing or recording.")});
@@ -214,6 +218,12 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
         line.seconds = parser.value(QStringLiteral("loop-delay")).toDouble(&number);
         if (!number)
             line.error = QStringLiteral("--loop-delay wants a number of seconds");
+    }
+    for (const QString& field : parser.values(QStringLiteral("set"))) {
+        const qsizetype equals = field.indexOf(QLatin1Char('='));
+        if (equals <= 0)
+            line.error = QStringLiteral("--set wants name=value");
+        line.fields << std::pair{field.left(equals), field.mid(equals + 1)};
     }
     if (actions > 1)
         line.error = QStringLiteral("One command at a time");

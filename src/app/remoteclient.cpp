@@ -133,10 +133,19 @@ ClientExit runClient(const CommandLine& line) {
         return ClientExit::NotRunning;
     }
     QList<QDBusMessage> replies;
-    if (line.action != CommandLine::Action::None)
+    // The fields first, so that the command speaks them; a field refused stops it.
+    for (const auto& [name, value] : line.fields) {
+        replies << call(service, remote::kInterface, QStringLiteral("SetField"), {name, value});
+        if (replies.last().type() == QDBusMessage::ErrorMessage)
+            break;
+    }
+    const bool fieldsSet = replies.isEmpty() || replies.last().type() == QDBusMessage::ReplyMessage;
+    const qsizetype sent = replies.size();
+    if (line.action != CommandLine::Action::None && fieldsSet)
         replies << send(line, service);
     // A message ends when it ends, however long it is; the state asked for is the state after.
-    const bool waited = line.wait && replies.value(0).type() == QDBusMessage::ReplyMessage;
+    const bool waited = line.wait && replies.size() > sent &&
+                        replies.value(sent).type() == QDBusMessage::ReplyMessage;
     if (waited) {
         QDBusMessage wait = QDBusMessage::createMethodCall(
             service, remote::kObjectPath, remote::kInterface, QStringLiteral("Wait"));
@@ -149,8 +158,8 @@ ClientExit runClient(const CommandLine& line) {
         replies << send(status, service);
     }
     ClientExit exit = ClientExit::Done;
-    if (waited && replies[1].type() == QDBusMessage::ReplyMessage) {
-        const QString how = replies[1].arguments().value(0).toString();
+    if (waited && replies[sent + 1].type() == QDBusMessage::ReplyMessage) {
+        const QString how = replies[sent + 1].arguments().value(0).toString();
         if (how.startsWith(QLatin1String("failed"))) {
             err() << "tavrin: " << how << Qt::endl;
             exit = ClientExit::Refused;

@@ -199,6 +199,7 @@ void TTavrin::wireConsole() {
             readSlotLengths();
     });
     connect(keyer_, &Keyer::nothingToPlay, this, &TTavrin::nothingToPlay);
+    connect(keyer_, &Keyer::templateRefused, this, &TTavrin::showRefusal);
 
     // Messages copied in or deleted while the program runs.
     slotWatcher_ = new QFileSystemWatcher(this);
@@ -223,7 +224,7 @@ void TTavrin::readSlotLengths() {
 
 void TTavrin::showMemoryButtons() {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
-        const bool empty = slotLength(slot).count() == 0;
+        const bool empty = slotLength(slot).count() == 0 && keyer_->templateOf(slot).isEmpty();
         look::setTextColour(ui_.MemBtn.at(slot - 1), slot == state_.highlightedMemory() ? look::kRed
                                                      : empty ? look::kGrey
                                                              : look::kBlack);
@@ -317,7 +318,10 @@ QStringList TTavrin::memoryParts(int slot) const {
     if (selected)
         parts << tr("selected");
     const auto length = slotLength(slot);
-    parts << (length.count() == 0 ? tr("empty") : seconds(length) + tr(" seconds"));
+    if (const QString spoken = keyer_->templateOf(slot); !spoken.isEmpty())
+        parts << tr("template %1").arg(spoken);
+    else
+        parts << (length.count() == 0 ? tr("empty") : seconds(length) + tr(" seconds"));
     if (!note.isEmpty())
         parts << note;
     return parts;
@@ -422,6 +426,11 @@ void TTavrin::nothingToPlay(const QString& path) {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         if (memories_.path(slot) == path)
             said = tr("Memory %1 is empty").arg(slot);
+    showRefusal(said);
+    readSlotLengths();
+}
+
+void TTavrin::showRefusal(const QString& said) {
     idleStatus_ = said;
     quietFailure_.clear();
     ui_.StatusLine->setText(said);
@@ -429,7 +438,6 @@ void TTavrin::nothingToPlay(const QString& path) {
     shownPhase_ = KeyerPhase::Idle;
     shownMessage_ = messageName();
     announce(ui_.StatusLine, said);
-    readSlotLengths();
 }
 
 void TTavrin::undoTrim() {

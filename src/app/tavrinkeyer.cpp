@@ -29,6 +29,7 @@ void TTavrin::createKeyer() {
                                   dialogs_},
                        this);
     keyer_->setObjectName(QStringLiteral("Keyer"));
+    keyer_->setExchangePaths(paths_.phrasesDir(), paths_.exchangeFile());
     soundCard_ = new TSoundCardSelect(
         *platform_.wave, *waveIn_, *waveOut_, *monitorOut_, audioDevices_,
         [this] {
