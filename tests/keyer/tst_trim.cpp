@@ -314,6 +314,12 @@ private slots:
                          qPrintable(w.ui().StatusLine->text()));
             QCOMPARE(h.ports.events(), before);
             QVERIFY(h.wave.played().isEmpty() && !w.keyerState().playActive());
+            // Offered as it stands; empty text removes it, and the recording plays again.
+            h.dialogs.inputAnswers << FakeDialogs::Answer{true, ""};
+            item(w, "Template1")->trigger();
+            QCOMPARE(h.dialogs.offered.value(1), text);
+            QVERIFY(!QFile::exists(h.installDir() + "memory2.txt"));
+            QCOMPARE(w.ui().StatusLine->text(), "Memory 2 plays its recording");
             return;
         }
         QVERIFY(h.everKeyed() && !h.keyed());
