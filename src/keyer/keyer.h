@@ -53,7 +53,7 @@ struct KeyerParts {
 
 // Multiplies each 16-bit little-endian sample of a block by factor, saturating at the limits of
 // the sample range instead of wrapping around.
-void ScaleBlock(std::uint8_t* block, std::size_t samples, int factor);
+void scaleBlock(std::uint8_t* block, std::size_t samples, int factor);
 
 // The largest magnitude among a block's 16-bit little-endian samples: 0 to 32768.
 int blockPeak(const std::uint8_t* block, std::size_t samples);
@@ -92,20 +92,20 @@ public:
     ~Keyer() override;
 
     // The twelve memory buttons: select slot n (1..12). Refused while recording or playing.
-    void MemBtnClick(int slot);
-    void DeselectMemory();
-    void BuildRecordPath(int slot);
+    void selectMemory(int slot);
+    void deselectMemory();
+    void useRecordPath(int slot);
     // Saves the note in the message window under the selected slot.
     void saveNote();
 
-    void RecordBtnClick();
-    void PlayBtnClick();
+    void record();
+    void play();
     // Plays slot n (1..12) at once. A message playing, looping or paused gives way to it; the
     // transmitter stays keyed across the change only when the new message keys it. Refused
     // while recording.
     void playMemory(int slot);
-    void StopBtnClick();
-    void ResetBtnClick();
+    void stop();
+    void reset();
     // Escape: ends playback, recording, the loop and TUNE; the line is left unkeyed.
     void stopEverything();
     // The operator keyed the transmitter with their own PTT: while a message plays, the loop
@@ -122,13 +122,13 @@ public:
     Monitor& monitor() { return *monitor_; }
 
     // Opens and checks a message file for playback; false (reported) when it is refused.
-    bool ReadMessageHeader(const QString& path);
+    bool readMessageHeader(const QString& path);
     // The file the next PLAY reads when no message is open.
     void chooseMessageFile(const QString& path);
 
-    void LoopBtnClick();
+    void toggleLoop();
     // The pause after a looped message has ended: the message is played again.
-    void Loop_TimerTimer();
+    void repeatLoop();
     // The pause between repetitions, in tenths of a second: a running loop goes on with it,
     // and a pause under way ends when the new delay has passed since its key-up. Any delay is
     // taken, whether a menu item carries it or not.
@@ -197,7 +197,7 @@ private:
     void pause();
     // STOP's work on a running recording or playback, leaving the keying line to the caller.
     void stopRunning();
-    void play();
+    void startPlayback();
     // Opens the file to read for the message shown as path; false (reported) when refused.
     bool openMessage(const QString& path, const QString& read);
     // The memory PLAY would play when it has a template; 0 otherwise.
@@ -212,7 +212,7 @@ private:
     void holdEnded();
     // Lets the output device go; what was read but not heard is read again by a resume.
     void endSound();
-    void record();
+    void startRecording();
     bool openRecording();
     void serviceInput();
     void endRecording();

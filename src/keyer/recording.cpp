@@ -42,17 +42,17 @@ const QString kPartialSuffix = QStringLiteral(".part");
 
 } // namespace
 
-void Keyer::RecordBtnClick() {
+void Keyer::record() {
     if (shuttingDown_ || state_.busy())
         return;
     monitor_->stopPreview();
-    record();
+    startRecording();
 }
 
 // Creates the partial file for the selected slot with a header that claims no samples yet. False
 // when that failed (reported).
 bool Keyer::openRecording() {
-    BuildRecordPath(state_.selectedMemory());
+    useRecordPath(state_.selectedMemory());
     if (state_.playFileOpen())
         closeMessageFile();
     recordingPath_ = state_.currentMessageFile() + kPartialSuffix;
@@ -62,7 +62,7 @@ bool Keyer::openRecording() {
     if (!messageFile_) {
         reportFailure(kCouldNotOpen, kFileErrorTitle);
         state_.setRecordFileOpen(false);
-        StopBtnClick();
+        stop();
         return false;
     }
     state_.setRecordFileOpen(true);
@@ -71,7 +71,7 @@ bool Keyer::openRecording() {
         closeMessageFile();
         QFile::remove(recordingPath_);
         reportFailure(couldNotWrite(error), kFileErrorTitle);
-        StopBtnClick();
+        stop();
         return false;
     }
     return true;
@@ -149,7 +149,7 @@ void Keyer::noteWriteError(int error) {
     writeError_ = error != 0 ? error : EIO;
 }
 
-void Keyer::record() {
+void Keyer::startRecording() {
     if (!state_.recordFileOpen() && !openRecording())
         return;
     state_.setRecordActive(true);
@@ -165,12 +165,12 @@ void Keyer::record() {
     levelled_.reset();
 
     run_ = Run::Recording;
-    if (!checkDevice(in_.QueryInFormat()) || !checkDevice(in_.OpenWaveIn()))
+    if (!checkDevice(in_.queryInputFormat()) || !checkDevice(in_.openInput()))
         return;
     current_ = Half::A;
     checkDevice(in_.queueBlock(Half::A));
     if (run_ == Run::Recording)
-        checkDevice(in_.StartWaveIn());
+        checkDevice(in_.startInput());
     if (run_ != Run::Recording)
         return;
     strip_.setColour(AlarmStrip::Blue);
@@ -185,12 +185,12 @@ void Keyer::serviceInput() {
         const Half filled = current_;
         std::uint8_t* block = in_.block(filled);
         if (const int factor = gainFactor(); factor != 1)
-            ScaleBlock(block, kWaveBufferSamples, factor);
+            scaleBlock(block, kWaveBufferSamples, factor);
         state_.setInputPeak(blockPeak(block, kWaveBufferSamples));
         const Appended appended = appendBlock(block);
         if (appended != Appended::Written) {
             recordingFull_ = appended == Appended::Full;
-            StopBtnClick();
+            stop();
             return;
         }
         current_ = other(filled);
@@ -206,8 +206,8 @@ void Keyer::endRecording() {
     watchdog_->stop();
     state_.setInputPeak(0);
     if (in_.deviceOpen()) {
-        checkDevice(in_.ResetWaveIn());
-        checkDevice(in_.CloseWaveIn());
+        checkDevice(in_.resetInput());
+        checkDevice(in_.closeInput());
     }
     if (const int error = std::exchange(writeError_, 0); error != 0) {
         reportFailure(couldNotWrite(error), kFileErrorTitle);

@@ -139,18 +139,18 @@ private slots:
                 writeBytes(h.installDir() + "Tavrin.ini",
                            "[Recording]\n" + settings.toLatin1() + '\n') &&
                 (!imported || writeBytes(kept, "stale")));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         if (imported) {
             h.dialogs.fileAnswers << path;
             item(w, "ImportMessage1")->trigger();
             QTRY_VERIFY(item(w, "ImportMessage1")->isEnabled());
         } else {
-            emit w.ui().Microphone->aboutToShow();
+            emit w.ui().microphoneMenu->aboutToShow();
             item(w, "LevelNow")->trigger();
         }
         const QString told = h.dialogs.texts().join(';');
         QVERIFY2(imported ? told.contains(said) : told.isEmpty(), qPrintable(told));
-        QVERIFY(imported || w.ui().StatusLine->text() == said);
+        QVERIFY(imported || w.ui().statusLine->text() == said);
         const QByteArray file = readBytes(h.slotPath(1));
         const QByteArray stored = file.mid(file.indexOf("data") + 8);
         const bool cut = fromMs > 0 || (toMs >= 0 && toMs < msOf(source.samples.size()));
@@ -176,12 +176,12 @@ private slots:
         QVERIFY2(std::isnan(lufs) || std::abs(loudness - lufs) <= 0.2,
                  qPrintable(QString::number(loudness)));
         QCOMPARE(QFile::exists(kept), changed);
-        emit w.ui().Microphone->aboutToShow();
+        emit w.ui().microphoneMenu->aboutToShow();
         QCOMPARE(item(w, "UndoTrim")->isEnabled(), changed);
         item(w, "UndoTrim")->trigger();
         QCOMPARE(readBytes(h.slotPath(1)), whole);
         QVERIFY(!QFile::exists(kept));
-        QCOMPARE(w.ui().StatusLine->text().startsWith("Memory 1 is back as recorded"), changed);
+        QCOMPARE(w.ui().statusLine->text().startsWith("Memory 1 is back as recorded"), changed);
     }
 
     // A recording through the sound device: blocks of silence, sound, silence, with the Trim and
@@ -213,19 +213,19 @@ private slots:
         h.wave.setCapture(captured);
         if (failAt)
             h.wave.failOn(WaveService::Direction::Input, VirtualWaveService::Op::Queue, failAt);
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         for (const QString& choice : choices.split(' '))
             item(w, choice.toLatin1())->trigger();
-        emit w.ui().Microphone->aboutToShow();
+        emit w.ui().microphoneMenu->aboutToShow();
         QVERIFY(!item(w, "LevelNow")->isEnabled());
         {
             AudioPump pump(h.wave, WaveService::Direction::Input);
-            pump.after(int(captured.size() / kBlock), [&] { click(w.ui().StopBtn); });
-            click(w.ui().RecordBtn);
+            pump.after(int(captured.size() / kBlock), [&] { click(w.ui().stopButton); });
+            click(w.ui().recordButton);
             QTRY_VERIFY(!w.keyerState().recordActive());
         }
-        QTRY_COMPARE(said.isEmpty() ? said : w.ui().StatusLine->text(), said);
-        QTRY_VERIFY((emit w.ui().Microphone->aboutToShow(), item(w, "LevelNow")->isEnabled()));
+        QTRY_COMPARE(said.isEmpty() ? said : w.ui().statusLine->text(), said);
+        QTRY_VERIFY((emit w.ui().microphoneMenu->aboutToShow(), item(w, "LevelNow")->isEnabled()));
         if (said.contains("levelled to")) {
             QVERIFY(std::abs(measured(readBytes(h.slotPath(1)).mid(44)).first + 1) <= 0.05);
             item(w, "UndoTrim")->trigger();
@@ -295,23 +295,23 @@ private slots:
             QVERIFY(writeBytes(h.installDir() + "phrases/" + token + ".wav", piece.bytes()));
         }
         h.writeMessage(1, tone("memory")); // played whole, as recorded
-        TTavrin& w = h.openKeying();
-        click(w.ui().MemBtn[1]);
+        MainWindow& w = h.openKeying();
+        click(w.ui().memoryButtons[1]);
         h.dialogs.inputAnswers << FakeDialogs::Answer{true, text};
         item(w, "Template1")->trigger();
         QCOMPARE(w.keyer().templateOf(2), text);
-        QTRY_VERIFY(w.ui().MemBtn[1]->toolTip().contains("template " + text));
+        QTRY_VERIFY(w.ui().memoryButtons[1]->toolTip().contains("template " + text));
         for (const QString& field : fields.split(' ', Qt::SkipEmptyParts))
             QCOMPARE(w.keyer().fields().set(field.section('=', 0, 0), field.section('=', 1)),
                      QString());
         const QStringList before = h.ports.events();
         {
             AudioPump pump(h.wave, Dir::Output);
-            click(w.ui().PlayBtn);
+            click(w.ui().playButton);
         }
         if (!refused.isEmpty()) {
-            QTRY_VERIFY2(w.ui().StatusLine->text().startsWith(refused),
-                         qPrintable(w.ui().StatusLine->text()));
+            QTRY_VERIFY2(w.ui().statusLine->text().startsWith(refused),
+                         qPrintable(w.ui().statusLine->text()));
             QCOMPARE(h.ports.events(), before);
             QVERIFY(h.wave.played().isEmpty() && !w.keyerState().playActive());
             // Offered as it stands; empty text removes it, and the recording plays again.
@@ -319,7 +319,7 @@ private slots:
             item(w, "Template1")->trigger();
             QCOMPARE(h.dialogs.offered.value(1), text);
             QVERIFY(!QFile::exists(h.installDir() + "memory2.txt"));
-            QCOMPARE(w.ui().StatusLine->text(), "Memory 2 plays its recording");
+            QCOMPARE(w.ui().statusLine->text(), "Memory 2 plays its recording");
             return;
         }
         QVERIFY(h.everKeyed() && !h.keyed());
