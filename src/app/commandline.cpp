@@ -127,6 +127,10 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
                       QStringLiteral("Choose the bank of memories <name> (\"Run\", \"S&P\", …), "
                                      "alone or before another command."),
                       QStringLiteral("name")});
+    parser.addOption({QStringLiteral("set"),
+                      QStringLiteral("Set a field the memories kept as templates speak, before "
+                                     "any command: serial=123, call=DL1ABC (repeatable)."),
+                      QStringLiteral("name=value")});
     parser.addOption({QStringLiteral("pause"),
                       QStringLiteral("Pause the message that plays, or go on with a paused one.")});
     parser.addOption({QStringLiteral("stop"), QStringLiteral("Stop playing or recording.")});
@@ -223,6 +227,12 @@ CommandLine CommandLine::parse(const QStringList& arguments, const QString& home
         line.bank = parser.value(QStringLiteral("bank"));
         if (line.bank.trimmed().isEmpty())
             line.error = QStringLiteral("--bank wants the name of a bank");
+    }
+    for (const QString& field : parser.values(QStringLiteral("set"))) {
+        const qsizetype equals = field.indexOf(QLatin1Char('='));
+        if (equals <= 0)
+            line.error = QStringLiteral("--set wants name=value");
+        line.fields << std::pair{field.left(equals), field.mid(equals + 1)};
     }
     if (actions > 1)
         line.error = QStringLiteral("One command at a time");

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <utility>
 
 // What the command line asks for: the keyer itself (on a folder and under a bus name of its
 // choosing), or one command to the keyer that already runs, or just help or the version.
@@ -30,6 +33,8 @@ struct CommandLine {
     QString path;       // for PlayFile, made absolute
     QString text;       // for Say
     QString bank;       // --bank: chosen before the command, if any
+    // --set NAME=VALUE, in order: fields set in the keyer before the command, if any.
+    QList<std::pair<QString, QString>> fields;
     bool status = false;
     // Return once the message played has ended: for a logger that keys the radio around it.
     bool wait = false;
@@ -41,7 +46,9 @@ struct CommandLine {
     QString helpText; // only when an application object exists
 
     // A client run talks to the keyer that runs and needs no display.
-    bool isClient() const { return action != Action::None || status || !bank.isEmpty(); }
+    bool isClient() const {
+        return action != Action::None || status || !bank.isEmpty() || !fields.isEmpty();
+    }
     bool needsNoWindow() const { return isClient() || help || version || !error.isEmpty(); }
 
     // arguments include the program name, as QCoreApplication::arguments() gives them;

@@ -81,6 +81,9 @@ public:
     void chooseCm108Keying();
     // File > Import Message…: any sound file becomes the selected memory's message.
     void importMessage();
+    // File > Template…: the selected memory spoken from the phrases and fields instead of its
+    // recording; empty text plays the recording again.
+    void editTemplate();
     // Key release anywhere in the window: Escape stops everything and unkeys.
     void keyReleased(int key);
     // Help > Keyboard: the keys of the window.
@@ -137,6 +140,8 @@ private:
     void scheduleStatus();
     void showLevel(KeyerPhase now);
     void nothingToPlay(const QString& path);
+    // A start refused before anything keyed: said in the status line, not as a playback.
+    void showRefusal(const QString& said);
     // Says spoken (else text) through the screen reader, and leaves text as where's accessible
     // name for the operator who looks again. Each label says its lines through an announcer of
     // its own, so that the indicator and the status line changed in one step are both heard.

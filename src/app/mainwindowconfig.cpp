@@ -260,6 +260,25 @@ void MainWindow::saveMessageAs() {
     saveWave(state_.currentMessageFile(), dialogs_);
 }
 
+void MainWindow::editTemplate() {
+    const int slot = state_.selectedMemory();
+    QString text = keyer_->templateOf(slot);
+    if (!dialogs_.inputQuery(tr("Template for Memory %1").arg(slot),
+                             tr("Spoken from the phrases instead of the recording, e.g. "
+                                "{mem 3} {serial} {call} or five nine {serial:03}. Empty: "
+                                "the recording plays."),
+                             text))
+        return;
+    if (const QString why = keyer_->setTemplate(slot, text); !why.isEmpty())
+        showIdleStatus(tr("The template was not saved: %1").arg(why));
+    else if (keyer_->templateOf(slot).isEmpty())
+        showIdleStatus(tr("Memory %1 plays its recording").arg(slot));
+    else
+        showIdleStatus(tr("Memory %1 is a template: %2").arg(slot).arg(keyer_->templateOf(slot)));
+    showMemoryButtons();
+    scheduleConsole();
+}
+
 void MainWindow::importMessage() {
     // A running recording or playback holds the slot's file.
     if (state_.busy() || import_)

@@ -201,6 +201,7 @@ void MainWindow::wireConsole() {
             readSlotLengths();
     });
     connect(keyer_, &Keyer::nothingToPlay, this, &MainWindow::nothingToPlay);
+    connect(keyer_, &Keyer::templateRefused, this, &MainWindow::showRefusal);
 
     // Messages copied in or deleted while the program runs.
     slotWatcher_ = new QFileSystemWatcher(this);
@@ -226,7 +227,7 @@ void MainWindow::readSlotLengths() {
 
 void MainWindow::showMemoryButtons() {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
-        const bool empty = slotLength(slot).count() == 0;
+        const bool empty = slotLength(slot).count() == 0 && keyer_->templateOf(slot).isEmpty();
         look::setTextColour(ui_.memoryButtons.at(slot - 1), slot == state_.highlightedMemory()
                                                                 ? look::kRed
                                                             : empty ? look::kGrey
@@ -321,7 +322,10 @@ QStringList MainWindow::memoryParts(int slot) const {
     if (selected)
         parts << tr("selected");
     const auto length = slotLength(slot);
-    parts << (length.count() == 0 ? tr("empty") : seconds(length) + tr(" seconds"));
+    if (const QString spoken = keyer_->templateOf(slot); !spoken.isEmpty())
+        parts << tr("template %1").arg(spoken);
+    else
+        parts << (length.count() == 0 ? tr("empty") : seconds(length) + tr(" seconds"));
     if (!note.isEmpty())
         parts << note;
     return parts;
@@ -426,6 +430,11 @@ void MainWindow::nothingToPlay(const QString& path) {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         if (memories_.path(slot) == path)
             said = tr("Memory %1 is empty").arg(slot);
+    showRefusal(said);
+    readSlotLengths();
+}
+
+void MainWindow::showRefusal(const QString& said) {
     idleStatus_ = said;
     quietFailure_.clear();
     ui_.statusLine->setText(said);
@@ -433,7 +442,6 @@ void MainWindow::nothingToPlay(const QString& path) {
     shownPhase_ = KeyerPhase::Idle;
     shownMessage_ = messageName();
     announce(ui_.statusLine, said);
-    readSlotLengths();
 }
 
 void MainWindow::undoTrim() {

@@ -29,6 +29,7 @@ void MainWindow::createKeyer() {
                              idAlarm_->strip(), *waveOut_, *waveIn_, *monitorOut_, dialogs_},
                   this);
     keyer_->setObjectName(QStringLiteral("Keyer"));
+    keyer_->setExchangePaths(paths_.phrasesDir(), paths_.exchangeFile());
     soundCard_ = new SoundCardDialog(
         *platform_.wave, *waveIn_, *waveOut_, *monitorOut_, audioDevices_,
         [this] {

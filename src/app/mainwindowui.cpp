@@ -202,6 +202,7 @@ void MainWindowUi::setupUi(QMainWindow* window) {
     saveMessageAsItem = command(file, "SaveWave1", tr("Save Wave"));
     openMessageItem = command(file, "RetrieveWave1", tr("Open Wave"));
     importMessageItem = command(file, "ImportMessage1", tr("Import Message…"));
+    templateItem = command(file, "Template1", tr("Template…"));
     file->addSeparator();
     exitItem = command(file, "Exit1", tr("Exit"));
 

@@ -68,6 +68,7 @@ public:
     QAction* saveMessageAsItem = nullptr;
     QAction* openMessageItem = nullptr;
     QAction* importMessageItem = nullptr;
+    QAction* templateItem = nullptr;
     QAction* exitItem = nullptr;
     // Options
     QAction* inputCardItem = nullptr;

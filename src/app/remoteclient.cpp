@@ -137,16 +137,25 @@ ClientExit runClient(const CommandLine& line) {
         return ClientExit::NotRunning;
     }
     QList<QDBusMessage> replies;
+    // The bank first, then the fields, so that the command speaks them in that bank; a bank or
+    // a field refused stops what follows.
+    const auto answered = [&replies] {
+        return replies.isEmpty() || replies.last().type() == QDBusMessage::ReplyMessage;
+    };
     if (!line.bank.isEmpty())
         replies << call(service, remote::kInterface, QStringLiteral("SelectBank"), {line.bank});
-    // The command goes to the bank asked for, or not at all.
-    const bool bankChosen = replies.isEmpty() || replies[0].type() == QDBusMessage::ReplyMessage;
-    if (line.action != CommandLine::Action::None && bankChosen)
+    for (const auto& [name, value] : line.fields) {
+        if (!answered())
+            break;
+        replies << call(service, remote::kInterface, QStringLiteral("SetField"), {name, value});
+    }
+    const bool prepared = answered();
+    const qsizetype sent = replies.size();
+    if (line.action != CommandLine::Action::None && prepared)
         replies << send(line, service);
     // A message ends when it ends, however long it is; the state asked for is the state after.
-    const bool waited = line.wait && bankChosen && !replies.isEmpty() &&
-                        replies.last().type() == QDBusMessage::ReplyMessage;
-    const qsizetype waitReply = replies.size();
+    const bool waited = line.wait && replies.size() > sent &&
+                        replies.value(sent).type() == QDBusMessage::ReplyMessage;
     if (waited) {
         QDBusMessage wait = QDBusMessage::createMethodCall(
             service, remote::kObjectPath, remote::kInterface, QStringLiteral("Wait"));
@@ -159,8 +168,8 @@ ClientExit runClient(const CommandLine& line) {
         replies << send(status, service);
     }
     ClientExit exit = ClientExit::Done;
-    if (waited && replies[waitReply].type() == QDBusMessage::ReplyMessage) {
-        const QString how = replies[waitReply].arguments().value(0).toString();
+    if (waited && replies[sent + 1].type() == QDBusMessage::ReplyMessage) {
+        const QString how = replies[sent + 1].arguments().value(0).toString();
         if (how.startsWith(QLatin1String("failed"))) {
             err() << "tavrin: " << how << Qt::endl;
             exit = ClientExit::Refused;

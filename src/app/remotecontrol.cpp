@@ -194,6 +194,15 @@ void RemoteControl::SelectBank(const QString& name) {
 void RemoteControl::Play(int memory) {
     if (refuseBadMemory(QStringLiteral("Play"), memory))
         return;
+    // Tried before the click, so that what is missing comes back as the caller's mistake; the
+    // click assembles it again.
+    Keyer& keyer = window_.keyer();
+    if (!keyer.templateOf(memory).isEmpty() && phase() != KeyerPhase::Recording) {
+        const Assembly assembly = keyer.assembleTemplate(memory);
+        if (refuseInvalid(assembly.missing,
+                          QStringLiteral("Play %1: %2").arg(memory).arg(assembly.why)))
+            return;
+    }
     run([this, memory] { window_.keyer().playMemory(memory); },
         [this, memory] {
             // A message that cannot be played is refused with a box while PLAY is still lit.
@@ -212,20 +221,29 @@ void RemoteControl::PlayFile(const QString& path) {
 
 void RemoteControl::Say(const QString& text) {
     const QString what = QStringLiteral("Say %1").arg(text);
-    const InstallPaths& paths = window_.paths();
-    const SpokenExchange exchange = spokenExchange(PhraseBook(paths.phrasesDir()), text);
-    if (refuseInvalid(exchange.files.isEmpty() && exchange.missing.isEmpty(),
-                      what + QStringLiteral(": nothing to say")) ||
-        refuseInvalid(!exchange.missing.isEmpty(),
-                      QStringLiteral("%1: \"%2\" is not recorded in %3")
-                          .arg(what, exchange.missing, paths.phrasesDir())))
+    const Assembly assembly = window_.keyer().assembleSay(text);
+    if (refuseInvalid(assembly.missing, QStringLiteral("%1: %2").arg(what, assembly.why)))
         return;
     // A message playing the last exchange goes on from the file it opened until it gives way.
-    if (const QString why = joinPieces(exchange.files, paths.exchangeFile()); !why.isEmpty()) {
-        sendErrorReply(remote::kRefused, QStringLiteral("%1: %2").arg(what, why));
+    if (!assembly.ok()) {
+        sendErrorReply(remote::kRefused, QStringLiteral("%1: %2").arg(what, assembly.why));
         return;
     }
-    playFile(paths.exchangeFile(), what);
+    playFile(window_.keyer().exchangeFile(), what);
+}
+
+void RemoteControl::SetField(const QString& name, const QString& value) {
+    const QString why = window_.keyer().fields().set(name, value);
+    refuseInvalid(!why.isEmpty(), QStringLiteral("SetField %1: %2").arg(name, why));
+}
+
+QString RemoteControl::Field(const QString& name) {
+    const QString field = name.trimmed().toLower();
+    if (refuseInvalid(!ExchangeFields::names().contains(field),
+                      QStringLiteral("Field %1: the fields are %2")
+                          .arg(name, ExchangeFields::names().join(QStringLiteral(", ")))))
+        return {};
+    return window_.keyer().fields().value(field);
 }
 
 void RemoteControl::playFile(const QString& path, const QString& what) {

@@ -78,7 +78,8 @@ public:
 
 public slots:
     // As the memory's F-key: whatever plays or is paused gives way, the memory plays from its
-    // start.
+    // start. A memory kept as a template is refused (InvalidArgs) before anything keys when a
+    // piece of it is missing, naming it.
     void Play(int memory);
     // Any file Tavrin plays (absolute path), checked as a memory's file is.
     void PlayFile(const QString& path);
@@ -86,6 +87,12 @@ public slots:
     // with a recording of its own whole, any other spelled. Refused before keying, naming the
     // token, when a piece is not recorded.
     void Say(const QString& text);
+    // Sets a field the memories kept as templates speak ("serial", "call"); an empty value
+    // unsets it. An unknown name or a value the field does not take is InvalidArgs. Fields
+    // live in the running keyer and are not saved.
+    void SetField(const QString& name, const QString& value);
+    // A field's value; empty when unset.
+    QString Field(const QString& name);
     // PLAY while a message plays or is paused: pauses or resumes it.
     void Pause();
     void Record(int memory);

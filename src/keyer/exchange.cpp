@@ -1,5 +1,6 @@
 #include "keyer/exchange.h"
 
+#include "keyer/memories.h"
 #include "keyer/messageedit.h"
 #include "keyer/messagefile.h"
 #include "keyer/trim.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QtEndian>
 
 #include <algorithm>
@@ -38,9 +40,9 @@ std::vector<std::int16_t> trimmedToTheSample(const std::vector<std::int16_t>& sa
             samples.begin() + std::ptrdiff_t(sound.end)};
 }
 
-// The piece's samples as the output device plays them, trimmed; empty with why set when it
-// cannot be read.
-std::vector<std::int16_t> readPiece(const QString& file, QString& why) {
+// The piece's samples as the output device plays them, trimmed unless whole; empty with why set
+// when it cannot be read.
+std::vector<std::int16_t> readPiece(const QString& file, bool whole, QString& why) {
     OpenedMessage opened = openMessageFile(file);
     if (opened.result != HeaderResult::Ok) {
         const auto refusal = headerFailureMessage(opened.result);
@@ -57,7 +59,8 @@ std::vector<std::int16_t> readPiece(const QString& file, QString& why) {
     qFromLittleEndian<std::int16_t>(bytes.constData(), qsizetype(samples.size()), samples.data());
     if (samples.empty())
         why = QStringLiteral("%1: no sound in it").arg(QFileInfo(file).fileName());
-    else if (const auto sound = findSound(samples.data(), samples.size(), kRate, {}))
+    else if (const auto sound =
+                 whole ? std::nullopt : findSound(samples.data(), samples.size(), kRate, {}))
         samples = trimmedToTheSample(samples, *sound);
     return samples;
 }
@@ -72,6 +75,74 @@ void joinOn(std::vector<std::int16_t>& out, const std::vector<std::int16_t>& pie
             static_cast<std::int16_t>(std::lround(out[at + i] * (1 - in) + piece[i] * in));
     }
     out.insert(out.end(), piece.begin() + std::ptrdiff_t(fade), piece.end());
+}
+
+// Adds the pieces text is spoken with; false, with what is missing said, when a token has none.
+bool addSpoken(const PhraseBook& book, const QString& text, SpokenExchange& exchange) {
+    for (const QString& token : book.tokensOf(text)) {
+        const QString file = book.fileFor(token);
+        if (file.isEmpty()) {
+            exchange.missing = token;
+            exchange.why = QStringLiteral("\"%1\" is not recorded in %2").arg(token, book.folder());
+            return false;
+        }
+        exchange.files << file;
+        exchange.whole << false;
+    }
+    return true;
+}
+
+constexpr int kLongestSerial = 99999;
+constexpr qsizetype kLongestCall = 20;
+const QString kSerial = QStringLiteral("serial");
+const QString kCall = QStringLiteral("call");
+
+// A template's field: "{mem N}", "{serial}", "{serial:0W}", "{call}".
+QRegularExpression anchored(const char* pattern) {
+    return QRegularExpression(QRegularExpression::anchoredPattern(QLatin1String(pattern)),
+                              QRegularExpression::CaseInsensitiveOption);
+}
+
+// Adds what the field inside braces speaks; false, with what is missing said, when it cannot.
+bool addField(const PhraseBook& book, const QString& inside, const ExchangeFields& fields,
+              const std::function<QString(int)>& memoryFile, SpokenExchange& exchange) {
+    static const QRegularExpression memory = anchored("mem\\s*(\\d{1,2})");
+    static const QRegularExpression serial = anchored("serial(?::0([1-9]))?");
+    static const QRegularExpression call = anchored("call");
+    const QString field = inside.trimmed();
+    const auto fail = [&](const QString& missing, const QString& why) {
+        exchange.missing = missing;
+        exchange.why = why;
+        return false;
+    };
+    if (const auto match = memory.match(field); match.hasMatch()) {
+        const int slot = match.captured(1).toInt();
+        const QString file = MemorySlots::isSlot(slot) ? memoryFile(slot) : QString();
+        const QString name = QStringLiteral("memory %1").arg(slot);
+        if (!MemorySlots::isSlot(slot))
+            return fail(
+                name,
+                QStringLiteral("{%1}: memories are 1 to %2").arg(field).arg(MemorySlots::kSlots));
+        // A header alone holds no sound.
+        if (file.isEmpty() || !QFileInfo(file).isFile() || QFileInfo(file).size() <= 44)
+            return fail(name, name + QStringLiteral(" is empty"));
+        exchange.files << file;
+        exchange.whole << true;
+        return true;
+    }
+    const auto serialMatch = serial.match(field);
+    const bool isCall = call.match(field).hasMatch();
+    if (!serialMatch.hasMatch() && !isCall)
+        return fail(QStringLiteral("{%1}").arg(field),
+                    QStringLiteral("{%1} is no field: {mem N}, {serial}, {serial:03} or {call}")
+                        .arg(field));
+    const QString& name = isCall ? kCall : kSerial;
+    QString value = fields.value(name);
+    if (value.isEmpty())
+        return fail(name, QStringLiteral("the field %1 is not set").arg(name));
+    if (!isCall && serialMatch.hasCaptured(1))
+        value = value.rightJustified(serialMatch.captured(1).toInt(), QLatin1Char('0'));
+    return addSpoken(book, value, exchange);
 }
 
 } // namespace
@@ -103,22 +174,66 @@ QStringList PhraseBook::tokensOf(const QString& text) const {
 
 SpokenExchange spokenExchange(const PhraseBook& book, const QString& text) {
     SpokenExchange exchange;
-    for (const QString& token : book.tokensOf(text)) {
-        const QString file = book.fileFor(token);
-        if (file.isEmpty()) {
-            exchange.missing = token;
-            return exchange;
-        }
-        exchange.files << file;
-    }
+    addSpoken(book, text, exchange);
     return exchange;
 }
 
-QString joinPieces(const QStringList& files, const QString& path) {
+const QStringList& ExchangeFields::names() {
+    static const QStringList names{kSerial, kCall};
+    return names;
+}
+
+QString ExchangeFields::set(const QString& name, const QString& value) {
+    const QString field = name.trimmed().toLower();
+    const QString text = value.trimmed();
+    if (!names().contains(field))
+        return QStringLiteral("no field is named \"%1\": %2")
+            .arg(name, names().join(QStringLiteral(", ")));
+    static const QRegularExpression number = anchored("\\d{1,5}");
+    static const QRegularExpression callsign = anchored("[A-Z0-9/]+");
+    if (text.isEmpty()) {
+        values_.remove(field);
+        return {};
+    }
+    if (field == kSerial) {
+        if (!number.match(text).hasMatch())
+            return QStringLiteral("serial \"%1\": a number from 0 to %2 is wanted")
+                .arg(value)
+                .arg(kLongestSerial);
+        values_.insert(field, QString::number(text.toInt()));
+        return {};
+    }
+    if (!callsign.match(text).hasMatch() || text.size() > kLongestCall)
+        return QStringLiteral("call \"%1\": letters, digits and '/' are wanted, at most %2")
+            .arg(value)
+            .arg(kLongestCall);
+    values_.insert(field, text.toUpper());
+    return {};
+}
+
+SpokenExchange templateExchange(const PhraseBook& book, const QString& text,
+                                const ExchangeFields& fields,
+                                const std::function<QString(int)>& memoryFile) {
+    static const QRegularExpression placeholder(QStringLiteral("\\{([^{}]*)\\}"));
+    SpokenExchange exchange;
+    qsizetype at = 0;
+    for (auto it = placeholder.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        if (!addSpoken(book, text.mid(at, match.capturedStart() - at), exchange) ||
+            !addField(book, match.captured(1), fields, memoryFile, exchange))
+            return exchange;
+        at = match.capturedEnd();
+    }
+    addSpoken(book, text.mid(at), exchange);
+    return exchange;
+}
+
+QString joinPieces(const SpokenExchange& exchange, const QString& path) {
     std::vector<std::int16_t> joined;
-    for (const QString& file : files) {
+    for (qsizetype i = 0; i < exchange.files.size(); ++i) {
+        const QString& file = exchange.files[i];
         QString why;
-        const std::vector<std::int16_t> piece = readPiece(file, why);
+        const std::vector<std::int16_t> piece = readPiece(file, exchange.whole.value(i), why);
         if (!why.isEmpty())
             return why;
         joinOn(joined, piece);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 
 // A contest exchange spoken from recorded pieces: one short recording per letter, digit or word in
 // a folder of phrases, joined into one message that is keyed and played as any other.
@@ -25,6 +27,7 @@ public:
     // The tokens text is spoken as: a word with a file of its own whole, any other spelled a
     // character at a time, "/" as "slash".
     QStringList tokensOf(const QString& text) const;
+    const QString& folder() const { return folder_; }
 
 private:
     QString folder_;
@@ -33,12 +36,40 @@ private:
 
 struct SpokenExchange {
     QStringList files; // the pieces, in the order spoken
-    QString missing;   // the first token no file speaks; empty when every one is recorded
+    // The pieces played as recorded, not trimmed to their sound: a memory's message.
+    QList<bool> whole;
+    // The first piece that is not there (a token no file speaks, "memory N", a field's name);
+    // empty when every one is.
+    QString missing;
+    // What is missing, in words for the operator: "\"Q\" is not recorded in …", "memory 4 is
+    // empty", "the field serial is not set"; empty when nothing is.
+    QString why;
 };
 
 SpokenExchange spokenExchange(const PhraseBook& book, const QString& text);
 
-// Joins the pieces into one message at path, each trimmed to its first and last sound and faded
-// into the next. Empty when it was written; otherwise why not, naming the piece that could not be
-// read.
-QString joinPieces(const QStringList& files, const QString& path);
+// The fields a logger sets, for the templates to speak: "serial" (a contest number, 0 to
+// 99999) and "call" (letters, digits and '/'). Kept by the running keyer only.
+class ExchangeFields {
+public:
+    static const QStringList& names();
+    // Empty when taken; otherwise why not. An empty value unsets the field.
+    QString set(const QString& name, const QString& value);
+    // Empty when unset.
+    QString value(const QString& name) const { return values_.value(name); }
+
+private:
+    QHash<QString, QString> values_;
+};
+
+// A memory kept as a template: words spoken from the phrases as Say speaks them, "{mem N}"
+// (memory N's message as recorded, whole), "{serial}", "{serial:03}" (zero-padded to three
+// digits) and "{call}". memoryFile gives memory N's message file, empty when it has none.
+SpokenExchange templateExchange(const PhraseBook& book, const QString& text,
+                                const ExchangeFields& fields,
+                                const std::function<QString(int)>& memoryFile);
+
+// Joins the pieces into one message at path, each but the whole ones trimmed to its first and
+// last sound, and each faded into the next. Empty when it was written; otherwise why not, naming
+// the piece that could not be read.
+QString joinPieces(const SpokenExchange& exchange, const QString& path);

@@ -2,6 +2,7 @@
 
 #include "audio/wavestatus.h"
 #include "audio/wavetypes.h"
+#include "keyer/exchange.h"
 #include "keyer/level.h"
 #include "keyer/messagefile.h"
 #include "keyer/trim.h"
@@ -63,6 +64,15 @@ inline constexpr int kClipPeak = 32767;
 // way to another; or it could not be played to its end (no sound in it, a device or keying that
 // failed).
 enum class MessageEnd { Played, Stopped, Failed };
+
+// What assembling an exchange came to: nothing said when its file was written; otherwise what
+// is missing (a phrase, a memory or a field: the caller's mistake, named) or why it could not
+// be written.
+struct Assembly {
+    QString why;
+    bool missing = false;
+    bool ok() const { return why.isEmpty(); }
+};
 
 // The keyer's operator actions: memory selection, recording, playback, stop and reset, loop.
 // Every handler returns at once: a recording or playback moves on when the device hands back a
@@ -147,6 +157,26 @@ public:
     // What levelling the last recording came to; nothing when it was not tried.
     const std::optional<LevelOutcome>& recordingLevelled() const { return levelled_; }
 
+    // Exchanges spoken from the recorded phrases in phrasesDir, written to exchangeFile before
+    // they are keyed: Say's text, and memories kept as templates.
+    void setExchangePaths(const QString& phrasesDir, const QString& exchangeFile);
+    const QString& exchangeFile() const { return exchangeFile_; }
+    // Writes the text spoken from the phrases to the exchange file.
+    Assembly assembleSay(const QString& text);
+    // A memory's template lies beside its message file: "memory3.txt" for "memory3.wav". Its
+    // first line; empty when the memory has none.
+    QString templatePath(int slot) const;
+    QString templateOf(int slot) const;
+    // Keeps text as the memory's template, or removes the template when text is empty. Empty
+    // when done; otherwise why not.
+    QString setTemplate(int slot, const QString& text);
+    // Writes the memory's template, spoken, to the exchange file. Playing a memory with a
+    // template (F-key, PLAY, each repetition of the loop) assembles it afresh, so a field
+    // changed meanwhile is heard.
+    Assembly assembleTemplate(int slot);
+    // The fields the templates speak; they live as long as the keyer and are not saved.
+    ExchangeFields& fields() { return fields_; }
+
     QTimer& loopTimer() { return *loopTimer_; }
     // A recording or playback has started and holds, or is about to open, a sound device.
     bool deviceInUse() const { return run_ != Run::Idle; }
@@ -159,6 +189,9 @@ signals:
     void nothingToPlay(const QString& path);
     // Once for every PLAY that started a message (or a repetition of the loop).
     void messageEnded(MessageEnd how);
+    // A memory's template could not be spoken, and nothing was keyed: why, naming what is
+    // missing.
+    void templateRefused(const QString& why);
 
 private:
     // Where a recording or playback stands. Leading: keyed, waiting for the rig to confirm the
@@ -169,6 +202,10 @@ private:
     // STOP's work on a running recording or playback, leaving the keying line to the caller.
     void stopRunning();
     void startPlayback();
+    // Opens the file to read for the message shown as path; false (reported) when refused.
+    bool openMessage(const QString& path, const QString& read);
+    // The memory PLAY would play when it has a template; 0 otherwise.
+    int templateToPlay() const;
     // Keyed: the first sample waits for a key-down not yet confirmed, then for the lead.
     void awaitLead();
     void startSound();
@@ -262,4 +299,7 @@ private:
     PttTiming pttTiming_;
     TrimMargin trimMargin_ = kDefaultTrimMargin;
     LevelTarget levelTarget_;
+    QString phrasesDir_;
+    QString exchangeFile_;
+    ExchangeFields fields_;
 };

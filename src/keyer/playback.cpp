@@ -53,10 +53,14 @@ void Keyer::pause() {
 }
 
 bool Keyer::readMessageHeader(const QString& path) {
+    return openMessage(path, path);
+}
+
+bool Keyer::openMessage(const QString& path, const QString& read) {
     if (state_.playFileOpen())
         closeMessageFile();
     state_.setCurrentMessageFile(path);
-    OpenedMessage opened = openMessageFile(path);
+    OpenedMessage opened = openMessageFile(read);
     if (opened.result != HeaderResult::Ok) {
         if (const auto message = headerFailureMessage(opened.result)) {
             QString text = QString::fromLatin1(message->text);
@@ -118,16 +122,34 @@ void Keyer::startPlayback() {
     loopTimer_->stop();
     if (state_.loopActive())
         loopRunning_ = true;
-    if (!state_.playFileOpen() && !state_.recordFileOpen() &&
-        !readMessageHeader(state_.currentMessageFile())) {
-        if (keyHeld)
-            line_.unkey();
-        if (!QFileInfo::exists(state_.currentMessageFile()))
-            emit nothingToPlay(state_.currentMessageFile());
+    const auto refused = [&] {
         state_.setPlayActive(false);
         state_.setKeyerStopped(true);
         emit messageEnded(MessageEnd::Failed);
-        return;
+    };
+    if (!state_.playFileOpen() && !state_.recordFileOpen()) {
+        // A memory kept as a template is spoken afresh at each start, repetitions of the loop
+        // too, so that a field the logger changed meanwhile is heard; nothing keys before every
+        // piece is there. It still plays as that memory.
+        QString read = state_.currentMessageFile();
+        if (const int slot = templateToPlay()) {
+            if (const Assembly assembly = assembleTemplate(slot); !assembly.ok()) {
+                if (keyHeld)
+                    line_.unkey();
+                emit templateRefused(QStringLiteral("Memory %1: %2").arg(slot).arg(assembly.why));
+                refused();
+                return;
+            }
+            read = exchangeFile_;
+        }
+        if (!openMessage(state_.currentMessageFile(), read)) {
+            if (keyHeld)
+                line_.unkey();
+            if (!QFileInfo::exists(read))
+                emit nothingToPlay(state_.currentMessageFile());
+            refused();
+            return;
+        }
     }
 
     startCount_ = state_.playBytesLeft();

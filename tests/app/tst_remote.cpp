@@ -405,6 +405,83 @@ private slots:
         QVERIFY(!row[0].endsWith("resume") || rig->ptt() == 0);
     }
 
+    // Memory 4 is kept as the template "{serial} {call}", spoken from phrases of 200 ms each:
+    // fields set with --set (before the command in the same run) or over the bus change what it
+    // speaks; an unknown field, a bad serial or a field not set is refused as the caller's
+    // mistake (exit code 2), before anything plays. Each command (a client run, or "call METHOD
+    // ARGS…" on the bus), exit code of the last, what it says (contained), how many pieces the
+    // exchange played last holds (0: none was played).
+    void fieldsChangeWhatIsSpoken_data() {
+        columns<QStringList, int, QString, int>("commands", "code", "said", "pieces");
+        QTest::newRow("set and play")
+            << QStringList{"--set serial=59 --set call=ab --play 4 --wait"} << 0 << "" << 4;
+        QTest::newRow("a new serial is heard")
+            << QStringList{"--set serial=9 --set call=A --play 4 --wait",
+                           "--set serial=599 --play 4 --wait"}
+            << 0 << "" << 4;
+        QTest::newRow("over the bus")
+            << QStringList{"call SetField serial 0095", "call SetField call B", "--play 4 --wait"}
+            << 0 << "" << 3;
+        QTest::newRow("read back")
+            << QStringList{"call SetField call dl1abc", "call Field call"} << 0 << "DL1ABC" << 0;
+        QTest::newRow("unset") << QStringList{"--set serial=5", "--set serial= --play 4"} << 2
+                               << "Play 4: the field serial is not set" << 0;
+        QTest::newRow("unknown field")
+            << QStringList{"--set band=20 --play 4"} << 2 << "no field is named \"band\"" << 0;
+        QTest::newRow("bad serial")
+            << QStringList{"call SetField serial 12a"} << 2 << "a number from 0 to 99999" << 0;
+        QTest::newRow("not name=value")
+            << QStringList{"--set serial --play 4"} << 2 << "--set wants name=value" << 0;
+        QTest::newRow("a phrase missing") << QStringList{"--set serial=7 --set call=A --play 4"}
+                                          << 2 << "Play 4: \"7\" is not recorded in " << 0;
+    }
+    void fieldsChangeWhatIsSpoken() {
+        QFETCH(QStringList, commands);
+        QFETCH(int, code);
+        QFETCH(QString, said);
+        QFETCH(int, pieces);
+        if (qEnvironmentVariableIsEmpty("TAVRIN_PULSE"))
+            QSKIP("no PulseAudio (run through scripts/test.sh)");
+        constexpr int kPieceFrames = 4410; // 200 ms at 22050 Hz
+        Station station;
+        const QString dir = station.folder("Tavrin");
+        QVERIFY(QDir().mkpath(dir + "phrases") &&
+                writeBytes(dir + "memory4.txt", "{serial} {call}\n"));
+        for (const char* token : {"5", "9", "0", "A", "B", "D", "L", "1", "C"})
+            QVERIFY(writeTone(dir + "phrases/" + token + ".wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                              22050, 1, kPieceFrames, 0.5));
+        station.start({"-platform", "offscreen"});
+        QVERIFY(station.answers());
+        QDBusConnection bus = station.bus(QTest::currentDataTag());
+        Run run;
+        for (const QString& command : commands) {
+            const QStringList words = command.split(' ');
+            if (words[0] != "call") {
+                run = station.client(words);
+                continue;
+            }
+            QDBusMessage message = QDBusMessage::createMethodCall(
+                remote::serviceName({}), remote::kObjectPath, remote::kInterface, words[1]);
+            for (const QString& argument : words.mid(2))
+                message << argument;
+            const QDBusMessage reply = bus.call(message);
+            const bool invalid = reply.errorName() == "org.freedesktop.DBus.Error.InvalidArgs";
+            run = {invalid ? 2 : reply.type() == QDBusMessage::ErrorMessage,
+                   reply.arguments().value(0).toString(), reply.errorMessage()};
+        }
+        QDBusConnection::disconnectFromBus(bus.name());
+        QCOMPARE(run.code, code);
+        QVERIFY2((run.out + run.err).contains(said), qPrintable(run.out + run.err));
+        QVERIFY(station.client({"--status"}).out.startsWith("idle, memory"));
+        SF_INFO info;
+        const std::vector<short> spoken = readSound(dir + "exchange.wav", info);
+        // A piece is cut to its sound, which the tone nearly fills; each join fades over 5 ms.
+        const double heard = spoken.empty() ? 0
+                                            : double(spoken.size()) * 22050 / info.samplerate /
+                                                  (kPieceFrames - 22050 * 5 / 1000);
+        QVERIFY2(std::lround(heard) == pieces, qPrintable(QString::number(heard)));
+    }
+
     // One keyer per folder, none on a folder it cannot lock. The second keyer's --home and
     // TAVRIN_HOME, whether the first was killed (its lock file stays), whether it runs or why not.
     void folders_data() {

@@ -1,7 +1,6 @@
 // Dead air cut from the ends of recordings and imports, measured against each message's own
 // noise; messages levelled to a peak or a loudness; and both undone byte for byte.
 #include "audiopump.h"
-#include "keyer/exchange.h"
 #include "keyer/keyer.h"
 #include "windowharness.h"
 
@@ -242,46 +241,93 @@ private slots:
                 qPrintable(QString("%1 .. %2 ms").arg(msOf(at)).arg(msOf(at + recorded.size()))));
     }
 
-    // An exchange is spoken from one recording per token, each a tone of its own pitch between
-    // silences: heard as exactly those pieces in that order, with no gap longer than 10 ms and no
-    // step at a join larger than the pieces' own. A word with a file of its own is spoken whole,
-    // any other spelled; a token not recorded is named, and nothing is written.
-    void exchangesAreJoinedFromPhrases_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("heard");
-        QTest::newRow("call spelled") << "dl1abc" << QStringList{"D", "L", "1", "A", "B", "C"};
-        QTest::newRow("a word of its own") << "599 9" << QStringList{"599", "9"};
+    // A memory kept as a template (set through File > Template…) is spoken from one recording
+    // per token, each a tone of its own pitch, and memory 1's message, a tone too: played through
+    // the sound device as one keyed message, heard as exactly those pieces in that order, with no
+    // gap longer than 10 ms and no step at a join larger than the pieces' own. A word with a file
+    // of its own is spoken whole, any other spelled. A piece missing (a token not recorded, a
+    // field not set, an empty memory) refuses PLAY before anything keys, naming it.
+    void templatesAreSpokenFromTheirPieces_data() {
+        columns<QString, QString, QStringList, QString>("text", "fields", "heard", "refused");
+        QTest::newRow("call spelled") << "dl1abc"
+                                      << "" << QStringList{"D", "L", "1", "A", "B", "C"} << "";
+        QTest::newRow("a word of its own") << "599 9"
+                                           << "" << QStringList{"599", "9"} << "";
         QTest::newRow("portable") << "DL1ABC/P"
-                                  << QStringList{"D", "L", "1", "A", "B", "C", "slash", "P"};
-        QTest::newRow("Q not recorded") << "DL1ABQ" << QStringList{"Q"};
+                                  << "" << QStringList{"D", "L", "1", "A", "B", "C", "slash", "P"}
+                                  << "";
+        QTest::newRow("memory and fields")
+            << "{mem 1} {serial:03} {call}"
+            << "serial=9 call=dl1" << QStringList{"memory", "0", "0", "9", "D", "L", "1"} << "";
+        QTest::newRow("Q not recorded")
+            << "DL1ABQ"
+            << "" << QStringList{} << "Memory 2: \"Q\" is not recorded in ";
+        QTest::newRow("serial not set")
+            << "{mem 1} 9 {serial}"
+            << "call=A" << QStringList{} << "Memory 2: the field serial is not set";
+        QTest::newRow("empty memory") << "9 {mem 5}"
+                                      << "" << QStringList{} << "Memory 2: memory 5 is empty";
     }
-    void exchangesAreJoinedFromPhrases() {
+    void templatesAreSpokenFromTheirPieces() {
         QFETCH(QString, text);
+        QFETCH(QString, fields);
         QFETCH(QStringList, heard);
-        const QStringList tokens{"D", "L", "1", "A", "B", "C", "slash", "P", "599", "9"};
+        QFETCH(QString, refused);
+        const QStringList tokens{"D",     "L", "1",   "A", "B", "C",
+                                 "slash", "P", "599", "9", "0", "memory"};
         const auto pitch = [&](const QString& token) {
             return 400.0 + 150 * tokens.indexOf(token);
         };
         constexpr int kToneSamples = kRate * 120 / 1000, kAmplitude = 8000;
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("phrases"));
-        for (const QString& token : tokens) {
-            WaveBytes piece;
-            piece.samples = QByteArray(2 * kRate * 80 / 1000, 0);
+        const auto tone = [&](const QString& token) {
+            QByteArray samples;
             for (int i = 0; i < kToneSamples; ++i)
-                piece.samples += WaveBytes::le16(quint16(qint16(
+                samples += WaveBytes::le16(quint16(qint16(
                     std::lround(kAmplitude * std::sin(2 * M_PI * pitch(token) * i / kRate)))));
-            piece.samples += QByteArray(2 * kRate * 60 / 1000, 0);
-            QVERIFY(writeBytes(dir.filePath("phrases/" + token + ".wav"), piece.bytes()));
+            return samples;
+        };
+        WindowHarness h;
+        QVERIFY(QDir(h.installDir()).mkdir("phrases"));
+        for (const QString& token : tokens.mid(0, tokens.size() - 1)) {
+            WaveBytes piece; // between silences, as the operator records it
+            piece.samples = QByteArray(2 * kRate * 80 / 1000, 0) + tone(token) +
+                            QByteArray(2 * kRate * 60 / 1000, 0);
+            QVERIFY(writeBytes(h.installDir() + "phrases/" + token + ".wav", piece.bytes()));
         }
-        const SpokenExchange exchange = spokenExchange(PhraseBook(dir.filePath("phrases")), text);
-        if (!tokens.contains(heard.value(0))) {
-            QCOMPARE(exchange.missing, heard.value(0));
+        h.writeMessage(1, tone("memory")); // played whole, as recorded
+        MainWindow& w = h.openKeying();
+        click(w.ui().memoryButtons[1]);
+        h.dialogs.inputAnswers << FakeDialogs::Answer{true, text};
+        item(w, "Template1")->trigger();
+        QCOMPARE(w.keyer().templateOf(2), text);
+        QTRY_VERIFY(w.ui().memoryButtons[1]->toolTip().contains("template " + text));
+        for (const QString& field : fields.split(' ', Qt::SkipEmptyParts))
+            QCOMPARE(w.keyer().fields().set(field.section('=', 0, 0), field.section('=', 1)),
+                     QString());
+        const QStringList before = h.ports.events();
+        {
+            AudioPump pump(h.wave, Dir::Output);
+            click(w.ui().playButton);
+        }
+        if (!refused.isEmpty()) {
+            QTRY_VERIFY2(w.ui().statusLine->text().startsWith(refused),
+                         qPrintable(w.ui().statusLine->text()));
+            QCOMPARE(h.ports.events(), before);
+            QVERIFY(h.wave.played().isEmpty() && !w.keyerState().playActive());
+            // Offered as it stands; empty text removes it, and the recording plays again.
+            h.dialogs.inputAnswers << FakeDialogs::Answer{true, ""};
+            item(w, "Template1")->trigger();
+            QCOMPARE(h.dialogs.offered.value(1), text);
+            QVERIFY(!QFile::exists(h.installDir() + "memory2.txt"));
+            QCOMPARE(w.ui().statusLine->text(), "Memory 2 plays its recording");
             return;
         }
-        QVERIFY(exchange.missing.isEmpty());
-        QCOMPARE(joinPieces(exchange.files, dir.filePath("exchange.wav")), QString());
-        const QByteArray bytes = readBytes(dir.filePath("exchange.wav")).mid(44);
+        QVERIFY(h.everKeyed() && !h.keyed());
+        // One message: the exchange as written, then the silence that fills its last block.
+        const QByteArray bytes = readBytes(h.installDir() + "exchange.wav").mid(44);
+        const QByteArray played = h.wave.played();
+        QVERIFY(played.startsWith(bytes) &&
+                played.mid(bytes.size()).count('\0') == played.size() - bytes.size());
         QVector<qint16> out(bytes.size() / 2);
         qFromLittleEndian<qint16>(bytes.constData(), out.size(), out.data());
         const double step = double(out.size()) / heard.size();
