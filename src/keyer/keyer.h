@@ -89,6 +89,9 @@ public:
     void saveNote();
 
     void RecordBtnClick();
+    // Records into the phrase file at path as REC records a memory, and trims the phrase to its
+    // sound once STOP ends it. Refused (false) while a message plays or records.
+    bool recordPhrase(const QString& path);
     void PlayBtnClick();
     // Plays slot n (1..12) at once. A message playing, looping or paused gives way to it; the
     // transmitter stays keyed across the change only when the new message keys it. Refused
@@ -109,6 +112,8 @@ public:
     // Plays slot n (1..12) on the monitor's sound card alone, keying nothing. Refused (false)
     // while a message plays or records; a preview running ends first.
     bool previewMemory(int slot);
+    // Plays the message file at path on the monitor's sound card alone, as previewMemory does.
+    bool previewFile(const QString& path);
     Monitor& monitor() { return *monitor_; }
 
     // Opens and checks a message file for playback; false (reported) when it is refused.
@@ -245,6 +250,10 @@ private:
 
     FileHandle messageFile_; // the recording being written
     QString recordingPath_;
+    // The phrase the next recording goes to, in place of the selected memory; and whether the
+    // one running is a phrase.
+    QString phraseTarget_;
+    bool recordingPhrase_ = false;
     std::unique_ptr<MessageReader> playReader_;
     int writeError_ = 0; // why the recording's last write failed (errno); 0 when none did
     // A message gave way to another while keyed: the line stays keyed until the next start
