@@ -96,6 +96,7 @@ void TTavrin::wire() {
     connect(ui_.RetrieveWave1, &QAction::triggered, this, &TTavrin::RetrieveWave1Click);
     connect(ui_.SaveWave1, &QAction::triggered, this, &TTavrin::SaveWave1Click);
     connect(ui_.ImportMessage1, &QAction::triggered, this, &TTavrin::ImportMessage1Click);
+    connect(ui_.Phrases, &QAction::triggered, this, &TTavrin::PhrasesClick);
     for (auto ended : {&KeyerState::playActiveChanged, &KeyerState::recordActiveChanged})
         connect(&state_, ended, this, &TTavrin::finishImport, Qt::QueuedConnection);
 }

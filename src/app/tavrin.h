@@ -26,6 +26,7 @@ class IdAlarm;
 class Keyer;
 class KeyingLine;
 class MessageImport;
+class PhrasesDialog;
 class QProgressDialog;
 class TransmitControls;
 class TSoundCardSelect;
@@ -81,6 +82,8 @@ public:
     void Cm108GpioClick();
     // File > Import Message…: any sound file becomes the selected memory's message.
     void ImportMessage1Click();
+    // File > Phrases…: the pieces spoken exchanges are made of.
+    void PhrasesClick();
     // Key release anywhere in the window: Escape stops everything and unkeys.
     void KeyUp(int key);
     // Help > Keyboard: the keys of the window.
@@ -231,4 +234,5 @@ private:
     std::unique_ptr<MessageImport> import_;
     std::unique_ptr<QProgressDialog> importProgress_;
     int importSlot_ = 0;
+    PhrasesDialog* phrases_ = nullptr;
 };

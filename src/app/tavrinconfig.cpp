@@ -3,6 +3,7 @@
 #include "app/tavrin.h"
 
 #include "app/applog.h"
+#include "app/phrasesdialog.h"
 #include "audio/waveout.h"
 #include "config/configrecord.h"
 #include "config/inisettings.h"
@@ -268,6 +269,16 @@ void TTavrin::ImportMessage1Click() {
     connect(import_.get(), &MessageImport::finished, this, &TTavrin::finishImport,
             Qt::QueuedConnection);
     ui_.ImportMessage1->setEnabled(false);
+}
+
+void TTavrin::PhrasesClick() {
+    // Not modal: STOP, Escape and the memories work while it is open.
+    if (!phrases_)
+        phrases_ = new PhrasesDialog(*keyer_, state_, dialogs_, paths_.phrasesDir(), this);
+    phrases_->refresh();
+    phrases_->show();
+    phrases_->raise();
+    phrases_->activateWindow();
 }
 
 void TTavrin::finishImport() {

@@ -195,6 +195,7 @@ void TavrinUi::setupUi(QMainWindow* window) {
     SaveWave1 = command(file, "SaveWave1", tr("Save Wave"));
     RetrieveWave1 = command(file, "RetrieveWave1", tr("Open Wave"));
     ImportMessage1 = command(file, "ImportMessage1", tr("Import Message…"));
+    Phrases = command(file, "Phrases", tr("Phrases…"));
     file->addSeparator();
     Exit1 = command(file, "Exit1", tr("Exit"));
 

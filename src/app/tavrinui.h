@@ -63,6 +63,7 @@ public:
     QAction* SaveWave1 = nullptr;
     QAction* RetrieveWave1 = nullptr;
     QAction* ImportMessage1 = nullptr;
+    QAction* Phrases = nullptr;
     QAction* Exit1 = nullptr;
     // Options
     QAction* InputSoundCard = nullptr;
