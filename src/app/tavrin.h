@@ -116,7 +116,8 @@ private:
     // state passed through within one step is neither shown nor announced.
     void scheduleConsole();
     void showConsole();
-    // "memory 3", or the file's name for a message opened from elsewhere.
+    // "memory 3", "phrase A" while one is recorded, or the file's name for a message opened
+    // from elsewhere.
     QString messageName() const;
     void showStatus(KeyerPhase now);
     // The bar and the status line follow every block, but are redrawn at most every

@@ -92,6 +92,8 @@ public:
     // Records into the phrase file at path as REC records a memory, and trims the phrase to its
     // sound once STOP ends it. Refused (false) while a message plays or records.
     bool recordPhrase(const QString& path);
+    // The phrase file the running or last recording went to; empty when it went to a memory.
+    const QString& recordingPhrase() const { return recordingPhrase_; }
     void PlayBtnClick();
     // Plays slot n (1..12) at once. A message playing, looping or paused gives way to it; the
     // transmitter stays keyed across the change only when the new message keys it. Refused
@@ -250,10 +252,10 @@ private:
 
     FileHandle messageFile_; // the recording being written
     QString recordingPath_;
-    // The phrase the next recording goes to, in place of the selected memory; and whether the
-    // one running is a phrase.
+    // The phrase the next recording goes to, in place of the selected memory; and the one the
+    // last recording went to, empty when it went to a memory.
     QString phraseTarget_;
-    bool recordingPhrase_ = false;
+    QString recordingPhrase_;
     std::unique_ptr<MessageReader> playReader_;
     int writeError_ = 0; // why the recording's last write failed (errno); 0 when none did
     // A message gave way to another while keyed: the line stays keyed until the next start

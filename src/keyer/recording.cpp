@@ -63,11 +63,11 @@ bool Keyer::recordPhrase(const QString& path) {
 // Creates the partial file for the selected slot with a header that claims no samples yet. False
 // when that failed (reported).
 bool Keyer::openRecording() {
-    recordingPhrase_ = !phraseTarget_.isEmpty();
-    if (!recordingPhrase_)
+    recordingPhrase_ = std::exchange(phraseTarget_, {});
+    if (recordingPhrase_.isEmpty())
         BuildRecordPath(state_.selectedMemory());
     const QString target =
-        recordingPhrase_ ? std::exchange(phraseTarget_, {}) : state_.currentMessageFile();
+        recordingPhrase_.isEmpty() ? state_.currentMessageFile() : recordingPhrase_;
     if (state_.playFileOpen())
         closeMessageFile();
     recordingPath_ = target + kPartialSuffix;
@@ -143,7 +143,7 @@ void Keyer::finishRecording() {
     // A recording a failure cut short stays as it came, for the operator to judge.
     if (ending_ == MessageEnd::Failed)
         return;
-    if (recordingPhrase_) {
+    if (!recordingPhrase_.isEmpty()) {
         // A phrase keeps no silence and no copy: it is joined to others, never sent alone.
         if (const QString why = trimPhraseFile(message); !why.isEmpty())
             qCWarning(keyerLog, "Could not trim the phrase %s", qPrintable(why));
