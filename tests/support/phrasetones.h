@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wavebytes.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -21,11 +23,9 @@ inline double pitch(const QStringList& tokens, const QString& token) {
 // A tone of kToneSamples at hz with the given silences around it, as 16-bit samples.
 inline QByteArray piece(double hz, int before, int after) {
     QByteArray bytes(2 * before, 0);
-    for (int i = 0; i < kToneSamples; ++i) {
-        const auto sample = qint16(std::lround(kAmplitude * std::sin(2 * M_PI * hz * i / kRate)));
-        bytes += QByteArray(2, 0);
-        qToLittleEndian<qint16>(sample, bytes.data() + bytes.size() - 2);
-    }
+    for (int i = 0; i < kToneSamples; ++i)
+        bytes += WaveBytes::le16(
+            quint16(qint16(std::lround(kAmplitude * std::sin(2 * M_PI * hz * i / kRate)))));
     return bytes + QByteArray(2 * after, 0);
 }
 inline QVector<qint16> samples(const QByteArray& bytes) {
