@@ -61,7 +61,7 @@ PhrasesDialog::PhrasesDialog(Keyer& keyer, const KeyerState& state, Dialogs& dia
     tokens->setAccessibleName(tr("Phrases"));
     status->setTextFormat(Qt::PlainText);
     status->setObjectName(QStringLiteral("PhraseStatus"));
-    auto* label = new QLabel(tr("&Phrases:"), this);
+    auto* label = new QLabel(tr("Phrase&s:"), this);
     label->setBuddy(tokens);
     auto* layout = new QGridLayout(this);
     layout->addWidget(label, 0, 0, 1, 2);
