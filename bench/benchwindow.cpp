@@ -1,7 +1,7 @@
 #include "benchwindow.h"
 
 #include "app/installpaths.h"
-#include "app/tavrin.h"
+#include "app/mainwindow.h"
 #include "keyer/messagefile.h"
 #include "messagewait.h"
 
@@ -75,7 +75,7 @@ Platform BenchServices::platform(WaveService& wave) {
 
 BenchWindow::BenchWindow(WaveService* device)
     : timed_(device ? *device : alsa_),
-      window_(std::make_unique<TTavrin>(services_.platform(timed_))) {
+      window_(std::make_unique<MainWindow>(services_.platform(timed_))) {
     window_->show();
 }
 
@@ -102,18 +102,18 @@ void BenchWindow::writeMessage(int slot, double seconds) {
 
 void BenchWindow::click(QAbstractButton* button) {
     QTest::mouseClick(button, Qt::LeftButton);
-    if (auto* window = qobject_cast<TTavrin*>(button->window()))
+    if (auto* window = qobject_cast<MainWindow*>(button->window()))
         untilMessageEnds(*window);
 }
 
 void BenchWindow::selectMemory(int slot) {
-    click(window_->ui().MemBtn.at(static_cast<std::size_t>(slot - 1)));
+    click(window_->ui().memoryButtons.at(static_cast<std::size_t>(slot - 1)));
 }
 
 void BenchWindow::setIdAlarm(bool on, int seconds) {
     services_.dialogs.answer = QString::number(seconds);
-    window_->ui().Set1->trigger();
-    (on ? window_->ui().ON1 : window_->ui().OFF1)->trigger();
+    window_->ui().idSetItem->trigger();
+    (on ? window_->ui().idOnItem : window_->ui().idOffItem)->trigger();
 }
 
 double constructAndShowWindowMs() {
@@ -122,7 +122,7 @@ double constructAndShowWindowMs() {
     clock.start();
     // As the program does: the sound cards are looked up, then the window is built.
     AlsaWaveService wave;
-    TTavrin window(services.platform(wave));
+    MainWindow window(services.platform(wave));
     PaintWatcher watcher;
     window.installEventFilter(&watcher);
     window.show();

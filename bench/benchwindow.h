@@ -15,7 +15,7 @@
 
 class QAbstractButton;
 class QAction;
-class TTavrin;
+class MainWindow;
 
 // Writes a message of a steady tone, as a recording would hold it.
 void writeToneFile(const QString& path, double seconds);
@@ -69,7 +69,7 @@ public:
     explicit BenchWindow(WaveService* device = nullptr);
     ~BenchWindow();
 
-    TTavrin& window() { return *window_; }
+    MainWindow& window() { return *window_; }
     TimedWaveService& wave() { return timed_; }
     AlsaWaveService& alsa() { return alsa_; }
     BenchDialogs& dialogs() { return services_.dialogs; }
@@ -87,7 +87,7 @@ private:
     BenchServices services_;
     AlsaWaveService alsa_;
     TimedWaveService timed_;
-    std::unique_ptr<TTavrin> window_;
+    std::unique_ptr<MainWindow> window_;
 };
 
 // Builds the main window with the real services in a temporary home, shows it and waits for its

@@ -4,8 +4,8 @@
 //
 // Usage: bench_tavrin --program PATH [--runs N] [--load-seconds S] [--pcm NAME] [--soak-plays N]
 #include "app/look.h"
-#include "app/tavrin.h"
-#include "app/tavrinui.h"
+#include "app/mainwindow.h"
+#include "app/mainwindowui.h"
 #include "benchwindow.h"
 #include "childprocess.h"
 #include "referencetools.h"

@@ -1,9 +1,9 @@
 #include "tavrinmeasures.h"
 
+#include "app/mainwindow.h"
+#include "app/mainwindowui.h"
 #include "app/meterbar.h"
 #include "app/remotecontrol.h"
-#include "app/tavrin.h"
-#include "app/tavrinui.h"
 #include "audio/wavetypes.h"
 #include "benchwindow.h"
 #include "devicestandins.h"
@@ -116,23 +116,23 @@ StartFigures remotePlay(BenchWindow& bench, int slot) {
 }
 
 PttFigures pttPlay(BenchWindow& bench, int slot, milliseconds lead, milliseconds tail) {
-    const TavrinUi& ui = bench.window().ui();
+    const MainWindowUi& ui = bench.window().ui();
     bench.dialogs().answer = QString::number(lead.count());
-    ui.PttLead->trigger();
+    ui.pttLeadItem->trigger();
     bench.dialogs().answer = QString::number(tail.count());
-    ui.PttTail->trigger();
-    ui.VOX1->trigger();
+    ui.pttTailItem->trigger();
+    ui.voxItem->trigger();
     const TxState& tx = bench.window().transmitControls().state();
-    if (!tx.TxEnable())
-        BenchWindow::click(ui.TransmitBtn);
+    if (!tx.txEnabled())
+        BenchWindow::click(ui.txEnableButton);
     Clock::time_point down, up;
     const auto connection = QObject::connect(&tx, &TxState::transmittingChanged,
                                              [&](bool on) { (on ? down : up) = Clock::now(); });
     bench.selectMemory(slot);
     bench.wave().clearMarks();
-    BenchWindow::click(ui.PlayBtn);
+    BenchWindow::click(ui.playButton);
     QObject::disconnect(connection);
-    BenchWindow::click(ui.TransmitBtn);
+    BenchWindow::click(ui.txEnableButton);
     const StartFigures start = startFigures(bench, down);
     return {start.firstBlockMs, start.firstSoundMs, msBetween(bench.wave().lastCompletion(), up)};
 }
@@ -174,7 +174,7 @@ PlayFigures playMessage(BenchWindow& bench, int slot) {
     bench.wave().clearMarks();
     const double cpu0 = processCpuSeconds();
     const Clock::time_point clicked = Clock::now();
-    BenchWindow::click(bench.window().ui().PlayBtn);
+    BenchWindow::click(bench.window().ui().playButton);
     const Clock::time_point returned = Clock::now();
     const double cpu1 = processCpuSeconds();
 
@@ -234,11 +234,11 @@ double operatorPttToUnkeyMs(BenchWindow& bench, int slot, milliseconds after, bo
     QFile::link(terminal, com3);
     modemlines::standIn(terminal,
                         kernelWaits ? modemlines::Wait::Kernel : modemlines::Wait::Refused);
-    const TavrinUi& ui = bench.window().ui();
-    ui.COM[2]->trigger();
-    ui.OperatorPtt[1]->trigger();
-    if (!bench.window().transmitControls().state().TxEnable())
-        BenchWindow::click(ui.TransmitBtn);
+    const MainWindowUi& ui = bench.window().ui();
+    ui.comItems[2]->trigger();
+    ui.operatorPttItems[1]->trigger();
+    if (!bench.window().transmitControls().state().txEnabled())
+        BenchWindow::click(ui.txEnableButton);
     Clock::time_point raised, released;
     QTimer::singleShot(after, [&] {
         raised = Clock::now();
@@ -251,11 +251,11 @@ double operatorPttToUnkeyMs(BenchWindow& bench, int slot, milliseconds after, bo
                                                      released = Clock::now();
                                              });
     bench.selectMemory(slot);
-    BenchWindow::click(ui.PlayBtn);
+    BenchWindow::click(ui.playButton);
     QObject::disconnect(connection);
-    ui.OperatorPtt[0]->trigger();
-    ui.VOX1->trigger();
-    BenchWindow::click(ui.TransmitBtn);
+    ui.operatorPttItems[0]->trigger();
+    ui.voxItem->trigger();
+    BenchWindow::click(ui.txEnableButton);
     return modemlines::outputs() == 0 ? msBetween(raised, released) : NAN;
 }
 
@@ -264,10 +264,10 @@ double stopToResetMs(BenchWindow& bench, int slot, milliseconds after) {
     Clock::time_point stopClicked;
     QTimer::singleShot(after, [&] {
         stopClicked = Clock::now();
-        BenchWindow::click(bench.window().ui().StopBtn);
+        BenchWindow::click(bench.window().ui().stopButton);
     });
     bench.wave().clearMarks();
-    BenchWindow::click(bench.window().ui().PlayBtn);
+    BenchWindow::click(bench.window().ui().playButton);
     return msBetween(stopClicked, bench.wave().lastResetDone());
 }
 
@@ -275,9 +275,9 @@ RecordFigures recordMessage(BenchWindow& bench, int slot, milliseconds length) {
     RecordFigures f;
     bench.selectMemory(slot);
     const std::uint64_t overruns0 = bench.alsa().overruns();
-    QTimer::singleShot(length, [&] { BenchWindow::click(bench.window().ui().StopBtn); });
+    QTimer::singleShot(length, [&] { BenchWindow::click(bench.window().ui().stopButton); });
     const double cpu0 = processCpuSeconds();
-    BenchWindow::click(bench.window().ui().RecordBtn);
+    BenchWindow::click(bench.window().ui().recordButton);
     const double cpu1 = processCpuSeconds();
     f.soundSeconds = bench.window().keyerState().recordedBytes() / BytesPerSecond;
     f.cpuMsPerSecond = f.soundSeconds > 0 ? (cpu1 - cpu0) * 1000 / f.soundSeconds : 0;
@@ -305,7 +305,7 @@ double tickingWindowCpuMsPerSecond(BenchWindow& bench, milliseconds length, bool
     auto* bar = new MeterBar(&window);
     bar->setRange(0, kSteps);
     bar->setTextVisible(false);
-    bar->setGeometry(bench.window().ui().PlayProgressBar->geometry());
+    bar->setGeometry(bench.window().ui().progressBar->geometry());
     window.show();
     runEventLoop(kFirstPaint);
     QTimer tick;
@@ -325,7 +325,7 @@ double tickingWindowCpuMsPerSecond(BenchWindow& bench, milliseconds length, bool
 LoopFigures loopMessage(BenchWindow& bench, int slot, int repetitions) {
     LoopFigures f;
     bench.selectMemory(slot);
-    const TavrinUi& ui = bench.window().ui();
+    const MainWindowUi& ui = bench.window().ui();
     const KeyerState& state = bench.window().keyerState();
     QEventLoop loop;
     int ended = 0;
@@ -346,14 +346,14 @@ LoopFigures loopMessage(BenchWindow& bench, int slot, int repetitions) {
         if (++ended == repetitions)
             loop.quit();
     });
-    ui.LoopDelay.front()->trigger();
-    BenchWindow::click(ui.LoopBtn);
+    ui.loopDelayItems.front()->trigger();
+    BenchWindow::click(ui.loopButton);
     bench.wave().clearMarks();
-    BenchWindow::click(ui.PlayBtn);
+    BenchWindow::click(ui.playButton);
     if (ended < repetitions)
         loop.exec();
     QObject::disconnect(connection);
-    BenchWindow::click(ui.ResetBtn);
-    BenchWindow::click(ui.LoopBtn);
+    BenchWindow::click(ui.resetButton);
+    BenchWindow::click(ui.loopButton);
     return f;
 }

@@ -61,8 +61,8 @@ Figures play(WaveOutEngine& out, int buffers, Wait how) {
     };
     std::memset(out.block(Half::A), 0, kWaveBufferBytes);
     std::memset(out.block(Half::B), 0, kWaveBufferBytes);
-    out.SetupWaveOut();
-    ok(out.OpenWaveOut());
+    out.prepareOutput();
+    ok(out.openOutput());
     const double wall0 = seconds(CLOCK_MONOTONIC);
     const double cpu0 = seconds(CLOCK_THREAD_CPUTIME_ID);
     queue(Half::A);
@@ -74,8 +74,8 @@ Figures play(WaveOutEngine& out, int buffers, Wait how) {
     }
     wait(sounding);
     const Figures f{seconds(CLOCK_MONOTONIC) - wall0, seconds(CLOCK_THREAD_CPUTIME_ID) - cpu0};
-    ok(out.ResetWaveOut());
-    ok(out.CloseWaveOut());
+    ok(out.resetOutput());
+    ok(out.closeOutput());
     return f;
 }
 

@@ -88,11 +88,11 @@ void checkWindowOnFile(const std::uint8_t* data, std::size_t size) {
     file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     file.close();
 
-    TTavrin& w = h.open();
+    MainWindow& w = h.open();
     const int slot = w.keyerState().selectedMemory();
     require(slot >= 1 && slot <= 12, "the window selected none of the twelve slots");
     int red = 0;
-    for (QPushButton* b : w.ui().MemBtn)
+    for (QPushButton* b : w.ui().memoryButtons)
         red += look::textColour(b) == look::kRed ? 1 : 0;
     require(red == 1, "not exactly one memory button is red");
     const auto ticks = [](const auto& items) {
@@ -101,12 +101,13 @@ void checkWindowOnFile(const std::uint8_t* data, std::size_t size) {
     // The item carrying the delay in force is ticked; a delay no item carries leaves none.
     const std::int32_t delay = w.keyerState().loopDelay();
     for (std::size_t i = 0; i < kLoopDelays.size(); ++i)
-        require(w.ui().LoopDelay[i]->isChecked() == (kLoopDelays[i].tenths == delay),
+        require(w.ui().loopDelayItems[i]->isChecked() == (kLoopDelays[i].tenths == delay),
                 "a loop delay tick differs from the delay in force");
-    require(ticks(w.ui().Gain) == 1, "not exactly one gain is ticked");
-    require(w.ui().Normal->isChecked() != w.ui().Invert1->isChecked(), "polarity ticks");
-    require(w.ui().ON1->isChecked() != w.ui().OFF1->isChecked(), "ID alarm ticks");
-    require(w.ui().On2->isChecked() != w.ui().Off2->isChecked(), "Stay On Top ticks");
+    require(ticks(w.ui().gainItems) == 1, "not exactly one gain is ticked");
+    require(w.ui().normalItem->isChecked() != w.ui().invertItem->isChecked(), "polarity ticks");
+    require(w.ui().idOnItem->isChecked() != w.ui().idOffItem->isChecked(), "ID alarm ticks");
+    require(w.ui().stayOnTopOnItem->isChecked() != w.ui().stayOnTopOffItem->isChecked(),
+            "Stay On Top ticks");
 
     require(w.close(), "the window did not close");
     h.window.reset();

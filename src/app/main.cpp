@@ -3,11 +3,11 @@
 #include "app/instancelock.h"
 #include "app/linuxlauncher.h"
 #include "app/look.h"
+#include "app/mainwindow.h"
 #include "app/platform.h"
 #include "app/remoteclient.h"
 #include "app/remotecontrol.h"
 #include "app/speechdispatcher.h"
-#include "app/tavrin.h"
 #include "app/translations.h"
 #include "audio/alsawaveservice.h"
 #include "tx/linuxportio.h"
@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
         platform.wave = &wave;
         SpeechDispatcher speech;
         platform.speech = &speech;
-        TTavrin window(platform);
+        MainWindow window(platform);
         if (window.startAbandoned())
             return 0;
         auto* remote = new RemoteControl(window);

@@ -145,7 +145,7 @@ void PhrasesDialog::tell(const QString& text) {
 void PhrasesDialog::recordClicked() {
     // Record again ends the phrase's recording, as STOP does.
     if (recording_) {
-        keyer_.StopBtnClick();
+        keyer_.stop();
         return;
     }
     const QString token = selectedToken();

@@ -1,6 +1,6 @@
 #include "app/remotecontrol.h"
 
-#include "app/tavrin.h"
+#include "app/mainwindow.h"
 #include "keyer/exchange.h"
 #include "keyer/keyer.h"
 #include "keyer/messagefile.h"
@@ -43,7 +43,7 @@ QString remote::serviceName(const QString& instance) {
     return instance.isEmpty() ? kBaseService : kBaseService + QLatin1Char('.') + instance;
 }
 
-RemoteControl::RemoteControl(TTavrin& window)
+RemoteControl::RemoteControl(MainWindow& window)
     : QObject(&window), window_(window), bus_(QStringLiteral("unpublished")) {
     qDBusRegisterMetaType<QList<bool>>();
     qDBusRegisterMetaType<QList<double>>();
@@ -53,9 +53,9 @@ RemoteControl::RemoteControl(TTavrin& window)
     connect(&keyer, &KeyerState::selectedMemoryChanged, this, &RemoteControl::announce);
     connect(&keyer, &KeyerState::loopDelayChanged, this, &RemoteControl::announce);
     connect(&keyer, &KeyerState::currentMessageFileChanged, this, &RemoteControl::announce);
-    connect(&window, &TTavrin::slotLengthsRead, this, &RemoteControl::announce);
+    connect(&window, &MainWindow::slotLengthsRead, this, &RemoteControl::announce);
     connect(&window.keyer(), &Keyer::messageEnded, this, &RemoteControl::messageEnded);
-    connect(window.ui().MessageWindow, &QTextEdit::textChanged, this, &RemoteControl::announce);
+    connect(window.ui().noteEditor, &QTextEdit::textChanged, this, &RemoteControl::announce);
     announceTimer_.setSingleShot(true);
     connect(&announceTimer_, &QTimer::timeout, this, &RemoteControl::announceChanges);
     const TxState& tx = window.transmitControls().state();
@@ -133,7 +133,7 @@ double RemoteControl::loopDelay() const {
 }
 
 bool RemoteControl::tuning() const {
-    return window_.transmitControls().state().TuneActive();
+    return window_.transmitControls().state().tuning();
 }
 
 bool RemoteControl::transmitting() const {
@@ -145,7 +145,7 @@ bool RemoteControl::unkeyNotConfirmed() const {
 }
 
 bool RemoteControl::txEnabled() const {
-    return window_.transmitControls().state().TxEnable();
+    return window_.transmitControls().state().txEnabled();
 }
 
 QList<bool> RemoteControl::present() const {
@@ -168,7 +168,7 @@ QStringList RemoteControl::notes() const {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         notes << window_.memories().note(slot);
     // The selected memory's note is what the window shows, saved or not yet.
-    notes[memory() - 1] = window_.ui().MessageWindow->toPlainText();
+    notes[memory() - 1] = window_.ui().noteEditor->toPlainText();
     return notes;
 }
 
@@ -218,10 +218,10 @@ void RemoteControl::playFile(const QString& path, const QString& what) {
             // A message playing gives way as it does to an F-key; a paused one is closed by
             // opening the new file, which checks it as PLAY does.
             if (phase() == KeyerPhase::Playing)
-                keyer.StopBtnClick();
+                keyer.stop();
             keyer.chooseMessageFile(path);
-            if (phase() == KeyerPhase::Idle || keyer.ReadMessageHeader(path))
-                keyer.PlayBtnClick();
+            if (phase() == KeyerPhase::Idle || keyer.readMessageHeader(path))
+                keyer.play();
         },
         [this, path] {
             return window_.keyerState().currentMessageFile() == path &&
@@ -236,7 +236,7 @@ void RemoteControl::Pause() {
         [this, before] {
             *before = phase();
             if (*before == KeyerPhase::Playing || *before == KeyerPhase::Paused)
-                window_.keyer().PlayBtnClick();
+                window_.keyer().play();
         },
         [this, before] {
             return (*before == KeyerPhase::Playing && phase() == KeyerPhase::Paused) ||
@@ -250,9 +250,9 @@ void RemoteControl::Record(int memory) {
         return;
     run(
         [this, memory] {
-            window_.keyer().MemBtnClick(memory);
+            window_.keyer().selectMemory(memory);
             if (window_.keyerState().selectedMemory() == memory)
-                window_.keyer().RecordBtnClick();
+                window_.keyer().record();
         },
         [this, memory] {
             return this->memory() == memory && phase() == KeyerPhase::Recording &&
@@ -264,20 +264,20 @@ void RemoteControl::Record(int memory) {
 void RemoteControl::Select(int memory) {
     if (refuseBadMemory(QStringLiteral("Select"), memory))
         return;
-    run([this, memory] { window_.keyer().MemBtnClick(memory); },
+    run([this, memory] { window_.keyer().selectMemory(memory); },
         [this, memory] { return this->memory() == memory; },
         QStringLiteral("Select %1").arg(memory));
 }
 
 void RemoteControl::Stop() {
-    run([this] { window_.keyer().StopBtnClick(); }, [] { return true; }, kStop);
+    run([this] { window_.keyer().stop(); }, [] { return true; }, kStop);
 }
 
 void RemoteControl::Tune(bool on) {
     run(
         [this, on] {
             if (tuning() != on)
-                window_.transmitControls().TuneBtnClick();
+                window_.transmitControls().toggleTune();
         },
         [this, on] { return tuning() == on; }, QStringLiteral("Tune"));
 }
@@ -286,7 +286,7 @@ void RemoteControl::TxEnable(bool on) {
     run(
         [this, on] {
             if (txEnabled() != on)
-                window_.transmitControls().TransmitBtnClick();
+                window_.transmitControls().toggleTxEnable();
         },
         [this, on] { return txEnabled() == on; }, QStringLiteral("TxEnable"));
 }
@@ -295,7 +295,7 @@ void RemoteControl::SetLoop(bool on) {
     run(
         [this, on] {
             if (looping() != on)
-                window_.keyer().LoopBtnClick();
+                window_.keyer().toggleLoop();
         },
         [this, on] { return looping() == on; }, QStringLiteral("SetLoop"));
 }

@@ -14,7 +14,7 @@
 
 #include <functional>
 
-class TTavrin;
+class MainWindow;
 
 // Where a keyer is found on the session bus.
 namespace remote {
@@ -53,7 +53,7 @@ class RemoteControl : public QObject, protected QDBusContext {
     Q_PROPERTY(QStringList Notes READ notes)
 
 public:
-    explicit RemoteControl(TTavrin& window);
+    explicit RemoteControl(MainWindow& window);
 
     // False, with the reason in error, when the bus or the name cannot be had.
     bool publish(QDBusConnection bus, const QString& service, QString& error);
@@ -113,7 +113,7 @@ private:
     // PropertiesChanged signal.
     void announceChanges();
 
-    TTavrin& window_;
+    MainWindow& window_;
     QDBusConnection bus_;
     QVariantMap announced_;
     QString lastEnding_ = QStringLiteral("stopped");

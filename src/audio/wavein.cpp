@@ -3,17 +3,17 @@
 WaveInEngine::WaveInEngine(WaveService& service, const AudioDevices& devices)
     : WaveEngine(service, SoundCard::Input, devices) {}
 
-void WaveInEngine::SetupWaveIn() {
+void WaveInEngine::prepareInput() {
     format_ = WaveFormat{};
     bindHeaders(false);
 }
 
-WaveStatus WaveInEngine::QueryInFormat() {
+WaveStatus WaveInEngine::queryInputFormat() {
     return openStatus(checkFormat(), WaveSite::InQuery,
                       QStringLiteral("Could not open the input wave device"));
 }
 
-WaveStatus WaveInEngine::OpenWaveIn() {
+WaveStatus WaveInEngine::openInput() {
     handle_ = 0;
     WaveService::Handle handle = 0;
     WaveStatus opened =
@@ -26,20 +26,20 @@ WaveStatus WaveInEngine::OpenWaveIn() {
     return opened;
 }
 
-WaveResult WaveInEngine::QueryWaveIn() {
+WaveResult WaveInEngine::queryInput() {
     return probeFormat();
 }
 
-WaveStatus WaveInEngine::StartWaveIn() {
+WaveStatus WaveInEngine::startInput() {
     return status(service_.start(handle_), WaveSite::InStart,
                   QStringLiteral("Error starting the input wave device"));
 }
 
-WaveStatus WaveInEngine::ResetWaveIn() {
+WaveStatus WaveInEngine::resetInput() {
     return status(service_.reset(handle_), WaveSite::InReset,
                   QStringLiteral("Error Resetting the input wave device"));
 }
 
-WaveStatus WaveInEngine::CloseWaveIn() {
+WaveStatus WaveInEngine::closeInput() {
     return closeDevice(WaveSite::InClose, QStringLiteral("Error closing the input wave device"));
 }

@@ -10,15 +10,15 @@ class WaveInEngine : public WaveEngine {
 public:
     WaveInEngine(WaveService& service, const AudioDevices& devices);
 
-    void SetupWaveIn();
+    void prepareInput();
     // Checks the format on the selected device unless it took the format before; the recording
     // opens the device whatever it says.
-    WaveStatus QueryInFormat();
-    WaveStatus OpenWaveIn();
+    WaveStatus queryInputFormat();
+    WaveStatus openInput();
     // Whether the selected input device can record the format now, and if not, why; always asks
     // the device.
-    WaveResult QueryWaveIn();
-    WaveStatus StartWaveIn();
-    WaveStatus ResetWaveIn();
-    WaveStatus CloseWaveIn();
+    WaveResult queryInput();
+    WaveStatus startInput();
+    WaveStatus resetInput();
+    WaveStatus closeInput();
 };

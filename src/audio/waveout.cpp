@@ -3,12 +3,12 @@
 WaveOutEngine::WaveOutEngine(WaveService& service, const AudioDevices& devices, SoundCard card)
     : WaveEngine(service, card, devices) {}
 
-void WaveOutEngine::SetupWaveOut() {
+void WaveOutEngine::prepareOutput() {
     format_ = WaveFormat{};
     bindHeaders(true);
 }
 
-WaveStatus WaveOutEngine::OpenWaveOut() {
+WaveStatus WaveOutEngine::openOutput() {
     handle_ = 0;
     WaveStatus query = openStatus(checkFormat(), WaveSite::OutQuery,
                                   QStringLiteral("Could not handle the output WAVE format"));
@@ -25,15 +25,15 @@ WaveStatus WaveOutEngine::OpenWaveOut() {
     return opened;
 }
 
-WaveResult WaveOutEngine::QueryWaveOut() {
+WaveResult WaveOutEngine::queryOutput() {
     return probeFormat();
 }
 
-WaveStatus WaveOutEngine::ResetWaveOut() {
+WaveStatus WaveOutEngine::resetOutput() {
     return status(service_.reset(handle_), WaveSite::OutReset,
                   QStringLiteral("Error Resetting the output wave device"));
 }
 
-WaveStatus WaveOutEngine::CloseWaveOut() {
+WaveStatus WaveOutEngine::closeOutput() {
     return closeDevice(WaveSite::OutClose, QStringLiteral("Error closing the output wave device"));
 }

@@ -9,12 +9,12 @@ public:
     WaveOutEngine(WaveService& service, const AudioDevices& devices,
                   SoundCard card = SoundCard::Output);
 
-    void SetupWaveOut();
+    void prepareOutput();
     // Checks the format on the selected device unless it took the format before, then opens it.
-    WaveStatus OpenWaveOut();
+    WaveStatus openOutput();
     // Whether the selected output device can play the format now, and if not, why; always asks
     // the device.
-    WaveResult QueryWaveOut();
-    WaveStatus ResetWaveOut();
-    WaveStatus CloseWaveOut();
+    WaveResult queryOutput();
+    WaveStatus resetOutput();
+    WaveStatus closeOutput();
 };

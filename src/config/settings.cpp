@@ -22,21 +22,21 @@ void applySettings(const ConfigRecord& record, const SettingsTargets& to) {
     }
     // The memory button saves the window's text under the slot selected so far only when it was
     // edited, which it cannot have been before the window is shown.
-    to.keyer.MemBtnClick(record.selectedSlot());
+    to.keyer.selectMemory(record.selectedSlot());
     to.keyer.setLoopDelay(record.loopDelay);
     to.line.applyStoredPort(record.keyingPortKind, QString::fromLatin1(record.keyingPortName));
     to.keyer.setGainCode(record.micGainCode);
     if (record.keyingPolarity == kNormalPolarity)
-        to.line.NormalClick();
+        to.line.chooseNormalPolarity();
     else
-        to.line.Invert1Click();
+        to.line.chooseInvertedPolarity();
     if (record.idAlarmOn == kOn)
-        to.idAlarm.ON1Click();
+        to.idAlarm.switchOn();
     else
-        to.idAlarm.OFF1Click();
+        to.idAlarm.switchOff();
     to.idAlarm.applyStoredPeriod(record.idAlarmSeconds);
-    to.devices.InputDevice = record.inputDevice;
-    to.devices.OutputDevice = record.outputDevice;
+    to.devices.inputDevice = record.inputDevice;
+    to.devices.outputDevice = record.outputDevice;
 }
 
 ConfigRecord collectSettings(const SettingsTargets& from, const ConfigRecord& base) {
@@ -47,8 +47,8 @@ ConfigRecord collectSettings(const SettingsTargets& from, const ConfigRecord& ba
     }
     record.selectedMemory = static_cast<std::uint32_t>(from.state.selectedMemory());
     record.loopDelay = from.state.loopDelay();
-    record.keyingPortKind = from.line.KeyingPortKind();
-    record.keyingPortName = from.line.KeyingPortName().toLatin1();
+    record.keyingPortKind = from.line.portKind();
+    record.keyingPortName = from.line.portName().toLatin1();
     // A device path does not fit the record's name, and a copy of the program that reads only
     // the record must not key some other port: it finds VOX, and the path is kept beside.
     if (from.line.usesDevicePath()) {
@@ -56,10 +56,10 @@ ConfigRecord collectSettings(const SettingsTargets& from, const ConfigRecord& ba
         record.keyingPortName = kVoxName;
     }
     record.micGainCode = from.state.micGainCode();
-    record.keyingPolarity = from.line.KeyingPolarity();
-    record.idAlarmOn = from.idAlarm.IdAlarmOn() ? kOn : kOff;
-    record.idAlarmSeconds = from.idAlarm.IdAlarmSeconds();
-    record.inputDevice = from.devices.InputDevice;
-    record.outputDevice = from.devices.OutputDevice;
+    record.keyingPolarity = from.line.polarity();
+    record.idAlarmOn = from.idAlarm.isOn() ? kOn : kOff;
+    record.idAlarmSeconds = from.idAlarm.seconds();
+    record.inputDevice = from.devices.inputDevice;
+    record.outputDevice = from.devices.outputDevice;
     return record;
 }

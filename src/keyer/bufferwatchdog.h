@@ -33,7 +33,7 @@ signals:
     void fired();
 
 public slots:
-    void TimeoutTimerTimer() { emit fired(); }
+    void expire() { emit fired(); }
 
 private:
     QTimer* timer_;

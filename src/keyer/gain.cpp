@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <limits>
 
-void ScaleBlock(std::uint8_t* block, std::size_t samples, int factor) {
+void scaleBlock(std::uint8_t* block, std::size_t samples, int factor) {
     constexpr std::int32_t kLowest = std::numeric_limits<std::int16_t>::min();
     constexpr std::int32_t kHighest = std::numeric_limits<std::int16_t>::max();
     for (std::size_t i = 0; i < samples; ++i) {

@@ -57,7 +57,7 @@ Keyer::Keyer(const KeyerParts& parts, QObject* parent)
         timer->setSingleShot(true);
         timer->setTimerType(Qt::PreciseTimer);
     }
-    connect(loopTimer_, &QTimer::timeout, this, &Keyer::Loop_TimerTimer);
+    connect(loopTimer_, &QTimer::timeout, this, &Keyer::repeatLoop);
     connect(holdTimer_, &QTimer::timeout, this, &Keyer::holdEnded);
     connect(&line_, &KeyingLine::keyingFailed, this, &Keyer::keyingFailed);
     connect(&line_, &KeyingLine::keyDownConfirmed, this, &Keyer::awaitLead);
@@ -67,17 +67,17 @@ Keyer::Keyer(const KeyerParts& parts, QObject* parent)
 
 Keyer::~Keyer() = default;
 
-void Keyer::MemBtnClick(int slot) {
+void Keyer::selectMemory(int slot) {
     if (!MemorySlots::isSlot(slot) || state_.busy())
         return;
-    DeselectMemory();
+    deselectMemory();
     state_.setSelectedMemory(slot);
     state_.setHighlightedMemory(slot);
     state_.setCurrentMessageFile(memories_.path(slot));
     noteBox_->show(slot);
 }
 
-void Keyer::DeselectMemory() {
+void Keyer::deselectMemory() {
     state_.setHighlightedMemory(0);
     saveNote();
 }
@@ -86,7 +86,7 @@ void Keyer::saveNote() {
     noteBox_->save(state_.selectedMemory());
 }
 
-void Keyer::BuildRecordPath(int slot) {
+void Keyer::useRecordPath(int slot) {
     state_.setCurrentMessageFile(installDir_ + MemorySlots::fileName(slot));
     memories_.setPath(slot, state_.currentMessageFile());
 }
@@ -99,7 +99,7 @@ void Keyer::closeMessageFile() {
 }
 
 void Keyer::reportFailure(const QString& text, const QString& title) {
-    if (line_.KeyingLevel() != KeyingLine::Unkeyed)
+    if (line_.level() != KeyingLine::Unkeyed)
         line_.unkey();
     dialogs_.showMessage(text, title);
 }
@@ -120,7 +120,7 @@ bool Keyer::checkDevice(const WaveStatus& status) {
     if (deviceFailures_.size() > 1)
         return false;
     if (leavesInputOpen(status.site()))
-        checkDevice(in_.CloseWaveIn());
+        checkDevice(in_.closeInput());
     if (run_ != Run::Idle)
         endFailed();
     for (const QString& text : std::exchange(deviceFailures_, {}))
@@ -185,7 +185,7 @@ void Keyer::endFailed() {
     loopRunning_ = false;
     loopTimer_->stop();
     ending_ = MessageEnd::Failed;
-    StopBtnClick();
+    stop();
 }
 
 void Keyer::keyingFailed(const QString& reason) {

@@ -52,7 +52,7 @@ struct KeyerParts {
 
 // Multiplies each 16-bit little-endian sample of a block by factor, saturating at the limits of
 // the sample range instead of wrapping around.
-void ScaleBlock(std::uint8_t* block, std::size_t samples, int factor);
+void scaleBlock(std::uint8_t* block, std::size_t samples, int factor);
 
 // The largest magnitude among a block's 16-bit little-endian samples: 0 to 32768.
 int blockPeak(const std::uint8_t* block, std::size_t samples);
@@ -82,25 +82,25 @@ public:
     ~Keyer() override;
 
     // The twelve memory buttons: select slot n (1..12). Refused while recording or playing.
-    void MemBtnClick(int slot);
-    void DeselectMemory();
-    void BuildRecordPath(int slot);
+    void selectMemory(int slot);
+    void deselectMemory();
+    void useRecordPath(int slot);
     // Saves the note in the message window under the selected slot.
     void saveNote();
 
-    void RecordBtnClick();
+    void record();
     // Records into the phrase file at path as REC records a memory, and trims the phrase to its
     // sound once STOP ends it. Refused (false) while a message plays or records.
     bool recordPhrase(const QString& path);
     // The phrase file the running or last recording went to; empty when it went to a memory.
     const QString& recordingPhrase() const { return recordingPhrase_; }
-    void PlayBtnClick();
+    void play();
     // Plays slot n (1..12) at once. A message playing, looping or paused gives way to it; the
     // transmitter stays keyed across the change only when the new message keys it. Refused
     // while recording.
     void playMemory(int slot);
-    void StopBtnClick();
-    void ResetBtnClick();
+    void stop();
+    void reset();
     // Escape: ends playback, recording, the loop and TUNE; the line is left unkeyed.
     void stopEverything();
     // The operator keyed the transmitter with their own PTT: while a message plays, the loop
@@ -119,13 +119,13 @@ public:
     Monitor& monitor() { return *monitor_; }
 
     // Opens and checks a message file for playback; false (reported) when it is refused.
-    bool ReadMessageHeader(const QString& path);
+    bool readMessageHeader(const QString& path);
     // The file the next PLAY reads when no message is open.
     void chooseMessageFile(const QString& path);
 
-    void LoopBtnClick();
+    void toggleLoop();
     // The pause after a looped message has ended: the message is played again.
-    void Loop_TimerTimer();
+    void repeatLoop();
     // The pause between repetitions, in tenths of a second: a running loop goes on with it,
     // and a pause under way ends when the new delay has passed since its key-up. Any delay is
     // taken, whether a menu item carries it or not.
@@ -171,7 +171,7 @@ private:
     void pause();
     // STOP's work on a running recording or playback, leaving the keying line to the caller.
     void stopRunning();
-    void play();
+    void startPlayback();
     // Keyed: the first sample waits for a key-down not yet confirmed, then for the lead.
     void awaitLead();
     void startSound();
@@ -182,7 +182,7 @@ private:
     void holdEnded();
     // Lets the output device go; what was read but not heard is read again by a resume.
     void endSound();
-    void record();
+    void startRecording();
     bool openRecording();
     void serviceInput();
     void endRecording();

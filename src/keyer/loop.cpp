@@ -10,7 +10,7 @@ namespace {
 constexpr std::chrono::milliseconds kPerTenth{100};
 } // namespace
 
-void Keyer::LoopBtnClick() {
+void Keyer::toggleLoop() {
     if (!state_.loopActive()) {
         // The next PLAY starts the loop.
         state_.setLoopActive(true);
@@ -32,11 +32,11 @@ void Keyer::startLoopPause() {
         loopTimer_->start(loopPause());
 }
 
-void Keyer::Loop_TimerTimer() {
+void Keyer::repeatLoop() {
     // A recording or a paused message is not interrupted by a repetition.
     if (!state_.keyerIdle() || shuttingDown_)
         return;
-    PlayBtnClick();
+    play();
 }
 
 void Keyer::setLoopDelay(std::int32_t tenths) {

@@ -23,7 +23,7 @@ inline constexpr std::array<LoopDelayItem, 19> kLoopDelays{{
 inline QString loopDelayCaption(std::int32_t tenths) {
     const QString seconds =
         tenths % 10 == 0 ? QString::number(tenths / 10) : QString::number(tenths / 10.0, 'f', 1);
-    return seconds + QCoreApplication::translate("TavrinUi", " sec");
+    return seconds + QCoreApplication::translate("MainWindowUi", " sec");
 }
 
 // The microphone Gain menu: item name, caption, stored code and the factor applied to samples.
@@ -35,7 +35,7 @@ struct GainItem {
 };
 
 inline constexpr std::array<GainItem, 4> kGains{{
-    {"UnityGain", QT_TRANSLATE_NOOP("TavrinUi", "Unity"), 1, 1},
+    {"UnityGain", QT_TRANSLATE_NOOP("MainWindowUi", "Unity"), 1, 1},
     {"N20dB", "10 dB", 100, 10},
     {"N30dB", "15 dB", 1000, 50},
     {"N40dB", "20 dB", 10000, 100},

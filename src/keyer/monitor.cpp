@@ -66,7 +66,7 @@ bool Monitor::open(const QString& refused) {
                  .arg(refused, deviceName()));
         return false;
     }
-    const WaveStatus opened = engine_.OpenWaveOut();
+    const WaveStatus opened = engine_.openOutput();
     if (!opened.ok()) {
         fail(QStringLiteral("%1: %2").arg(refused, opened.text()));
         return false;
@@ -86,8 +86,8 @@ void Monitor::close() {
     phase_ = Phase::Closed;
     if (engine_.deviceOpen()) {
         // The service lets go of a device that does not answer; neither call waits on it.
-        engine_.ResetWaveOut();
-        engine_.CloseWaveOut();
+        engine_.resetOutput();
+        engine_.closeOutput();
     }
     if (wasPreviewing)
         emit previewEnded();

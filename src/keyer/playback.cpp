@@ -18,7 +18,7 @@
 
 using namespace std::chrono_literals;
 
-void Keyer::PlayBtnClick() {
+void Keyer::play() {
     if (shuttingDown_ || state_.recordActive())
         return;
     if (state_.playActive()) {
@@ -29,21 +29,21 @@ void Keyer::PlayBtnClick() {
             pause();
         return;
     }
-    play();
+    startPlayback();
 }
 
 void Keyer::playMemory(int slot) {
     if (!MemorySlots::isSlot(slot) || shuttingDown_ || state_.recordActive())
         return;
     if (state_.playActive()) {
-        holdKey_ = line_.KeyingLevel() == KeyingLine::Keyed;
+        holdKey_ = line_.level() == KeyingLine::Keyed;
         stopRunning();
     }
     // A paused message gives way too, or PLAY would resume it instead.
     if (state_.playFileOpen())
         closeMessageFile();
-    MemBtnClick(slot);
-    PlayBtnClick();
+    selectMemory(slot);
+    play();
 }
 
 void Keyer::pause() {
@@ -52,7 +52,7 @@ void Keyer::pause() {
     endSound();
 }
 
-bool Keyer::ReadMessageHeader(const QString& path) {
+bool Keyer::readMessageHeader(const QString& path) {
     if (state_.playFileOpen())
         closeMessageFile();
     state_.setCurrentMessageFile(path);
@@ -98,7 +98,7 @@ void Keyer::endOfData() {
     closeMessageFile();
     state_.setProgress(0);
     ending_ = MessageEnd::Played;
-    StopBtnClick();
+    stop();
 }
 
 void Keyer::rewindUnheard(std::int32_t bytes) {
@@ -106,7 +106,7 @@ void Keyer::rewindUnheard(std::int32_t bytes) {
         state_.setPlayBytesLeft(state_.playBytesLeft() + bytes);
 }
 
-void Keyer::play() {
+void Keyer::startPlayback() {
     // Only this start decides whether a key held over from the message before stays down.
     const bool keyHeld = std::exchange(holdKey_, false);
     ending_ = MessageEnd::Stopped;
@@ -119,7 +119,7 @@ void Keyer::play() {
     if (state_.loopActive())
         loopRunning_ = true;
     if (!state_.playFileOpen() && !state_.recordFileOpen() &&
-        !ReadMessageHeader(state_.currentMessageFile())) {
+        !readMessageHeader(state_.currentMessageFile())) {
         if (keyHeld)
             line_.unkey();
         if (!QFileInfo::exists(state_.currentMessageFile()))
@@ -141,7 +141,7 @@ void Keyer::play() {
         return;
     }
     monitor_->prepare();
-    const bool keyed = transmit_.state().TxEnable();
+    const bool keyed = transmit_.state().txEnabled();
     if (keyed)
         line_.drive(KeyingLine::Keyed);
     else if (keyHeld)
@@ -174,7 +174,7 @@ void Keyer::holdEnded() {
 
 void Keyer::startSound() {
     run_ = Run::Sounding;
-    if (!checkDevice(out_.OpenWaveOut()))
+    if (!checkDevice(out_.openOutput()))
         return;
     current_ = Half::A;
     queueOut(Half::A);
@@ -194,7 +194,7 @@ void Keyer::serviceOutput() {
         if (held_[index(next)] == 0) {
             // The last block that held data has been heard; the tail keeps the line keyed.
             watchdog_->stop();
-            if (line_.KeyingLevel() == KeyingLine::Keyed && pttTiming_.tail > 0ms) {
+            if (line_.level() == KeyingLine::Keyed && pttTiming_.tail > 0ms) {
                 run_ = Run::Tailing;
                 holdTimer_->start(pttTiming_.tail);
                 return;
@@ -248,8 +248,8 @@ void Keyer::endSound() {
         }
     }
     if (out_.deviceOpen()) {
-        checkDevice(out_.ResetWaveOut());
-        checkDevice(out_.CloseWaveOut());
+        checkDevice(out_.resetOutput());
+        checkDevice(out_.closeOutput());
     }
     monitor_->endMessage(ending_ == MessageEnd::Played);
     emit messageEnded(std::exchange(ending_, MessageEnd::Stopped));

@@ -44,11 +44,11 @@ const QString kPartialSuffix = QStringLiteral(".part");
 
 } // namespace
 
-void Keyer::RecordBtnClick() {
+void Keyer::record() {
     if (shuttingDown_ || state_.busy())
         return;
     monitor_->stopPreview();
-    record();
+    startRecording();
 }
 
 bool Keyer::recordPhrase(const QString& path) {
@@ -56,7 +56,7 @@ bool Keyer::recordPhrase(const QString& path) {
         return false;
     monitor_->stopPreview();
     phraseTarget_ = path;
-    record();
+    startRecording();
     return true;
 }
 
@@ -65,7 +65,7 @@ bool Keyer::recordPhrase(const QString& path) {
 bool Keyer::openRecording() {
     recordingPhrase_ = std::exchange(phraseTarget_, {});
     if (recordingPhrase_.isEmpty())
-        BuildRecordPath(state_.selectedMemory());
+        useRecordPath(state_.selectedMemory());
     const QString target =
         recordingPhrase_.isEmpty() ? state_.currentMessageFile() : recordingPhrase_;
     if (state_.playFileOpen())
@@ -77,7 +77,7 @@ bool Keyer::openRecording() {
     if (!messageFile_) {
         reportFailure(kCouldNotOpen, kFileErrorTitle);
         state_.setRecordFileOpen(false);
-        StopBtnClick();
+        stop();
         return false;
     }
     state_.setRecordFileOpen(true);
@@ -86,7 +86,7 @@ bool Keyer::openRecording() {
         closeMessageFile();
         QFile::remove(recordingPath_);
         reportFailure(couldNotWrite(error), kFileErrorTitle);
-        StopBtnClick();
+        stop();
         return false;
     }
     return true;
@@ -170,7 +170,7 @@ void Keyer::noteWriteError(int error) {
     writeError_ = error != 0 ? error : EIO;
 }
 
-void Keyer::record() {
+void Keyer::startRecording() {
     if (!state_.recordFileOpen() && !openRecording())
         return;
     state_.setRecordActive(true);
@@ -186,12 +186,12 @@ void Keyer::record() {
     levelled_.reset();
 
     run_ = Run::Recording;
-    if (!checkDevice(in_.QueryInFormat()) || !checkDevice(in_.OpenWaveIn()))
+    if (!checkDevice(in_.queryInputFormat()) || !checkDevice(in_.openInput()))
         return;
     current_ = Half::A;
     checkDevice(in_.queueBlock(Half::A));
     if (run_ == Run::Recording)
-        checkDevice(in_.StartWaveIn());
+        checkDevice(in_.startInput());
     if (run_ != Run::Recording)
         return;
     strip_.setColour(AlarmStrip::Blue);
@@ -206,12 +206,12 @@ void Keyer::serviceInput() {
         const Half filled = current_;
         std::uint8_t* block = in_.block(filled);
         if (const int factor = gainFactor(); factor != 1)
-            ScaleBlock(block, kWaveBufferSamples, factor);
+            scaleBlock(block, kWaveBufferSamples, factor);
         state_.setInputPeak(blockPeak(block, kWaveBufferSamples));
         const Appended appended = appendBlock(block);
         if (appended != Appended::Written) {
             recordingFull_ = appended == Appended::Full;
-            StopBtnClick();
+            stop();
             return;
         }
         current_ = other(filled);
@@ -227,8 +227,8 @@ void Keyer::endRecording() {
     watchdog_->stop();
     state_.setInputPeak(0);
     if (in_.deviceOpen()) {
-        checkDevice(in_.ResetWaveIn());
-        checkDevice(in_.CloseWaveIn());
+        checkDevice(in_.resetInput());
+        checkDevice(in_.closeInput());
     }
     if (const int error = std::exchange(writeError_, 0); error != 0) {
         reportFailure(couldNotWrite(error), kFileErrorTitle);

@@ -7,7 +7,7 @@
 
 #include <QTimer>
 
-void Keyer::StopBtnClick() {
+void Keyer::stop() {
     monitor_->stopPreview();
     holdKey_ = false;
     // Released even with the keyer stopped: TUNE may hold the line.
@@ -41,7 +41,7 @@ void Keyer::stopRunning() {
     }
 }
 
-void Keyer::ResetBtnClick() {
+void Keyer::reset() {
     monitor_->stopPreview();
     holdKey_ = false;
     loopRunning_ = false;
@@ -51,17 +51,17 @@ void Keyer::ResetBtnClick() {
         return;
     state_.setKeyerIdle(true);
     if (!state_.keyerStopped())
-        StopBtnClick();
+        stop();
 }
 
 void Keyer::stopEverything() {
-    ResetBtnClick();
+    reset();
     if (state_.loopActive())
-        LoopBtnClick();
+        toggleLoop();
 }
 
 bool Keyer::yieldToOperator() {
-    const bool keyed = line_.KeyingLevel() == KeyingLine::Keyed;
+    const bool keyed = line_.level() == KeyingLine::Keyed;
     if (!keyed && !state_.playActive() && !loopTimer_->isActive())
         return false;
     if (keyed) {
@@ -78,13 +78,13 @@ bool Keyer::yieldToOperator() {
         stopRunning();
     }
     if (state_.loopActive())
-        LoopBtnClick();
+        toggleLoop();
     return true;
 }
 
 void Keyer::shutDown() {
     shuttingDown_ = true;
-    ResetBtnClick();
+    reset();
     if (state_.busy())
-        StopBtnClick();
+        stop();
 }

@@ -126,7 +126,7 @@
     </message>
 </context>
 <context>
-    <name>TSoundCardSelect</name>
+    <name>SoundCardDialog</name>
     <message>
         <source>Sound card number</source>
         <translation>Nummer der Soundkarte</translation>
@@ -161,7 +161,7 @@
     </message>
 </context>
 <context>
-    <name>TTavrin</name>
+    <name>MainWindow</name>
     <message>
         <source>No volume mixer is installed. Tavrin looks for %1.
 Install one of them, or set the levels with alsamixer.</source>
@@ -514,7 +514,7 @@ Die Einstellungen werden nicht gespeichert</translation>
     </message>
 </context>
 <context>
-    <name>TavrinUi</name>
+    <name>MainWindowUi</name>
     <message>
         <source>Type in saved message</source>
         <translation>Notiz zur gespeicherten Nachricht</translation>

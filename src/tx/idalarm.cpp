@@ -49,7 +49,7 @@ IdAlarm::IdAlarm(Dialogs& dialogs, Beeper& beeper, QObject* parent)
       tealAgain_(new QTimer(this)) {
     idTimer_->setObjectName(QStringLiteral("IDTimer"));
     idTimer_->setInterval(kFormInterval);
-    connect(idTimer_, &QTimer::timeout, this, &IdAlarm::IDTimerTimer);
+    connect(idTimer_, &QTimer::timeout, this, &IdAlarm::alarmTimeUp);
 
     tealAgain_->setObjectName(QStringLiteral("AlarmTealTimer"));
     tealAgain_->setSingleShot(true);
@@ -62,11 +62,11 @@ void IdAlarm::applyStoredPeriod(int seconds) {
     setPeriod(seconds);
 }
 
-void IdAlarm::OFF1Click() {
+void IdAlarm::switchOff() {
     switchAlarm(false);
 }
 
-void IdAlarm::ON1Click() {
+void IdAlarm::switchOn() {
     switchAlarm(true);
 }
 
@@ -79,7 +79,7 @@ void IdAlarm::switchAlarm(bool on) {
         idTimer_->start();
 }
 
-void IdAlarm::Set1Click() {
+void IdAlarm::askAlarmTime() {
     // Cancel leaves the preset text in place, and that text is applied like an entry.
     QString entered = text_;
     dialogs_.inputQuery(QStringLiteral("Alarm Timer:"),
@@ -112,7 +112,7 @@ void IdAlarm::Set1Click() {
     }
 }
 
-void IdAlarm::IDTimerTimer() {
+void IdAlarm::alarmTimeUp() {
     // The strip goes back to teal from its own timer so that buttons, the other timers and a
     // playing message carry on through the red second.
     strip_.setColour(AlarmStrip::Red);

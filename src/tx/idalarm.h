@@ -28,8 +28,8 @@ public:
 
     IdAlarm(Dialogs& dialogs, Beeper& beeper, QObject* parent = nullptr);
 
-    bool IdAlarmOn() const { return on_; }
-    int IdAlarmSeconds() const { return seconds_; }
+    bool isOn() const { return on_; }
+    int seconds() const { return seconds_; }
 
     AlarmStrip& strip() { return strip_; }
 
@@ -42,10 +42,10 @@ signals:
     void switched(bool on);
 
 public slots:
-    void OFF1Click();
-    void ON1Click();
-    void Set1Click();
-    void IDTimerTimer();
+    void switchOff();
+    void switchOn();
+    void askAlarmTime();
+    void alarmTimeUp();
 
 private:
     void switchAlarm(bool on);

@@ -64,7 +64,7 @@ KeyingLine::~KeyingLine() {
     RigPtt::awaitGivenUp(RigPtt::kCloseWait);
 }
 
-void KeyingLine::SetKeyingLine(std::uint8_t level) {
+void KeyingLine::writeLevel(std::uint8_t level) {
     std::uint8_t out = level;
     if (polarity_ == InvertPolarity) {
         if (level == Unkeyed)
@@ -99,7 +99,7 @@ void KeyingLine::SetKeyingLine(std::uint8_t level) {
     }
 }
 
-// Every change of port or polarity ends in SetKeyingLine, so the record is always current.
+// Every change of port or polarity ends in writeLevel, so the record is always current.
 void KeyingLine::armEmergencyUnkey(std::uint8_t unkeyedOut) {
     LineWrite write;
     if (rig_)
@@ -128,8 +128,8 @@ void KeyingLine::drive(std::uint8_t level) {
         if (!unkeyWait_->isActive())
             unkeyWait_->start();
     }
-    SetKeyingLine(level);
-    // The other lines change within SetKeyingLine.
+    writeLevel(level);
+    // The other lines change within writeLevel.
     if (level == Keyed && !rig_)
         emit keyDownConfirmed();
     if (wasKeyed != (level == Keyed))
@@ -269,7 +269,7 @@ void KeyingLine::showTransmitter() {
 
 void KeyingLine::applyStoredPort(int kind, const QString& name) {
     if (name == kVoxName) {
-        VOX1Click();
+        chooseVox();
         return;
     }
     const auto match = std::find_if(std::begin(kPorts), std::end(kPorts),
@@ -285,40 +285,40 @@ void KeyingLine::applyStoredPort(int kind, const QString& name) {
     showTransmitter();
 }
 
-void KeyingLine::Printer1Click() {
+void KeyingLine::chooseLpt1() {
     selectPort(kPorts[LPT1]);
 }
-void KeyingLine::Printer2Click() {
+void KeyingLine::chooseLpt2() {
     selectPort(kPorts[LPT2]);
 }
-void KeyingLine::COM1Click() {
+void KeyingLine::chooseCom1() {
     selectPort(kPorts[COM1]);
 }
-void KeyingLine::COM2Click() {
+void KeyingLine::chooseCom2() {
     selectPort(kPorts[COM2]);
 }
-void KeyingLine::COM3Click() {
+void KeyingLine::chooseCom3() {
     selectPort(kPorts[COM3]);
 }
-void KeyingLine::COM4Click() {
+void KeyingLine::chooseCom4() {
     selectPort(kPorts[COM4]);
 }
-void KeyingLine::COM5Click() {
+void KeyingLine::chooseCom5() {
     selectPort(kPorts[COM5]);
 }
-void KeyingLine::COM6Click() {
+void KeyingLine::chooseCom6() {
     selectPort(kPorts[COM6]);
 }
-void KeyingLine::NoComPortClick() {
+void KeyingLine::chooseNoPort() {
     selectVox();
 }
-void KeyingLine::VOX1Click() {
+void KeyingLine::chooseVox() {
     selectVox();
 }
-void KeyingLine::NormalClick() {
+void KeyingLine::chooseNormalPolarity() {
     setPolarity(NormalPolarity);
 }
-void KeyingLine::Invert1Click() {
+void KeyingLine::chooseInvertedPolarity() {
     setPolarity(InvertPolarity);
 }
 
@@ -337,7 +337,7 @@ void KeyingLine::selectPort(const Port& port) {
     name_ = port.name;
     kind_ = port.kind;
     emit choiceChanged();
-    OpenKeyingPort(port);
+    openPort(port);
     if (parallel_)
         startOperatorWatch();
     // Linux raises DTR and RTS when a tty opens, so a freshly opened serial line may be keying
@@ -356,7 +356,7 @@ void KeyingLine::selectVox() {
 
 // A refused port falls back to VOX before its box is shown: what the box's nested event loop
 // runs meanwhile (a shutdown that saves the settings) must see the line in effect.
-void KeyingLine::OpenKeyingPort(const Port& port) {
+void KeyingLine::openPort(const Port& port) {
     if (kind_ == SerialKind) {
         openSerialLine(port.name);
     } else if (kind_ == ParallelKind) {
@@ -395,14 +395,14 @@ void KeyingLine::openSerialLine(const QString& name) {
 void KeyingLine::setPolarity(Polarity polarity) {
     polarity_ = polarity;
     emit choiceChanged();
-    SetKeyingLine(level_);
+    writeLevel(level_);
 }
 
 void KeyingLine::releaseLine() {
     // The line being given up is left unkeyed: a switch of port (or the program's end) while
     // TUNE or a playback holds it keyed must not leave the transmitter on the air.
     if (serial_ || parallel_)
-        SetKeyingLine(Unkeyed);
+        writeLevel(Unkeyed);
     setEmergencyUnkey({});
     serial_.reset();
     parallel_.reset();

@@ -24,7 +24,7 @@ enum class OperatorPtt { Off, Cts, Dsr, Rig };
 // The Output menu items whose tick marks follow the keying selection. Built by the window.
 // The transmitter's push-to-talk line: the selected port (parallel data bits, serial DTR/RTS, a
 // rig keyed through Hamlib, or none for VOX), its polarity and the level last asked for. Every part
-// of the keyer keys and unkeys through SetKeyingLine. A serial port is named "COM1".."COM6" or, for
+// of the keyer keys and unkeys through writeLevel. A serial port is named "COM1".."COM6" or, for
 // a USB adapter, by its device path.
 class KeyingLine : public QObject {
     Q_OBJECT
@@ -45,16 +45,16 @@ public:
     ~KeyingLine() override;
 
     // Writes the level (Unkeyed or Keyed) to the selected line, swapped under Invert.
-    void SetKeyingLine(std::uint8_t level);
-    // KeyingLevel := level, then SetKeyingLine: what every caller that keys or unkeys does, so
+    void writeLevel(std::uint8_t level);
+    // level := level, then writeLevel: what every caller that keys or unkeys does, so
     // that a polarity change can re-drive the level last asked for.
     void drive(std::uint8_t level);
     void unkey() { drive(Unkeyed); }
 
-    std::uint8_t KeyingLevel() const { return level_; }
-    int KeyingPolarity() const { return polarity_; }
-    int KeyingPortKind() const { return kind_; }
-    QString KeyingPortName() const { return name_; }
+    std::uint8_t level() const { return level_; }
+    int polarity() const { return polarity_; }
+    int portKind() const { return kind_; }
+    QString portName() const { return name_; }
 
     // True from drive(Keyed) until keyDownConfirmed or keyingFailed.
     bool keyDownPending() const;
@@ -103,18 +103,18 @@ public:
     void applyStoredPort(int kind, const QString& name);
 
 public slots:
-    void Printer1Click();
-    void Printer2Click();
-    void COM1Click();
-    void COM2Click();
-    void COM3Click();
-    void COM4Click();
-    void COM5Click();
-    void COM6Click();
-    void NoComPortClick();
-    void VOX1Click();
-    void NormalClick();
-    void Invert1Click();
+    void chooseLpt1();
+    void chooseLpt2();
+    void chooseCom1();
+    void chooseCom2();
+    void chooseCom3();
+    void chooseCom4();
+    void chooseCom5();
+    void chooseCom6();
+    void chooseNoPort();
+    void chooseVox();
+    void chooseNormalPolarity();
+    void chooseInvertedPolarity();
     // Keys DTR and RTS of the serial device at path, opened exactly as COMn is.
     void selectSerialDevice(const QString& path);
 
@@ -124,7 +124,7 @@ private:
 
     void selectPort(const Port& port);
     void selectVox();
-    void OpenKeyingPort(const Port& port);
+    void openPort(const Port& port);
     void openSerialLine(const QString& name);
     void setPolarity(Polarity polarity);
     void releaseLine();

@@ -14,8 +14,8 @@ TransmitControls::TransmitControls(KeyingLine& line, QObject* parent)
             [this] { state_.setTransmitter(line_.transmitting(), line_.unkeyNotConfirmed()); });
 }
 
-void TransmitControls::TuneBtnClick() {
-    if (state_.TuneActive()) {
+void TransmitControls::toggleTune() {
+    if (state_.tuning()) {
         line_.unkey();
         return;
     }
@@ -23,10 +23,10 @@ void TransmitControls::TuneBtnClick() {
     line_.drive(KeyingLine::Keyed);
 }
 
-void TransmitControls::TransmitBtnClick() {
-    state_.setTxEnable(!state_.TxEnable());
+void TransmitControls::toggleTxEnable() {
+    state_.setTxEnable(!state_.txEnabled());
 }
 
-void TransmitControls::MicBtnClick() {
-    state_.setTxMic(!state_.TxMic());
+void TransmitControls::toggleMic() {
+    state_.setTxMic(!state_.micOn());
 }

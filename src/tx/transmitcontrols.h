@@ -20,11 +20,11 @@ public:
 public slots:
     // TUNE keys whatever Tx Enable says; the next press, or anything else that unkeys the
     // line, ends it.
-    void TuneBtnClick();
+    void toggleTune();
     // Takes effect at the next playback start; keys nothing by itself.
-    void TransmitBtnClick();
+    void toggleTxEnable();
     // Shown only; nothing else reads it.
-    void MicBtnClick();
+    void toggleMic();
 
 private:
     KeyingLine& line_;

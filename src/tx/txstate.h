@@ -12,9 +12,9 @@ class TxState : public QObject {
 public:
     using QObject::QObject;
 
-    bool TuneActive() const { return tuneActive_; }
-    bool TxEnable() const { return txEnable_; }
-    bool TxMic() const { return txMic_; }
+    bool tuning() const { return tuneActive_; }
+    bool txEnabled() const { return txEnable_; }
+    bool micOn() const { return txMic_; }
     // The indicator: true shows "Transmit" on red, false "Receive" on green.
     bool transmitting() const { return transmitting_; }
     // Transmitting, and the rig has not confirmed the unkey asked of it.

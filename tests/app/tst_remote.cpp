@@ -144,7 +144,7 @@ private slots:
         h.writeMessage(1, pattern(6 * kBlock));
         std::optional<Rigctld> rig;
         QVERIFY(!row[1].contains("rig") || keysThrough(rig.emplace(), h.installDir()));
-        TTavrin& w = rig ? h.open() : h.openKeying();
+        MainWindow& w = rig ? h.open() : h.openKeying();
         if (row[1].startsWith("the device"))
             row[1].endsWith("open") ? h.wave.failOn(Dir::Output, Op::Open)
                                     : h.wave.failOn(Dir::Output, Op::Queue, 3);
@@ -163,15 +163,15 @@ private slots:
         QCOMPARE(run.code, row[2].toInt());
         if (rig) // the transmitter keyed, the rig goes
             rig->stop();
-        QTRY_VERIFY2(w.ui().StatusLine->text().contains(row[3]),
-                     qPrintable(w.ui().StatusLine->text()));
+        QTRY_VERIFY2(w.ui().statusLine->text().contains(row[3]),
+                     qPrintable(w.ui().statusLine->text()));
         QVERIFY(h.dialogs.messages.isEmpty());
         QCOMPARE(QApplication::activeWindow(), &logger);
         QVERIFY2(row[2] == "0" || (run.err.count('\n') == 1 && run.err.contains("failed")),
                  qPrintable(run.err));
         QDBusConnection::disconnectFromBus(name);
-        click(w.ui().MemBtn[4]);
-        click(w.ui().PlayBtn);
+        click(w.ui().memoryButtons[4]);
+        click(w.ui().playButton);
         QCOMPARE(h.dialogs.texts(), QStringList{"Could not open the file"});
     }
 

@@ -40,11 +40,11 @@ class NotificationListener final : public QObject {
 } listener;
 
 // Slots 1 (6 blocks), 2, 3 (2.8 s), 5, 12 hold messages; the window is active, slot 3 has a note.
-TTavrin& console(WindowHarness& h) {
+MainWindow& console(WindowHarness& h) {
     for (int slot : {1, 2, 5, 12})
         h.writeMessage(slot, pattern((slot == 1 ? 6 : 2) * kBlock, slot));
     h.writeMessage(3, pattern(61740, 3));
-    TTavrin& w = h.openKeying();
+    MainWindow& w = h.openKeying();
     w.memories().setNote(3, "CQ contest\r\nde station");
     w.activateWindow();
     if (!QTest::qWaitForWindowActive(&w))
@@ -55,14 +55,14 @@ TTavrin& console(WindowHarness& h) {
 }
 // Runs a playback, a recording or a pause, with keys pressed on a control two blocks in.
 void during(WindowHarness& h, Before before, const std::function<void()>& keys) {
-    TTavrin& w = *h.window;
+    MainWindow& w = *h.window;
     AudioPump out(h.wave, Dir::Output), in(h.wave, Dir::Input);
-    const std::function<void()> pause = [&] { click(w.ui().PlayBtn), keys(); };
+    const std::function<void()> pause = [&] { click(w.ui().playButton), keys(); };
     if (before != Before::Idle)
         (before == Before::Recording ? in : out).after(2, before == Before::Paused ? pause : keys);
-    in.after(3, [&] { click(w.ui().StopBtn); });
+    in.after(3, [&] { click(w.ui().stopButton); });
     if (before != Before::Idle)
-        click(before == Before::Recording ? w.ui().RecordBtn : w.ui().PlayBtn);
+        click(before == Before::Recording ? w.ui().recordButton : w.ui().playButton);
     else
         keys();
     untilMessageEnds(w);
@@ -105,13 +105,13 @@ private slots:
             Before(QStringList{"idle", "playing", "recording", "paused"}.indexOf(row[0]));
         const QString after = row[4];
         WindowHarness h;
-        TTavrin& w = console(h);
+        MainWindow& w = console(h);
         const QPoint offset = w.frameGeometry().center() - w.screen()->availableGeometry().center();
         QVERIFY(offset.manhattanLength() <= 4); // it opens centred
         QCOMPARE(w.grab().toImage().pixelColor(w.centralWidget()->mapTo(&w, QPoint(1, 1))),
                  look::kSilver);
         // Bold captions, the note in the regular face.
-        QVERIFY(w.centralWidget()->font().bold() && !w.ui().MessageWindow->font().bold());
+        QVERIFY(w.centralWidget()->font().bold() && !w.ui().noteEditor->font().bold());
         QWidget* target = w.findChild<QWidget*>(row[1]);
         // A button is focused as an assistive tool focuses it, through its action.
         QAccessibleActionInterface* actions =
@@ -147,14 +147,14 @@ private slots:
         QCOMPARE(h.keyed(), after == "keyed");
         QCOMPARE(w.keyerState().selectedMemory() == 4, after == "selected 4");
         // The operator finds the chosen memory by the number on its button.
-        for (QPushButton* button : w.ui().MemBtn)
+        for (QPushButton* button : w.ui().memoryButtons)
             QCOMPARE(bool(QAccessible::queryAccessibleInterface(button)->state().selected),
                      button->text() == QString::number(w.keyerState().selectedMemory()));
         QCOMPARE(readBytes(h.slotPath(1)).size() == 44 + 2 * kBlock, after == "recorded");
         QCOMPARE(w.keyerState().loopActive(), after == "loop");
-        QTRY_COMPARE(w.ui().PlayProgressBar->value(), 0); // nothing plays any more
-        for (auto [button, on] : {std::pair{w.ui().TransmitBtn, after != "tx off"},
-                                  std::pair{w.ui().MicBtn, after == "mic on"}}) {
+        QTRY_COMPARE(w.ui().progressBar->value(), 0); // nothing plays any more
+        for (auto [button, on] : {std::pair{w.ui().txEnableButton, after != "tx off"},
+                                  std::pair{w.ui().micButton, after == "mic on"}}) {
             QCOMPARE(button->text(), on ? "ON" : "OFF");
             QCOMPARE(look::textColour(button), on ? look::kRed : look::kBlue);
         }
@@ -203,12 +203,12 @@ private slots:
     void screenReaderHearsTheState() {
         QFETCH(QStringList, row);
         WindowHarness h;
-        TTavrin& w = console(h);
+        MainWindow& w = console(h);
         // A real box runs the event loop while it stands, and the window goes on showing.
         h.dialogs.onMessage = [] { QTest::qWait(kBoxStandsMs); };
         const bool aloud = row[0].startsWith("aloud, ");
         if (aloud)
-            row[0].remove(0, 7), w.ui().SpeakAloud->trigger();
+            row[0].remove(0, 7), w.ui().speakAloudItem->trigger();
         const bool pause = row[0].startsWith("pause");
         if (row[0] == "delete" || row[0] == "flac")
             QVERIFY(
@@ -220,7 +220,7 @@ private slots:
                 QTest::qWait(1); // a pause is shown and said before the keys
                 QTest::keySequence(&w, QKeySequence(pause ? row[0].section(", ", 1, 1) : row[0]));
                 if (row[0].endsWith("PLAY"))
-                    click(w.ui().PlayBtn);
+                    click(w.ui().playButton);
             });
         QWidget* control = w.findChild<QWidget*>(row[1]);
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(control);
@@ -236,7 +236,7 @@ private slots:
         QVERIFY(row[5].isEmpty() || look::textColour(control) == QColor(row[5]) ||
                 w.grab().toImage().pixelColor(control->mapTo(&w, QPoint(4, 4))) == QColor(row[5]));
         w.close();
-        QCOMPARE(h.open().ui().SpeakAloud->isChecked(), aloud);
+        QCOMPARE(h.open().ui().speakAloudItem->isChecked(), aloud);
     }
 
     // While recording, the bar shows the peak after gain, red once it reaches the clip level;
@@ -256,13 +256,13 @@ private slots:
         QFETCH(QStringList, row);
         const auto sample = qint16(row[0].toInt());
         WindowHarness h;
-        TTavrin& w = console(h);
+        MainWindow& w = console(h);
         item(w, row[1].toLatin1())->trigger();
         // Every block the device fills holds the sample, whichever the keyer has taken in when the
         // bar is looked at.
         h.wave.setCapture(
             QByteArray(reinterpret_cast<const char*>(&sample), 2).repeated(4 * kBlock / 2));
-        QProgressBar* bar = w.ui().PlayProgressBar;
+        QProgressBar* bar = w.ui().progressBar;
         QStringList shown; // percent, whether red, status line
         AudioPump in(h.wave, Dir::Input);
         QLabel* status = w.findChild<QLabel*>("StatusLine");
@@ -274,9 +274,9 @@ private slots:
             shown << QString::number(bar->value())
                   << (bar->grab().toImage().pixelColor(2, 2) == look::kRed ? "clipped" : "")
                   << status->text();
-            click(w.ui().StopBtn);
+            click(w.ui().stopButton);
         });
-        click(w.ui().RecordBtn);
+        click(w.ui().recordButton);
         const QString clipping = row[3].isEmpty() ? "" : ", clipping";
         QCOMPARE(shown, (QStringList{row[2], row[3], "Recording memory 1: 0 s" + clipping}));
         QCOMPARE(qFromLittleEndian<qint16>(readBytes(h.slotPath(1)).constData() + 44),
@@ -304,19 +304,19 @@ private slots:
     void setValidatesTheEntry() {
         QFETCH(QStringList, row);
         WindowHarness h;
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         auto* timer = w.findChild<QTimer*>("IDTimer");
         h.dialogs.inputAnswers = {{row[0] == "1", row[1]}};
-        w.ui().Set1->trigger();
+        w.ui().idSetItem->trigger();
         QCOMPARE(h.dialogs.texts(), row[2].isEmpty() ? QStringList() : QStringList{row[2]});
-        QCOMPARE(w.idAlarm().IdAlarmSeconds(), row[3].toInt());
+        QCOMPARE(w.idAlarm().seconds(), row[3].toInt());
         QCOMPARE(timer->interval(), row[4].toInt());
-        w.ui().Set1->trigger();
+        w.ui().idSetItem->trigger();
         QCOMPARE(h.dialogs.offered.value(1), row[5]);
         // A stored period is kept as stored, its timer held within 1 to 2147483 s.
         for (const auto& [stored, ms] : {std::pair{1, 1000}, {-5, 1000}, {INT_MAX, 2147483000}}) {
             w.idAlarm().applyStoredPeriod(stored);
-            QCOMPARE(w.idAlarm().IdAlarmSeconds(), stored);
+            QCOMPARE(w.idAlarm().seconds(), stored);
             QCOMPARE(timer->interval(), ms);
         }
         if (row[1] != "2") // one tick is enough, and takes seconds
@@ -327,7 +327,7 @@ private slots:
         QElapsedTimer redFor;
         redFor.start();
         QTRY_COMPARE_WITH_TIMEOUT(w.idAlarm().strip().colour(), AlarmStrip::Teal, 4000);
-        w.ui().OFF1->trigger();
+        w.ui().idOffItem->trigger();
         QVERIFY2(redFor.elapsed() >= 800 && redFor.elapsed() <= 2500,
                  qPrintable(QString::number(redFor.elapsed())));
         QTest::qWait(1500);
@@ -379,7 +379,7 @@ private slots:
             spoken.samples = phrasetones::piece(1000, 0, 0).mid(2); // as stored, from its sound
             QVERIFY(writeBytes(phrases + "A.wav", spoken.bytes()));
         }
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         item(w, "Phrases")->trigger();
         auto* d = w.findChild<PhrasesDialog*>();
         QVERIFY(d && d->isVisible());
@@ -390,7 +390,7 @@ private slots:
         h.dialogs.fileAnswers << (action == "import" ? from + "A.wav" : from);
         h.dialogs.inputAnswers << FakeDialogs::Answer{true, action};
         if (action == "busy")
-            QTest::mouseClick(w.ui().RecordBtn, Qt::LeftButton);
+            QTest::mouseClick(w.ui().recordButton, Qt::LeftButton);
         QTest::mouseClick(action == "record" || action == "busy" ? d->record
                           : action == "import"                   ? d->importFile
                           : action == "folder"                   ? d->importFolder
@@ -409,7 +409,7 @@ private slots:
         }
         QCOMPARE(QDir(phrases).entryList(QDir::Files), files);
         QVERIFY(!h.everKeyed() &&
-                (action == "busy" || !w.ui().StatusLine->text().contains("memory")));
+                (action == "busy" || !w.ui().statusLine->text().contains("memory")));
     }
 
     // Help shows the operator's own help file, else the manual installed beside the program, else
@@ -433,9 +433,9 @@ private slots:
             h.launcher.existing = {h.home.path() + "/usr/share/doc/tavrin/manual/index.html",
                                    kMixerPrograms[3], kMixerPrograms[1]};
         h.launcher.viewerAvailable = row[0].contains("viewer");
-        TTavrin& w = h.open();
-        w.ui().HelpMenu1->trigger();
-        click(w.ui().VolumeBtn);
+        MainWindow& w = h.open();
+        w.ui().helpItem->trigger();
+        click(w.ui().mixerButton);
         QCOMPARE(h.launcher.started,
                  installed ? (QStringList{kMixerPrograms[1], kMixerPrograms[3]}) : QStringList());
         const QStringList texts = h.dialogs.texts();
@@ -457,10 +457,10 @@ private slots:
         for (const QString name : {"en_US", "de_DE"}) {
             installTranslations(*qApp, QLocale(name));
             WindowHarness h;
-            TTavrin& w = h.open();
+            MainWindow& w = h.open();
             const bool german = name == "de_DE";
             QCOMPARE(w.findChild<QMenu*>("File1")->title(), QString(german ? "Datei" : "File"));
-            QCOMPARE(w.ui().TxPanel->text(), QString(german ? "Empfang" : "Receive"));
+            QCOMPARE(w.ui().rxTxIndicator->text(), QString(german ? "Empfang" : "Receive"));
             qDeleteAll(qApp->findChildren<QTranslator*>());
         }
     }

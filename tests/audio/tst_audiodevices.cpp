@@ -1,6 +1,6 @@
 // The sound card dialog, and the engines' status and wait on the device's own thread.
 #include "audio/audiodevices.h"
-#include "audio/soundcardselect.h"
+#include "audio/soundcarddialog.h"
 #include "audio/updown.h"
 #include "audio/wavein.h"
 #include "audio/waveout.h"
@@ -42,16 +42,16 @@ private slots:
         WindowHarness h({{"Line in"}, {"Webcam microphone", false}, {"USB", true, "Busy"}},
                         {{"Built-in audio"}, {"HDMI", false}, {"USB"}, {"Dock", true, "Busy"}});
         h.writeMessage(1, pattern(20 * kBlock));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         item(w, output ? "OutputSoundCard" : "InputSoundCard")->trigger();
-        TSoundCardSelect& d = w.soundCardSelect();
-        for (QToolButton* button : d.WaveUpDown->findChildren<QToolButton*>())
+        SoundCardDialog& d = w.soundCardSelect();
+        for (QToolButton* button : d.deviceStepper->findChildren<QToolButton*>())
             for (int i = 0; i < steps && button->arrowType() == Qt::UpArrow; ++i)
                 QTest::mouseClick(button, Qt::LeftButton);
         AudioPump pump(h.wave, Dir::Output);
         int resetsWhileShown = -1; // stays so if the playback ended before this look
         pump.after(2, [&] {
-            click(d.SelectBtn);
+            click(d.selectButton);
             if (!stalls)
                 return;
             pump.stop();
@@ -60,16 +60,16 @@ private slots:
                 d.close();
             });
         });
-        playing ? click(w.ui().PlayBtn) : click(d.SelectBtn);
+        playing ? click(w.ui().playButton) : click(d.selectButton);
         QVERIFY(!stalls || resetsWhileShown == 0);
         QVERIFY(w.keyerState().keyerStopped() && !h.wave.isOpen(Dir::Output));
-        QCOMPARE(d.MessageLabel->text(), row[3].isEmpty() ? row[3] : "Sound " + row[3]);
-        QCOMPARE(d.WaveUpDown->position(), playing ? steps : taken);
-        QCOMPARE(output ? w.audioDevices().OutputDevice : w.audioDevices().InputDevice, taken);
+        QCOMPARE(d.messageLabel->text(), row[3].isEmpty() ? row[3] : "Sound " + row[3]);
+        QCOMPARE(d.deviceStepper->position(), playing ? steps : taken);
+        QCOMPARE(output ? w.audioDevices().outputDevice : w.audioDevices().inputDevice, taken);
         QCOMPARE(h.wave.calls(output ? Dir::Output : Dir::Input, Op::Open), int(playing));
         QCOMPARE(h.wave.played().size(), (stalls ? 2 : playing ? 20 : 0) * kBlock);
-        click(d.SelectBtn); // the card shown now does the format: no refusal stays on show
-        QVERIFY(d.MessageLabel->text().isEmpty());
+        click(d.selectButton); // the card shown now does the format: no refusal stays on show
+        QVERIFY(d.messageLabel->text().isEmpty());
     }
 
     // The device may finish a buffer at any moment around the report of the one before; a lost
@@ -78,8 +78,8 @@ private slots:
         VirtualWaveService wave;
         AudioDevices devices;
         WaveOutEngine out(wave, devices);
-        out.SetupWaveOut();
-        QVERIFY(out.OpenWaveOut().ok());
+        out.prepareOutput();
+        QVERIFY(out.openOutput().ok());
         QEventLoop loop;
         QObject receiver;
         out.reportCompletionsTo(&receiver, [&] {
@@ -119,16 +119,16 @@ private slots:
         AudioDevices devices;
         WaveOutEngine out(wave, devices);
         for (const QChar step : row[0]) {
-            devices.OutputDevice += step == QLatin1Char('c');
+            devices.outputDevice += step == QLatin1Char('c');
             if (step == QLatin1Char('f') || step == QLatin1Char('x'))
                 wave.failOn(Dir::Output, step == QLatin1Char('f') ? Op::Open : Op::Close);
-            out.SetupWaveOut();
-            QCOMPARE(out.OpenWaveOut().ok(), step != QLatin1Char('f'));
-            const WaveStatus closed = out.CloseWaveOut();
+            out.prepareOutput();
+            QCOMPARE(out.openOutput().ok(), step != QLatin1Char('f'));
+            const WaveStatus closed = out.closeOutput();
             QCOMPARE(closed.ok(), step == QLatin1Char('=') || step == QLatin1Char('c'));
             QCOMPARE(out.deviceOpen(), step == QLatin1Char('x'));
             QVERIFY(step != QLatin1Char('x') ||
-                    (closed.site() == WaveSite::OutClose && out.CloseWaveOut().ok() &&
+                    (closed.site() == WaveSite::OutClose && out.closeOutput().ok() &&
                      !out.deviceOpen() && !wave.isOpen(Dir::Output)));
         }
         QCOMPARE(wave.calls(Dir::Output, Op::Query), row[1].toInt());

@@ -93,7 +93,7 @@ private slots:
         AlsaWaveService alsa(tap("out"), tap("in"));
         WindowHarness h;
         h.realWave = &alsa;
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         QElapsedTimer clock;
         if (!failure.isEmpty()) {
             h.writeMessage(1, pattern(kLongBlocks * kBlock));
@@ -116,12 +116,12 @@ private slots:
                         QTest::qWait(600); // the watchdog has asked the device to reset by then
                         QElapsedTimer press;
                         press.start();
-                        click(w.ui().StopBtn);
+                        click(w.ui().stopButton);
                         stopTook = press.elapsed();
                     }
                 });
             }
-            click(w.ui().PlayBtn);
+            click(w.ui().playButton);
             QTRY_VERIFY_WITH_TIMEOUT(w.keyerState().keyerStopped(), 10000);
             QVERIFY(clock.isValid() && !h.keyed());
             if (released < 0)
@@ -137,7 +137,7 @@ private slots:
             QVERIFY2(released < limit, qPrintable(QString::number(released)));
             QVERIFY2(!stopped || stopTook < kPromptMs, qPrintable(QString::number(stopTook)));
             if (atStart) // asked again while it hangs, the device is not opened a second time
-                click(w.ui().PlayBtn);
+                click(w.ui().playButton);
             const QString first = h.dialogs.messages.value(0).text;
             QVERIFY2(stopped ? first.isEmpty()
                              : first.contains(atStart ? "Tap: did not answer" : "Tap"),
@@ -153,7 +153,7 @@ private slots:
         const QByteArray message = pattern(kBlocks * kBlock, 3);
         h.writeMessage(1, message);
         clock.start();
-        click(w.ui().PlayBtn);
+        click(w.ui().playButton);
         QTRY_VERIFY_WITH_TIMEOUT(w.keyerState().keyerStopped(), 10000);
         const qint64 played = clock.elapsed();
         // The file is complete once the device has let go of it, and the device thread closes
@@ -176,12 +176,12 @@ private slots:
         QObject::connect(&stopper, &QTimer::timeout, &w, [&] {
             if (recorded < 0 && w.keyerState().recordedBytes() >= message.size()) {
                 recorded = clock.elapsed();
-                click(w.ui().StopBtn);
+                click(w.ui().stopButton);
             }
         });
         stopper.start(1);
         clock.start();
-        click(w.ui().RecordBtn);
+        click(w.ui().recordButton);
         QTRY_VERIFY_WITH_TIMEOUT(w.keyerState().keyerStopped(), 10000);
         const QByteArray data = readBytes(h.slotPath(1)).mid(44);
         QVERIFY(data.size() >= message.size() && data == captured_.left(data.size()));
@@ -192,10 +192,10 @@ private slots:
         QVERIFY(alsa.query(Dir::Output, 1, {}) == WaveResult::NoSuchDevice &&
                 alsa.query(Dir::Input, -1, {}) == WaveResult::NoSuchDevice);
         // PLAY at once after STOP waits on the stream still closing no longer than its close.
-        QTest::mouseClick(w.ui().PlayBtn, Qt::LeftButton);
-        click(w.ui().StopBtn);
+        QTest::mouseClick(w.ui().playButton, Qt::LeftButton);
+        click(w.ui().stopButton);
         clock.start();
-        QTest::mouseClick(w.ui().PlayBtn, Qt::LeftButton);
+        QTest::mouseClick(w.ui().playButton, Qt::LeftButton);
         QVERIFY2(clock.elapsed() < 500 && w.keyerState().playActive(),
                  qPrintable(QString::number(clock.elapsed())));
     }
@@ -229,25 +229,25 @@ private slots:
         AlsaWaveService alsa({{"tap_out", "Tap"}, {"tap_phones", "Phones"}}, tap("in"));
         WindowHarness h;
         h.realWave = &alsa;
-        TTavrin& w = h.openKeying();
-        w.audioDevices().MonitorDevice = fault == MonitorFault::TransmittersCard ? 0 : 1;
-        w.ui().Monitor[1]->trigger();
-        for (QAction* volume : w.ui().MonitorVolume)
+        MainWindow& w = h.openKeying();
+        w.audioDevices().monitorDevice = fault == MonitorFault::TransmittersCard ? 0 : 1;
+        w.ui().monitorItems[1]->trigger();
+        for (QAction* volume : w.ui().monitorVolumeItems)
             if (volume->data().toInt() == volumeDb)
                 volume->trigger();
         const QByteArray message = pattern(kBlocks * kBlock, 5);
         h.writeMessage(1, message);
-        click(w.ui().MemBtn[0]);
+        click(w.ui().memoryButtons[0]);
         if (own)
             QTimer::singleShot(kFailAfterMs / 2, &w, [&] { own->stall(); });
         if (preview)
-            w.ui().Preview->trigger();
+            w.ui().previewItem->trigger();
         else
-            click(w.ui().PlayBtn);
-        const QString status = w.ui().StatusLine->text();
+            click(w.ui().playButton);
+        const QString status = w.ui().statusLine->text();
         if (preview) {
             QVERIFY2(status == "Previewing memory 1 on Phones", qPrintable(status));
-            QTRY_VERIFY_WITH_TIMEOUT(w.ui().StatusLine->text() != status, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(w.ui().statusLine->text() != status, 10000);
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(w.keyerState().keyerStopped(), 10000);
             QTRY_VERIFY2_WITH_TIMEOUT(readBytes(out()) == message,
@@ -255,17 +255,17 @@ private slots:
         }
         QVERIFY(h.dialogs.messages.isEmpty());
         QCOMPARE(h.everKeyed(), !preview);
-        const QString told = w.ui().StatusLine->text();
+        const QString told = w.ui().statusLine->text();
         if (fault != MonitorFault::None) {
             // A stalled server is given up on once no sound has moved for the longest silence.
             QTRY_VERIFY2_WITH_TIMEOUT(
-                w.ui().StatusLine->text().contains(
+                w.ui().statusLine->text().contains(
                     fault == MonitorFault::Stalled
                         ? "The monitor is off: sound stopped on Phones"
                         : "The monitor is off: Tap is the transmitter's sound card"),
-                qPrintable(w.ui().StatusLine->text()), 10000);
+                qPrintable(w.ui().statusLine->text()), 10000);
             QVERIFY(h.dialogs.messages.isEmpty());
-            QCOMPARE(w.ui().Monitor[1]->isChecked(), preview);
+            QCOMPARE(w.ui().monitorItems[1]->isChecked(), preview);
             return;
         }
         QVERIFY2(!preview || told == "Preview ended", qPrintable(told));
@@ -306,7 +306,7 @@ private slots:
             piece.samples = phrasetones::piece(phrasetones::pitch(tokens, token), 900, 700);
             QVERIFY(writeBytes(h.installDir() + "phrases/" + token + ".wav", piece.bytes()));
         }
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         QProcess bus;
         bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
         QVERIFY(bus.waitForReadyRead(5000));

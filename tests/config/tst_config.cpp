@@ -148,14 +148,14 @@ private slots:
         WindowHarness h;
         h.homePath += ("/" + QString(65, QChar(0xE9))).repeated(2); // paths cut inside a letter
         {
-            TTavrin& w = h.open();
-            click(w.ui().MemBtn[6]);
+            MainWindow& w = h.open();
+            click(w.ui().memoryButtons[6]);
             for (const char* name : kChosen)
                 item(w, name)->trigger();
             h.dialogs.inputAnswers << FakeDialogs::Answer{true, "120"};
-            w.ui().Set1->trigger();
+            w.ui().idSetItem->trigger();
             item(w, "On2")->trigger();
-            w.audioDevices().MonitorDevice = 1;
+            w.audioDevices().monitorDevice = 1;
             QVERIFY(w.close());
             h.window.reset();
         }
@@ -166,12 +166,12 @@ private slots:
                                     .first();
         QVERIFY(path.size() >= 254 && h.installDir().toUtf8().startsWith(path));
         QCOMPARE(QString::fromUtf8(path).toUtf8(), path);
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         for (const char* name : kChosen)
             QVERIFY2(item(w, name)->isChecked(), name);
         QCOMPARE(QVariantList({w.keyerState().selectedMemory(), w.keyerState().micGainCode(),
-                               w.keyingLine().KeyingPortName(), w.idAlarm().IdAlarmSeconds(),
-                               w.audioDevices().MonitorDevice}),
+                               w.keyingLine().portName(), w.idAlarm().seconds(),
+                               w.audioDevices().monitorDevice}),
                  QVariantList({7, 10000, "COM4", 120, 1}));
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint && !item(w, "Off2")->isChecked());
         item(w, "Off2")->trigger();
@@ -233,15 +233,15 @@ private slots:
             h.writeMessage(slot, pattern(slot * kBlock, slot));
         writeBytes(h.installDir() + "Tavrin.cfg", config);
         Files before = filesIn(h.installDir());
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         const int selected = read.selectedMemory - 1 < 12u ? int(read.selectedMemory) : 1;
         QCOMPARE(h.ports.events().contains("open COM3"), read.keyingPortName == "COM3");
         QCOMPARE(bool(w.windowFlags() & Qt::WindowStaysOnTopHint), read.stayOnTop == 1);
         QVERIFY(h.dialogs.messages.isEmpty());
         // Shown, and kept through a visit to the next slot and back.
         for (int slot : {selected % 12 + 1, selected}) {
-            QVERIFY(shown.isNull() || w.ui().MessageWindow->toPlainText() == shown);
-            click(w.ui().MemBtn[slot - 1]);
+            QVERIFY(shown.isNull() || w.ui().noteEditor->toPlainText() == shown);
+            click(w.ui().memoryButtons[slot - 1]);
         }
 
         QVERIFY(w.close());
@@ -292,8 +292,8 @@ private slots:
         writeBytes(
             h.installDir() + "Tavrin.cfg",
             ConfigRecord{}.serialize().replace(kEntryBytes, stored.size(), stored.toLatin1()));
-        TTavrin& w = h.open();
-        QTextEdit* note = w.ui().MessageWindow;
+        MainWindow& w = h.open();
+        QTextEdit* note = w.ui().noteEditor;
         if (typed.contains(QChar(0xD83D))) // pasted: the keyboard gives no half pair
             note->insertPlainText(typed);
         else
@@ -303,11 +303,11 @@ private slots:
                                     : c == '\t' ? Qt::Key_Tab
                                                 : Qt::Key_A,
                                     c, Qt::NoModifier);
-        click(w.ui().MemBtn[2]);
+        click(w.ui().memoryButtons[2]);
         QVERIFY(note->toPlainText().isEmpty());
-        click(w.ui().MemBtn[0]);
+        click(w.ui().memoryButtons[0]);
         QCOMPARE(note->toPlainText(), kept);
-        click(w.ui().MemBtn[2]);
+        click(w.ui().memoryButtons[2]);
         QTest::keyClicks(note, "de"); // no memory button follows
         QVERIFY(w.close());
         const QByteArray written = readBytes(h.installDir() + "Tavrin.cfg");
@@ -358,7 +358,7 @@ private slots:
         const auto thaw = qScopeGuard([&] { chattr("-i"); });
         QVERIFY(chattr("+i"));
         const QString before = describe(file);
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         QCOMPARE(w.keyerState().loopDelay(), applied ? kStoredDelay : 10);
         QCOMPARE(h.dialogs.messages.size(), notice.isEmpty() ? 0 : 1);
         QVERIFY(notice.isEmpty() ||

@@ -36,9 +36,9 @@ QString line(const QString& port, bool high) {
                                     : "CLRDTR,CLRRTS";
 }
 
-void chooseUsbPort(TTavrin& w, const QString& label) {
-    emit w.ui().Output->aboutToShow();
-    for (QAction* item : w.ui().Output->actions())
+void chooseUsbPort(MainWindow& w, const QString& label) {
+    emit w.ui().outputMenu->aboutToShow();
+    for (QAction* item : w.ui().outputMenu->actions())
         if (item->text() == label)
             return item->trigger();
     QFAIL(qPrintable("no Output menu item " + label));
@@ -66,11 +66,11 @@ const char* const kChildLog = "KEYINGEXITS_CHILD_LOG";
 const char* const kRigPort = "KEYINGEXITS_RIG_PORT";
 const char* const kStandInDir = "KEYINGEXITS_HIDRAW_DIR";
 
-QAction* portItem(TTavrin& w, const QString& port) {
-    return port == "LPT1"   ? w.ui().Printer1
-           : port == "LPT2" ? w.ui().Printer2
-           : port == "VOX"  ? w.ui().VOX1
-                            : w.ui().COM[port.back().digitValue() - 1];
+QAction* portItem(MainWindow& w, const QString& port) {
+    return port == "LPT1"   ? w.ui().lpt1Item
+           : port == "LPT2" ? w.ui().lpt2Item
+           : port == "VOX"  ? w.ui().voxItem
+                            : w.ui().comItems[port.back().digitValue() - 1];
 }
 
 } // namespace
@@ -157,10 +157,10 @@ private slots:
         h.ports.failingPorts = {"COM2"};
         h.ports.nonCommPorts = {"COM4"};
         h.ports.refuseParallel = reported;
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         w.show();
         // Before any choice no port drives the line, and the ticks say so.
-        QVERIFY(w.ui().VOX1->isChecked() && !w.ui().Printer1->isChecked());
+        QVERIFY(w.ui().voxItem->isChecked() && !w.ui().lpt1Item->isChecked());
         int linesAtBox = -1;
         h.dialogs.onMessage = [&] {
             linesAtBox = h.ports.openLines();
@@ -173,19 +173,19 @@ private slots:
             item(w, "Invert1")->trigger();
         portItem(w, port)->trigger();
         if (!signalled)
-            click(w.ui().TuneBtn);
+            click(w.ui().tuneButton);
         QCOMPARE(h.ports.takeEvents().join(','), row[1]);
         QCOMPARE(h.dialogs.messages.size(), reported ? 1 : 0);
         QCOMPARE(linesAtBox, reported ? 0 : -1);
         if (invert) {
-            change == "polarity to Normal" ? w.ui().Normal->trigger()
-            : change == "switching ports"  ? w.ui().Printer1->trigger()
+            change == "polarity to Normal" ? w.ui().normalItem->trigger()
+            : change == "switching ports"  ? w.ui().lpt1Item->trigger()
                                            : h.window.reset();
             QCOMPARE(h.ports.takeEvents().join(','), row[3]);
             return;
         }
-        QCOMPARE(w.keyingLine().KeyingPortName(), QString("NONE"));
-        QVERIFY(w.ui().VOX1->isChecked() && w.ui().NoComPort->isChecked() &&
+        QCOMPARE(w.keyingLine().portName(), QString("NONE"));
+        QVERIFY(w.ui().voxItem->isChecked() && w.ui().noPortItem->isChecked() &&
                 !portItem(w, port)->isChecked());
         QVERIFY(signalled || w.close());
         const auto written = ConfigRecord::parse(readBytes(h.installDir() + "Tavrin.cfg"), {});
@@ -234,10 +234,10 @@ private slots:
         QObject watcher; // ends the connection before the harness goes
         connect(qApp, &QCoreApplication::aboutToQuit, &watcher, [&] {
             all = h.ports.events();
-            levelAtQuit = h.window->keyingLine().KeyingLevel();
+            levelAtQuit = h.window->keyingLine().level();
         });
         QVERIFY(QDir().mkpath(h.devRoot) && writeBytes(h.devRoot + "/ttyACM0", {}));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         w.show();
         if (port == "CAT")
             w.keyingLine().selectRig(
@@ -248,15 +248,15 @@ private slots:
             port == "USB" ? chooseUsbPort(w, "ttyACM0") : portItem(w, port)->trigger();
         if (invert)
             item(w, "Invert1")->trigger();
-        click(w.ui().TransmitBtn);
+        click(w.ui().txEnableButton);
         if (exit == "loop pause")
-            click(w.ui().LoopBtn);
+            click(w.ui().loopButton);
         h.ports.takeEvents();
 
         bool keyedBeforeExit = false;
         QStringList rigReads;
         const auto noteKeyed = [&] {
-            keyedBeforeExit = w.keyingLine().KeyingLevel() == KeyingLine::Keyed;
+            keyedBeforeExit = w.keyingLine().level() == KeyingLine::Keyed;
             if (rigPort)
                 rigReads << rigNow(port);
         };
@@ -278,21 +278,21 @@ private slots:
         AudioPump sound(h.wave, Dir::Output), capture(h.wave, Dir::Input);
         const auto start = [&] {
             if (activity != "playback")
-                click(w.ui().TuneBtn);
+                click(w.ui().tuneButton);
             // A playback waits for the rig's key-down by itself; TUNE does not.
             (void)QTest::qWaitFor([&] { return !w.keyingLine().keyDownPending(); });
             if (activity == "TUNE")
                 return wayOut();
             AudioPump& pump = activity == "playback" ? sound : capture;
             byItself || exit == "device failure" ? pump.after(1, noteKeyed) : pump.after(2, wayOut);
-            click(activity == "recording" ? w.ui().RecordBtn : w.ui().PlayBtn);
+            click(activity == "recording" ? w.ui().recordButton : w.ui().playButton);
         };
 
         // A way out that does not end the activity would leave it running for ever: 5 s at most.
         bool overdue = false;
         QTimer::singleShot(5000, &w, [&] {
             overdue = true;
-            w.keyer().ResetBtnClick();
+            w.keyer().reset();
             QCoreApplication::exit(99);
         });
         if (quits) {
@@ -311,10 +311,10 @@ private slots:
         QVERIFY(exit != "loop pause" ||
                 (w.keyer().loopTimer().isActive() && w.keyerState().keyerIdle()));
         QVERIFY(keyedBeforeExit);
-        QCOMPARE(w.keyingLine().KeyingLevel(), KeyingLine::Unkeyed);
+        QCOMPARE(w.keyingLine().level(), KeyingLine::Unkeyed);
         checkLineEnds(port, invert, all << rigReads);
         if (exit == "loop pause")
-            click(w.ui().ResetBtn);
+            click(w.ui().resetButton);
     }
 
     // Lead ms, tail ms, what cuts the lead or the tail short 100 ms into it ("PLAY" pauses in the
@@ -333,7 +333,7 @@ private slots:
             h.installDir() + "Tavrin.ini",
             QString("[Keying]\nPttLeadMs=%1\nPttTailMs=%2\n").arg(leadMs).arg(tailMs).toLatin1()));
         h.writeMessage(1, QByteArray(2 * kBlock, 'm'));
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         QElapsedTimer clock;
         clock.start();
         qint64 keyDown = -1, firstHeard = -1, lastHeard = -1;
@@ -347,7 +347,7 @@ private slots:
             2, [&] { lastHeard = clock.elapsed(), inLead || exit.isEmpty() ? void() : cut(); });
         if (inLead)
             cut();
-        click(w.ui().PlayBtn);
+        click(w.ui().playButton);
         // Unkeyed and PLAY's handler returned. The upper bounds are generous: only a lead or a tail
         // left out, or not cut short, can fail them.
         const qint64 over = clock.elapsed(), lead = firstHeard - keyDown, tail = over - lastHeard;
@@ -360,7 +360,7 @@ private slots:
                  times);
         if (exit == "PLAY") { // the message resumed, or played again, is heard whole
             QCOMPARE(w.keyerState().playFileOpen(), inLead);
-            click(w.ui().PlayBtn);
+            click(w.ui().playButton);
             QCOMPARE(h.wave.played().size(), (inLead ? 2 : 4) * kBlock);
         }
     }
@@ -392,11 +392,11 @@ private slots:
         QCOMPARE(h.open().keyer().pttTiming().lead.count(), leadMs);
         h.dialogs.inputAnswers << FakeDialogs::Answer{true, "-5"};
         for (int ask = 0; ask < 2; ++ask) // an entry refused, then the question cancelled
-            h.window->ui().PttLead->trigger();
+            h.window->ui().pttLeadItem->trigger();
         QVERIFY(h.dialogs.messages.value(0).text.startsWith("'-5' is not a delay"));
         QCOMPARE(h.window->keyer().pttTiming().lead.count(), leadMs);
         h.dialogs.inputAnswers << FakeDialogs::Answer{true, "255"};
-        h.window->ui().PttTail->trigger();
+        h.window->ui().pttTailItem->trigger();
         chooseUsbPort(*h.window, "ttyUSB0");
         QVERIFY(h.window->close());
         QCOMPARE(stored("Keying/PttTailMs"), "260");
@@ -407,9 +407,9 @@ private slots:
         h.ports.takeEvents();
         QCOMPARE(h.open().keyer().pttTiming().tail.count(), 260);
         QCOMPARE(h.ports.events().mid(0, 3), QStringList({"open " + usb, "CLRDTR", "CLRRTS"}));
-        emit h.window->ui().Output->aboutToShow();
+        emit h.window->ui().outputMenu->aboutToShow();
         QStringList ticked;
-        for (const QAction* item : h.window->ui().Output->actions())
+        for (const QAction* item : h.window->ui().outputMenu->actions())
             ticked << (item->isChecked() ? item->text() : QString());
         QCOMPARE(ticked.join(QString()), "ttyUSB0");
         // Unplugged, it is kept for the next start, until the operator chooses VOX.
@@ -418,7 +418,7 @@ private slots:
         for (const bool vox : {false, true}) {
             h.open();
             if (vox)
-                h.window->ui().VOX1->trigger();
+                h.window->ui().voxItem->trigger();
             QVERIFY(h.window->close());
             QCOMPARE(stored("Keying/SerialDevice"), vox ? QString() : usb);
         }
@@ -426,7 +426,7 @@ private slots:
         record.keyingPortName = "COM2";
         QSettings(path, QSettings::IniFormat).setValue("Keying/SerialDevice", usb);
         QVERIFY(writeBytes(h.installDir() + "Tavrin.cfg", record.serialize()));
-        QCOMPARE(h.open().keyingLine().KeyingPortName(), QString("COM2"));
+        QCOMPARE(h.open().keyingLine().portName(), QString("COM2"));
     }
 };
 

@@ -86,7 +86,7 @@ private slots:
         WindowHarness h;
         h.writeMessage(1, QByteArray(kBlock, 'o'));
         const QByteArray old = readBytes(h.slotPath(1));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         h.wave.setCapture(kCaptured);
         QByteArray messageThen, partThen; // as a power cut or a kill at the end would leave them
         AudioPump pump(h.wave, Dir::Input);
@@ -111,11 +111,11 @@ private slots:
         bool overdue = false;
         QTimer::singleShot(5000, &pump, [&] {
             overdue = true;
-            click(w.ui().StopBtn);
+            click(w.ui().stopButton);
         });
         {
             const auto disk = full ? std::make_unique<FileSizeLimit>(diskBytes) : nullptr;
-            click(w.ui().RecordBtn);
+            click(w.ui().recordButton);
         }
 
         QVERIFY(!overdue && !w.keyerState().recordActive() && !w.keyerState().recordFileOpen());
@@ -239,15 +239,15 @@ private slots:
         const QString path = h.slotPath(1);
         writeBytes(path, file);
         const QStringList before = filesIn(h.installDir());
-        TTavrin& w = h.openKeying();
-        click(w.ui().MemBtn[0]);
+        MainWindow& w = h.openKeying();
+        click(w.ui().memoryButtons[0]);
         h.ports.takeEvents();
 
         AudioPump pump(h.wave, Dir::Output);
-        pump.after(50, [&] { click(w.ui().StopBtn); }); // far beyond any of these messages
-        click(w.ui().PlayBtn);
+        pump.after(50, [&] { click(w.ui().stopButton); }); // far beyond any of these messages
+        click(w.ui().playButton);
         QVERIFY(!w.keyerState().busy() && !w.keyerState().playFileOpen() &&
-                w.keyingLine().KeyingLevel() == KeyingLine::Unkeyed);
+                w.keyingLine().level() == KeyingLine::Unkeyed);
         // Only a message with sound in it opens the device.
         QCOMPARE(h.wave.calls(Dir::Output, Op::Open), heard.isEmpty() ? 0 : 1);
         QCOMPARE(h.wave.played(),
@@ -262,7 +262,7 @@ private slots:
         // Open Wave checks the file by the same rules, and names no format; Save Wave names it.
         h.dialogs.messages.clear();
         h.dialogs.fileAnswers << path;
-        w.ui().RetrieveWave1->trigger();
+        w.ui().openMessageItem->trigger();
         QCOMPARE(h.dialogs.texts(), told(refusal.section(':', 0, 0)));
         item(w, "SaveWave1")->trigger();
         QCOMPARE(h.dialogs.texts().mid(1), told(refusal));

@@ -66,7 +66,7 @@ private slots:
         for (int slot : {1, 3})
             h.writeMessage(slot, kOldMessage);
         QVERIFY(QFile::copy(source, h.slotPath(2)));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         h.dialogs.fileAnswers << h.slotPath(3) << source; // a file opened, then the import
         h.dialogs.yesNoAnswers << true;
         h.dialogs.saveAnswers << saved;
@@ -88,11 +88,11 @@ private slots:
         QVERIFY(readSound(saved, flac) == imported &&
                 flac.format == (SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
 
-        click(w.ui().MemBtn[1]);
+        click(w.ui().memoryButtons[1]);
         AudioPump pump(h.wave, Dir::Output);
-        pump.after(2, [&] { click(w.ui().PlayBtn); });
-        click(w.ui().PlayBtn);
-        click(w.ui().PlayBtn);
+        pump.after(2, [&] { click(w.ui().playButton); });
+        click(w.ui().playButton);
+        click(w.ui().playButton);
         QVERIFY(h.dialogs.messages.size() == 2 && w.keyerState().keyerStopped());
         std::vector<short> played(h.wave.played().size() / 2);
         std::memcpy(played.data(), h.wave.played().constData(), played.size() * 2);
@@ -169,7 +169,7 @@ private slots:
             h.writeMessage(1, pattern(2 * kBlock, 9));
         QVERIFY(place(path, there));
         const QByteArray before = describe(path);
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         h.dialogs.fileAnswers << source;
         h.dialogs.saveAnswers << h.home.filePath(typed);
         h.dialogs.saveFileType = flac ? 1 : 0;
@@ -180,7 +180,7 @@ private slots:
                 full ? new FileSizeLimit(answer == "full" ? 1000 : 0) : nullptr);
             item(w, save ? "SaveWave1" : "ImportMessage1")->trigger();
             if (answer == "cancel") {
-                click(w.ui().MemBtn[1]);
+                click(w.ui().memoryButtons[1]);
                 const QPointer<QProgressDialog> progress = w.findChild<QProgressDialog*>();
                 QVERIFY(progress && w.keyerState().selectedMemory() == 2);
                 QTRY_VERIFY(progress && progress->isVisible() && progress->value() > 0);

@@ -65,7 +65,7 @@ private slots:
         const QByteArray data = pattern(bytes);
         h.writeMessage(1, data);
         h.writeMessage(5, pattern(kBlock, 99));
-        TTavrin& w = h.openKeying(txEnable);
+        MainWindow& w = h.openKeying(txEnable);
         QSignalSpy panel(&w.transmitControls().state(), &TxState::transmittingChanged);
         QSignalSpy starts(&w.keyerState(), &KeyerState::playActiveChanged);
         bool keyed = false;
@@ -74,20 +74,20 @@ private slots:
         pump.after(1, [&] { keyed = h.keyed(); });
         if (paused)
             pump.after(3, [&] {
-                click(w.ui().PlayBtn);
+                click(w.ui().playButton);
                 if (course == Course::PausedQueueDone)
                     h.wave.completeNext(Dir::Output);
                 if (resumed)
-                    click(w.ui().PlayBtn);
+                    click(w.ui().playButton);
                 if (course == Course::ResumedThenClosed)
                     w.close();
                 writesAtClose = h.ports.events().size();
             });
-        looped ? click(w.ui().LoopBtn) : void();
-        click(w.ui().PlayBtn);
+        looped ? click(w.ui().loopButton) : void();
+        click(w.ui().playButton);
         if (looped) {
             QTRY_VERIFY_WITH_TIMEOUT(starts.count() >= 4, 4000);
-            click(w.ui().ResetBtn);
+            click(w.ui().resetButton);
         }
         const QByteArray whole = data + QByteArray((kBlock - bytes % kBlock) % kBlock, '\0');
         if (resumed) {
@@ -102,9 +102,9 @@ private slots:
             // How far the device got by the reset depends on the machine's pace; the whole
             // message below, heard once, is what matters.
             QVERIFY(h.wave.played().size() >= 3 * kBlock && data.startsWith(h.wave.played()));
-            click(w.ui().MemBtn[4]);
-            click(w.ui().StopBtn);
-            click(w.ui().PlayBtn);
+            click(w.ui().memoryButtons[4]);
+            click(w.ui().stopButton);
+            click(w.ui().playButton);
         }
         QCOMPARE(h.wave.played(), whole);
         QCOMPARE(keyed, txEnable && bytes > 0);
@@ -127,15 +127,15 @@ private slots:
         const Dir dir = recording ? Dir::Input : Dir::Output;
         WindowHarness h;
         h.writeMessage(1, pattern(6 * kBlock));
-        TTavrin& w = h.open();
-        QPushButton* start = recording ? w.ui().RecordBtn : w.ui().PlayBtn;
+        MainWindow& w = h.open();
+        QPushButton* start = recording ? w.ui().recordButton : w.ui().playButton;
         {
             AudioPump pump(h.wave, dir);
             pump.after(1, [&] {
-                click(w.ui().MemBtn[3]);
-                click(recording ? w.ui().PlayBtn : w.ui().RecordBtn);
+                click(w.ui().memoryButtons[3]);
+                click(recording ? w.ui().playButton : w.ui().recordButton);
             });
-            pump.after(4, [&] { recording ? click(w.ui().StopBtn) : void(); });
+            pump.after(4, [&] { recording ? click(w.ui().stopButton) : void(); });
             click(start);
         }
         QCOMPARE(w.keyerState().selectedMemory(), 1);
@@ -147,15 +147,15 @@ private slots:
             AudioPump pump(h.wave, dir);
             pump.after(2, [&] {
                 QMetaObject::invokeMethod(w.findChild<BufferWatchdog*>(), "TimeoutTimerTimer");
-                click(w.ui().StopBtn);
+                click(w.ui().stopButton);
             });
             click(start);
         }
         const int resets = h.wave.calls(Dir::Input, Op::Reset);
         h.wave.setCapture(pattern(3 * kBlock, 7));
         AudioPump pump(h.wave, Dir::Input);
-        pump.after(3, [&] { click(w.ui().StopBtn); });
-        click(w.ui().RecordBtn);
+        pump.after(3, [&] { click(w.ui().stopButton); });
+        click(w.ui().recordButton);
         QCOMPARE(h.wave.calls(Dir::Input, Op::Reset) - resets, 1); // its own, at STOP
         const QByteArray recorded = readBytes(h.slotPath(1)).mid(44);
         QVERIFY2(recorded.size() >= 2 * kBlock && pattern(3 * kBlock, 7).startsWith(recorded),
@@ -205,23 +205,24 @@ private slots:
             h.writeMessage(1, pattern(6 * kBlock));
         QVERIFY(inSlot != InSlot::Pipe || ::mkfifo(QFile::encodeName(h.slotPath(1)), 0600) == 0);
         QVERIFY(inSlot != InSlot::Directory || QDir().mkdir(h.slotPath(1)));
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         if (!playing && act != Act::Open)
-            click(w.ui().TuneBtn);
+            click(w.ui().tuneButton);
         QStringList atBox; // the line and TUNE's colour when each box appeared
         h.dialogs.onMessage = [&] {
-            atBox << (h.keyed() ? "keyed" : "unkeyed") << look::textColour(w.ui().TuneBtn).name();
+            atBox << (h.keyed() ? "keyed" : "unkeyed")
+                  << look::textColour(w.ui().tuneButton).name();
         };
         if (occurrence > 0)
             h.wave.failOn(dir, op, occurrence);
         AudioPump pump(h.wave, dir);
         // The device then holds what is queued, as a device whose reset failed may.
-        pump.after(4, [&] { pump.stop(), click(w.ui().StopBtn); });
+        pump.after(4, [&] { pump.stop(), click(w.ui().stopButton); });
         h.dialogs.fileAnswers << h.slotPath(1);
         if (act == Act::Open)
-            w.ui().RetrieveWave1->trigger();
+            w.ui().openMessageItem->trigger();
         else
-            click(act == Act::Rec ? w.ui().RecordBtn : w.ui().PlayBtn);
+            click(act == Act::Rec ? w.ui().recordButton : w.ui().playButton);
         const QStringList texts = h.dialogs.texts();
         // How many clean-up steps fail in between depends on how far the device got, which a
         // loaded machine changes; what must be seen is the failure first and the clean-up's last.
@@ -248,26 +249,26 @@ private slots:
         WindowHarness h;
         h.writeMessage(1, QByteArray(blocks * kBlock, 'k'));
         h.writeMessage(2, QByteArray(kBlock, 'f'));
-        TTavrin& w = h.openKeying();
-        click(w.ui().TuneBtn);
+        MainWindow& w = h.openKeying();
+        click(w.ui().tuneButton);
         QVERIFY(h.keyed());
         AudioPump pump(h.wave, way == "REC" ? Dir::Input : Dir::Output);
         pump.after(way == "STOP in LOOP" ? 3 : 2,
                    [&] { press(w, way == "Escape in LOOP" ? "Escape" : "STOP"); });
-        way.endsWith("LOOP") ? click(w.ui().LoopBtn) : void();
+        way.endsWith("LOOP") ? click(w.ui().loopButton) : void();
         press(w, way.endsWith("LOOP") || way.startsWith("PLAY") ? "PLAY" : way);
         if (way == "STOP in LOOP") {
-            click(w.ui().StopBtn);
+            click(w.ui().stopButton);
             QVERIFY(w.keyerState().keyerIdle() && w.keyer().loopTimer().isActive());
-            click(w.ui().MemBtn[1]);
+            click(w.ui().memoryButtons[1]);
             QTRY_COMPARE_WITH_TIMEOUT(h.wave.played().size(), 4 * kBlock, 3000);
-            click(w.ui().ResetBtn);
+            click(w.ui().resetButton);
             QCOMPARE(h.wave.played(), QByteArray(3 * kBlock, 'k') + QByteArray(kBlock, 'f'));
         }
         QVERIFY(!w.keyerState().busy() && !w.keyer().loopTimer().isActive() && !h.keyed());
-        QCOMPARE(look::textColour(w.ui().TuneBtn), look::kBlue);
-        QCOMPARE(w.ui().TxPanel->text(), QStringLiteral("Receive"));
-        click(w.ui().TuneBtn); // the next press keys again rather than "releasing" an idle line
+        QCOMPARE(look::textColour(w.ui().tuneButton), look::kBlue);
+        QCOMPARE(w.ui().rxTxIndicator->text(), QStringLiteral("Receive"));
+        click(w.ui().tuneButton); // the next press keys again rather than "releasing" an idle line
         QVERIFY(h.keyed());
     }
 
@@ -289,7 +290,7 @@ private slots:
         QFETCH(int, pauseMs);
         WindowHarness h;
         h.writeMessage(1, QByteArray(2 * kBlock, 'p'));
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         // A delay in tenths is one no menu item carries, as a script on the bus may set.
         const bool byValue = tenths > 0;
         bool chosen = false;
@@ -299,7 +300,7 @@ private slots:
         };
         if ((byValue || !item.isEmpty()) && !inPause)
             choose();
-        click(w.ui().LoopBtn);
+        click(w.ui().loopButton);
         // The port's writes and the panel, seen by a probe that runs in every dispatch of events.
         QElapsedTimer clock;
         clock.start();
@@ -314,21 +315,23 @@ private slots:
             seen = h.ports.events().size();
             if (inPause && keyUps.size() == 1 && !chosen)
                 choose();
-            transmitInPause |= w.keyerState().keyerIdle() && w.ui().TxPanel->text() == "Transmit";
+            transmitInPause |=
+                w.keyerState().keyerIdle() && w.ui().rxTxIndicator->text() == "Transmit";
         });
         probe.start(1);
         AudioPump pump(h.wave, Dir::Output);
-        click(w.ui().PlayBtn);
+        click(w.ui().playButton);
         QTRY_VERIFY_WITH_TIMEOUT(keyDowns.size() >= 2 && !keyUps.isEmpty(), 3 * pauseMs);
-        click(w.ui().ResetBtn);
+        click(w.ui().resetButton);
         const qint64 pause = keyDowns[1] - keyUps.first();
         QVERIFY2(pause >= pauseMs - 40 && pause <= pauseMs + 250,
                  qPrintable(QString::number(pause)));
         QVERIFY(!transmitInPause && !h.keyed() && !w.keyer().loopTimer().isActive());
-        for (const QAction* delay : w.ui().LoopDelay) // the tick shows the delay in force, if any
+        for (const QAction* delay :
+             w.ui().loopDelayItems) // the tick shows the delay in force, if any
             QCOMPARE(delay->isChecked(),
                      !byValue && delay->objectName() == (item.isEmpty() ? "N1sec1" : item));
-        QCOMPARE(look::textColour(w.ui().LoopBtn), look::kRed);
+        QCOMPARE(look::textColour(w.ui().loopButton), look::kRed);
     }
 
     // A foot switch on the serial keying port's CTS or DSR (a pseudo-terminal with the modem-line
@@ -372,10 +375,10 @@ private slots:
         h.realPorts = &ports;
         const int blocks = running == "LOOP" ? 2 : 200;
         h.writeMessage(1, QByteArray(blocks * kBlock, 'k'));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         w.show();
         item(w, running == "VOX" ? "VOX1" : "COM3")->trigger();
-        click(w.ui().TransmitBtn);
+        click(w.ui().txEnableButton);
         item(w, input)->trigger();
         if (!wait.isEmpty() && running != "VOX")
             QTRY_VERIFY(modemlines::watched());
@@ -387,21 +390,21 @@ private slots:
             press();
             QTest::qWait(100); // the watch and the window's thread have had every chance
             if (running == "REC")
-                click(w.ui().StopBtn);
+                click(w.ui().stopButton);
         });
-        running == "LOOP" ? click(w.ui().LoopBtn) : void();
-        running == "REC"                         ? click(w.ui().RecordBtn)
-        : running == "PLAY" || running == "LOOP" ? click(w.ui().PlayBtn)
-        : running == "TUNE"                      ? click(w.ui().TuneBtn)
+        running == "LOOP" ? click(w.ui().loopButton) : void();
+        running == "REC"                         ? click(w.ui().recordButton)
+        : running == "PLAY" || running == "LOOP" ? click(w.ui().playButton)
+        : running == "TUNE"                      ? click(w.ui().tuneButton)
                                                  : void();
         if (running == "LOOP" || running == "TUNE") {
-            QVERIFY(w.keyer().loopTimer().isActive() || w.transmitControls().state().TuneActive());
+            QVERIFY(w.keyer().loopTimer().isActive() || w.transmitControls().state().tuning());
             press();
         }
-        QTRY_VERIFY(w.ui().StatusLine->text().startsWith(status));
+        QTRY_VERIFY(w.ui().statusLine->text().startsWith(status));
         const bool stopped = status.startsWith("Stopped");
         QVERIFY(!stopped || (!w.keyer().loopTimer().isActive() && !w.keyerState().loopActive() &&
-                             !w.transmitControls().state().TuneActive()));
+                             !w.transmitControls().state().tuning()));
         if (running == "PLAY") // the whole message unless stopped
             QCOMPARE(h.wave.played().size() < blocks * kBlock, stopped);
         QCOMPARE(modemlines::outputs(), 0);
@@ -427,32 +430,32 @@ private slots:
         WindowHarness h({{"Microphone"}}, {{"Rig"}, {"Phones"}});
         const QByteArray message = pattern(4 * kBlock, 2);
         h.writeMessage(1, message);
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.audioDevices().MonitorDevice = 1;
-        click(w.ui().MemBtn[0]);
+        w.audioDevices().monitorDevice = 1;
+        click(w.ui().memoryButtons[0]);
         if (during == During::Playing)
-            QTest::mouseClick(w.ui().PlayBtn, Qt::LeftButton);
+            QTest::mouseClick(w.ui().playButton, Qt::LeftButton);
         if (during == During::EmptyMemory) {
-            click(w.ui().MemBtn[1]);
-            w.ui().Preview->trigger();
+            click(w.ui().memoryButtons[1]);
+            w.ui().previewItem->trigger();
         } else {
             QTest::keySequence(&w, QKeySequence(Qt::CTRL | Qt::Key_F1));
         }
         const bool previewing = during != During::EmptyMemory && during != During::Playing;
-        QVERIFY2((w.ui().StatusLine->text() == "Previewing memory 1 on Phones") == previewing,
-                 qPrintable(w.ui().StatusLine->text()));
+        QVERIFY2((w.ui().statusLine->text() == "Previewing memory 1 on Phones") == previewing,
+                 qPrintable(w.ui().statusLine->text()));
         QVERIFY(during == During::Playing || !h.everKeyed());
         if (during == During::Escape)
-            w.KeyUp(Qt::Key_Escape);
+            w.keyReleased(Qt::Key_Escape);
         else if (during == During::Stop)
-            click(w.ui().StopBtn);
+            click(w.ui().stopButton);
         else if (during == During::PlayKey)
             QTest::keySequence(&w, QKeySequence(Qt::Key_F1));
         h.wave.setRealTime(true);
-        QTRY_COMPARE(w.ui().StatusLine->text(), status);
+        QTRY_COMPARE(w.ui().statusLine->text(), status);
         QCOMPARE(h.everKeyed(), during == During::PlayKey || during == During::Playing);
         if (during == During::Nothing) // the preview heard whole, and the card let go
             QTRY_VERIFY(h.wave.played() == message && !h.wave.isOpen(Dir::Output));

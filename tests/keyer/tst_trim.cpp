@@ -141,18 +141,18 @@ private slots:
                 writeBytes(h.installDir() + "Tavrin.ini",
                            "[Recording]\n" + settings.toLatin1() + '\n') &&
                 (!imported || writeBytes(kept, "stale")));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         if (imported) {
             h.dialogs.fileAnswers << path;
             item(w, "ImportMessage1")->trigger();
             QTRY_VERIFY(item(w, "ImportMessage1")->isEnabled());
         } else {
-            emit w.ui().Microphone->aboutToShow();
+            emit w.ui().microphoneMenu->aboutToShow();
             item(w, "LevelNow")->trigger();
         }
         const QString told = h.dialogs.texts().join(';');
         QVERIFY2(imported ? told.contains(said) : told.isEmpty(), qPrintable(told));
-        QVERIFY(imported || w.ui().StatusLine->text() == said);
+        QVERIFY(imported || w.ui().statusLine->text() == said);
         const QByteArray file = readBytes(h.slotPath(1));
         const QByteArray stored = file.mid(file.indexOf("data") + 8);
         const bool cut = fromMs > 0 || (toMs >= 0 && toMs < msOf(source.samples.size()));
@@ -178,12 +178,12 @@ private slots:
         QVERIFY2(std::isnan(lufs) || std::abs(loudness - lufs) <= 0.2,
                  qPrintable(QString::number(loudness)));
         QCOMPARE(QFile::exists(kept), changed);
-        emit w.ui().Microphone->aboutToShow();
+        emit w.ui().microphoneMenu->aboutToShow();
         QCOMPARE(item(w, "UndoTrim")->isEnabled(), changed);
         item(w, "UndoTrim")->trigger();
         QCOMPARE(readBytes(h.slotPath(1)), whole);
         QVERIFY(!QFile::exists(kept));
-        QCOMPARE(w.ui().StatusLine->text().startsWith("Memory 1 is back as recorded"), changed);
+        QCOMPARE(w.ui().statusLine->text().startsWith("Memory 1 is back as recorded"), changed);
     }
 
     // A recording through the sound device: blocks of silence, sound, silence, with the Trim and
@@ -215,19 +215,19 @@ private slots:
         h.wave.setCapture(captured);
         if (failAt)
             h.wave.failOn(WaveService::Direction::Input, VirtualWaveService::Op::Queue, failAt);
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         for (const QString& choice : choices.split(' '))
             item(w, choice.toLatin1())->trigger();
-        emit w.ui().Microphone->aboutToShow();
+        emit w.ui().microphoneMenu->aboutToShow();
         QVERIFY(!item(w, "LevelNow")->isEnabled());
         {
             AudioPump pump(h.wave, WaveService::Direction::Input);
-            pump.after(int(captured.size() / kBlock), [&] { click(w.ui().StopBtn); });
-            click(w.ui().RecordBtn);
+            pump.after(int(captured.size() / kBlock), [&] { click(w.ui().stopButton); });
+            click(w.ui().recordButton);
             QTRY_VERIFY(!w.keyerState().recordActive());
         }
-        QTRY_COMPARE(said.isEmpty() ? said : w.ui().StatusLine->text(), said);
-        QTRY_VERIFY((emit w.ui().Microphone->aboutToShow(), item(w, "LevelNow")->isEnabled()));
+        QTRY_COMPARE(said.isEmpty() ? said : w.ui().statusLine->text(), said);
+        QTRY_VERIFY((emit w.ui().microphoneMenu->aboutToShow(), item(w, "LevelNow")->isEnabled()));
         if (said.contains("levelled to")) {
             QVERIFY(std::abs(measured(readBytes(h.slotPath(1)).mid(44)).first + 1) <= 0.05);
             item(w, "UndoTrim")->trigger();

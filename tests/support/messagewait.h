@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/tavrin.h"
+#include "app/mainwindow.h"
 #include "keyer/keyer.h"
 
 #include <QCoreApplication>
@@ -15,7 +15,7 @@ inline constexpr std::chrono::minutes kLongestMessageWait{10};
 // recorded. Waits made meanwhile (by a pump's actions, timers) return at once, as the operator's
 // clicks do. No timer of its own wakes the wait, so the benchmark's figures are the keyer's; the
 // keyer's watchdog, lead and tail timers and the device's reports do, while a message runs.
-inline void untilMessageEnds(TTavrin& window) {
+inline void untilMessageEnds(MainWindow& window) {
     static bool waiting = false;
     if (waiting)
         return;

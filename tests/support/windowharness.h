@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/launcher.h"
+#include "app/mainwindow.h"
 #include "app/speech.h"
-#include "app/tavrin.h"
 #include "fakedialogs.h"
 #include "messagewait.h"
 #include "recordingportio.h"
@@ -70,7 +70,7 @@ public:
     }
 
     // Builds the window; files placed in installDir() beforehand are seen by its start-up.
-    TTavrin& open() {
+    MainWindow& open() {
         Platform platform;
         platform.home = homePath;
         platform.programDir = programDir;
@@ -81,15 +81,15 @@ public:
         platform.speech = &speech;
         platform.wave = realWave ? realWave : &wave;
         platform.devRoot = devRoot;
-        window = std::make_unique<TTavrin>(platform);
+        window = std::make_unique<MainWindow>(platform);
         return *window;
     }
     // Shown, keying the primary printer port, Tx Enable on unless told otherwise.
-    TTavrin& openKeying(bool txEnable = true) {
+    MainWindow& openKeying(bool txEnable = true) {
         open().show();
-        window->ui().Printer1->trigger();
+        window->ui().lpt1Item->trigger();
         if (txEnable)
-            QTest::mouseClick(window->ui().TransmitBtn, Qt::LeftButton);
+            QTest::mouseClick(window->ui().txEnableButton, Qt::LeftButton);
         return *window;
     }
     // Whether the printer port's line is keyed now, and whether it ever was.
@@ -123,17 +123,17 @@ public:
     VirtualWaveService wave;
     // A real wave service to use instead of the virtual one.
     WaveService* realWave = nullptr;
-    std::unique_ptr<TTavrin> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 // A click as the operator makes it; a message it starts has ended when it returns.
 inline void click(QPushButton* button) {
     QTest::mouseClick(button, Qt::LeftButton);
-    if (auto* window = qobject_cast<TTavrin*>(button->window()))
+    if (auto* window = qobject_cast<MainWindow*>(button->window()))
         untilMessageEnds(*window);
 }
 // A menu command as the operator reaches it: through the menu bar and the submenus it opens.
-inline QAction* item(TTavrin& w, const char* name) {
+inline QAction* item(MainWindow& w, const char* name) {
     QList<QAction*> reached = w.menuBar()->actions();
     for (int i = 0; i < reached.size(); ++i) {
         if (reached[i]->objectName() == QLatin1String(name))
@@ -144,18 +144,18 @@ inline QAction* item(TTavrin& w, const char* name) {
     qFatal("no menu command %s under the menu bar", name);
 }
 // A way to end or start a message: a button ("pause" is PLAY), Escape, close box, File > Exit.
-inline void press(TTavrin& w, const QString& what) {
+inline void press(MainWindow& w, const QString& what) {
     if (what == "Escape")
-        QTest::keyRelease(w.ui().MessageWindow, Qt::Key_Escape);
+        QTest::keyRelease(w.ui().noteEditor, Qt::Key_Escape);
     else if (what == "close box")
         w.close();
     else if (what == "File > Exit")
-        w.ui().Exit1->trigger();
+        w.ui().exitItem->trigger();
     else
-        click(what == "STOP"                      ? w.ui().StopBtn
-              : what == "RST"                     ? w.ui().ResetBtn
-              : what == "REC"                     ? w.ui().RecordBtn
-              : what == "PLAY" || what == "pause" ? w.ui().PlayBtn
+        click(what == "STOP"                      ? w.ui().stopButton
+              : what == "RST"                     ? w.ui().resetButton
+              : what == "REC"                     ? w.ui().recordButton
+              : what == "PLAY" || what == "pause" ? w.ui().playButton
                                                   : nullptr); // a misspelt way fails
 }
 

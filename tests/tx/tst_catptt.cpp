@@ -71,19 +71,19 @@ private slots:
                           "%1", QString::number(KeyingLine::kKeyDownWait.count() / 1000));
         WindowHarness h;
         h.writeMessage(1, QByteArray(4 * kBlock, 'm'));
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         QSignalSpy shown(&w.transmitControls().state(), &TxState::transmittingChanged);
         const auto kind = row[0] == "CAT" ? RigTarget::Kind::Cat : RigTarget::Kind::Cm108;
         w.keyingLine().selectRig({kind, row[1].toInt(), device});
         const QDeadlineTimer bound(KeyingLine::kKeyDownWait + 500ms);
         if (!row[3].isEmpty())
-            click(row[3] == "PLAY" ? w.ui().PlayBtn : w.ui().TuneBtn);
+            click(row[3] == "PLAY" ? w.ui().playButton : w.ui().tuneButton);
         QTRY_COMPARE_WITH_TIMEOUT(h.dialogs.messages.size(), 1, 10000);
         QVERIFY(row[3].isEmpty() || !bound.hasExpired());
         const QString text = h.dialogs.messages[0].text;
         QVERIFY2(text.contains(device) && text.contains(cause), qPrintable(text));
         QVERIFY(shown.isEmpty() && h.wave.played().isEmpty() && !w.keyerState().playActive() &&
-                !w.transmitControls().state().TuneActive());
+                !w.transmitControls().state().tuning());
     }
 
     // A rig that stops answering while keyed (rigctld stopped, later continued, or killed) shows
@@ -104,11 +104,11 @@ private slots:
         QVERIFY(rig.ready() && rig.key(true) &&
                 writeBytes(h.installDir() + "Tavrin.ini",
                            "[Rig]\nKeying=CAT\nAddress=" + rig.address().toLatin1()));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         QTRY_COMPARE_WITH_TIMEOUT(rig.ptt(), 0, 5000);
         w.show();
-        click(w.ui().TransmitBtn);
-        QLabel* panel = w.ui().TxPanel;
+        click(w.ui().txEnableButton);
+        QLabel* panel = w.ui().rxTxIndicator;
         QElapsedTimer sinceTick, silent;
         qint64 longestGap = 0;
         QTimer tick;
@@ -125,20 +125,20 @@ private slots:
             goSilent();
             QTRY_COMPARE_WITH_TIMEOUT(h.dialogs.messages.size(), 1, silentMs + 5000);
         });
-        message ? click(w.ui().PlayBtn) : click(w.ui().TuneBtn);
+        message ? click(w.ui().playButton) : click(w.ui().tuneButton);
         if (!message) {
             goSilent();
-            way == "VOX"    ? w.ui().VOX1->trigger()
-            : way == "TUNE" ? click(w.ui().TuneBtn)
+            way == "VOX"    ? w.ui().voxItem->trigger()
+            : way == "TUNE" ? click(w.ui().tuneButton)
                             : press(w, way);
         }
-        QVERIFY(sound.completed() < 40 && w.transmitControls().state().TuneActive() == !stays);
+        QVERIFY(sound.completed() < 40 && w.transmitControls().state().tuning() == !stays);
         QTRY_COMPARE_WITH_TIMEOUT(panel->text(),
                                   stays ? "Transmit — unkey not confirmed" : "Transmit",
                                   int(KeyingLine::kUnkeyWait.count()) + 500);
         QCOMPARE(look::fillColour(panel), look::kRed);
         // The warning spreads over the label beside the panel, and is seen over it.
-        const QPoint label = w.ui().Label6->geometry().topLeft() + QPoint(2, 2);
+        const QPoint label = w.ui().rxTxCaption->geometry().topLeft() + QPoint(2, 2);
         QCOMPARE(w.grab().toImage().pixelColor(panel->parentWidget()->mapTo(&w, label)) ==
                      look::kRed,
                  stays);
@@ -186,7 +186,7 @@ private slots:
                 },
                 ms);
         };
-        TTavrin& w = h.openKeying();
+        MainWindow& w = h.openKeying();
         bool keyedByTest = false;
         QString result;
         QTimer::singleShot(0, &w, [&] {
@@ -205,12 +205,12 @@ private slots:
             }
             answer.startsWith("OK") ? dialog->accept() : dialog->reject();
         });
-        (cat ? w.ui().RadioCat : w.ui().Cm108Gpio)->trigger();
+        (cat ? w.ui().catItem : w.ui().cm108Item)->trigger();
         h.ports.takeEvents();
         if (answer != "Test") {
-            click(w.ui().TuneBtn);
+            click(w.ui().tuneButton);
             keyedByTest = sees(true, rigKeys ? 5000 : 500);
-            answer == "OK, then VOX" ? w.ui().VOX1->trigger() : click(w.ui().TuneBtn);
+            answer == "OK, then VOX" ? w.ui().voxItem->trigger() : click(w.ui().tuneButton);
         }
         QVERIFY(sees(false, 5000));
         QCOMPARE(keyedByTest, rigKeys);
@@ -239,15 +239,15 @@ private slots:
         QVERIFY(rig.ready() && writeBytes(h.installDir() + "Tavrin.ini",
                                           "[Rig]\nKeying=CAT\nAddress=" + rig.address().toLatin1() +
                                               "\n[Keying]\nOperatorPtt=" + watched));
-        TTavrin& w = h.open();
+        MainWindow& w = h.open();
         const bool heard = watched == "rig";
-        QCOMPARE(w.ui().StatusLine->text().contains("needs a serial keying port"), !heard);
+        QCOMPARE(w.ui().statusLine->text().contains("needs a serial keying port"), !heard);
         w.show();
-        click(w.ui().TransmitBtn);
+        click(w.ui().txEnableButton);
         item(w, "N10sec1")->trigger();
-        click(w.ui().LoopBtn);
+        click(w.ui().loopButton);
         AudioPump sound(h.wave, Dir::Output);
-        click(w.ui().PlayBtn);
+        click(w.ui().playButton);
         QTRY_COMPARE(rig.ptt(), 0);
         // Past Tavrin's first look after the key-up, which learns what off is on this rig.
         QTest::qWait(int(5 * RigPtt::kListenInterval.count()));
@@ -256,7 +256,7 @@ private slots:
         QTest::qWait(500);
         QCOMPARE(w.keyer().loopTimer().isActive(), !heard);
         QCOMPARE(rig.ptt(), 1);
-        QVERIFY(!heard || w.ui().StatusLine->text() == "Stopped by the operator's PTT");
+        QVERIFY(!heard || w.ui().statusLine->text() == "Stopped by the operator's PTT");
     }
 
     // Each rig setting comes back from the file as it was saved, also at the ends of its range.

@@ -112,8 +112,8 @@ private slots:
         {
             KeyingLine line(io, dialogs, {});
             const QString name = lock == "by path" ? pty.dir.filePath("COM3") : "COM3";
-            lock == "by path" ? line.selectSerialDevice(name) : line.COM3Click();
-            QCOMPARE(line.KeyingPortName(), opens ? name : QString("NONE"));
+            lock == "by path" ? line.selectSerialDevice(name) : line.chooseCom3();
+            QCOMPARE(line.portName(), opens ? name : QString("NONE"));
             char event[256];
             QCOMPARE(::read(opensSeen.get(), event, sizeof event) > 0, opens);
             if (!opens) {
@@ -131,7 +131,7 @@ private slots:
             int exclusive = 0;
             QVERIFY(::ioctl(pty.slave, TIOCGEXCL, &exclusive) == 0 && exclusive == 1);
             line.drive(KeyingLine::Keyed);
-            line.Invert1Click();
+            line.chooseInvertedPolarity();
             line.drive(KeyingLine::Unkeyed);
         }
         QVERIFY(dialogs.messages.isEmpty() && !QFile::exists(lockPath));
@@ -184,11 +184,11 @@ private slots:
         LinuxPortIo io(dir.path(), QString{}, direct ? ports : machineIoPorts());
         FakeDialogs dialogs;
         KeyingLine line(io, dialogs, {});
-        line.Invert1Click();
-        row[0] == "COM2"   ? line.COM2Click()
-        : row[0] == "COM5" ? line.COM5Click()
-                           : line.Printer1Click();
-        QCOMPARE(line.KeyingPortName(), present ? QString("LPT1") : QString("NONE"));
+        line.chooseInvertedPolarity();
+        row[0] == "COM2"   ? line.chooseCom2()
+        : row[0] == "COM5" ? line.chooseCom5()
+                           : line.chooseLpt1();
+        QCOMPARE(line.portName(), present ? QString("LPT1") : QString("NONE"));
         const QString told = row[1].startsWith("COM") ? dir.filePath(row[1]) : row[1];
         QCOMPARE(dialogs.messages.size(), int(!told.isEmpty()));
         QVERIFY2(told.isEmpty() || dialogs.texts()[0].contains(told), qPrintable(told));

@@ -1,6 +1,6 @@
 // The main window's transmitter side: the keying line and its menus, the transmit buttons and
 // indicators, the ID alarm, and the ways out that must unkey.
-#include "app/tavrin.h"
+#include "app/mainwindow.h"
 
 #include "app/look.h"
 #include "app/rigdialogs.h"
@@ -41,7 +41,7 @@ QColor stripColour(AlarmStrip::Colour colour) {
 
 } // namespace
 
-void TTavrin::createTransmitter() {
+void MainWindow::createTransmitter() {
     keying_ = new KeyingLine(*platform_.portIo, dialogs_, this);
     keying_->setObjectName(QStringLiteral("KeyingLine"));
     transmit_ = new TransmitControls(*keying_, this);
@@ -52,54 +52,61 @@ void TTavrin::createTransmitter() {
     fatalSignals_ = std::make_unique<FatalSignalUnkey>();
 }
 
-void TTavrin::wireTransmitter() {
+void MainWindow::wireTransmitter() {
     const struct {
         QAction* item;
         void (KeyingLine::*handler)();
     } outputItems[] = {
-        {ui_.Printer1, &KeyingLine::Printer1Click},   {ui_.Printer2, &KeyingLine::Printer2Click},
-        {ui_.COM[0], &KeyingLine::COM1Click},         {ui_.COM[1], &KeyingLine::COM2Click},
-        {ui_.COM[2], &KeyingLine::COM3Click},         {ui_.COM[3], &KeyingLine::COM4Click},
-        {ui_.COM[4], &KeyingLine::COM5Click},         {ui_.COM[5], &KeyingLine::COM6Click},
-        {ui_.NoComPort, &KeyingLine::NoComPortClick}, {ui_.VOX1, &KeyingLine::VOX1Click},
-        {ui_.Normal, &KeyingLine::NormalClick},       {ui_.Invert1, &KeyingLine::Invert1Click},
+        {ui_.lpt1Item, &KeyingLine::chooseLpt1},
+        {ui_.lpt2Item, &KeyingLine::chooseLpt2},
+        {ui_.comItems[0], &KeyingLine::chooseCom1},
+        {ui_.comItems[1], &KeyingLine::chooseCom2},
+        {ui_.comItems[2], &KeyingLine::chooseCom3},
+        {ui_.comItems[3], &KeyingLine::chooseCom4},
+        {ui_.comItems[4], &KeyingLine::chooseCom5},
+        {ui_.comItems[5], &KeyingLine::chooseCom6},
+        {ui_.noPortItem, &KeyingLine::chooseNoPort},
+        {ui_.voxItem, &KeyingLine::chooseVox},
+        {ui_.normalItem, &KeyingLine::chooseNormalPolarity},
+        {ui_.invertItem, &KeyingLine::chooseInvertedPolarity},
     };
     for (const auto& output : outputItems) {
         connect(output.item, &QAction::triggered, keying_, output.handler);
-        if (output.item != ui_.Normal && output.item != ui_.Invert1)
+        if (output.item != ui_.normalItem && output.item != ui_.invertItem)
             connect(output.item, &QAction::triggered, this,
                     [this] { chosenSerialDevice_.clear(); });
     }
-    connect(keying_, &KeyingLine::choiceChanged, this, &TTavrin::showKeyingChoice);
+    connect(keying_, &KeyingLine::choiceChanged, this, &MainWindow::showKeyingChoice);
     showKeyingChoice();
-    connect(ui_.RadioCat, &QAction::triggered, this, &TTavrin::RadioCatClick);
-    connect(ui_.Cm108Gpio, &QAction::triggered, this, &TTavrin::Cm108GpioClick);
+    connect(ui_.catItem, &QAction::triggered, this, &MainWindow::chooseCatKeying);
+    connect(ui_.cm108Item, &QAction::triggered, this, &MainWindow::chooseCm108Keying);
     // Adapters come and go while the program runs.
-    connect(ui_.Output, &QMenu::aboutToShow, this, &TTavrin::listSerialPortItems);
-    connect(ui_.PttLead, &QAction::triggered, this,
-            [this] { askPttDelayClick(&PttTiming::lead, tr("PTT Lead")); });
-    connect(ui_.PttTail, &QAction::triggered, this,
-            [this] { askPttDelayClick(&PttTiming::tail, tr("PTT Tail")); });
-    for (QAction* choice : ui_.OperatorPtt)
+    connect(ui_.outputMenu, &QMenu::aboutToShow, this, &MainWindow::listSerialPortItems);
+    connect(ui_.pttLeadItem, &QAction::triggered, this,
+            [this] { setPttDelay(&PttTiming::lead, tr("PTT Lead")); });
+    connect(ui_.pttTailItem, &QAction::triggered, this,
+            [this] { setPttDelay(&PttTiming::tail, tr("PTT Tail")); });
+    for (QAction* choice : ui_.operatorPttItems)
         connect(choice, &QAction::triggered, keying_, [this, choice] {
             keying_->watchOperatorPtt(static_cast<OperatorPtt>(choice->data().toInt()));
         });
-    connect(keying_, &KeyingLine::operatorPttPressed, this, &TTavrin::yieldToOperator);
-    connect(keying_, &KeyingLine::operatorPttUnwatched, this, &TTavrin::showIdleStatus);
+    connect(keying_, &KeyingLine::operatorPttPressed, this, &MainWindow::yieldToOperator);
+    connect(keying_, &KeyingLine::operatorPttUnwatched, this, &MainWindow::showIdleStatus);
 
     connect(idAlarm_, &IdAlarm::switched, this, [this](bool on) {
-        tickByData(std::array{ui_.OFF1, ui_.ON1}, on);
+        tickByData(std::array{ui_.idOffItem, ui_.idOnItem}, on);
     });
-    connect(ui_.OFF1, &QAction::triggered, idAlarm_, &IdAlarm::OFF1Click);
-    connect(ui_.ON1, &QAction::triggered, idAlarm_, &IdAlarm::ON1Click);
-    connect(ui_.Set1, &QAction::triggered, idAlarm_, &IdAlarm::Set1Click);
+    connect(ui_.idOffItem, &QAction::triggered, idAlarm_, &IdAlarm::switchOff);
+    connect(ui_.idOnItem, &QAction::triggered, idAlarm_, &IdAlarm::switchOn);
+    connect(ui_.idSetItem, &QAction::triggered, idAlarm_, &IdAlarm::askAlarmTime);
 
-    connect(ui_.TuneBtn, &QPushButton::clicked, transmit_, &TransmitControls::TuneBtnClick);
-    connect(ui_.TransmitBtn, &QPushButton::clicked, transmit_, &TransmitControls::TransmitBtnClick);
-    connect(ui_.MicBtn, &QPushButton::clicked, transmit_, &TransmitControls::MicBtnClick);
+    connect(ui_.tuneButton, &QPushButton::clicked, transmit_, &TransmitControls::toggleTune);
+    connect(ui_.txEnableButton, &QPushButton::clicked, transmit_,
+            &TransmitControls::toggleTxEnable);
+    connect(ui_.micButton, &QPushButton::clicked, transmit_, &TransmitControls::toggleMic);
 
     const TxState& tx = transmit_->state();
-    connect(&tx, &TxState::tuneActiveChanged, ui_.TuneBtn, [button = ui_.TuneBtn](bool on) {
+    connect(&tx, &TxState::tuneActiveChanged, ui_.tuneButton, [button = ui_.tuneButton](bool on) {
         look::setTextColour(button, on ? look::kRed : look::kBlue);
     });
     const auto onOff = [](QPushButton* button) {
@@ -108,16 +115,16 @@ void TTavrin::wireTransmitter() {
             look::setTextColour(button, on ? look::kRed : look::kBlue);
         };
     };
-    connect(&tx, &TxState::txEnableChanged, ui_.TransmitBtn, onOff(ui_.TransmitBtn));
-    connect(&tx, &TxState::txMicChanged, ui_.MicBtn, onOff(ui_.MicBtn));
+    connect(&tx, &TxState::txEnableChanged, ui_.txEnableButton, onOff(ui_.txEnableButton));
+    connect(&tx, &TxState::txMicChanged, ui_.micButton, onOff(ui_.micButton));
     // The longer warning takes the place of the "Rx/Tx" caption too, wrapped, so it is read
     // whole.
-    const QRect usual = ui_.TxPanel->geometry();
-    const QRect warning = usual.united(ui_.Label6->geometry());
-    const QFont usualFont = ui_.TxPanel->font();
+    const QRect usual = ui_.rxTxIndicator->geometry();
+    const QRect warning = usual.united(ui_.rxTxCaption->geometry());
+    const QFont usualFont = ui_.rxTxIndicator->font();
     QFont warningFont = usualFont;
     warningFont.setPixelSize(qRound(usualFont.pixelSize() * kWarningFontScale));
-    const auto showTransmitter = [panel = ui_.TxPanel, &tx, usual, warning, usualFont,
+    const auto showTransmitter = [panel = ui_.rxTxIndicator, &tx, usual, warning, usualFont,
                                   warningFont] {
         const bool unsure = tx.unkeyNotConfirmed();
         panel->setText(!tx.transmitting() ? tr("Receive")
@@ -129,20 +136,20 @@ void TTavrin::wireTransmitter() {
         panel->setGeometry(unsure ? warning : usual);
         panel->raise();
     };
-    connect(&tx, &TxState::transmittingChanged, ui_.TxPanel, showTransmitter);
-    connect(&tx, &TxState::unkeyNotConfirmedChanged, ui_.TxPanel, showTransmitter);
-    connect(&idAlarm_->strip(), &AlarmStrip::colourChanged, ui_.AlarmPanel,
-            [panel = ui_.AlarmPanel](AlarmStrip::Colour colour) {
+    connect(&tx, &TxState::transmittingChanged, ui_.rxTxIndicator, showTransmitter);
+    connect(&tx, &TxState::unkeyNotConfirmedChanged, ui_.rxTxIndicator, showTransmitter);
+    connect(&idAlarm_->strip(), &AlarmStrip::colourChanged, ui_.alarmStrip,
+            [panel = ui_.alarmStrip](AlarmStrip::Colour colour) {
                 look::setFillColour(panel, stripColour(colour));
             });
 
-    connect(signalBridge_, &UnixSignalBridge::signalReceived, this, &TTavrin::terminationSignal);
+    connect(signalBridge_, &UnixSignalBridge::signalReceived, this, &MainWindow::terminationSignal);
     // Any other end of the event loop (a device failure asks for termination without the
     // shutdown sequence) still leaves the transmitter unkeyed.
     connect(qApp, &QCoreApplication::aboutToQuit, keying_, &KeyingLine::unkey);
 }
 
-void TTavrin::RadioCatClick() {
+void MainWindow::chooseCatKeying() {
     // The tick stays where the line is until OK changes the line.
     showKeyingChoice();
     CatDialog dialog(rigSettings_, listSerialPorts(platform_.devRoot), this);
@@ -152,7 +159,7 @@ void TTavrin::RadioCatClick() {
     keying_->selectRig(rigSettings_.catTarget());
 }
 
-void TTavrin::Cm108GpioClick() {
+void MainWindow::chooseCm108Keying() {
     showKeyingChoice();
     Cm108Dialog dialog(rigSettings_, hidrawDevices(), this);
     if (dialog.exec() != QDialog::Accepted)
@@ -161,16 +168,16 @@ void TTavrin::Cm108GpioClick() {
     keying_->selectRig(rigSettings_.cm108Target());
 }
 
-void TTavrin::listSerialPortItems() {
+void MainWindow::listSerialPortItems() {
     qDeleteAll(serialPortItems_);
     serialPortItems_.clear();
     for (const SerialPortEntry& port : listSerialPorts(platform_.devRoot)) {
-        auto* item = new QAction(port.label, ui_.Output);
+        auto* item = new QAction(port.label, ui_.outputMenu);
         item->setToolTip(port.path);
         item->setCheckable(true);
         item->setData(port.path);
-        ui_.KeyingPort->addAction(item);
-        ui_.Output->insertAction(ui_.VOX1, item);
+        ui_.keyingPortGroup->addAction(item);
+        ui_.outputMenu->insertAction(ui_.voxItem, item);
         connect(item, &QAction::triggered, this,
                 [this, path = port.path] { chooseSerialDevice(path); });
         serialPortItems_.append(item);
@@ -178,30 +185,29 @@ void TTavrin::listSerialPortItems() {
     showKeyingChoice();
 }
 
-void TTavrin::showKeyingChoice() {
+void MainWindow::showKeyingChoice() {
     const RigTarget* rig = keying_->rigTarget();
-    QString line = keying_->KeyingPortName();
+    QString line = keying_->portName();
     if (rig)
         line = rig->kind == RigTarget::Kind::Cat ? kCatLine : kCm108Line;
     // A stored name no item offers keys nothing, as VOX; a USB port's path is ticked once the
     // menu lists it.
-    const QList<QAction*> ports = ui_.KeyingPort->actions();
+    const QList<QAction*> ports = ui_.keyingPortGroup->actions();
     if (!line.startsWith(QLatin1Char('/')) &&
         std::none_of(ports.begin(), ports.end(),
                      [&](QAction* port) { return port->data() == line; }))
         line = kVoxLine;
     tickByData(ports, line);
-    ui_.NoComPort->setChecked(ui_.VOX1->isChecked());
-    tickByData(std::array{ui_.Normal, ui_.Invert1}, keying_->KeyingPolarity());
+    ui_.noPortItem->setChecked(ui_.voxItem->isChecked());
+    tickByData(std::array{ui_.normalItem, ui_.invertItem}, keying_->polarity());
 }
 
-void TTavrin::chooseSerialDevice(const QString& path) {
+void MainWindow::chooseSerialDevice(const QString& path) {
     chosenSerialDevice_ = path;
     keying_->selectSerialDevice(path);
 }
 
-void TTavrin::askPttDelayClick(std::chrono::milliseconds PttTiming::*delay,
-                               const QString& caption) {
+void MainWindow::setPttDelay(std::chrono::milliseconds PttTiming::*delay, const QString& caption) {
     PttTiming timing = keyer_->pttTiming();
     if (const auto asked = askPttDelay(dialogs_, caption, timing.*delay)) {
         timing.*delay = *asked;
@@ -209,7 +215,7 @@ void TTavrin::askPttDelayClick(std::chrono::milliseconds PttTiming::*delay,
     }
 }
 
-void TTavrin::terminationSignal() {
+void MainWindow::terminationSignal() {
     if (started_) {
         // A kill or a closed terminal goes out the way the close box does.
         close();
@@ -223,6 +229,6 @@ void TTavrin::terminationSignal() {
     QCoreApplication::exit(0);
 }
 
-void TTavrin::showOperatorPtt() {
-    tickByData(ui_.OperatorPtt, static_cast<int>(keying_->operatorPtt()));
+void MainWindow::showOperatorPtt() {
+    tickByData(ui_.operatorPttItems, static_cast<int>(keying_->operatorPtt()));
 }

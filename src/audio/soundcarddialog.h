@@ -16,29 +16,29 @@ enum class SoundCard;
 
 // The modeless dialog in which the operator chooses the input, the output and the monitor sound
 // card. Each choice is tested with the one format Tavrin uses before it is taken.
-class TSoundCardSelect : public QWidget {
+class SoundCardDialog : public QWidget {
     Q_OBJECT
 
 public:
     // deviceInUse tells whether a recording or playback holds a device: Select is refused then,
     // so the format test never rebinds buffers an engine has queued.
-    TSoundCardSelect(WaveService& service, WaveInEngine& in, WaveOutEngine& out,
-                     WaveOutEngine& monitor, AudioDevices& devices,
-                     std::function<bool()> deviceInUse, QWidget* parent = nullptr);
+    SoundCardDialog(WaveService& service, WaveInEngine& in, WaveOutEngine& out,
+                    WaveOutEngine& monitor, AudioDevices& devices,
+                    std::function<bool()> deviceInUse, QWidget* parent = nullptr);
 
     // Shows the dialog for mode; a dialog already shown keeps the mode it shows.
     void showFor(SoundCard mode);
 
-    void FormShow();
-    void ShowSelectedDevice(SoundCard mode);
-    void RefreshDeviceName(SoundCard mode);
-    void WaveUpDownClick();
-    void SelectBtnClick();
+    void showChoices();
+    void showSelectedDevice(SoundCard mode);
+    void showDeviceName(SoundCard mode);
+    void stepDevice();
+    void selectDevice();
 
-    QLabel* MessageLabel = nullptr;
-    QLabel* SoundCardManf = nullptr;
-    UpDown* WaveUpDown = nullptr;
-    QPushButton* SelectBtn = nullptr;
+    QLabel* messageLabel = nullptr;
+    QLabel* productLabel = nullptr;
+    UpDown* deviceStepper = nullptr;
+    QPushButton* selectButton = nullptr;
 
 signals:
     // The dialog has been shown or hidden.

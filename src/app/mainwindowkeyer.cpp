@@ -1,8 +1,8 @@
 // The main window's keyer side: the wave engines, the transport and memory buttons, the Delay
 // and Microphone menus, and the sound card dialog.
-#include "app/tavrin.h"
+#include "app/mainwindow.h"
 
-#include "audio/soundcardselect.h"
+#include "audio/soundcarddialog.h"
 #include "audio/wavein.h"
 #include "audio/waveout.h"
 #include "keyer/keyer.h"
@@ -18,18 +18,18 @@
 
 #include <algorithm>
 
-void TTavrin::createKeyer() {
+void MainWindow::createKeyer() {
     waveOut_ = std::make_unique<WaveOutEngine>(*platform_.wave, audioDevices_);
     waveIn_ = std::make_unique<WaveInEngine>(*platform_.wave, audioDevices_);
     monitorOut_ =
         std::make_unique<WaveOutEngine>(*platform_.wave, audioDevices_, SoundCard::Monitor);
 
-    keyer_ = new Keyer(KeyerParts{state_, memories_, *ui_.MessageWindow, paths_.dir(), *keying_,
-                                  *transmit_, idAlarm_->strip(), *waveOut_, *waveIn_, *monitorOut_,
-                                  dialogs_},
-                       this);
+    keyer_ =
+        new Keyer(KeyerParts{state_, memories_, *ui_.noteEditor, paths_.dir(), *keying_, *transmit_,
+                             idAlarm_->strip(), *waveOut_, *waveIn_, *monitorOut_, dialogs_},
+                  this);
     keyer_->setObjectName(QStringLiteral("Keyer"));
-    soundCard_ = new TSoundCardSelect(
+    soundCard_ = new SoundCardDialog(
         *platform_.wave, *waveIn_, *waveOut_, *monitorOut_, audioDevices_,
         [this] {
             return state_.busy() || keyer_->deviceInUse() || keyer_->monitor().deviceInUse();
@@ -37,56 +37,56 @@ void TTavrin::createKeyer() {
         this);
 }
 
-void TTavrin::wireKeyer() {
+void MainWindow::wireKeyer() {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
-        connect(ui_.MemBtn.at(slot - 1), &QPushButton::clicked, this,
+        connect(ui_.memoryButtons.at(slot - 1), &QPushButton::clicked, this,
                 [this, slot] { chooseMemory(slot); });
-    connect(ui_.RecordBtn, &QPushButton::clicked, keyer_, &Keyer::RecordBtnClick);
-    connect(ui_.PlayBtn, &QPushButton::clicked, keyer_, &Keyer::PlayBtnClick);
-    connect(ui_.StopBtn, &QPushButton::clicked, keyer_, &Keyer::StopBtnClick);
-    connect(ui_.ResetBtn, &QPushButton::clicked, keyer_, &Keyer::ResetBtnClick);
-    connect(ui_.LoopBtn, &QPushButton::clicked, keyer_, &Keyer::LoopBtnClick);
-    for (QAction* delay : ui_.LoopDelay)
+    connect(ui_.recordButton, &QPushButton::clicked, keyer_, &Keyer::record);
+    connect(ui_.playButton, &QPushButton::clicked, keyer_, &Keyer::play);
+    connect(ui_.stopButton, &QPushButton::clicked, keyer_, &Keyer::stop);
+    connect(ui_.resetButton, &QPushButton::clicked, keyer_, &Keyer::reset);
+    connect(ui_.loopButton, &QPushButton::clicked, keyer_, &Keyer::toggleLoop);
+    for (QAction* delay : ui_.loopDelayItems)
         connect(delay, &QAction::triggered, keyer_,
                 [this, delay] { keyer_->setLoopDelay(delay->data().toInt()); });
-    for (QAction* gain : ui_.Gain)
+    for (QAction* gain : ui_.gainItems)
         connect(gain, &QAction::triggered, keyer_,
                 [this, gain] { keyer_->setGainCode(gain->data().toInt()); });
     connect(&state_, &KeyerState::loopDelayChanged, this,
-            [this](std::int32_t tenths) { tickByData(ui_.LoopDelay, tenths); });
-    connect(&state_, &KeyerState::micGainCodeChanged, this, &TTavrin::showGain);
-    tickByData(ui_.LoopDelay, state_.loopDelay());
+            [this](std::int32_t tenths) { tickByData(ui_.loopDelayItems, tenths); });
+    connect(&state_, &KeyerState::micGainCodeChanged, this, &MainWindow::showGain);
+    tickByData(ui_.loopDelayItems, state_.loopDelay());
     showGain();
-    for (QAction* choice : ui_.Trim)
+    for (QAction* choice : ui_.trimItems)
         connect(choice, &QAction::triggered, keyer_, [this, choice] {
             const int ms = choice->data().toInt();
             keyer_->setTrimMargin(ms < 0 ? TrimMargin() : std::chrono::milliseconds{ms});
         });
-    for (QAction* choice : ui_.Level)
+    for (QAction* choice : ui_.levelItems)
         connect(choice, &QAction::triggered, keyer_, [this, choice] {
             LevelTarget target = keyer_->levelTarget();
             target.mode = choice->data().value<LevelMode>();
             keyer_->setLevelTarget(target);
         });
-    connect(ui_.Microphone, &QMenu::aboutToShow, this, &TTavrin::offerMessageEdits);
-    connect(ui_.LevelNow, &QAction::triggered, this, &TTavrin::levelNow);
-    connect(ui_.UndoTrim, &QAction::triggered, this, &TTavrin::undoTrim);
-    connect(ui_.InputSoundCard, &QAction::triggered, this, &TTavrin::InputSoundCardClick);
-    connect(ui_.OutputSoundCard, &QAction::triggered, this, &TTavrin::OutputSoundCardClick);
-    connect(ui_.MonitorSoundCard, &QAction::triggered, this,
+    connect(ui_.microphoneMenu, &QMenu::aboutToShow, this, &MainWindow::offerMessageEdits);
+    connect(ui_.levelNowItem, &QAction::triggered, this, &MainWindow::levelNow);
+    connect(ui_.undoTrimItem, &QAction::triggered, this, &MainWindow::undoTrim);
+    connect(ui_.inputCardItem, &QAction::triggered, this, &MainWindow::chooseInputCard);
+    connect(ui_.outputCardItem, &QAction::triggered, this, &MainWindow::chooseOutputCard);
+    connect(ui_.monitorCardItem, &QAction::triggered, this,
             [this] { showSoundCards(SoundCard::Monitor); });
-    connect(soundCard_, &TSoundCardSelect::shownChanged, keyer_, &Keyer::setSoundCardDialogShown);
+    connect(soundCard_, &SoundCardDialog::shownChanged, keyer_, &Keyer::setSoundCardDialogShown);
 
     Monitor& monitor = keyer_->monitor();
-    for (QAction* choice : ui_.Monitor)
+    for (QAction* choice : ui_.monitorItems)
         connect(choice, &QAction::triggered, &monitor,
                 [&monitor, choice] { monitor.setOn(choice->data().toBool()); });
-    for (QAction* choice : ui_.MonitorVolume)
+    for (QAction* choice : ui_.monitorVolumeItems)
         connect(choice, &QAction::triggered, &monitor,
                 [&monitor, choice] { monitor.setVolume({choice->data().toInt()}); });
-    connect(ui_.Preview, &QAction::triggered, this,
+    connect(ui_.previewItem, &QAction::triggered, this,
             [this] { previewMemory(state_.selectedMemory()); });
-    connect(&monitor, &Monitor::onChanged, this, &TTavrin::showMonitor);
+    connect(&monitor, &Monitor::onChanged, this, &MainWindow::showMonitor);
     connect(&monitor, &Monitor::failed, this, [this](const QString& why) {
         // While a message runs the status line tells the message; this follows its end.
         if (state_.busy())
@@ -98,57 +98,57 @@ void TTavrin::wireKeyer() {
             [this] { showIdleStatus(tr("Preview ended")); });
 }
 
-void TTavrin::previewMemory(int slot) {
+void MainWindow::previewMemory(int slot) {
     if (keyer_->previewMemory(slot))
         showIdleStatus(tr("Previewing memory %1 on %2").arg(slot).arg(monitorOut_->deviceName()));
 }
 
-void TTavrin::showMonitor() {
+void MainWindow::showMonitor() {
     const Monitor& monitor = keyer_->monitor();
-    tickByData(ui_.Monitor, monitor.on());
-    tickByData(ui_.MonitorVolume, monitor.volume().db);
+    tickByData(ui_.monitorItems, monitor.on());
+    tickByData(ui_.monitorVolumeItems, monitor.volume().db);
 }
 
-void TTavrin::InputSoundCardClick() {
+void MainWindow::chooseInputCard() {
     showSoundCards(SoundCard::Input);
 }
 
-void TTavrin::OutputSoundCardClick() {
+void MainWindow::chooseOutputCard() {
     showSoundCards(SoundCard::Output);
 }
 
-void TTavrin::showSoundCards(SoundCard mode) {
+void MainWindow::showSoundCards(SoundCard mode) {
     // A message running lets its device go at once, before the dialog may select another.
     if (state_.busy())
-        keyer_->StopBtnClick();
+        keyer_->stop();
     soundCard_->showFor(mode);
 }
 
-void TTavrin::showGain() {
+void MainWindow::showGain() {
     // A code no item carries (from a record written elsewhere) records at unity, and says so.
     const QVariant code = state_.micGainCode();
-    const bool offered = std::any_of(ui_.Gain.begin(), ui_.Gain.end(),
+    const bool offered = std::any_of(ui_.gainItems.begin(), ui_.gainItems.end(),
                                      [&](QAction* gain) { return gain->data() == code; });
-    tickByData(ui_.Gain, offered ? code : ui_.Gain[0]->data());
+    tickByData(ui_.gainItems, offered ? code : ui_.gainItems[0]->data());
 }
 
-void TTavrin::showTrimMargin() {
+void MainWindow::showTrimMargin() {
     const TrimMargin margin = keyer_->trimMargin();
-    tickByData(ui_.Trim, margin ? int(margin->count()) : -1);
+    tickByData(ui_.trimItems, margin ? int(margin->count()) : -1);
 }
 
-void TTavrin::showLevelTarget() {
+void MainWindow::showLevelTarget() {
     const LevelTarget& target = keyer_->levelTarget();
-    for (QAction* choice : ui_.Level) {
+    for (QAction* choice : ui_.levelItems) {
         const auto mode = choice->data().value<LevelMode>();
         choice->setText(target.caption(mode));
         choice->setChecked(mode == target.mode);
     }
 }
 
-void TTavrin::offerMessageEdits() {
+void MainWindow::offerMessageEdits() {
     const int slot = state_.selectedMemory();
-    ui_.LevelNow->setEnabled(!state_.busy() && slotLength(slot).count() > 0);
-    ui_.UndoTrim->setEnabled(!state_.busy() &&
-                             QFileInfo::exists(asRecordedPath(memories_.path(slot))));
+    ui_.levelNowItem->setEnabled(!state_.busy() && slotLength(slot).count() > 0);
+    ui_.undoTrimItem->setEnabled(!state_.busy() &&
+                                 QFileInfo::exists(asRecordedPath(memories_.path(slot))));
 }

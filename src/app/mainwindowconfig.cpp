@@ -1,6 +1,6 @@
 // The main window's persistence: the configuration file read at start-up and applied through
 // the same handlers as the menus, written at shutdown, and the File menu's wave commands.
-#include "app/tavrin.h"
+#include "app/mainwindow.h"
 
 #include "app/applog.h"
 #include "app/phrasesdialog.h"
@@ -74,7 +74,7 @@ QString notSaved(const QString& path, const FileRead& read) {
 }
 } // namespace
 
-void TTavrin::readConfiguration() {
+void MainWindow::readConfiguration() {
     readRecord();
     // A signal during the record's message box ends the start: nothing more is opened.
     if (startAbandoned_)
@@ -91,7 +91,7 @@ void TTavrin::readConfiguration() {
         applyIniSettings(ini);
 }
 
-void TTavrin::readRecord() {
+void MainWindow::readRecord() {
     const QString path = paths_.configFile();
     const FileRead read = readConfigFile(path);
     if (read.status == FileRead::Status::Missing) {
@@ -113,28 +113,28 @@ void TTavrin::readRecord() {
         tellSettingsNotSaved(why);
 }
 
-void TTavrin::tellSettingsNotSaved(const QString& why) {
+void MainWindow::tellSettingsNotSaved(const QString& why) {
     // Both files or neither: the record names VOX for what only the settings file holds, and the
     // operator is told once.
     configPath_.clear();
     dialogs_.showMessage(why + text(kNotSaved), text(kConfigErrorTitle));
 }
 
-SettingsTargets TTavrin::settingsTargets() {
+SettingsTargets MainWindow::settingsTargets() {
     return {memories_, *keyer_, state_, *keying_, *idAlarm_, audioDevices_};
 }
 
-void TTavrin::applyConfiguration(const ConfigRecord& record) {
+void MainWindow::applyConfiguration(const ConfigRecord& record) {
     applySettings(record, settingsTargets());
     reservedA_ = record.reservedA;
     reservedB_ = record.reservedB;
     if (record.stayOnTop == kOn)
-        On2Click();
+        setStayOnTop(true);
     else
-        Off2Click();
+        setStayOnTop(false);
 }
 
-ConfigRecord TTavrin::currentConfiguration() {
+ConfigRecord MainWindow::currentConfiguration() {
     ConfigRecord base;
     base.reservedA = reservedA_;
     base.reservedB = reservedB_;
@@ -142,16 +142,16 @@ ConfigRecord TTavrin::currentConfiguration() {
     return collectSettings(settingsTargets(), base);
 }
 
-void TTavrin::applyIniSettings(const IniSettings& ini) {
+void MainWindow::applyIniSettings(const IniSettings& ini) {
     keyer_->setPttTiming(ini.keying.ptt);
-    ui_.SpeakAloud->setChecked(ini.console.speakAloud);
+    ui_.speakAloudItem->setChecked(ini.console.speakAloud);
     keyer_->setTrimMargin(ini.recording.trimMargin);
     showTrimMargin();
     keyer_->setLevelTarget(ini.recording.level);
     showLevelTarget();
     // The record names VOX while a device path is in use. A port that a copy of the program
     // reading only the record has chosen since then stands.
-    if (!ini.keying.serialDevice.isEmpty() && keying_->KeyingPortName() == kVoxName)
+    if (!ini.keying.serialDevice.isEmpty() && keying_->portName() == kVoxName)
         chooseSerialDevice(ini.keying.serialDevice);
     // Likewise a rig: the record holds VOX for it.
     rigSettings_ = ini.rig;
@@ -165,14 +165,14 @@ void TTavrin::applyIniSettings(const IniSettings& ini) {
     case RigSettings::Keying::None:
         break;
     }
-    audioDevices_.MonitorDevice = ini.monitor.device;
+    audioDevices_.monitorDevice = ini.monitor.device;
     // The card of that name wherever it is numbered now; else the number as kept.
     constexpr auto kOutput = WaveService::Direction::Output;
     const int outputs = ini.monitor.deviceName.isEmpty() ? 0 : platform_.wave->deviceCount(kOutput);
     for (int device = 0; device < outputs; ++device)
         if (QString::fromStdString(platform_.wave->productName(kOutput, device)) ==
             ini.monitor.deviceName)
-            audioDevices_.MonitorDevice = device;
+            audioDevices_.monitorDevice = device;
     keyer_->monitor().setVolume(ini.monitor.volume);
     keyer_->monitor().setOn(ini.monitor.on);
     showMonitor();
@@ -181,23 +181,23 @@ void TTavrin::applyIniSettings(const IniSettings& ini) {
     showOperatorPtt();
 }
 
-IniSettings TTavrin::currentIniSettings() const {
+IniSettings MainWindow::currentIniSettings() const {
     IniSettings ini;
     // An adapter that failed to open is still the operator's choice while VOX stands in for it.
-    if (keying_->KeyingPortName() == kVoxName && !keying_->rigTarget())
+    if (keying_->portName() == kVoxName && !keying_->rigTarget())
         ini.keying.serialDevice = chosenSerialDevice_;
     if (keying_->usesDevicePath())
-        ini.keying.serialDevice = keying_->KeyingPortName();
+        ini.keying.serialDevice = keying_->portName();
     ini.keying.ptt = keyer_->pttTiming();
     ini.keying.operatorPtt = keying_->operatorPtt();
-    ini.console.speakAloud = ui_.SpeakAloud->isChecked();
+    ini.console.speakAloud = ui_.speakAloudItem->isChecked();
     ini.recording.trimMargin = keyer_->trimMargin();
     ini.recording.level = keyer_->levelTarget();
     ini.monitor.on = keyer_->monitor().on();
     ini.monitor.volume = keyer_->monitor().volume();
-    ini.monitor.device = audioDevices_.MonitorDevice;
+    ini.monitor.device = audioDevices_.monitorDevice;
     // The first device is the desktop's sound server, whatever cards come and go.
-    if (audioDevices_.MonitorDevice != 0)
+    if (audioDevices_.monitorDevice != 0)
         ini.monitor.deviceName = monitorOut_->deviceName();
     ini.rig = rigSettings_;
     const RigTarget* rig = keying_->rigTarget();
@@ -207,7 +207,7 @@ IniSettings TTavrin::currentIniSettings() const {
     return ini;
 }
 
-void TTavrin::writeConfiguration() {
+void MainWindow::writeConfiguration() {
     if (configPath_.isEmpty())
         return;
     // What could be foreseen was told at the start; a failure that comes only now (a full disk)
@@ -218,7 +218,7 @@ void TTavrin::writeConfiguration() {
         qCWarning(appLog, "Could not save the settings in %s", qPrintable(paths_.iniFile()));
 }
 
-void TTavrin::RetrieveWave1Click() {
+void MainWindow::openMessage() {
     // The chosen file is checked through a handle of its own, and never while a recording or
     // playback runs, so no running operation loses its file.
     if (state_.busy())
@@ -233,7 +233,7 @@ void TTavrin::RetrieveWave1Click() {
                              QString::fromLatin1(refusal->title));
 }
 
-void TTavrin::SaveWave1Click() {
+void MainWindow::saveMessageAs() {
     // Read through a handle of its own, so a paused playback keeps its place in the file; not
     // while a recording or playback runs, as Open Wave.
     if (state_.busy())
@@ -241,7 +241,7 @@ void TTavrin::SaveWave1Click() {
     saveWave(state_.currentMessageFile(), dialogs_);
 }
 
-void TTavrin::ImportMessage1Click() {
+void MainWindow::importMessage() {
     // A running recording or playback holds the slot's file.
     if (state_.busy() || import_)
         return;
@@ -266,12 +266,12 @@ void TTavrin::ImportMessage1Click() {
             importProgress_->setValue(permille);
     });
     // Queued: the import is deleted there, which must not happen inside its own signal.
-    connect(import_.get(), &MessageImport::finished, this, &TTavrin::finishImport,
+    connect(import_.get(), &MessageImport::finished, this, &MainWindow::finishImport,
             Qt::QueuedConnection);
-    ui_.ImportMessage1->setEnabled(false);
+    ui_.importMessageItem->setEnabled(false);
 }
 
-void TTavrin::PhrasesClick() {
+void MainWindow::PhrasesClick() {
     // Not modal: STOP, Escape and the memories work while it is open.
     if (!phrases_)
         phrases_ = new PhrasesDialog(*keyer_, state_, dialogs_, paths_.phrasesDir(), this);
@@ -281,14 +281,14 @@ void TTavrin::PhrasesClick() {
     phrases_->activateWindow();
 }
 
-void TTavrin::finishImport() {
+void MainWindow::finishImport() {
     // Its question waits for the end of a message started meanwhile, rather than come up while
     // the transmitter is keyed.
     if (!import_ || !import_->done() || state_.busy())
         return;
     const std::unique_ptr<MessageImport> import = std::move(import_);
     importProgress_.reset();
-    ui_.ImportMessage1->setEnabled(true);
+    ui_.importMessageItem->setEnabled(true);
     if (import->complete(importSlot_, dialogs_, keyer_->trimMargin(), keyer_->levelTarget()))
         keyer_->chooseMessageFile(import->target());
 }

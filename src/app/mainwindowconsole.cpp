@@ -1,7 +1,7 @@
 // The main window for the operator at the keyboard and for a screen reader: the shortcuts, the
 // tooltips and the Keyboard help, the accessible names, states and announcements, the length of
 // each slot's message, the status line and the level meter.
-#include "app/tavrin.h"
+#include "app/mainwindow.h"
 
 #include "app/accessiblebutton.h"
 #include "app/announcer.h"
@@ -128,13 +128,13 @@ void describe(QWidget* control, const QString& what) {
 
 } // namespace
 
-void TTavrin::wireConsole() {
+void MainWindow::wireConsole() {
     // Marked before any name is set: the state interface must be the one that is kept.
-    for (QPushButton* button : {ui_.LoopBtn, ui_.TuneBtn, ui_.TransmitBtn, ui_.MicBtn})
+    for (QPushButton* button : {ui_.loopButton, ui_.tuneButton, ui_.txEnableButton, ui_.micButton})
         accessiblebutton::mark(button, accessiblebutton::Kind::Switch);
-    for (QPushButton* button : {ui_.RecordBtn, ui_.PlayBtn})
+    for (QPushButton* button : {ui_.recordButton, ui_.playButton})
         accessiblebutton::mark(button, accessiblebutton::Kind::Action);
-    for (QPushButton* button : ui_.MemBtn)
+    for (QPushButton* button : ui_.memoryButtons)
         accessiblebutton::mark(button, accessiblebutton::Kind::Choice);
 
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
@@ -148,72 +148,73 @@ void TTavrin::wireConsole() {
         QKeySequence keys;
         QString what;
     } pressed[] = {
-        {ui_.RecordBtn, kRecordKeys, tr("Record into the selected memory")},
-        {ui_.LoopBtn, kLoopKeys, tr("Repeat the message after the loop delay")},
-        {ui_.TuneBtn, kTuneKeys, tr("Key the transmitter without sound")},
-        {ui_.TransmitBtn, kTxEnableKeys, tr("Key the transmitter while playing")},
+        {ui_.recordButton, kRecordKeys, tr("Record into the selected memory")},
+        {ui_.loopButton, kLoopKeys, tr("Repeat the message after the loop delay")},
+        {ui_.tuneButton, kTuneKeys, tr("Key the transmitter without sound")},
+        {ui_.txEnableButton, kTxEnableKeys, tr("Key the transmitter while playing")},
     };
     for (const auto& press : pressed) {
         shortcut(this, press.keys, [button = press.button] { button->click(); });
         describe(press.button, QStringLiteral("%1 (%2)").arg(press.what, keysText(press.keys)));
     }
-    describe(ui_.PlayBtn, tr("Play or pause the selected memory (F1 … F12 play a "
-                             "memory at once)"));
-    describe(ui_.StopBtn, tr("Stop the message (Esc stops everything)"));
-    describe(ui_.ResetBtn, tr("Stop and cancel the loop (Esc)"));
-    describe(ui_.MicBtn, tr("Microphone on the transmitter"));
-    describe(ui_.VolumeBtn, tr("Open the sound mixer"));
-    describe(ui_.TxPanel, tr("Whether the transmitter is keyed"));
-    describe(ui_.AlarmPanel, tr("Flashes when the station must identify"));
-    ui_.AlarmPanel->setAccessibleName(tr("Identification alarm"));
-    ui_.PlayProgressBar->setAccessibleName(tr("Playback progress"));
+    describe(ui_.playButton, tr("Play or pause the selected memory (F1 … F12 play a "
+                                "memory at once)"));
+    describe(ui_.stopButton, tr("Stop the message (Esc stops everything)"));
+    describe(ui_.resetButton, tr("Stop and cancel the loop (Esc)"));
+    describe(ui_.micButton, tr("Microphone on the transmitter"));
+    describe(ui_.mixerButton, tr("Open the sound mixer"));
+    describe(ui_.rxTxIndicator, tr("Whether the transmitter is keyed"));
+    describe(ui_.alarmStrip, tr("Flashes when the station must identify"));
+    ui_.alarmStrip->setAccessibleName(tr("Identification alarm"));
+    ui_.progressBar->setAccessibleName(tr("Playback progress"));
 
     focusRing_ = new FocusRing(this);
-    barColour_ = ui_.PlayProgressBar->palette().color(QPalette::Highlight);
+    barColour_ = ui_.progressBar->palette().color(QPalette::Highlight);
 
     consoleTimer_ = new QTimer(this);
     consoleTimer_->setSingleShot(true);
     consoleTimer_->setInterval(0);
-    connect(consoleTimer_, &QTimer::timeout, this, &TTavrin::showConsole);
+    connect(consoleTimer_, &QTimer::timeout, this, &MainWindow::showConsole);
     statusTimer_ = new QTimer(this);
     statusTimer_->setSingleShot(true);
     connect(statusTimer_, &QTimer::timeout, this, [this] {
         statusShown_.start();
         showLevel(state_.phase());
     });
-    connect(&state_, &KeyerState::phaseChanged, this, &TTavrin::scheduleConsole);
-    connect(&state_, &KeyerState::loopActiveChanged, this, &TTavrin::scheduleConsole);
-    connect(&state_, &KeyerState::selectedMemoryChanged, this, &TTavrin::scheduleConsole);
+    connect(&state_, &KeyerState::phaseChanged, this, &MainWindow::scheduleConsole);
+    connect(&state_, &KeyerState::loopActiveChanged, this, &MainWindow::scheduleConsole);
+    connect(&state_, &KeyerState::selectedMemoryChanged, this, &MainWindow::scheduleConsole);
     for (auto changed : {&KeyerState::playBytesLeftChanged, &KeyerState::recordedBytesChanged,
                          &KeyerState::inputPeakChanged, &KeyerState::progressChanged})
-        connect(&state_, changed, this, &TTavrin::scheduleStatus);
-    connect(ui_.MessageWindow, &QTextEdit::textChanged, this, &TTavrin::scheduleConsole);
+        connect(&state_, changed, this, &MainWindow::scheduleStatus);
+    connect(ui_.noteEditor, &QTextEdit::textChanged, this, &MainWindow::scheduleConsole);
     const TxState& tx = transmit_->state();
     for (auto changed :
          {&TxState::tuneActiveChanged, &TxState::txEnableChanged, &TxState::txMicChanged,
           &TxState::transmittingChanged, &TxState::unkeyNotConfirmedChanged})
-        connect(&tx, changed, this, &TTavrin::scheduleConsole);
+        connect(&tx, changed, this, &MainWindow::scheduleConsole);
     // A recording that ends has changed its slot's file.
     connect(&state_, &KeyerState::recordActiveChanged, this, [this](bool on) {
         if (!on)
             readSlotLengths();
     });
-    connect(keyer_, &Keyer::nothingToPlay, this, &TTavrin::nothingToPlay);
+    connect(keyer_, &Keyer::nothingToPlay, this, &MainWindow::nothingToPlay);
 
     // Messages copied in or deleted while the program runs.
     slotWatcher_ = new QFileSystemWatcher(this);
     slotWatcher_->addPath(paths_.dir());
-    connect(slotWatcher_, &QFileSystemWatcher::directoryChanged, this, &TTavrin::readSlotLengths);
+    connect(slotWatcher_, &QFileSystemWatcher::directoryChanged, this,
+            &MainWindow::readSlotLengths);
 }
 
-void TTavrin::KeyboardClick() {
+void MainWindow::showKeyboard() {
     QStringList lines;
     for (const KeyHelp& help : keyboardHelp())
         lines << help.keys + QStringLiteral(": ") + help.action;
     dialogs_.showMessage(lines.join(QLatin1Char('\n')), tr("Keyboard"));
 }
 
-void TTavrin::readSlotLengths() {
+void MainWindow::readSlotLengths() {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         slotLengths_.at(slot - 1) = messageLength(memories_.path(slot));
     showMemoryButtons();
@@ -221,20 +222,21 @@ void TTavrin::readSlotLengths() {
     emit slotLengthsRead();
 }
 
-void TTavrin::showMemoryButtons() {
+void MainWindow::showMemoryButtons() {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
         const bool empty = slotLength(slot).count() == 0;
-        look::setTextColour(ui_.MemBtn.at(slot - 1), slot == state_.highlightedMemory() ? look::kRed
-                                                     : empty ? look::kGrey
-                                                             : look::kBlack);
+        look::setTextColour(ui_.memoryButtons.at(slot - 1), slot == state_.highlightedMemory()
+                                                                ? look::kRed
+                                                            : empty ? look::kGrey
+                                                                    : look::kBlack);
     }
 }
 
-void TTavrin::scheduleConsole() {
+void MainWindow::scheduleConsole() {
     consoleTimer_->start();
 }
 
-QString TTavrin::messageName() const {
+QString MainWindow::messageName() const {
     if (state_.recordActive() && !keyer_->recordingPhrase().isEmpty())
         return tr("phrase %1").arg(QFileInfo(keyer_->recordingPhrase()).completeBaseName());
     // A paused message resumes whatever memory has been selected since.
@@ -245,7 +247,7 @@ QString TTavrin::messageName() const {
     return QFileInfo(file).fileName();
 }
 
-void TTavrin::scheduleStatus() {
+void MainWindow::scheduleStatus() {
     // A phase change shows everything anyway.
     if (consoleTimer_->isActive())
         return;
@@ -256,7 +258,7 @@ void TTavrin::scheduleStatus() {
         statusTimer_->start(kStatusCatchUp);
 }
 
-void TTavrin::showConsole() {
+void MainWindow::showConsole() {
     consoleTimer_->stop();
     statusShown_.invalidate();
     const TxState& tx = transmit_->state();
@@ -265,27 +267,27 @@ void TTavrin::showConsole() {
         QString what;
         bool on;
     } switches[] = {
-        {ui_.TransmitBtn, tr("Transmit enable"), tx.TxEnable()},
-        {ui_.MicBtn, tr("Microphone"), tx.TxMic()},
-        {ui_.LoopBtn, QStringLiteral("LOOP"), state_.loopActive()},
-        {ui_.TuneBtn, QStringLiteral("TUNE"), tx.TuneActive()},
+        {ui_.txEnableButton, tr("Transmit enable"), tx.txEnabled()},
+        {ui_.micButton, tr("Microphone"), tx.micOn()},
+        {ui_.loopButton, QStringLiteral("LOOP"), state_.loopActive()},
+        {ui_.tuneButton, QStringLiteral("TUNE"), tx.tuning()},
     };
     for (const auto& control : switches) {
         nameIfChanged(control.button, control.what);
         accessiblebutton::setOn(control.button, control.on);
     }
     const KeyerPhase now = state_.phase();
-    nameIfChanged(ui_.RecordBtn,
+    nameIfChanged(ui_.recordButton,
                   now == KeyerPhase::Recording ? tr("REC, recording") : QStringLiteral("REC"));
-    accessiblebutton::setOn(ui_.RecordBtn, now == KeyerPhase::Recording);
-    nameIfChanged(ui_.PlayBtn, now == KeyerPhase::Playing  ? tr("PLAY, playing")
-                               : now == KeyerPhase::Paused ? tr("PLAY, paused")
-                                                           : QStringLiteral("PLAY"));
-    accessiblebutton::setOn(ui_.PlayBtn, now == KeyerPhase::Playing);
-    nameIfChanged(ui_.MessageWindow, tr("Note for memory %1").arg(state_.selectedMemory()));
+    accessiblebutton::setOn(ui_.recordButton, now == KeyerPhase::Recording);
+    nameIfChanged(ui_.playButton, now == KeyerPhase::Playing  ? tr("PLAY, playing")
+                                  : now == KeyerPhase::Paused ? tr("PLAY, paused")
+                                                              : QStringLiteral("PLAY"));
+    accessiblebutton::setOn(ui_.playButton, now == KeyerPhase::Playing);
+    nameIfChanged(ui_.noteEditor, tr("Note for memory %1").arg(state_.selectedMemory()));
 
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
-        QPushButton* button = ui_.MemBtn.at(slot - 1);
+        QPushButton* button = ui_.memoryButtons.at(slot - 1);
         const bool selected = slot == state_.selectedMemory();
         const QStringList parts = memoryParts(slot);
         nameIfChanged(button, parts.join(QStringLiteral(", ")));
@@ -298,21 +300,21 @@ void TTavrin::showConsole() {
             button->setAccessibleDescription(keys);
     }
 
-    const QString indicator = tr("Receive/transmit indicator, ") + ui_.TxPanel->text();
-    if (ui_.TxPanel->accessibleName().isEmpty())
-        ui_.TxPanel->setAccessibleName(indicator);
-    else if (ui_.TxPanel->accessibleName() != indicator)
-        announce(ui_.TxPanel, indicator,
+    const QString indicator = tr("Receive/transmit indicator, ") + ui_.rxTxIndicator->text();
+    if (ui_.rxTxIndicator->accessibleName().isEmpty())
+        ui_.rxTxIndicator->setAccessibleName(indicator);
+    else if (ui_.rxTxIndicator->accessibleName() != indicator)
+        announce(ui_.rxTxIndicator, indicator,
                  !tx.transmitting()       ? tr("Receiving")
                  : tx.unkeyNotConfirmed() ? tr("Transmitting, unkey not confirmed")
                                           : tr("Transmitting"));
     showStatus(now);
 }
 
-QStringList TTavrin::memoryParts(int slot) const {
+QStringList MainWindow::memoryParts(int slot) const {
     const bool selected = slot == state_.selectedMemory();
     const QString note =
-        (selected ? ui_.MessageWindow->toPlainText() : MemorySlots::toWindow(memories_.note(slot)))
+        (selected ? ui_.noteEditor->toPlainText() : MemorySlots::toWindow(memories_.note(slot)))
             .section(QLatin1Char('\n'), 0, 0)
             .trimmed();
     QStringList parts{tr("Memory %1").arg(slot)};
@@ -325,17 +327,17 @@ QStringList TTavrin::memoryParts(int slot) const {
     return parts;
 }
 
-void TTavrin::chooseMemory(int slot) {
-    keyer_->MemBtnClick(slot);
+void MainWindow::chooseMemory(int slot) {
+    keyer_->selectMemory(slot);
     // The screen reader is not told of a memory button's new selection, even under the focus;
     // the choice by click or key, wherever the focus is, is said here.
     if (state_.selectedMemory() == slot)
         say(centralWidget(), memoryParts(slot).join(QStringLiteral(", ")));
 }
 
-void TTavrin::showLevel(KeyerPhase now) {
+void MainWindow::showLevel(KeyerPhase now) {
     statusTimer_->stop();
-    QProgressBar* bar = ui_.PlayProgressBar;
+    QProgressBar* bar = ui_.progressBar;
     const bool clipped = now == KeyerPhase::Recording && state_.inputPeak() >= kClipPeak;
     // A palette set anew repaints the bar even when its colour stays.
     const QColor colour = clipped ? look::kRed : barColour_;
@@ -369,13 +371,13 @@ void TTavrin::showLevel(KeyerPhase now) {
     if (bar->accessibleDescription() != status)
         bar->setAccessibleDescription(status);
     bar->setFormat(status);
-    ui_.StatusLine->setText(status);
+    ui_.statusLine->setText(status);
     // Last: a new position repaints the bar at once, and with it all that is waiting to be
     // painted (the status line's new text), in one pass over the window.
     bar->setValue(position);
 }
 
-void TTavrin::showStatus(KeyerPhase now) {
+void MainWindow::showStatus(KeyerPhase now) {
     showLevel(now);
     const QString message = messageName();
     if (now == shownPhase_ && (now == KeyerPhase::Idle || message == shownMessage_)) {
@@ -409,34 +411,34 @@ void TTavrin::showStatus(KeyerPhase now) {
         if (!monitorFailure_.isEmpty())
             said += QStringLiteral(". ") + std::exchange(monitorFailure_, QString());
         idleStatus_ = said;
-        ui_.StatusLine->setText(said);
+        ui_.statusLine->setText(said);
         break;
     }
     if (now != KeyerPhase::Idle)
         quietFailure_.clear();
     shownPhase_ = now;
     shownMessage_ = message;
-    announce(ui_.StatusLine, said);
+    announce(ui_.statusLine, said);
 }
 
-void TTavrin::nothingToPlay(const QString& path) {
+void MainWindow::nothingToPlay(const QString& path) {
     QString said = tr("Nothing to play in %1").arg(QFileInfo(path).fileName());
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         if (memories_.path(slot) == path)
             said = tr("Memory %1 is empty").arg(slot);
     idleStatus_ = said;
     quietFailure_.clear();
-    ui_.StatusLine->setText(said);
+    ui_.statusLine->setText(said);
     // The start that found nothing is not announced as a playback.
     shownPhase_ = KeyerPhase::Idle;
     shownMessage_ = messageName();
-    announce(ui_.StatusLine, said);
+    announce(ui_.statusLine, said);
     readSlotLengths();
 }
 
-void TTavrin::undoTrim() {
+void MainWindow::undoTrim() {
     offerMessageEdits();
-    if (!ui_.UndoTrim->isEnabled())
+    if (!ui_.undoTrimItem->isEnabled())
         return;
     const int slot = state_.selectedMemory();
     if (!restoreAsRecorded(memories_.path(slot))) {
@@ -450,13 +452,13 @@ void TTavrin::undoTrim() {
         tr("Memory %1 is back as recorded: %2 seconds").arg(slot).arg(seconds(slotLength(slot))));
 }
 
-void TTavrin::showIdleStatus(const QString& text) {
+void MainWindow::showIdleStatus(const QString& text) {
     idleStatus_ = text;
-    ui_.StatusLine->setText(text);
-    announce(ui_.StatusLine, text);
+    ui_.statusLine->setText(text);
+    announce(ui_.statusLine, text);
 }
 
-void TTavrin::yieldToOperator() {
+void MainWindow::yieldToOperator() {
     const QString stopped = tr("Stopped by the operator's PTT");
     // A message ending is said by the status line once the console shows it; the loop's pause
     // and TUNE end without a change the status line would say.
@@ -469,9 +471,9 @@ void TTavrin::yieldToOperator() {
         showIdleStatus(stopped);
 }
 
-void TTavrin::levelNow() {
+void MainWindow::levelNow() {
     offerMessageEdits();
-    if (!ui_.LevelNow->isEnabled())
+    if (!ui_.levelNowItem->isEnabled())
         return;
     const int slot = state_.selectedMemory();
     // The command levels to the target ticked, and to peak while levelling is Off.
@@ -487,19 +489,19 @@ void TTavrin::levelNow() {
     showIdleStatus(report);
 }
 
-void TTavrin::showQuietFailure(const QString& text) {
+void MainWindow::showQuietFailure(const QString& text) {
     quietFailure_ = text;
     showIdleStatus(text);
 }
 
-void TTavrin::announce(QLabel* where, const QString& text, const QString& spoken) {
+void MainWindow::announce(QLabel* where, const QString& text, const QString& spoken) {
     where->setAccessibleName(text);
     say(where, spoken.isEmpty() ? text : spoken);
-    if (platform_.speech && ui_.SpeakAloud->isChecked())
+    if (platform_.speech && ui_.speakAloudItem->isChecked())
         platform_.speech->say(spoken.isEmpty() ? text : spoken);
 }
 
-void TTavrin::say(QWidget* where, const QString& text) {
+void MainWindow::say(QWidget* where, const QString& text) {
     auto* announcer = where->findChild<Announcer*>(QString(), Qt::FindDirectChildrenOnly);
     if (!announcer)
         announcer = new Announcer(where);

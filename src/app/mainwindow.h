@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/installpaths.h"
+#include "app/mainwindowui.h"
 #include "app/platform.h"
 #include "app/routeddialogs.h"
-#include "app/tavrinui.h"
 #include "audio/audiodevices.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
@@ -29,7 +29,7 @@ class MessageImport;
 class PhrasesDialog;
 class QProgressDialog;
 class TransmitControls;
-class TSoundCardSelect;
+class SoundCardDialog;
 class FatalSignalUnkey;
 class FocusRing;
 class QFileSystemWatcher;
@@ -41,14 +41,14 @@ class WaveInEngine;
 class WaveOutEngine;
 
 // The main window: owns the controls, the keyer state and the subsystems, and wires them.
-class TTavrin : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit TTavrin(const Platform& platform, QWidget* parent = nullptr);
-    ~TTavrin() override;
+    explicit MainWindow(const Platform& platform, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
-    const TavrinUi& ui() const { return ui_; }
+    const MainWindowUi& ui() const { return ui_; }
     const KeyerState& keyerState() const { return state_; }
     MemorySlots& memories() { return memories_; }
     Keyer& keyer() { return *keyer_; }
@@ -57,37 +57,35 @@ public:
     TransmitControls& transmitControls() { return *transmit_; }
     IdAlarm& idAlarm() { return *idAlarm_; }
     AudioDevices& audioDevices() { return audioDevices_; }
-    TSoundCardSelect& soundCardSelect() { return *soundCard_; }
+    SoundCardDialog& soundCardSelect() { return *soundCard_; }
     // A termination signal came while start-up was still running (inside one of its message
     // boxes): the program ends without showing the window or saving anything.
     bool startAbandoned() const { return startAbandoned_; }
     const InstallPaths& paths() const { return paths_; }
     QString helpPath() const { return helpPath_; }
 
-    void FormCreate();
+    void start();
     // The way out shared by the close box, File > Exit and the termination signals.
     void shutdown();
-    void Exit1Click();
-    void Off2Click();
-    void On2Click();
-    void About1Click();
-    void VolumeBtnClick();
-    void HelpMenu1Click();
-    void InputSoundCardClick();
-    void OutputSoundCardClick();
-    void RetrieveWave1Click();
-    void SaveWave1Click();
+    void quit();
+    void showAbout();
+    void openMixer();
+    void showHelp();
+    void chooseInputCard();
+    void chooseOutputCard();
+    void openMessage();
+    void saveMessageAs();
     // The Hamlib keying dialogs: OK keys through the rig shown from then on.
-    void RadioCatClick();
-    void Cm108GpioClick();
+    void chooseCatKeying();
+    void chooseCm108Keying();
     // File > Import Message…: any sound file becomes the selected memory's message.
-    void ImportMessage1Click();
+    void importMessage();
     // File > Phrases…: the pieces spoken exchanges are made of.
     void PhrasesClick();
     // Key release anywhere in the window: Escape stops everything and unkeys.
-    void KeyUp(int key);
+    void keyReleased(int key);
     // Help > Keyboard: the keys of the window.
-    void KeyboardClick();
+    void showKeyboard();
     // The slot's message length as last read from its file; zero for an empty memory.
     std::chrono::milliseconds slotLength(int slot) const { return slotLengths_.at(slot - 1); }
 
@@ -159,7 +157,7 @@ private:
     // even when it fails to open (unplugged for now): VOX stands in for this run only.
     void chooseSerialDevice(const QString& path);
     // Asks for the PTT lead or tail.
-    void askPttDelayClick(std::chrono::milliseconds PttTiming::*delay, const QString& caption);
+    void setPttDelay(std::chrono::milliseconds PttTiming::*delay, const QString& caption);
     // A termination signal: the shutdown sequence once started, else the start is given up.
     void terminationSignal();
     // An import has converted its file, or was refused or cancelled: what it found is told, and
@@ -189,7 +187,7 @@ private:
     std::unique_ptr<Dialogs> ownDialogs_;
     RoutedDialogs dialogs_;
     InstallPaths paths_;
-    TavrinUi ui_;
+    MainWindowUi ui_;
     KeyerState state_;
     MemorySlots memories_;
     Keyer* keyer_ = nullptr;
@@ -204,7 +202,7 @@ private:
     std::unique_ptr<WaveOutEngine> monitorOut_;
     // Why the monitor went off while a message ran, told when it ends.
     QString monitorFailure_;
-    TSoundCardSelect* soundCard_ = nullptr;
+    SoundCardDialog* soundCard_ = nullptr;
     QList<QAction*> serialPortItems_;
     // The adapter last chosen by its path, until another port is chosen in the Output menu.
     QString chosenSerialDevice_;

@@ -1,4 +1,4 @@
-#include "app/tavrin.h"
+#include "app/mainwindow.h"
 
 #include "app/launchers.h"
 #include "app/look.h"
@@ -40,7 +40,7 @@ QString probe(const QString& path) {
 
 } // namespace
 
-TTavrin::TTavrin(const Platform& platform, QWidget* parent)
+MainWindow::MainWindow(const Platform& platform, QWidget* parent)
     : QMainWindow(parent), platform_(platform),
       ownDialogs_(platform.dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
       dialogs_(platform.dialogs ? *platform.dialogs : *ownDialogs_,
@@ -66,54 +66,54 @@ TTavrin::TTavrin(const Platform& platform, QWidget* parent)
     // window again (and measuring every caption in it).
     layout()->activate();
     statusBar()->layout()->setGeometry(statusBar()->rect());
-    ui_.StatusLine->setFixedSize(ui_.StatusLine->size());
+    ui_.statusLine->setFixedSize(ui_.statusLine->size());
     if (const QScreen* where = screen())
         move(where->availableGeometry().center() - rect().center());
-    FormCreate();
+    start();
     readSlotLengths();
     showConsole();
     started_ = true;
 }
 
-TTavrin::~TTavrin() {
+MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
     // The keyer refers to the keying line, the engines and the state: it goes first.
     delete keyer_;
 }
 
-void TTavrin::wire() {
+void MainWindow::wire() {
     wireIndicators();
     wireTransmitter();
     wireKeyer();
 
-    connect(ui_.Exit1, &QAction::triggered, this, &TTavrin::Exit1Click);
-    connect(ui_.Off2, &QAction::triggered, this, &TTavrin::Off2Click);
-    connect(ui_.On2, &QAction::triggered, this, &TTavrin::On2Click);
-    connect(ui_.About1, &QAction::triggered, this, &TTavrin::About1Click);
-    connect(ui_.VolumeBtn, &QPushButton::clicked, this, &TTavrin::VolumeBtnClick);
-    connect(ui_.HelpMenu1, &QAction::triggered, this, &TTavrin::HelpMenu1Click);
-    connect(ui_.Keyboard1, &QAction::triggered, this, &TTavrin::KeyboardClick);
-    connect(ui_.RetrieveWave1, &QAction::triggered, this, &TTavrin::RetrieveWave1Click);
-    connect(ui_.SaveWave1, &QAction::triggered, this, &TTavrin::SaveWave1Click);
-    connect(ui_.ImportMessage1, &QAction::triggered, this, &TTavrin::ImportMessage1Click);
-    connect(ui_.Phrases, &QAction::triggered, this, &TTavrin::PhrasesClick);
+    connect(ui_.exitItem, &QAction::triggered, this, &MainWindow::quit);
+    connect(ui_.stayOnTopOffItem, &QAction::triggered, this, [this] { setStayOnTop(false); });
+    connect(ui_.stayOnTopOnItem, &QAction::triggered, this, [this] { setStayOnTop(true); });
+    connect(ui_.aboutItem, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(ui_.mixerButton, &QPushButton::clicked, this, &MainWindow::openMixer);
+    connect(ui_.helpItem, &QAction::triggered, this, &MainWindow::showHelp);
+    connect(ui_.keyboardItem, &QAction::triggered, this, &MainWindow::showKeyboard);
+    connect(ui_.openMessageItem, &QAction::triggered, this, &MainWindow::openMessage);
+    connect(ui_.saveMessageAsItem, &QAction::triggered, this, &MainWindow::saveMessageAs);
+    connect(ui_.importMessageItem, &QAction::triggered, this, &MainWindow::importMessage);
+    connect(ui_.Phrases, &QAction::triggered, this, &MainWindow::PhrasesClick);
     for (auto ended : {&KeyerState::playActiveChanged, &KeyerState::recordActiveChanged})
-        connect(&state_, ended, this, &TTavrin::finishImport, Qt::QueuedConnection);
+        connect(&state_, ended, this, &MainWindow::finishImport, Qt::QueuedConnection);
 }
 
-void TTavrin::wireIndicators() {
+void MainWindow::wireIndicators() {
     const auto redWhen = [](QWidget* caption) {
         return [caption](bool on) { look::setTextColour(caption, on ? look::kRed : look::kBlue); };
     };
-    connect(&state_, &KeyerState::recordActiveChanged, this, redWhen(ui_.RecordBtn));
-    connect(&state_, &KeyerState::playActiveChanged, this, redWhen(ui_.PlayBtn));
-    connect(&state_, &KeyerState::loopActiveChanged, this, redWhen(ui_.LoopBtn));
-    connect(&state_, &KeyerState::keyerIdleChanged, this, redWhen(ui_.ResetBtn));
-    connect(&state_, &KeyerState::keyerStoppedChanged, this, redWhen(ui_.StopBtn));
-    connect(&state_, &KeyerState::highlightedMemoryChanged, this, &TTavrin::showMemoryButtons);
+    connect(&state_, &KeyerState::recordActiveChanged, this, redWhen(ui_.recordButton));
+    connect(&state_, &KeyerState::playActiveChanged, this, redWhen(ui_.playButton));
+    connect(&state_, &KeyerState::loopActiveChanged, this, redWhen(ui_.loopButton));
+    connect(&state_, &KeyerState::keyerIdleChanged, this, redWhen(ui_.resetButton));
+    connect(&state_, &KeyerState::keyerStoppedChanged, this, redWhen(ui_.stopButton));
+    connect(&state_, &KeyerState::highlightedMemoryChanged, this, &MainWindow::showMemoryButtons);
 }
 
-void TTavrin::FormCreate() {
+void MainWindow::start() {
     helpPath_ = probe(paths_.helpFile());
     readConfiguration();
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
@@ -122,7 +122,7 @@ void TTavrin::FormCreate() {
     keyer_->chooseMessageFile(memories_.path(state_.selectedMemory()));
 }
 
-void TTavrin::shutdown() {
+void MainWindow::shutdown() {
     if (shutDown_)
         return;
     shutDown_ = true;
@@ -138,25 +138,17 @@ void TTavrin::shutdown() {
     QCoreApplication::quit();
 }
 
-void TTavrin::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     shutdown();
     event->accept();
 }
 
-void TTavrin::Exit1Click() {
+void MainWindow::quit() {
     close();
 }
 
-void TTavrin::Off2Click() {
-    setStayOnTop(false);
-}
-
-void TTavrin::On2Click() {
-    setStayOnTop(true);
-}
-
-void TTavrin::setStayOnTop(bool on) {
-    tickByData(std::array{ui_.Off2, ui_.On2}, on);
+void MainWindow::setStayOnTop(bool on) {
+    tickByData(std::array{ui_.stayOnTopOffItem, ui_.stayOnTopOnItem}, on);
     stayOnTop_ = on;
     // Changing the flag hides a shown window; it is shown again with the new style.
     const bool shown = isVisible();
@@ -165,28 +157,28 @@ void TTavrin::setStayOnTop(bool on) {
         show();
 }
 
-void TTavrin::About1Click() {
+void MainWindow::showAbout() {
     dialogs_.showMessage(tr("Tavrin voice keyer for amateur radio stations\n") +
                              QString(19, QLatin1Char(' ')) + tr("Version 1.23"),
                          tr("About Tavrin"));
 }
 
-void TTavrin::VolumeBtnClick() {
+void MainWindow::openMixer() {
     launchMixers(*platform_.launcher, dialogs_);
 }
 
-void TTavrin::HelpMenu1Click() {
+void MainWindow::showHelp() {
     const QString manual =
         platform_.programDir.isEmpty() ? QString() : InstallPaths::manualFile(platform_.programDir);
     openHelp(*platform_.launcher, dialogs_, helpPath_, manual);
 }
 
-void TTavrin::KeyUp(int key) {
+void MainWindow::keyReleased(int key) {
     if (key == Qt::Key_Escape)
         keyer_->stopEverything();
 }
 
-bool TTavrin::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // The operator's hands are on Tavrin again: its boxes are theirs.
     if ((event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress) &&
         watched->isWidgetType())
@@ -206,7 +198,7 @@ bool TTavrin::eventFilter(QObject* watched, QEvent* event) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (widget && widget->window() == this && key->key() == Qt::Key_Escape &&
             !key->isAutoRepeat()) {
-            KeyUp(key->key());
+            keyReleased(key->key());
             key->accept();
             return true;
         }
