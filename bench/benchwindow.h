@@ -27,6 +27,7 @@ public:
     void showMessage(const QString& text, const QString& title) override;
     bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
     QString openFileName() override { return {}; }
+    QString openFolderName() override { return {}; }
     bool askYesNo(const QString&, const QString&) override { return false; }
     QString saveFileName(const QString&, const QString&, QString&) override { return {}; }
 

@@ -98,6 +98,7 @@ void MainWindow::wire() {
     connect(ui_.saveMessageAsItem, &QAction::triggered, this, &MainWindow::saveMessageAs);
     connect(ui_.importMessageItem, &QAction::triggered, this, &MainWindow::importMessage);
     connect(ui_.templateItem, &QAction::triggered, this, &MainWindow::editTemplate);
+    connect(ui_.phrasesItem, &QAction::triggered, this, &MainWindow::showPhrases);
     for (auto ended : {&KeyerState::playActiveChanged, &KeyerState::recordActiveChanged})
         connect(&state_, ended, this, &MainWindow::finishImport, Qt::QueuedConnection);
 }

@@ -27,6 +27,7 @@ class IdAlarm;
 class Keyer;
 class KeyingLine;
 class MessageImport;
+class PhrasesDialog;
 class QProgressDialog;
 class TransmitControls;
 class SoundCardDialog;
@@ -84,6 +85,8 @@ public:
     // File > Template…: the selected memory spoken from the phrases and fields instead of its
     // recording; empty text plays the recording again.
     void editTemplate();
+    // File > Phrases…: the pieces spoken exchanges are made of.
+    void showPhrases();
     // Key release anywhere in the window: Escape stops everything and unkeys.
     void keyReleased(int key);
     // Help > Keyboard: the keys of the window.
@@ -132,7 +135,8 @@ private:
     // state passed through within one step is neither shown nor announced.
     void scheduleConsole();
     void showConsole();
-    // "memory 3", or the file's name for a message opened from elsewhere.
+    // "memory 3", "phrase A" while one is recorded, or the file's name for a message opened
+    // from elsewhere.
     QString messageName() const;
     void showStatus(KeyerPhase now);
     // The bar and the status line follow every block, but are redrawn at most every
@@ -259,4 +263,5 @@ private:
     std::unique_ptr<MessageImport> import_;
     std::unique_ptr<QProgressDialog> importProgress_;
     int importSlot_ = 0;
+    PhrasesDialog* phrases_ = nullptr;
 };

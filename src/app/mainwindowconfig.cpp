@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 
 #include "app/applog.h"
+#include "app/phrasesdialog.h"
 #include "audio/waveout.h"
 #include "config/configrecord.h"
 #include "config/inisettings.h"
@@ -307,6 +308,16 @@ void MainWindow::importMessage() {
     connect(import_.get(), &MessageImport::finished, this, &MainWindow::finishImport,
             Qt::QueuedConnection);
     ui_.importMessageItem->setEnabled(false);
+}
+
+void MainWindow::showPhrases() {
+    // Not modal: STOP, Escape and the memories work while it is open.
+    if (!phrases_)
+        phrases_ = new PhrasesDialog(*keyer_, state_, dialogs_, paths_.phrasesDir(), this);
+    phrases_->refresh();
+    phrases_->show();
+    phrases_->raise();
+    phrases_->activateWindow();
 }
 
 void MainWindow::finishImport() {

@@ -240,6 +240,8 @@ void MainWindow::scheduleConsole() {
 }
 
 QString MainWindow::messageName() const {
+    if (state_.recordActive() && !keyer_->recordingPhrase().isEmpty())
+        return tr("phrase %1").arg(QFileInfo(keyer_->recordingPhrase()).completeBaseName());
     // A paused message resumes whatever memory has been selected since.
     const QString& file = state_.playFileOpen() ? state_.playFile() : state_.currentMessageFile();
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)

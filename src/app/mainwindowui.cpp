@@ -203,6 +203,7 @@ void MainWindowUi::setupUi(QMainWindow* window) {
     openMessageItem = command(file, "RetrieveWave1", tr("Open Wave"));
     importMessageItem = command(file, "ImportMessage1", tr("Import Message…"));
     templateItem = command(file, "Template1", tr("Template…"));
+    phrasesItem = command(file, "Phrases", tr("Phrases…"));
     file->addSeparator();
     exitItem = command(file, "Exit1", tr("Exit"));
 

@@ -69,6 +69,7 @@ public:
     QAction* openMessageItem = nullptr;
     QAction* importMessageItem = nullptr;
     QAction* templateItem = nullptr;
+    QAction* phrasesItem = nullptr;
     QAction* exitItem = nullptr;
     // Options
     QAction* inputCardItem = nullptr;

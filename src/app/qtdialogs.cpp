@@ -22,6 +22,10 @@ QString QtDialogs::openFileName() {
     return QFileDialog::getOpenFileName(owner_);
 }
 
+QString QtDialogs::openFolderName() {
+    return QFileDialog::getExistingDirectory(owner_);
+}
+
 bool QtDialogs::askYesNo(const QString& text, const QString& title) {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, owner_);
     box.setDefaultButton(QMessageBox::No);

@@ -13,6 +13,7 @@ public:
     void showMessage(const QString& text, const QString& title) override;
     bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
     QString openFileName() override;
+    QString openFolderName() override;
     bool askYesNo(const QString& text, const QString& title) override;
     QString saveFileName(const QString& title, const QString& filter, QString& fileType) override;
 

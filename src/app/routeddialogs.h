@@ -31,6 +31,7 @@ public:
         return boxes_.inputQuery(caption, prompt, value);
     }
     QString openFileName() override { return boxes_.openFileName(); }
+    QString openFolderName() override { return boxes_.openFolderName(); }
     bool askYesNo(const QString& text, const QString& title) override {
         return boxes_.askYesNo(text, title);
     }

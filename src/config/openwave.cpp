@@ -1,5 +1,6 @@
 #include "config/openwave.h"
 
+#include "keyer/exchange.h"
 #include "keyer/soundfile.h"
 #include "support/atomicfile.h"
 #include "support/littleendian.h"
@@ -106,8 +107,9 @@ void saveWave(const QString& source, Dialogs& dialogs) {
         show(dialogs, kCouldNotWriteWaveFile, replacement.reason());
 }
 
-MessageImport::MessageImport(const QString& source, const QString& target, QObject* parent)
-    : QObject(parent), source_(source), target_(target) {
+MessageImport::MessageImport(const QString& source, const QString& target, Kind kind,
+                             QObject* parent)
+    : QObject(parent), source_(source), target_(target), kind_(kind) {
     worker_ = std::thread([this] {
         convert();
         QMetaObject::invokeMethod(
@@ -159,9 +161,12 @@ void MessageImport::convert() {
         samples += piece.size();
         if (samples > kLongestSamples)
             return refuse(tooLong());
-        if (!writer.write(piece))
-            return refuse(withDetail(kCouldNotWriteWaveFile, writer.reason()));
-        piece.clear();
+        // A phrase is short: it is held whole, so that its ends can be found.
+        if (kind_ == Kind::Message) {
+            if (!writer.write(piece))
+                return refuse(withDetail(kCouldNotWriteWaveFile, writer.reason()));
+            piece.clear();
+        }
         tellProgress(converter.lengthKnown() && converter.samples() > 0
                          ? static_cast<int>(samples * kPermille / converter.samples())
                          : -1);
@@ -170,6 +175,12 @@ void MessageImport::convert() {
         return;
     if (samples == 0)
         return refuse(kCouldNotImport + QStringLiteral("it holds no sound"));
+    if (kind_ == Kind::Phrase) {
+        piece = trimmedToSound(std::move(piece));
+        samples = piece.size();
+        if (!writer.write(piece))
+            return refuse(withDetail(kCouldNotWriteWaveFile, writer.reason()));
+    }
     if (!writer.finish())
         return refuse(withDetail(kCouldNotWriteWaveFile, writer.reason()));
     if (!converted->finishWriting())
@@ -177,6 +188,15 @@ void MessageImport::convert() {
     samples_ = samples;
     clipped_ = converter.clipped();
     converted_ = std::move(converted);
+}
+
+QString MessageImport::completePhrase() {
+    const std::unique_ptr<AtomicReplacement> converted = std::move(converted_);
+    if (!converted)
+        return refusal_;
+    if (!converted->commit())
+        return withDetail(kCouldNotWriteWaveFile, converted->reason());
+    return {};
 }
 
 bool MessageImport::complete(int slot, Dialogs& dialogs, TrimMargin margin,

@@ -43,7 +43,11 @@ class MessageImport final : public QObject {
     Q_OBJECT
 
 public:
-    MessageImport(const QString& source, const QString& target, QObject* parent = nullptr);
+    // A phrase is cut to its sound before it is written, and put in place without a question.
+    enum class Kind { Message, Phrase };
+
+    MessageImport(const QString& source, const QString& target, Kind kind = Kind::Message,
+                  QObject* parent = nullptr);
     // Cancels the conversion and waits for its thread, which stops within one piece.
     ~MessageImport() override;
     MessageImport(const MessageImport&) = delete;
@@ -59,6 +63,9 @@ public:
     // did and whether it clipped. True when target holds the new message; after a failure or a
     // No the old one stays as it was.
     bool complete(int slot, Dialogs& dialogs, TrimMargin margin, const LevelTarget& level);
+    // Once finished, for a phrase: puts it in target's place. Empty when it is there; otherwise
+    // why not.
+    QString completePhrase();
 
 signals:
     // How far the conversion is, in thousandths; -1 while the file does not say how long it is.
@@ -72,6 +79,7 @@ private:
 
     QString source_;
     QString target_;
+    Kind kind_;
     std::atomic<bool> cancelled_{false};
     // Written by the worker before it says finished, read only after.
     std::unique_ptr<AtomicReplacement> converted_;

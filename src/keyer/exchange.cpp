@@ -4,6 +4,7 @@
 #include "keyer/messageedit.h"
 #include "keyer/messagefile.h"
 #include "keyer/trim.h"
+#include "support/atomicfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -250,4 +251,46 @@ QString joinPieces(const SpokenExchange& exchange, const QString& path) {
         std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()) != 0)
         return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
     return {};
+}
+
+std::vector<std::int16_t> trimmedToSound(std::vector<std::int16_t> samples) {
+    if (const auto sound = findSound(samples.data(), samples.size(), kRate, {}))
+        return trimmedToTheSample(samples, *sound);
+    return samples;
+}
+
+QString trimPhraseFile(const QString& path) {
+    QString why;
+    const std::vector<std::int16_t> samples = readPiece(path, why);
+    if (!why.isEmpty())
+        return why;
+    QByteArray bytes(qsizetype(samples.size() * kBytesPerSample), Qt::Uninitialized);
+    qToLittleEndian<std::int16_t>(samples.data(), qsizetype(samples.size()), bytes.data());
+    if (!writeFileAtomically(path, messageHeader(std::uint32_t(bytes.size())) + bytes))
+        return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    return {};
+}
+
+bool isPhraseName(const QString& name) {
+    static const QRegularExpression allowed(QStringLiteral("^[A-Za-z0-9_+-]+$"));
+    return name.size() <= kLongestPhraseName && allowed.match(name).hasMatch();
+}
+
+QStringList phraseTokens(const QString& folder) {
+    QStringList tokens;
+    for (char digit = '0'; digit <= '9'; ++digit)
+        tokens << QString(QLatin1Char(digit));
+    for (char letter = 'A'; letter <= 'Z'; ++letter)
+        tokens << QString(QLatin1Char(letter));
+    tokens << kSlashToken;
+    QStringList words;
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList({QStringLiteral("*.wav")}, QDir::Files, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        const QString word = entry.completeBaseName();
+        if (isPhraseName(word) && !tokens.contains(word, Qt::CaseInsensitive) &&
+            !words.contains(word, Qt::CaseInsensitive))
+            words << word;
+    }
+    return tokens + words;
 }

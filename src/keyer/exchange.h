@@ -6,7 +6,9 @@
 #include <QStringList>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 // A contest exchange spoken from recorded pieces: one short recording per letter, digit or word in
 // a folder of phrases, joined into one message that is keyed and played as any other.
@@ -73,3 +75,20 @@ SpokenExchange templateExchange(const PhraseBook& book, const QString& text,
 // last sound, and each faded into the next. Empty when it was written; otherwise why not, naming
 // the piece that could not be read.
 QString joinPieces(const SpokenExchange& exchange, const QString& path);
+
+// A piece as it is stored: cut to the first and last sample that rise above the sound's level,
+// so that pieces join with no gap of their own. Samples with no sound found stay as they are.
+std::vector<std::int16_t> trimmedToSound(std::vector<std::int16_t> samples);
+
+// Trims the phrase at path to its sound in place, replacing the file whole. Empty when it was
+// done; otherwise why not.
+QString trimPhraseFile(const QString& path);
+
+// A name a phrase may be stored under: letters, digits, '-', '_' and '+', at most
+// kLongestPhraseName long. Never a path: no separator, no dot.
+inline constexpr int kLongestPhraseName = 32;
+bool isPhraseName(const QString& name);
+
+// The tokens every exchange may need ("0" … "9", "A" … "Z", "slash"), then every other word
+// recorded in folder, each once.
+QStringList phraseTokens(const QString& folder);

@@ -103,6 +103,11 @@ public:
     void showMemories(const QString& folder);
 
     void record();
+    // Records into the phrase file at path as REC records a memory, and trims the phrase to its
+    // sound once STOP ends it. Refused (false) while a message plays or records.
+    bool recordPhrase(const QString& path);
+    // The phrase file the running or last recording went to; empty when it went to a memory.
+    const QString& recordingPhrase() const { return recordingPhrase_; }
     void play();
     // Plays slot n (1..12) at once. A message playing, looping or paused gives way to it; the
     // transmitter stays keyed across the change only when the new message keys it. Refused
@@ -123,6 +128,8 @@ public:
     // Plays slot n (1..12) on the monitor's sound card alone, keying nothing. Refused (false)
     // while a message plays or records; a preview running ends first.
     bool previewMemory(int slot);
+    // Plays the message file at path on the monitor's sound card alone, as previewMemory does.
+    bool previewFile(const QString& path);
     Monitor& monitor() { return *monitor_; }
 
     // Opens and checks a message file for playback; false (reported) when it is refused.
@@ -286,6 +293,10 @@ private:
 
     FileHandle messageFile_; // the recording being written
     QString recordingPath_;
+    // The phrase the next recording goes to, in place of the selected memory; and the one the
+    // last recording went to, empty when it went to a memory.
+    QString phraseTarget_;
+    QString recordingPhrase_;
     std::unique_ptr<MessageReader> playReader_;
     int writeError_ = 0; // why the recording's last write failed (errno); 0 when none did
     // A message gave way to another while keyed: the line stays keyed until the next start

@@ -239,7 +239,13 @@ void Keyer::queueOut(Half half) {
 bool Keyer::previewMemory(int slot) {
     if (!MemorySlots::isSlot(slot) || shuttingDown_ || state_.busy())
         return false;
-    return monitor_->preview(memories_.path(slot));
+    return previewFile(memories_.path(slot));
+}
+
+bool Keyer::previewFile(const QString& path) {
+    if (shuttingDown_ || state_.busy())
+        return false;
+    return monitor_->preview(path);
 }
 
 void Keyer::endSound() {

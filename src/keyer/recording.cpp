@@ -2,6 +2,8 @@
 
 #include "audio/wavein.h"
 #include "keyer/bufferwatchdog.h"
+#include "keyer/exchange.h"
+#include "keyer/keyerlog.h"
 #include "keyer/keyerstate.h"
 #include "keyer/monitor.h"
 #include "support/atomicfile.h"
@@ -49,15 +51,28 @@ void Keyer::record() {
     startRecording();
 }
 
+bool Keyer::recordPhrase(const QString& path) {
+    if (shuttingDown_ || state_.busy() || state_.recordFileOpen())
+        return false;
+    monitor_->stopPreview();
+    phraseTarget_ = path;
+    startRecording();
+    return true;
+}
+
 // Creates the partial file for the selected slot with a header that claims no samples yet. False
 // when that failed (reported).
 bool Keyer::openRecording() {
-    useRecordPath(state_.selectedMemory());
+    recordingPhrase_ = std::exchange(phraseTarget_, {});
+    if (recordingPhrase_.isEmpty())
+        useRecordPath(state_.selectedMemory());
+    const QString target =
+        recordingPhrase_.isEmpty() ? state_.currentMessageFile() : recordingPhrase_;
     if (state_.playFileOpen())
         closeMessageFile();
-    recordingPath_ = state_.currentMessageFile() + kPartialSuffix;
+    recordingPath_ = target + kPartialSuffix;
     // A write-protected message stays as it is.
-    if (replaceRefusal(QFile::encodeName(state_.currentMessageFile()).toStdString()) == 0)
+    if (replaceRefusal(QFile::encodeName(target).toStdString()) == 0)
         messageFile_ = openFile(recordingPath_, "wb");
     if (!messageFile_) {
         reportFailure(kCouldNotOpen, kFileErrorTitle);
@@ -128,6 +143,12 @@ void Keyer::finishRecording() {
     // A recording a failure cut short stays as it came, for the operator to judge.
     if (ending_ == MessageEnd::Failed)
         return;
+    if (!recordingPhrase_.isEmpty()) {
+        // A phrase keeps no silence and no copy: it is joined to others, never sent alone.
+        if (const QString why = trimPhraseFile(message); !why.isEmpty())
+            qCWarning(keyerLog, "Could not trim the phrase %s", qPrintable(why));
+        return;
+    }
     if (trimMargin_) {
         const TrimOutcome trimmed = trimMessage(message, *trimMargin_);
         if (trimmed.result == TrimResult::Trimmed)

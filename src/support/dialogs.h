@@ -17,6 +17,8 @@ public:
 
     // A modal open-file dialog without filter or initial directory. Empty when cancelled.
     virtual QString openFileName() = 0;
+    // A modal dialog that chooses a folder. Empty when cancelled.
+    virtual QString openFolderName() = 0;
 
     // A modal question with Yes and No buttons; true for Yes.
     virtual bool askYesNo(const QString& text, const QString& title) = 0;

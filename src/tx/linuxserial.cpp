@@ -94,7 +94,9 @@ QString heldBy(const QString& path) {
     if (read.status == FileRead::Status::Missing)
         return {};
     bool text = false;
-    pid_t pid = read.bytes.trimmed().toInt(&text);
+    // Qt reads a number only up to a NUL, so four binary bytes such as "6 \0\0" (process 8246)
+    // would pass for the text "6"; a text lock holds no NUL.
+    pid_t pid = read.bytes.contains('\0') ? 0 : read.bytes.trimmed().toInt(&text);
     // Any four bytes are some binary number: only one naming a live process is believed.
     if (!text && read.bytes.size() == kBinaryPidSize) {
         qint32 binary = 0;

@@ -1,8 +1,10 @@
 #include "app/launchers.h"
 #include "app/look.h"
+#include "app/phrasesdialog.h"
 #include "app/qtdialogs.h"
 #include "app/translations.h"
 #include "audiopump.h"
+#include "phrasetones.h"
 #include "tonefile.h"
 #include "tx/idalarm.h"
 #include "windowharness.h"
@@ -11,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QScreen>
 #include <QShortcut>
@@ -393,6 +396,82 @@ private slots:
         QCOMPARE(h.beeper.count, 1);
         QCOMPARE(w.idAlarm().strip().colour(), AlarmStrip::Teal);
         QVERIFY(!w.findChild<QTimer*>("AlarmTealTimer")->isActive()); // a recording's colours stay
+    }
+
+    // Each piece is stored cut to its first and last sound, recorded with REC's own path or
+    // imported alone or a folder at a time, where only files named as a token or a word are taken
+    // and the others named. A word that would be a path is refused. Play keys nothing, and says
+    // why when no monitor card is chosen. What is done, the pieces stored, what the dialog then
+    // says, and the item selected.
+    void phrasesAreStoredCutToTheirSound_data() {
+        columns<QString, QStringList, QString, QString>("action", "stored", "told", "selected");
+        const QString a = "A: recorded, 0.12 s";
+        QTest::newRow("record") << "record" << QStringList{"A"} << "Recorded A" << a;
+        QTest::newRow("import") << "import" << QStringList{"A"} << "Imported 1 phrase" << a;
+        QTest::newRow("import folder")
+            << "folder" << QStringList{"599", "A"}
+            << "Imported 2 phrases; refused: two words.wav (not a word), notes.txt (Could not "
+               "import the file: "
+            << "A: recorded, 0.12 s";
+        QTest::newRow("a path") << "a/b" << QStringList{} << "\"a/b\" cannot be a word"
+                                << "A: not recorded";
+        QTest::newRow("a word") << "QRZ" << QStringList{} << "Added QRZ"
+                                << "QRZ: not recorded";
+        QTest::newRow("play, no monitor card")
+            << "play" << QStringList{"A"}
+            << "Not previewed: Virtual output is the transmitter's sound card" << a;
+        QTest::newRow("record while REC runs")
+            << "busy" << QStringList{} << "Not while a message plays or records"
+            << "A: not recorded";
+    }
+    void phrasesAreStoredCutToTheirSound() {
+        QFETCH(QString, action);
+        QFETCH(QStringList, stored);
+        QFETCH(QString, told);
+        QFETCH(QString, selected);
+        WindowHarness h;
+        const QString phrases = h.installDir() + "phrases/", from = h.home.filePath("from/");
+        QVERIFY(QDir().mkpath(phrases) && QDir().mkpath(from));
+        WaveBytes spoken;
+        spoken.samples = phrasetones::piece(1000, 2000, 1500);
+        for (const char* name : {"A.wav", "599.wav", "two words.wav"})
+            QVERIFY(writeBytes(from + name, spoken.bytes()));
+        QVERIFY(writeBytes(from + "notes.txt", "73"));
+        if (action == "play") {
+            spoken.samples = phrasetones::piece(1000, 0, 0).mid(2); // as stored, from its sound
+            QVERIFY(writeBytes(phrases + "A.wav", spoken.bytes()));
+        }
+        MainWindow& w = h.openKeying();
+        item(w, "Phrases")->trigger();
+        auto* d = w.findChild<PhrasesDialog*>();
+        QVERIFY(d && d->isVisible());
+        d->tokens->setCurrentRow(10); // A
+        h.wave.setCapture(phrasetones::piece(1000, 2000, 1500));
+        AudioPump pump(h.wave, Dir::Input);
+        pump.after(4, [&] { QTest::mouseClick(d->record, Qt::LeftButton); });
+        h.dialogs.fileAnswers << (action == "import" ? from + "A.wav" : from);
+        h.dialogs.inputAnswers << FakeDialogs::Answer{true, action};
+        if (action == "busy")
+            QTest::mouseClick(w.ui().recordButton, Qt::LeftButton);
+        QTest::mouseClick(action == "record" || action == "busy" ? d->record
+                          : action == "import"                   ? d->importFile
+                          : action == "folder"                   ? d->importFolder
+                          : action == "play"                     ? d->play
+                                                                 : d->addWord,
+                          Qt::LeftButton);
+        QTRY_VERIFY2(d->status->text().startsWith(told), qPrintable(d->status->text()));
+        QCOMPARE(d->tokens->currentItem()->text(), selected);
+        QStringList files;
+        for (const QString& token : stored) {
+            files << token + ".wav";
+            SF_INFO info;
+            const std::vector<short> piece = readSound(phrases + files.last(), info);
+            QVERIFY(int(piece.size()) < phrasetones::kToneSamples && piece.size() > 1310);
+            QVERIFY(std::abs(piece.front()) > 4000 && std::abs(piece.back()) > 4000);
+        }
+        QCOMPARE(QDir(phrases).entryList(QDir::Files), files);
+        QVERIFY(!h.everKeyed() &&
+                (action == "busy" || !w.ui().statusLine->text().contains("memory")));
     }
 
     // Help shows the operator's own help file, else the manual installed beside the program, else

@@ -33,6 +33,9 @@ public:
     QString openFileName() override {
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
+    QString openFolderName() override {
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+    }
     bool askYesNo(const QString& text, const QString& title) override {
         messages.append({text, title});
         return !yesNoAnswers.isEmpty() && yesNoAnswers.takeFirst();
