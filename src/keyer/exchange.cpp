@@ -261,7 +261,7 @@ std::vector<std::int16_t> trimmedToSound(std::vector<std::int16_t> samples) {
 
 QString trimPhraseFile(const QString& path) {
     QString why;
-    const std::vector<std::int16_t> samples = readPiece(path, why);
+    const std::vector<std::int16_t> samples = readPiece(path, false, why);
     if (!why.isEmpty())
         return why;
     QByteArray bytes(qsizetype(samples.size() * kBytesPerSample), Qt::Uninitialized);
