@@ -20,7 +20,7 @@ void launchMixers(Launcher& launcher, Dialogs& dialogs) {
     for (const QString& mixer : kMixerPrograms)
         lookedFor << mixer;
     dialogs.showMessage(QCoreApplication::translate(
-                            "TTavrin", "No volume mixer is installed. Tavrin looks for %1.\n"
+                            "MainWindow", "No volume mixer is installed. Tavrin looks for %1.\n"
                                        "Install one of them, or set the levels with alsamixer.")
                             .arg(lookedFor.join(QStringLiteral(", "))),
                         QCoreApplication::applicationName());
@@ -33,6 +33,6 @@ void openHelp(Launcher& launcher, Dialogs& dialogs, const QString& helpPath,
     if (!manualPath.isEmpty() && launcher.exists(manualPath) && launcher.openDocument(manualPath))
         return;
     dialogs.showMessage(
-        QCoreApplication::translate("TTavrin", "Could not run the help application"),
+        QCoreApplication::translate("MainWindow", "Could not run the help application"),
         QCoreApplication::applicationName());
 }

@@ -30,19 +30,19 @@ constexpr std::uint8_t kOn = 1;
 constexpr std::uint8_t kOff = 0;
 
 const char* const kConfigErrorTitle =
-    QT_TRANSLATE_NOOP("TTavrin", "Configuration File Error Message");
+    QT_TRANSLATE_NOOP("MainWindow", "Configuration File Error Message");
 const char* const kCouldNotRead =
-    QT_TRANSLATE_NOOP("TTavrin", "Could not read the configuration file %1: %2");
+    QT_TRANSLATE_NOOP("MainWindow", "Could not read the configuration file %1: %2");
 const char* const kCouldNotWrite =
-    QT_TRANSLATE_NOOP("TTavrin", "Could not write the configuration file %1: %2");
+    QT_TRANSLATE_NOOP("MainWindow", "Could not write the configuration file %1: %2");
 const char* const kReadOnly =
-    QT_TRANSLATE_NOOP("TTavrin", "The configuration file %1 is read-only");
-const char* const kNotRegular = QT_TRANSLATE_NOOP("TTavrin", "not a regular file");
-const char* const kNotSaved = QT_TRANSLATE_NOOP("TTavrin", "\nThe settings will not be saved");
+    QT_TRANSLATE_NOOP("MainWindow", "The configuration file %1 is read-only");
+const char* const kNotRegular = QT_TRANSLATE_NOOP("MainWindow", "not a regular file");
+const char* const kNotSaved = QT_TRANSLATE_NOOP("MainWindow", "\nThe settings will not be saved");
 
 // The texts above in the language of the window.
 QString text(const char* source) {
-    return QCoreApplication::translate("TTavrin", source);
+    return QCoreApplication::translate("MainWindow", source);
 }
 
 const QString kVoxName = QStringLiteral("NONE");

@@ -107,60 +107,6 @@
     </message>
 </context>
 <context>
-    <name>RigDialog</name>
-    <message>
-        <source>Test</source>
-        <translation>Testen</translation>
-    </message>
-    <message>
-        <source>Testing…</source>
-        <translation>Teste…</translation>
-    </message>
-    <message>
-        <source>Test failed: </source>
-        <translation>Test fehlgeschlagen: </translation>
-    </message>
-    <message>
-        <source>Test passed: %1 keyed for half a second</source>
-        <translation>Test bestanden: %1 eine halbe Sekunde getastet</translation>
-    </message>
-</context>
-<context>
-    <name>SoundCardDialog</name>
-    <message>
-        <source>Sound card number</source>
-        <translation>Nummer der Soundkarte</translation>
-    </message>
-    <message>
-        <source>Sound card name</source>
-        <translation>Name der Soundkarte</translation>
-    </message>
-    <message>
-        <source>Sound card message</source>
-        <translation>Meldung zur Soundkarte</translation>
-    </message>
-    <message>
-        <source>Select</source>
-        <translation>Wählen</translation>
-    </message>
-    <message>
-        <source>Sound input device busy: %1</source>
-        <translation>Audioeingang belegt: %1</translation>
-    </message>
-    <message>
-        <source>Sound output device busy: %1</source>
-        <translation>Audioausgang belegt: %1</translation>
-    </message>
-    <message>
-        <source>Sound input device not compatible</source>
-        <translation>Audioeingang nicht geeignet</translation>
-    </message>
-    <message>
-        <source>Sound output device not compatible</source>
-        <translation>Audioausgang nicht geeignet</translation>
-    </message>
-</context>
-<context>
     <name>MainWindow</name>
     <message>
         <source>No volume mixer is installed. Tavrin looks for %1.
@@ -512,6 +458,70 @@ Die Einstellungen werden nicht gespeichert</translation>
         <source>Transmit</source>
         <translation>Senden</translation>
     </message>
+    <message>
+        <source>Choose the bank of memories (%1, %2)</source>
+        <translation>Speicherbank wählen (%1, %2)</translation>
+    </message>
+    <message>
+        <source>Bank: %1</source>
+        <translation>Bank: %1</translation>
+    </message>
+    <message>
+        <source>Bank %1</source>
+        <translation>Bank %1</translation>
+    </message>
+    <message>
+        <source>The bank stays %1 while a message plays, is paused, records or is imported</source>
+        <translation>Die Bank bleibt %1, solange eine Nachricht spielt, pausiert, aufnimmt oder importiert wird</translation>
+    </message>
+    <message>
+        <source>New Bank</source>
+        <translation>Neue Bank</translation>
+    </message>
+    <message>
+        <source>Name of the new bank of memories:</source>
+        <translation>Name der neuen Speicherbank:</translation>
+    </message>
+    <message>
+        <source>There is a bank named %1 already</source>
+        <translation>Eine Bank namens %1 gibt es schon</translation>
+    </message>
+    <message>
+        <source>Template for Memory %1</source>
+        <translation>Vorlage für Speicher %1</translation>
+    </message>
+    <message>
+        <source>Spoken from the phrases instead of the recording, e.g. {mem 3} {serial} {call} or five nine {serial:03}. Empty: the recording plays.</source>
+        <translation>Statt der Aufnahme aus den Phrasen gesprochen, z. B. {mem 3} {serial} {call} oder five nine {serial:03}. Leer: die Aufnahme spielt.</translation>
+    </message>
+    <message>
+        <source>The template was not saved: %1</source>
+        <translation>Die Vorlage wurde nicht gespeichert: %1</translation>
+    </message>
+    <message>
+        <source>Memory %1 plays its recording</source>
+        <translation>Speicher %1 spielt seine Aufnahme</translation>
+    </message>
+    <message>
+        <source>Memory %1 is a template: %2</source>
+        <translation>Speicher %1 ist eine Vorlage: %2</translation>
+    </message>
+    <message>
+        <source>Ctrl+PgUp, Ctrl+PgDown</source>
+        <translation>Strg+Bild auf, Strg+Bild ab</translation>
+    </message>
+    <message>
+        <source>previous or next bank of memories</source>
+        <translation>vorige oder nächste Speicherbank</translation>
+    </message>
+    <message>
+        <source>phrase %1</source>
+        <translation>Phrase %1</translation>
+    </message>
+    <message>
+        <source>template %1</source>
+        <translation>Vorlage %1</translation>
+    </message>
 </context>
 <context>
     <name>MainWindowUi</name>
@@ -794,6 +804,191 @@ Die Einstellungen werden nicht gespeichert</translation>
     <message>
         <source>Unity</source>
         <translation>1:1</translation>
+    </message>
+    <message>
+        <source>Bank</source>
+        <translation>Bank</translation>
+    </message>
+    <message>
+        <source>New Bank…</source>
+        <translation>Neue Bank…</translation>
+    </message>
+    <message>
+        <source>Template…</source>
+        <translation>Vorlage…</translation>
+    </message>
+    <message>
+        <source>Phrases…</source>
+        <translation>Phrasen…</translation>
+    </message>
+</context>
+<context>
+    <name>PhrasesDialog</name>
+    <message>
+        <source>&amp;Record</source>
+        <translation>&amp;Aufnehmen</translation>
+    </message>
+    <message>
+        <source>&amp;Play</source>
+        <translation>Ab&amp;spielen</translation>
+    </message>
+    <message>
+        <source>&amp;Import…</source>
+        <translation>&amp;Importieren…</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <source>Add &amp;Word…</source>
+        <translation>&amp;Wort hinzufügen…</translation>
+    </message>
+    <message>
+        <source>Import &amp;Folder…</source>
+        <translation>&amp;Ordner importieren…</translation>
+    </message>
+    <message>
+        <source>Phrases</source>
+        <translation>Phrasen</translation>
+    </message>
+    <message>
+        <source>Phrase&amp;s:</source>
+        <translation>&amp;Phrasen:</translation>
+    </message>
+    <message>
+        <source>Recorded %1</source>
+        <translation>%1 aufgenommen</translation>
+    </message>
+    <message>
+        <source>%1: recorded, %2 s</source>
+        <translation>%1: aufgenommen, %2 s</translation>
+    </message>
+    <message>
+        <source>%1: not recorded</source>
+        <translation>%1: nicht aufgenommen</translation>
+    </message>
+    <message>
+        <source>Not while a message plays or records</source>
+        <translation>Nicht, solange eine Nachricht spielt oder aufnimmt</translation>
+    </message>
+    <message>
+        <source>Stop &amp;Recording</source>
+        <translation>Aufnahme &amp;beenden</translation>
+    </message>
+    <message>
+        <source>Recording %1: Record again or STOP ends it</source>
+        <translation>Aufnahme %1: erneut Aufnehmen oder STOP beendet sie</translation>
+    </message>
+    <message>
+        <source>%1 is not recorded</source>
+        <translation>%1 ist nicht aufgenommen</translation>
+    </message>
+    <message>
+        <source>Playing %1 on the monitor&apos;s sound card</source>
+        <translation>%1 spielt auf der Soundkarte zum Mithören</translation>
+    </message>
+    <message>
+        <source>Delete the recording of %1?</source>
+        <translation>Die Aufnahme von %1 löschen?</translation>
+    </message>
+    <message>
+        <source>Deleted %1</source>
+        <translation>%1 gelöscht</translation>
+    </message>
+    <message>
+        <source>Could not delete %1</source>
+        <translation>%1 konnte nicht gelöscht werden</translation>
+    </message>
+    <message>
+        <source>Add Word</source>
+        <translation>Wort hinzufügen</translation>
+    </message>
+    <message>
+        <source>A word to record, as exchanges name it:</source>
+        <translation>Ein aufzunehmendes Wort, wie der Austausch es nennt:</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; cannot be a word: use letters, digits, - _ or +, at most %2</source>
+        <translation>&quot;%1&quot; kann kein Wort sein: Buchstaben, Ziffern, - _ oder +, höchstens %2</translation>
+    </message>
+    <message>
+        <source>Added %1</source>
+        <translation>%1 hinzugefügt</translation>
+    </message>
+    <message>
+        <source>%1 (not a word)</source>
+        <translation>%1 (kein Wort)</translation>
+    </message>
+    <message>
+        <source>Imported 1 phrase</source>
+        <translation>1 Phrase importiert</translation>
+    </message>
+    <message>
+        <source>Imported %1 phrases</source>
+        <translation>%1 Phrasen importiert</translation>
+    </message>
+    <message>
+        <source>; refused: %1</source>
+        <translation>; abgelehnt: %1</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+</context>
+<context>
+    <name>RigDialog</name>
+    <message>
+        <source>Test</source>
+        <translation>Testen</translation>
+    </message>
+    <message>
+        <source>Testing…</source>
+        <translation>Teste…</translation>
+    </message>
+    <message>
+        <source>Test failed: </source>
+        <translation>Test fehlgeschlagen: </translation>
+    </message>
+    <message>
+        <source>Test passed: %1 keyed for half a second</source>
+        <translation>Test bestanden: %1 eine halbe Sekunde getastet</translation>
+    </message>
+</context>
+<context>
+    <name>SoundCardDialog</name>
+    <message>
+        <source>Sound card number</source>
+        <translation>Nummer der Soundkarte</translation>
+    </message>
+    <message>
+        <source>Sound card name</source>
+        <translation>Name der Soundkarte</translation>
+    </message>
+    <message>
+        <source>Sound card message</source>
+        <translation>Meldung zur Soundkarte</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>Wählen</translation>
+    </message>
+    <message>
+        <source>Sound input device busy: %1</source>
+        <translation>Audioeingang belegt: %1</translation>
+    </message>
+    <message>
+        <source>Sound output device busy: %1</source>
+        <translation>Audioausgang belegt: %1</translation>
+    </message>
+    <message>
+        <source>Sound input device not compatible</source>
+        <translation>Audioeingang nicht geeignet</translation>
+    </message>
+    <message>
+        <source>Sound output device not compatible</source>
+        <translation>Audioausgang nicht geeignet</translation>
     </message>
 </context>
 </TS>
