@@ -151,8 +151,10 @@ bool RemoteControl::txEnabled() const {
 
 QList<bool> RemoteControl::present() const {
     QList<bool> present;
-    for (const double seconds : lengths())
-        present << (seconds > 0);
+    const QList<double> seconds = lengths();
+    // A memory kept as a template plays whether or not it holds a recording.
+    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
+        present << (seconds[slot - 1] > 0 || !window_.keyer().templateOf(slot).isEmpty());
     return present;
 }
 

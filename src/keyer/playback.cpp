@@ -239,7 +239,14 @@ void Keyer::queueOut(Half half) {
 bool Keyer::previewMemory(int slot) {
     if (!MemorySlots::isSlot(slot) || shuttingDown_ || state_.busy())
         return false;
-    return previewFile(memories_.path(slot));
+    if (templateOf(slot).isEmpty())
+        return previewFile(memories_.path(slot));
+    // A template is heard as it would go on the air, fields and all, or not at all.
+    if (const Assembly assembly = assembleTemplate(slot); !assembly.ok()) {
+        emit templateRefused(QStringLiteral("Memory %1: %2").arg(slot).arg(assembly.why));
+        return false;
+    }
+    return previewFile(exchangeFile_);
 }
 
 bool Keyer::previewFile(const QString& path) {

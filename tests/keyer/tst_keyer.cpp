@@ -18,7 +18,7 @@
 #include <sys/stat.h>
 
 // What the operator does while a memory is previewed.
-enum class During { Nothing, Escape, Stop, PlayKey, EmptyMemory, Playing };
+enum class During { Nothing, Escape, Stop, PlayKey, EmptyMemory, Playing, Template, NoField };
 // What a message does once PLAY starts it: plays out, loops, or is paused in its third block (as
 // the device finishes the queued block, or resumed in the same dispatch, or then closed).
 enum class Course { PlaysOut, Loops, Paused, PausedQueueDone, Resumed, ResumedThenClosed };
@@ -423,6 +423,10 @@ private slots:
         QTest::newRow("empty memory")
             << During::EmptyMemory << "Nothing to preview: the memory is empty";
         QTest::newRow("a message playing") << During::Playing << "Playback ended";
+        // A template is heard as it would be sent: here memory 1's message twice.
+        QTest::newRow("template") << During::Template << "Preview ended";
+        QTest::newRow("template without its field")
+            << During::NoField << "Memory 1: the field serial is not set";
     }
     void previewKeysNothingAndGivesWay() {
         QFETCH(During, during);
@@ -436,6 +440,10 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&w));
         w.audioDevices().monitorDevice = 1;
         click(w.ui().memoryButtons[0]);
+        if (during == During::Template || during == During::NoField)
+            QCOMPARE(w.keyer().setTemplate(1, during == During::NoField ? "{serial}"
+                                                                        : "{mem 1} {mem 1}"),
+                     QString());
         if (during == During::Playing)
             QTest::mouseClick(w.ui().playButton, Qt::LeftButton);
         if (during == During::EmptyMemory) {
@@ -444,7 +452,8 @@ private slots:
         } else {
             QTest::keySequence(&w, QKeySequence(Qt::CTRL | Qt::Key_F1));
         }
-        const bool previewing = during != During::EmptyMemory && during != During::Playing;
+        const bool previewing =
+            during != During::EmptyMemory && during != During::Playing && during != During::NoField;
         QVERIFY2((w.ui().statusLine->text() == "Previewing memory 1 on Phones") == previewing,
                  qPrintable(w.ui().statusLine->text()));
         QVERIFY(during == During::Playing || !h.everKeyed());
@@ -459,6 +468,14 @@ private slots:
         QCOMPARE(h.everKeyed(), during == During::PlayKey || during == During::Playing);
         if (during == During::Nothing) // the preview heard whole, and the card let go
             QTRY_VERIFY(h.wave.played() == message && !h.wave.isOpen(Dir::Output));
+        if (during == During::Template) { // the message twice, the second faded in over the first
+            QTRY_VERIFY(!h.wave.isOpen(Dir::Output));
+            QVERIFY2(h.wave.played().startsWith(message.left(message.size() - kBlock)) &&
+                         h.wave.played().size() > message.size() * 3 / 2,
+                     qPrintable(QString::number(h.wave.played().size())));
+        }
+        if (during == During::NoField)
+            QVERIFY(h.wave.played().isEmpty());
         if (during == During::Escape || during == During::Stop)
             QVERIFY(!h.wave.isOpen(Dir::Output) && h.wave.played().size() < message.size());
     }
