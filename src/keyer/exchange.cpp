@@ -57,11 +57,14 @@ std::vector<std::int16_t> readPiece(const QString& file, bool whole, QString& wh
     bytes.resize(qsizetype(
         reader.read(reinterpret_cast<std::uint8_t*>(bytes.data()), std::size_t(bytes.size()))));
     std::vector<std::int16_t> samples(std::size_t(bytes.size()) / kBytesPerSample);
-    qFromLittleEndian<std::int16_t>(bytes.constData(), qsizetype(samples.size()), samples.data());
-    if (samples.empty())
+    if (samples.empty()) {
         why = QStringLiteral("%1: no sound in it").arg(QFileInfo(file).fileName());
-    else if (const auto sound =
-                 whole ? std::nullopt : findSound(samples.data(), samples.size(), kRate, {}))
+        // An empty vector's storage may be null, which the bulk conversion must not be handed.
+        return samples;
+    }
+    qFromLittleEndian<std::int16_t>(bytes.constData(), qsizetype(samples.size()), samples.data());
+    if (const auto sound =
+            whole ? std::nullopt : findSound(samples.data(), samples.size(), kRate, {}))
         samples = trimmedToTheSample(samples, *sound);
     return samples;
 }

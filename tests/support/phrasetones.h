@@ -30,7 +30,9 @@ inline QByteArray piece(double hz, int before, int after) {
 }
 inline QVector<qint16> samples(const QByteArray& bytes) {
     QVector<qint16> out(bytes.size() / 2);
-    qFromLittleEndian<qint16>(bytes.constData(), out.size(), out.data());
+    // Nothing captured yet is no samples: an empty array has no data to convert from.
+    if (!out.isEmpty())
+        qFromLittleEndian<qint16>(bytes.constData(), out.size(), out.data());
     return out;
 }
 // What is wrong with out as the pieces of heard spoken in order: a piece of another length or
