@@ -63,10 +63,7 @@ std::vector<std::int16_t> readPiece(const QString& file, bool whole, QString& wh
         return samples;
     }
     qFromLittleEndian<std::int16_t>(bytes.constData(), qsizetype(samples.size()), samples.data());
-    if (const auto sound =
-            whole ? std::nullopt : findSound(samples.data(), samples.size(), kRate, {}))
-        samples = trimmedToTheSample(samples, *sound);
-    return samples;
+    return whole ? samples : trimmedToSound(std::move(samples));
 }
 
 // Appends piece to out, its start faded in over out's end.
@@ -121,14 +118,15 @@ bool addField(const PhraseBook& book, const QString& inside, const ExchangeField
     };
     if (const auto match = memory.match(field); match.hasMatch()) {
         const int slot = match.captured(1).toInt();
-        const QString file = MemorySlots::isSlot(slot) ? memoryFile(slot) : QString();
         const QString name = QStringLiteral("memory %1").arg(slot);
         if (!MemorySlots::isSlot(slot))
             return fail(
                 name,
                 QStringLiteral("{%1}: memories are 1 to %2").arg(field).arg(MemorySlots::kSlots));
+        const QString file = memoryFile(slot);
         // A header alone holds no sound.
-        if (file.isEmpty() || !QFileInfo(file).isFile() || QFileInfo(file).size() <= 44)
+        if (file.isEmpty() || !QFileInfo(file).isFile() ||
+            QFileInfo(file).size() <= kMessageHeaderBytes)
             return fail(name, name + QStringLiteral(" is empty"));
         exchange.files << file;
         exchange.whole << true;
