@@ -2,6 +2,7 @@
 
 #include "app/installpaths.h"
 #include "app/mainwindow.h"
+#include "app/station.h"
 #include "keyer/messagefile.h"
 #include "messagewait.h"
 
@@ -97,7 +98,7 @@ void writeToneFile(const QString& path, double seconds) {
 }
 
 void BenchWindow::writeMessage(int slot, double seconds) {
-    writeToneFile(window_->paths().slotFile(slot), seconds);
+    writeToneFile(window_->station().paths().slotFile(slot), seconds);
 }
 
 void BenchWindow::click(QAbstractButton* button) {

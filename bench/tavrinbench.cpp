@@ -6,6 +6,7 @@
 #include "app/look.h"
 #include "app/mainwindow.h"
 #include "app/mainwindowui.h"
+#include "app/station.h"
 #include "benchwindow.h"
 #include "childprocess.h"
 #include "referencetools.h"
@@ -104,7 +105,7 @@ void progress(const char* what) {
 }
 
 std::string slotFile(BenchWindow& bench, int slot) {
-    return bench.window().paths().slotFile(slot).toStdString();
+    return bench.window().station().paths().slotFile(slot).toStdString();
 }
 
 // Where arecord's recordings go.

@@ -4,6 +4,7 @@
 #include "app/mainwindowui.h"
 #include "app/meterbar.h"
 #include "app/remotecontrol.h"
+#include "app/station.h"
 #include "audio/wavetypes.h"
 #include "benchwindow.h"
 #include "devicestandins.h"
@@ -60,7 +61,7 @@ double msBetween(Clock::time_point from, Clock::time_point to) {
 }
 
 double messageSeconds(BenchWindow& bench, int slot) {
-    const qint64 bytes = QFileInfo(bench.window().paths().slotFile(slot)).size();
+    const qint64 bytes = QFileInfo(bench.window().station().paths().slotFile(slot)).size();
     return static_cast<double>(bytes - kMessageHeaderBytes) / BytesPerSecond;
 }
 
@@ -73,7 +74,7 @@ StartFigures startFigures(BenchWindow& bench, Clock::time_point started) {
 void waitForIdle(BenchWindow& bench, milliseconds longest) {
     QEventLoop loop;
     QTimer::singleShot(longest, &loop, &QEventLoop::quit);
-    const auto connection = QObject::connect(&bench.window().keyerState(),
+    const auto connection = QObject::connect(&bench.window().station().keyerState(),
                                              &KeyerState::keyerIdleChanged, [&](bool idle) {
                                                  if (idle)
                                                      loop.quit();
@@ -95,7 +96,7 @@ StartFigures fKeyPlay(BenchWindow& bench, int slot) {
 StartFigures remotePlay(BenchWindow& bench, int slot) {
     static RemoteControl* remote = nullptr;
     if (!remote) {
-        remote = new RemoteControl(bench.window());
+        remote = new RemoteControl(bench.window().station(), bench.window().noteBox());
         QString error;
         if (!remote->publish(QDBusConnection::sessionBus(), remote::serviceName(RemoteInstance),
                              error))
@@ -122,7 +123,7 @@ PttFigures pttPlay(BenchWindow& bench, int slot, milliseconds lead, milliseconds
     bench.dialogs().answer = QString::number(tail.count());
     ui.pttTailItem->trigger();
     ui.voxItem->trigger();
-    const TxState& tx = bench.window().transmitControls().state();
+    const TxState& tx = bench.window().station().transmitControls().state();
     if (!tx.txEnabled())
         BenchWindow::click(ui.txEnableButton);
     Clock::time_point down, up;
@@ -229,7 +230,7 @@ double operatorPttToUnkeyMs(BenchWindow& bench, int slot, milliseconds after, bo
         throw std::runtime_error("no pseudo-terminal for the operator's PTT");
     const UniqueFd ends[] = {UniqueFd(master), UniqueFd(slave)};
     const QString terminal = QString::fromLocal8Bit(::ttyname(slave));
-    const QString com3 = bench.window().paths().dir() + QStringLiteral("/COM3");
+    const QString com3 = bench.window().station().paths().dir() + QStringLiteral("/COM3");
     QFile::remove(com3);
     QFile::link(terminal, com3);
     modemlines::standIn(terminal,
@@ -237,7 +238,7 @@ double operatorPttToUnkeyMs(BenchWindow& bench, int slot, milliseconds after, bo
     const MainWindowUi& ui = bench.window().ui();
     ui.comItems[2]->trigger();
     ui.operatorPttItems[1]->trigger();
-    if (!bench.window().transmitControls().state().txEnabled())
+    if (!bench.window().station().transmitControls().state().txEnabled())
         BenchWindow::click(ui.txEnableButton);
     Clock::time_point raised, released;
     QTimer::singleShot(after, [&] {
@@ -245,7 +246,7 @@ double operatorPttToUnkeyMs(BenchWindow& bench, int slot, milliseconds after, bo
         modemlines::setInputs(TIOCM_CTS);
     });
     // Released in the same call that clears DTR and RTS.
-    const auto connection = QObject::connect(&bench.window().transmitControls().state(),
+    const auto connection = QObject::connect(&bench.window().station().transmitControls().state(),
                                              &TxState::transmittingChanged, [&](bool on) {
                                                  if (!on)
                                                      released = Clock::now();
@@ -279,7 +280,7 @@ RecordFigures recordMessage(BenchWindow& bench, int slot, milliseconds length) {
     const double cpu0 = processCpuSeconds();
     BenchWindow::click(bench.window().ui().recordButton);
     const double cpu1 = processCpuSeconds();
-    f.soundSeconds = bench.window().keyerState().recordedBytes() / BytesPerSecond;
+    f.soundSeconds = bench.window().station().keyerState().recordedBytes() / BytesPerSecond;
     f.cpuMsPerSecond = f.soundSeconds > 0 ? (cpu1 - cpu0) * 1000 / f.soundSeconds : 0;
     f.overruns = bench.alsa().overruns() - overruns0;
     return f;
@@ -326,7 +327,7 @@ LoopFigures loopMessage(BenchWindow& bench, int slot, int repetitions) {
     LoopFigures f;
     bench.selectMemory(slot);
     const MainWindowUi& ui = bench.window().ui();
-    const KeyerState& state = bench.window().keyerState();
+    const KeyerState& state = bench.window().station().keyerState();
     QEventLoop loop;
     int ended = 0;
     Clock::time_point idleAt;

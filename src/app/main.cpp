@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
         MainWindow window(platform);
         if (window.startAbandoned())
             return 0;
-        auto* remote = new RemoteControl(window);
+        auto* remote = new RemoteControl(window.station(), window.noteBox());
         QString why;
         if (!remote->publish(QDBusConnection::sessionBus(), remote::serviceName(line.instance),
                              why))

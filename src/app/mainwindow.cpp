@@ -3,15 +3,14 @@
 #include "app/launchers.h"
 #include "app/look.h"
 #include "app/qtdialogs.h"
-#include "audio/wavein.h"
-#include "audio/waveout.h"
-#include "config/openwave.h"
+#include "app/station.h"
+#include "app/unixsignalbridge.h"
 #include "keyer/keyer.h"
+#include "keyer/notebox.h"
 #include "support/regularfile.h"
-#include "tx/emergencyunkey.h"
 
-#include "tx/keyingline.h"
 #include <array>
+#include <csignal>
 
 #include <QAction>
 #include <QApplication>
@@ -41,22 +40,20 @@ QString probe(const QString& path) {
 } // namespace
 
 MainWindow::MainWindow(const Platform& platform, QWidget* parent)
-    : QMainWindow(parent), platform_(platform),
+    : QMainWindow(parent),
       ownDialogs_(platform.dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
-      dialogs_(platform.dialogs ? *platform.dialogs : *ownDialogs_,
-               [this](const QString& text) { showQuietFailure(text); }),
-      paths_(platform.folder.isEmpty() ? InstallPaths(platform.home)
-                                       : InstallPaths::inFolder(platform.folder)) {
+      station_(new Station(platform, platform.dialogs ? *platform.dialogs : *ownDialogs_, this)),
+      state_(station_->keyerState()) {
     setObjectName(QStringLiteral("Tavrin"));
     setWindowTitle(QStringLiteral("Tavrin"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     ui_.setupUi(this);
-    state_.setParent(this);
-    state_.setObjectName(QStringLiteral("KeyerState"));
-    createTransmitter();
-    createKeyer();
+    noteBox_ = new NoteBox(*ui_.noteEditor, station_->memories(), this);
+    station_->keyer().attachNoteBox(noteBox_);
+    signalBridge_ = new UnixSignalBridge({SIGINT, SIGTERM, SIGHUP}, this);
+    createSoundCardDialog();
     wire();
     wireConsole();
     qApp->installEventFilter(this);
@@ -70,15 +67,19 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
     if (const QScreen* where = screen())
         move(where->availableGeometry().center() - rect().center());
     start();
-    readSlotLengths();
     showConsole();
     started_ = true;
 }
 
 MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
-    // The keyer refers to the keying line, the engines and the state: it goes first.
-    delete keyer_;
+    // The station's keyer refers to the note box, a child of this window: the station goes
+    // first.
+    delete station_;
+}
+
+bool MainWindow::startAbandoned() const {
+    return station_->startAbandoned();
 }
 
 void MainWindow::wire() {
@@ -88,8 +89,12 @@ void MainWindow::wire() {
     wireBanks();
 
     connect(ui_.exitItem, &QAction::triggered, this, &MainWindow::quit);
-    connect(ui_.stayOnTopOffItem, &QAction::triggered, this, [this] { setStayOnTop(false); });
-    connect(ui_.stayOnTopOnItem, &QAction::triggered, this, [this] { setStayOnTop(true); });
+    connect(ui_.stayOnTopOffItem, &QAction::triggered, station_,
+            [this] { station_->setStayOnTop(false); });
+    connect(ui_.stayOnTopOnItem, &QAction::triggered, station_,
+            [this] { station_->setStayOnTop(true); });
+    connect(station_, &Station::stayOnTopChanged, this, &MainWindow::setStayOnTop);
+    connect(ui_.speakAloudItem, &QAction::toggled, station_, &Station::setSpeakAloud);
     connect(ui_.aboutItem, &QAction::triggered, this, &MainWindow::showAbout);
     connect(ui_.mixerButton, &QPushButton::clicked, this, &MainWindow::openMixer);
     connect(ui_.helpItem, &QAction::triggered, this, &MainWindow::showHelp);
@@ -99,8 +104,8 @@ void MainWindow::wire() {
     connect(ui_.importMessageItem, &QAction::triggered, this, &MainWindow::importMessage);
     connect(ui_.templateItem, &QAction::triggered, this, &MainWindow::editTemplate);
     connect(ui_.phrasesItem, &QAction::triggered, this, &MainWindow::showPhrases);
-    for (auto ended : {&KeyerState::playActiveChanged, &KeyerState::recordActiveChanged})
-        connect(&state_, ended, this, &MainWindow::finishImport, Qt::QueuedConnection);
+    connect(station_, &Station::importFinished, this, &MainWindow::endImportProgress);
+    connect(station_, &Station::quietFailure, this, &MainWindow::showQuietFailure);
 }
 
 void MainWindow::wireIndicators() {
@@ -116,23 +121,22 @@ void MainWindow::wireIndicators() {
 }
 
 void MainWindow::start() {
-    helpPath_ = probe(paths_.helpFile());
-    readConfiguration();
-    // The selected slot's file is the one PLAY reads, whether it was restored or is the default.
-    keyer_->chooseMessageFile(memories_.path(state_.selectedMemory()));
+    helpPath_ = probe(station_->paths().helpFile());
+    station_->start();
+    ui_.speakAloudItem->setChecked(station_->speakAloud());
+    showTrimMargin();
+    showLevelTarget();
+    showMonitor();
+    showOperatorPtt();
+    showBanks();
 }
 
 void MainWindow::shutdown() {
     if (shutDown_)
         return;
     shutDown_ = true;
-    // A message being imported is abandoned: the old one stays.
-    import_.reset();
     importProgress_.reset();
-    // Stops what runs, unkeys (TUNE too), and refuses any start from now on.
-    keyer_->shutDown();
-    keyer_->saveNote();
-    writeConfiguration();
+    station_->shutDown();
     // Ends the main loop once the running handler has returned; the sound card dialog may keep
     // another window open, so the last-window rule is not enough.
     QCoreApplication::quit();
@@ -149,7 +153,6 @@ void MainWindow::quit() {
 
 void MainWindow::setStayOnTop(bool on) {
     tickByData(std::array{ui_.stayOnTopOffItem, ui_.stayOnTopOnItem}, on);
-    stayOnTop_ = on;
     // Changing the flag hides a shown window; it is shown again with the new style.
     const bool shown = isVisible();
     setWindowFlag(Qt::WindowStaysOnTopHint, on);
@@ -158,31 +161,32 @@ void MainWindow::setStayOnTop(bool on) {
 }
 
 void MainWindow::showAbout() {
-    dialogs_.showMessage(tr("Tavrin voice keyer for amateur radio stations\n") +
-                             QString(19, QLatin1Char(' ')) + tr("Version 1.23"),
-                         tr("About Tavrin"));
+    station_->dialogs().showMessage(tr("Tavrin voice keyer for amateur radio stations\n") +
+                                        QString(19, QLatin1Char(' ')) + tr("Version 1.23"),
+                                    tr("About Tavrin"));
 }
 
 void MainWindow::openMixer() {
-    launchMixers(*platform_.launcher, dialogs_);
+    launchMixers(*station_->platform().launcher, station_->dialogs());
 }
 
 void MainWindow::showHelp() {
+    const Platform& platform = station_->platform();
     const QString manual =
-        platform_.programDir.isEmpty() ? QString() : InstallPaths::manualFile(platform_.programDir);
-    openHelp(*platform_.launcher, dialogs_, helpPath_, manual);
+        platform.programDir.isEmpty() ? QString() : InstallPaths::manualFile(platform.programDir);
+    openHelp(*platform.launcher, station_->dialogs(), helpPath_, manual);
 }
 
 void MainWindow::keyReleased(int key) {
     if (key == Qt::Key_Escape)
-        keyer_->stopEverything();
+        station_->keyer().stopEverything();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // The operator's hands are on Tavrin again: its boxes are theirs.
     if ((event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress) &&
         watched->isWidgetType())
-        dialogs_.operatorActs();
+        station_->dialogs().operatorActs();
     // Enter presses the focused button, as Space does.
     if (event->type() == QEvent::KeyPress) {
         auto* button = qobject_cast<QPushButton*>(watched);

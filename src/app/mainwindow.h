@@ -1,48 +1,30 @@
 #pragma once
 
-#include "app/installpaths.h"
 #include "app/mainwindowui.h"
-#include "app/platform.h"
-#include "app/routeddialogs.h"
-#include "audio/audiodevices.h"
-#include "config/inisettings.h"
 #include "keyer/keyerstate.h"
-#include "keyer/memories.h"
 #include "tx/ptttiming.h"
-#include "tx/rigsettings.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 
-#include <array>
 #include <chrono>
-#include <cstdint>
 #include <memory>
 
-struct ConfigRecord;
-struct IniSettings;
-struct SettingsTargets;
+struct Platform;
 class Dialogs;
-class IdAlarm;
-class Keyer;
-class KeyingLine;
-class MessageImport;
-class PhrasesDialog;
-class QProgressDialog;
-class TransmitControls;
-class SoundCardDialog;
-class FatalSignalUnkey;
 class FocusRing;
+class NoteBox;
+class PhrasesDialog;
 class QActionGroup;
-class QFileSystemWatcher;
 class QLabel;
+class QProgressDialog;
 class QTimer;
+class SoundCardDialog;
 enum class SoundCard;
+class Station;
 class UnixSignalBridge;
-class WaveInEngine;
-class WaveOutEngine;
 
-// The main window: owns the controls, the keyer state and the subsystems, and wires them.
+// The main window: shows the station, and turns the operator's clicks and keys into its calls.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -51,22 +33,16 @@ public:
     ~MainWindow() override;
 
     const MainWindowUi& ui() const { return ui_; }
-    const KeyerState& keyerState() const { return state_; }
-    MemorySlots& memories() { return memories_; }
-    Keyer& keyer() { return *keyer_; }
-    RoutedDialogs& dialogs() { return dialogs_; }
-    KeyingLine& keyingLine() { return *keying_; }
-    TransmitControls& transmitControls() { return *transmit_; }
-    IdAlarm& idAlarm() { return *idAlarm_; }
-    AudioDevices& audioDevices() { return audioDevices_; }
+    // What the window shows: the remote control and the tests work on the same station.
+    Station& station() { return *station_; }
+    // The selected memory's note as the operator edits it.
+    const NoteBox& noteBox() const { return *noteBox_; }
     SoundCardDialog& soundCardSelect() { return *soundCard_; }
     // A termination signal came while start-up was still running (inside one of its message
     // boxes): the program ends without showing the window or saving anything.
-    bool startAbandoned() const { return startAbandoned_; }
-    const InstallPaths& paths() const { return paths_; }
+    bool startAbandoned() const;
     QString helpPath() const { return helpPath_; }
 
-    void start();
     // The way out shared by the close box, File > Exit and the termination signals.
     void shutdown();
     void quit();
@@ -91,21 +67,8 @@ public:
     void keyReleased(int key);
     // Help > Keyboard: the keys of the window.
     void showKeyboard();
-    // The banks of memories, the first one first, and the chosen one's name.
-    QStringList bankNames() const;
-    QString chosenBank() const { return bankNames().at(chosenBank_); }
-    // Chooses the bank of that name: its memories are the ones recorded, played and shown.
-    // Refused while a message plays, is paused or records, or while an import runs: the status
-    // line says why. False when refused or when no bank has that name (in any case).
-    bool chooseBank(const QString& name);
     // Bank > New Bank…: asks for a name and chooses the new bank.
     void askNewBank();
-    // The slot's message length as last read from its file; zero for an empty memory.
-    std::chrono::milliseconds slotLength(int slot) const { return slotLengths_.at(slot - 1); }
-
-signals:
-    // The memories' lengths have been read again from their files.
-    void slotLengthsRead();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -114,7 +77,6 @@ protected:
 private:
     void wire();
     void wireIndicators();
-    void createTransmitter();
     // The Output and ID menus, TUNE, Tx Enable, Tx Mic and their indicators, and the ways out
     // that must leave the transmitter unkeyed.
     void wireTransmitter();
@@ -122,15 +84,10 @@ private:
     // The keyboard, the screen reader and the state in words: shortcuts, tooltips, accessible
     // names and states, announcements, the slot lengths, the status line and the level meter.
     void wireConsole();
-    void readSlotLengths();
     void showMemoryButtons();
     // The bank menu and button, and the keys that step through the banks.
     void wireBanks();
     void showBanks();
-    // The folder, with the trailing separator, that holds bank's messages.
-    QString bankFolder(int bank) const;
-    // Puts the bank's memories in place of the chosen one's; the caller makes sure none runs.
-    void switchBank(int bank);
     // Names, states and the status line follow the keyer once its handler step is done, so a
     // state passed through within one step is neither shown nor announced.
     void scheduleConsole();
@@ -155,7 +112,7 @@ private:
     // What a memory button is called: its number, whether chosen, its length and note.
     QStringList memoryParts(int slot) const;
     void chooseMemory(int slot);
-    void createKeyer();
+    void createSoundCardDialog();
     void showSoundCards(SoundCard card);
     // Plays the slot's message on the monitor alone; the status line says where.
     void previewMemory(int slot);
@@ -163,29 +120,16 @@ private:
     void showMonitor();
     // Transport buttons, memory buttons and the Delay and Microphone menus.
     void wireKeyer();
-    // Reads and applies the configuration file; without one, writes it with the settings in
-    // effect. Says once when the settings of this session will not be saved, and why.
-    void readConfiguration();
-    void readRecord();
-    void tellSettingsNotSaved(const QString& why);
-    SettingsTargets settingsTargets();
-    void applyConfiguration(const ConfigRecord& record);
-    ConfigRecord currentConfiguration();
-    void applyIniSettings(const IniSettings& ini);
-    IniSettings currentIniSettings() const;
-    void writeConfiguration();
+    // Reads the settings through the station and shows them in the menus.
+    void start();
     // Lists the USB serial ports present in the Output menu, the one in use ticked.
     void listSerialPortItems();
-    // Keys through the USB serial adapter at path, and keeps it as the choice in the settings
-    // even when it fails to open (unplugged for now): VOX stands in for this run only.
-    void chooseSerialDevice(const QString& path);
     // Asks for the PTT lead or tail.
     void setPttDelay(std::chrono::milliseconds PttTiming::*delay, const QString& caption);
     // A termination signal: the shutdown sequence once started, else the start is given up.
     void terminationSignal();
-    // An import has converted its file, or was refused or cancelled: what it found is told, and
-    // the new message put in place, once no message runs.
-    void finishImport();
+    // The station is done with an import: its progress goes.
+    void endImportProgress();
     // Microphone > Gain ticks the gain recordings are made with.
     void showGain();
     // Microphone > Trim Silence shows the keyer's margin, and Level its target.
@@ -206,48 +150,21 @@ private:
     // The operator's own PTT went down: what keys the transmitter gives way.
     void yieldToOperator();
 
-    Platform platform_;
     std::unique_ptr<Dialogs> ownDialogs_;
-    RoutedDialogs dialogs_;
-    InstallPaths paths_;
     MainWindowUi ui_;
-    KeyerState state_;
-    // The chosen bank's memories; the keyer and the note box work on these.
-    MemorySlots memories_;
-    // The first bank's memories, which the configuration record holds, while another is chosen.
-    MemorySlots firstBank_;
-    // The banks after the first, with their notes as of the last switch away from them.
-    BanksIni banks_;
-    int chosenBank_ = 0;
+    Station* station_ = nullptr;
+    // The state the window shows, the station's.
+    KeyerState& state_;
+    NoteBox* noteBox_ = nullptr;
     QActionGroup* bankItems_ = nullptr;
-    Keyer* keyer_ = nullptr;
-    KeyingLine* keying_ = nullptr;
-    TransmitControls* transmit_ = nullptr;
-    IdAlarm* idAlarm_ = nullptr;
     UnixSignalBridge* signalBridge_ = nullptr;
-    std::unique_ptr<FatalSignalUnkey> fatalSignals_;
-    AudioDevices audioDevices_;
-    std::unique_ptr<WaveOutEngine> waveOut_;
-    std::unique_ptr<WaveInEngine> waveIn_;
-    std::unique_ptr<WaveOutEngine> monitorOut_;
     // Why the monitor went off while a message ran, told when it ends.
     QString monitorFailure_;
     SoundCardDialog* soundCard_ = nullptr;
     QList<QAction*> serialPortItems_;
-    // The adapter last chosen by its path, until another port is chosen in the Output menu.
-    QString chosenSerialDevice_;
-    QString configPath_;
     QString helpPath_;
-    RigSettings rigSettings_;
-    bool stayOnTop_ = false;
-    // Kept only to be written back as they were read.
-    std::uint32_t reservedA_ = 0;
-    std::uint32_t reservedB_ = 25000;
     bool started_ = false;
-    bool startAbandoned_ = false;
     bool shutDown_ = false;
-    std::array<std::chrono::milliseconds, 12> slotLengths_{};
-    QFileSystemWatcher* slotWatcher_ = nullptr;
     QTimer* consoleTimer_ = nullptr;
     QTimer* statusTimer_ = nullptr;
     // Since the bar and the status line last followed a block; invalid after the console showed.
@@ -260,8 +177,6 @@ private:
     // A remote command's failure, said in place of "Playback ended" when its message stops.
     QString quietFailure_;
     QColor barColour_;
-    std::unique_ptr<MessageImport> import_;
     std::unique_ptr<QProgressDialog> importProgress_;
-    int importSlot_ = 0;
     PhrasesDialog* phrases_ = nullptr;
 };

@@ -3,6 +3,8 @@
 // each slot's message, the status line and the level meter.
 #include "app/mainwindow.h"
 
+#include "app/station.h"
+
 #include "app/accessiblebutton.h"
 #include "app/announcer.h"
 #include "app/focusring.h"
@@ -141,7 +143,7 @@ void MainWindow::wireConsole() {
 
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
         const auto key = static_cast<Qt::Key>(Qt::Key_F1 + slot - 1);
-        shortcut(this, QKeySequence(key), [this, slot] { keyer_->playMemory(slot); });
+        shortcut(this, QKeySequence(key), [this, slot] { station_->keyer().playMemory(slot); });
         shortcut(this, QKeySequence(Qt::SHIFT | key), [this, slot] { chooseMemory(slot); });
         shortcut(this, QKeySequence(Qt::CTRL | key), [this, slot] { previewMemory(slot); });
     }
@@ -190,44 +192,30 @@ void MainWindow::wireConsole() {
                          &KeyerState::inputPeakChanged, &KeyerState::progressChanged})
         connect(&state_, changed, this, &MainWindow::scheduleStatus);
     connect(ui_.noteEditor, &QTextEdit::textChanged, this, &MainWindow::scheduleConsole);
-    const TxState& tx = transmit_->state();
+    const TxState& tx = station_->transmitControls().state();
     for (auto changed :
          {&TxState::tuneActiveChanged, &TxState::txEnableChanged, &TxState::txMicChanged,
           &TxState::transmittingChanged, &TxState::unkeyNotConfirmedChanged})
         connect(&tx, changed, this, &MainWindow::scheduleConsole);
-    // A recording that ends has changed its slot's file.
-    connect(&state_, &KeyerState::recordActiveChanged, this, [this](bool on) {
-        if (!on)
-            readSlotLengths();
+    connect(station_, &Station::slotLengthsRead, this, [this] {
+        showMemoryButtons();
+        scheduleConsole();
     });
-    connect(keyer_, &Keyer::nothingToPlay, this, &MainWindow::nothingToPlay);
-    connect(keyer_, &Keyer::templateRefused, this, &MainWindow::showRefusal);
-
-    // Messages copied in or deleted while the program runs.
-    slotWatcher_ = new QFileSystemWatcher(this);
-    slotWatcher_->addPath(paths_.dir());
-    connect(slotWatcher_, &QFileSystemWatcher::directoryChanged, this,
-            &MainWindow::readSlotLengths);
+    connect(&station_->keyer(), &Keyer::nothingToPlay, this, &MainWindow::nothingToPlay);
+    connect(&station_->keyer(), &Keyer::templateRefused, this, &MainWindow::showRefusal);
 }
 
 void MainWindow::showKeyboard() {
     QStringList lines;
     for (const KeyHelp& help : keyboardHelp())
         lines << help.keys + QStringLiteral(": ") + help.action;
-    dialogs_.showMessage(lines.join(QLatin1Char('\n')), tr("Keyboard"));
-}
-
-void MainWindow::readSlotLengths() {
-    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
-        slotLengths_.at(slot - 1) = messageLength(memories_.path(slot));
-    showMemoryButtons();
-    scheduleConsole();
-    emit slotLengthsRead();
+    station_->dialogs().showMessage(lines.join(QLatin1Char('\n')), tr("Keyboard"));
 }
 
 void MainWindow::showMemoryButtons() {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
-        const bool empty = slotLength(slot).count() == 0 && keyer_->templateOf(slot).isEmpty();
+        const bool empty =
+            station_->slotLength(slot).count() == 0 && station_->keyer().templateOf(slot).isEmpty();
         look::setTextColour(ui_.memoryButtons.at(slot - 1), slot == state_.highlightedMemory()
                                                                 ? look::kRed
                                                             : empty ? look::kGrey
@@ -240,12 +228,13 @@ void MainWindow::scheduleConsole() {
 }
 
 QString MainWindow::messageName() const {
-    if (state_.recordActive() && !keyer_->recordingPhrase().isEmpty())
-        return tr("phrase %1").arg(QFileInfo(keyer_->recordingPhrase()).completeBaseName());
+    if (state_.recordActive() && !station_->keyer().recordingPhrase().isEmpty())
+        return tr("phrase %1")
+            .arg(QFileInfo(station_->keyer().recordingPhrase()).completeBaseName());
     // A paused message resumes whatever memory has been selected since.
     const QString& file = state_.playFileOpen() ? state_.playFile() : state_.currentMessageFile();
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
-        if (memories_.path(slot) == file)
+        if (station_->memories().path(slot) == file)
             return tr("memory %1").arg(slot);
     return QFileInfo(file).fileName();
 }
@@ -264,7 +253,7 @@ void MainWindow::scheduleStatus() {
 void MainWindow::showConsole() {
     consoleTimer_->stop();
     statusShown_.invalidate();
-    const TxState& tx = transmit_->state();
+    const TxState& tx = station_->transmitControls().state();
     const struct {
         QPushButton* button;
         QString what;
@@ -316,15 +305,15 @@ void MainWindow::showConsole() {
 
 QStringList MainWindow::memoryParts(int slot) const {
     const bool selected = slot == state_.selectedMemory();
-    const QString note =
-        (selected ? ui_.noteEditor->toPlainText() : MemorySlots::toWindow(memories_.note(slot)))
-            .section(QLatin1Char('\n'), 0, 0)
-            .trimmed();
+    const QString note = (selected ? ui_.noteEditor->toPlainText()
+                                   : MemorySlots::toWindow(station_->memories().note(slot)))
+                             .section(QLatin1Char('\n'), 0, 0)
+                             .trimmed();
     QStringList parts{tr("Memory %1").arg(slot)};
     if (selected)
         parts << tr("selected");
-    const auto length = slotLength(slot);
-    if (const QString spoken = keyer_->templateOf(slot); !spoken.isEmpty())
+    const auto length = station_->slotLength(slot);
+    if (const QString spoken = station_->keyer().templateOf(slot); !spoken.isEmpty())
         parts << tr("template %1").arg(spoken);
     else
         parts << (length.count() == 0 ? tr("empty") : seconds(length) + tr(" seconds"));
@@ -334,7 +323,7 @@ QStringList MainWindow::memoryParts(int slot) const {
 }
 
 void MainWindow::chooseMemory(int slot) {
-    keyer_->selectMemory(slot);
+    station_->keyer().selectMemory(slot);
     // The screen reader is not told of a memory button's new selection, even under the focus;
     // the choice by click or key, wherever the focus is, is said here.
     if (state_.selectedMemory() == slot)
@@ -406,12 +395,12 @@ void MainWindow::showStatus(KeyerPhase now) {
         said = shownPhase_ == KeyerPhase::Recording
                    ? tr("Recorded %1: %2 seconds")
                              .arg(shownMessage_, seconds(bytesToLength(state_.recordedBytes()))) +
-                         (keyer_->recordedOnlySilence() ? tr(" of silence") : QString())
+                         (station_->keyer().recordedOnlySilence() ? tr(" of silence") : QString())
                    : tr("Playback ended");
-        if (const auto& levelled = keyer_->recordingLevelled();
+        if (const auto& levelled = station_->keyer().recordingLevelled();
             levelled && shownPhase_ == KeyerPhase::Recording)
-            said += QStringLiteral(". ") +
-                    levelReport(state_.selectedMemory(), keyer_->levelTarget(), *levelled);
+            said += QStringLiteral(". ") + levelReport(state_.selectedMemory(),
+                                                       station_->keyer().levelTarget(), *levelled);
         if (!quietFailure_.isEmpty())
             said = std::exchange(quietFailure_, QString());
         if (!monitorFailure_.isEmpty())
@@ -430,10 +419,9 @@ void MainWindow::showStatus(KeyerPhase now) {
 void MainWindow::nothingToPlay(const QString& path) {
     QString said = tr("Nothing to play in %1").arg(QFileInfo(path).fileName());
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
-        if (memories_.path(slot) == path)
+        if (station_->memories().path(slot) == path)
             said = tr("Memory %1 is empty").arg(slot);
     showRefusal(said);
-    readSlotLengths();
 }
 
 void MainWindow::showRefusal(const QString& said) {
@@ -451,15 +439,16 @@ void MainWindow::undoTrim() {
     if (!ui_.undoTrimItem->isEnabled())
         return;
     const int slot = state_.selectedMemory();
-    if (!restoreAsRecorded(memories_.path(slot))) {
-        dialogs_.showMessage(tr("Could not undo the trim and level: %1")
-                                 .arg(QString::fromLocal8Bit(std::strerror(errno))),
-                             kFileErrorTitle);
+    if (!restoreAsRecorded(station_->memories().path(slot))) {
+        station_->dialogs().showMessage(tr("Could not undo the trim and level: %1")
+                                            .arg(QString::fromLocal8Bit(std::strerror(errno))),
+                                        kFileErrorTitle);
         return;
     }
-    readSlotLengths();
-    showIdleStatus(
-        tr("Memory %1 is back as recorded: %2 seconds").arg(slot).arg(seconds(slotLength(slot))));
+    station_->readSlotLengths();
+    showIdleStatus(tr("Memory %1 is back as recorded: %2 seconds")
+                       .arg(slot)
+                       .arg(seconds(station_->slotLength(slot))));
 }
 
 void MainWindow::showIdleStatus(const QString& text) {
@@ -473,7 +462,7 @@ void MainWindow::yieldToOperator() {
     // A message ending is said by the status line once the console shows it; the loop's pause
     // and TUNE end without a change the status line would say.
     const bool sounding = shownPhase_ != KeyerPhase::Idle;
-    if (!keyer_->yieldToOperator())
+    if (!station_->keyer().yieldToOperator())
         return;
     if (sounding)
         quietFailure_ = stopped;
@@ -487,13 +476,13 @@ void MainWindow::levelNow() {
         return;
     const int slot = state_.selectedMemory();
     // The command levels to the target ticked, and to peak while levelling is Off.
-    LevelTarget target = keyer_->levelTarget();
+    LevelTarget target = station_->keyer().levelTarget();
     if (target.mode == LevelMode::Off)
         target.mode = LevelMode::Peak;
-    const LevelOutcome outcome = levelMessage(memories_.path(slot), target);
+    const LevelOutcome outcome = levelMessage(station_->memories().path(slot), target);
     const QString report = levelReport(slot, target, outcome);
     if (outcome.result == LevelResult::Failed || outcome.result == LevelResult::NotLevellable) {
-        dialogs_.showMessage(report, kFileErrorTitle);
+        station_->dialogs().showMessage(report, kFileErrorTitle);
         return;
     }
     showIdleStatus(report);
@@ -507,8 +496,9 @@ void MainWindow::showQuietFailure(const QString& text) {
 void MainWindow::announce(QLabel* where, const QString& text, const QString& spoken) {
     where->setAccessibleName(text);
     say(where, spoken.isEmpty() ? text : spoken);
-    if (platform_.speech && ui_.speakAloudItem->isChecked())
-        platform_.speech->say(spoken.isEmpty() ? text : spoken);
+    Speech* speech = station_->platform().speech;
+    if (speech && station_->speakAloud())
+        speech->say(spoken.isEmpty() ? text : spoken);
 }
 
 void MainWindow::say(QWidget* where, const QString& text) {

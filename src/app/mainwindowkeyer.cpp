@@ -2,6 +2,8 @@
 // and Microphone menus, and the sound card dialog.
 #include "app/mainwindow.h"
 
+#include "app/station.h"
+
 #include "audio/soundcarddialog.h"
 #include "audio/wavein.h"
 #include "audio/waveout.h"
@@ -18,56 +20,48 @@
 
 #include <algorithm>
 
-void MainWindow::createKeyer() {
-    waveOut_ = std::make_unique<WaveOutEngine>(*platform_.wave, audioDevices_);
-    waveIn_ = std::make_unique<WaveInEngine>(*platform_.wave, audioDevices_);
-    monitorOut_ =
-        std::make_unique<WaveOutEngine>(*platform_.wave, audioDevices_, SoundCard::Monitor);
-
-    keyer_ =
-        new Keyer(KeyerParts{state_, memories_, *ui_.noteEditor, paths_.dir(), *keying_, *transmit_,
-                             idAlarm_->strip(), *waveOut_, *waveIn_, *monitorOut_, dialogs_},
-                  this);
-    keyer_->setObjectName(QStringLiteral("Keyer"));
-    keyer_->setExchangePaths(paths_.phrasesDir(), paths_.exchangeFile());
+void MainWindow::createSoundCardDialog() {
+    Keyer& keyer = station_->keyer();
     soundCard_ = new SoundCardDialog(
-        *platform_.wave, *waveIn_, *waveOut_, *monitorOut_, audioDevices_,
-        [this] {
-            return state_.busy() || keyer_->deviceInUse() || keyer_->monitor().deviceInUse();
+        *station_->platform().wave, station_->input(), station_->output(),
+        station_->monitorOutput(), station_->audioDevices(),
+        [this, &keyer] {
+            return state_.busy() || keyer.deviceInUse() || keyer.monitor().deviceInUse();
         },
         this);
 }
 
 void MainWindow::wireKeyer() {
+    Keyer* keyer = &station_->keyer();
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         connect(ui_.memoryButtons.at(slot - 1), &QPushButton::clicked, this,
                 [this, slot] { chooseMemory(slot); });
-    connect(ui_.recordButton, &QPushButton::clicked, keyer_, &Keyer::record);
-    connect(ui_.playButton, &QPushButton::clicked, keyer_, &Keyer::play);
-    connect(ui_.stopButton, &QPushButton::clicked, keyer_, &Keyer::stop);
-    connect(ui_.resetButton, &QPushButton::clicked, keyer_, &Keyer::reset);
-    connect(ui_.loopButton, &QPushButton::clicked, keyer_, &Keyer::toggleLoop);
+    connect(ui_.recordButton, &QPushButton::clicked, keyer, &Keyer::record);
+    connect(ui_.playButton, &QPushButton::clicked, keyer, &Keyer::play);
+    connect(ui_.stopButton, &QPushButton::clicked, keyer, &Keyer::stop);
+    connect(ui_.resetButton, &QPushButton::clicked, keyer, &Keyer::reset);
+    connect(ui_.loopButton, &QPushButton::clicked, keyer, &Keyer::toggleLoop);
     for (QAction* delay : ui_.loopDelayItems)
-        connect(delay, &QAction::triggered, keyer_,
-                [this, delay] { keyer_->setLoopDelay(delay->data().toInt()); });
+        connect(delay, &QAction::triggered, keyer,
+                [keyer, delay] { keyer->setLoopDelay(delay->data().toInt()); });
     for (QAction* gain : ui_.gainItems)
-        connect(gain, &QAction::triggered, keyer_,
-                [this, gain] { keyer_->setGainCode(gain->data().toInt()); });
+        connect(gain, &QAction::triggered, keyer,
+                [keyer, gain] { keyer->setGainCode(gain->data().toInt()); });
     connect(&state_, &KeyerState::loopDelayChanged, this,
             [this](std::int32_t tenths) { tickByData(ui_.loopDelayItems, tenths); });
     connect(&state_, &KeyerState::micGainCodeChanged, this, &MainWindow::showGain);
     tickByData(ui_.loopDelayItems, state_.loopDelay());
     showGain();
     for (QAction* choice : ui_.trimItems)
-        connect(choice, &QAction::triggered, keyer_, [this, choice] {
+        connect(choice, &QAction::triggered, keyer, [keyer, choice] {
             const int ms = choice->data().toInt();
-            keyer_->setTrimMargin(ms < 0 ? TrimMargin() : std::chrono::milliseconds{ms});
+            keyer->setTrimMargin(ms < 0 ? TrimMargin() : std::chrono::milliseconds{ms});
         });
     for (QAction* choice : ui_.levelItems)
-        connect(choice, &QAction::triggered, keyer_, [this, choice] {
-            LevelTarget target = keyer_->levelTarget();
+        connect(choice, &QAction::triggered, keyer, [keyer, choice] {
+            LevelTarget target = keyer->levelTarget();
             target.mode = choice->data().value<LevelMode>();
-            keyer_->setLevelTarget(target);
+            keyer->setLevelTarget(target);
         });
     connect(ui_.microphoneMenu, &QMenu::aboutToShow, this, &MainWindow::offerMessageEdits);
     connect(ui_.levelNowItem, &QAction::triggered, this, &MainWindow::levelNow);
@@ -76,9 +70,9 @@ void MainWindow::wireKeyer() {
     connect(ui_.outputCardItem, &QAction::triggered, this, &MainWindow::chooseOutputCard);
     connect(ui_.monitorCardItem, &QAction::triggered, this,
             [this] { showSoundCards(SoundCard::Monitor); });
-    connect(soundCard_, &SoundCardDialog::shownChanged, keyer_, &Keyer::setSoundCardDialogShown);
+    connect(soundCard_, &SoundCardDialog::shownChanged, keyer, &Keyer::setSoundCardDialogShown);
 
-    Monitor& monitor = keyer_->monitor();
+    Monitor& monitor = keyer->monitor();
     for (QAction* choice : ui_.monitorItems)
         connect(choice, &QAction::triggered, &monitor,
                 [&monitor, choice] { monitor.setOn(choice->data().toBool()); });
@@ -100,12 +94,13 @@ void MainWindow::wireKeyer() {
 }
 
 void MainWindow::previewMemory(int slot) {
-    if (keyer_->previewMemory(slot))
-        showIdleStatus(tr("Previewing memory %1 on %2").arg(slot).arg(monitorOut_->deviceName()));
+    if (station_->keyer().previewMemory(slot))
+        showIdleStatus(
+            tr("Previewing memory %1 on %2").arg(slot).arg(station_->monitorOutput().deviceName()));
 }
 
 void MainWindow::showMonitor() {
-    const Monitor& monitor = keyer_->monitor();
+    const Monitor& monitor = station_->keyer().monitor();
     tickByData(ui_.monitorItems, monitor.on());
     tickByData(ui_.monitorVolumeItems, monitor.volume().db);
 }
@@ -121,7 +116,7 @@ void MainWindow::chooseOutputCard() {
 void MainWindow::showSoundCards(SoundCard mode) {
     // A message running lets its device go at once, before the dialog may select another.
     if (state_.busy())
-        keyer_->stop();
+        station_->keyer().stop();
     soundCard_->showFor(mode);
 }
 
@@ -134,12 +129,12 @@ void MainWindow::showGain() {
 }
 
 void MainWindow::showTrimMargin() {
-    const TrimMargin margin = keyer_->trimMargin();
+    const TrimMargin margin = station_->keyer().trimMargin();
     tickByData(ui_.trimItems, margin ? int(margin->count()) : -1);
 }
 
 void MainWindow::showLevelTarget() {
-    const LevelTarget& target = keyer_->levelTarget();
+    const LevelTarget& target = station_->keyer().levelTarget();
     for (QAction* choice : ui_.levelItems) {
         const auto mode = choice->data().value<LevelMode>();
         choice->setText(target.caption(mode));
@@ -149,7 +144,7 @@ void MainWindow::showLevelTarget() {
 
 void MainWindow::offerMessageEdits() {
     const int slot = state_.selectedMemory();
-    ui_.levelNowItem->setEnabled(!state_.busy() && slotLength(slot).count() > 0);
-    ui_.undoTrimItem->setEnabled(!state_.busy() &&
-                                 QFileInfo::exists(asRecordedPath(memories_.path(slot))));
+    ui_.levelNowItem->setEnabled(!state_.busy() && station_->slotLength(slot).count() > 0);
+    ui_.undoTrimItem->setEnabled(
+        !state_.busy() && QFileInfo::exists(asRecordedPath(station_->memories().path(slot))));
 }

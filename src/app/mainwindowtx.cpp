@@ -5,9 +5,9 @@
 #include "app/catdialog.h"
 #include "app/cm108dialog.h"
 #include "app/look.h"
+#include "app/station.h"
 #include "app/unixsignalbridge.h"
 #include "keyer/keyer.h"
-#include "tx/emergencyunkey.h"
 #include "tx/idalarm.h"
 #include "tx/keyingline.h"
 #include "tx/serialports.h"
@@ -42,18 +42,10 @@ QColor stripColour(AlarmStrip::Colour colour) {
 
 } // namespace
 
-void MainWindow::createTransmitter() {
-    keying_ = new KeyingLine(*platform_.portIo, dialogs_, this);
-    keying_->setObjectName(QStringLiteral("KeyingLine"));
-    transmit_ = new TransmitControls(*keying_, this);
-    transmit_->setObjectName(QStringLiteral("TransmitControls"));
-    idAlarm_ = new IdAlarm(dialogs_, *platform_.beeper, this);
-    idAlarm_->setObjectName(QStringLiteral("IdAlarm"));
-    signalBridge_ = new UnixSignalBridge({SIGINT, SIGTERM, SIGHUP}, this);
-    fatalSignals_ = std::make_unique<FatalSignalUnkey>();
-}
-
 void MainWindow::wireTransmitter() {
+    KeyingLine& line = station_->keyingLine();
+    IdAlarm& alarm = station_->idAlarm();
+    TransmitControls& transmit = station_->transmitControls();
     const struct {
         QAction* item;
         void (KeyingLine::*handler)();
@@ -72,12 +64,11 @@ void MainWindow::wireTransmitter() {
         {ui_.invertItem, &KeyingLine::chooseInvertedPolarity},
     };
     for (const auto& output : outputItems) {
-        connect(output.item, &QAction::triggered, keying_, output.handler);
+        connect(output.item, &QAction::triggered, &line, output.handler);
         if (output.item != ui_.normalItem && output.item != ui_.invertItem)
-            connect(output.item, &QAction::triggered, this,
-                    [this] { chosenSerialDevice_.clear(); });
+            connect(output.item, &QAction::triggered, station_, &Station::forgetSerialDevice);
     }
-    connect(keying_, &KeyingLine::choiceChanged, this, &MainWindow::showKeyingChoice);
+    connect(&line, &KeyingLine::choiceChanged, this, &MainWindow::showKeyingChoice);
     showKeyingChoice();
     connect(ui_.catItem, &QAction::triggered, this, &MainWindow::chooseCatKeying);
     connect(ui_.cm108Item, &QAction::triggered, this, &MainWindow::chooseCm108Keying);
@@ -88,25 +79,25 @@ void MainWindow::wireTransmitter() {
     connect(ui_.pttTailItem, &QAction::triggered, this,
             [this] { setPttDelay(&PttTiming::tail, tr("PTT Tail")); });
     for (QAction* choice : ui_.operatorPttItems)
-        connect(choice, &QAction::triggered, keying_, [this, choice] {
-            keying_->watchOperatorPtt(static_cast<OperatorPtt>(choice->data().toInt()));
+        connect(choice, &QAction::triggered, &line, [&line, choice] {
+            line.watchOperatorPtt(static_cast<OperatorPtt>(choice->data().toInt()));
         });
-    connect(keying_, &KeyingLine::operatorPttPressed, this, &MainWindow::yieldToOperator);
-    connect(keying_, &KeyingLine::operatorPttUnwatched, this, &MainWindow::showIdleStatus);
+    connect(&line, &KeyingLine::operatorPttPressed, this, &MainWindow::yieldToOperator);
+    connect(&line, &KeyingLine::operatorPttUnwatched, this, &MainWindow::showIdleStatus);
 
-    connect(idAlarm_, &IdAlarm::switched, this, [this](bool on) {
+    connect(&alarm, &IdAlarm::switched, this, [this](bool on) {
         tickByData(std::array{ui_.idOffItem, ui_.idOnItem}, on);
     });
-    connect(ui_.idOffItem, &QAction::triggered, idAlarm_, &IdAlarm::switchOff);
-    connect(ui_.idOnItem, &QAction::triggered, idAlarm_, &IdAlarm::switchOn);
-    connect(ui_.idSetItem, &QAction::triggered, idAlarm_, &IdAlarm::askAlarmTime);
+    connect(ui_.idOffItem, &QAction::triggered, &alarm, &IdAlarm::switchOff);
+    connect(ui_.idOnItem, &QAction::triggered, &alarm, &IdAlarm::switchOn);
+    connect(ui_.idSetItem, &QAction::triggered, &alarm, &IdAlarm::askAlarmTime);
 
-    connect(ui_.tuneButton, &QPushButton::clicked, transmit_, &TransmitControls::toggleTune);
-    connect(ui_.txEnableButton, &QPushButton::clicked, transmit_,
+    connect(ui_.tuneButton, &QPushButton::clicked, &transmit, &TransmitControls::toggleTune);
+    connect(ui_.txEnableButton, &QPushButton::clicked, &transmit,
             &TransmitControls::toggleTxEnable);
-    connect(ui_.micButton, &QPushButton::clicked, transmit_, &TransmitControls::toggleMic);
+    connect(ui_.micButton, &QPushButton::clicked, &transmit, &TransmitControls::toggleMic);
 
-    const TxState& tx = transmit_->state();
+    const TxState& tx = transmit.state();
     connect(&tx, &TxState::tuneActiveChanged, ui_.tuneButton, [button = ui_.tuneButton](bool on) {
         look::setTextColour(button, on ? look::kRed : look::kBlue);
     });
@@ -139,40 +130,35 @@ void MainWindow::wireTransmitter() {
     };
     connect(&tx, &TxState::transmittingChanged, ui_.rxTxIndicator, showTransmitter);
     connect(&tx, &TxState::unkeyNotConfirmedChanged, ui_.rxTxIndicator, showTransmitter);
-    connect(&idAlarm_->strip(), &AlarmStrip::colourChanged, ui_.alarmStrip,
+    connect(&alarm.strip(), &AlarmStrip::colourChanged, ui_.alarmStrip,
             [panel = ui_.alarmStrip](AlarmStrip::Colour colour) {
                 look::setFillColour(panel, stripColour(colour));
             });
 
     connect(signalBridge_, &UnixSignalBridge::signalReceived, this, &MainWindow::terminationSignal);
-    // Any other end of the event loop (a device failure asks for termination without the
-    // shutdown sequence) still leaves the transmitter unkeyed.
-    connect(qApp, &QCoreApplication::aboutToQuit, keying_, &KeyingLine::unkey);
 }
 
 void MainWindow::chooseCatKeying() {
     // The tick stays where the line is until OK changes the line.
     showKeyingChoice();
-    CatDialog dialog(rigSettings_, listSerialPorts(platform_.devRoot), this);
+    CatDialog dialog(station_->rigSettings(), listSerialPorts(station_->platform().devRoot), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    rigSettings_ = dialog.settings();
-    keying_->selectRig(rigSettings_.catTarget());
+    station_->keyThroughRig(dialog.settings(), RigSettings::Keying::Cat);
 }
 
 void MainWindow::chooseCm108Keying() {
     showKeyingChoice();
-    Cm108Dialog dialog(rigSettings_, hidrawDevices(), this);
+    Cm108Dialog dialog(station_->rigSettings(), hidrawDevices(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    rigSettings_ = dialog.settings();
-    keying_->selectRig(rigSettings_.cm108Target());
+    station_->keyThroughRig(dialog.settings(), RigSettings::Keying::Cm108);
 }
 
 void MainWindow::listSerialPortItems() {
     qDeleteAll(serialPortItems_);
     serialPortItems_.clear();
-    for (const SerialPortEntry& port : listSerialPorts(platform_.devRoot)) {
+    for (const SerialPortEntry& port : listSerialPorts(station_->platform().devRoot)) {
         auto* item = new QAction(port.label, ui_.outputMenu);
         item->setToolTip(port.path);
         item->setCheckable(true);
@@ -180,15 +166,15 @@ void MainWindow::listSerialPortItems() {
         ui_.keyingPortGroup->addAction(item);
         ui_.outputMenu->insertAction(ui_.voxItem, item);
         connect(item, &QAction::triggered, this,
-                [this, path = port.path] { chooseSerialDevice(path); });
+                [this, path = port.path] { station_->chooseSerialDevice(path); });
         serialPortItems_.append(item);
     }
     showKeyingChoice();
 }
 
 void MainWindow::showKeyingChoice() {
-    const RigTarget* rig = keying_->rigTarget();
-    QString line = keying_->portName();
+    const RigTarget* rig = station_->keyingLine().rigTarget();
+    QString line = station_->keyingLine().portName();
     if (rig)
         line = rig->kind == RigTarget::Kind::Cat ? kCatLine : kCm108Line;
     // A stored name no item offers keys nothing, as VOX; a USB port's path is ticked once the
@@ -200,19 +186,15 @@ void MainWindow::showKeyingChoice() {
         line = kVoxLine;
     tickByData(ports, line);
     ui_.noPortItem->setChecked(ui_.voxItem->isChecked());
-    tickByData(std::array{ui_.normalItem, ui_.invertItem}, keying_->polarity());
-}
-
-void MainWindow::chooseSerialDevice(const QString& path) {
-    chosenSerialDevice_ = path;
-    keying_->selectSerialDevice(path);
+    tickByData(std::array{ui_.normalItem, ui_.invertItem}, station_->keyingLine().polarity());
 }
 
 void MainWindow::setPttDelay(std::chrono::milliseconds PttTiming::*delay, const QString& caption) {
-    PttTiming timing = keyer_->pttTiming();
-    if (const auto asked = askPttDelay(dialogs_, caption, timing.*delay)) {
+    Keyer& keyer = station_->keyer();
+    PttTiming timing = keyer.pttTiming();
+    if (const auto asked = askPttDelay(station_->dialogs(), caption, timing.*delay)) {
         timing.*delay = *asked;
-        keyer_->setPttTiming(timing);
+        keyer.setPttTiming(timing);
     }
 }
 
@@ -224,12 +206,11 @@ void MainWindow::terminationSignal() {
     }
     // Only a start-up message box runs the event loop this early. The settings are half
     // applied, so nothing is saved, and the exit also ends every later start-up box at once.
-    keying_->unkey();
+    station_->abandonStart();
     shutDown_ = true;
-    startAbandoned_ = true;
     QCoreApplication::exit(0);
 }
 
 void MainWindow::showOperatorPtt() {
-    tickByData(ui_.operatorPttItems, static_cast<int>(keying_->operatorPtt()));
+    tickByData(ui_.operatorPttItems, static_cast<int>(station_->keyingLine().operatorPtt()));
 }

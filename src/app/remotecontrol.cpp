@@ -1,9 +1,10 @@
 #include "app/remotecontrol.h"
 
-#include "app/mainwindow.h"
+#include "app/station.h"
 #include "keyer/exchange.h"
 #include "keyer/keyer.h"
 #include "keyer/messagefile.h"
+#include "keyer/notebox.h"
 #include "tx/transmitcontrols.h"
 
 #include <QDir>
@@ -12,7 +13,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMetaType>
-#include <QTextEdit>
 #include <QTimer>
 
 #include <chrono>
@@ -44,22 +44,22 @@ QString remote::serviceName(const QString& instance) {
     return instance.isEmpty() ? kBaseService : kBaseService + QLatin1Char('.') + instance;
 }
 
-RemoteControl::RemoteControl(MainWindow& window)
-    : QObject(&window), window_(window), bus_(QStringLiteral("unpublished")) {
+RemoteControl::RemoteControl(Station& station, const NoteBox& notes)
+    : QObject(&station), station_(station), notes_(notes), bus_(QStringLiteral("unpublished")) {
     qDBusRegisterMetaType<QList<bool>>();
     qDBusRegisterMetaType<QList<double>>();
-    const KeyerState& keyer = window.keyerState();
+    const KeyerState& keyer = station.keyerState();
     connect(&keyer, &KeyerState::phaseChanged, this, &RemoteControl::announce);
     connect(&keyer, &KeyerState::loopActiveChanged, this, &RemoteControl::announce);
     connect(&keyer, &KeyerState::selectedMemoryChanged, this, &RemoteControl::announce);
     connect(&keyer, &KeyerState::loopDelayChanged, this, &RemoteControl::announce);
     connect(&keyer, &KeyerState::currentMessageFileChanged, this, &RemoteControl::announce);
-    connect(&window, &MainWindow::slotLengthsRead, this, &RemoteControl::announce);
-    connect(&window.keyer(), &Keyer::messageEnded, this, &RemoteControl::messageEnded);
-    connect(window.ui().noteEditor, &QTextEdit::textChanged, this, &RemoteControl::announce);
+    connect(&station, &Station::slotLengthsRead, this, &RemoteControl::announce);
+    connect(&station.keyer(), &Keyer::messageEnded, this, &RemoteControl::messageEnded);
+    connect(&notes, &NoteBox::textChanged, this, &RemoteControl::announce);
     announceTimer_.setSingleShot(true);
     connect(&announceTimer_, &QTimer::timeout, this, &RemoteControl::announceChanges);
-    const TxState& tx = window.transmitControls().state();
+    const TxState& tx = station.transmitControls().state();
     for (auto changed : {&TxState::tuneActiveChanged, &TxState::transmittingChanged,
                          &TxState::unkeyNotConfirmedChanged, &TxState::txEnableChanged})
         connect(&tx, changed, this, &RemoteControl::announce);
@@ -110,43 +110,43 @@ QString RemoteControl::state() const {
 }
 
 KeyerPhase RemoteControl::phase() const {
-    return window_.keyerState().phase();
+    return station_.keyerState().phase();
 }
 
 int RemoteControl::memory() const {
-    return window_.keyerState().selectedMemory();
+    return station_.keyerState().selectedMemory();
 }
 
 QString RemoteControl::file() const {
-    const KeyerState& keyer = window_.keyerState();
+    const KeyerState& keyer = station_.keyerState();
     // A paused message resumes whatever memory has been selected since.
     const QString& sounding = keyer.playFileOpen() ? keyer.playFile() : keyer.currentMessageFile();
-    return phase() == KeyerPhase::Idle || sounding == window_.memories().path(memory()) ? QString()
-                                                                                        : sounding;
+    return phase() == KeyerPhase::Idle || sounding == station_.memories().path(memory()) ? QString()
+                                                                                         : sounding;
 }
 
 bool RemoteControl::looping() const {
-    return window_.keyerState().loopActive();
+    return station_.keyerState().loopActive();
 }
 
 double RemoteControl::loopDelay() const {
-    return window_.keyerState().loopDelay() / kTenthsPerSecond;
+    return station_.keyerState().loopDelay() / kTenthsPerSecond;
 }
 
 bool RemoteControl::tuning() const {
-    return window_.transmitControls().state().tuning();
+    return station_.transmitControls().state().tuning();
 }
 
 bool RemoteControl::transmitting() const {
-    return window_.transmitControls().state().transmitting();
+    return station_.transmitControls().state().transmitting();
 }
 
 bool RemoteControl::unkeyNotConfirmed() const {
-    return window_.transmitControls().state().unkeyNotConfirmed();
+    return station_.transmitControls().state().unkeyNotConfirmed();
 }
 
 bool RemoteControl::txEnabled() const {
-    return window_.transmitControls().state().txEnabled();
+    return station_.transmitControls().state().txEnabled();
 }
 
 QList<bool> RemoteControl::present() const {
@@ -154,7 +154,7 @@ QList<bool> RemoteControl::present() const {
     const QList<double> seconds = lengths();
     // A memory kept as a template plays whether or not it holds a recording.
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
-        present << (seconds[slot - 1] > 0 || !window_.keyer().templateOf(slot).isEmpty());
+        present << (seconds[slot - 1] > 0 || !station_.keyer().templateOf(slot).isEmpty());
     return present;
 }
 
@@ -162,25 +162,25 @@ QList<bool> RemoteControl::present() const {
 QList<double> RemoteControl::lengths() const {
     QList<double> lengths;
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
-        lengths << std::chrono::duration<double>(window_.slotLength(slot)).count();
+        lengths << std::chrono::duration<double>(station_.slotLength(slot)).count();
     return lengths;
 }
 
 QStringList RemoteControl::notes() const {
     QStringList notes;
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
-        notes << window_.memories().note(slot);
+        notes << station_.memories().note(slot);
     // The selected memory's note is what the window shows, saved or not yet.
-    notes[memory() - 1] = window_.ui().noteEditor->toPlainText();
+    notes[memory() - 1] = notes_.text();
     return notes;
 }
 
 QString RemoteControl::bank() const {
-    return window_.chosenBank();
+    return station_.chosenBank();
 }
 
 QStringList RemoteControl::banks() const {
-    return window_.bankNames();
+    return station_.bankNames();
 }
 
 void RemoteControl::SelectBank(const QString& name) {
@@ -189,7 +189,7 @@ void RemoteControl::SelectBank(const QString& name) {
             !banks().contains(name, Qt::CaseInsensitive),
             QStringLiteral("%1: the banks are %2").arg(what, banks().join(QStringLiteral(", ")))))
         return;
-    run([this, name] { window_.chooseBank(name); },
+    run([this, name] { station_.chooseBank(name); },
         [this, name] { return bank().compare(name, Qt::CaseInsensitive) == 0; }, what);
 }
 
@@ -198,18 +198,18 @@ void RemoteControl::Play(int memory) {
         return;
     // Tried before the click, so that what is missing comes back as the caller's mistake; the
     // click assembles it again.
-    Keyer& keyer = window_.keyer();
+    Keyer& keyer = station_.keyer();
     if (!keyer.templateOf(memory).isEmpty() && phase() != KeyerPhase::Recording) {
         const Assembly assembly = keyer.assembleTemplate(memory);
         if (refuseInvalid(assembly.missing,
                           QStringLiteral("Play %1: %2").arg(memory).arg(assembly.why)))
             return;
     }
-    run([this, memory] { window_.keyer().playMemory(memory); },
+    run([this, memory] { station_.keyer().playMemory(memory); },
         [this, memory] {
             // A message that cannot be played is refused with a box while PLAY is still lit.
             return this->memory() == memory && file().isEmpty() && phase() == KeyerPhase::Playing &&
-                   window_.keyer().deviceInUse();
+                   station_.keyer().deviceInUse();
         },
         QStringLiteral("Play %1").arg(memory));
 }
@@ -223,7 +223,7 @@ void RemoteControl::PlayFile(const QString& path) {
 
 void RemoteControl::Say(const QString& text) {
     const QString what = QStringLiteral("Say %1").arg(text);
-    const Assembly assembly = window_.keyer().assembleSay(text);
+    const Assembly assembly = station_.keyer().assembleSay(text);
     if (refuseInvalid(assembly.missing, QStringLiteral("%1: %2").arg(what, assembly.why)))
         return;
     // A message playing the last exchange goes on from the file it opened until it gives way.
@@ -231,11 +231,11 @@ void RemoteControl::Say(const QString& text) {
         sendErrorReply(remote::kRefused, QStringLiteral("%1: %2").arg(what, assembly.why));
         return;
     }
-    playFile(window_.keyer().exchangeFile(), what);
+    playFile(station_.keyer().exchangeFile(), what);
 }
 
 void RemoteControl::SetField(const QString& name, const QString& value) {
-    const QString why = window_.keyer().fields().set(name, value);
+    const QString why = station_.keyer().fields().set(name, value);
     refuseInvalid(!why.isEmpty(), QStringLiteral("SetField %1: %2").arg(name, why));
 }
 
@@ -245,13 +245,13 @@ QString RemoteControl::Field(const QString& name) {
                       QStringLiteral("Field %1: the fields are %2")
                           .arg(name, ExchangeFields::names().join(QStringLiteral(", ")))))
         return {};
-    return window_.keyer().fields().value(field);
+    return station_.keyer().fields().value(field);
 }
 
 void RemoteControl::playFile(const QString& path, const QString& what) {
     run(
         [this, path] {
-            Keyer& keyer = window_.keyer();
+            Keyer& keyer = station_.keyer();
             if (phase() == KeyerPhase::Recording)
                 return;
             // A message playing gives way as it does to an F-key; a paused one is closed by
@@ -263,8 +263,8 @@ void RemoteControl::playFile(const QString& path, const QString& what) {
                 keyer.play();
         },
         [this, path] {
-            return window_.keyerState().currentMessageFile() == path &&
-                   phase() == KeyerPhase::Playing && window_.keyer().deviceInUse();
+            return station_.keyerState().currentMessageFile() == path &&
+                   phase() == KeyerPhase::Playing && station_.keyer().deviceInUse();
         },
         what);
 }
@@ -275,7 +275,7 @@ void RemoteControl::Pause() {
         [this, before] {
             *before = phase();
             if (*before == KeyerPhase::Playing || *before == KeyerPhase::Paused)
-                window_.keyer().play();
+                station_.keyer().play();
         },
         [this, before] {
             return (*before == KeyerPhase::Playing && phase() == KeyerPhase::Paused) ||
@@ -289,13 +289,13 @@ void RemoteControl::Record(int memory) {
         return;
     run(
         [this, memory] {
-            window_.keyer().selectMemory(memory);
-            if (window_.keyerState().selectedMemory() == memory)
-                window_.keyer().record();
+            station_.keyer().selectMemory(memory);
+            if (station_.keyerState().selectedMemory() == memory)
+                station_.keyer().record();
         },
         [this, memory] {
             return this->memory() == memory && phase() == KeyerPhase::Recording &&
-                   window_.keyer().deviceInUse();
+                   station_.keyer().deviceInUse();
         },
         QStringLiteral("Record %1").arg(memory));
 }
@@ -303,20 +303,20 @@ void RemoteControl::Record(int memory) {
 void RemoteControl::Select(int memory) {
     if (refuseBadMemory(QStringLiteral("Select"), memory))
         return;
-    run([this, memory] { window_.keyer().selectMemory(memory); },
+    run([this, memory] { station_.keyer().selectMemory(memory); },
         [this, memory] { return this->memory() == memory; },
         QStringLiteral("Select %1").arg(memory));
 }
 
 void RemoteControl::Stop() {
-    run([this] { window_.keyer().stop(); }, [] { return true; }, kStop);
+    run([this] { station_.keyer().stop(); }, [] { return true; }, kStop);
 }
 
 void RemoteControl::Tune(bool on) {
     run(
         [this, on] {
             if (tuning() != on)
-                window_.transmitControls().toggleTune();
+                station_.transmitControls().toggleTune();
         },
         [this, on] { return tuning() == on; }, QStringLiteral("Tune"));
 }
@@ -325,7 +325,7 @@ void RemoteControl::TxEnable(bool on) {
     run(
         [this, on] {
             if (txEnabled() != on)
-                window_.transmitControls().toggleTxEnable();
+                station_.transmitControls().toggleTxEnable();
         },
         [this, on] { return txEnabled() == on; }, QStringLiteral("TxEnable"));
 }
@@ -334,7 +334,7 @@ void RemoteControl::SetLoop(bool on) {
     run(
         [this, on] {
             if (looping() != on)
-                window_.keyer().toggleLoop();
+                station_.keyer().toggleLoop();
         },
         [this, on] { return looping() == on; }, QStringLiteral("SetLoop"));
 }
@@ -350,8 +350,8 @@ void RemoteControl::SetLoopDelay(double seconds) {
                           .arg(kLongestLoopDelaySeconds)))
         return;
     const auto tenths = static_cast<std::int32_t>(std::lround(seconds * kTenthsPerSecond));
-    run([this, tenths] { window_.keyer().setLoopDelay(tenths); },
-        [this, tenths] { return window_.keyerState().loopDelay() == tenths; },
+    run([this, tenths] { station_.keyer().setLoopDelay(tenths); },
+        [this, tenths] { return station_.keyerState().loopDelay() == tenths; },
         QStringLiteral("SetLoopDelay"));
 }
 
@@ -380,9 +380,9 @@ void RemoteControl::run(std::function<void()> handler, std::function<bool()> too
                                             QStringLiteral("%1 refused: %2").arg(what, kBoxWaits)));
             return;
         }
-        window_.dialogs().remoteCommandStarts();
+        station_.dialogs().remoteCommandStarts();
         handler();
-        if (const QString failure = window_.dialogs().takeFailure(); !failure.isEmpty()) {
+        if (const QString failure = station_.dialogs().takeFailure(); !failure.isEmpty()) {
             bus_.send(call.createErrorReply(remote::kRefused,
                                             QStringLiteral("%1 failed: %2").arg(what, failure)));
             return;
@@ -404,7 +404,7 @@ void RemoteControl::run(std::function<void()> handler, std::function<bool()> too
 QString RemoteControl::Wait() {
     // Not the phase: PLAY stays lit while a box tells why its message cannot start, and the
     // answer waits for that failure.
-    if (!window_.keyerState().playActive())
+    if (!station_.keyerState().playActive())
         return lastEnding_;
     setDelayedReply(true);
     waiting_ << message();
@@ -420,7 +420,7 @@ void RemoteControl::messageEnded(MessageEnd how) {
         lastEnding_ = QStringLiteral("stopped");
         break;
     case MessageEnd::Failed: {
-        const QString& why = window_.dialogs().failure();
+        const QString& why = station_.dialogs().failure();
         lastEnding_ =
             why.isEmpty() ? QStringLiteral("failed") : QStringLiteral("failed: %1").arg(why);
         break;

@@ -14,7 +14,8 @@
 
 #include <functional>
 
-class MainWindow;
+class NoteBox;
+class Station;
 
 // Where a keyer is found on the session bus.
 namespace remote {
@@ -56,7 +57,8 @@ class RemoteControl : public QObject, protected QDBusContext {
     Q_PROPERTY(QStringList Banks READ banks)
 
 public:
-    explicit RemoteControl(MainWindow& window);
+    // notes: the note box the window shows, whose unsaved text is the selected memory's note.
+    RemoteControl(Station& station, const NoteBox& notes);
 
     // False, with the reason in error, when the bus or the name cannot be had.
     bool publish(QDBusConnection bus, const QString& service, QString& error);
@@ -127,7 +129,8 @@ private:
     // PropertiesChanged signal.
     void announceChanges();
 
-    MainWindow& window_;
+    Station& station_;
+    const NoteBox& notes_;
     QDBusConnection bus_;
     QVariantMap announced_;
     QString lastEnding_ = QStringLiteral("stopped");

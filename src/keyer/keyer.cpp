@@ -11,7 +11,6 @@
 #include "support/dialogs.h"
 #include "tx/keyingline.h"
 
-#include <QTextEdit>
 #include <QTimer>
 
 #include <chrono>
@@ -44,7 +43,6 @@ QTimer* makeTimer(QObject* parent, const char* name, std::chrono::milliseconds i
 
 Keyer::Keyer(const KeyerParts& parts, QObject* parent)
     : QObject(parent), state_(parts.state), memories_(parts.memories),
-      noteBox_(new NoteBox(parts.messageWindow, parts.memories, this)),
       installDir_(parts.installDir), line_(parts.line), transmit_(parts.transmit),
       strip_(parts.strip), watchdog_(new BufferWatchdog(this)), out_(parts.out), in_(parts.in),
       dialogs_(parts.dialogs), monitor_(new Monitor(
@@ -74,7 +72,8 @@ void Keyer::selectMemory(int slot) {
     state_.setSelectedMemory(slot);
     state_.setHighlightedMemory(slot);
     state_.setCurrentMessageFile(memories_.path(slot));
-    noteBox_->show(slot);
+    if (noteBox_)
+        noteBox_->show(slot);
 }
 
 void Keyer::deselectMemory() {
@@ -83,14 +82,20 @@ void Keyer::deselectMemory() {
 }
 
 void Keyer::saveNote() {
-    noteBox_->save(state_.selectedMemory());
+    if (noteBox_)
+        noteBox_->save(state_.selectedMemory());
+}
+
+void Keyer::attachNoteBox(NoteBox* box) {
+    noteBox_ = box;
 }
 
 void Keyer::showMemories(const QString& folder) {
     installDir_ = folder;
     const int slot = state_.selectedMemory();
     state_.setCurrentMessageFile(memories_.path(slot));
-    noteBox_->show(slot);
+    if (noteBox_)
+        noteBox_->show(slot);
 }
 
 void Keyer::useRecordPath(int slot) {

@@ -29,7 +29,6 @@ class KeyingLine;
 class MemorySlots;
 class Monitor;
 class QAction;
-class QTextEdit;
 class QTimer;
 class TransmitControls;
 class WaveEngine;
@@ -40,7 +39,6 @@ class WaveOutEngine;
 struct KeyerParts {
     KeyerState& state;
     MemorySlots& memories;
-    QTextEdit& messageWindow;
     QString installDir;
     KeyingLine& line;
     TransmitControls& transmit;
@@ -97,6 +95,8 @@ public:
     void useRecordPath(int slot);
     // Saves the note in the message window under the selected slot.
     void saveNote();
+    // The box that shows the selected memory's note from now on.
+    void attachNoteBox(NoteBox* box);
     // The memories now hold another bank's, whose messages are recorded into folder (with the
     // trailing separator): the message window shows the selected memory's note, unsaved, and
     // PLAY reads its file. The caller saves the note shown before and refuses while busy.
@@ -261,7 +261,8 @@ private:
 
     KeyerState& state_;
     MemorySlots& memories_;
-    NoteBox* noteBox_;
+    // The window's note box, once it is shown; the keyer runs without one.
+    NoteBox* noteBox_ = nullptr;
     QString installDir_;
     KeyingLine& line_;
     TransmitControls& transmit_;

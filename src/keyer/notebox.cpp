@@ -10,6 +10,11 @@ NoteBox::NoteBox(QTextEdit& box, MemorySlots& memories, QObject* parent)
     : QObject(parent), box_(box), memories_(memories) {
     connect(box_.document(), &QTextDocument::contentsChange, this,
             [this](int position, int, int added) { limit(position, added); });
+    connect(&box_, &QTextEdit::textChanged, this, &NoteBox::textChanged);
+}
+
+QString NoteBox::text() const {
+    return box_.toPlainText();
 }
 
 void NoteBox::show(int slot) {

@@ -10,12 +10,20 @@ class QTextEdit;
 // not edited keeps its stored bytes, whatever encoding an older file gave them; an edited note is
 // stored as UTF-8, and the box refuses, as it is typed or pasted, what its entry cannot hold.
 class NoteBox : public QObject {
+    Q_OBJECT
+
 public:
     NoteBox(QTextEdit& box, MemorySlots& memories, QObject* parent);
+
+    // The note as it stands in the box, saved or not.
+    QString text() const;
 
     void show(int slot);
     // Stores the box's text under slot when the operator edited it since it was shown.
     void save(int slot);
+
+signals:
+    void textChanged();
 
 private:
     bool edited() const;

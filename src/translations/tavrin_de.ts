@@ -133,32 +133,6 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <translation>Über Tavrin</translation>
     </message>
     <message>
-        <source>Configuration File Error Message</source>
-        <translation>Fehler in der Konfigurationsdatei</translation>
-    </message>
-    <message>
-        <source>Could not read the configuration file %1: %2</source>
-        <translation>Die Konfigurationsdatei %1 konnte nicht gelesen werden: %2</translation>
-    </message>
-    <message>
-        <source>Could not write the configuration file %1: %2</source>
-        <translation>Die Konfigurationsdatei %1 konnte nicht geschrieben werden: %2</translation>
-    </message>
-    <message>
-        <source>The configuration file %1 is read-only</source>
-        <translation>Die Konfigurationsdatei %1 ist schreibgeschützt</translation>
-    </message>
-    <message>
-        <source>not a regular file</source>
-        <translation>keine reguläre Datei</translation>
-    </message>
-    <message>
-        <source>
-The settings will not be saved</source>
-        <translation>
-Die Einstellungen werden nicht gespeichert</translation>
-    </message>
-    <message>
         <source>Importing %1 into memory %2</source>
         <translation>%1 wird in Speicher %2 importiert</translation>
     </message>
@@ -471,20 +445,12 @@ Die Einstellungen werden nicht gespeichert</translation>
         <translation>Bank %1</translation>
     </message>
     <message>
-        <source>The bank stays %1 while a message plays, is paused, records or is imported</source>
-        <translation>Die Bank bleibt %1, solange eine Nachricht spielt, pausiert, aufnimmt oder importiert wird</translation>
-    </message>
-    <message>
         <source>New Bank</source>
         <translation>Neue Bank</translation>
     </message>
     <message>
         <source>Name of the new bank of memories:</source>
         <translation>Name der neuen Speicherbank:</translation>
-    </message>
-    <message>
-        <source>There is a bank named %1 already</source>
-        <translation>Eine Bank namens %1 gibt es schon</translation>
     </message>
     <message>
         <source>Template for Memory %1</source>
@@ -989,6 +955,47 @@ Die Einstellungen werden nicht gespeichert</translation>
     <message>
         <source>Sound output device not compatible</source>
         <translation>Audioausgang nicht geeignet</translation>
+    </message>
+</context>
+<context>
+    <name>Station</name>
+    <message>
+        <source>Could not read the configuration file %1: %2</source>
+        <translation>Die Konfigurationsdatei %1 konnte nicht gelesen werden: %2</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>The configuration file %1 is read-only</source>
+        <translation>Die Konfigurationsdatei %1 ist schreibgeschützt</translation>
+    </message>
+    <message>
+        <source>Could not write the configuration file %1: %2</source>
+        <translation>Die Konfigurationsdatei %1 konnte nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>
+The settings will not be saved</source>
+        <translation>
+Die Einstellungen werden nicht gespeichert</translation>
+    </message>
+    <message>
+        <source>Configuration File Error Message</source>
+        <translation>Fehler in der Konfigurationsdatei</translation>
+    </message>
+    <message>
+        <source>The bank stays %1 while a message plays, is paused, records or is imported</source>
+        <translation>Die Bank bleibt %1, solange eine Nachricht spielt, pausiert, aufnimmt oder importiert wird</translation>
+    </message>
+    <message>
+        <source>A bank needs a name</source>
+        <translation>Eine Bank braucht einen Namen</translation>
+    </message>
+    <message>
+        <source>There is a bank named %1 already</source>
+        <translation>Eine Bank namens %1 gibt es schon</translation>
     </message>
 </context>
 </TS>

@@ -40,16 +40,16 @@ struct Run {
 };
 
 // A session bus of the test's own, and keyers started on it.
-class Station {
+class BusSession {
 public:
-    Station() : env_(QProcessEnvironment::systemEnvironment()) {
+    BusSession() : env_(QProcessEnvironment::systemEnvironment()) {
         bus_.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
         if (bus_.waitForReadyRead(kTimeoutMs))
             env_.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromUtf8(bus_.readLine().trimmed()));
         env_.insert("HOME", home_.path());
         env_.insert("QT_QPA_PLATFORM", "offscreen");
     }
-    ~Station() {
+    ~BusSession() {
         for (auto& keyer : keyers_) {
             keyer->terminate();
             keyer->waitForFinished(kTimeoutMs);
@@ -140,7 +140,7 @@ private slots:
         QFETCH(QStringList, row);
         if (row[1].contains("rig") && !Rigctld::available())
             QSKIP("rigctld (libhamlib-utils) is not installed");
-        Station station;
+        BusSession station;
         WindowHarness h;
         h.writeMessage(1, pattern(6 * kBlock));
         std::optional<Rigctld> rig;
@@ -153,7 +153,7 @@ private slots:
         logger.show();
         logger.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&logger));
-        RemoteControl remote(w);
+        RemoteControl remote(w.station(), w.noteBox());
         static int rowsRun = 0; // a row that failed leaves its connection behind
         const QString name = QStringLiteral("inproc%1").arg(++rowsRun);
         QString error;
@@ -196,7 +196,7 @@ private slots:
         QFETCH(int, code);
         QFETCH(bool, chosen);
         QFETCH(QString, says);
-        Station station;
+        BusSession station;
         WindowHarness h;
         h.writeMessage(2, pattern(2 * kBlock, 9), "S_P");
         QVERIFY(writeBytes(h.installDir() + "Tavrin.ini",
@@ -204,7 +204,7 @@ private slots:
                            "Bank\\1\\Folder=S_P\nBank\\1\\Note2=QRZ?\nBank\\size=2\n"));
         h.writeMessage(1, pattern(6 * kBlock));
         MainWindow& w = h.openKeying();
-        RemoteControl remote(w);
+        RemoteControl remote(w.station(), w.noteBox());
         const QString name = QStringLiteral("banks%1").arg(QTest::currentDataTag()).remove(' ');
         QString error;
         QVERIFY2(remote.publish(station.bus(name), remote::serviceName(name), error),
@@ -230,7 +230,7 @@ private slots:
         QVERIFY2((run.out + run.err).contains(says), qPrintable(run.out + run.err));
         QCOMPARE(w.ui().statusLine->text().startsWith("The bank stays"), paused);
         if (paused)
-            w.keyer().stopEverything();
+            w.station().keyer().stopEverything();
         untilMessageEnds(w);
         const bool played = commands.endsWith("--play 2") && !code;
         QCOMPARE(h.wave.played().startsWith(pattern(2 * kBlock, 9)), played);
@@ -268,7 +268,7 @@ private slots:
     }
     void withoutKeyer() {
         QFETCH(QStringList, row);
-        const Station station;
+        const BusSession station;
         QProcessEnvironment env = station.env_;
         env.remove("QT_QPA_PLATFORM");
         env.remove("DISPLAY");
@@ -334,7 +334,7 @@ private slots:
         if (row[1] == "rig" && !Rigctld::available())
             QSKIP("rigctld (libhamlib-utils) is not installed");
         std::optional<Rigctld> rig; // outlives the keyer, which unkeys it at its end
-        Station station;
+        BusSession station;
         const QString dir = station.folder("Tavrin");
         QVERIFY(QDir().mkpath(dir) && (row[1] != "rig" || keysThrough(rig.emplace(), dir)));
         WaveBytes wave;
@@ -443,7 +443,7 @@ private slots:
         if (qEnvironmentVariableIsEmpty("TAVRIN_PULSE"))
             QSKIP("no PulseAudio (run through scripts/test.sh)");
         constexpr int kPieceFrames = 4410; // 200 ms at 22050 Hz
-        Station station;
+        BusSession station;
         const QString dir = station.folder("Tavrin");
         QVERIFY(QDir().mkpath(dir + "phrases") &&
                 writeBytes(dir + "memory4.txt", "{serial} {call}\n"));
@@ -499,7 +499,7 @@ private slots:
     void folders() {
         QFETCH(QStringList, row);
         const bool killFirst = row[2] == "killed", runs = row[3] == "runs";
-        Station station;
+        BusSession station;
         QVERIFY(QDir().mkpath(station.folder("L") + "Tavrin.lock") &&
                 QDir().mkpath(station.folder("R")));
         const auto chattr = [&](const char* flag) {

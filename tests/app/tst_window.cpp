@@ -45,7 +45,7 @@ MainWindow& console(WindowHarness& h) {
         h.writeMessage(slot, pattern((slot == 1 ? 6 : 2) * kBlock, slot));
     h.writeMessage(3, pattern(61740, 3));
     MainWindow& w = h.openKeying();
-    w.memories().setNote(3, "CQ contest\r\nde station");
+    w.station().memories().setNote(3, "CQ contest\r\nde station");
     w.activateWindow();
     if (!QTest::qWaitForWindowActive(&w))
         qFatal("the window did not become active");
@@ -145,13 +145,13 @@ private slots:
         const QStringList events = h.ports.events().mid(h.ports.events().indexOf(kKeyed));
         QCOMPARE(after == "held", events.count(kUnkeyed) == 1 && events.count(kKeyed) == 2);
         QCOMPARE(h.keyed(), after == "keyed");
-        QCOMPARE(w.keyerState().selectedMemory() == 4, after == "selected 4");
+        QCOMPARE(w.station().keyerState().selectedMemory() == 4, after == "selected 4");
         // The operator finds the chosen memory by the number on its button.
         for (QPushButton* button : w.ui().memoryButtons)
             QCOMPARE(bool(QAccessible::queryAccessibleInterface(button)->state().selected),
-                     button->text() == QString::number(w.keyerState().selectedMemory()));
+                     button->text() == QString::number(w.station().keyerState().selectedMemory()));
         QCOMPARE(readBytes(h.slotPath(1)).size() == 44 + 2 * kBlock, after == "recorded");
-        QCOMPARE(w.keyerState().loopActive(), after == "loop");
+        QCOMPARE(w.station().keyerState().loopActive(), after == "loop");
         QTRY_COMPARE(w.ui().progressBar->value(), 0); // nothing plays any more
         for (auto [button, on] : {std::pair{w.ui().txEnableButton, after != "tx off"},
                                   std::pair{w.ui().micButton, after == "mic on"}}) {
@@ -272,7 +272,7 @@ private slots:
                 choice->trigger();
         if (how.startsWith("Ctrl"))
             QTest::keySequence(w.ui().noteEditor, QKeySequence(how));
-        QCOMPARE(w.chosenBank(), bank);
+        QCOMPARE(w.station().chosenBank(), bank);
         QCOMPARE(w.ui().bankButton->accessibleName(), "Bank " + bank);
         QVERIFY(announced.contains("Bank " + bank));
         during(h, Before::Idle, [&] { QTest::keySequence(&w, QKeySequence("F2")); });
@@ -294,11 +294,11 @@ private slots:
         w.close();
         QCOMPARE(readBytes(h.installDir() + "Tavrin.cfg"), record);
         MainWindow& again = restarted.open();
-        QCOMPARE(again.chosenBank(), bank);
+        QCOMPARE(again.station().chosenBank(), bank);
         QCOMPARE(again.ui().noteEditor->toPlainText(), bank + " calls");
         again.ui().bankMenu->actions().first()->trigger(); // Run
         QCOMPARE(again.ui().noteEditor->toPlainText(), "Run calls");
-        QCOMPARE(again.memories().note(3), "CQ contest\r\nde station");
+        QCOMPARE(again.station().memories().note(3), "CQ contest\r\nde station");
     }
 
     // While recording, the bar shows the peak after gain, red once it reaches the clip level;
@@ -371,30 +371,30 @@ private slots:
         h.dialogs.inputAnswers = {{row[0] == "1", row[1]}};
         w.ui().idSetItem->trigger();
         QCOMPARE(h.dialogs.texts(), row[2].isEmpty() ? QStringList() : QStringList{row[2]});
-        QCOMPARE(w.idAlarm().seconds(), row[3].toInt());
+        QCOMPARE(w.station().idAlarm().seconds(), row[3].toInt());
         QCOMPARE(timer->interval(), row[4].toInt());
         w.ui().idSetItem->trigger();
         QCOMPARE(h.dialogs.offered.value(1), row[5]);
         // A stored period is kept as stored, its timer held within 1 to 2147483 s.
         for (const auto& [stored, ms] : {std::pair{1, 1000}, {-5, 1000}, {INT_MAX, 2147483000}}) {
-            w.idAlarm().applyStoredPeriod(stored);
-            QCOMPARE(w.idAlarm().seconds(), stored);
+            w.station().idAlarm().applyStoredPeriod(stored);
+            QCOMPARE(w.station().idAlarm().seconds(), stored);
             QCOMPARE(timer->interval(), ms);
         }
         if (row[1] != "2") // one tick is enough, and takes seconds
             return;
-        w.idAlarm().applyStoredPeriod(2);
+        w.station().idAlarm().applyStoredPeriod(2);
         item(w, "ON1")->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(w.idAlarm().strip().colour(), AlarmStrip::Red, 4000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.station().idAlarm().strip().colour(), AlarmStrip::Red, 4000);
         QElapsedTimer redFor;
         redFor.start();
-        QTRY_COMPARE_WITH_TIMEOUT(w.idAlarm().strip().colour(), AlarmStrip::Teal, 4000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.station().idAlarm().strip().colour(), AlarmStrip::Teal, 4000);
         w.ui().idOffItem->trigger();
         QVERIFY2(redFor.elapsed() >= 800 && redFor.elapsed() <= 2500,
                  qPrintable(QString::number(redFor.elapsed())));
         QTest::qWait(1500);
         QCOMPARE(h.beeper.count, 1);
-        QCOMPARE(w.idAlarm().strip().colour(), AlarmStrip::Teal);
+        QCOMPARE(w.station().idAlarm().strip().colour(), AlarmStrip::Teal);
         QVERIFY(!w.findChild<QTimer*>("AlarmTealTimer")->isActive()); // a recording's colours stay
     }
 

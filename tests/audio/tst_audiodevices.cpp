@@ -62,10 +62,12 @@ private slots:
         });
         playing ? click(w.ui().playButton) : click(d.selectButton);
         QVERIFY(!stalls || resetsWhileShown == 0);
-        QVERIFY(w.keyerState().keyerStopped() && !h.wave.isOpen(Dir::Output));
+        QVERIFY(w.station().keyerState().keyerStopped() && !h.wave.isOpen(Dir::Output));
         QCOMPARE(d.messageLabel->text(), row[3].isEmpty() ? row[3] : "Sound " + row[3]);
         QCOMPARE(d.deviceStepper->position(), playing ? steps : taken);
-        QCOMPARE(output ? w.audioDevices().outputDevice : w.audioDevices().inputDevice, taken);
+        QCOMPARE(output ? w.station().audioDevices().outputDevice
+                        : w.station().audioDevices().inputDevice,
+                 taken);
         QCOMPARE(h.wave.calls(output ? Dir::Output : Dir::Input, Op::Open), int(playing));
         QCOMPARE(h.wave.played().size(), (stalls ? 2 : playing ? 20 : 0) * kBlock);
         click(d.selectButton); // the card shown now does the format: no refusal stays on show

@@ -122,7 +122,7 @@ private slots:
                 });
             }
             click(w.ui().playButton);
-            QTRY_VERIFY_WITH_TIMEOUT(w.keyerState().keyerStopped(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(w.station().keyerState().keyerStopped(), 10000);
             QVERIFY(clock.isValid() && !h.keyed());
             if (released < 0)
                 released = clock.elapsed();
@@ -154,7 +154,7 @@ private slots:
         h.writeMessage(1, message);
         clock.start();
         click(w.ui().playButton);
-        QTRY_VERIFY_WITH_TIMEOUT(w.keyerState().keyerStopped(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.station().keyerState().keyerStopped(), 10000);
         const qint64 played = clock.elapsed();
         // The file is complete once the device has let go of it, and the device thread closes
         // the stream itself; a server back from a stall or a restart may take seconds to.
@@ -174,7 +174,7 @@ private slots:
         qint64 recorded = -1;
         QTimer stopper;
         QObject::connect(&stopper, &QTimer::timeout, &w, [&] {
-            if (recorded < 0 && w.keyerState().recordedBytes() >= message.size()) {
+            if (recorded < 0 && w.station().keyerState().recordedBytes() >= message.size()) {
                 recorded = clock.elapsed();
                 click(w.ui().stopButton);
             }
@@ -182,7 +182,7 @@ private slots:
         stopper.start(1);
         clock.start();
         click(w.ui().recordButton);
-        QTRY_VERIFY_WITH_TIMEOUT(w.keyerState().keyerStopped(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.station().keyerState().keyerStopped(), 10000);
         const QByteArray data = readBytes(h.slotPath(1)).mid(44);
         QVERIFY(data.size() >= message.size() && data == captured_.left(data.size()));
         QVERIFY2(inRealTime(recorded, message.size()), qPrintable(QString::number(recorded)));
@@ -196,7 +196,7 @@ private slots:
         click(w.ui().stopButton);
         clock.start();
         QTest::mouseClick(w.ui().playButton, Qt::LeftButton);
-        QVERIFY2(clock.elapsed() < 500 && w.keyerState().playActive(),
+        QVERIFY2(clock.elapsed() < 500 && w.station().keyerState().playActive(),
                  qPrintable(QString::number(clock.elapsed())));
     }
 
@@ -230,7 +230,7 @@ private slots:
         WindowHarness h;
         h.realWave = &alsa;
         MainWindow& w = h.openKeying();
-        w.audioDevices().monitorDevice = fault == MonitorFault::TransmittersCard ? 0 : 1;
+        w.station().audioDevices().monitorDevice = fault == MonitorFault::TransmittersCard ? 0 : 1;
         w.ui().monitorItems[1]->trigger();
         for (QAction* volume : w.ui().monitorVolumeItems)
             if (volume->data().toInt() == volumeDb)
@@ -249,7 +249,7 @@ private slots:
             QVERIFY2(status == "Previewing memory 1 on Phones", qPrintable(status));
             QTRY_VERIFY_WITH_TIMEOUT(w.ui().statusLine->text() != status, 10000);
         } else {
-            QTRY_VERIFY_WITH_TIMEOUT(w.keyerState().keyerStopped(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(w.station().keyerState().keyerStopped(), 10000);
             QTRY_VERIFY2_WITH_TIMEOUT(readBytes(out()) == message,
                                       qPrintable(firstDifference(message)), 15000);
         }
@@ -311,7 +311,7 @@ private slots:
         bus.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
         QVERIFY(bus.waitForReadyRead(5000));
         const QString address = QString::fromUtf8(bus.readLine().trimmed());
-        RemoteControl remote(w);
+        RemoteControl remote(w.station(), w.noteBox());
         QString error;
         const QString name = QString(QTest::currentDataTag()).remove(QLatin1Char(' '));
         QVERIFY2(remote.publish(QDBusConnection::connectToBus(address, name),

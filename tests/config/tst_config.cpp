@@ -155,7 +155,7 @@ private slots:
             h.dialogs.inputAnswers << FakeDialogs::Answer{true, "120"};
             w.ui().idSetItem->trigger();
             item(w, "On2")->trigger();
-            w.audioDevices().monitorDevice = 1;
+            w.station().audioDevices().monitorDevice = 1;
             QVERIFY(w.close());
             h.window.reset();
         }
@@ -169,9 +169,10 @@ private slots:
         MainWindow& w = h.open();
         for (const char* name : kChosen)
             QVERIFY2(item(w, name)->isChecked(), name);
-        QCOMPARE(QVariantList({w.keyerState().selectedMemory(), w.keyerState().micGainCode(),
-                               w.keyingLine().portName(), w.idAlarm().seconds(),
-                               w.audioDevices().monitorDevice}),
+        QCOMPARE(QVariantList({w.station().keyerState().selectedMemory(),
+                               w.station().keyerState().micGainCode(),
+                               w.station().keyingLine().portName(), w.station().idAlarm().seconds(),
+                               w.station().audioDevices().monitorDevice}),
                  QVariantList({7, 10000, "COM4", 120, 1}));
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint && !item(w, "Off2")->isChecked());
         item(w, "Off2")->trigger();
@@ -359,7 +360,7 @@ private slots:
         QVERIFY(chattr("+i"));
         const QString before = describe(file);
         MainWindow& w = h.open();
-        QCOMPARE(w.keyerState().loopDelay(), applied ? kStoredDelay : 10);
+        QCOMPARE(w.station().keyerState().loopDelay(), applied ? kStoredDelay : 10);
         QCOMPARE(h.dialogs.messages.size(), notice.isEmpty() ? 0 : 1);
         QVERIFY(notice.isEmpty() ||
                 (h.dialogs.messages[0].text.contains(notice) &&

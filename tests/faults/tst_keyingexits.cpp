@@ -184,7 +184,7 @@ private slots:
             QCOMPARE(h.ports.takeEvents().join(','), row[3]);
             return;
         }
-        QCOMPARE(w.keyingLine().portName(), QString("NONE"));
+        QCOMPARE(w.station().keyingLine().portName(), QString("NONE"));
         QVERIFY(w.ui().voxItem->isChecked() && w.ui().noPortItem->isChecked() &&
                 !portItem(w, port)->isChecked());
         QVERIFY(signalled || w.close());
@@ -234,16 +234,16 @@ private slots:
         QObject watcher; // ends the connection before the harness goes
         connect(qApp, &QCoreApplication::aboutToQuit, &watcher, [&] {
             all = h.ports.events();
-            levelAtQuit = h.window->keyingLine().level();
+            levelAtQuit = h.window->station().keyingLine().level();
         });
         QVERIFY(QDir().mkpath(h.devRoot) && writeBytes(h.devRoot + "/ttyACM0", {}));
         MainWindow& w = h.open();
         w.show();
         if (port == "CAT")
-            w.keyingLine().selectRig(
+            w.station().keyingLine().selectRig(
                 {RigTarget::Kind::Cat, RigTarget::kNetworkModel, rig().address()});
         else if (port == "CM108" && writeBytes(standIn(), {}))
-            w.keyingLine().selectRig({RigTarget::Kind::Cm108, 0, standIn()});
+            w.station().keyingLine().selectRig({RigTarget::Kind::Cm108, 0, standIn()});
         else
             port == "USB" ? chooseUsbPort(w, "ttyACM0") : portItem(w, port)->trigger();
         if (invert)
@@ -256,7 +256,7 @@ private slots:
         bool keyedBeforeExit = false;
         QStringList rigReads;
         const auto noteKeyed = [&] {
-            keyedBeforeExit = w.keyingLine().level() == KeyingLine::Keyed;
+            keyedBeforeExit = w.station().keyingLine().level() == KeyingLine::Keyed;
             if (rigPort)
                 rigReads << rigNow(port);
         };
@@ -280,7 +280,7 @@ private slots:
             if (activity != "playback")
                 click(w.ui().tuneButton);
             // A playback waits for the rig's key-down by itself; TUNE does not.
-            (void)QTest::qWaitFor([&] { return !w.keyingLine().keyDownPending(); });
+            (void)QTest::qWaitFor([&] { return !w.station().keyingLine().keyDownPending(); });
             if (activity == "TUNE")
                 return wayOut();
             AudioPump& pump = activity == "playback" ? sound : capture;
@@ -292,7 +292,7 @@ private slots:
         bool overdue = false;
         QTimer::singleShot(5000, &w, [&] {
             overdue = true;
-            w.keyer().reset();
+            w.station().keyer().reset();
             QCoreApplication::exit(99);
         });
         if (quits) {
@@ -308,10 +308,10 @@ private slots:
         // The way out ended the playback where it came, not the message's end.
         QVERIFY(activity != "playback" || byItself || h.wave.played().size() <= 3 * kBlock);
         // The message has ended and the loop counts the pause before the next repetition.
-        QVERIFY(exit != "loop pause" ||
-                (w.keyer().loopTimer().isActive() && w.keyerState().keyerIdle()));
+        QVERIFY(exit != "loop pause" || (w.station().keyer().loopTimer().isActive() &&
+                                         w.station().keyerState().keyerIdle()));
         QVERIFY(keyedBeforeExit);
-        QCOMPARE(w.keyingLine().level(), KeyingLine::Unkeyed);
+        QCOMPARE(w.station().keyingLine().level(), KeyingLine::Unkeyed);
         checkLineEnds(port, invert, all << rigReads);
         if (exit == "loop pause")
             click(w.ui().resetButton);
@@ -337,7 +337,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         qint64 keyDown = -1, firstHeard = -1, lastHeard = -1;
-        connect(&w.keyingLine(), &KeyingLine::keyDownConfirmed, &w,
+        connect(&w.station().keyingLine(), &KeyingLine::keyDownConfirmed, &w,
                 [&] { keyDown = clock.elapsed(); });
         const auto cut = [&] { QTimer::singleShot(100, &w, [&] { press(w, exit); }); };
         AudioPump sound(h.wave, Dir::Output);
@@ -359,7 +359,7 @@ private slots:
                                               : tail < tailMs / 2),
                  times);
         if (exit == "PLAY") { // the message resumed, or played again, is heard whole
-            QCOMPARE(w.keyerState().playFileOpen(), inLead);
+            QCOMPARE(w.station().keyerState().playFileOpen(), inLead);
             click(w.ui().playButton);
             QCOMPARE(h.wave.played().size(), (inLead ? 2 : 4) * kBlock);
         }
@@ -389,12 +389,12 @@ private slots:
         };
         QVERIFY((ini.isEmpty() || writeBytes(path, ini)) && QDir().mkpath(h.devRoot) &&
                 writeBytes(usb, {}) && writeBytes(h.devRoot + "/ttyACM0", {}));
-        QCOMPARE(h.open().keyer().pttTiming().lead.count(), leadMs);
+        QCOMPARE(h.open().station().keyer().pttTiming().lead.count(), leadMs);
         h.dialogs.inputAnswers << FakeDialogs::Answer{true, "-5"};
         for (int ask = 0; ask < 2; ++ask) // an entry refused, then the question cancelled
             h.window->ui().pttLeadItem->trigger();
         QVERIFY(h.dialogs.messages.value(0).text.startsWith("'-5' is not a delay"));
-        QCOMPARE(h.window->keyer().pttTiming().lead.count(), leadMs);
+        QCOMPARE(h.window->station().keyer().pttTiming().lead.count(), leadMs);
         h.dialogs.inputAnswers << FakeDialogs::Answer{true, "255"};
         h.window->ui().pttTailItem->trigger();
         chooseUsbPort(*h.window, "ttyUSB0");
@@ -405,7 +405,7 @@ private slots:
         ConfigRecord record = ConfigRecord::parse(readBytes(h.installDir() + "Tavrin.cfg"), {});
         QCOMPARE(record.keyingPortName, QByteArray("NONE"));
         h.ports.takeEvents();
-        QCOMPARE(h.open().keyer().pttTiming().tail.count(), 260);
+        QCOMPARE(h.open().station().keyer().pttTiming().tail.count(), 260);
         QCOMPARE(h.ports.events().mid(0, 3), QStringList({"open " + usb, "CLRDTR", "CLRRTS"}));
         emit h.window->ui().outputMenu->aboutToShow();
         QStringList ticked;
@@ -426,7 +426,7 @@ private slots:
         record.keyingPortName = "COM2";
         QSettings(path, QSettings::IniFormat).setValue("Keying/SerialDevice", usb);
         QVERIFY(writeBytes(h.installDir() + "Tavrin.cfg", record.serialize()));
-        QCOMPARE(h.open().keyingLine().portName(), QString("COM2"));
+        QCOMPARE(h.open().station().keyingLine().portName(), QString("COM2"));
     }
 };
 

@@ -118,10 +118,11 @@ private slots:
             click(w.ui().recordButton);
         }
 
-        QVERIFY(!overdue && !w.keyerState().recordActive() && !w.keyerState().recordFileOpen());
-        QVERIFY(w.keyerState().keyerStopped() && !w.keyerState().busy());
+        QVERIFY(!overdue && !w.station().keyerState().recordActive() &&
+                !w.station().keyerState().recordFileOpen());
+        QVERIFY(w.station().keyerState().keyerStopped() && !w.station().keyerState().busy());
         // An idle keyer left open all day wakes for nothing.
-        for (const QTimer* timer : w.keyer().findChildren<QTimer*>())
+        for (const QTimer* timer : w.station().keyer().findChildren<QTimer*>())
             QVERIFY2(!timer->isActive(), qPrintable(timer->parent()->metaObject()->className()));
         QVERIFY(!h.wave.isOpen(Dir::Input) && !QFile::exists(h.slotPath(1) + ".part"));
         const QString told = full      ? "Could not write the Wave file: File too large"
@@ -140,7 +141,8 @@ private slots:
         }
         // A device that failed before it captured anything, or a disk too full for the header,
         // leaves the old message; one that failed later ends the recording where the call failed.
-        if ((failure && w.keyerState().recordedBytes() == 0) || (full && diskBytes < kHeader))
+        if ((failure && w.station().keyerState().recordedBytes() == 0) ||
+            (full && diskBytes < kHeader))
             QCOMPARE(file, old);
         else
             checkWholeFile(file);
@@ -246,8 +248,8 @@ private slots:
         AudioPump pump(h.wave, Dir::Output);
         pump.after(50, [&] { click(w.ui().stopButton); }); // far beyond any of these messages
         click(w.ui().playButton);
-        QVERIFY(!w.keyerState().busy() && !w.keyerState().playFileOpen() &&
-                w.keyingLine().level() == KeyingLine::Unkeyed);
+        QVERIFY(!w.station().keyerState().busy() && !w.station().keyerState().playFileOpen() &&
+                w.station().keyingLine().level() == KeyingLine::Unkeyed);
         // Only a message with sound in it opens the device.
         QCOMPARE(h.wave.calls(Dir::Output, Op::Open), heard.isEmpty() ? 0 : 1);
         QCOMPARE(h.wave.played(),
@@ -266,7 +268,7 @@ private slots:
         QCOMPARE(h.dialogs.texts(), told(refusal.section(':', 0, 0)));
         item(w, "SaveWave1")->trigger();
         QCOMPARE(h.dialogs.texts().mid(1), told(refusal));
-        QCOMPARE(w.keyerState().currentMessageFile(), path);
+        QCOMPARE(w.station().keyerState().currentMessageFile(), path);
         QVERIFY(filesIn(h.installDir()) == before);
     }
 };

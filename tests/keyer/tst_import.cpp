@@ -93,7 +93,7 @@ private slots:
         pump.after(2, [&] { click(w.ui().playButton); });
         click(w.ui().playButton);
         click(w.ui().playButton);
-        QVERIFY(h.dialogs.messages.size() == 2 && w.keyerState().keyerStopped());
+        QVERIFY(h.dialogs.messages.size() == 2 && w.station().keyerState().keyerStopped());
         std::vector<short> played(h.wave.played().size() / 2);
         std::memcpy(played.data(), h.wave.played().constData(), played.size() * 2);
         while (!played.empty() && played.back() == 0)
@@ -182,7 +182,7 @@ private slots:
             if (answer == "cancel") {
                 click(w.ui().memoryButtons[1]);
                 const QPointer<QProgressDialog> progress = w.findChild<QProgressDialog*>();
-                QVERIFY(progress && w.keyerState().selectedMemory() == 2);
+                QVERIFY(progress && w.station().keyerState().selectedMemory() == 2);
                 QTRY_VERIFY(progress && progress->isVisible() && progress->value() > 0);
                 QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
             }

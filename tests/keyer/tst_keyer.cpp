@@ -66,8 +66,8 @@ private slots:
         h.writeMessage(1, data);
         h.writeMessage(5, pattern(kBlock, 99));
         MainWindow& w = h.openKeying(txEnable);
-        QSignalSpy panel(&w.transmitControls().state(), &TxState::transmittingChanged);
-        QSignalSpy starts(&w.keyerState(), &KeyerState::playActiveChanged);
+        QSignalSpy panel(&w.station().transmitControls().state(), &TxState::transmittingChanged);
+        QSignalSpy starts(&w.station().keyerState(), &KeyerState::playActiveChanged);
         bool keyed = false;
         qsizetype writesAtClose = -1;
         AudioPump pump(h.wave, Dir::Output);
@@ -92,13 +92,14 @@ private slots:
         const QByteArray whole = data + QByteArray((kBlock - bytes % kBlock) % kBlock, '\0');
         if (resumed) {
             const bool closed = course == Course::ResumedThenClosed;
-            QVERIFY(h.dialogs.messages.isEmpty() && !w.keyerState().busy());
+            QVERIFY(h.dialogs.messages.isEmpty() && !w.station().keyerState().busy());
             QVERIFY(closed ? h.wave.played().size() < data.size() : h.wave.played() == whole);
             QVERIFY(!h.ports.events().mid(writesAtClose).contains(kKeyed) || !closed);
             return;
         }
         if (paused) {
-            QVERIFY(w.keyerState().playFileOpen() && !h.keyed() && !h.wave.isOpen(Dir::Output));
+            QVERIFY(w.station().keyerState().playFileOpen() && !h.keyed() &&
+                    !h.wave.isOpen(Dir::Output));
             // How far the device got by the reset depends on the machine's pace; the whole
             // message below, heard once, is what matters.
             QVERIFY(h.wave.played().size() >= 3 * kBlock && data.startsWith(h.wave.played()));
@@ -111,7 +112,8 @@ private slots:
         QCOMPARE(h.everKeyed(), keyed);
         QCOMPARE(panel.isEmpty(), !keyed);
         QVERIFY(!h.wave.isOpen(Dir::Output) && h.dialogs.messages.isEmpty());
-        QVERIFY(!w.keyerState().busy() && !w.keyerState().playFileOpen() && !h.keyed());
+        QVERIFY(!w.station().keyerState().busy() && !w.station().keyerState().playFileOpen() &&
+                !h.keyed());
     }
 
     // While one message plays or records, other slots, PLAY and REC change nothing. Then the
@@ -138,7 +140,7 @@ private slots:
             pump.after(4, [&] { recording ? click(w.ui().stopButton) : void(); });
             click(start);
         }
-        QCOMPARE(w.keyerState().selectedMemory(), 1);
+        QCOMPARE(w.station().keyerState().selectedMemory(), 1);
         QVERIFY(!QFile::exists(h.slotPath(4)));
         QCOMPARE(h.wave.calls(recording ? Dir::Output : Dir::Input, Op::Open), 0);
         QCOMPARE(recording ? readBytes(h.slotPath(1)).size() - 44 : h.wave.played().size(),
@@ -229,7 +231,7 @@ private slots:
         QCOMPARE((QStringList{texts.value(0), texts.value(texts.size() - 1)}),
                  (QStringList{boxes.first(), boxes.last()}));
         QCOMPARE(atBox.mid(0, 2), (QStringList{"unkeyed", look::kBlue.name()}));
-        QVERIFY(!h.keyed() && !w.keyerState().recordActive());
+        QVERIFY(!h.keyed() && !w.station().keyerState().recordActive());
         QCOMPARE(h.wave.isOpen(Dir::Output), op == Op::Reset && dir == Dir::Output);
         QCOMPARE(h.wave.calls(dir, Op::Open), occurrence == 0 || op == Op::Query ? 0 : 1);
     }
@@ -259,13 +261,15 @@ private slots:
         press(w, way.endsWith("LOOP") || way.startsWith("PLAY") ? "PLAY" : way);
         if (way == "STOP in LOOP") {
             click(w.ui().stopButton);
-            QVERIFY(w.keyerState().keyerIdle() && w.keyer().loopTimer().isActive());
+            QVERIFY(w.station().keyerState().keyerIdle() &&
+                    w.station().keyer().loopTimer().isActive());
             click(w.ui().memoryButtons[1]);
             QTRY_COMPARE_WITH_TIMEOUT(h.wave.played().size(), 4 * kBlock, 3000);
             click(w.ui().resetButton);
             QCOMPARE(h.wave.played(), QByteArray(3 * kBlock, 'k') + QByteArray(kBlock, 'f'));
         }
-        QVERIFY(!w.keyerState().busy() && !w.keyer().loopTimer().isActive() && !h.keyed());
+        QVERIFY(!w.station().keyerState().busy() && !w.station().keyer().loopTimer().isActive() &&
+                !h.keyed());
         QCOMPARE(look::textColour(w.ui().tuneButton), look::kBlue);
         QCOMPARE(w.ui().rxTxIndicator->text(), QStringLiteral("Receive"));
         click(w.ui().tuneButton); // the next press keys again rather than "releasing" an idle line
@@ -296,7 +300,7 @@ private slots:
         bool chosen = false;
         const auto choose = [&] {
             chosen = true;
-            byValue ? w.keyer().setLoopDelay(tenths) : ::item(w, item)->trigger();
+            byValue ? w.station().keyer().setLoopDelay(tenths) : ::item(w, item)->trigger();
         };
         if ((byValue || !item.isEmpty()) && !inPause)
             choose();
@@ -316,7 +320,7 @@ private slots:
             if (inPause && keyUps.size() == 1 && !chosen)
                 choose();
             transmitInPause |=
-                w.keyerState().keyerIdle() && w.ui().rxTxIndicator->text() == "Transmit";
+                w.station().keyerState().keyerIdle() && w.ui().rxTxIndicator->text() == "Transmit";
         });
         probe.start(1);
         AudioPump pump(h.wave, Dir::Output);
@@ -326,7 +330,7 @@ private slots:
         const qint64 pause = keyDowns[1] - keyUps.first();
         QVERIFY2(pause >= pauseMs - 40 && pause <= pauseMs + 250,
                  qPrintable(QString::number(pause)));
-        QVERIFY(!transmitInPause && !h.keyed() && !w.keyer().loopTimer().isActive());
+        QVERIFY(!transmitInPause && !h.keyed() && !w.station().keyer().loopTimer().isActive());
         for (const QAction* delay :
              w.ui().loopDelayItems) // the tick shows the delay in force, if any
             QCOMPARE(delay->isChecked(),
@@ -398,13 +402,15 @@ private slots:
         : running == "TUNE"                      ? click(w.ui().tuneButton)
                                                  : void();
         if (running == "LOOP" || running == "TUNE") {
-            QVERIFY(w.keyer().loopTimer().isActive() || w.transmitControls().state().tuning());
+            QVERIFY(w.station().keyer().loopTimer().isActive() ||
+                    w.station().transmitControls().state().tuning());
             press();
         }
         QTRY_VERIFY(w.ui().statusLine->text().startsWith(status));
         const bool stopped = status.startsWith("Stopped");
-        QVERIFY(!stopped || (!w.keyer().loopTimer().isActive() && !w.keyerState().loopActive() &&
-                             !w.transmitControls().state().tuning()));
+        QVERIFY(!stopped || (!w.station().keyer().loopTimer().isActive() &&
+                             !w.station().keyerState().loopActive() &&
+                             !w.station().transmitControls().state().tuning()));
         if (running == "PLAY") // the whole message unless stopped
             QCOMPARE(h.wave.played().size() < blocks * kBlock, stopped);
         QCOMPARE(modemlines::outputs(), 0);
@@ -438,11 +444,11 @@ private slots:
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.audioDevices().monitorDevice = 1;
+        w.station().audioDevices().monitorDevice = 1;
         click(w.ui().memoryButtons[0]);
         if (during == During::Template || during == During::NoField)
-            QCOMPARE(w.keyer().setTemplate(1, during == During::NoField ? "{serial}"
-                                                                        : "{mem 1} {mem 1}"),
+            QCOMPARE(w.station().keyer().setTemplate(
+                         1, during == During::NoField ? "{serial}" : "{mem 1} {mem 1}"),
                      QString());
         if (during == During::Playing)
             QTest::mouseClick(w.ui().playButton, Qt::LeftButton);

@@ -223,7 +223,7 @@ private slots:
             AudioPump pump(h.wave, WaveService::Direction::Input);
             pump.after(int(captured.size() / kBlock), [&] { click(w.ui().stopButton); });
             click(w.ui().recordButton);
-            QTRY_VERIFY(!w.keyerState().recordActive());
+            QTRY_VERIFY(!w.station().keyerState().recordActive());
         }
         QTRY_COMPARE(said.isEmpty() ? said : w.ui().statusLine->text(), said);
         QTRY_VERIFY((emit w.ui().microphoneMenu->aboutToShow(), item(w, "LevelNow")->isEnabled()));
@@ -292,11 +292,12 @@ private slots:
         click(w.ui().memoryButtons[1]);
         h.dialogs.inputAnswers << FakeDialogs::Answer{true, text};
         item(w, "Template1")->trigger();
-        QCOMPARE(w.keyer().templateOf(2), text);
+        QCOMPARE(w.station().keyer().templateOf(2), text);
         QTRY_VERIFY(w.ui().memoryButtons[1]->toolTip().contains("template " + text));
         for (const QString& field : fields.split(' ', Qt::SkipEmptyParts))
-            QCOMPARE(w.keyer().fields().set(field.section('=', 0, 0), field.section('=', 1)),
-                     QString());
+            QCOMPARE(
+                w.station().keyer().fields().set(field.section('=', 0, 0), field.section('=', 1)),
+                QString());
         const QStringList before = h.ports.events();
         {
             AudioPump pump(h.wave, Dir::Output);
@@ -306,7 +307,7 @@ private slots:
             QTRY_VERIFY2(w.ui().statusLine->text().startsWith(refused),
                          qPrintable(w.ui().statusLine->text()));
             QCOMPARE(h.ports.events(), before);
-            QVERIFY(h.wave.played().isEmpty() && !w.keyerState().playActive());
+            QVERIFY(h.wave.played().isEmpty() && !w.station().keyerState().playActive());
             // Offered as it stands; empty text removes it, and the recording plays again.
             h.dialogs.inputAnswers << FakeDialogs::Answer{true, ""};
             item(w, "Template1")->trigger();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/mainwindow.h"
+#include "app/station.h"
 #include "keyer/keyer.h"
 
 #include <QCoreApplication>
@@ -21,7 +22,7 @@ inline void untilMessageEnds(MainWindow& window) {
         return;
     waiting = true;
     QDeadlineTimer deadline(kLongestMessageWait);
-    while (window.keyer().deviceInUse() && !deadline.hasExpired())
+    while (window.station().keyer().deviceInUse() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     waiting = false;
 }

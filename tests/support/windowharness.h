@@ -3,6 +3,7 @@
 #include "app/launcher.h"
 #include "app/mainwindow.h"
 #include "app/speech.h"
+#include "app/station.h"
 #include "fakedialogs.h"
 #include "messagewait.h"
 #include "recordingportio.h"

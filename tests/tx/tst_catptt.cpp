@@ -73,9 +73,9 @@ private slots:
         WindowHarness h;
         h.writeMessage(1, QByteArray(4 * kBlock, 'm'));
         MainWindow& w = h.openKeying();
-        QSignalSpy shown(&w.transmitControls().state(), &TxState::transmittingChanged);
+        QSignalSpy shown(&w.station().transmitControls().state(), &TxState::transmittingChanged);
         const auto kind = row[0] == "CAT" ? RigTarget::Kind::Cat : RigTarget::Kind::Cm108;
-        w.keyingLine().selectRig({kind, row[1].toInt(), device});
+        w.station().keyingLine().selectRig({kind, row[1].toInt(), device});
         const QDeadlineTimer bound(KeyingLine::kKeyDownWait + 500ms);
         if (!row[3].isEmpty())
             click(row[3] == "PLAY" ? w.ui().playButton : w.ui().tuneButton);
@@ -83,8 +83,9 @@ private slots:
         QVERIFY(row[3].isEmpty() || !bound.hasExpired());
         const QString text = h.dialogs.messages[0].text;
         QVERIFY2(text.contains(device) && text.contains(cause), qPrintable(text));
-        QVERIFY(shown.isEmpty() && h.wave.played().isEmpty() && !w.keyerState().playActive() &&
-                !w.transmitControls().state().tuning());
+        QVERIFY(shown.isEmpty() && h.wave.played().isEmpty() &&
+                !w.station().keyerState().playActive() &&
+                !w.station().transmitControls().state().tuning());
     }
 
     // A rig that stops answering while keyed (rigctld stopped, later continued, or killed) shows
@@ -133,7 +134,8 @@ private slots:
             : way == "TUNE" ? click(w.ui().tuneButton)
                             : press(w, way);
         }
-        QVERIFY(sound.completed() < 40 && w.transmitControls().state().tuning() == !stays);
+        QVERIFY(sound.completed() < 40 &&
+                w.station().transmitControls().state().tuning() == !stays);
         QTRY_COMPARE_WITH_TIMEOUT(panel->text(),
                                   stays ? "Transmit — unkey not confirmed" : "Transmit",
                                   int(KeyingLine::kUnkeyWait.count()) + 500);
@@ -252,10 +254,10 @@ private slots:
         QTRY_COMPARE(rig.ptt(), 0);
         // Past Tavrin's first look after the key-up, which learns what off is on this rig.
         QTest::qWait(int(5 * RigPtt::kListenInterval.count()));
-        QVERIFY(w.keyer().loopTimer().isActive() && rig.key(true));
-        QTRY_COMPARE_WITH_TIMEOUT(w.keyerState().loopActive(), !heard, 5000);
+        QVERIFY(w.station().keyer().loopTimer().isActive() && rig.key(true));
+        QTRY_COMPARE_WITH_TIMEOUT(w.station().keyerState().loopActive(), !heard, 5000);
         QTest::qWait(500);
-        QCOMPARE(w.keyer().loopTimer().isActive(), !heard);
+        QCOMPARE(w.station().keyer().loopTimer().isActive(), !heard);
         QCOMPARE(rig.ptt(), 1);
         QVERIFY(!heard || w.ui().statusLine->text() == "Stopped by the operator's PTT");
     }
