@@ -74,7 +74,15 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
 MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
     // The station's keyer refers to the note box, a child of this window: the station goes
-    // first.
+    // first. What its parts say as they go reaches neither the window nor its controls, which
+    // would ask the station about itself half gone.
+    QList<QObject*> listeners = findChildren<QObject*>();
+    listeners << this;
+    QList<QObject*> parts = station_->findChildren<QObject*>();
+    parts << station_;
+    for (QObject* part : parts)
+        for (QObject* listener : listeners)
+            QObject::disconnect(part, nullptr, listener, nullptr);
     delete station_;
 }
 
