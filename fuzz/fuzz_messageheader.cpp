@@ -3,6 +3,7 @@
 
 #include "config/openwave.h"
 #include "keyer/messagefile.h"
+#include "keyer/messagereader.h"
 
 #include "fuzzsupport.h"
 

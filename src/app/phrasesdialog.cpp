@@ -6,6 +6,7 @@
 #include "keyer/keyer.h"
 #include "keyer/keyerstate.h"
 #include "keyer/messagefile.h"
+#include "keyer/messagereader.h"
 #include "keyer/monitor.h"
 #include "support/dialogs.h"
 

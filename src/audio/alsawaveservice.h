@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/wavestream.h"
+#include "audio/waveservicebase.h"
 
 #include <QString>
 

@@ -3,23 +3,8 @@
 #include "audio/waveservice.h"
 #include "audio/wavetypes.h"
 
-#include <functional>
-#include <map>
-#include <memory>
-#include <mutex>
+#include <cstdint>
 #include <string>
-
-// Tells the thread waiting for buffers that one is done. Shared by a service and its open
-// devices, so that the service can change it while devices run.
-class CompletionNotifier {
-public:
-    void set(std::function<void()> notify);
-    void operator()() const;
-
-private:
-    mutable std::mutex mutex_;
-    std::function<void()> notify_;
-};
 
 // One open device, whose own thread plays or fills the queued headers in order and marks each
 // done from that thread.
@@ -50,36 +35,4 @@ public:
 private:
     Direction direction_;
     WaveFormat format_;
-};
-
-// The bookkeeping every wave device shares: handles, and the rules for queueing headers.
-// Backends supply the devices.
-class WaveServiceBase : public WaveService {
-public:
-    WaveResult open(Direction direction, Handle& handle, int device,
-                    const WaveFormat& format) override;
-    WaveResult queue(Handle handle, WaveHeader& header) override;
-    WaveResult start(Handle handle) override;
-    WaveResult reset(Handle handle) override;
-    std::string problem(Handle handle) override;
-    // Fails while buffers are queued, leaving the device open, as a reset comes first.
-    WaveResult close(Handle handle) override;
-    void setCompletionNotifier(std::function<void()> notifier) override;
-
-protected:
-    // Opens the device; on failure returns null and sets result.
-    virtual std::unique_ptr<WaveStream> openStream(Direction direction, int device,
-                                                   const WaveFormat& format,
-                                                   std::shared_ptr<const CompletionNotifier> notify,
-                                                   WaveResult& result) = 0;
-
-    WaveStream* stream(Handle handle) const;
-    // Closes every device still open; backends call it from their destructor, while what their
-    // devices use still exists.
-    void closeAll();
-
-private:
-    std::map<Handle, std::unique_ptr<WaveStream>> streams_;
-    Handle nextHandle_ = 1;
-    const std::shared_ptr<CompletionNotifier> notify_ = std::make_shared<CompletionNotifier>();
 };

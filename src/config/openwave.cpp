@@ -1,6 +1,7 @@
 #include "config/openwave.h"
 
 #include "keyer/exchange.h"
+#include "keyer/messagereader.h"
 #include "keyer/soundfile.h"
 #include "support/atomicfile.h"
 #include "support/littleendian.h"

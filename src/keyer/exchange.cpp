@@ -3,6 +3,7 @@
 #include "keyer/memories.h"
 #include "keyer/messageedit.h"
 #include "keyer/messagefile.h"
+#include "keyer/messagereader.h"
 #include "keyer/trim.h"
 #include "support/atomicfile.h"
 

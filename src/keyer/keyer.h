@@ -5,6 +5,7 @@
 #include "keyer/exchange.h"
 #include "keyer/level.h"
 #include "keyer/messagefile.h"
+#include "keyer/messagereader.h"
 #include "keyer/trim.h"
 #include "tx/ptttiming.h"
 

@@ -4,6 +4,7 @@
 #include "keyer/keyer.h"
 #include "keyer/level.h"
 #include "keyer/messagefile.h"
+#include "keyer/messagereader.h"
 
 #include <QFileInfo>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "audio/wavestream.h"
+#include "audio/waveservicebase.h"
 
 #include <utility>
 
@@ -9,17 +9,6 @@ bool has(const WaveHeader& header, std::uint32_t flag) {
 }
 
 } // namespace
-
-void CompletionNotifier::set(std::function<void()> notify) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    notify_ = std::move(notify);
-}
-
-void CompletionNotifier::operator()() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (notify_)
-        notify_();
-}
 
 WaveResult WaveServiceBase::open(Direction direction, Handle& handle, int device,
                                  const WaveFormat& format) {
