@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/bankmenu.h"
 #include "app/launchers.h"
 #include "app/look.h"
 #include "app/qtdialogs.h"
@@ -94,7 +95,12 @@ void MainWindow::wire() {
     wireIndicators();
     wireTransmitter();
     wireKeyer();
-    wireBanks();
+    bankMenu_ = new BankMenu(*station_, *ui_.bankButton, *ui_.bankMenu, *ui_.newBankItem, *this);
+    connect(bankMenu_, &BankMenu::told, this, &MainWindow::showIdleStatus);
+    connect(bankMenu_, &BankMenu::refused, this, [this](const QString& why) {
+        ui_.statusLine->setText(why);
+        announce(ui_.statusLine, why);
+    });
 
     connect(ui_.exitItem, &QAction::triggered, this, &MainWindow::quit);
     connect(ui_.stayOnTopOffItem, &QAction::triggered, station_,
@@ -136,7 +142,6 @@ void MainWindow::start() {
     showLevelTarget();
     showMonitor();
     showOperatorPtt();
-    showBanks();
 }
 
 void MainWindow::shutdown() {

@@ -11,11 +11,11 @@
 #include <memory>
 
 struct Platform;
+class BankMenu;
 class Dialogs;
 class FocusRing;
 class NoteBox;
 class PhrasesDialog;
-class QActionGroup;
 class QLabel;
 class QProgressDialog;
 class QTimer;
@@ -67,8 +67,6 @@ public:
     void keyReleased(int key);
     // Help > Keyboard: the keys of the window.
     void showKeyboard();
-    // Bank > New Bank…: asks for a name and chooses the new bank.
-    void askNewBank();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -85,9 +83,6 @@ private:
     // names and states, announcements, the slot lengths, the status line and the level meter.
     void wireConsole();
     void showMemoryButtons();
-    // The bank menu and button, and the keys that step through the banks.
-    void wireBanks();
-    void showBanks();
     // Names, states and the status line follow the keyer once its handler step is done, so a
     // state passed through within one step is neither shown nor announced.
     void scheduleConsole();
@@ -156,7 +151,7 @@ private:
     // The state the window shows, the station's.
     KeyerState& state_;
     NoteBox* noteBox_ = nullptr;
-    QActionGroup* bankItems_ = nullptr;
+    BankMenu* bankMenu_ = nullptr;
     UnixSignalBridge* signalBridge_ = nullptr;
     // Why the monitor went off while a message ran, told when it ends.
     QString monitorFailure_;
