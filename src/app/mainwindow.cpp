@@ -3,12 +3,15 @@
 #include "app/bankmenu.h"
 #include "app/launchers.h"
 #include "app/look.h"
+#include "app/outputmenu.h"
 #include "app/qtdialogs.h"
 #include "app/station.h"
+#include "app/transmitpanel.h"
 #include "app/unixsignalbridge.h"
 #include "keyer/keyer.h"
 #include "keyer/notebox.h"
 #include "support/regularfile.h"
+#include "tx/keyingline.h"
 
 #include <array>
 #include <csignal>
@@ -93,7 +96,12 @@ bool MainWindow::startAbandoned() const {
 
 void MainWindow::wire() {
     wireIndicators();
-    wireTransmitter();
+    outputMenu_ = new OutputMenu(*station_, ui_, *this);
+    new TransmitPanel(*station_, ui_, *this);
+    KeyingLine& line = station_->keyingLine();
+    connect(&line, &KeyingLine::operatorPttPressed, this, &MainWindow::yieldToOperator);
+    connect(&line, &KeyingLine::operatorPttUnwatched, this, &MainWindow::showIdleStatus);
+    connect(signalBridge_, &UnixSignalBridge::signalReceived, this, &MainWindow::terminationSignal);
     wireKeyer();
     bankMenu_ = new BankMenu(*station_, *ui_.bankButton, *ui_.bankMenu, *ui_.newBankItem, *this);
     connect(bankMenu_, &BankMenu::told, this, &MainWindow::showIdleStatus);
@@ -141,7 +149,7 @@ void MainWindow::start() {
     showTrimMargin();
     showLevelTarget();
     showMonitor();
-    showOperatorPtt();
+    outputMenu_->show();
 }
 
 void MainWindow::shutdown() {
@@ -221,4 +229,17 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::terminationSignal() {
+    if (started_) {
+        // A kill or a closed terminal goes out the way the close box does.
+        close();
+        return;
+    }
+    // Only a start-up message box runs the event loop this early. The settings are half
+    // applied, so nothing is saved, and the exit also ends every later start-up box at once.
+    station_->abandonStart();
+    shutDown_ = true;
+    QCoreApplication::exit(0);
 }

@@ -15,6 +15,7 @@ class BankMenu;
 class Dialogs;
 class FocusRing;
 class NoteBox;
+class OutputMenu;
 class PhrasesDialog;
 class QLabel;
 class QProgressDialog;
@@ -53,9 +54,6 @@ public:
     void chooseOutputCard();
     void openMessage();
     void saveMessageAs();
-    // The Hamlib keying dialogs: OK keys through the rig shown from then on.
-    void chooseCatKeying();
-    void chooseCm108Keying();
     // File > Import Message…: any sound file becomes the selected memory's message.
     void importMessage();
     // File > Template…: the selected memory spoken from the phrases and fields instead of its
@@ -75,9 +73,6 @@ protected:
 private:
     void wire();
     void wireIndicators();
-    // The Output and ID menus, TUNE, Tx Enable, Tx Mic and their indicators, and the ways out
-    // that must leave the transmitter unkeyed.
-    void wireTransmitter();
     void setStayOnTop(bool on);
     // The keyboard, the screen reader and the state in words: shortcuts, tooltips, accessible
     // names and states, announcements, the slot lengths, the status line and the level meter.
@@ -117,10 +112,6 @@ private:
     void wireKeyer();
     // Reads the settings through the station and shows them in the menus.
     void start();
-    // Lists the USB serial ports present in the Output menu, the one in use ticked.
-    void listSerialPortItems();
-    // Asks for the PTT lead or tail.
-    void setPttDelay(std::chrono::milliseconds PttTiming::*delay, const QString& caption);
     // A termination signal: the shutdown sequence once started, else the start is given up.
     void terminationSignal();
     // The station is done with an import: its progress goes.
@@ -139,9 +130,6 @@ private:
     void showQuietFailure(const QString& text);
     // The idle status line's text, shown and said now.
     void showIdleStatus(const QString& text);
-    void showOperatorPtt();
-    // The Output menu ticks the port, rig or VOX keying, and the polarity.
-    void showKeyingChoice();
     // The operator's own PTT went down: what keys the transmitter gives way.
     void yieldToOperator();
 
@@ -152,11 +140,11 @@ private:
     KeyerState& state_;
     NoteBox* noteBox_ = nullptr;
     BankMenu* bankMenu_ = nullptr;
+    OutputMenu* outputMenu_ = nullptr;
     UnixSignalBridge* signalBridge_ = nullptr;
     // Why the monitor went off while a message ran, told when it ends.
     QString monitorFailure_;
     SoundCardDialog* soundCard_ = nullptr;
-    QList<QAction*> serialPortItems_;
     QString helpPath_;
     bool started_ = false;
     bool shutDown_ = false;
