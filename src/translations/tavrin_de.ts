@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>BankMenu</name>
+    <message>
+        <source>Choose the bank of memories (%1, %2)</source>
+        <translation>Speicherbank wählen (%1, %2)</translation>
+    </message>
+    <message>
+        <source>Bank %1</source>
+        <translation>Bank %1</translation>
+    </message>
+    <message>
+        <source>Bank: %1</source>
+        <translation>Bank: %1</translation>
+    </message>
+    <message>
+        <source>New Bank</source>
+        <translation>Neue Bank</translation>
+    </message>
+    <message>
+        <source>Name of the new bank of memories:</source>
+        <translation>Name der neuen Speicherbank:</translation>
+    </message>
+</context>
+<context>
     <name>CatDialog</name>
     <message>
         <source>Model default</source>
@@ -405,54 +428,6 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <translation>Vorhören von Speicher %1 auf %2</translation>
     </message>
     <message>
-        <source>PTT Lead</source>
-        <translation>PTT-Vorlauf</translation>
-    </message>
-    <message>
-        <source>PTT Tail</source>
-        <translation>PTT-Nachlauf</translation>
-    </message>
-    <message>
-        <source>ON</source>
-        <translation>EIN</translation>
-    </message>
-    <message>
-        <source>OFF</source>
-        <translation>AUS</translation>
-    </message>
-    <message>
-        <source>Receive</source>
-        <translation>Empfang</translation>
-    </message>
-    <message>
-        <source>Transmit — unkey not confirmed</source>
-        <translation>Senden — Abfall nicht bestätigt</translation>
-    </message>
-    <message>
-        <source>Transmit</source>
-        <translation>Senden</translation>
-    </message>
-    <message>
-        <source>Choose the bank of memories (%1, %2)</source>
-        <translation>Speicherbank wählen (%1, %2)</translation>
-    </message>
-    <message>
-        <source>Bank: %1</source>
-        <translation>Bank: %1</translation>
-    </message>
-    <message>
-        <source>Bank %1</source>
-        <translation>Bank %1</translation>
-    </message>
-    <message>
-        <source>New Bank</source>
-        <translation>Neue Bank</translation>
-    </message>
-    <message>
-        <source>Name of the new bank of memories:</source>
-        <translation>Name der neuen Speicherbank:</translation>
-    </message>
-    <message>
         <source>Template for Memory %1</source>
         <translation>Vorlage für Speicher %1</translation>
     </message>
@@ -789,6 +764,17 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
     </message>
 </context>
 <context>
+    <name>OutputMenu</name>
+    <message>
+        <source>PTT Lead</source>
+        <translation>PTT-Vorlauf</translation>
+    </message>
+    <message>
+        <source>PTT Tail</source>
+        <translation>PTT-Nachlauf</translation>
+    </message>
+</context>
+<context>
     <name>PhrasesDialog</name>
     <message>
         <source>&amp;Record</source>
@@ -996,6 +982,29 @@ Die Einstellungen werden nicht gespeichert</translation>
     <message>
         <source>There is a bank named %1 already</source>
         <translation>Eine Bank namens %1 gibt es schon</translation>
+    </message>
+</context>
+<context>
+    <name>TransmitPanel</name>
+    <message>
+        <source>ON</source>
+        <translation>EIN</translation>
+    </message>
+    <message>
+        <source>OFF</source>
+        <translation>AUS</translation>
+    </message>
+    <message>
+        <source>Receive</source>
+        <translation>Empfang</translation>
+    </message>
+    <message>
+        <source>Transmit — unkey not confirmed</source>
+        <translation>Senden — Abfall nicht bestätigt</translation>
+    </message>
+    <message>
+        <source>Transmit</source>
+        <translation>Senden</translation>
     </message>
 </context>
 </TS>
