@@ -3,11 +3,14 @@
 #include "app/bankmenu.h"
 #include "app/launchers.h"
 #include "app/look.h"
+#include "app/microphonemenu.h"
+#include "app/monitormenu.h"
 #include "app/outputmenu.h"
 #include "app/qtdialogs.h"
 #include "app/station.h"
 #include "app/transmitpanel.h"
 #include "app/unixsignalbridge.h"
+#include "audio/soundcarddialog.h"
 #include "keyer/keyer.h"
 #include "keyer/notebox.h"
 #include "support/regularfile.h"
@@ -130,6 +133,67 @@ void MainWindow::wire() {
     connect(station_, &Station::quietFailure, this, &MainWindow::showQuietFailure);
 }
 
+void MainWindow::createSoundCardDialog() {
+    Keyer& keyer = station_->keyer();
+    soundCard_ = new SoundCardDialog(
+        *station_->platform().wave, station_->input(), station_->output(),
+        station_->monitorOutput(), station_->audioDevices(),
+        [this, &keyer] {
+            return state_.busy() || keyer.deviceInUse() || keyer.monitor().deviceInUse();
+        },
+        this);
+}
+
+void MainWindow::wireKeyer() {
+    Keyer* keyer = &station_->keyer();
+    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
+        connect(ui_.memoryButtons.at(slot - 1), &QPushButton::clicked, this,
+                [this, slot] { chooseMemory(slot); });
+    connect(ui_.recordButton, &QPushButton::clicked, keyer, &Keyer::record);
+    connect(ui_.playButton, &QPushButton::clicked, keyer, &Keyer::play);
+    connect(ui_.stopButton, &QPushButton::clicked, keyer, &Keyer::stop);
+    connect(ui_.resetButton, &QPushButton::clicked, keyer, &Keyer::reset);
+    connect(ui_.loopButton, &QPushButton::clicked, keyer, &Keyer::toggleLoop);
+    for (QAction* delay : ui_.loopDelayItems)
+        connect(delay, &QAction::triggered, keyer,
+                [keyer, delay] { keyer->setLoopDelay(delay->data().toInt()); });
+    connect(&state_, &KeyerState::loopDelayChanged, this,
+            [this](std::int32_t tenths) { tickByData(ui_.loopDelayItems, tenths); });
+    tickByData(ui_.loopDelayItems, state_.loopDelay());
+    connect(ui_.inputCardItem, &QAction::triggered, this, &MainWindow::chooseInputCard);
+    connect(ui_.outputCardItem, &QAction::triggered, this, &MainWindow::chooseOutputCard);
+    connect(ui_.monitorCardItem, &QAction::triggered, this,
+            [this] { showSoundCards(SoundCard::Monitor); });
+    connect(soundCard_, &SoundCardDialog::shownChanged, keyer, &Keyer::setSoundCardDialogShown);
+
+    microphoneMenu_ = new MicrophoneMenu(*station_, ui_, *this);
+    connect(microphoneMenu_, &MicrophoneMenu::told, this, &MainWindow::showIdleStatus);
+    monitorMenu_ = new MonitorMenu(*station_, ui_, *this);
+    connect(monitorMenu_, &MonitorMenu::told, this, &MainWindow::showIdleStatus);
+    connect(monitorMenu_, &MonitorMenu::failed, this, [this](const QString& why) {
+        // While a message runs the status line tells the message; this follows its end.
+        if (state_.busy())
+            monitorFailure_ = why;
+        else
+            showIdleStatus(why);
+    });
+}
+
+void MainWindow::chooseInputCard() {
+    showSoundCards(SoundCard::Input);
+}
+
+void MainWindow::chooseOutputCard() {
+    showSoundCards(SoundCard::Output);
+}
+
+void MainWindow::showSoundCards(SoundCard mode) {
+    // A message running lets its device go at once, before the dialog may select another.
+    if (state_.busy())
+        station_->keyer().stop();
+    soundCard_->showFor(mode);
+}
+
 void MainWindow::wireIndicators() {
     const auto redWhen = [](QWidget* caption) {
         return [caption](bool on) { look::setTextColour(caption, on ? look::kRed : look::kBlue); };
@@ -146,9 +210,8 @@ void MainWindow::start() {
     helpPath_ = probe(station_->paths().helpFile());
     station_->start();
     ui_.speakAloudItem->setChecked(station_->speakAloud());
-    showTrimMargin();
-    showLevelTarget();
-    showMonitor();
+    microphoneMenu_->show();
+    monitorMenu_->show();
     outputMenu_->show();
 }
 

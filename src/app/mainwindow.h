@@ -14,6 +14,8 @@ struct Platform;
 class BankMenu;
 class Dialogs;
 class FocusRing;
+class MicrophoneMenu;
+class MonitorMenu;
 class NoteBox;
 class OutputMenu;
 class PhrasesDialog;
@@ -104,11 +106,8 @@ private:
     void chooseMemory(int slot);
     void createSoundCardDialog();
     void showSoundCards(SoundCard card);
-    // Plays the slot's message on the monitor alone; the status line says where.
-    void previewMemory(int slot);
-    // Options > Monitor shows whether the monitor is on, and its volume.
-    void showMonitor();
-    // Transport buttons, memory buttons and the Delay and Microphone menus.
+    // Transport buttons, memory buttons, the Delay menu, the sound cards, and the Microphone and
+    // Monitor menus.
     void wireKeyer();
     // Reads the settings through the station and shows them in the menus.
     void start();
@@ -116,16 +115,6 @@ private:
     void terminationSignal();
     // The station is done with an import: its progress goes.
     void endImportProgress();
-    // Microphone > Gain ticks the gain recordings are made with.
-    void showGain();
-    // Microphone > Trim Silence shows the keyer's margin, and Level its target.
-    void showTrimMargin();
-    void showLevelTarget();
-    // While nothing runs: Level This Memory Now offered when the selected memory holds a
-    // message, Undo Trim and Level while its message as recorded is kept.
-    void offerMessageEdits();
-    void levelNow();
-    void undoTrim();
     // A failure of a remote command: said in the status line instead of a box.
     void showQuietFailure(const QString& text);
     // The idle status line's text, shown and said now.
@@ -141,6 +130,8 @@ private:
     NoteBox* noteBox_ = nullptr;
     BankMenu* bankMenu_ = nullptr;
     OutputMenu* outputMenu_ = nullptr;
+    MicrophoneMenu* microphoneMenu_ = nullptr;
+    MonitorMenu* monitorMenu_ = nullptr;
     UnixSignalBridge* signalBridge_ = nullptr;
     // Why the monitor went off while a message ran, told when it ends.
     QString monitorFailure_;

@@ -9,6 +9,7 @@
 #include "app/announcer.h"
 #include "app/focusring.h"
 #include "app/look.h"
+#include "app/monitormenu.h"
 #include "app/speech.h"
 #include "audio/wavetypes.h"
 #include "keyer/keyer.h"
@@ -85,12 +86,6 @@ constexpr std::chrono::milliseconds kStatusCatchUp(250);
 constexpr int kBytesPerSecond = static_cast<int>(WaveFormat{}.averageBytesPerSecond);
 constexpr int kFullScale = 32768;
 constexpr int kPercent = 100;
-const QString kFileErrorTitle = QStringLiteral("File Error Message");
-
-QString seconds(std::chrono::milliseconds length) {
-    constexpr double kMsPerSecond = 1000.0;
-    return QString::number(length.count() / kMsPerSecond, 'f', 1);
-}
 
 // While a message runs the status line counts whole seconds, so that its text changes once a
 // second: each new text is shaped and painted again and read out to a screen reader, which
@@ -145,7 +140,7 @@ void MainWindow::wireConsole() {
         const auto key = static_cast<Qt::Key>(Qt::Key_F1 + slot - 1);
         shortcut(this, QKeySequence(key), [this, slot] { station_->keyer().playMemory(slot); });
         shortcut(this, QKeySequence(Qt::SHIFT | key), [this, slot] { chooseMemory(slot); });
-        shortcut(this, QKeySequence(Qt::CTRL | key), [this, slot] { previewMemory(slot); });
+        shortcut(this, QKeySequence(Qt::CTRL | key), [this, slot] { monitorMenu_->preview(slot); });
     }
     const struct {
         QPushButton* button;
@@ -316,7 +311,7 @@ QStringList MainWindow::memoryParts(int slot) const {
     if (const QString spoken = station_->keyer().templateOf(slot); !spoken.isEmpty())
         parts << tr("template %1").arg(spoken);
     else
-        parts << (length.count() == 0 ? tr("empty") : seconds(length) + tr(" seconds"));
+        parts << (length.count() == 0 ? tr("empty") : secondsCaption(length) + tr(" seconds"));
     if (!note.isEmpty())
         parts << note;
     return parts;
@@ -394,7 +389,8 @@ void MainWindow::showStatus(KeyerPhase now) {
     case KeyerPhase::Idle:
         said = shownPhase_ == KeyerPhase::Recording
                    ? tr("Recorded %1: %2 seconds")
-                             .arg(shownMessage_, seconds(bytesToLength(state_.recordedBytes()))) +
+                             .arg(shownMessage_,
+                                  secondsCaption(bytesToLength(state_.recordedBytes()))) +
                          (station_->keyer().recordedOnlySilence() ? tr(" of silence") : QString())
                    : tr("Playback ended");
         if (const auto& levelled = station_->keyer().recordingLevelled();
@@ -434,23 +430,6 @@ void MainWindow::showRefusal(const QString& said) {
     announce(ui_.statusLine, said);
 }
 
-void MainWindow::undoTrim() {
-    offerMessageEdits();
-    if (!ui_.undoTrimItem->isEnabled())
-        return;
-    const int slot = state_.selectedMemory();
-    if (!restoreAsRecorded(station_->memories().path(slot))) {
-        station_->dialogs().showMessage(tr("Could not undo the trim and level: %1")
-                                            .arg(QString::fromLocal8Bit(std::strerror(errno))),
-                                        kFileErrorTitle);
-        return;
-    }
-    station_->readSlotLengths();
-    showIdleStatus(tr("Memory %1 is back as recorded: %2 seconds")
-                       .arg(slot)
-                       .arg(seconds(station_->slotLength(slot))));
-}
-
 void MainWindow::showIdleStatus(const QString& text) {
     idleStatus_ = text;
     ui_.statusLine->setText(text);
@@ -468,24 +447,6 @@ void MainWindow::yieldToOperator() {
         quietFailure_ = stopped;
     else
         showIdleStatus(stopped);
-}
-
-void MainWindow::levelNow() {
-    offerMessageEdits();
-    if (!ui_.levelNowItem->isEnabled())
-        return;
-    const int slot = state_.selectedMemory();
-    // The command levels to the target ticked, and to peak while levelling is Off.
-    LevelTarget target = station_->keyer().levelTarget();
-    if (target.mode == LevelMode::Off)
-        target.mode = LevelMode::Peak;
-    const LevelOutcome outcome = levelMessage(station_->memories().path(slot), target);
-    const QString report = levelReport(slot, target, outcome);
-    if (outcome.result == LevelResult::Failed || outcome.result == LevelResult::NotLevellable) {
-        station_->dialogs().showMessage(report, kFileErrorTitle);
-        return;
-    }
-    showIdleStatus(report);
 }
 
 void MainWindow::showQuietFailure(const QString& text) {

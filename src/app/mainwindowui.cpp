@@ -367,3 +367,8 @@ void MainWindowUi::setupUi(QMainWindow* window) {
     keyboardItem = command(help, "Keyboard1", tr("Keyboard"));
     aboutItem = command(help, "About1", tr("About"));
 }
+
+QString secondsCaption(std::chrono::milliseconds length) {
+    constexpr double kMsPerSecond = 1000.0;
+    return QString::number(length.count() / kMsPerSecond, 'f', 1);
+}

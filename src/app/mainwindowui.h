@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include <array>
+#include <chrono>
 
 class QActionGroup;
 class QLabel;
@@ -27,6 +28,9 @@ template <typename Choices> void tickByData(const Choices& choices, const QVaria
     for (QAction* choice : choices)
         choice->setChecked(choice->data() == value);
 }
+
+// A message's length in seconds, to a tenth, as captions and the status line give it.
+QString secondsCaption(std::chrono::milliseconds length);
 
 // Every control and menu item of the main window, named as the window names them
 // (each also carries that name as its objectName).

@@ -17,7 +17,6 @@ namespace {
 
 const QString kImportTitle = QStringLiteral("Import Message");
 const QString kCouldNotImport = QStringLiteral("Could not import the file: ");
-const QString kFileErrorTitle = QStringLiteral("File Error Message");
 constexpr std::uint32_t kDeviceRate = kMessageFormat.samplesPerSecond;
 // The longest message a memory keeps: what a player reads at most.
 constexpr std::uint64_t kLongestSamples = kMaxPlayableBytes / kMessageFormat.blockAlign;

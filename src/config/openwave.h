@@ -16,6 +16,9 @@
 
 // File > Open Wave, File > Save Wave and File > Import Message….
 
+// The title of the boxes that say a message file could not be read, written or changed.
+inline const QString kFileErrorTitle = QStringLiteral("File Error Message");
+
 inline constexpr MessageBoxText kCouldNotOpenWaveFile{"Could not open the wave file",
                                                       "File Open Error Message"};
 inline constexpr MessageBoxText kCouldNotWriteWaveFile{"Could not write the Wave file",
