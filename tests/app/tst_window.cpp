@@ -267,14 +267,11 @@ private slots:
     void banksKeepTheirOwnMemories_data() {
         columns<QString, QString, QString>("how", "bank", "folder");
         QTest::newRow("keys") << "Ctrl+PgDown"
-                              << "S&P"
-                              << "S_P";
+                              << "S&P" << QString("S_P");
         QTest::newRow("menu") << "S&&P"
-                              << "S&P"
-                              << "S_P";
+                              << "S&P" << QString("S_P");
         QTest::newRow("new bank") << "New Bank…"
-                                  << "DX & QRP"
-                                  << "DX___QRP";
+                                  << "DX & QRP" << QString("DX___QRP");
     }
     void banksKeepTheirOwnMemories() {
         QFETCH(QString, how);
@@ -444,24 +441,21 @@ private slots:
     // says, and the item selected.
     void phrasesAreStoredCutToTheirSound_data() {
         columns<QString, QStringList, QString, QString>("action", "stored", "told", "selected");
-        const QString a = "A: recorded, 0.12 s";
+        const QString a = "A: recorded, 0.12 s", none = "A: not recorded";
         QTest::newRow("record") << "record" << QStringList{"A"} << "Recorded A" << a;
         QTest::newRow("import") << "import" << QStringList{"A"} << "Imported 1 phrase" << a;
-        QTest::newRow("import folder")
-            << "folder" << QStringList{"599", "A"}
-            << "Imported 2 phrases; refused: two words.wav (not a word), notes.txt (Could not "
-               "import the file: "
-            << "A: recorded, 0.12 s";
-        QTest::newRow("a path") << "a/b" << QStringList{} << "\"a/b\" cannot be a word"
-                                << "A: not recorded";
+        QTest::newRow("import folder") << "folder" << QStringList{"599", "A"}
+                                       << "Imported 2 phrases; refused: two words.wav (not a "
+                                          "word), notes.txt (Could not import the file: "
+                                       << a;
+        QTest::newRow("a path") << "a/b" << QStringList{} << "\"a/b\" cannot be a word" << none;
         QTest::newRow("a word") << "QRZ" << QStringList{} << "Added QRZ"
-                                << "QRZ: not recorded";
+                                << QString("QRZ: not recorded");
         QTest::newRow("play, no monitor card")
             << "play" << QStringList{"A"}
             << "Not previewed: Virtual output is the transmitter's sound card" << a;
         QTest::newRow("record while REC runs")
-            << "busy" << QStringList{} << "Not while a message plays or records"
-            << "A: not recorded";
+            << "busy" << QStringList{} << "Not while a message plays or records" << none;
     }
     void phrasesAreStoredCutToTheirSound() {
         QFETCH(QString, action);

@@ -330,25 +330,24 @@ private slots:
             click(w.ui().resetButton);
     }
 
-    // Lead ms, tail ms, what cuts the lead or the tail short 100 ms into it ("PLAY" pauses in the
+    // Lead and tail, what cuts the lead or the tail short 100 ms into it ("PLAY" pauses in the
     // lead, then plays on; in the tail, with every sample heard, it ends the message).
     void leadAndTailHoldTheLineAroundTheSound_data() {
-        using std::chrono::milliseconds;
-        columns<milliseconds, milliseconds, QString>("pttLead", "pttTail", "exit");
-        QTest::newRow("no lead or tail") << milliseconds(0) << milliseconds(0) << "";
-        QTest::newRow("lead") << milliseconds(300) << milliseconds(0) << "";
-        QTest::newRow("tail") << milliseconds(0) << milliseconds(300) << "";
+        using namespace std::chrono_literals;
+        columns<PttTiming, QString>("timing", "exit");
+        QTest::newRow("no lead or tail") << PttTiming{0ms, 0ms} << "";
+        QTest::newRow("lead") << PttTiming{300ms, 0ms} << "";
+        QTest::newRow("tail") << PttTiming{0ms, 300ms} << "";
         for (const char* exit : {"STOP", "PLAY"})
-            QTest::addRow("lead, %s", exit) << milliseconds(900) << milliseconds(0) << exit;
+            QTest::addRow("lead, %s", exit) << PttTiming{900ms, 0ms} << exit;
         for (const char* exit : {"Escape", "PLAY"})
-            QTest::addRow("tail, %s", exit) << milliseconds(0) << milliseconds(900) << exit;
+            QTest::addRow("tail, %s", exit) << PttTiming{0ms, 900ms} << exit;
     }
 
     void leadAndTailHoldTheLineAroundTheSound() {
-        QFETCH(std::chrono::milliseconds, pttLead);
-        QFETCH(std::chrono::milliseconds, pttTail);
+        QFETCH(PttTiming, timing);
         QFETCH(QString, exit);
-        const qint64 leadMs = pttLead.count(), tailMs = pttTail.count();
+        const qint64 leadMs = timing.lead.count(), tailMs = timing.tail.count();
         WindowHarness h;
         QVERIFY(writeBytes(
             h.installDir() + "Tavrin.ini",

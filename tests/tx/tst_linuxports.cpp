@@ -182,12 +182,10 @@ private slots:
     void onlyAPortThatAnswersIsUsed_data() {
         columns<QString, QString>("port", "told");
         QTest::newRow("COM2") << "COM2" << QString();
-        QTest::newRow("COM5") << "COM5"
-                              << "COM5: No such file";
-        QTest::newRow("LPT1") << "LPT1"
-                              << "I/O address 0x378";
-        QTest::newRow("LPT1 direct") << "LPT1 direct"
-                                     << "no port answers at I/O address 0x378";
+        QTest::newRow("COM5") << "COM5" << QString("COM5: No such file");
+        QTest::newRow("LPT1") << "LPT1" << QString("I/O address 0x378");
+        QTest::newRow("LPT1 direct")
+            << "LPT1 direct" << QString("no port answers at I/O address 0x378");
         QTest::newRow("LPT1 direct answering") << "LPT1 direct answering" << QString();
     }
     void onlyAPortThatAnswersIsUsed() {
