@@ -27,6 +27,7 @@ constexpr int kNotRunning = 3;
 constexpr int kSettleMs = 200; // for the keyer's signals to arrive
 // For an unkey to fall overdue, or a rig continued to take it.
 constexpr int kUnkeyMs = int(KeyingLine::kUnkeyWait.count()) + 1000;
+enum class Needs { Nothing, Sound, Rig }; // what a row of commands plays or keys
 
 // A rigctld that a keyer started in that folder keys as its CAT rig.
 bool keysThrough(Rigctld& rig, const QString& folder) {
@@ -129,26 +130,34 @@ private slots:
     // operator's own PLAY afterwards gets its box as before. Command, what fails, exit code, the
     // status line after it.
     void aRemoteFailureNeverTakesTheFocus_data() {
-        rows({"--play 5|a missing memory|1|Memory 5 is empty",
-              "--play-file nothing.wav|a missing file|1|Nothing to play in nothing.wav",
-              "--play 1 --wait|the device, two blocks in|1|Error writing to the output device a",
-              "--play 1|the device, at its open|1|Error Opening Output wave device",
-              "--tune on|a rig that stops answering|0|rigctld at 127.0.0.1:",
-              "--play 1 --wait|nothing|0|Playback ended"});
+        columns<QString, QString, int, QString>("command", "fails", "code", "status");
+        const auto row = [](const char* command, const char* fails, int code, const char* status) {
+            QTest::newRow(fails) << command << fails << code << status;
+        };
+        row("--play 5", "a missing memory", 1, "Memory 5 is empty");
+        row("--play-file nothing.wav", "a missing file", 1, "Nothing to play in nothing.wav");
+        row("--play 1 --wait", "the device, two blocks in", 1,
+            "Error writing to the output device a");
+        row("--play 1", "the device, at its open", 1, "Error Opening Output wave device");
+        row("--tune on", "a rig that stops answering", 0, "rigctld at 127.0.0.1:");
+        row("--play 1 --wait", "nothing", 0, "Playback ended");
     }
     void aRemoteFailureNeverTakesTheFocus() {
-        QFETCH(QStringList, row);
-        if (row[1].contains("rig") && !Rigctld::available())
+        QFETCH(QString, command);
+        QFETCH(QString, fails);
+        QFETCH(int, code);
+        QFETCH(QString, status);
+        if (fails.contains("rig") && !Rigctld::available())
             QSKIP("rigctld (libhamlib-utils) is not installed");
         BusSession station;
         WindowHarness h;
         h.writeMessage(1, pattern(6 * kBlock));
         std::optional<Rigctld> rig;
-        QVERIFY(!row[1].contains("rig") || keysThrough(rig.emplace(), h.installDir()));
+        QVERIFY(!fails.contains("rig") || keysThrough(rig.emplace(), h.installDir()));
         MainWindow& w = rig ? h.open() : h.openKeying();
-        if (row[1].startsWith("the device"))
-            row[1].endsWith("open") ? h.wave.failOn(Dir::Output, Op::Open)
-                                    : h.wave.failOn(Dir::Output, Op::Queue, 3);
+        if (fails.startsWith("the device"))
+            fails.endsWith("open") ? h.wave.failOn(Dir::Output, Op::Open)
+                                   : h.wave.failOn(Dir::Output, Op::Queue, 3);
         QWidget logger;
         logger.show();
         logger.activateWindow();
@@ -160,15 +169,15 @@ private slots:
         QVERIFY2(remote.publish(station.bus(name), remote::serviceName(name), error),
                  qPrintable(error));
         AudioPump pump(h.wave, Dir::Output);
-        const Run run = station.client(QStringList{"--instance", name} + row[0].split(' '));
-        QCOMPARE(run.code, row[2].toInt());
+        const Run run = station.client(QStringList{"--instance", name} + command.split(' '));
+        QCOMPARE(run.code, code);
         if (rig) // the transmitter keyed, the rig goes
             rig->stop();
-        QTRY_VERIFY2(w.ui().statusLine->text().contains(row[3]),
+        QTRY_VERIFY2(w.ui().statusLine->text().contains(status),
                      qPrintable(w.ui().statusLine->text()));
         QVERIFY(h.dialogs.messages.isEmpty());
         QCOMPARE(QApplication::activeWindow(), &logger);
-        QVERIFY2(row[2] == "0" || (run.err.count('\n') == 1 && run.err.contains("failed")),
+        QVERIFY2(code == 0 || (run.err.count('\n') == 1 && run.err.contains("failed")),
                  qPrintable(run.err));
         QDBusConnection::disconnectFromBus(name);
         click(w.ui().memoryButtons[4]);
@@ -249,34 +258,40 @@ private slots:
     // refused before the bus is asked, Qt's own options pass. Arguments (LONG: a name past the
     // bus's 255 characters), whether a bus runs, exit code, what it says.
     void withoutKeyer_data() {
-        rows({
-            "--version||0|tavrin 1.23",
-            "--help||0|--play <n>",
-            "--play x|bus|2|memory number",
-            "--play 0|bus|2|memory number from 1 to 12",
-            "--select 13|bus|2|memory number from 1 to 12",
-            "--record -1|bus|2|memory number from 1 to 12",
-            "--instance LONG|bus|2|Not an instance name",
-            "--instance a\n|bus|2|Not an instance name",
-            "--stop --select 1|bus|2|One command",
-            "--loop maybe|bus|2|--loop wants on or off",
-            "--loop-delay soon|bus|2|--loop-delay wants a number of seconds",
-            "--play 3|bus|3|no Tavrin is running",
-            "-platform offscreen -style=fusion --play 3|bus|3|no Tavrin is running",
-            "--play 3||3|no session bus: Failed to connect",
-        });
+        columns<QStringList, bool, int, QString>("arguments", "bus", "code", "says");
+        const auto row = [](QString arguments, bool bus, int code, const char* says) {
+            QTest::newRow(
+                qPrintable(QString(arguments).replace('\n', "\\n") + (bus ? "" : ", no bus")))
+                << arguments.replace("LONG", QString(238, 'a')).split(' ') << bus << code << says;
+        };
+        row("--version", false, 0, "tavrin 1.23");
+        row("--help", false, 0, "--play <n>");
+        row("--play x", true, 2, "memory number");
+        for (const char* arguments : {"--play 0", "--select 13", "--record -1"})
+            row(arguments, true, 2, "memory number from 1 to 12");
+        for (const char* arguments : {"--instance LONG", "--instance a\n"})
+            row(arguments, true, 2, "Not an instance name");
+        row("--stop --select 1", true, 2, "One command");
+        row("--loop maybe", true, 2, "--loop wants on or off");
+        row("--loop-delay soon", true, 2, "--loop-delay wants a number of seconds");
+        row("--play 3", true, 3, "no Tavrin is running");
+        row("-platform offscreen -style=fusion --play 3", true, 3, "no Tavrin is running");
+        row("--play 3", false, 3, "no session bus: Failed to connect");
     }
     void withoutKeyer() {
-        QFETCH(QStringList, row);
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, bus);
+        QFETCH(int, code);
+        QFETCH(QString, says);
         const BusSession station;
         QProcessEnvironment env = station.env_;
         env.remove("QT_QPA_PLATFORM");
         env.remove("DISPLAY");
-        if (row[1].isEmpty())
+        if (!bus)
             env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
-        const Run run = station.client(row[0].replace("LONG", QString(238, 'a')).split(' '), env);
-        QCOMPARE(run.code, row[2].toInt());
-        QVERIFY2((run.out + run.err).contains(row[3]), qPrintable(run.out + run.err));
+        const Run run = station.client(arguments, env);
+        QCOMPARE(run.code, code);
+        QVERIFY2((run.out + run.err).contains(says), qPrintable(run.out + run.err));
     }
 
     // Each command runs the button's own handler: same refusals, same keying. Memory 3 holds a
@@ -286,57 +301,77 @@ private slots:
     // an unkey to be late; "sleep MS"; "tlf FILE", "cqrlog F<n>": the shipped hooks), whether
     // they play or key a rig, exit code of the last, status after, what the last announces.
     void commands_data() {
-        rows({
-            "--tune on;stall;--tune off;wait|rig|0|idle, memory 1, transmitting, unkey not "
-            "confirmed|UnkeyNotConfirmed=true",
-            "--tune on;stall;--tune off;wait;resume|rig|0|idle, memory 1, receiving|"
-            "Transmitting=false UnkeyNotConfirmed=false",
-            "--tune on||0|idle, memory 1, tuning, transmitting|Transmitting=true Tuning=true",
-            "--tune on;--tune off||0|idle, memory 1, receiving|Transmitting=false Tuning=false",
-            "call Play 13||2|idle, memory 1|",
-            "--loop-delay 1e9||2|idle, memory 1|",
-            "--loop on;--loop-delay 2.5||0|idle, memory 1, looping|LoopDelay=2.5",
-            "--pause||1|idle, memory 1|",
-            "--play 5||1|idle, memory 5|Memory=5", // the failure comes back, and no box stays
-            "--play 5;--tune on||0|idle, memory 5, tuning, transmitting|Transmitting=true "
-            "Tuning=true",
-            "--play 6 --wait --status|plays|0|idle, memory 6|Memory=6 State",
-            "--play 6;--play 6 --wait|plays|0|idle, memory 6|State",
-            "--tx-enable on;--play 3|plays|0|playing 3, transmitting, tx enable on|Memory=3 State "
-            "Transmitting=true",
-            "--play 3|plays|0|playing 3, receiving|Memory=3 State",
-            "--play 3;--play 6;sleep 200|plays|0|playing 6, receiving|",
-            "--play 6;sleep 1500;--play 6;sleep 1000|plays|0|playing 6|", // again from its start
-            "--play 3;--pause|plays|0|paused 3, receiving|State",
-            "--play 3;--pause;--select 6;--pause|plays|0|playing /|State", // 3 resumes
-            "--play-file ext.flac|plays|0|playing /|File State",
-            "--say 59|plays|0|playing /|File State", // an exchange spoken from phrases
-            "--say 5Q9||2|idle, memory 1|",          // Q is not recorded
-            "--tx-enable on;--play 3;--stop|plays|0|idle, memory 3, receiving, tx enable on|State "
-            "Transmitting=false",
-            "--record 4|plays|0|recording 4, receiving|Memory=4 State",
-            "--record 4;sleep 1000;--stop|plays|0|idle, memory 4|Lengths Present State",
-            "cqrlog F3|plays|0|playing 3|Memory=3 State",
-            "cqrlog F3;cqrlog F3|plays|0|idle, memory 3|State",
-            "cqrlog F3;cqrlog F6;sleep 200|plays|0|playing 6|",
-            "tlf Tavrin/memory6.wav|plays|0|idle, memory 6|Memory=6 State", // ended on return
-            "tlf ext.flac|plays|0|idle, memory 1|File State",
-            "--record 4;--play 3|plays|1|recording 4, receiving|",
-            "--play 3;--record 4|plays|1|playing 3|",
-            "--play 3;--record 3|plays|1|playing 3|", // the memory is right, the state is not
-            "--play 3;--select 1|plays|1|playing 3|",
-        });
+        columns<QStringList, Needs, int, QString, QStringList>("commands", "needs", "code",
+                                                               "status", "announces");
+        const auto row = [](QStringList commands, Needs needs, int code, const char* status,
+                            QStringList announces = {}) {
+            QTest::newRow(qPrintable(commands.join(';')))
+                << commands << needs << code << status << announces;
+        };
+        const QStringList silentTune = {"--tune on", "stall", "--tune off", "wait"};
+        row(silentTune, Needs::Rig, 0, "idle, memory 1, transmitting, unkey not confirmed",
+            {"UnkeyNotConfirmed=true"});
+        row(silentTune + QStringList{"resume"}, Needs::Rig, 0, "idle, memory 1, receiving",
+            {"Transmitting=false", "UnkeyNotConfirmed=false"});
+        row({"--tune on"}, Needs::Nothing, 0, "idle, memory 1, tuning, transmitting",
+            {"Transmitting=true", "Tuning=true"});
+        row({"--tune on", "--tune off"}, Needs::Nothing, 0, "idle, memory 1, receiving",
+            {"Transmitting=false", "Tuning=false"});
+        row({"call Play 13"}, Needs::Nothing, 2, "idle, memory 1");
+        row({"--loop-delay 1e9"}, Needs::Nothing, 2, "idle, memory 1");
+        row({"--loop on", "--loop-delay 2.5"}, Needs::Nothing, 0, "idle, memory 1, looping",
+            {"LoopDelay=2.5"});
+        row({"--pause"}, Needs::Nothing, 1, "idle, memory 1");
+        // The failure comes back, and no box stays.
+        row({"--play 5"}, Needs::Nothing, 1, "idle, memory 5", {"Memory=5"});
+        row({"--play 5", "--tune on"}, Needs::Nothing, 0, "idle, memory 5, tuning, transmitting",
+            {"Transmitting=true", "Tuning=true"});
+        row({"--play 6 --wait --status"}, Needs::Sound, 0, "idle, memory 6", {"Memory=6", "State"});
+        row({"--play 6", "--play 6 --wait"}, Needs::Sound, 0, "idle, memory 6", {"State"});
+        row({"--tx-enable on", "--play 3"}, Needs::Sound, 0,
+            "playing 3, transmitting, tx enable on", {"Memory=3", "State", "Transmitting=true"});
+        row({"--play 3"}, Needs::Sound, 0, "playing 3, receiving", {"Memory=3", "State"});
+        row({"--play 3", "--play 6", "sleep 200"}, Needs::Sound, 0, "playing 6, receiving");
+        row({"--play 6", "sleep 1500", "--play 6", "sleep 1000"}, Needs::Sound, 0,
+            "playing 6"); // again from its start
+        row({"--play 3", "--pause"}, Needs::Sound, 0, "paused 3, receiving", {"State"});
+        row({"--play 3", "--pause", "--select 6", "--pause"}, Needs::Sound, 0, "playing /",
+            {"State"}); // 3 resumes
+        row({"--play-file ext.flac"}, Needs::Sound, 0, "playing /", {"File", "State"});
+        // An exchange spoken from phrases; Q is not recorded.
+        row({"--say 59"}, Needs::Sound, 0, "playing /", {"File", "State"});
+        row({"--say 5Q9"}, Needs::Nothing, 2, "idle, memory 1");
+        row({"--tx-enable on", "--play 3", "--stop"}, Needs::Sound, 0,
+            "idle, memory 3, receiving, tx enable on", {"State", "Transmitting=false"});
+        row({"--record 4"}, Needs::Sound, 0, "recording 4, receiving", {"Memory=4", "State"});
+        row({"--record 4", "sleep 1000", "--stop"}, Needs::Sound, 0, "idle, memory 4",
+            {"Lengths", "Present", "State"});
+        row({"cqrlog F3"}, Needs::Sound, 0, "playing 3", {"Memory=3", "State"});
+        row({"cqrlog F3", "cqrlog F3"}, Needs::Sound, 0, "idle, memory 3", {"State"});
+        row({"cqrlog F3", "cqrlog F6", "sleep 200"}, Needs::Sound, 0, "playing 6");
+        row({"tlf Tavrin/memory6.wav"}, Needs::Sound, 0, "idle, memory 6",
+            {"Memory=6", "State"}); // ended on return
+        row({"tlf ext.flac"}, Needs::Sound, 0, "idle, memory 1", {"File", "State"});
+        row({"--record 4", "--play 3"}, Needs::Sound, 1, "recording 4, receiving");
+        row({"--play 3", "--record 4"}, Needs::Sound, 1, "playing 3");
+        // The memory is right, the state is not.
+        row({"--play 3", "--record 3"}, Needs::Sound, 1, "playing 3");
+        row({"--play 3", "--select 1"}, Needs::Sound, 1, "playing 3");
     }
     void commands() {
-        QFETCH(QStringList, row);
-        if (row[1] == "plays" && qEnvironmentVariableIsEmpty("TAVRIN_PULSE"))
+        QFETCH(QStringList, commands);
+        QFETCH(Needs, needs);
+        QFETCH(int, code);
+        QFETCH(QString, status);
+        QFETCH(QStringList, announces);
+        if (needs == Needs::Sound && qEnvironmentVariableIsEmpty("TAVRIN_PULSE"))
             QSKIP("no PulseAudio (run through scripts/test.sh)");
-        if (row[1] == "rig" && !Rigctld::available())
+        if (needs == Needs::Rig && !Rigctld::available())
             QSKIP("rigctld (libhamlib-utils) is not installed");
         std::optional<Rigctld> rig; // outlives the keyer, which unkeys it at its end
         BusSession station;
         const QString dir = station.folder("Tavrin");
-        QVERIFY(QDir().mkpath(dir) && (row[1] != "rig" || keysThrough(rig.emplace(), dir)));
+        QVERIFY(QDir().mkpath(dir) && (needs != Needs::Rig || keysThrough(rig.emplace(), dir)));
         WaveBytes wave;
         wave.samples = QByteArray(kMessageSeconds * 22050 + 8820, 0);
         QVERIFY(writeBytes(dir + "memory3.wav", wave.bytes()));
@@ -358,7 +393,7 @@ private slots:
                             "PropertiesChanged", this,
                             SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
         Run run;
-        for (const QString& command : row[0].split(';')) {
+        for (const QString& command : commands) {
             announced_.clear();
             const QStringList words = command.split(' ');
             if (words[0] == "call") {
@@ -383,8 +418,8 @@ private slots:
                                                                                   : kSettleMs);
         }
         QDBusConnection::disconnectFromBus(bus.name());
-        QCOMPARE(announced_.join(' '), row[4]);
-        QCOMPARE(run.code, row[2].toInt());
+        QCOMPARE(announced_, announces);
+        QCOMPARE(run.code, code);
         QVERIFY2(run.code != 1 || run.err.contains("refused") ||
                      run.err.contains("failed: Could not open the file"),
                  qPrintable(run.err));
@@ -392,9 +427,10 @@ private slots:
         QVERIFY2(run.code != 2 || (run.err.count('\n') == 1 && !run.err.contains("--help")),
                  qPrintable(run.err));
         // A state asked for with the command is the state after it (after its end, with --wait).
-        QVERIFY2(!row[0].endsWith("--status") || run.out.startsWith(row[3]), qPrintable(run.out));
+        QVERIFY2(!commands.last().endsWith("--status") || run.out.startsWith(status),
+                 qPrintable(run.out));
         const QString now = station.client({"--status"}).out;
-        QVERIFY2(now.startsWith(row[3]), qPrintable(now));
+        QVERIFY2(now.startsWith(status), qPrintable(now));
         const QJsonDocument json = QJsonDocument::fromJson(station.client({"--json"}).out.toUtf8());
         const QJsonArray memories = json["memories"].toArray();
         QCOMPARE(json["file"].toString().startsWith('/'), now.contains('/')); // a file's own
@@ -402,7 +438,7 @@ private slots:
         QVERIFY(memories[2]["present"].toBool() && memories[2]["note"] == "CQ contest");
         QVERIFY(memories[5]["present"].toBool() && memories[5]["seconds"].toDouble() == 2.0);
         QCOMPARE(memories[2]["seconds"].toDouble(), kMessageSeconds + 0.4);
-        QVERIFY(!row[0].endsWith("resume") || rig->ptt() == 0);
+        QVERIFY(commands.last() != "resume" || rig->ptt() == 0);
     }
 
     // Memory 4 is kept as the template "{serial} {call}", spoken from phrases of 200 ms each:
@@ -487,23 +523,28 @@ private slots:
     // One keyer per folder, none on a folder it cannot lock. The second keyer's --home and
     // TAVRIN_HOME, whether the first was killed (its lock file stays), whether it runs or why not.
     void folders_data() {
-        rows({
-            "B|||runs",
-            "A|||already runs", // the same folder
-            "|A||already runs", // the same folder by the variable
-            "A||killed|runs",
-            "L|||Could not lock", // holds a folder named Tavrin.lock
-            "R|||Could not lock", // immutable: nothing can be made in it, not even by root
-        });
+        columns<QString, QString, bool, QString>("home", "variable", "killed", "outcome");
+        QTest::newRow("another folder") << "B" << QString() << false << "runs";
+        QTest::newRow("the same folder") << "A" << QString() << false << "already runs";
+        QTest::newRow("the same folder by the variable")
+            << QString() << "A" << false << "already runs";
+        QTest::newRow("the same folder, the first killed") << "A" << QString() << true << "runs";
+        QTest::newRow("a folder named Tavrin.lock held")
+            << "L" << QString() << false << "Could not lock";
+        // Immutable: nothing can be made in it, not even by root.
+        QTest::newRow("immutable") << "R" << QString() << false << "Could not lock";
     }
     void folders() {
-        QFETCH(QStringList, row);
-        const bool killFirst = row[2] == "killed", runs = row[3] == "runs";
+        QFETCH(QString, home);
+        QFETCH(QString, variable);
+        QFETCH(bool, killed);
+        QFETCH(QString, outcome);
+        const bool runs = outcome == "runs";
         BusSession station;
         QVERIFY(QDir().mkpath(station.folder("L") + "Tavrin.lock") &&
                 QDir().mkpath(station.folder("R")));
         const auto chattr = [&](const char* flag) {
-            return row[0] != "R" || QProcess::execute("chattr", {flag, station.folder("R")}) == 0;
+            return home != "R" || QProcess::execute("chattr", {flag, station.folder("R")}) == 0;
         };
         const auto thaw = qScopeGuard([&] { chattr("-i"); });
         QVERIFY(chattr("+i"));
@@ -513,21 +554,20 @@ private slots:
         QProcess& keyer = station.start(on("r1", {"--home", station.folder("A")}));
         QVERIFY(station.answers(on("r1", {})) &&
                 station.client(on("r1", {"--select", "4"})).code == 0);
-        QVERIFY(!killFirst || (keyer.kill(), keyer.waitForFinished(kTimeoutMs)));
+        QVERIFY(!killed || (keyer.kill(), keyer.waitForFinished(kTimeoutMs)));
         QProcess& other = station.start(
-            on("r2",
-               row[0].isEmpty() ? QStringList() : QStringList{"--home", station.folder(row[0])}),
-            row[1].isEmpty() ? "" : station.folder(row[1]));
+            on("r2", home.isEmpty() ? QStringList() : QStringList{"--home", station.folder(home)}),
+            variable.isEmpty() ? "" : station.folder(variable));
         if (runs)
             QVERIFY(station.answers(on("r2", {})) &&
                     station.client(on("r2", {"--select", "9"})).code == 0 &&
                     station.client(on("r2", {"--status"})).out.startsWith("idle, memory 9"));
         else
             QVERIFY(other.waitForFinished(kTimeoutMs) && other.exitCode() == 1 &&
-                    other.readAllStandardError().contains(row[3].toUtf8()));
+                    other.readAllStandardError().contains(outcome.toUtf8()));
         const Run first = station.client(on("r1", {"--status"}));
-        QCOMPARE(first.code, killFirst ? kNotRunning : 0);
-        QVERIFY(killFirst || first.out.startsWith("idle, memory 4"));
+        QCOMPARE(first.code, killed ? kNotRunning : 0);
+        QVERIFY(killed || first.out.startsWith("idle, memory 4"));
     }
 };
 

@@ -18,29 +18,33 @@ private slots:
     // may come between). From the note box, five Tabs reach LOOP and six TUNE, one Shift+Tab
     // memory 12.
     void whatTheOperatorHears_data() {
-        rows({
-            // A switch says its new state under the focus, whatever toggled it.
-            "Tab Tab Tab Tab Tab space|checked",
-            "Tab Tab Tab Tab Tab space space|not checked",
-            "Tab Tab Tab Tab Tab Tab C-t|checked;notification Transmitting.",
-            "Tab Tab Tab Tab Tab Tab Return Return|not checked;notification Receiving.",
-            // Keying and the message are said wherever the focus is.
-            "C-e F1|notification Transmitting.;Playing memory 1.;notification Receiving.;"
-            "Playback ended.",
-            // A memory chosen under the focus.
-            "S-Tab S-F12|notification Memory 12, selected, empty.",
-        });
+        columns<QStringList, QStringList>("keys", "said");
+        const auto row = [](int tabs, QStringList keys, QStringList said) {
+            keys = QStringList(tabs, "Tab") + keys;
+            QTest::newRow(qPrintable(keys.join(' '))) << keys << said;
+        };
+        // A switch says its new state under the focus, whatever toggled it.
+        row(5, {"space"}, {"checked"});
+        row(5, {"space", "space"}, {"not checked"});
+        row(6, {"C-t"}, {"checked", "notification Transmitting."});
+        row(6, {"Return", "Return"}, {"not checked", "notification Receiving."});
+        // Keying and the message are said wherever the focus is.
+        row(0, {"C-e", "F1"},
+            {"notification Transmitting.", "Playing memory 1.", "notification Receiving.",
+             "Playback ended."});
+        // A memory chosen under the focus.
+        row(0, {"S-Tab", "S-F12"}, {"notification Memory 12, selected, empty."});
     }
     void whatTheOperatorHears() {
-        QFETCH(QStringList, row);
+        QFETCH(QStringList, keys);
+        QFETCH(QStringList, said);
         QTemporaryDir home;
         WaveBytes message;
         message.samples = pattern(kMessageBlocks * kBlock);
         QVERIFY(writeBytes(home.filePath("memory1.wav"), message.bytes()));
         QProcess reader;
         reader.start(QStringLiteral(SCREENREADER),
-                     row[0].split(' ') +
-                         QStringList{"--", TAVRIN_EXECUTABLE, "--home", home.path()});
+                     keys + QStringList{"--", TAVRIN_EXECUTABLE, "--home", home.path()});
         QVERIFY(reader.waitForFinished(kTimeoutMs));
         const QString out = QString::fromUtf8(reader.readAllStandardOutput());
         if (reader.exitCode() == kSkip && qEnvironmentVariableIsEmpty("CI"))
@@ -51,7 +55,7 @@ private slots:
         for (const QString& line : out.split('\n', Qt::SkipEmptyParts))
             line.startsWith("  ") ? void(heard << line.mid(2)) : heard.clear();
         qsizetype at = 0;
-        for (const QString& expected : row[1].split(';'))
+        for (const QString& expected : said)
             QVERIFY2((at = heard.indexOf(expected, at)) >= 0,
                      qPrintable(expected + " in:\n" + out));
     }

@@ -45,16 +45,22 @@ private slots:
 
     // Who says a screen reader runs, the lines given, what the speech server is handed.
     void linesAreSaidUnlessAReaderSpeaks_data() {
-        rows({"|Transmitting;Playing memory 1|Transmitting;Playing memory 1",
-              "|stall;Receiving|Receiving", // a stalled client is given up
-              "orca|Transmitting|", "desktop|Transmitting|",
-              "dead orca|Transmitting|Transmitting"}); // a zombie its parent has not reaped
+        columns<QString, QStringList, QStringList>("reader", "lines", "handed");
+        QTest::newRow("none") << QString() << QStringList{"Transmitting", "Playing memory 1"}
+                              << QStringList{"Transmitting", "Playing memory 1"};
+        QTest::newRow("none, a stalled client") // given up
+            << QString() << QStringList{"stall", "Receiving"} << QStringList{"Receiving"};
+        for (const char* reader : {"orca", "desktop"})
+            QTest::newRow(reader) << reader << QStringList{"Transmitting"} << QStringList();
+        QTest::newRow("dead orca") // a zombie its parent has not reaped
+            << "dead orca" << QStringList{"Transmitting"} << QStringList{"Transmitting"};
     }
     void linesAreSaidUnlessAReaderSpeaks() {
-        QFETCH(QStringList, row);
-        const QString reader = row[0];
+        QFETCH(QString, reader);
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, handed);
         QStringList said;
-        for (const QString& line : row[2].split(';', Qt::SkipEmptyParts))
+        for (const QString& line : handed)
             said << "--application-name Tavrin --priority message -- " + line;
         QFile::remove(dir_.filePath("spd-say.said"));
         QProcess orca;
@@ -83,7 +89,7 @@ private slots:
         SpeechDispatcher speech(dir_.filePath("spd-say"));
         QTest::qWait(kQuietMs); // the desktop's answer
         QCOMPARE(speech.screenReaderRunning(), said.isEmpty());
-        for (const QString& line : row[1].split(';'))
+        for (const QString& line : lines)
             speech.say(line);
         const auto heard = [&] {
             QFile file(dir_.filePath("spd-say.said"));

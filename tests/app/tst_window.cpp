@@ -79,31 +79,37 @@ private slots:
     // and Tx Mic show their state in caption and colour, the operator's only sight of it.
     // State before, focused control, keys, slots heard (all but the last cut short), after.
     void keysWorkFromAnyControl_data() {
-        rows({
-            "idle|MessageWindow|F3|3|unkeyed",
-            "playing|PlayBtn|F5|1,5|held",
-            "playing|MessageWindow|F1 held|1|unkeyed",
-            "playing|LoopBtn|F7|1|unkeyed", // memory 7 is empty
-            "paused|Mem4Btn|F2|1,2|unkeyed",
-            "idle|MessageWindow|Shift+F4||selected 4",
-            "recording|StopBtn|F2||recorded",
-            "playing|Mem2Btn|Ctrl+L, Esc|1|unkeyed",
-            "idle|MessageWindow|Ctrl+Shift+R||recorded",
-            "idle|PlayBtn|Return|1|unkeyed",
-            "idle|TransmitBtn|Space||tx off",
-            "idle|MicBtn|Space||mic on",
-            "idle|MessageWindow|Ctrl+L||loop",
-            "idle|Mem1Btn|Ctrl+T||keyed",
-            "idle|MessageWindow|Ctrl+E||tx off",
-            // Through the button's accessible action.
-            "idle|LoopBtn|press||loop",
-        });
+        columns<Before, QString, QString, QList<int>, QString>("before", "control", "keys", "heard",
+                                                               "after");
+        const auto row = [](Before before, const char* control, const char* keys, QList<int> heard,
+                            const char* after) {
+            const char* states[] = {"idle", "playing", "recording", "paused"};
+            QTest::addRow("%s: %s on %s", states[int(before)], keys, control)
+                << before << control << keys << heard << after;
+        };
+        row(Before::Idle, "MessageWindow", "F3", {3}, "unkeyed");
+        row(Before::Playing, "PlayBtn", "F5", {1, 5}, "held");
+        row(Before::Playing, "MessageWindow", "F1 held", {1}, "unkeyed");
+        row(Before::Playing, "LoopBtn", "F7", {1}, "unkeyed"); // memory 7 is empty
+        row(Before::Paused, "Mem4Btn", "F2", {1, 2}, "unkeyed");
+        row(Before::Idle, "MessageWindow", "Shift+F4", {}, "selected 4");
+        row(Before::Recording, "StopBtn", "F2", {}, "recorded");
+        row(Before::Playing, "Mem2Btn", "Ctrl+L, Esc", {1}, "unkeyed");
+        row(Before::Idle, "MessageWindow", "Ctrl+Shift+R", {}, "recorded");
+        row(Before::Idle, "PlayBtn", "Return", {1}, "unkeyed");
+        row(Before::Idle, "TransmitBtn", "Space", {}, "tx off");
+        row(Before::Idle, "MicBtn", "Space", {}, "mic on");
+        row(Before::Idle, "MessageWindow", "Ctrl+L", {}, "loop");
+        row(Before::Idle, "Mem1Btn", "Ctrl+T", {}, "keyed");
+        row(Before::Idle, "MessageWindow", "Ctrl+E", {}, "tx off");
+        row(Before::Idle, "LoopBtn", "press", {}, "loop"); // through the button's accessible action
     }
     void keysWorkFromAnyControl() {
-        QFETCH(QStringList, row);
-        const auto before =
-            Before(QStringList{"idle", "playing", "recording", "paused"}.indexOf(row[0]));
-        const QString after = row[4];
+        QFETCH(Before, before);
+        QFETCH(QString, control);
+        QFETCH(QString, keys);
+        QFETCH(QList<int>, heard);
+        QFETCH(QString, after);
         WindowHarness h;
         MainWindow& w = console(h);
         const QPoint offset = w.frameGeometry().center() - w.screen()->availableGeometry().center();
@@ -112,7 +118,7 @@ private slots:
                  look::kSilver);
         // Bold captions, the note in the regular face.
         QVERIFY(w.centralWidget()->font().bold() && !w.ui().noteEditor->font().bold());
-        QWidget* target = w.findChild<QWidget*>(row[1]);
+        QWidget* target = w.findChild<QWidget*>(control);
         // A button is focused as an assistive tool focuses it, through its action.
         QAccessibleActionInterface* actions =
             QAccessible::queryAccessibleInterface(target)->actionInterface();
@@ -125,21 +131,20 @@ private slots:
         auto* ring = w.findChild<QWidget*>("FocusRing");
         QVERIFY(ring && ring->isVisible() && ring->geometry().contains(target->geometry()));
         during(h, before, [&] { // "F1 held": the keyboard repeats the key, the message goes on
-            if (row[2] == "press")
+            if (keys == "press")
                 actions->doAction(QAccessibleActionInterface::pressAction());
-            else if (row[2] == "F1 held")
+            else if (keys == "F1 held")
                 QTest::simulateEvent(target, true, Qt::Key_F1, {}, {}, true);
             else
-                QTest::keySequence(target, QKeySequence(row[2]));
+                QTest::keySequence(target, QKeySequence(keys));
         });
-        const QStringList heard = row[3].split(',', Qt::SkipEmptyParts);
         QByteArray played = h.wave.played();
         QVERIFY(heard.size() || played.isEmpty());
         for (int i = heard.size() - 1; i >= 0; --i) {
-            const QByteArray whole = readBytes(h.slotPath(heard[i].toInt())).mid(44);
+            const QByteArray whole = readBytes(h.slotPath(heard[i])).mid(44);
             const QByteArray part = i > 0 ? played.right(whole.size()) : played;
             QVERIFY2(!part.isEmpty() && whole.startsWith(part.left(whole.size())),
-                     qPrintable(heard[i]));
+                     QByteArray::number(heard[i]));
             played.chop(part.size());
         }
         const QStringList events = h.ports.events().mid(h.ports.events().indexOf(kKeyed));
@@ -167,74 +172,90 @@ private slots:
         QVERIFY(field->hasFocus() && ring->window() == &w && ring->isHidden());
     }
 
-    // What a screen reader hears of a control after some keys, and what was announced meanwhile
-    // (after '|', ';' between announcements); a memory button's colour shows its slot at a
-    // glance. Keys ("pause" pauses a playback, "delete" removes slot 2's file, "aloud" asks
-    // for the announcements aloud, a choice kept for the next start), control, name, state,
-    // announcements, colour.
+    // What a screen reader hears of a control after some keys, and what was announced meanwhile;
+    // a memory button's colour shows its slot at a glance. Keys ("pause" pauses a playback,
+    // "delete" removes slot 2's file, "aloud" asks for the announcements aloud, a choice kept for
+    // the next start), control, name, state, announcements, colour.
     void screenReaderHearsTheState_data() {
-        rows({
-            "|TransmitBtn|Transmit enable|checked||",
-            "Ctrl+E|TransmitBtn|Transmit enable|||",
-            "|MicBtn|Microphone|||",
-            "|Label1|Tx Enable|||yellow", // readable on its dark panel
-            "Ctrl+T|TxPanel|Receive/transmit indicator, Transmit||Transmitting|red",
-            "Shift+F3|Mem3Btn|Memory 3, selected, 2.8 seconds, CQ contest|selected|Memory 3|red",
-            "Shift+F3|MessageWindow|Note for memory 3||Memory 3|",
-            "|Mem12Btn|Memory 12, 0.4 seconds|||black", // the last slot counts too
-            "delete|Mem2Btn|Memory 2, empty|||grey",
-            "flac|Mem2Btn|Memory 2, 2.5 seconds|||black", // a FLAC copied in as memory2.wav
-            "Shift+F4, Ctrl+Shift+R|Mem4Btn|Memory 4, selected, 0.4 seconds|selected|"
-            "Memory 4;Recording memory 4;Recorded memory 4: 0.4 seconds of silence|red",
-            "Ctrl+Shift+R|RecordBtn|REC||Recording memory 1;"
-            "Recorded memory 1: 0.4 seconds of silence|",
-            "F2|StatusLine|Playback ended||Transmitting;Playing memory 2;Receiving;Playback ended|",
-            "aloud, F2|StatusLine|Playback ended||Transmitting;Playing memory 2;Receiving;"
-            "Playback ended|",
-            "Ctrl+E, F2|StatusLine|Playback ended||Playing memory 2;Playback ended|", // unkeyed
-            "pause|PlayBtn|PLAY, paused||Transmitting;Playing memory 1;Receiving;Paused memory 1|",
-            // Memory 1 resumes, whatever was selected in the pause.
-            "pause, Shift+F3, PLAY|StatusLine|Playback ended||Transmitting;Playing memory 1;"
-            "Receiving;Paused memory 1;Memory 3;Transmitting;Playing memory 1;Receiving;"
-            "Playback ended|",
-            "F7|StatusLine|Memory 7 is empty||Memory 7 is empty|",
-        });
+        columns<QString, QString, QString, QString, QStringList, QColor>("keys", "control", "name",
+                                                                         "state", "said", "colour");
+        const auto row = [](const char* keys, const char* control, const char* name,
+                            const char* state, QStringList said, QColor colour = {}) {
+            QTest::addRow("%s%s%s", control, *keys ? " after " : "", keys)
+                << keys << control << name << state << said << colour;
+        };
+        row("", "TransmitBtn", "Transmit enable", "checked", {});
+        row("Ctrl+E", "TransmitBtn", "Transmit enable", "", {});
+        row("", "MicBtn", "Microphone", "", {});
+        row("", "Label1", "Tx Enable", "", {}, "yellow"); // readable on its dark panel
+        row("Ctrl+T", "TxPanel", "Receive/transmit indicator, Transmit", "", {"Transmitting"},
+            "red");
+        row("Shift+F3", "Mem3Btn", "Memory 3, selected, 2.8 seconds, CQ contest", "selected",
+            {"Memory 3"}, "red");
+        row("Shift+F3", "MessageWindow", "Note for memory 3", "", {"Memory 3"});
+        row("", "Mem12Btn", "Memory 12, 0.4 seconds", "", {}, "black"); // the last slot counts too
+        row("delete", "Mem2Btn", "Memory 2, empty", "", {}, "grey");
+        // A FLAC copied in as memory2.wav.
+        row("flac", "Mem2Btn", "Memory 2, 2.5 seconds", "", {}, "black");
+        row("Shift+F4, Ctrl+Shift+R", "Mem4Btn", "Memory 4, selected, 0.4 seconds", "selected",
+            {"Memory 4", "Recording memory 4", "Recorded memory 4: 0.4 seconds of silence"}, "red");
+        row("Ctrl+Shift+R", "RecordBtn", "REC", "",
+            {"Recording memory 1", "Recorded memory 1: 0.4 seconds of silence"});
+        const QStringList played = {"Transmitting", "Playing memory 2", "Receiving",
+                                    "Playback ended"};
+        row("F2", "StatusLine", "Playback ended", "", played);
+        row("aloud, F2", "StatusLine", "Playback ended", "", played);
+        row("Ctrl+E, F2", "StatusLine", "Playback ended", "",
+            {"Playing memory 2", "Playback ended"}); // unkeyed
+        const QStringList paused = {"Transmitting", "Playing memory 1", "Receiving",
+                                    "Paused memory 1"};
+        row("pause", "PlayBtn", "PLAY, paused", "", paused);
+        // Memory 1 resumes, whatever was selected in the pause.
+        row("pause, Shift+F3, PLAY", "StatusLine", "Playback ended", "",
+            paused + QStringList{"Memory 3", "Transmitting", "Playing memory 1", "Receiving",
+                                 "Playback ended"});
+        row("F7", "StatusLine", "Memory 7 is empty", "", {"Memory 7 is empty"});
     }
     void screenReaderHearsTheState() {
-        QFETCH(QStringList, row);
+        QFETCH(QString, keys);
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        QFETCH(QString, state);
+        QFETCH(QStringList, said);
+        QFETCH(QColor, colour);
         WindowHarness h;
         MainWindow& w = console(h);
         // A real box runs the event loop while it stands, and the window goes on showing.
         h.dialogs.onMessage = [] { QTest::qWait(kBoxStandsMs); };
-        const bool aloud = row[0].startsWith("aloud, ");
+        const bool aloud = keys.startsWith("aloud, ");
         if (aloud)
-            row[0].remove(0, 7), w.ui().speakAloudItem->trigger();
-        const bool pause = row[0].startsWith("pause");
-        if (row[0] == "delete" || row[0] == "flac")
-            QVERIFY(
-                QFile::remove(h.slotPath(2)) &&
-                (row[0] == "delete" || writeTone(h.slotPath(2), SF_FORMAT_FLAC | SF_FORMAT_PCM_16,
-                                                 48000, 2, 120000, 0.5)));
+            keys.remove(0, 7), w.ui().speakAloudItem->trigger();
+        const bool pause = keys.startsWith("pause");
+        if (keys == "delete" || keys == "flac")
+            QVERIFY(QFile::remove(h.slotPath(2)) &&
+                    (keys == "delete" || writeTone(h.slotPath(2), SF_FORMAT_FLAC | SF_FORMAT_PCM_16,
+                                                   48000, 2, 120000, 0.5)));
         else
             during(h, pause ? Before::Paused : Before::Idle, [&] {
                 QTest::qWait(1); // a pause is shown and said before the keys
-                QTest::keySequence(&w, QKeySequence(pause ? row[0].section(", ", 1, 1) : row[0]));
-                if (row[0].endsWith("PLAY"))
+                QTest::keySequence(&w, QKeySequence(pause ? keys.section(", ", 1, 1) : keys));
+                if (keys.endsWith("PLAY"))
                     click(w.ui().playButton);
             });
-        QWidget* control = w.findChild<QWidget*>(row[1]);
-        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(control);
-        QTRY_COMPARE(a->text(QAccessible::Name), row[2]);
-        for (const QString& part : row[2].split(", ").mid(1)) // said once, not again in the tooltip
-            QVERIFY2(!row[1].startsWith("Mem") || !a->text(QAccessible::Description).contains(part),
+        QWidget* shown = w.findChild<QWidget*>(control);
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(shown);
+        QTRY_COMPARE(a->text(QAccessible::Name), name);
+        for (const QString& part : name.split(", ").mid(1)) // said once, not again in the tooltip
+            QVERIFY2(!control.startsWith("Mem") ||
+                         !a->text(QAccessible::Description).contains(part),
                      qPrintable(part));
-        QCOMPARE(bool(a->state().checked), row[3] == "checked");
+        QCOMPARE(bool(a->state().checked), state == "checked");
         QVERIFY(a->role() != QAccessible::CheckBox || a->state().checkable); // "not checked"
-        QCOMPARE(bool(a->state().selected), row[3] == "selected");
-        QCOMPARE(announced.join(";"), row[4]);
-        QCOMPARE(h.speech.lines.join(";"), aloud ? row[4] : QString());
-        QVERIFY(row[5].isEmpty() || look::textColour(control) == QColor(row[5]) ||
-                w.grab().toImage().pixelColor(control->mapTo(&w, QPoint(4, 4))) == QColor(row[5]));
+        QCOMPARE(bool(a->state().selected), state == "selected");
+        QCOMPARE(announced, said);
+        QCOMPARE(h.speech.lines, aloud ? said : QStringList());
+        QVERIFY(!colour.isValid() || look::textColour(shown) == colour ||
+                w.grab().toImage().pixelColor(shown->mapTo(&w, QPoint(4, 4))) == colour);
         w.close();
         QCOMPARE(h.open().ui().speakAloudItem->isChecked(), aloud);
     }
@@ -246,14 +267,11 @@ private slots:
     void banksKeepTheirOwnMemories_data() {
         columns<QString, QString, QString>("how", "bank", "folder");
         QTest::newRow("keys") << "Ctrl+PgDown"
-                              << "S&P"
-                              << "S_P";
+                              << "S&P" << QString("S_P");
         QTest::newRow("menu") << "S&&P"
-                              << "S&P"
-                              << "S_P";
+                              << "S&P" << QString("S_P");
         QTest::newRow("new bank") << "New Bank…"
-                                  << "DX & QRP"
-                                  << "DX___QRP";
+                                  << "DX & QRP" << QString("DX___QRP");
     }
     void banksKeepTheirOwnMemories() {
         QFETCH(QString, how);
@@ -304,22 +322,30 @@ private slots:
     // While recording, the bar shows the peak after gain, red once it reaches the clip level;
     // the file holds the sample after gain, saturated. Sample, gain, percent shown, clipped, kept.
     void levelMeterShowsClipping_data() {
-        rows({
-            "32766|UnityGain|99||32766",
-            "32767|UnityGain|99|clipped|32767",
-            "-32768|UnityGain|100|clipped|-32768",
-            "3276|N20dB|99||32760",
-            "-3277|N20dB|100|clipped|-32768",
-            "5000|N20dB|99|clipped|32767",
-            "-1|N40dB|0||-100",
-        });
+        columns<qint16, QByteArray, int, bool, qint16>("sample", "gain", "percent", "clipped",
+                                                       "kept");
+        const auto row = [](qint16 sample, const char* gain, int percent, bool clipped,
+                            qint16 kept) {
+            QTest::addRow("%d at %s", sample, gain)
+                << sample << QByteArray(gain) << percent << clipped << kept;
+        };
+        row(32766, "UnityGain", 99, false, 32766);
+        row(32767, "UnityGain", 99, true, 32767);
+        row(-32768, "UnityGain", 100, true, -32768);
+        row(3276, "N20dB", 99, false, 32760);
+        row(-3277, "N20dB", 100, true, -32768);
+        row(5000, "N20dB", 99, true, 32767);
+        row(-1, "N40dB", 0, false, -100);
     }
     void levelMeterShowsClipping() {
-        QFETCH(QStringList, row);
-        const auto sample = qint16(row[0].toInt());
+        QFETCH(qint16, sample);
+        QFETCH(QByteArray, gain);
+        QFETCH(int, percent);
+        QFETCH(bool, clipped);
+        QFETCH(qint16, kept);
         WindowHarness h;
         MainWindow& w = console(h);
-        item(w, row[1].toLatin1())->trigger();
+        item(w, gain)->trigger();
         // Every block the device fills holds the sample, whichever the keyer has taken in when the
         // bar is looked at.
         h.wave.setCapture(
@@ -330,19 +356,18 @@ private slots:
         QLabel* status = w.findChild<QLabel*>("StatusLine");
         in.after(2, [&] {
             // The bar follows at its own pace: wait (the device paused) until it shows the level.
-            QVERIFY(QTest::qWaitFor([&] {
-                return bar->value() == row[2].toInt() && status->text().startsWith("Rec");
-            }));
+            QVERIFY(QTest::qWaitFor(
+                [&] { return bar->value() == percent && status->text().startsWith("Rec"); }));
             shown << QString::number(bar->value())
                   << (bar->grab().toImage().pixelColor(2, 2) == look::kRed ? "clipped" : "")
                   << status->text();
             click(w.ui().stopButton);
         });
         click(w.ui().recordButton);
-        const QString clipping = row[3].isEmpty() ? "" : ", clipping";
-        QCOMPARE(shown, (QStringList{row[2], row[3], "Recording memory 1: 0 s" + clipping}));
-        QCOMPARE(qFromLittleEndian<qint16>(readBytes(h.slotPath(1)).constData() + 44),
-                 row[4].toInt());
+        QCOMPARE(shown, (QStringList{QString::number(percent), clipped ? "clipped" : "",
+                                     clipped ? "Recording memory 1: 0 s, clipping"
+                                             : "Recording memory 1: 0 s"}));
+        QCOMPARE(qFromLittleEndian<qint16>(readBytes(h.slotPath(1)).constData() + 44), kept);
     }
 
     // A first run: 10 s stored, the timer still at its form default of 6 s. What was entered is
@@ -350,38 +375,49 @@ private slots:
     // red for about a second with one bell, seen while the event loop keeps running, then teal
     // again. Accepted, entry, message, seconds, timer ms, offered next.
     void setValidatesTheEntry_data() {
-        rows({
-            "1|2|Enter a value greater than 2 seconds|3|3000|3",
-            "1| 45 ||45|45000| 45 ",
-            "1|4.00000000000000000000000000000000000000|\"4."
-            "00000000000000000000000000000000000000\" is not a whole number of "
-            "seconds.|10|6000|4.00000000000000000000000000000000000000",
-            "0|99||10|10000|10", // cancel applies the preset
-            "1|2147483||2147483|2147483000|2147483",
-            "1|2147484|Enter a value no greater than 2147483 seconds|10|6000|2147484",
-            "1|99999999999999999999|Enter a value no greater than 2147483 seconds|10|6000|"
-            "99999999999999999999",
-        });
+        using std::chrono::milliseconds;
+        columns<bool, QString, QString, int, milliseconds, QString>("accepted", "entry", "message",
+                                                                    "seconds", "timer", "offered");
+        const auto row = [](const char* name, bool accepted, const char* entry, QString message,
+                            int seconds, milliseconds timer, const char* offered) {
+            QTest::newRow(name) << accepted << entry << message << seconds << timer << offered;
+        };
+        row("2", true, "2", "Enter a value greater than 2 seconds", 3, milliseconds(3000), "3");
+        row("45 padded", true, " 45 ", "", 45, milliseconds(45000), " 45 ");
+        const char* const fraction = "4.00000000000000000000000000000000000000";
+        row("a fraction", true, fraction,
+            QString("\"%1\" is not a whole number of seconds.").arg(fraction), 10,
+            milliseconds(6000), fraction);
+        row("99 cancelled", false, "99", "", 10, milliseconds(10000), "10"); // applies the preset
+        row("2147483", true, "2147483", "", 2147483, milliseconds(2147483000), "2147483");
+        for (const char* over : {"2147484", "99999999999999999999"})
+            row(over, true, over, "Enter a value no greater than 2147483 seconds", 10,
+                milliseconds(6000), over);
     }
     void setValidatesTheEntry() {
-        QFETCH(QStringList, row);
+        QFETCH(bool, accepted);
+        QFETCH(QString, entry);
+        QFETCH(QString, message);
+        QFETCH(int, seconds);
+        QFETCH(std::chrono::milliseconds, timer);
+        QFETCH(QString, offered);
         WindowHarness h;
         MainWindow& w = h.open();
-        auto* timer = w.findChild<QTimer*>("IDTimer");
-        h.dialogs.inputAnswers = {{row[0] == "1", row[1]}};
+        auto* idTimer = w.findChild<QTimer*>("IDTimer");
+        h.dialogs.inputAnswers = {{accepted, entry}};
         w.ui().idSetItem->trigger();
-        QCOMPARE(h.dialogs.texts(), row[2].isEmpty() ? QStringList() : QStringList{row[2]});
-        QCOMPARE(w.station().idAlarm().seconds(), row[3].toInt());
-        QCOMPARE(timer->interval(), row[4].toInt());
+        QCOMPARE(h.dialogs.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(w.station().idAlarm().seconds(), seconds);
+        QCOMPARE(idTimer->intervalAsDuration(), timer);
         w.ui().idSetItem->trigger();
-        QCOMPARE(h.dialogs.offered.value(1), row[5]);
+        QCOMPARE(h.dialogs.offered.value(1), offered);
         // A stored period is kept as stored, its timer held within 1 to 2147483 s.
         for (const auto& [stored, ms] : {std::pair{1, 1000}, {-5, 1000}, {INT_MAX, 2147483000}}) {
             w.station().idAlarm().applyStoredPeriod(stored);
             QCOMPARE(w.station().idAlarm().seconds(), stored);
-            QCOMPARE(timer->interval(), ms);
+            QCOMPARE(idTimer->interval(), ms);
         }
-        if (row[1] != "2") // one tick is enough, and takes seconds
+        if (entry != "2") // one tick is enough, and takes seconds
             return;
         w.station().idAlarm().applyStoredPeriod(2);
         item(w, "ON1")->trigger();
@@ -405,24 +441,21 @@ private slots:
     // says, and the item selected.
     void phrasesAreStoredCutToTheirSound_data() {
         columns<QString, QStringList, QString, QString>("action", "stored", "told", "selected");
-        const QString a = "A: recorded, 0.12 s";
+        const QString a = "A: recorded, 0.12 s", none = "A: not recorded";
         QTest::newRow("record") << "record" << QStringList{"A"} << "Recorded A" << a;
         QTest::newRow("import") << "import" << QStringList{"A"} << "Imported 1 phrase" << a;
-        QTest::newRow("import folder")
-            << "folder" << QStringList{"599", "A"}
-            << "Imported 2 phrases; refused: two words.wav (not a word), notes.txt (Could not "
-               "import the file: "
-            << "A: recorded, 0.12 s";
-        QTest::newRow("a path") << "a/b" << QStringList{} << "\"a/b\" cannot be a word"
-                                << "A: not recorded";
+        QTest::newRow("import folder") << "folder" << QStringList{"599", "A"}
+                                       << "Imported 2 phrases; refused: two words.wav (not a "
+                                          "word), notes.txt (Could not import the file: "
+                                       << a;
+        QTest::newRow("a path") << "a/b" << QStringList{} << "\"a/b\" cannot be a word" << none;
         QTest::newRow("a word") << "QRZ" << QStringList{} << "Added QRZ"
-                                << "QRZ: not recorded";
+                                << QString("QRZ: not recorded");
         QTest::newRow("play, no monitor card")
             << "play" << QStringList{"A"}
             << "Not previewed: Virtual output is the transmitter's sound card" << a;
         QTest::newRow("record while REC runs")
-            << "busy" << QStringList{} << "Not while a message plays or records"
-            << "A: not recorded";
+            << "busy" << QStringList{} << "Not while a message plays or records" << none;
     }
     void phrasesAreStoredCutToTheirSound() {
         QFETCH(QString, action);
@@ -479,22 +512,26 @@ private slots:
     // names the mixers it looked for. Enter alone on a question that replaces a message keeps it.
     // What is there (the help file; the manual and two mixers installed; a viewer), help shown.
     void helpAndVolumeFallBack_data() {
-        rows({"help, installed, viewer|Tavrin/Tavrin.chm",
-              "installed, viewer|usr/share/doc/tavrin/manual/index.html", "viewer|",
-              "help, installed|"});
+        columns<bool, bool, bool, QString>("help", "installed", "viewer", "shown");
+        QTest::newRow("help, installed, viewer") << true << true << true << "Tavrin/Tavrin.chm";
+        QTest::newRow("installed, viewer")
+            << false << true << true << "usr/share/doc/tavrin/manual/index.html";
+        QTest::newRow("viewer") << false << false << true << QString();
+        QTest::newRow("help, installed") << true << true << false << QString();
     }
     void helpAndVolumeFallBack() {
-        QFETCH(QStringList, row);
-        const bool installed = row[0].contains("installed");
-        const QString shown = row[1]; // below home
+        QFETCH(bool, help);
+        QFETCH(bool, installed);
+        QFETCH(bool, viewer);
+        QFETCH(QString, shown); // below home
         WindowHarness h;
         h.programDir = h.home.path() + "/usr/bin";
-        if (row[0].startsWith("help"))
+        if (help)
             writeBytes(h.installDir() + "Tavrin.chm", "help");
         if (installed)
             h.launcher.existing = {h.home.path() + "/usr/share/doc/tavrin/manual/index.html",
                                    kMixerPrograms[3], kMixerPrograms[1]};
-        h.launcher.viewerAvailable = row[0].contains("viewer");
+        h.launcher.viewerAvailable = viewer;
         MainWindow& w = h.open();
         w.ui().helpItem->trigger();
         click(w.ui().mixerButton);

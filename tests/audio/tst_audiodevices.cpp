@@ -27,16 +27,25 @@ private slots:
     // watchdog allows while the dialog is shown; once it is hidden the device is reset and the
     // playback ends. Dialog, steps up, card taken, refusal.
     void selectTakesOnlyACompatibleCard_data() {
-        rows({"output|2|2|", "output|9|0|output device busy: Busy",
-              "output|1|0|output device not compatible", "input|1|0|input device not compatible",
-              "input|2|0|input device busy: Busy", "output while playing|2|0|",
-              "output while stalled|2|0|"});
+        columns<QString, int, int, QString>("dialog", "steps", "taken", "refusal");
+        const auto row = [](const char* dialog, int steps, int taken, const char* refusal) {
+            QTest::addRow("%s, %d up", dialog, steps) << dialog << steps << taken << refusal;
+        };
+        row("output", 2, 2, "");
+        row("output", 9, 0, "output device busy: Busy");
+        row("output", 1, 0, "output device not compatible");
+        row("input", 1, 0, "input device not compatible");
+        row("input", 2, 0, "input device busy: Busy");
+        row("output while playing", 2, 0, "");
+        row("output while stalled", 2, 0, "");
     }
     void selectTakesOnlyACompatibleCard() {
-        QFETCH(QStringList, row);
-        const bool output = row[0].startsWith("output"), playing = row[0].contains("while");
-        const bool stalls = row[0].endsWith("stalled");
-        const int steps = row[1].toInt(), taken = row[2].toInt();
+        QFETCH(QString, dialog);
+        QFETCH(int, steps);
+        QFETCH(int, taken);
+        QFETCH(QString, refusal);
+        const bool output = dialog.startsWith("output"), playing = dialog.contains("while");
+        const bool stalls = dialog.endsWith("stalled");
         // Output cards 0 and 2 play the format, 1 does not, 3 is held by another program; only
         // input card 0 records the format, and input card 2 is held.
         WindowHarness h({{"Line in"}, {"Webcam microphone", false}, {"USB", true, "Busy"}},
@@ -63,7 +72,7 @@ private slots:
         playing ? click(w.ui().playButton) : click(d.selectButton);
         QVERIFY(!stalls || resetsWhileShown == 0);
         QVERIFY(w.station().keyerState().keyerStopped() && !h.wave.isOpen(Dir::Output));
-        QCOMPARE(d.messageLabel->text(), row[3].isEmpty() ? row[3] : "Sound " + row[3]);
+        QCOMPARE(d.messageLabel->text(), refusal.isEmpty() ? refusal : "Sound " + refusal);
         QCOMPARE(d.deviceStepper->position(), playing ? steps : taken);
         QCOMPARE(output ? w.station().audioDevices().outputDevice
                         : w.station().audioDevices().inputDevice,
@@ -114,13 +123,18 @@ private slots:
     // until another one is selected or an open fails. A close that fails keeps the handle, so
     // that the device is closed later instead of leaked. One open per step ('=' the same device,
     // 'f' its open fails, 'c' another device, 'x' its close fails), queries.
-    void theEngineAsksAndClosesOnlyAsNeeded_data() { rows({"===|1", "=f=|2", "=c=|2", "=x=|1"}); }
+    void theEngineAsksAndClosesOnlyAsNeeded_data() {
+        columns<QString, int>("steps", "queries");
+        for (auto [steps, queries] : {std::pair{"===", 1}, {"=f=", 2}, {"=c=", 2}, {"=x=", 1}})
+            QTest::newRow(steps) << steps << queries;
+    }
     void theEngineAsksAndClosesOnlyAsNeeded() {
-        QFETCH(QStringList, row);
+        QFETCH(QString, steps);
+        QFETCH(int, queries);
         VirtualWaveService wave({{"in"}}, {{"out 0"}, {"out 1"}});
         AudioDevices devices;
         WaveOutEngine out(wave, devices);
-        for (const QChar step : row[0]) {
+        for (const QChar step : steps) {
             devices.outputDevice += step == QLatin1Char('c');
             if (step == QLatin1Char('f') || step == QLatin1Char('x'))
                 wave.failOn(Dir::Output, step == QLatin1Char('f') ? Op::Open : Op::Close);
@@ -133,7 +147,7 @@ private slots:
                     (closed.site() == WaveSite::OutClose && out.closeOutput().ok() &&
                      !out.deviceOpen() && !wave.isOpen(Dir::Output)));
         }
-        QCOMPARE(wave.calls(Dir::Output, Op::Query), row[1].toInt());
+        QCOMPARE(wave.calls(Dir::Output, Op::Query), queries);
     }
 };
 

@@ -76,19 +76,23 @@ private slots:
     // the operator told which device failed, and once it is back the next message plays whole.
     // Server, sink options, what befalls the server during a first message.
     void everySampleOnce_data() {
-        rows({"PulseAudio, default sink||", "PulseAudio, sink without rewinds|norewinds=1|",
-              "PipeWire||", "PulseAudio||stalled, then STOP", "PulseAudio||stalled",
-              "PulseAudio||killed", "PulseAudio||stalled at PLAY"});
+        using Kind = SoundServer::Kind;
+        columns<Kind, QString, QString>("kind", "sink", "failure");
+        QTest::newRow("PulseAudio, default sink") << Kind::PulseAudio << QString() << QString();
+        QTest::newRow("PulseAudio, sink without rewinds")
+            << Kind::PulseAudio << "norewinds=1" << QString();
+        QTest::newRow("PipeWire") << Kind::PipeWire << QString() << QString();
+        for (const char* failure : {"stalled, then STOP", "stalled", "killed", "stalled at PLAY"})
+            QTest::addRow("PulseAudio, %s", failure) << Kind::PulseAudio << QString() << failure;
     }
     void everySampleOnce() {
-        QFETCH(QStringList, row);
-        const auto kind =
-            row[0] == "PipeWire" ? SoundServer::Kind::PipeWire : SoundServer::Kind::PulseAudio;
+        QFETCH(SoundServer::Kind, kind);
+        QFETCH(QString, sink);
+        QFETCH(QString, failure);
         REQUIRE_SERVER(kind);
-        const QString failure = row[2];
         const bool killed = failure == "killed", stopped = failure.endsWith("STOP"),
                    atStart = failure.endsWith("PLAY");
-        auto server = std::make_unique<SoundServer>(kind, row[1]);
+        auto server = std::make_unique<SoundServer>(kind, sink);
         QVERIFY(server->running());
         AlsaWaveService alsa(tap("out"), tap("in"));
         WindowHarness h;
@@ -167,8 +171,8 @@ private slots:
         // A sink that renders ahead pauses on its own (aplay's sound pauses there too): only the
         // other keeps time exactly.
         QVERIFY2(played >= 0.9 * soundMs(message.size()) &&
-                     (!row[1].isEmpty() ? inRealTime(played, message.size())
-                                        : played < soundMs(message.size()) + kSinkPauseMs),
+                     (!sink.isEmpty() ? inRealTime(played, message.size())
+                                      : played < soundMs(message.size()) + kSinkPauseMs),
                  qPrintable(QString::number(played)));
 
         qint64 recorded = -1;

@@ -318,19 +318,31 @@ private slots:
     }
 
     // The kind of file; what the notice says (of the settings file where it names it, else of the
-    // record; EIO: the system's words for it); whether the stored settings apply.
+    // record); whether the stored settings apply.
     void onlyARegularFileIsReadAndReplaced_data() {
-        rows({"regular||1", "link||1", "read-only|read-only|1", "pipe|not a regular file|0",
-              "link to a device|not a regular file|0", "unreadable|EIO|0",
-              "no home|write the configuration file /proc/tavrin/Tavrin/Tavrin.cfg|0",
-              "read-only|Tavrin.ini is read-only|1", "pipe|Tavrin.ini: not a regular|1",
-              "frozen|write the configuration file|1"});
+        columns<QString, QString, bool>("kind", "notice", "applied");
+        for (const char* kind : {"regular", "link"})
+            QTest::newRow(kind) << kind << QString() << true;
+        QTest::newRow("read-only") << "read-only"
+                                   << "read-only" << true;
+        for (const char* kind : {"pipe", "link to a device"})
+            QTest::newRow(kind) << kind << "not a regular file" << false;
+        QTest::newRow("unreadable")
+            << "unreadable" << QString::fromLocal8Bit(strerror(EIO)) << false;
+        QTest::newRow("no home") << "no home"
+                                 << "write the configuration file /proc/tavrin/Tavrin/Tavrin.cfg"
+                                 << false;
+        QTest::newRow("read-only Tavrin.ini") << "read-only"
+                                              << "Tavrin.ini is read-only" << true;
+        QTest::newRow("pipe Tavrin.ini") << "pipe"
+                                         << "Tavrin.ini: not a regular" << true;
+        QTest::newRow("frozen") << "frozen"
+                                << "write the configuration file" << true;
     }
     void onlyARegularFileIsReadAndReplaced() {
-        QFETCH(QStringList, row);
-        const QString kind = row[0];
-        const QString notice = row[1] == "EIO" ? QString::fromLocal8Bit(strerror(EIO)) : row[1];
-        const bool applied = row[2] == "1";
+        QFETCH(QString, kind);
+        QFETCH(QString, notice);
+        QFETCH(bool, applied);
         QTest::failOnWarning(QRegularExpression("Could not save"));
         WindowHarness h;
         if (kind == "no home") // no directory can be made there, even by root

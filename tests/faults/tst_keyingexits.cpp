@@ -137,22 +137,35 @@ private slots:
     // what it sees (with TUNE pressed after a choice the window outlives), what comes next (a
     // box for a port refused) and what the port sees then.
     void choosingAPort_data() {
-        rows({"COM2|open COM2 failed|box|", "COM4|open COM4,close COM4||",
-              "LPT2|claim 0x3BC refused|box|", "COM2|open COM2 failed|box, SIGTERM|",
-              "LPT2|claim 0x3BC refused|box, SIGTERM|",
-              "!COM6|open COM6,SETDTR,SETRTS,CLRDTR,CLRRTS|polarity to Normal|SETDTR,SETRTS",
-              "!COM1|open COM1,SETDTR,SETRTS,CLRDTR,CLRRTS|switching ports|SETDTR,SETRTS,close "
-              "COM1,claim 0x378,out 0x378 0x03",
-              "!LPT2|claim 0x3BC,out 0x3BC 0x03,out 0x3BC 0x00|switching ports|out 0x3BC "
-              "0x03,release 0x3BC,claim 0x378,out 0x378 0x03",
-              "!LPT2|claim 0x3BC,out 0x3BC 0x03,out 0x3BC 0x00|destroying the window|out 0x3BC "
-              "0x03,release 0x3BC"});
+        columns<QString, bool, QStringList, QString, QStringList>("port", "invert", "seen",
+                                                                  "change", "seenThen");
+        const auto row = [](const char* name, const char* port, bool invert, QStringList seen,
+                            const char* change, QStringList seenThen = {}) {
+            QTest::newRow(name) << port << invert << seen << change << seenThen;
+        };
+        row("COM2", "COM2", false, {"open COM2 failed"}, "box");
+        row("COM4", "COM4", false, {"open COM4", "close COM4"}, "");
+        row("LPT2", "LPT2", false, {"claim 0x3BC refused"}, "box");
+        row("COM2, SIGTERM", "COM2", false, {"open COM2 failed"}, "box, SIGTERM");
+        row("LPT2, SIGTERM", "LPT2", false, {"claim 0x3BC refused"}, "box, SIGTERM");
+        const QStringList inverted = {"SETDTR", "SETRTS", "CLRDTR", "CLRRTS"},
+                          lpt2 = {"claim 0x3BC", "out 0x3BC 0x03", "out 0x3BC 0x00"};
+        row("!COM6, polarity to Normal", "COM6", true, QStringList{"open COM6"} + inverted,
+            "polarity to Normal", {"SETDTR", "SETRTS"});
+        row("!COM1, switching ports", "COM1", true, QStringList{"open COM1"} + inverted,
+            "switching ports", {"SETDTR", "SETRTS", "close COM1", "claim 0x378", "out 0x378 0x03"});
+        row("!LPT2, switching ports", "LPT2", true, lpt2, "switching ports",
+            {"out 0x3BC 0x03", "release 0x3BC", "claim 0x378", "out 0x378 0x03"});
+        row("!LPT2, destroying the window", "LPT2", true, lpt2, "destroying the window",
+            {"out 0x3BC 0x03", "release 0x3BC"});
     }
     void choosingAPort() {
-        QFETCH(QStringList, row);
-        const bool invert = row[0].startsWith('!'), reported = row[2].startsWith("box"),
-                   signalled = row[2].endsWith("SIGTERM");
-        const QString port = row[0].mid(invert ? 1 : 0), change = row[2];
+        QFETCH(QString, port);
+        QFETCH(bool, invert);
+        QFETCH(QStringList, seen);
+        QFETCH(QString, change);
+        QFETCH(QStringList, seenThen);
+        const bool reported = change.startsWith("box"), signalled = change.endsWith("SIGTERM");
         WindowHarness h;
         h.ports.failingPorts = {"COM2"};
         h.ports.nonCommPorts = {"COM4"};
@@ -174,14 +187,14 @@ private slots:
         portItem(w, port)->trigger();
         if (!signalled)
             click(w.ui().tuneButton);
-        QCOMPARE(h.ports.takeEvents().join(','), row[1]);
+        QCOMPARE(h.ports.takeEvents(), seen);
         QCOMPARE(h.dialogs.messages.size(), reported ? 1 : 0);
         QCOMPARE(linesAtBox, reported ? 0 : -1);
         if (invert) {
             change == "polarity to Normal" ? w.ui().normalItem->trigger()
             : change == "switching ports"  ? w.ui().lpt1Item->trigger()
                                            : h.window.reset();
-            QCOMPARE(h.ports.takeEvents().join(','), row[3]);
+            QCOMPARE(h.ports.takeEvents(), seenThen);
             return;
         }
         QCOMPARE(w.station().keyingLine().portName(), QString("NONE"));
@@ -317,17 +330,24 @@ private slots:
             click(w.ui().resetButton);
     }
 
-    // Lead ms, tail ms, what cuts the lead or the tail short 100 ms into it ("PLAY" pauses in the
+    // Lead and tail, what cuts the lead or the tail short 100 ms into it ("PLAY" pauses in the
     // lead, then plays on; in the tail, with every sample heard, it ends the message).
     void leadAndTailHoldTheLineAroundTheSound_data() {
-        rows(
-            {"0|0|", "300|0|", "0|300|", "900|0|STOP", "900|0|PLAY", "0|900|Escape", "0|900|PLAY"});
+        using namespace std::chrono_literals;
+        columns<PttTiming, QString>("timing", "exit");
+        QTest::newRow("no lead or tail") << PttTiming{0ms, 0ms} << "";
+        QTest::newRow("lead") << PttTiming{300ms, 0ms} << "";
+        QTest::newRow("tail") << PttTiming{0ms, 300ms} << "";
+        for (const char* exit : {"STOP", "PLAY"})
+            QTest::addRow("lead, %s", exit) << PttTiming{900ms, 0ms} << exit;
+        for (const char* exit : {"Escape", "PLAY"})
+            QTest::addRow("tail, %s", exit) << PttTiming{0ms, 900ms} << exit;
     }
 
     void leadAndTailHoldTheLineAroundTheSound() {
-        QFETCH(QStringList, row);
-        const int leadMs = row[0].toInt(), tailMs = row[1].toInt();
-        const QString exit = row[2];
+        QFETCH(PttTiming, timing);
+        QFETCH(QString, exit);
+        const qint64 leadMs = timing.lead.count(), tailMs = timing.tail.count();
         WindowHarness h;
         QVERIFY(writeBytes(
             h.installDir() + "Tavrin.ini",

@@ -9,7 +9,6 @@
 #include <QtTest>
 
 #include <cstring>
-#include <map>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -40,24 +39,31 @@ class ImportTest : public QObject {
 private slots:
     // Container and coding, rate, channels, amplitude (over 0.75 goes past full scale).
     void anySoundFileKeepsLengthAndPitch_data() {
-        rows({"WAV U8|22050|1|.2", "WAV 16|44100|2|.2", "WAV 24|48000|1|.2",
-              "WAV float|44100|2|1.5", "FLAC 16|48000|2|.2", "FLAC 24|22050|1|.2",
-              "OGG VORBIS|44100|2|.2", "AIFF float|11025|1|1.5", "WAV double|8000|1|.2",
-              "WAV 16|768000|1|.2", "WAV float|11025|1|.75"});
+        columns<int, int, int, double>("format", "rate", "channels", "amplitude");
+        const auto row = [](const char* name, int format, int rate, int channels,
+                            double amplitude) {
+            QTest::addRow("%s, %d Hz", name, rate) << format << rate << channels << amplitude;
+        };
+        row("WAV U8", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 22050, 1, .2);
+        row("WAV 16", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, .2);
+        row("WAV 24", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 48000, 1, .2);
+        row("WAV float", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 1.5);
+        row("FLAC 16", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 2, .2);
+        row("FLAC 24", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 22050, 1, .2);
+        row("OGG VORBIS", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, 2, .2);
+        row("AIFF float", SF_FORMAT_AIFF | SF_FORMAT_FLOAT, 11025, 1, 1.5);
+        row("WAV double", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 8000, 1, .2);
+        row("WAV 16", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 768000, 1, .2);
+        row("WAV float", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 11025, 1, .75);
     }
 
     // Imported into memory 1 over an old message, then saved as FLAC; copied by hand as memory 2,
     // played, paused and resumed. Length: frames × 11025 / rate, halves rounded up, exactly.
     void anySoundFileKeepsLengthAndPitch() {
-        QFETCH(QStringList, row);
-        const std::map<QString, int> codes{
-            {"WAV", SF_FORMAT_WAV},      {"FLAC", SF_FORMAT_FLAC},   {"OGG", SF_FORMAT_OGG},
-            {"AIFF", SF_FORMAT_AIFF},    {"U8", SF_FORMAT_PCM_U8},   {"16", SF_FORMAT_PCM_16},
-            {"24", SF_FORMAT_PCM_24},    {"float", SF_FORMAT_FLOAT}, {"double", SF_FORMAT_DOUBLE},
-            {"VORBIS", SF_FORMAT_VORBIS}};
-        const int format = codes.at(row[0].section(' ', 0, 0)) | codes.at(row[0].section(' ', 1));
-        const int rate = row[1].toInt(), channels = row[2].toInt();
-        const double amplitude = row[3].toDouble();
+        QFETCH(int, format);
+        QFETCH(int, rate);
+        QFETCH(int, channels);
+        QFETCH(double, amplitude);
         const int frames = rate * 7 / 10 + 2; // 22.05 kHz gives a half, 48 kHz rounds up
         const int expected = int((qint64{frames} * kRate + rate / 2) / rate);
         WindowHarness h;
@@ -107,36 +113,50 @@ private slots:
     // Cancel on a long import (the window goes on meanwhile), what was there stays, nothing is
     // left beside it, and the operator is told why.
     void aFileIsReplacedOnlyWhenItShould_data() {
-        rows({"import|text|old|no|Could not import the file: Format not recognised.",
-              "import|tone|old|no|Memory 1 holds a message. Replace it with this one of 0.10 s?",
-              "import|tone|old|full|Could not write the Wave file: File too large",
-              "import|1 Hz|old|no|Could not import the file: its sound is 1 Hz, outside the rates "
-              "Tavrin converts (1000 to 768000 Hz).",
-              "import|missing|old|no|Could not import the file: the file cannot be opened: No such",
-              "import|pipe|old|no|Could not import the file: the file cannot be opened: not a "
-              "regular file",
-              "import|FLAC cut to 42 bytes|old|no|Could not import the file: it holds no sound",
-              "import|half an Ogg|old|no|Could not import the file: it holds no sound",
-              "import|header only|old|no|Could not import the file: it holds no sound",
-              "import|27 h at 1 kHz|old|no|Could not import the file: it is longer than the "
-              "longest message a memory keeps (27.1 h)",
-              "import|tone|pipe|yes|Could not write the Wave file: not a regular file",
-              "import|tone|device|yes|Could not write the Wave file: not a regular file",
-              "import|long|old|cancel|",
-              "import|long|old|close|",
-              "save|keepme|old|no|keepme.wav already exists.",
-              "save|keepme|old|yes|keepme.wav already exists.",
-              "save|keepme>flac|old|no|keepme.flac already exists.",
-              "save|new.flac||no|",
-              "save|keepme|old|full|Could not write the Wave file: File too large",
-              "save|keepme|old|full from the start|Could not write the Wave file: File too large",
-              "save|keepme.wav|pipe|yes|Could not write the Wave file: not a regular file",
-              "save|keepme>flac|device|yes|Could not write the Wave file: not a regular file"});
+        columns<QString, QString, QString, QString, QString>("action", "kind", "there", "answer",
+                                                             "told");
+        const auto row = [](const char* action, const char* kind, const char* there,
+                            const char* answer, const QString& told) {
+            QTest::addRow("%s %s onto %s, %s", action, kind, *there ? there : "nothing", answer)
+                << action << kind << there << answer << told;
+        };
+        const QString refused = "Could not import the file: ",
+                      noSound = refused + "it holds no sound",
+                      tooLarge = "Could not write the Wave file: File too large",
+                      notRegular = "Could not write the Wave file: not a regular file";
+        row("import", "text", "old", "no", refused + "Format not recognised.");
+        row("import", "tone", "old", "no",
+            "Memory 1 holds a message. Replace it with this one of 0.10 s?");
+        row("import", "tone", "old", "full", tooLarge);
+        row("import", "1 Hz", "old", "no",
+            refused + "its sound is 1 Hz, outside the rates Tavrin converts (1000 to 768000 Hz).");
+        row("import", "missing", "old", "no", refused + "the file cannot be opened: No such");
+        row("import", "pipe", "old", "no",
+            refused + "the file cannot be opened: not a regular file");
+        for (const char* kind : {"FLAC cut to 42 bytes", "half an Ogg", "header only"})
+            row("import", kind, "old", "no", noSound);
+        row("import", "27 h at 1 kHz", "old", "no",
+            refused + "it is longer than the longest message a memory keeps (27.1 h)");
+        for (const char* there : {"pipe", "device"})
+            row("import", "tone", there, "yes", notRegular);
+        for (const char* answer : {"cancel", "close"})
+            row("import", "long", "old", answer, "");
+        for (const char* answer : {"no", "yes"})
+            row("save", "keepme", "old", answer, "keepme.wav already exists.");
+        row("save", "keepme>flac", "old", "no", "keepme.flac already exists.");
+        row("save", "new.flac", "", "no", "");
+        for (const char* answer : {"full", "full from the start"})
+            row("save", "keepme", "old", answer, tooLarge);
+        row("save", "keepme.wav", "pipe", "yes", notRegular);
+        row("save", "keepme>flac", "device", "yes", notRegular);
     }
     void aFileIsReplacedOnlyWhenItShould() {
-        QFETCH(QStringList, row);
-        const QString kind = row[1], there = row[2], answer = row[3], told = row[4];
-        const bool save = row[0] == "save", flac = kind.endsWith(">flac");
+        QFETCH(QString, action);
+        QFETCH(QString, kind);
+        QFETCH(QString, there);
+        QFETCH(QString, answer);
+        QFETCH(QString, told);
+        const bool save = action == "save", flac = kind.endsWith(">flac");
         WindowHarness h;
         const QString typed = kind.section('>', 0, 0), source = h.home.filePath("edited");
         const QString path =

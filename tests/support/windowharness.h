@@ -171,12 +171,6 @@ inline QByteArray pattern(int bytes, int seed = 0) {
     return data;
 }
 
-// A table of rows whose fields are separated by '|'.
-inline void rows(std::initializer_list<const char*> table) {
-    QTest::addColumn<QStringList>("row");
-    for (const char* row : table)
-        QTest::newRow(row) << QString(row).split('|');
-}
 // A table's columns, a name for each type, on one line.
 template <typename... T, typename... Name> void columns(Name... names) {
     (QTest::addColumn<T>(names), ...);

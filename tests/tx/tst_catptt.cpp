@@ -53,36 +53,46 @@ private slots:
     // A rig that cannot be reached is named, with the cause, when it is chosen; one that takes
     // the connection and never answers (a stopped rigctld) gets TUNE or a message refused once
     // the key-down has gone unconfirmed for the bound the refusal names, before any sound.
-    // Nothing shows keyed. Kind, model (3073: an Icom IC-7300 on a serial port), device, what is
+    // Nothing shows keyed. The rig (model 3073: an Icom IC-7300 on a serial port), what is
     // pressed, cause. First: once Hamlib has talked to a rigctld it shortens its network
     // timeouts for the whole process, and the silent rig's open would fail before the bound.
     void aRigThatCannotKeyIsNamed_data() {
-        rows({"CAT|2|127.0.0.1:1||rigctld at 127.0.0.1:1: Connection refused.",
-              "CAT|3073|/dev/ttyUSB-gone||IO error (No such file or directory).",
-              "CAT|999999|||rig model 999999 with no port named: Hamlib has no such rig model.",
-              "CM108|3073|/dev/hidraw-gone||No such file", "CAT|2|silent|PLAY|within %1 s",
-              "CAT|2|silent|TUNE|within %1 s"});
+        using Kind = RigTarget::Kind;
+        columns<RigTarget, QString, QString>("target", "pressed", "cause");
+        QTest::newRow("refused") << RigTarget{Kind::Cat, 2, "127.0.0.1:1"} << QString()
+                                 << "rigctld at 127.0.0.1:1: Connection refused.";
+        QTest::newRow("serial port gone") << RigTarget{Kind::Cat, 3073, "/dev/ttyUSB-gone"}
+                                          << QString() << "IO error (No such file or directory).";
+        QTest::newRow("unknown model")
+            << RigTarget{Kind::Cat, 999999} << QString()
+            << "rig model 999999 with no port named: Hamlib has no such rig model.";
+        QTest::newRow("CM108 gone")
+            << RigTarget{Kind::Cm108, 3073, "/dev/hidraw-gone"} << QString() << "No such file";
+        const QString within = QString("within %1 s").arg(KeyingLine::kKeyDownWait.count() / 1000);
+        for (const char* pressed : {"PLAY", "TUNE"})
+            QTest::addRow("silent, %s", pressed)
+                << RigTarget{Kind::Cat, 2, "silent"} << pressed << within;
     }
     void aRigThatCannotKeyIsNamed() {
-        QFETCH(QStringList, row);
+        QFETCH(RigTarget, target);
+        QFETCH(QString, pressed);
+        QFETCH(QString, cause);
         Rigctld rig;
         rig.pause(true);
-        const QString device = row[2] == "silent" ? rig.address() : row[2],
-                      cause = QString(row[4]).replace(
-                          "%1", QString::number(KeyingLine::kKeyDownWait.count() / 1000));
+        if (target.device == "silent")
+            target.device = rig.address();
         WindowHarness h;
         h.writeMessage(1, QByteArray(4 * kBlock, 'm'));
         MainWindow& w = h.openKeying();
         QSignalSpy shown(&w.station().transmitControls().state(), &TxState::transmittingChanged);
-        const auto kind = row[0] == "CAT" ? RigTarget::Kind::Cat : RigTarget::Kind::Cm108;
-        w.station().keyingLine().selectRig({kind, row[1].toInt(), device});
+        w.station().keyingLine().selectRig(target);
         const QDeadlineTimer bound(KeyingLine::kKeyDownWait + 500ms);
-        if (!row[3].isEmpty())
-            click(row[3] == "PLAY" ? w.ui().playButton : w.ui().tuneButton);
+        if (!pressed.isEmpty())
+            click(pressed == "PLAY" ? w.ui().playButton : w.ui().tuneButton);
         QTRY_COMPARE_WITH_TIMEOUT(h.dialogs.messages.size(), 1, 10000);
-        QVERIFY(row[3].isEmpty() || !bound.hasExpired());
+        QVERIFY(pressed.isEmpty() || !bound.hasExpired());
         const QString text = h.dialogs.messages[0].text;
-        QVERIFY2(text.contains(device) && text.contains(cause), qPrintable(text));
+        QVERIFY2(text.contains(target.device) && text.contains(cause), qPrintable(text));
         QVERIFY(shown.isEmpty() && h.wave.played().isEmpty() &&
                 !w.station().keyerState().playActive() &&
                 !w.station().transmitControls().state().tuning());
@@ -93,12 +103,20 @@ private slots:
     // never waits for it. What unkeys: TUNE, STOP, Escape, VOX (TUNE then keys VOX, as on any port
     // change), the close box, the message a silent rig ends. Seconds silent (0: killed).
     void aSilentRigShowsKeyedUntilItConfirmsTheUnkey_data() {
-        rows({"VOX|3", "TUNE|3", "STOP|3", "Escape|12", "close box|3", "message|12", "message|0"});
+        columns<QString, std::chrono::seconds>("way", "silence");
+        for (auto [way, silence] : {std::pair{"VOX", 3s},
+                                    {"TUNE", 3s},
+                                    {"STOP", 3s},
+                                    {"Escape", 12s},
+                                    {"close box", 3s},
+                                    {"message", 12s}})
+            QTest::newRow(way) << way << silence;
+        QTest::newRow("message, killed") << "message" << 0s;
     }
     void aSilentRigShowsKeyedUntilItConfirmsTheUnkey() {
-        QFETCH(QStringList, row);
-        const QString way = row[0];
-        const int silentMs = row[1].toInt() * 1000;
+        QFETCH(QString, way);
+        QFETCH(std::chrono::seconds, silence);
+        const int silentMs = int(std::chrono::milliseconds(silence).count());
         const bool message = way == "message", stays = way != "VOX";
         Rigctld rig;
         WindowHarness h;
@@ -165,18 +183,30 @@ private slots:
     // another port while TUNE keys it is left unkeyed. Keying, device (empty: the test's rigctld
     // or CM108 stand-in), GPIO pin (3: the one the dialog offers), what is pressed.
     void rigDialogs_data() {
-        rows({"CAT||3|Test", "CAT|127.0.0.1:1|3|Test", "CM108||1|Test", "CM108||4|Test",
-              "CAT||3|OK", "CM108||2|OK", "CM108||3|OK", "CAT||3|Cancel", "CAT||3|OK, then VOX"});
+        columns<bool, QString, int, QString>("cat", "device", "gpio", "answer");
+        QTest::newRow("CAT, Test") << true << QString() << 3 << "Test";
+        QTest::newRow("CAT at 127.0.0.1:1, Test") << true << "127.0.0.1:1" << 3 << "Test";
+        for (int gpio : {1, 4})
+            QTest::addRow("CM108 pin %d, Test", gpio) << false << QString() << gpio << "Test";
+        QTest::newRow("CAT, OK") << true << QString() << 3 << "OK";
+        for (int gpio : {2, 3})
+            QTest::addRow("CM108 pin %d, OK", gpio) << false << QString() << gpio << "OK";
+        for (const char* answer : {"Cancel", "OK, then VOX"})
+            QTest::addRow("CAT, %s", answer) << true << QString() << 3 << answer;
     }
     void rigDialogs() {
-        QFETCH(QStringList, row);
-        const QString answer = row[3], cause = row[1].isEmpty() ? "" : "Connection refused";
-        const bool cat = row[0] == "CAT", rigKeys = cause.isEmpty() && answer != "Cancel";
-        const int gpio = row[2].toInt(), identifiedBefore = hidraw::identified();
+        QFETCH(bool, cat);
+        QFETCH(QString, device);
+        QFETCH(int, gpio);
+        QFETCH(QString, answer);
+        const QString cause = device.isEmpty() ? "" : "Connection refused";
+        const bool rigKeys = cause.isEmpty() && answer != "Cancel";
+        const int identifiedBefore = hidraw::identified();
         Rigctld rig;
         WindowHarness h;
         const QString standIn = h.home.filePath(hidraw::kStandInName);
-        const QString device = !row[1].isEmpty() ? row[1] : cat ? rig.address() : standIn;
+        if (device.isEmpty())
+            device = cat ? rig.address() : standIn;
         QVERIFY(rig.ready() && writeBytes(standIn, {}));
         // The rig's line as it reads back, to be seen at the level given.
         const auto sees = [&](bool on, int ms) {

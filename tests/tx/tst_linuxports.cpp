@@ -77,25 +77,38 @@ private slots:
     // process, "binary ...": its pid in four bytes, else the text), how the port is chosen or its
     // lock kept, what the refusal tells ("init": process 1; empty: the port opens).
     void serialPortIsLockedHeldAndLetGo_data() {
-        rows({"||", "|by path|", "live||init", "0001||init", "  1\\n||init", "binary live||init",
-              "binary gone||names no process", "minicom\\n||names no process",
-              "|pipe|not a regular file", "gone||", "|no directory|"});
+        columns<QString, QString, QString>("earlier", "lock", "told");
+        const auto row = [](const char* name, const char* earlier, const char* lock,
+                            const QString& told) {
+            QTest::newRow(name) << earlier << lock << told;
+        };
+        const QString init = "process 1 (" + readBytes("/proc/1/comm").trimmed() + ')';
+        row("no lock", "", "", "");
+        row("by path", "", "by path", "");
+        row("live", "live", "", init);
+        row("text 0001", "0001", "", init);
+        row("padded text 1", "  1\n", "", init);
+        row("binary live", "binary live", "", init);
+        row("binary gone", "binary gone", "", "names no process");
+        row("text minicom", "minicom\n", "", "names no process");
+        row("pipe", "", "pipe", "not a regular file");
+        row("gone", "gone", "", "");
+        row("no lock directory", "", "no directory", "");
     }
     void serialPortIsLockedHeldAndLetGo() {
-        QFETCH(QStringList, row);
+        QFETCH(QString, earlier);
+        QFETCH(QString, lock);
+        QFETCH(QString, told);
         const pid_t gone = ::fork();
         if (gone == 0)
             ::_exit(0);
         ::waitpid(gone, nullptr, 0);
-        const qint32 pid = row[0].endsWith("live") ? 1 : gone;
-        const QByteArray existing =
-            row[0].isEmpty()               ? QByteArray()
-            : row[0].startsWith("binary")  ? QByteArray(reinterpret_cast<const char*>(&pid), 4)
-            : pid == 1 || row[0] == "gone" ? lockText(pid)
-                                           : row[0].toLatin1().replace("\\n", "\n");
-        const QString lock = row[1],
-                      told = QString(row[2]).replace(
-                          "init", "process 1 (" + readBytes("/proc/1/comm").trimmed() + ')');
+        const qint32 pid = earlier.endsWith("live") ? 1 : gone;
+        const QByteArray existing = earlier.isEmpty() ? QByteArray()
+                                    : earlier.startsWith("binary")
+                                        ? QByteArray(reinterpret_cast<const char*>(&pid), 4)
+                                    : pid == 1 || earlier == "gone" ? lockText(pid)
+                                                                    : earlier.toLatin1();
         const bool opens = told.isEmpty();
         const Pty pty;
         QTemporaryDir locks;
@@ -167,14 +180,20 @@ private slots:
     // that direct access (the double) finds no port at, with the reason. A parallel port is used
     // only when its data register reads back what was written.
     void onlyAPortThatAnswersIsUsed_data() {
-        rows({"COM2|", "COM5|COM5: No such file", "LPT1|I/O address 0x378",
-              "LPT1 direct|no port answers at I/O address 0x378", "LPT1 direct answering|"});
+        columns<QString, QString>("port", "told");
+        QTest::newRow("COM2") << "COM2" << QString();
+        QTest::newRow("COM5") << "COM5" << QString("COM5: No such file");
+        QTest::newRow("LPT1") << "LPT1" << QString("I/O address 0x378");
+        QTest::newRow("LPT1 direct")
+            << "LPT1 direct" << QString("no port answers at I/O address 0x378");
+        QTest::newRow("LPT1 direct answering") << "LPT1 direct answering" << QString();
     }
     void onlyAPortThatAnswersIsUsed() {
-        QFETCH(QStringList, row);
-        const bool direct = row[0].contains("direct"), present = row[0].endsWith("answering");
-        if (row[0] == "LPT1" ? bool(openLinuxParallel(0x378).line)
-                             : direct && !ppdevDeviceFor(0x378).isEmpty())
+        QFETCH(QString, port);
+        QFETCH(QString, told);
+        const bool direct = port.contains("direct"), present = port.endsWith("answering");
+        if (port == "LPT1" ? bool(openLinuxParallel(0x378).line)
+                           : direct && !ppdevDeviceFor(0x378).isEmpty())
             QSKIP("this machine has a parallel port");
         QTemporaryDir dir;
         QVERIFY(writeBytes(dir.filePath("plain"), "x"));
@@ -185,13 +204,11 @@ private slots:
         FakeDialogs dialogs;
         KeyingLine line(io, dialogs, {});
         line.chooseInvertedPolarity();
-        row[0] == "COM2"   ? line.chooseCom2()
-        : row[0] == "COM5" ? line.chooseCom5()
-                           : line.chooseLpt1();
+        port == "COM2" ? line.chooseCom2() : port == "COM5" ? line.chooseCom5() : line.chooseLpt1();
         QCOMPARE(line.portName(), present ? QString("LPT1") : QString("NONE"));
-        const QString told = row[1].startsWith("COM") ? dir.filePath(row[1]) : row[1];
-        QCOMPARE(dialogs.messages.size(), int(!told.isEmpty()));
-        QVERIFY2(told.isEmpty() || dialogs.texts()[0].contains(told), qPrintable(told));
+        const QString named = told.startsWith("COM") ? dir.filePath(told) : told;
+        QCOMPARE(dialogs.messages.size(), int(!named.isEmpty()));
+        QVERIFY2(named.isEmpty() || dialogs.texts()[0].contains(named), qPrintable(named));
         QCOMPARE(descriptorsOn(dir.filePath("plain")), 0);
         // Probing never moves the keying bits D0 and D1 away from their unkeyed level.
         for (std::uint8_t value : ports.writes)
