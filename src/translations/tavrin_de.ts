@@ -408,24 +408,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <translation>Speicher %1 ist leer</translation>
     </message>
     <message>
-        <source>Could not undo the trim and level: %1</source>
-        <translation>Kürzen und Angleichen konnten nicht rückgängig gemacht werden: %1</translation>
-    </message>
-    <message>
-        <source>Memory %1 is back as recorded: %2 seconds</source>
-        <translation>Speicher %1 ist wieder wie aufgenommen: %2 Sekunden</translation>
-    </message>
-    <message>
         <source>Stopped by the operator&apos;s PTT</source>
         <translation>Durch die PTT des Operators gestoppt</translation>
-    </message>
-    <message>
-        <source>Preview ended</source>
-        <translation>Vorhören beendet</translation>
-    </message>
-    <message>
-        <source>Previewing memory %1 on %2</source>
-        <translation>Vorhören von Speicher %1 auf %2</translation>
     </message>
     <message>
         <source>Template for Memory %1</source>
@@ -761,6 +745,28 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
     <message>
         <source>Phrases…</source>
         <translation>Phrasen…</translation>
+    </message>
+</context>
+<context>
+    <name>MicrophoneMenu</name>
+    <message>
+        <source>Could not undo the trim and level: %1</source>
+        <translation>Kürzen und Angleichen konnten nicht rückgängig gemacht werden: %1</translation>
+    </message>
+    <message>
+        <source>Memory %1 is back as recorded: %2 seconds</source>
+        <translation>Speicher %1 ist wieder wie aufgenommen: %2 Sekunden</translation>
+    </message>
+</context>
+<context>
+    <name>MonitorMenu</name>
+    <message>
+        <source>Preview ended</source>
+        <translation>Vorhören beendet</translation>
+    </message>
+    <message>
+        <source>Previewing memory %1 on %2</source>
+        <translation>Vorhören von Speicher %1 auf %2</translation>
     </message>
 </context>
 <context>
