@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/bankmenu.h"
+#include "app/filemenu.h"
 #include "app/launchers.h"
 #include "app/look.h"
 #include "app/microphonemenu.h"
@@ -25,7 +26,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -124,12 +124,12 @@ void MainWindow::wire() {
     connect(ui_.mixerButton, &QPushButton::clicked, this, &MainWindow::openMixer);
     connect(ui_.helpItem, &QAction::triggered, this, &MainWindow::showHelp);
     connect(ui_.keyboardItem, &QAction::triggered, this, &MainWindow::showKeyboard);
-    connect(ui_.openMessageItem, &QAction::triggered, this, &MainWindow::openMessage);
-    connect(ui_.saveMessageAsItem, &QAction::triggered, this, &MainWindow::saveMessageAs);
-    connect(ui_.importMessageItem, &QAction::triggered, this, &MainWindow::importMessage);
-    connect(ui_.templateItem, &QAction::triggered, this, &MainWindow::editTemplate);
-    connect(ui_.phrasesItem, &QAction::triggered, this, &MainWindow::showPhrases);
-    connect(station_, &Station::importFinished, this, &MainWindow::endImportProgress);
+    fileMenu_ = new FileMenu(*station_, ui_, *this);
+    connect(fileMenu_, &FileMenu::told, this, &MainWindow::showIdleStatus);
+    connect(fileMenu_, &FileMenu::templatesChanged, this, [this] {
+        showMemoryButtons();
+        scheduleConsole();
+    });
     connect(station_, &Station::quietFailure, this, &MainWindow::showQuietFailure);
 }
 
@@ -219,7 +219,7 @@ void MainWindow::shutdown() {
     if (shutDown_)
         return;
     shutDown_ = true;
-    importProgress_.reset();
+    fileMenu_->endImportProgress();
     station_->shutDown();
     // Ends the main loop once the running handler has returned; the sound card dialog may keep
     // another window open, so the last-window rule is not enough.

@@ -13,14 +13,13 @@
 struct Platform;
 class BankMenu;
 class Dialogs;
+class FileMenu;
 class FocusRing;
 class MicrophoneMenu;
 class MonitorMenu;
 class NoteBox;
 class OutputMenu;
-class PhrasesDialog;
 class QLabel;
-class QProgressDialog;
 class QTimer;
 class SoundCardDialog;
 enum class SoundCard;
@@ -54,15 +53,6 @@ public:
     void showHelp();
     void chooseInputCard();
     void chooseOutputCard();
-    void openMessage();
-    void saveMessageAs();
-    // File > Import Message…: any sound file becomes the selected memory's message.
-    void importMessage();
-    // File > Template…: the selected memory spoken from the phrases and fields instead of its
-    // recording; empty text plays the recording again.
-    void editTemplate();
-    // File > Phrases…: the pieces spoken exchanges are made of.
-    void showPhrases();
     // Key release anywhere in the window: Escape stops everything and unkeys.
     void keyReleased(int key);
     // Help > Keyboard: the keys of the window.
@@ -113,8 +103,6 @@ private:
     void start();
     // A termination signal: the shutdown sequence once started, else the start is given up.
     void terminationSignal();
-    // The station is done with an import: its progress goes.
-    void endImportProgress();
     // A failure of a remote command: said in the status line instead of a box.
     void showQuietFailure(const QString& text);
     // The idle status line's text, shown and said now.
@@ -129,6 +117,7 @@ private:
     KeyerState& state_;
     NoteBox* noteBox_ = nullptr;
     BankMenu* bankMenu_ = nullptr;
+    FileMenu* fileMenu_ = nullptr;
     OutputMenu* outputMenu_ = nullptr;
     MicrophoneMenu* microphoneMenu_ = nullptr;
     MonitorMenu* monitorMenu_ = nullptr;
@@ -151,6 +140,4 @@ private:
     // A remote command's failure, said in place of "Playback ended" when its message stops.
     QString quietFailure_;
     QColor barColour_;
-    std::unique_ptr<QProgressDialog> importProgress_;
-    PhrasesDialog* phrases_ = nullptr;
 };

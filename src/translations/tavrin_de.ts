@@ -67,6 +67,41 @@
     </message>
 </context>
 <context>
+    <name>FileMenu</name>
+    <message>
+        <source>Template for Memory %1</source>
+        <translation>Vorlage für Speicher %1</translation>
+    </message>
+    <message>
+        <source>Spoken from the phrases instead of the recording, e.g. {mem 3} {serial} {call} or five nine {serial:03}. Empty: the recording plays.</source>
+        <translation>Statt der Aufnahme aus den Phrasen gesprochen, z. B. {mem 3} {serial} {call} oder five nine {serial:03}. Leer: die Aufnahme spielt.</translation>
+    </message>
+    <message>
+        <source>The template was not saved: %1</source>
+        <translation>Die Vorlage wurde nicht gespeichert: %1</translation>
+    </message>
+    <message>
+        <source>Memory %1 plays its recording</source>
+        <translation>Speicher %1 spielt seine Aufnahme</translation>
+    </message>
+    <message>
+        <source>Memory %1 is a template: %2</source>
+        <translation>Speicher %1 ist eine Vorlage: %2</translation>
+    </message>
+    <message>
+        <source>Importing %1 into memory %2</source>
+        <translation>%1 wird in Speicher %2 importiert</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Import Message</source>
+        <translation>Nachricht importieren</translation>
+    </message>
+</context>
+<context>
     <name>Level</name>
     <message>
         <source>Peak %1 dBFS</source>
@@ -154,18 +189,6 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
     <message>
         <source>About Tavrin</source>
         <translation>Über Tavrin</translation>
-    </message>
-    <message>
-        <source>Importing %1 into memory %2</source>
-        <translation>%1 wird in Speicher %2 importiert</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>Abbrechen</translation>
-    </message>
-    <message>
-        <source>Import Message</source>
-        <translation>Nachricht importieren</translation>
     </message>
     <message>
         <source>F1 … F12</source>
@@ -410,26 +433,6 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
     <message>
         <source>Stopped by the operator&apos;s PTT</source>
         <translation>Durch die PTT des Operators gestoppt</translation>
-    </message>
-    <message>
-        <source>Template for Memory %1</source>
-        <translation>Vorlage für Speicher %1</translation>
-    </message>
-    <message>
-        <source>Spoken from the phrases instead of the recording, e.g. {mem 3} {serial} {call} or five nine {serial:03}. Empty: the recording plays.</source>
-        <translation>Statt der Aufnahme aus den Phrasen gesprochen, z. B. {mem 3} {serial} {call} oder five nine {serial:03}. Leer: die Aufnahme spielt.</translation>
-    </message>
-    <message>
-        <source>The template was not saved: %1</source>
-        <translation>Die Vorlage wurde nicht gespeichert: %1</translation>
-    </message>
-    <message>
-        <source>Memory %1 plays its recording</source>
-        <translation>Speicher %1 spielt seine Aufnahme</translation>
-    </message>
-    <message>
-        <source>Memory %1 is a template: %2</source>
-        <translation>Speicher %1 ist eine Vorlage: %2</translation>
     </message>
     <message>
         <source>Ctrl+PgUp, Ctrl+PgDown</source>

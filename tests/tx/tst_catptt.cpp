@@ -64,7 +64,7 @@ private slots:
         QTest::newRow("serial port gone") << RigTarget{Kind::Cat, 3073, "/dev/ttyUSB-gone"}
                                           << QString() << "IO error (No such file or directory).";
         QTest::newRow("unknown model")
-            << RigTarget{Kind::Cat, 999999} << QString()
+            << RigTarget{Kind::Cat, 999999, {}} << QString()
             << "rig model 999999 with no port named: Hamlib has no such rig model.";
         QTest::newRow("CM108 gone")
             << RigTarget{Kind::Cm108, 3073, "/dev/hidraw-gone"} << QString() << "No such file";
