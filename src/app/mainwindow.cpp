@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/bankmenu.h"
+#include "app/console.h"
 #include "app/filemenu.h"
 #include "app/launchers.h"
 #include "app/look.h"
@@ -62,7 +63,6 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
     signalBridge_ = new UnixSignalBridge({SIGINT, SIGTERM, SIGHUP}, this);
     createSoundCardDialog();
     wire();
-    wireConsole();
     qApp->installEventFilter(this);
     setFixedSize(sizeHint());
     // The status line's text changes several times a second while a message plays or records.
@@ -74,7 +74,7 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
     if (const QScreen* where = screen())
         move(where->availableGeometry().center() - rect().center());
     start();
-    showConsole();
+    console_->showConsole();
     started_ = true;
 }
 
@@ -98,20 +98,30 @@ bool MainWindow::startAbandoned() const {
 }
 
 void MainWindow::wire() {
-    wireIndicators();
     outputMenu_ = new OutputMenu(*station_, ui_, *this);
     new TransmitPanel(*station_, ui_, *this);
-    KeyingLine& line = station_->keyingLine();
-    connect(&line, &KeyingLine::operatorPttPressed, this, &MainWindow::yieldToOperator);
-    connect(&line, &KeyingLine::operatorPttUnwatched, this, &MainWindow::showIdleStatus);
-    connect(signalBridge_, &UnixSignalBridge::signalReceived, this, &MainWindow::terminationSignal);
     wireKeyer();
+    microphoneMenu_ = new MicrophoneMenu(*station_, ui_, *this);
+    monitorMenu_ = new MonitorMenu(*station_, ui_, *this);
     bankMenu_ = new BankMenu(*station_, *ui_.bankButton, *ui_.bankMenu, *ui_.newBankItem, *this);
-    connect(bankMenu_, &BankMenu::told, this, &MainWindow::showIdleStatus);
-    connect(bankMenu_, &BankMenu::refused, this, [this](const QString& why) {
-        ui_.statusLine->setText(why);
-        announce(ui_.statusLine, why);
+    fileMenu_ = new FileMenu(*station_, ui_, *this);
+    console_ = new Console(*station_, ui_, *monitorMenu_, *this);
+
+    connect(microphoneMenu_, &MicrophoneMenu::told, console_, &Console::showIdleStatus);
+    connect(monitorMenu_, &MonitorMenu::told, console_, &Console::showIdleStatus);
+    connect(monitorMenu_, &MonitorMenu::failed, console_, &Console::showMonitorFailure);
+    connect(bankMenu_, &BankMenu::told, console_, &Console::showIdleStatus);
+    connect(bankMenu_, &BankMenu::refused, console_, &Console::showNotice);
+    connect(fileMenu_, &FileMenu::told, console_, &Console::showIdleStatus);
+    connect(fileMenu_, &FileMenu::templatesChanged, console_, [this] {
+        console_->showMemoryButtons();
+        console_->scheduleConsole();
     });
+    connect(station_, &Station::quietFailure, console_, &Console::showQuietFailure);
+    KeyingLine& line = station_->keyingLine();
+    connect(&line, &KeyingLine::operatorPttPressed, console_, &Console::yieldToOperator);
+    connect(&line, &KeyingLine::operatorPttUnwatched, console_, &Console::showIdleStatus);
+    connect(signalBridge_, &UnixSignalBridge::signalReceived, this, &MainWindow::terminationSignal);
 
     connect(ui_.exitItem, &QAction::triggered, this, &MainWindow::quit);
     connect(ui_.stayOnTopOffItem, &QAction::triggered, station_,
@@ -123,14 +133,7 @@ void MainWindow::wire() {
     connect(ui_.aboutItem, &QAction::triggered, this, &MainWindow::showAbout);
     connect(ui_.mixerButton, &QPushButton::clicked, this, &MainWindow::openMixer);
     connect(ui_.helpItem, &QAction::triggered, this, &MainWindow::showHelp);
-    connect(ui_.keyboardItem, &QAction::triggered, this, &MainWindow::showKeyboard);
-    fileMenu_ = new FileMenu(*station_, ui_, *this);
-    connect(fileMenu_, &FileMenu::told, this, &MainWindow::showIdleStatus);
-    connect(fileMenu_, &FileMenu::templatesChanged, this, [this] {
-        showMemoryButtons();
-        scheduleConsole();
-    });
-    connect(station_, &Station::quietFailure, this, &MainWindow::showQuietFailure);
+    connect(ui_.keyboardItem, &QAction::triggered, console_, &Console::showKeyboard);
 }
 
 void MainWindow::createSoundCardDialog() {
@@ -146,9 +149,6 @@ void MainWindow::createSoundCardDialog() {
 
 void MainWindow::wireKeyer() {
     Keyer* keyer = &station_->keyer();
-    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
-        connect(ui_.memoryButtons.at(slot - 1), &QPushButton::clicked, this,
-                [this, slot] { chooseMemory(slot); });
     connect(ui_.recordButton, &QPushButton::clicked, keyer, &Keyer::record);
     connect(ui_.playButton, &QPushButton::clicked, keyer, &Keyer::play);
     connect(ui_.stopButton, &QPushButton::clicked, keyer, &Keyer::stop);
@@ -165,18 +165,6 @@ void MainWindow::wireKeyer() {
     connect(ui_.monitorCardItem, &QAction::triggered, this,
             [this] { showSoundCards(SoundCard::Monitor); });
     connect(soundCard_, &SoundCardDialog::shownChanged, keyer, &Keyer::setSoundCardDialogShown);
-
-    microphoneMenu_ = new MicrophoneMenu(*station_, ui_, *this);
-    connect(microphoneMenu_, &MicrophoneMenu::told, this, &MainWindow::showIdleStatus);
-    monitorMenu_ = new MonitorMenu(*station_, ui_, *this);
-    connect(monitorMenu_, &MonitorMenu::told, this, &MainWindow::showIdleStatus);
-    connect(monitorMenu_, &MonitorMenu::failed, this, [this](const QString& why) {
-        // While a message runs the status line tells the message; this follows its end.
-        if (state_.busy())
-            monitorFailure_ = why;
-        else
-            showIdleStatus(why);
-    });
 }
 
 void MainWindow::chooseInputCard() {
@@ -192,18 +180,6 @@ void MainWindow::showSoundCards(SoundCard mode) {
     if (state_.busy())
         station_->keyer().stop();
     soundCard_->showFor(mode);
-}
-
-void MainWindow::wireIndicators() {
-    const auto redWhen = [](QWidget* caption) {
-        return [caption](bool on) { look::setTextColour(caption, on ? look::kRed : look::kBlue); };
-    };
-    connect(&state_, &KeyerState::recordActiveChanged, this, redWhen(ui_.recordButton));
-    connect(&state_, &KeyerState::playActiveChanged, this, redWhen(ui_.playButton));
-    connect(&state_, &KeyerState::loopActiveChanged, this, redWhen(ui_.loopButton));
-    connect(&state_, &KeyerState::keyerIdleChanged, this, redWhen(ui_.resetButton));
-    connect(&state_, &KeyerState::keyerStoppedChanged, this, redWhen(ui_.stopButton));
-    connect(&state_, &KeyerState::highlightedMemoryChanged, this, &MainWindow::showMemoryButtons);
 }
 
 void MainWindow::start() {

@@ -67,6 +67,197 @@
     </message>
 </context>
 <context>
+    <name>Console</name>
+    <message>
+        <source>Record into the selected memory</source>
+        <translation>In den gewählten Speicher aufnehmen</translation>
+    </message>
+    <message>
+        <source>Repeat the message after the loop delay</source>
+        <translation>Die Nachricht nach der Schleifenpause wiederholen</translation>
+    </message>
+    <message>
+        <source>Key the transmitter without sound</source>
+        <translation>Den Sender ohne Ton tasten</translation>
+    </message>
+    <message>
+        <source>Key the transmitter while playing</source>
+        <translation>Den Sender während der Wiedergabe tasten</translation>
+    </message>
+    <message>
+        <source>Play or pause the selected memory (F1 … F12 play a memory at once)</source>
+        <translation>Gewählten Speicher abspielen oder anhalten (F1 … F12 spielen einen Speicher sofort ab)</translation>
+    </message>
+    <message>
+        <source>Stop the message (Esc stops everything)</source>
+        <translation>Nachricht stoppen (Esc stoppt alles)</translation>
+    </message>
+    <message>
+        <source>Stop and cancel the loop (Esc)</source>
+        <translation>Stoppen und Schleife beenden (Esc)</translation>
+    </message>
+    <message>
+        <source>Microphone on the transmitter</source>
+        <translation>Mikrofon auf den Sender</translation>
+    </message>
+    <message>
+        <source>Open the sound mixer</source>
+        <translation>Den Audiomischer öffnen</translation>
+    </message>
+    <message>
+        <source>Whether the transmitter is keyed</source>
+        <translation>Ob der Sender getastet ist</translation>
+    </message>
+    <message>
+        <source>Flashes when the station must identify</source>
+        <translation>Blinkt, wenn das Rufzeichen fällig ist</translation>
+    </message>
+    <message>
+        <source>Identification alarm</source>
+        <translation>Rufzeichen-Erinnerung</translation>
+    </message>
+    <message>
+        <source>Playback progress</source>
+        <translation>Wiedergabefortschritt</translation>
+    </message>
+    <message>
+        <source>Keyboard</source>
+        <translation>Tastatur</translation>
+    </message>
+    <message>
+        <source>phrase %1</source>
+        <translation>Phrase %1</translation>
+    </message>
+    <message>
+        <source>memory %1</source>
+        <translation>Speicher %1</translation>
+    </message>
+    <message>
+        <source>Transmit enable</source>
+        <translation>Senden freigegeben</translation>
+    </message>
+    <message>
+        <source>Microphone</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>REC, recording</source>
+        <translation>REC, Aufnahme läuft</translation>
+    </message>
+    <message>
+        <source>PLAY, playing</source>
+        <translation>PLAY, Wiedergabe läuft</translation>
+    </message>
+    <message>
+        <source>PLAY, paused</source>
+        <translation>PLAY, angehalten</translation>
+    </message>
+    <message>
+        <source>Note for memory %1</source>
+        <translation>Notiz zu Speicher %1</translation>
+    </message>
+    <message>
+        <source>F%1 plays, Shift+F%1 selects</source>
+        <translation>F%1 spielt ab, Umschalt+F%1 wählt</translation>
+    </message>
+    <message>
+        <source>Receive/transmit indicator, </source>
+        <translation>Anzeige Empfang/Senden, </translation>
+    </message>
+    <message>
+        <source>Receiving</source>
+        <translation>Empfang</translation>
+    </message>
+    <message>
+        <source>Transmitting, unkey not confirmed</source>
+        <translation>Senden, Abfall nicht bestätigt</translation>
+    </message>
+    <message>
+        <source>Transmitting</source>
+        <translation>Senden</translation>
+    </message>
+    <message>
+        <source>Memory %1</source>
+        <translation>Speicher %1</translation>
+    </message>
+    <message>
+        <source>selected</source>
+        <translation>gewählt</translation>
+    </message>
+    <message>
+        <source>template %1</source>
+        <translation>Vorlage %1</translation>
+    </message>
+    <message>
+        <source>empty</source>
+        <translation>leer</translation>
+    </message>
+    <message>
+        <source> seconds</source>
+        <translation> Sekunden</translation>
+    </message>
+    <message>
+        <source>Recording %1: %2 s</source>
+        <translation>Aufnahme %1: %2 s</translation>
+    </message>
+    <message>
+        <source>, clipping</source>
+        <translation>, übersteuert</translation>
+    </message>
+    <message>
+        <source>%1 %2: %3 s, %4 s left</source>
+        <translation>%1 %2: %3 s, noch %4 s</translation>
+    </message>
+    <message>
+        <source>Paused</source>
+        <translation>Angehalten</translation>
+    </message>
+    <message>
+        <source>Playing</source>
+        <translation>Wiedergabe</translation>
+    </message>
+    <message>
+        <source>Input level</source>
+        <translation>Eingangspegel</translation>
+    </message>
+    <message>
+        <source>Recording %1</source>
+        <translation>Aufnahme %1</translation>
+    </message>
+    <message>
+        <source>Playing %1</source>
+        <translation>Wiedergabe %1</translation>
+    </message>
+    <message>
+        <source>Paused %1</source>
+        <translation>Angehalten %1</translation>
+    </message>
+    <message>
+        <source>Recorded %1: %2 seconds</source>
+        <translation>Aufgenommen %1: %2 Sekunden</translation>
+    </message>
+    <message>
+        <source> of silence</source>
+        <translation> Stille</translation>
+    </message>
+    <message>
+        <source>Playback ended</source>
+        <translation>Wiedergabe beendet</translation>
+    </message>
+    <message>
+        <source>Nothing to play in %1</source>
+        <translation>Nichts abzuspielen in %1</translation>
+    </message>
+    <message>
+        <source>Memory %1 is empty</source>
+        <translation>Speicher %1 ist leer</translation>
+    </message>
+    <message>
+        <source>Stopped by the operator&apos;s PTT</source>
+        <translation>Durch die PTT des Operators gestoppt</translation>
+    </message>
+</context>
+<context>
     <name>FileMenu</name>
     <message>
         <source>Template for Memory %1</source>
@@ -255,200 +446,12 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <translation>die fokussierte Taste drücken</translation>
     </message>
     <message>
-        <source>Record into the selected memory</source>
-        <translation>In den gewählten Speicher aufnehmen</translation>
-    </message>
-    <message>
-        <source>Repeat the message after the loop delay</source>
-        <translation>Die Nachricht nach der Schleifenpause wiederholen</translation>
-    </message>
-    <message>
-        <source>Key the transmitter without sound</source>
-        <translation>Den Sender ohne Ton tasten</translation>
-    </message>
-    <message>
-        <source>Key the transmitter while playing</source>
-        <translation>Den Sender während der Wiedergabe tasten</translation>
-    </message>
-    <message>
-        <source>Play or pause the selected memory (F1 … F12 play a memory at once)</source>
-        <translation>Gewählten Speicher abspielen oder anhalten (F1 … F12 spielen einen Speicher sofort ab)</translation>
-    </message>
-    <message>
-        <source>Stop the message (Esc stops everything)</source>
-        <translation>Nachricht stoppen (Esc stoppt alles)</translation>
-    </message>
-    <message>
-        <source>Stop and cancel the loop (Esc)</source>
-        <translation>Stoppen und Schleife beenden (Esc)</translation>
-    </message>
-    <message>
-        <source>Microphone on the transmitter</source>
-        <translation>Mikrofon auf den Sender</translation>
-    </message>
-    <message>
-        <source>Open the sound mixer</source>
-        <translation>Den Audiomischer öffnen</translation>
-    </message>
-    <message>
-        <source>Whether the transmitter is keyed</source>
-        <translation>Ob der Sender getastet ist</translation>
-    </message>
-    <message>
-        <source>Flashes when the station must identify</source>
-        <translation>Blinkt, wenn das Rufzeichen fällig ist</translation>
-    </message>
-    <message>
-        <source>Identification alarm</source>
-        <translation>Rufzeichen-Erinnerung</translation>
-    </message>
-    <message>
-        <source>Playback progress</source>
-        <translation>Wiedergabefortschritt</translation>
-    </message>
-    <message>
-        <source>Keyboard</source>
-        <translation>Tastatur</translation>
-    </message>
-    <message>
-        <source>memory %1</source>
-        <translation>Speicher %1</translation>
-    </message>
-    <message>
-        <source>Transmit enable</source>
-        <translation>Senden freigegeben</translation>
-    </message>
-    <message>
-        <source>Microphone</source>
-        <translation>Mikrofon</translation>
-    </message>
-    <message>
-        <source>REC, recording</source>
-        <translation>REC, Aufnahme läuft</translation>
-    </message>
-    <message>
-        <source>PLAY, playing</source>
-        <translation>PLAY, Wiedergabe läuft</translation>
-    </message>
-    <message>
-        <source>PLAY, paused</source>
-        <translation>PLAY, angehalten</translation>
-    </message>
-    <message>
-        <source>Note for memory %1</source>
-        <translation>Notiz zu Speicher %1</translation>
-    </message>
-    <message>
-        <source>F%1 plays, Shift+F%1 selects</source>
-        <translation>F%1 spielt ab, Umschalt+F%1 wählt</translation>
-    </message>
-    <message>
-        <source>Receive/transmit indicator, </source>
-        <translation>Anzeige Empfang/Senden, </translation>
-    </message>
-    <message>
-        <source>Receiving</source>
-        <translation>Empfang</translation>
-    </message>
-    <message>
-        <source>Transmitting, unkey not confirmed</source>
-        <translation>Senden, Abfall nicht bestätigt</translation>
-    </message>
-    <message>
-        <source>Transmitting</source>
-        <translation>Senden</translation>
-    </message>
-    <message>
-        <source>Memory %1</source>
-        <translation>Speicher %1</translation>
-    </message>
-    <message>
-        <source>selected</source>
-        <translation>gewählt</translation>
-    </message>
-    <message>
-        <source>empty</source>
-        <translation>leer</translation>
-    </message>
-    <message>
-        <source> seconds</source>
-        <translation> Sekunden</translation>
-    </message>
-    <message>
-        <source>Recording %1: %2 s</source>
-        <translation>Aufnahme %1: %2 s</translation>
-    </message>
-    <message>
-        <source>, clipping</source>
-        <translation>, übersteuert</translation>
-    </message>
-    <message>
-        <source>%1 %2: %3 s, %4 s left</source>
-        <translation>%1 %2: %3 s, noch %4 s</translation>
-    </message>
-    <message>
-        <source>Paused</source>
-        <translation>Angehalten</translation>
-    </message>
-    <message>
-        <source>Playing</source>
-        <translation>Wiedergabe</translation>
-    </message>
-    <message>
-        <source>Input level</source>
-        <translation>Eingangspegel</translation>
-    </message>
-    <message>
-        <source>Recording %1</source>
-        <translation>Aufnahme %1</translation>
-    </message>
-    <message>
-        <source>Playing %1</source>
-        <translation>Wiedergabe %1</translation>
-    </message>
-    <message>
-        <source>Paused %1</source>
-        <translation>Angehalten %1</translation>
-    </message>
-    <message>
-        <source>Recorded %1: %2 seconds</source>
-        <translation>Aufgenommen %1: %2 Sekunden</translation>
-    </message>
-    <message>
-        <source> of silence</source>
-        <translation> Stille</translation>
-    </message>
-    <message>
-        <source>Playback ended</source>
-        <translation>Wiedergabe beendet</translation>
-    </message>
-    <message>
-        <source>Nothing to play in %1</source>
-        <translation>Nichts abzuspielen in %1</translation>
-    </message>
-    <message>
-        <source>Memory %1 is empty</source>
-        <translation>Speicher %1 ist leer</translation>
-    </message>
-    <message>
-        <source>Stopped by the operator&apos;s PTT</source>
-        <translation>Durch die PTT des Operators gestoppt</translation>
-    </message>
-    <message>
         <source>Ctrl+PgUp, Ctrl+PgDown</source>
         <translation>Strg+Bild auf, Strg+Bild ab</translation>
     </message>
     <message>
         <source>previous or next bank of memories</source>
         <translation>vorige oder nächste Speicherbank</translation>
-    </message>
-    <message>
-        <source>phrase %1</source>
-        <translation>Phrase %1</translation>
-    </message>
-    <message>
-        <source>template %1</source>
-        <translation>Vorlage %1</translation>
     </message>
 </context>
 <context>

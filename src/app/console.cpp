@@ -1,16 +1,13 @@
-// The main window for the operator at the keyboard and for a screen reader: the shortcuts, the
-// tooltips and the Keyboard help, the accessible names, states and announcements, the length of
-// each slot's message, the status line and the level meter.
-#include "app/mainwindow.h"
-
-#include "app/station.h"
+#include "app/console.h"
 
 #include "app/accessiblebutton.h"
 #include "app/announcer.h"
 #include "app/focusring.h"
 #include "app/look.h"
+#include "app/mainwindowui.h"
 #include "app/monitormenu.h"
 #include "app/speech.h"
+#include "app/station.h"
 #include "audio/wavetypes.h"
 #include "keyer/keyer.h"
 #include "support/dialogs.h"
@@ -20,8 +17,8 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QLabel>
+#include <QMainWindow>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -127,7 +124,10 @@ void describe(QWidget* control, const QString& what) {
 
 } // namespace
 
-void MainWindow::wireConsole() {
+Console::Console(Station& station, const MainWindowUi& ui, MonitorMenu& monitor,
+                 QMainWindow& window)
+    : QObject(&window), station_(&station), state_(station.keyerState()), ui_(ui),
+      monitorMenu_(&monitor), window_(window) {
     // Marked before any name is set: the state interface must be the one that is kept.
     for (QPushButton* button : {ui_.loopButton, ui_.tuneButton, ui_.txEnableButton, ui_.micButton})
         accessiblebutton::mark(button, accessiblebutton::Kind::Switch);
@@ -138,9 +138,10 @@ void MainWindow::wireConsole() {
 
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
         const auto key = static_cast<Qt::Key>(Qt::Key_F1 + slot - 1);
-        shortcut(this, QKeySequence(key), [this, slot] { station_->keyer().playMemory(slot); });
-        shortcut(this, QKeySequence(Qt::SHIFT | key), [this, slot] { chooseMemory(slot); });
-        shortcut(this, QKeySequence(Qt::CTRL | key), [this, slot] { monitorMenu_->preview(slot); });
+        shortcut(&window_, QKeySequence(key), [this, slot] { station_->keyer().playMemory(slot); });
+        shortcut(&window_, QKeySequence(Qt::SHIFT | key), [this, slot] { chooseMemory(slot); });
+        shortcut(&window_, QKeySequence(Qt::CTRL | key),
+                 [this, slot] { monitorMenu_->preview(slot); });
     }
     const struct {
         QPushButton* button;
@@ -153,7 +154,7 @@ void MainWindow::wireConsole() {
         {ui_.txEnableButton, kTxEnableKeys, tr("Key the transmitter while playing")},
     };
     for (const auto& press : pressed) {
-        shortcut(this, press.keys, [button = press.button] { button->click(); });
+        shortcut(&window_, press.keys, [button = press.button] { button->click(); });
         describe(press.button, QStringLiteral("%1 (%2)").arg(press.what, keysText(press.keys)));
     }
     describe(ui_.playButton, tr("Play or pause the selected memory (F1 … F12 play a "
@@ -167,47 +168,59 @@ void MainWindow::wireConsole() {
     ui_.alarmStrip->setAccessibleName(tr("Identification alarm"));
     ui_.progressBar->setAccessibleName(tr("Playback progress"));
 
-    focusRing_ = new FocusRing(this);
+    focusRing_ = new FocusRing(&window_);
     barColour_ = ui_.progressBar->palette().color(QPalette::Highlight);
 
     consoleTimer_ = new QTimer(this);
     consoleTimer_->setSingleShot(true);
     consoleTimer_->setInterval(0);
-    connect(consoleTimer_, &QTimer::timeout, this, &MainWindow::showConsole);
+    connect(consoleTimer_, &QTimer::timeout, this, &Console::showConsole);
     statusTimer_ = new QTimer(this);
     statusTimer_->setSingleShot(true);
     connect(statusTimer_, &QTimer::timeout, this, [this] {
         statusShown_.start();
         showLevel(state_.phase());
     });
-    connect(&state_, &KeyerState::phaseChanged, this, &MainWindow::scheduleConsole);
-    connect(&state_, &KeyerState::loopActiveChanged, this, &MainWindow::scheduleConsole);
-    connect(&state_, &KeyerState::selectedMemoryChanged, this, &MainWindow::scheduleConsole);
+    connect(&state_, &KeyerState::phaseChanged, this, &Console::scheduleConsole);
+    connect(&state_, &KeyerState::loopActiveChanged, this, &Console::scheduleConsole);
+    connect(&state_, &KeyerState::selectedMemoryChanged, this, &Console::scheduleConsole);
     for (auto changed : {&KeyerState::playBytesLeftChanged, &KeyerState::recordedBytesChanged,
                          &KeyerState::inputPeakChanged, &KeyerState::progressChanged})
-        connect(&state_, changed, this, &MainWindow::scheduleStatus);
-    connect(ui_.noteEditor, &QTextEdit::textChanged, this, &MainWindow::scheduleConsole);
+        connect(&state_, changed, this, &Console::scheduleStatus);
+    connect(ui_.noteEditor, &QTextEdit::textChanged, this, &Console::scheduleConsole);
     const TxState& tx = station_->transmitControls().state();
     for (auto changed :
          {&TxState::tuneActiveChanged, &TxState::txEnableChanged, &TxState::txMicChanged,
           &TxState::transmittingChanged, &TxState::unkeyNotConfirmedChanged})
-        connect(&tx, changed, this, &MainWindow::scheduleConsole);
+        connect(&tx, changed, this, &Console::scheduleConsole);
     connect(station_, &Station::slotLengthsRead, this, [this] {
         showMemoryButtons();
         scheduleConsole();
     });
-    connect(&station_->keyer(), &Keyer::nothingToPlay, this, &MainWindow::nothingToPlay);
-    connect(&station_->keyer(), &Keyer::templateRefused, this, &MainWindow::showRefusal);
+    connect(&station_->keyer(), &Keyer::nothingToPlay, this, &Console::nothingToPlay);
+    connect(&station_->keyer(), &Keyer::templateRefused, this, &Console::showRefusal);
+    for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
+        connect(ui_.memoryButtons.at(slot - 1), &QPushButton::clicked, this,
+                [this, slot] { chooseMemory(slot); });
+    const auto redWhen = [](QWidget* caption) {
+        return [caption](bool on) { look::setTextColour(caption, on ? look::kRed : look::kBlue); };
+    };
+    connect(&state_, &KeyerState::recordActiveChanged, this, redWhen(ui_.recordButton));
+    connect(&state_, &KeyerState::playActiveChanged, this, redWhen(ui_.playButton));
+    connect(&state_, &KeyerState::loopActiveChanged, this, redWhen(ui_.loopButton));
+    connect(&state_, &KeyerState::keyerIdleChanged, this, redWhen(ui_.resetButton));
+    connect(&state_, &KeyerState::keyerStoppedChanged, this, redWhen(ui_.stopButton));
+    connect(&state_, &KeyerState::highlightedMemoryChanged, this, &Console::showMemoryButtons);
 }
 
-void MainWindow::showKeyboard() {
+void Console::showKeyboard() {
     QStringList lines;
     for (const KeyHelp& help : keyboardHelp())
         lines << help.keys + QStringLiteral(": ") + help.action;
     station_->dialogs().showMessage(lines.join(QLatin1Char('\n')), tr("Keyboard"));
 }
 
-void MainWindow::showMemoryButtons() {
+void Console::showMemoryButtons() {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
         const bool empty =
             station_->slotLength(slot).count() == 0 && station_->keyer().templateOf(slot).isEmpty();
@@ -218,11 +231,11 @@ void MainWindow::showMemoryButtons() {
     }
 }
 
-void MainWindow::scheduleConsole() {
+void Console::scheduleConsole() {
     consoleTimer_->start();
 }
 
-QString MainWindow::messageName() const {
+QString Console::messageName() const {
     if (state_.recordActive() && !station_->keyer().recordingPhrase().isEmpty())
         return tr("phrase %1")
             .arg(QFileInfo(station_->keyer().recordingPhrase()).completeBaseName());
@@ -234,7 +247,7 @@ QString MainWindow::messageName() const {
     return QFileInfo(file).fileName();
 }
 
-void MainWindow::scheduleStatus() {
+void Console::scheduleStatus() {
     // A phase change shows everything anyway.
     if (consoleTimer_->isActive())
         return;
@@ -245,7 +258,7 @@ void MainWindow::scheduleStatus() {
         statusTimer_->start(kStatusCatchUp);
 }
 
-void MainWindow::showConsole() {
+void Console::showConsole() {
     consoleTimer_->stop();
     statusShown_.invalidate();
     const TxState& tx = station_->transmitControls().state();
@@ -298,7 +311,7 @@ void MainWindow::showConsole() {
     showStatus(now);
 }
 
-QStringList MainWindow::memoryParts(int slot) const {
+QStringList Console::memoryParts(int slot) const {
     const bool selected = slot == state_.selectedMemory();
     const QString note = (selected ? ui_.noteEditor->toPlainText()
                                    : MemorySlots::toWindow(station_->memories().note(slot)))
@@ -317,15 +330,15 @@ QStringList MainWindow::memoryParts(int slot) const {
     return parts;
 }
 
-void MainWindow::chooseMemory(int slot) {
+void Console::chooseMemory(int slot) {
     station_->keyer().selectMemory(slot);
     // The screen reader is not told of a memory button's new selection, even under the focus;
     // the choice by click or key, wherever the focus is, is said here.
     if (state_.selectedMemory() == slot)
-        say(centralWidget(), memoryParts(slot).join(QStringLiteral(", ")));
+        say(window_.centralWidget(), memoryParts(slot).join(QStringLiteral(", ")));
 }
 
-void MainWindow::showLevel(KeyerPhase now) {
+void Console::showLevel(KeyerPhase now) {
     statusTimer_->stop();
     QProgressBar* bar = ui_.progressBar;
     const bool clipped = now == KeyerPhase::Recording && state_.inputPeak() >= kClipPeak;
@@ -367,7 +380,7 @@ void MainWindow::showLevel(KeyerPhase now) {
     bar->setValue(position);
 }
 
-void MainWindow::showStatus(KeyerPhase now) {
+void Console::showStatus(KeyerPhase now) {
     showLevel(now);
     const QString message = messageName();
     if (now == shownPhase_ && (now == KeyerPhase::Idle || message == shownMessage_)) {
@@ -412,7 +425,7 @@ void MainWindow::showStatus(KeyerPhase now) {
     announce(ui_.statusLine, said);
 }
 
-void MainWindow::nothingToPlay(const QString& path) {
+void Console::nothingToPlay(const QString& path) {
     QString said = tr("Nothing to play in %1").arg(QFileInfo(path).fileName());
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         if (station_->memories().path(slot) == path)
@@ -420,7 +433,7 @@ void MainWindow::nothingToPlay(const QString& path) {
     showRefusal(said);
 }
 
-void MainWindow::showRefusal(const QString& said) {
+void Console::showRefusal(const QString& said) {
     idleStatus_ = said;
     quietFailure_.clear();
     ui_.statusLine->setText(said);
@@ -430,13 +443,13 @@ void MainWindow::showRefusal(const QString& said) {
     announce(ui_.statusLine, said);
 }
 
-void MainWindow::showIdleStatus(const QString& text) {
+void Console::showIdleStatus(const QString& text) {
     idleStatus_ = text;
     ui_.statusLine->setText(text);
     announce(ui_.statusLine, text);
 }
 
-void MainWindow::yieldToOperator() {
+void Console::yieldToOperator() {
     const QString stopped = tr("Stopped by the operator's PTT");
     // A message ending is said by the status line once the console shows it; the loop's pause
     // and TUNE end without a change the status line would say.
@@ -449,12 +462,25 @@ void MainWindow::yieldToOperator() {
         showIdleStatus(stopped);
 }
 
-void MainWindow::showQuietFailure(const QString& text) {
+void Console::showNotice(const QString& text) {
+    ui_.statusLine->setText(text);
+    announce(ui_.statusLine, text);
+}
+
+void Console::showMonitorFailure(const QString& why) {
+    // While a message runs the status line tells the message; this follows its end.
+    if (state_.busy())
+        monitorFailure_ = why;
+    else
+        showIdleStatus(why);
+}
+
+void Console::showQuietFailure(const QString& text) {
     quietFailure_ = text;
     showIdleStatus(text);
 }
 
-void MainWindow::announce(QLabel* where, const QString& text, const QString& spoken) {
+void Console::announce(QLabel* where, const QString& text, const QString& spoken) {
     where->setAccessibleName(text);
     say(where, spoken.isEmpty() ? text : spoken);
     Speech* speech = station_->platform().speech;
@@ -462,7 +488,7 @@ void MainWindow::announce(QLabel* where, const QString& text, const QString& spo
         speech->say(spoken.isEmpty() ? text : spoken);
 }
 
-void MainWindow::say(QWidget* where, const QString& text) {
+void Console::say(QWidget* where, const QString& text) {
     auto* announcer = where->findChild<Announcer*>(QString(), Qt::FindDirectChildrenOnly);
     if (!announcer)
         announcer = new Announcer(where);
