@@ -222,8 +222,8 @@ void Console::showKeyboard() {
 
 void Console::showMemoryButtons() {
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot) {
-        const bool empty =
-            station_->slotLength(slot).count() == 0 && station_->keyer().templateOf(slot).isEmpty();
+        const bool empty = station_->slotLength(slot).count() == 0 &&
+                           station_->keyer().templates().templateOf(slot).isEmpty();
         look::setTextColour(ui_.memoryButtons.at(slot - 1), slot == state_.highlightedMemory()
                                                                 ? look::kRed
                                                             : empty ? look::kGrey
@@ -321,7 +321,7 @@ QStringList Console::memoryParts(int slot) const {
     if (selected)
         parts << tr("selected");
     const auto length = station_->slotLength(slot);
-    if (const QString spoken = station_->keyer().templateOf(slot); !spoken.isEmpty())
+    if (const QString spoken = station_->keyer().templates().templateOf(slot); !spoken.isEmpty())
         parts << tr("template %1").arg(spoken);
     else
         parts << (length.count() == 0 ? tr("empty") : secondsCaption(length) + tr(" seconds"));

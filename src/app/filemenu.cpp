@@ -54,7 +54,7 @@ void FileMenu::saveMessageAs() {
 
 void FileMenu::editTemplate() {
     const int slot = station_.keyerState().selectedMemory();
-    QString text = station_.keyer().templateOf(slot);
+    QString text = station_.keyer().templates().templateOf(slot);
     if (!station_.dialogs().inputQuery(
             tr("Template for Memory %1").arg(slot),
             tr("Spoken from the phrases instead of the recording, e.g. "
@@ -62,13 +62,14 @@ void FileMenu::editTemplate() {
                "the recording plays."),
             text))
         return;
-    if (const QString why = station_.keyer().setTemplate(slot, text); !why.isEmpty())
+    if (const QString why = station_.keyer().templates().setTemplate(slot, text); !why.isEmpty())
         emit told(tr("The template was not saved: %1").arg(why));
-    else if (station_.keyer().templateOf(slot).isEmpty())
+    else if (station_.keyer().templates().templateOf(slot).isEmpty())
         emit told(tr("Memory %1 plays its recording").arg(slot));
     else
-        emit told(
-            tr("Memory %1 is a template: %2").arg(slot).arg(station_.keyer().templateOf(slot)));
+        emit told(tr("Memory %1 is a template: %2")
+                      .arg(slot)
+                      .arg(station_.keyer().templates().templateOf(slot)));
     emit templatesChanged();
 }
 

@@ -154,7 +154,8 @@ QList<bool> RemoteControl::present() const {
     const QList<double> seconds = lengths();
     // A memory kept as a template plays whether or not it holds a recording.
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
-        present << (seconds[slot - 1] > 0 || !station_.keyer().templateOf(slot).isEmpty());
+        present << (seconds[slot - 1] > 0 ||
+                    !station_.keyer().templates().templateOf(slot).isEmpty());
     return present;
 }
 
@@ -199,8 +200,8 @@ void RemoteControl::Play(int memory) {
     // Tried before the click, so that what is missing comes back as the caller's mistake; the
     // click assembles it again.
     Keyer& keyer = station_.keyer();
-    if (!keyer.templateOf(memory).isEmpty() && phase() != KeyerPhase::Recording) {
-        const Assembly assembly = keyer.assembleTemplate(memory);
+    if (!keyer.templates().templateOf(memory).isEmpty() && phase() != KeyerPhase::Recording) {
+        const Assembly assembly = keyer.templates().assembleTemplate(memory);
         if (refuseInvalid(assembly.missing,
                           QStringLiteral("Play %1: %2").arg(memory).arg(assembly.why)))
             return;
@@ -223,7 +224,7 @@ void RemoteControl::PlayFile(const QString& path) {
 
 void RemoteControl::Say(const QString& text) {
     const QString what = QStringLiteral("Say %1").arg(text);
-    const Assembly assembly = station_.keyer().assembleSay(text);
+    const Assembly assembly = station_.keyer().templates().assembleSay(text);
     if (refuseInvalid(assembly.missing, QStringLiteral("%1: %2").arg(what, assembly.why)))
         return;
     // A message playing the last exchange goes on from the file it opened until it gives way.
@@ -231,11 +232,11 @@ void RemoteControl::Say(const QString& text) {
         sendErrorReply(remote::kRefused, QStringLiteral("%1: %2").arg(what, assembly.why));
         return;
     }
-    playFile(station_.keyer().exchangeFile(), what);
+    playFile(station_.keyer().templates().exchangeFile(), what);
 }
 
 void RemoteControl::SetField(const QString& name, const QString& value) {
-    const QString why = station_.keyer().fields().set(name, value);
+    const QString why = station_.keyer().templates().fields().set(name, value);
     refuseInvalid(!why.isEmpty(), QStringLiteral("SetField %1: %2").arg(name, why));
 }
 
@@ -245,7 +246,7 @@ QString RemoteControl::Field(const QString& name) {
                       QStringLiteral("Field %1: the fields are %2")
                           .arg(name, ExchangeFields::names().join(QStringLiteral(", ")))))
         return {};
-    return station_.keyer().fields().value(field);
+    return station_.keyer().templates().fields().value(field);
 }
 
 void RemoteControl::playFile(const QString& path, const QString& what) {

@@ -104,7 +104,7 @@ void Station::createKeyer() {
                                   idAlarm_->strip(), *waveOut_, *waveIn_, *monitorOut_, dialogs_},
                        this);
     keyer_->setObjectName(QStringLiteral("Keyer"));
-    keyer_->setExchangePaths(paths_.phrasesDir(), paths_.exchangeFile());
+    keyer_->templates().setPaths(paths_.phrasesDir(), paths_.exchangeFile());
 }
 
 void Station::start() {

@@ -48,7 +48,7 @@ Keyer::Keyer(const KeyerParts& parts, QObject* parent)
       dialogs_(parts.dialogs), monitor_(new Monitor(
                                    parts.monitor, [this] { return out_.device(); }, this)),
       loopTimer_(makeTimer(this, "Loop_Timer", loopPause())),
-      holdTimer_(makeTimer(this, "HoldTimer", 0ms)) {
+      holdTimer_(makeTimer(this, "HoldTimer", 0ms)), templates_(parts.memories) {
     // The pause, the lead and the tail are heard on air: a coarse timer would cut them short by
     // up to a tenth.
     for (QTimer* timer : {loopTimer_, holdTimer_}) {
@@ -207,4 +207,12 @@ void Keyer::keyingFailed(const QString& reason) {
     loopRunning_ = false;
     loopTimer_->stop();
     reportFailure(reason, kKeyingErrorTitle);
+}
+
+int Keyer::templateToPlay() const {
+    const int slot = state_.selectedMemory();
+    return MemorySlots::isSlot(slot) && state_.currentMessageFile() == memories_.path(slot) &&
+                   !templates_.templateOf(slot).isEmpty()
+               ? slot
+               : 0;
 }

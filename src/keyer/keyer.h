@@ -2,10 +2,10 @@
 
 #include "audio/wavestatus.h"
 #include "audio/wavetypes.h"
-#include "keyer/exchange.h"
 #include "keyer/level.h"
 #include "keyer/messagefile.h"
 #include "keyer/messagereader.h"
+#include "keyer/templates.h"
 #include "keyer/trim.h"
 #include "tx/ptttiming.h"
 
@@ -63,15 +63,6 @@ inline constexpr int kClipPeak = 32767;
 // way to another; or it could not be played to its end (no sound in it, a device or keying that
 // failed).
 enum class MessageEnd { Played, Stopped, Failed };
-
-// What assembling an exchange came to: nothing said when its file was written; otherwise what
-// is missing (a phrase, a memory or a field: the caller's mistake, named) or why it could not
-// be written.
-struct Assembly {
-    QString why;
-    bool missing = false;
-    bool ok() const { return why.isEmpty(); }
-};
 
 // The keyer's operator actions: memory selection, recording, playback, stop and reset, loop.
 // Every handler returns at once: a recording or playback moves on when the device hands back a
@@ -165,25 +156,9 @@ public:
     // What levelling the last recording came to; nothing when it was not tried.
     const std::optional<LevelOutcome>& recordingLevelled() const { return levelled_; }
 
-    // Exchanges spoken from the recorded phrases in phrasesDir, written to exchangeFile before
-    // they are keyed: Say's text, and memories kept as templates.
-    void setExchangePaths(const QString& phrasesDir, const QString& exchangeFile);
-    const QString& exchangeFile() const { return exchangeFile_; }
-    // Writes the text spoken from the phrases to the exchange file.
-    Assembly assembleSay(const QString& text);
-    // A memory's template lies beside its message file: "memory3.txt" for "memory3.wav". Its
-    // first line; empty when the memory has none.
-    QString templatePath(int slot) const;
-    QString templateOf(int slot) const;
-    // Keeps text as the memory's template, or removes the template when text is empty. Empty
-    // when done; otherwise why not.
-    QString setTemplate(int slot, const QString& text);
-    // Writes the memory's template, spoken, to the exchange file. Playing a memory with a
-    // template (F-key, PLAY, each repetition of the loop) assembles it afresh, so a field
-    // changed meanwhile is heard.
-    Assembly assembleTemplate(int slot);
-    // The fields the templates speak; they live as long as the keyer and are not saved.
-    ExchangeFields& fields() { return fields_; }
+    // The memories kept as templates, Say's exchanges and the fields both speak.
+    Templates& templates() { return templates_; }
+    const Templates& templates() const { return templates_; }
 
     QTimer& loopTimer() { return *loopTimer_; }
     // A recording or playback has started and holds, or is about to open, a sound device.
@@ -312,7 +287,5 @@ private:
     PttTiming pttTiming_;
     TrimMargin trimMargin_ = kDefaultTrimMargin;
     LevelTarget levelTarget_;
-    QString phrasesDir_;
-    QString exchangeFile_;
-    ExchangeFields fields_;
+    Templates templates_;
 };

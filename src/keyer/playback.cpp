@@ -133,14 +133,14 @@ void Keyer::startPlayback() {
         // piece is there. It still plays as that memory.
         QString read = state_.currentMessageFile();
         if (const int slot = templateToPlay()) {
-            if (const Assembly assembly = assembleTemplate(slot); !assembly.ok()) {
+            if (const Assembly assembly = templates_.assembleTemplate(slot); !assembly.ok()) {
                 if (keyHeld)
                     line_.unkey();
                 emit templateRefused(QStringLiteral("Memory %1: %2").arg(slot).arg(assembly.why));
                 refused();
                 return;
             }
-            read = exchangeFile_;
+            read = templates_.exchangeFile();
         }
         if (!openMessage(state_.currentMessageFile(), read)) {
             if (keyHeld)
@@ -239,14 +239,14 @@ void Keyer::queueOut(Half half) {
 bool Keyer::previewMemory(int slot) {
     if (!MemorySlots::isSlot(slot) || shuttingDown_ || state_.busy())
         return false;
-    if (templateOf(slot).isEmpty())
+    if (templates_.templateOf(slot).isEmpty())
         return previewFile(memories_.path(slot));
     // A template is heard as it would go on the air, fields and all, or not at all.
-    if (const Assembly assembly = assembleTemplate(slot); !assembly.ok()) {
+    if (const Assembly assembly = templates_.assembleTemplate(slot); !assembly.ok()) {
         emit templateRefused(QStringLiteral("Memory %1: %2").arg(slot).arg(assembly.why));
         return false;
     }
-    return previewFile(exchangeFile_);
+    return previewFile(templates_.exchangeFile());
 }
 
 bool Keyer::previewFile(const QString& path) {

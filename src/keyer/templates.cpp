@@ -1,6 +1,5 @@
-#include "keyer/keyer.h"
+#include "keyer/templates.h"
 
-#include "keyer/keyerstate.h"
 #include "keyer/memories.h"
 #include "support/atomicfile.h"
 
@@ -22,23 +21,23 @@ Assembly assembled(const SpokenExchange& exchange, const QString& path) {
 }
 } // namespace
 
-void Keyer::setExchangePaths(const QString& phrasesDir, const QString& exchangeFile) {
+void Templates::setPaths(const QString& phrasesDir, const QString& exchangeFile) {
     phrasesDir_ = phrasesDir;
     exchangeFile_ = exchangeFile;
 }
 
-Assembly Keyer::assembleSay(const QString& text) {
+Assembly Templates::assembleSay(const QString& text) {
     return assembled(spokenExchange(PhraseBook(phrasesDir_), text), exchangeFile_);
 }
 
-QString Keyer::templatePath(int slot) const {
+QString Templates::templatePath(int slot) const {
     QString path = memories_.path(slot);
     if (path.endsWith(kMessageSuffix, Qt::CaseInsensitive))
         path.chop(kMessageSuffix.size());
     return path.isEmpty() ? QString() : path + kTemplateSuffix;
 }
 
-QString Keyer::templateOf(int slot) const {
+QString Templates::templateOf(int slot) const {
     if (!MemorySlots::isSlot(slot))
         return {};
     QFile file(templatePath(slot));
@@ -47,7 +46,7 @@ QString Keyer::templateOf(int slot) const {
     return QString::fromUtf8(file.readLine()).trimmed();
 }
 
-QString Keyer::setTemplate(int slot, const QString& text) {
+QString Templates::setTemplate(int slot, const QString& text) {
     const QString path = templatePath(slot);
     if (!MemorySlots::isSlot(slot) || path.isEmpty())
         return QStringLiteral("memory %1 has no file").arg(slot);
@@ -62,19 +61,11 @@ QString Keyer::setTemplate(int slot, const QString& text) {
     return {};
 }
 
-Assembly Keyer::assembleTemplate(int slot) {
+Assembly Templates::assembleTemplate(int slot) {
     const QString text = templateOf(slot);
     if (text.isEmpty())
         return {QStringLiteral("memory %1 has no template").arg(slot), true};
     return assembled(templateExchange(PhraseBook(phrasesDir_), text, fields_,
                                       [this](int memory) { return memories_.path(memory); }),
                      exchangeFile_);
-}
-
-int Keyer::templateToPlay() const {
-    const int slot = state_.selectedMemory();
-    return MemorySlots::isSlot(slot) && state_.currentMessageFile() == memories_.path(slot) &&
-                   !templateOf(slot).isEmpty()
-               ? slot
-               : 0;
 }

@@ -447,7 +447,7 @@ private slots:
         w.station().audioDevices().monitorDevice = 1;
         click(w.ui().memoryButtons[0]);
         if (during == During::Template || during == During::NoField)
-            QCOMPARE(w.station().keyer().setTemplate(
+            QCOMPARE(w.station().keyer().templates().setTemplate(
                          1, during == During::NoField ? "{serial}" : "{mem 1} {mem 1}"),
                      QString());
         if (during == During::Playing)

@@ -292,12 +292,12 @@ private slots:
         click(w.ui().memoryButtons[1]);
         h.dialogs.inputAnswers << FakeDialogs::Answer{true, text};
         item(w, "Template1")->trigger();
-        QCOMPARE(w.station().keyer().templateOf(2), text);
+        QCOMPARE(w.station().keyer().templates().templateOf(2), text);
         QTRY_VERIFY(w.ui().memoryButtons[1]->toolTip().contains("template " + text));
         for (const QString& field : fields.split(' ', Qt::SkipEmptyParts))
-            QCOMPARE(
-                w.station().keyer().fields().set(field.section('=', 0, 0), field.section('=', 1)),
-                QString());
+            QCOMPARE(w.station().keyer().templates().fields().set(field.section('=', 0, 0),
+                                                                  field.section('=', 1)),
+                     QString());
         const QStringList before = h.ports.events();
         {
             AudioPump pump(h.wave, Dir::Output);
