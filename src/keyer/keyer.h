@@ -2,6 +2,7 @@
 
 #include "audio/wavestatus.h"
 #include "audio/wavetypes.h"
+#include "keyer/blocksamples.h"
 #include "keyer/level.h"
 #include "keyer/messagefile.h"
 #include "keyer/messagereader.h"
@@ -49,15 +50,6 @@ struct KeyerParts {
     WaveOutEngine& monitor; // the operator's headphones
     Dialogs& dialogs;
 };
-
-// Multiplies each 16-bit little-endian sample of a block by factor, saturating at the limits of
-// the sample range instead of wrapping around.
-void scaleBlock(std::uint8_t* block, std::size_t samples, int factor);
-
-// The largest magnitude among a block's 16-bit little-endian samples: 0 to 32768.
-int blockPeak(const std::uint8_t* block, std::size_t samples);
-// A peak this high means the block clipped: the input or the gain reached the end of the range.
-inline constexpr int kClipPeak = 32767;
 
 // How a message that PLAY started came to its end: every sample heard; stopped, paused or given
 // way to another; or it could not be played to its end (no sound in it, a device or keying that

@@ -12,9 +12,14 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <utility>
+
+namespace {
+constexpr std::chrono::milliseconds kPerTenth{100};
+} // namespace
 
 using namespace std::chrono_literals;
 
@@ -282,4 +287,42 @@ void Keyer::endSound() {
     }
     monitor_->endMessage(ending_ == MessageEnd::Played);
     emit messageEnded(std::exchange(ending_, MessageEnd::Stopped));
+}
+
+void Keyer::toggleLoop() {
+    if (!state_.loopActive()) {
+        // The next PLAY starts the loop.
+        state_.setLoopActive(true);
+        return;
+    }
+    state_.setLoopActive(false);
+    loopRunning_ = false;
+    loopTimer_->stop();
+}
+
+std::chrono::milliseconds Keyer::loopPause() const {
+    return std::max(std::int32_t{0}, state_.loopDelay()) * kPerTenth;
+}
+
+void Keyer::startLoopPause() {
+    sinceKeyUp_.start();
+    // A delay of no length (only from a configuration written elsewhere) repeats nothing.
+    if (loopRunning_ && state_.loopActive() && !shuttingDown_ && state_.loopDelay() > 0)
+        loopTimer_->start(loopPause());
+}
+
+void Keyer::repeatLoop() {
+    // A recording or a paused message is not interrupted by a repetition.
+    if (!state_.keyerIdle() || shuttingDown_)
+        return;
+    play();
+}
+
+void Keyer::setLoopDelay(std::int32_t tenths) {
+    state_.setLoopDelay(tenths);
+    // A pause under way ends when the new delay has passed since its key-up.
+    if (loopTimer_->isActive() && state_.loopDelay() > 0) {
+        const std::chrono::milliseconds elapsed{sinceKeyUp_.elapsed()};
+        loopTimer_->start(std::max(std::chrono::milliseconds{0}, loopPause() - elapsed));
+    }
 }

@@ -5,6 +5,7 @@
 #include "keyer/exchange.h"
 #include "keyer/keyerlog.h"
 #include "keyer/keyerstate.h"
+#include "keyer/menutables.h"
 #include "keyer/monitor.h"
 #include "support/atomicfile.h"
 #include "support/dialogs.h"
@@ -235,4 +236,16 @@ void Keyer::endRecording() {
     } else if (std::exchange(recordingFull_, false)) {
         dialogs_.showMessage(kLongestReached, kRecordingTitle);
     }
+}
+
+void Keyer::setGainCode(std::int32_t code) {
+    state_.setMicGainCode(code);
+}
+
+int Keyer::gainFactor() const {
+    for (const GainItem& gain : kGains) {
+        if (gain.code == state_.micGainCode())
+            return gain.factor;
+    }
+    return 1;
 }

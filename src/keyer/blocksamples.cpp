@@ -1,7 +1,4 @@
-#include "keyer/keyer.h"
-
-#include "keyer/keyerstate.h"
-#include "keyer/menutables.h"
+#include "keyer/blocksamples.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -27,16 +24,4 @@ int blockPeak(const std::uint8_t* block, std::size_t samples) {
         peak = std::max(peak, std::abs(int{sample}));
     }
     return peak;
-}
-
-void Keyer::setGainCode(std::int32_t code) {
-    state_.setMicGainCode(code);
-}
-
-int Keyer::gainFactor() const {
-    for (const GainItem& gain : kGains) {
-        if (gain.code == state_.micGainCode())
-            return gain.factor;
-    }
-    return 1;
 }
