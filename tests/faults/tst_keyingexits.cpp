@@ -206,24 +206,26 @@ private slots:
     }
 
     void everyWayOutEndsUnkeyed_data() {
-        QTest::addColumn<QStringList>("row"); // port, polarity, activity, way out
+        columns<QString, bool, QString, QString>("port", "invert", "activity", "exit");
         for (const QString port : {"COM3", "USB", "LPT1", "VOX", "CAT", "CM108"})
-            for (const QString polarity : {"Normal", "Invert"})
-                if (polarity == "Normal" || !isRig(port)) // polarity is the rig's own business
+            for (const bool invert : {false, true})
+                if (!invert || !isRig(port)) // polarity is the rig's own business
                     for (const auto& [exits, activities] : kWays)
                         for (const QString& exit : exits)
                             for (const QString& activity : activities)
                                 QTest::addRow("%s %s, %s during %s", qPrintable(port),
-                                              qPrintable(polarity), qPrintable(exit),
+                                              invert ? "Invert" : "Normal", qPrintable(exit),
                                               qPrintable(activity))
-                                    << QStringList{port, polarity, activity, exit};
+                                    << port << invert << activity << exit;
     }
 
     void everyWayOutEndsUnkeyed() {
-        QFETCH(QStringList, row);
-        const QString port = row[0], activity = row[2], exit = row[3];
-        const bool invert = row[1] == "Invert", quits = kQuits.contains(exit),
-                   fatal = kFatal.contains(exit), rigPort = isRig(port);
+        QFETCH(QString, port);
+        QFETCH(bool, invert);
+        QFETCH(QString, activity);
+        QFETCH(QString, exit);
+        const bool quits = kQuits.contains(exit), fatal = kFatal.contains(exit),
+                   rigPort = isRig(port);
         if (port == "CAT" && !Rigctld::available())
             QSKIP("rigctld (libhamlib-utils) is not installed");
         const QString childLog = qEnvironmentVariable(kChildLog);
