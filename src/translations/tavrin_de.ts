@@ -510,7 +510,7 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
     </message>
     <message>
         <source>Playback/Record Memories</source>
-        <translation>Speicher: Wiedergabe/Aufnahme</translation>
+        <translation>Sprachspeicher</translation>
     </message>
     <message>
         <source>File</source>
