@@ -1,12 +1,14 @@
 // The configuration record, its atomic replacement, and the file as the window reads and writes
 // it: any length or content, notes byte for byte, long home paths, files it must leave alone.
 #include "app/linuxlauncher.h"
+#include "app/station.h"
 #include "config/configrecord.h"
 #include "filesizelimit.h"
 #include "keyer/keyer.h"
 #include "support/atomicfile.h"
 #include "tx/idalarm.h"
 #include "tx/keyingline.h"
+#include "tx/transmitcontrols.h"
 #include "windowharness.h"
 
 #include <QProcess>
@@ -177,6 +179,36 @@ private slots:
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint && !item(w, "Off2")->isChecked());
         item(w, "Off2")->trigger();
         QVERIFY(!(w.windowFlags() & Qt::WindowStaysOnTopHint));
+    }
+
+    // The station needs no window: it applies the record, keys the port and plays a memory,
+    // keeps its bank while the message plays, and writes the settings back at its end.
+    void theStationRunsWithoutAWindow() {
+        WindowHarness h;
+        ConfigRecord stored = storedSettings();
+        stored.outputDevice = 0; // the one output the harness has
+        QVERIFY(writeBytes(h.installDir() + "Tavrin.cfg", stored.serialize()));
+        h.writeMessage(4, QByteArray(8 * kBlock, 's'));
+        h.wave.setRealTime(true);
+        Station station(h.platform(), h.dialogs);
+        station.start();
+        station.transmitControls().toggleTxEnable();
+        QSignalSpy refused(&station, &Station::bankRefused);
+        station.keyer().playMemory(4);
+        QVERIFY(!station.chooseBank("S&P") && refused.count() == 1);
+        untilMessageEnds(station);
+        QVERIFY(QApplication::allWidgets().isEmpty());
+        for (const char* seen : {"open COM3", "SETDTR", "CLRDTR"})
+            QVERIFY2(h.ports.events().contains(seen), seen);
+        QVERIFY(h.wave.played().contains(QByteArray(8 * kBlock, 's')));
+        QVERIFY(station.chooseBank("S&P"));
+        station.shutDown();
+        const ConfigRecord written =
+            ConfigRecord::parse(readBytes(h.installDir() + "Tavrin.cfg"), {});
+        QCOMPARE(QVariantList({written.selectedMemory, written.loopDelay, written.micGainCode,
+                               QString::fromLatin1(written.keyingPortName)}),
+                 QVariantList({4, kStoredDelay, 1000, "COM3"}));
+        QCOMPARE(readBytes(h.installDir() + "Tavrin.ini").contains("S&P"), true);
     }
 
     // A stored record cut at any length applies exactly the fields it holds whole; random bytes

@@ -16,13 +16,16 @@ inline constexpr std::chrono::minutes kLongestMessageWait{10};
 // recorded. Waits made meanwhile (by a pump's actions, timers) return at once, as the operator's
 // clicks do. No timer of its own wakes the wait, so the benchmark's figures are the keyer's; the
 // keyer's watchdog, lead and tail timers and the device's reports do, while a message runs.
-inline void untilMessageEnds(MainWindow& window) {
+inline void untilMessageEnds(Station& station) {
     static bool waiting = false;
     if (waiting)
         return;
     waiting = true;
     QDeadlineTimer deadline(kLongestMessageWait);
-    while (window.station().keyer().deviceInUse() && !deadline.hasExpired())
+    while (station.keyer().deviceInUse() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     waiting = false;
+}
+inline void untilMessageEnds(MainWindow& window) {
+    untilMessageEnds(window.station());
 }

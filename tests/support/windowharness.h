@@ -72,6 +72,11 @@ public:
 
     // Builds the window; files placed in installDir() beforehand are seen by its start-up.
     MainWindow& open() {
+        window = std::make_unique<MainWindow>(platform());
+        return *window;
+    }
+    // The doubles, and this home folder, as the program's outside world.
+    Platform platform() {
         Platform platform;
         platform.home = homePath;
         platform.programDir = programDir;
@@ -82,8 +87,7 @@ public:
         platform.speech = &speech;
         platform.wave = realWave ? realWave : &wave;
         platform.devRoot = devRoot;
-        window = std::make_unique<MainWindow>(platform);
-        return *window;
+        return platform;
     }
     // Shown, keying the primary printer port, Tx Enable on unless told otherwise.
     MainWindow& openKeying(bool txEnable = true) {
