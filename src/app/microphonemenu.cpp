@@ -7,9 +7,9 @@
 #include "keyer/level.h"
 #include "keyer/trim.h"
 
-#include <QWidget>
 #include <QFileInfo>
 #include <QMenu>
+#include <QWidget>
 
 #include <algorithm>
 #include <cerrno>
