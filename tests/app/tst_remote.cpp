@@ -317,6 +317,8 @@ private slots:
             {"Transmitting=true", "Tuning=true"});
         row({"--tune on", "--tune off"}, Needs::Nothing, 0, "idle, memory 1, receiving",
             {"Transmitting=false", "Tuning=false"});
+        row({"--tx-enable on"}, Needs::Nothing, 0, "idle, memory 1, receiving, tx enable on",
+            {"TxEnabled=true"});
         row({"call Play 13"}, Needs::Nothing, 2, "idle, memory 1");
         row({"--loop-delay 1e9"}, Needs::Nothing, 2, "idle, memory 1");
         row({"--loop on", "--loop-delay 2.5"}, Needs::Nothing, 0, "idle, memory 1, looping",
