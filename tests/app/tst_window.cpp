@@ -130,6 +130,9 @@ private slots:
         QVERIFY(target->hasFocus());
         auto* ring = w.findChild<QWidget*>("FocusRing");
         QVERIFY(ring && ring->isVisible() && ring->geometry().contains(target->geometry()));
+        // A click on the focused control reaches it through the ring drawn around it.
+        QWidget* hit = w.childAt(target->mapTo(&w, target->rect().center()));
+        QVERIFY(hit == target || target->isAncestorOf(hit));
         during(h, before, [&] { // "F1 held": the keyboard repeats the key, the message goes on
             if (keys == "press")
                 actions->doAction(QAccessibleActionInterface::pressAction());
