@@ -89,7 +89,7 @@ void checkWindowOnFile(const std::uint8_t* data, std::size_t size) {
     file.close();
 
     MainWindow& w = h.open();
-    const int slot = w.keyerState().selectedMemory();
+    const int slot = w.station().keyerState().selectedMemory();
     require(slot >= 1 && slot <= 12, "the window selected none of the twelve slots");
     int red = 0;
     for (QPushButton* b : w.ui().memoryButtons)
@@ -99,7 +99,7 @@ void checkWindowOnFile(const std::uint8_t* data, std::size_t size) {
         return std::count_if(items.begin(), items.end(), [](QAction* a) { return a->isChecked(); });
     };
     // The item carrying the delay in force is ticked; a delay no item carries leaves none.
-    const std::int32_t delay = w.keyerState().loopDelay();
+    const std::int32_t delay = w.station().keyerState().loopDelay();
     for (std::size_t i = 0; i < kLoopDelays.size(); ++i)
         require(w.ui().loopDelayItems[i]->isChecked() == (kLoopDelays[i].tenths == delay),
                 "a loop delay tick differs from the delay in force");
