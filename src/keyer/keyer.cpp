@@ -4,23 +4,44 @@
 #include "audio/wavein.h"
 #include "audio/waveout.h"
 #include "keyer/bufferwatchdog.h"
+#include "keyer/exchange.h"
+#include "keyer/keyerlog.h"
 #include "keyer/keyerstate.h"
 #include "keyer/memories.h"
+#include "keyer/menutables.h"
+#include "keyer/messagerecording.h"
 #include "keyer/monitor.h"
 #include "keyer/notebox.h"
+#include "keyer/repeatloop.h"
 #include "support/dialogs.h"
 #include "tx/alarmstrip.h"
 #include "tx/keyingline.h"
+#include "tx/transmitcontrols.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <utility>
 
 using namespace std::chrono_literals;
 
 namespace {
 const QString kWaveDeviceTitle = QStringLiteral("Wave Device Message");
 const QString kKeyingErrorTitle = QStringLiteral("Communications I/O Error");
+const QString kFileErrorTitle = QStringLiteral("File Error Message");
+const QString kCouldNotOpen = QStringLiteral("Could not open the Wave file");
+// The system's reason goes with the text: a full disk and a folder made read-only need different
+// mends.
+QString couldNotWrite(int error) {
+    return QStringLiteral("Could not write the Wave file: %1")
+        .arg(QString::fromLocal8Bit(std::strerror(error)));
+}
+const QString kLongestReached =
+    QStringLiteral("The recording reached the longest message a file can hold and was stopped");
+const QString kRecordingTitle = QStringLiteral("Recording Message");
 
 // The input sites that run with the input device open.
 bool leavesInputOpen(WaveSite site) {
@@ -33,13 +54,6 @@ bool leavesInputOpen(WaveSite site) {
         return false;
     }
 }
-
-QTimer* makeTimer(QObject* parent, const char* name, std::chrono::milliseconds interval) {
-    auto* timer = new QTimer(parent);
-    timer->setObjectName(QLatin1String(name));
-    timer->setInterval(interval);
-    return timer;
-}
 } // namespace
 
 Keyer::Keyer(const KeyerParts& parts, QObject* parent)
@@ -48,15 +62,14 @@ Keyer::Keyer(const KeyerParts& parts, QObject* parent)
       strip_(parts.strip), watchdog_(new BufferWatchdog(this)), out_(parts.out), in_(parts.in),
       dialogs_(parts.dialogs), monitor_(new Monitor(
                                    parts.monitor, [this] { return out_.device(); }, this)),
-      loopTimer_(makeTimer(this, "Loop_Timer", loopPause())),
-      holdTimer_(makeTimer(this, "HoldTimer", 0ms)), templates_(parts.memories) {
-    // The pause, the lead and the tail are heard on air: a coarse timer would cut them short by
-    // up to a tenth.
-    for (QTimer* timer : {loopTimer_, holdTimer_}) {
-        timer->setSingleShot(true);
-        timer->setTimerType(Qt::PreciseTimer);
-    }
-    connect(loopTimer_, &QTimer::timeout, this, &Keyer::repeatLoop);
+      loop_(new RepeatLoop(parts.state, this)), holdTimer_(new QTimer(this)),
+      templates_(parts.memories) {
+    // The lead and the tail are heard on air: a coarse timer would cut them short by up to a
+    // tenth.
+    holdTimer_->setObjectName(QStringLiteral("HoldTimer"));
+    holdTimer_->setSingleShot(true);
+    holdTimer_->setTimerType(Qt::PreciseTimer);
+    connect(loop_, &RepeatLoop::due, this, &Keyer::repeatLoop);
     connect(holdTimer_, &QTimer::timeout, this, &Keyer::holdEnded);
     connect(&line_, &KeyingLine::keyingFailed, this, &Keyer::keyingFailed);
     connect(&line_, &KeyingLine::keyDownConfirmed, this, &Keyer::awaitLead);
@@ -105,7 +118,7 @@ void Keyer::useRecordPath(int slot) {
 }
 
 void Keyer::closeMessageFile() {
-    messageFile_.reset();
+    recording_.reset();
     playReader_.reset();
     state_.setPlayFile({});
     state_.setRecordFileOpen(false);
@@ -195,8 +208,7 @@ QString Keyer::deviceStopped(WaveEngine& engine) {
 
 void Keyer::endFailed() {
     // A repetition would only fail again, with another box each time.
-    loopRunning_ = false;
-    loopTimer_->stop();
+    loop_->end();
     ending_ = MessageEnd::Failed;
     stop();
 }
@@ -205,8 +217,7 @@ void Keyer::keyingFailed(const QString& reason) {
     if (state_.playActive())
         endFailed();
     // A loop waiting in its pause repeats no more either.
-    loopRunning_ = false;
-    loopTimer_->stop();
+    loop_->end();
     reportFailure(reason, kKeyingErrorTitle);
 }
 
@@ -231,7 +242,7 @@ void Keyer::stopRunning() {
         return;
     state_.setKeyerIdle(true);
     state_.setKeyerStopped(true);
-    startLoopPause();
+    loop_->keyedUp();
     if (state_.playActive()) {
         state_.setPlayActive(false);
         state_.setProgress(0);
@@ -255,8 +266,7 @@ void Keyer::stopRunning() {
 void Keyer::reset() {
     monitor_->stopPreview();
     holdKey_ = false;
-    loopRunning_ = false;
-    loopTimer_->stop();
+    loop_->end();
     line_.unkey();
     if (state_.keyerIdle())
         return;
@@ -273,7 +283,7 @@ void Keyer::stopEverything() {
 
 bool Keyer::yieldToOperator() {
     const bool keyed = line_.level() == KeyingLine::Keyed;
-    if (!keyed && !state_.playActive() && !loopTimer_->isActive())
+    if (!keyed && !state_.playActive() && !loop_->pausing())
         return false;
     if (keyed) {
         stopEverything();
@@ -282,8 +292,7 @@ bool Keyer::yieldToOperator() {
     // The line is released already. Another unkey would reach a rig keyed through CAT, which
     // takes it whoever keyed it: the operator would be cut off mid-word.
     holdKey_ = false;
-    loopRunning_ = false;
-    loopTimer_->stop();
+    loop_->end();
     if (!state_.keyerIdle()) {
         state_.setKeyerIdle(true);
         stopRunning();
@@ -298,4 +307,447 @@ void Keyer::shutDown() {
     reset();
     if (state_.busy())
         stop();
+}
+
+void Keyer::play() {
+    if (shuttingDown_ || state_.recordActive())
+        return;
+    if (state_.playActive()) {
+        // Every sample has been heard by then: the message ends, with nothing left to resume.
+        if (run_ == Run::Tailing)
+            endOfData();
+        else
+            pause();
+        return;
+    }
+    startPlayback();
+}
+
+void Keyer::playMemory(int slot) {
+    if (!MemorySlots::isSlot(slot) || shuttingDown_ || state_.recordActive())
+        return;
+    if (state_.playActive()) {
+        holdKey_ = line_.level() == KeyingLine::Keyed;
+        stopRunning();
+    }
+    // A paused message gives way too, or PLAY would resume it instead.
+    if (state_.playFileOpen())
+        closeMessageFile();
+    selectMemory(slot);
+    play();
+}
+
+void Keyer::pause() {
+    state_.setPlayActive(false);
+    line_.unkey();
+    endSound();
+}
+
+bool Keyer::readMessageHeader(const QString& path) {
+    return openMessage(path, path);
+}
+
+bool Keyer::openMessage(const QString& path, const QString& read) {
+    if (state_.playFileOpen())
+        closeMessageFile();
+    state_.setCurrentMessageFile(path);
+    OpenedMessage opened = openMessageFile(read);
+    if (opened.result != HeaderResult::Ok) {
+        if (const auto message = headerFailureMessage(opened.result)) {
+            QString text = QString::fromLatin1(message->text);
+            if (opened.result == HeaderResult::UnplayableFormat)
+                text += QStringLiteral(": ") + describeFormat(opened.format);
+            reportFailure(text, QString::fromLatin1(message->title));
+        }
+        state_.setPlayFile({});
+        return false;
+    }
+    playReader_ = std::make_unique<MessageReader>(std::move(opened));
+    state_.setPlayFile(path);
+    state_.setPlayLength(static_cast<std::int32_t>(playReader_->playBytes()));
+    state_.setPlayBytesLeft(static_cast<std::int32_t>(playReader_->playBytes()));
+    return true;
+}
+
+// Reads the next block of the message into a half; what the data does not fill is silence.
+// Returns the bytes of message data in it.
+std::int32_t Keyer::fillOutBlock(Half half, std::int32_t startCount) {
+    std::uint8_t* block = out_.block(half);
+    std::size_t got = 0;
+    if (playReader_ && state_.playBytesLeft() > 0) {
+        const auto wanted = static_cast<std::size_t>(
+            std::min<std::int32_t>(state_.playBytesLeft(), kWaveBufferBytes));
+        got = playReader_->read(block, wanted);
+        // A file that ends early (cut while we play) ends the message with what it held.
+        state_.setPlayBytesLeft(
+            got < wanted ? 0 : state_.playBytesLeft() - static_cast<std::int32_t>(got));
+    }
+    std::memset(block + got, 0, kWaveBufferBytes - got);
+    if (startCount > 0)
+        state_.setProgress(static_cast<int>(
+            (static_cast<double>(startCount) - state_.playBytesLeft()) * 100.0 / startCount));
+    return static_cast<std::int32_t>(got);
+}
+
+void Keyer::endOfData() {
+    closeMessageFile();
+    state_.setProgress(0);
+    ending_ = MessageEnd::Played;
+    stop();
+}
+
+void Keyer::rewindUnheard(std::int32_t bytes) {
+    if (bytes > 0 && playReader_ && playReader_->unread(static_cast<std::size_t>(bytes)))
+        state_.setPlayBytesLeft(state_.playBytesLeft() + bytes);
+}
+
+void Keyer::startPlayback() {
+    // Only this start decides whether a key held over from the message before stays down.
+    const bool keyHeld = std::exchange(holdKey_, false);
+    ending_ = MessageEnd::Stopped;
+    state_.setPlayActive(true);
+    state_.setKeyerIdle(false);
+    state_.setKeyerStopped(false);
+    // A repetition still waiting is overtaken by this start; the loop times its next pause
+    // from this message's end.
+    loop_->messageStarted();
+    const auto refused = [&] {
+        state_.setPlayActive(false);
+        state_.setKeyerStopped(true);
+        emit messageEnded(MessageEnd::Failed);
+    };
+    if (!state_.playFileOpen() && !state_.recordFileOpen()) {
+        // A memory kept as a template is spoken afresh at each start, repetitions of the loop
+        // too, so that a field the logger changed meanwhile is heard; nothing keys before every
+        // piece is there. It still plays as that memory.
+        QString read = state_.currentMessageFile();
+        if (const int slot = templateToPlay()) {
+            if (const Assembly assembly = templates_.assembleTemplate(slot); !assembly.ok()) {
+                if (keyHeld)
+                    line_.unkey();
+                emit templateRefused(QStringLiteral("Memory %1: %2").arg(slot).arg(assembly.why));
+                refused();
+                return;
+            }
+            read = templates_.exchangeFile();
+        }
+        if (!openMessage(state_.currentMessageFile(), read)) {
+            if (keyHeld)
+                line_.unkey();
+            if (!QFileInfo::exists(read))
+                emit nothingToPlay(state_.currentMessageFile());
+            refused();
+            return;
+        }
+    }
+
+    startCount_ = state_.playBytesLeft();
+    held_ = {};
+    held_[index(Half::A)] = fillOutBlock(Half::A, startCount_);
+    if (held_[index(Half::A)] == 0) {
+        // Nothing to hear: end at once, without keying or opening the device.
+        emit nothingToPlay(state_.currentMessageFile());
+        endOfData();
+        emit messageEnded(MessageEnd::Failed);
+        return;
+    }
+    monitor_->prepare();
+    const bool keyed = transmit_.state().txEnabled();
+    if (keyed)
+        line_.drive(KeyingLine::Keyed);
+    else if (keyHeld)
+        line_.unkey();
+    if (!keyed) {
+        startSound();
+        return;
+    }
+    run_ = Run::Leading;
+    awaitLead();
+}
+
+void Keyer::awaitLead() {
+    if (run_ != Run::Leading || line_.keyDownPending() || holdTimer_->isActive())
+        return;
+    // With nothing to wait for, the first sample goes out in this very step.
+    if (pttTiming_.lead <= 0ms) {
+        startSound();
+        return;
+    }
+    holdTimer_->start(pttTiming_.lead);
+}
+
+void Keyer::holdEnded() {
+    if (run_ == Run::Leading)
+        startSound();
+    else if (run_ == Run::Tailing)
+        endOfData();
+}
+
+void Keyer::startSound() {
+    run_ = Run::Sounding;
+    if (!checkDevice(out_.openOutput()))
+        return;
+    current_ = Half::A;
+    queueOut(Half::A);
+    // The second block holds sound before it is first queued, so no silence follows the first.
+    held_[index(Half::B)] = fillOutBlock(Half::B, startCount_);
+    if (run_ == Run::Sounding && held_[index(Half::B)] > 0)
+        queueOut(Half::B);
+    if (run_ == Run::Sounding)
+        watchdog_->start();
+}
+
+void Keyer::serviceOutput() {
+    while (run_ == Run::Sounding && out_.done(current_)) {
+        watchdog_->heard();
+        const Half next = other(current_);
+        held_[index(current_)] = 0;
+        if (held_[index(next)] == 0) {
+            // The last block that held data has been heard; the tail keeps the line keyed.
+            watchdog_->stop();
+            if (line_.level() == KeyingLine::Keyed && pttTiming_.tail > 0ms) {
+                run_ = Run::Tailing;
+                holdTimer_->start(pttTiming_.tail);
+                return;
+            }
+            endOfData();
+            return;
+        }
+        held_[index(current_)] = fillOutBlock(current_, startCount_);
+        if (held_[index(current_)] > 0)
+            queueOut(current_);
+        current_ = next;
+    }
+}
+
+void Keyer::queueOut(Half half) {
+    if (checkDevice(out_.queueBlock(half)))
+        monitor_->follow(out_.block(half));
+}
+
+bool Keyer::previewMemory(int slot) {
+    if (!MemorySlots::isSlot(slot) || shuttingDown_ || state_.busy())
+        return false;
+    if (templates_.templateOf(slot).isEmpty())
+        return previewFile(memories_.path(slot));
+    // A template is heard as it would go on the air, fields and all, or not at all.
+    if (const Assembly assembly = templates_.assembleTemplate(slot); !assembly.ok()) {
+        emit templateRefused(QStringLiteral("Memory %1: %2").arg(slot).arg(assembly.why));
+        return false;
+    }
+    return previewFile(templates_.exchangeFile());
+}
+
+bool Keyer::previewFile(const QString& path) {
+    if (shuttingDown_ || state_.busy())
+        return false;
+    return monitor_->preview(path);
+}
+
+void Keyer::endSound() {
+    const Run was = run_;
+    if (was == Run::Idle || was == Run::Recording)
+        return;
+    run_ = Run::Idle;
+    holdTimer_->stop();
+    watchdog_->stop();
+    // A pause keeps the file open: what was read but not yet heard is read again on resume.
+    // Until the reset, a buffer marked done has been heard; the device may have finished the
+    // queued one too while the pause was being handled, and it must not be heard twice.
+    if (state_.playFileOpen()) {
+        if (!out_.deviceOpen()) {
+            rewindUnheard(held_[index(Half::A)]);
+        } else {
+            const Half queued = other(current_);
+            const bool currentHeard = out_.done(current_);
+            const bool queuedHeard = currentHeard && out_.done(queued);
+            rewindUnheard((queuedHeard ? 0 : held_[index(queued)]) +
+                          (currentHeard ? 0 : held_[index(current_)]));
+        }
+    }
+    if (out_.deviceOpen()) {
+        checkDevice(out_.resetOutput());
+        checkDevice(out_.closeOutput());
+    }
+    monitor_->endMessage(ending_ == MessageEnd::Played);
+    emit messageEnded(std::exchange(ending_, MessageEnd::Stopped));
+}
+
+void Keyer::toggleLoop() {
+    loop_->toggle();
+}
+
+void Keyer::repeatLoop() {
+    // A recording or a paused message is not interrupted by a repetition.
+    if (!state_.keyerIdle() || shuttingDown_)
+        return;
+    play();
+}
+
+void Keyer::setLoopDelay(std::int32_t tenths) {
+    loop_->setDelay(tenths);
+}
+
+bool Keyer::loopPausing() const {
+    return loop_->pausing();
+}
+
+void Keyer::record() {
+    if (shuttingDown_ || state_.busy())
+        return;
+    monitor_->stopPreview();
+    startRecording();
+}
+
+bool Keyer::recordPhrase(const QString& path) {
+    if (shuttingDown_ || state_.busy() || state_.recordFileOpen())
+        return false;
+    monitor_->stopPreview();
+    phraseTarget_ = path;
+    startRecording();
+    return true;
+}
+
+// Creates the partial file for the selected slot, or for the phrase asked for. False when that
+// failed (reported).
+bool Keyer::openRecording() {
+    recordingPhrase_ = std::exchange(phraseTarget_, {});
+    if (recordingPhrase_.isEmpty())
+        useRecordPath(state_.selectedMemory());
+    if (state_.playFileOpen())
+        closeMessageFile();
+    recording_ = std::make_unique<MessageRecording>(
+        recordingPhrase_.isEmpty() ? state_.currentMessageFile() : recordingPhrase_);
+    const MessageRecording::Start started = recording_->start();
+    if (started == MessageRecording::Start::Started) {
+        state_.setRecordFileOpen(true);
+        return true;
+    }
+    const QString text = started == MessageRecording::Start::CouldNotOpen
+                             ? kCouldNotOpen
+                             : couldNotWrite(recording_->error());
+    closeMessageFile();
+    reportFailure(text, kFileErrorTitle);
+    stop();
+    return false;
+}
+
+// Puts the recording in the message's place, then trims and levels it as the operator chose.
+// When that fails, the partial file stays behind and the reason is noted for the operator.
+void Keyer::finishRecording() {
+    const bool finished = recording_->finish(state_.recordedBytes());
+    const QString message = recording_->target();
+    if (!finished)
+        writeError_ = recording_->error();
+    closeMessageFile();
+    if (!finished)
+        return;
+    forgetAsRecorded(message);
+    // A recording a failure cut short stays as it came, for the operator to judge.
+    if (ending_ == MessageEnd::Failed)
+        return;
+    if (!recordingPhrase_.isEmpty()) {
+        // A phrase keeps no silence and no copy: it is joined to others, never sent alone.
+        if (const QString why = trimPhraseFile(message); !why.isEmpty())
+            qCWarning(keyerLog, "Could not trim the phrase %s", qPrintable(why));
+        return;
+    }
+    if (trimMargin_) {
+        const TrimOutcome trimmed = trimMessage(message, *trimMargin_);
+        if (trimmed.result == TrimResult::Trimmed)
+            state_.setRecordedBytes(static_cast<std::int32_t>(trimmed.dataBytes));
+        onlySilence_ = trimmed.result == TrimResult::OnlySilence;
+    }
+    // After the trim, which drops any copy kept before it: the copy levelling keeps is then the
+    // recording itself, or the one the trim kept.
+    if (levelTarget_.mode != LevelMode::Off && !onlySilence_)
+        levelled_ = levelMessage(message, levelTarget_);
+}
+
+void Keyer::discardRecording() {
+    recording_->discard();
+    closeMessageFile();
+}
+
+void Keyer::startRecording() {
+    if (!state_.recordFileOpen() && !openRecording())
+        return;
+    state_.setRecordActive(true);
+    state_.setKeyerIdle(false);
+    std::memset(in_.block(Half::A), 0, kWaveBufferBytes);
+    std::memset(in_.block(Half::B), 0, kWaveBufferBytes);
+    state_.setKeyerStopped(false);
+    state_.setRecordedBytes(0);
+    ending_ = MessageEnd::Stopped;
+    writeError_ = 0;
+    recordingFull_ = false;
+    onlySilence_ = false;
+    levelled_.reset();
+
+    run_ = Run::Recording;
+    if (!checkDevice(in_.queryInputFormat()) || !checkDevice(in_.openInput()))
+        return;
+    current_ = Half::A;
+    checkDevice(in_.queueBlock(Half::A));
+    if (run_ == Run::Recording)
+        checkDevice(in_.startInput());
+    if (run_ != Run::Recording)
+        return;
+    strip_.setColour(AlarmStrip::Blue);
+    checkDevice(in_.queueBlock(Half::B));
+    if (run_ == Run::Recording)
+        watchdog_->start();
+}
+
+void Keyer::serviceInput() {
+    while (run_ == Run::Recording && in_.done(current_)) {
+        watchdog_->heard();
+        const Half filled = current_;
+        std::uint8_t* block = in_.block(filled);
+        if (const int factor = gainFactor(); factor != 1)
+            scaleBlock(block, kWaveBufferSamples, factor);
+        state_.setInputPeak(blockPeak(block, kWaveBufferSamples));
+        std::int32_t bytes = state_.recordedBytes();
+        const MessageRecording::Append appended = recording_->append(block, bytes);
+        state_.setRecordedBytes(bytes);
+        if (appended != MessageRecording::Append::Written) {
+            if (appended == MessageRecording::Append::Failed)
+                writeError_ = recording_->error();
+            recordingFull_ = appended == MessageRecording::Append::Full;
+            stop();
+            return;
+        }
+        current_ = other(filled);
+        strip_.setColour(current_ == Half::A ? AlarmStrip::Blue : AlarmStrip::Red);
+        checkDevice(in_.queueBlock(filled));
+    }
+}
+
+void Keyer::endRecording() {
+    if (run_ != Run::Recording)
+        return;
+    run_ = Run::Idle;
+    watchdog_->stop();
+    state_.setInputPeak(0);
+    if (in_.deviceOpen()) {
+        checkDevice(in_.resetInput());
+        checkDevice(in_.closeInput());
+    }
+    if (const int error = std::exchange(writeError_, 0); error != 0) {
+        reportFailure(couldNotWrite(error), kFileErrorTitle);
+    } else if (std::exchange(recordingFull_, false)) {
+        dialogs_.showMessage(kLongestReached, kRecordingTitle);
+    }
+}
+
+void Keyer::setGainCode(std::int32_t code) {
+    state_.setMicGainCode(code);
+}
+
+int Keyer::gainFactor() const {
+    for (const GainItem& gain : kGains) {
+        if (gain.code == state_.micGainCode())
+            return gain.factor;
+    }
+    return 1;
 }

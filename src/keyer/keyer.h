@@ -10,7 +10,6 @@
 #include "keyer/trim.h"
 #include "tx/ptttiming.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -29,9 +28,11 @@ class KeyerState;
 class NoteBox;
 class KeyingLine;
 class MemorySlots;
+class MessageRecording;
 class Monitor;
 class QAction;
 class QTimer;
+class RepeatLoop;
 class TransmitControls;
 class WaveEngine;
 class WaveInEngine;
@@ -121,9 +122,8 @@ public:
     // The file the next PLAY reads when no message is open.
     void chooseMessageFile(const QString& path);
 
+    // LOOP: on, the next PLAY starts the loop; off, a running loop repeats no more.
     void toggleLoop();
-    // The pause after a looped message has ended: the message is played again.
-    void repeatLoop();
     // The pause between repetitions, in tenths of a second: a running loop goes on with it,
     // and a pause under way ends when the new delay has passed since its key-up. Any delay is
     // taken, whether a menu item carries it or not.
@@ -152,7 +152,8 @@ public:
     Templates& templates() { return templates_; }
     const Templates& templates() const { return templates_; }
 
-    QTimer& loopTimer() { return *loopTimer_; }
+    // The pause before the loop's next repetition is under way.
+    bool loopPausing() const;
     // A recording or playback has started and holds, or is about to open, a sound device.
     bool deviceInUse() const { return run_ != Run::Idle; }
     // While the sound card dialog is shown the buffer watchdog has no effect: the operator may
@@ -174,6 +175,8 @@ private:
     enum class Run { Idle, Leading, Sounding, Tailing, Recording };
 
     void pause();
+    // The loop's pause has ended: the message is played again.
+    void repeatLoop();
     // STOP's work on a running recording or playback, leaving the keying line to the caller.
     void stopRunning();
     void startPlayback();
@@ -195,14 +198,11 @@ private:
     bool openRecording();
     void serviceInput();
     void endRecording();
-    enum class Appended { Written, Full, Failed };
-    Appended appendBlock(const std::uint8_t* block);
     void finishRecording();
     void discardRecording();
     // The running message ends as STOP ends it after a failure: the line is released first, a
     // recording keeps what it has, and the loop repeats no more.
     void endFailed();
-    void noteWriteError(int error);
     std::int32_t fillOutBlock(Half half, std::int32_t startCount);
     void endOfData();
     void rewindUnheard(std::int32_t bytes);
@@ -223,9 +223,6 @@ private:
     // Failure boxes wait for the operator: the transmitter is released first, whatever keyed
     // it.
     void reportFailure(const QString& text, const QString& title);
-    // Times the pause before the next repetition of a running loop, from the key-up just done.
-    void startLoopPause();
-    std::chrono::milliseconds loopPause() const;
 
     KeyerState& state_;
     MemorySlots& memories_;
@@ -241,7 +238,7 @@ private:
     Dialogs& dialogs_;
     Monitor* monitor_;
 
-    QTimer* loopTimer_;
+    RepeatLoop* loop_;
     QTimer* holdTimer_; // the lead and the tail
 
     Run run_ = Run::Idle;
@@ -260,8 +257,7 @@ private:
     // has ended.
     QStringList deviceFailures_;
 
-    FileHandle messageFile_; // the recording being written
-    QString recordingPath_;
+    std::unique_ptr<MessageRecording> recording_;
     // The phrase the next recording goes to, in place of the selected memory; and the one the
     // last recording went to, empty when it went to a memory.
     QString phraseTarget_;
@@ -271,9 +267,6 @@ private:
     // A message gave way to another while keyed: the line stays keyed until the next start
     // decides.
     bool holdKey_ = false;
-    // A PLAY in loop mode started the loop, and no RST, Escape or LOOP has ended it since.
-    bool loopRunning_ = false;
-    QElapsedTimer sinceKeyUp_;
     bool shuttingDown_ = false;
     bool soundCardShown_ = false;
     PttTiming pttTiming_;

@@ -323,7 +323,7 @@ private slots:
         // The way out ended the playback where it came, not the message's end.
         QVERIFY(activity != "playback" || byItself || h.wave.played().size() <= 3 * kBlock);
         // The message has ended and the loop counts the pause before the next repetition.
-        QVERIFY(exit != "loop pause" || (w.station().keyer().loopTimer().isActive() &&
+        QVERIFY(exit != "loop pause" || (w.station().keyer().loopPausing() &&
                                          w.station().keyerState().keyerIdle()));
         QVERIFY(keyedBeforeExit);
         QCOMPARE(w.station().keyingLine().level(), KeyingLine::Unkeyed);

@@ -262,13 +262,13 @@ private slots:
         if (way == "STOP in LOOP") {
             click(w.ui().stopButton);
             QVERIFY(w.station().keyerState().keyerIdle() &&
-                    w.station().keyer().loopTimer().isActive());
+                    w.station().keyer().loopPausing());
             click(w.ui().memoryButtons[1]);
             QTRY_COMPARE_WITH_TIMEOUT(h.wave.played().size(), 4 * kBlock, 3000);
             click(w.ui().resetButton);
             QCOMPARE(h.wave.played(), QByteArray(3 * kBlock, 'k') + QByteArray(kBlock, 'f'));
         }
-        QVERIFY(!w.station().keyerState().busy() && !w.station().keyer().loopTimer().isActive() &&
+        QVERIFY(!w.station().keyerState().busy() && !w.station().keyer().loopPausing() &&
                 !h.keyed());
         QCOMPARE(look::textColour(w.ui().tuneButton), look::kBlue);
         QCOMPARE(w.ui().rxTxIndicator->text(), QStringLiteral("Receive"));
@@ -330,7 +330,7 @@ private slots:
         const qint64 pause = keyDowns[1] - keyUps.first();
         QVERIFY2(pause >= pauseMs - 40 && pause <= pauseMs + 250,
                  qPrintable(QString::number(pause)));
-        QVERIFY(!transmitInPause && !h.keyed() && !w.station().keyer().loopTimer().isActive());
+        QVERIFY(!transmitInPause && !h.keyed() && !w.station().keyer().loopPausing());
         for (const QAction* delay :
              w.ui().loopDelayItems) // the tick shows the delay in force, if any
             QCOMPARE(delay->isChecked(),
@@ -402,13 +402,13 @@ private slots:
         : running == "TUNE"                      ? click(w.ui().tuneButton)
                                                  : void();
         if (running == "LOOP" || running == "TUNE") {
-            QVERIFY(w.station().keyer().loopTimer().isActive() ||
+            QVERIFY(w.station().keyer().loopPausing() ||
                     w.station().transmitControls().state().tuning());
             press();
         }
         QTRY_VERIFY(w.ui().statusLine->text().startsWith(status));
         const bool stopped = status.startsWith("Stopped");
-        QVERIFY(!stopped || (!w.station().keyer().loopTimer().isActive() &&
+        QVERIFY(!stopped || (!w.station().keyer().loopPausing() &&
                              !w.station().keyerState().loopActive() &&
                              !w.station().transmitControls().state().tuning()));
         if (running == "PLAY") // the whole message unless stopped

@@ -285,10 +285,10 @@ private slots:
         QTRY_COMPARE(rig.ptt(), 0);
         // Past Tavrin's first look after the key-up, which learns what off is on this rig.
         QTest::qWait(int(5 * RigPtt::kListenInterval.count()));
-        QVERIFY(w.station().keyer().loopTimer().isActive() && rig.key(true));
+        QVERIFY(w.station().keyer().loopPausing() && rig.key(true));
         QTRY_COMPARE_WITH_TIMEOUT(w.station().keyerState().loopActive(), !heard, 5000);
         QTest::qWait(500);
-        QCOMPARE(w.station().keyer().loopTimer().isActive(), !heard);
+        QCOMPARE(w.station().keyer().loopPausing(), !heard);
         QCOMPARE(rig.ptt(), 1);
         QVERIFY(!heard || w.ui().statusLine->text() == "Stopped by the operator's PTT");
     }
