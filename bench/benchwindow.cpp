@@ -51,9 +51,10 @@ double toSeconds(const timeval& t) {
 
 } // namespace
 
-void BenchDialogs::showMessage(const QString& text, const QString& title) {
-    std::fprintf(stderr, "message box: %s: %s\n", qPrintable(title), qPrintable(text));
-    messages << title + QStringLiteral(": ") + text;
+void BenchDialogs::showMessage(const Notice& text, const Notice& title) {
+    std::fprintf(stderr, "message box: %s: %s\n", qPrintable(title.source()),
+                 qPrintable(text.source()));
+    messages << title.source() + QStringLiteral(": ") + text.source();
 }
 
 bool BenchDialogs::inputQuery(const QString&, const QString&, QString& value) {

@@ -24,7 +24,7 @@ void writeToneFile(const QString& path, double seconds);
 // instead of stopping the run; the input query answers with a preset text.
 class BenchDialogs final : public Dialogs {
 public:
-    void showMessage(const QString& text, const QString& title) override;
+    void showMessage(const Notice& text, const Notice& title) override;
     bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
     QString openFileName() override { return {}; }
     QString openFolderName() override { return {}; }

@@ -22,7 +22,7 @@ namespace {
 // Shows a failed device call; true when the call succeeded.
 bool ok(const WaveStatus& status) {
     if (!status.ok())
-        std::fprintf(stderr, "Wave Device Message: %s\n", qPrintable(status.text()));
+        std::fprintf(stderr, "Wave Device Message: %s\n", qPrintable(status.text().source()));
     return status.ok();
 }
 

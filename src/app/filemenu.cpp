@@ -40,8 +40,7 @@ void FileMenu::openMessage() {
     station_.keyer().chooseMessageFile(path);
     station_.readSlotLengths();
     if (const auto refusal = checkWaveFile(path))
-        station_.dialogs().showMessage(QString::fromLatin1(refusal->text),
-                                       QString::fromLatin1(refusal->title));
+        station_.dialogs().showMessage(refusal->textNotice(), refusal->titleNotice());
 }
 
 void FileMenu::saveMessageAs() {

@@ -84,7 +84,7 @@ void MicrophoneMenu::undoTrim() {
     if (!restoreAsRecorded(station_.memories().path(slot))) {
         station_.dialogs().showMessage(tr("Could not undo the trim and level: %1")
                                            .arg(QString::fromLocal8Bit(std::strerror(errno))),
-                                       kFileErrorTitle);
+                                       fileErrorTitle());
         return;
     }
     station_.readSlotLengths();
@@ -105,7 +105,7 @@ void MicrophoneMenu::levelNow() {
     const LevelOutcome outcome = levelMessage(station_.memories().path(slot), target);
     const QString report = levelReport(slot, target, outcome);
     if (outcome.result == LevelResult::Failed || outcome.result == LevelResult::NotLevellable) {
-        station_.dialogs().showMessage(report, kFileErrorTitle);
+        station_.dialogs().showMessage(report, fileErrorTitle());
         return;
     }
     emit told(report);

@@ -263,9 +263,9 @@ void PhrasesDialog::importNext() {
 void PhrasesDialog::imported() {
     const std::unique_ptr<MessageImport> import = std::move(import_);
     const Queued done = queue_.takeFirst();
-    if (const QString why = import->completePhrase(); why.isEmpty())
+    if (const Notice why = import->completePhrase(); why.isEmpty())
         taken_ << done.token;
     else
-        refused_ << tr("%1 (%2)").arg(QFileInfo(done.source).fileName(), why);
+        refused_ << tr("%1 (%2)").arg(QFileInfo(done.source).fileName(), why.shown());
     importNext();
 }

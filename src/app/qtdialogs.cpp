@@ -4,8 +4,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
-void QtDialogs::showMessage(const QString& text, const QString& title) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, owner_);
+void QtDialogs::showMessage(const Notice& text, const Notice& title) {
+    QMessageBox box(QMessageBox::NoIcon, title.shown(), text.shown(), QMessageBox::Ok, owner_);
     box.exec();
 }
 

@@ -10,7 +10,7 @@ class QtDialogs final : public Dialogs {
 public:
     explicit QtDialogs(QWidget* owner) : owner_(owner) {}
 
-    void showMessage(const QString& text, const QString& title) override;
+    void showMessage(const Notice& text, const Notice& title) override;
     bool inputQuery(const QString& caption, const QString& prompt, QString& value) override;
     QString openFileName() override;
     QString openFolderName() override;

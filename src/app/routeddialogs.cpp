@@ -1,12 +1,13 @@
 #include "app/routeddialogs.h"
 
-void RoutedDialogs::showMessage(const QString& text, const QString& title) {
+void RoutedDialogs::showMessage(const Notice& text, const Notice& title) {
     if (!remote_) {
         boxes_.showMessage(text, title);
         return;
     }
-    // The first failure is the cause; what follows it is mostly its consequence.
+    // The first failure is the cause; what follows it is mostly its consequence. The caller
+    // reads it in English, whatever the locale; the status line in the operator's language.
     if (failure_.isEmpty())
-        failure_ = text;
-    showQuietly_(text);
+        failure_ = text.source();
+    showQuietly_(text.shown());
 }

@@ -26,7 +26,7 @@ public:
     const QString& failure() const { return failure_; }
     QString takeFailure() { return std::exchange(failure_, QString()); }
 
-    void showMessage(const QString& text, const QString& title) override;
+    void showMessage(const Notice& text, const Notice& title) override;
     bool inputQuery(const QString& caption, const QString& prompt, QString& value) override {
         return boxes_.inputQuery(caption, prompt, value);
     }

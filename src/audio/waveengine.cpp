@@ -44,9 +44,9 @@ WaveStatus WaveEngine::queueBlock(Half half) {
     header.loops = 0;
     if (direction_ == WaveService::Direction::Output)
         return status(service_.queue(handle_, header), WaveSite::OutWrite,
-                      "Error writing to the output device ", half);
+                      translatable("WaveEngine", "Error writing to the output device "), half);
     return status(service_.queue(handle_, header), WaveSite::InAddBuffer,
-                  "Error in sending a buffer_", half);
+                  translatable("WaveEngine", "Error in sending a buffer_"), half);
 }
 
 WaveResult WaveEngine::checkFormat() {
@@ -66,24 +66,24 @@ QString WaveEngine::deviceName() const {
     return QString::fromStdString(service_.productName(direction_, device()));
 }
 
-WaveStatus WaveEngine::openStatus(WaveResult result, WaveSite site, const QString& text) const {
+WaveStatus WaveEngine::openStatus(WaveResult result, WaveSite site, const Notice& text) const {
     if (result == WaveResult::Ok)
         return WaveStatus{};
     const std::string reason = service_.lastError(direction_);
     if (reason.empty())
         return WaveStatus{site, text};
     return WaveStatus{
-        site, QStringLiteral("%1: %2: %3").arg(text, deviceName(), QString::fromStdString(reason))};
+        site, text + QStringLiteral(": %1: %2").arg(deviceName(), QString::fromStdString(reason))};
 }
 
-WaveStatus WaveEngine::status(WaveResult result, WaveSite site, const QString& text) {
+WaveStatus WaveEngine::status(WaveResult result, WaveSite site, const Notice& text) {
     return result == WaveResult::Ok ? WaveStatus{} : WaveStatus{site, text};
 }
 
-WaveStatus WaveEngine::status(WaveResult result, WaveSite site, const char* text, Half half) {
+WaveStatus WaveEngine::status(WaveResult result, WaveSite site, const Notice& text, Half half) {
     if (result == WaveResult::Ok)
         return WaveStatus{};
-    return WaveStatus{site, QLatin1String(text) + QLatin1Char(half == Half::A ? 'a' : 'b')};
+    return WaveStatus{site, text + QString(QLatin1Char(half == Half::A ? 'a' : 'b'))};
 }
 
 void WaveEngine::reportCompletionsTo(QObject* receiver, std::function<void()> handler) {
@@ -104,7 +104,7 @@ void WaveEngine::reportCompletionsTo(QObject* receiver, std::function<void()> ha
     });
 }
 
-WaveStatus WaveEngine::closeDevice(WaveSite site, const QString& text) {
+WaveStatus WaveEngine::closeDevice(WaveSite site, const Notice& text) {
     WaveStatus closed = status(service_.close(handle_), site, text);
     if (closed.ok())
         handle_ = 0;

@@ -49,15 +49,15 @@ public:
 protected:
     // Ok when the service's result is; otherwise the failure at site, its text naming buffer a
     // or b. The text is built only for a failure: this runs for every block.
-    static WaveStatus status(WaveResult result, WaveSite site, const char* text, Half half);
+    static WaveStatus status(WaveResult result, WaveSite site, const Notice& text, Half half);
     // Binds each header to its block with the buffer length and clears its flags.
     void bindHeaders(bool clearUser);
     // Ok when the service's result is; otherwise the failure at site with text.
-    static WaveStatus status(WaveResult result, WaveSite site, const QString& text);
+    static WaveStatus status(WaveResult result, WaveSite site, const Notice& text);
     // A failed query or open: text, then the device and the platform's reason when it gives one.
-    WaveStatus openStatus(WaveResult result, WaveSite site, const QString& text) const;
+    WaveStatus openStatus(WaveResult result, WaveSite site, const Notice& text) const;
     // Closes the device; a close that fails leaves it open, so the handle is kept for a later one.
-    WaveStatus closeDevice(WaveSite site, const QString& text);
+    WaveStatus closeDevice(WaveSite site, const Notice& text);
     // Whether the selected device takes the format. Asking opens the device on most platforms,
     // so a device that took it is not asked again until another device is selected or an open
     // fails.

@@ -10,7 +10,7 @@ void WaveInEngine::prepareInput() {
 
 WaveStatus WaveInEngine::queryInputFormat() {
     return openStatus(checkFormat(), WaveSite::InQuery,
-                      QStringLiteral("Could not open the input wave device"));
+                      translatable("WaveEngine", "Could not open the input wave device"));
 }
 
 WaveStatus WaveInEngine::openInput() {
@@ -18,7 +18,7 @@ WaveStatus WaveInEngine::openInput() {
     WaveService::Handle handle = 0;
     WaveStatus opened =
         openStatus(service_.open(direction_, handle, device(), format_), WaveSite::InOpen,
-                   QStringLiteral("Error Opening Input wave device"));
+                   translatable("WaveEngine", "Error Opening Input wave device"));
     if (opened.ok())
         handle_ = handle;
     else
@@ -32,14 +32,15 @@ WaveResult WaveInEngine::queryInput() {
 
 WaveStatus WaveInEngine::startInput() {
     return status(service_.start(handle_), WaveSite::InStart,
-                  QStringLiteral("Error starting the input wave device"));
+                  translatable("WaveEngine", "Error starting the input wave device"));
 }
 
 WaveStatus WaveInEngine::resetInput() {
     return status(service_.reset(handle_), WaveSite::InReset,
-                  QStringLiteral("Error Resetting the input wave device"));
+                  translatable("WaveEngine", "Error Resetting the input wave device"));
 }
 
 WaveStatus WaveInEngine::closeInput() {
-    return closeDevice(WaveSite::InClose, QStringLiteral("Error closing the input wave device"));
+    return closeDevice(WaveSite::InClose,
+                       translatable("WaveEngine", "Error closing the input wave device"));
 }

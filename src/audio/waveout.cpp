@@ -10,14 +10,15 @@ void WaveOutEngine::prepareOutput() {
 
 WaveStatus WaveOutEngine::openOutput() {
     handle_ = 0;
-    WaveStatus query = openStatus(checkFormat(), WaveSite::OutQuery,
-                                  QStringLiteral("Could not handle the output WAVE format"));
+    WaveStatus query =
+        openStatus(checkFormat(), WaveSite::OutQuery,
+                   translatable("WaveEngine", "Could not handle the output WAVE format"));
     if (!query.ok())
         return query;
     WaveService::Handle handle = 0;
     WaveStatus opened =
         openStatus(service_.open(direction_, handle, device(), format_), WaveSite::OutOpen,
-                   QStringLiteral("Error Opening Output wave device"));
+                   translatable("WaveEngine", "Error Opening Output wave device"));
     if (opened.ok())
         handle_ = handle;
     else
@@ -31,9 +32,10 @@ WaveResult WaveOutEngine::queryOutput() {
 
 WaveStatus WaveOutEngine::resetOutput() {
     return status(service_.reset(handle_), WaveSite::OutReset,
-                  QStringLiteral("Error Resetting the output wave device"));
+                  translatable("WaveEngine", "Error Resetting the output wave device"));
 }
 
 WaveStatus WaveOutEngine::closeOutput() {
-    return closeDevice(WaveSite::OutClose, QStringLiteral("Error closing the output wave device"));
+    return closeDevice(WaveSite::OutClose,
+                       translatable("WaveEngine", "Error closing the output wave device"));
 }

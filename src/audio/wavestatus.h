@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include "support/notice.h"
 
 #include <utility>
 
@@ -25,14 +25,14 @@ enum class WaveSite {
 class WaveStatus {
 public:
     WaveStatus() = default;
-    WaveStatus(WaveSite site, QString text) : failed_(true), site_(site), text_(std::move(text)) {}
+    WaveStatus(WaveSite site, Notice text) : failed_(true), site_(site), text_(std::move(text)) {}
 
     bool ok() const { return !failed_; }
     WaveSite site() const { return site_; }
-    const QString& text() const { return text_; }
+    const Notice& text() const { return text_; }
 
 private:
     bool failed_ = false;
     WaveSite site_ = WaveSite::OutQuery;
-    QString text_;
+    Notice text_;
 };

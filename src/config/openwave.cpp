@@ -6,6 +6,7 @@
 #include "support/atomicfile.h"
 #include "support/littleendian.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -15,8 +16,6 @@
 
 namespace {
 
-const QString kImportTitle = QStringLiteral("Import Message");
-const QString kCouldNotImport = QStringLiteral("Could not import the file: ");
 constexpr std::uint32_t kDeviceRate = kMessageFormat.samplesPerSecond;
 // The longest message a memory keeps: what a player reads at most.
 constexpr std::uint64_t kLongestSamples = kMaxPlayableBytes / kMessageFormat.blockAlign;
@@ -29,22 +28,30 @@ QString seconds(std::uint64_t samples) {
            QStringLiteral(" s");
 }
 
-QString tooLong() {
+Notice importTitle() {
+    return translatable("MessageImport", "Import Message");
+}
+
+Notice couldNotImport(const Notice& why) {
+    return translatable("MessageImport", "Could not import the file: ") + why;
+}
+
+Notice tooLong() {
     using Hours = std::chrono::duration<double, std::chrono::hours::period>;
     const Hours longest =
         std::chrono::duration<double>(static_cast<double>(kLongestSamples) / kDeviceRate);
-    return kCouldNotImport +
-           QStringLiteral("it is longer than the longest message a memory keeps (%1 h)")
-               .arg(longest.count(), 0, 'f', 1);
+    return couldNotImport(
+        translatable("MessageImport", "it is longer than the longest message a memory keeps (%1 h)")
+            .arg(longest.count(), 0, 'f', 1));
 }
 
-QString withDetail(const MessageBoxText& message, const QString& detail) {
-    const QString text = QString::fromLatin1(message.text);
-    return detail.isEmpty() ? text : text + QStringLiteral(": ") + detail;
+Notice withDetail(const MessageBoxText& message, const QString& detail) {
+    return detail.isEmpty() ? message.textNotice()
+                            : message.textNotice() + QStringLiteral(": ") + detail;
 }
 
 void show(Dialogs& dialogs, const MessageBoxText& message, const QString& detail = {}) {
-    dialogs.showMessage(withDetail(message, detail), QString::fromLatin1(message.title));
+    dialogs.showMessage(withDetail(message, detail), message.titleNotice());
 }
 
 // "keepme" saved as "WAV files (*.wav)" is "keepme.wav": the extension between "(*" and ")".
@@ -74,8 +81,9 @@ void saveWave(const QString& source, Dialogs& dialogs) {
         return;
     }
     QString fileType;
-    const QString typed = dialogs.saveFileName(QStringLiteral("Save Wave"),
-                                               QString::fromLatin1(kSaveWaveFilter), fileType);
+    const QString title = QCoreApplication::translate("SaveWave", "Save Wave");
+    const QString typed =
+        dialogs.saveFileName(title, QString::fromLatin1(kSaveWaveFilter), fileType);
     if (typed.isEmpty())
         return;
     // The question is about the file that will be written, extension and all.
@@ -86,9 +94,10 @@ void saveWave(const QString& source, Dialogs& dialogs) {
         return;
     }
     if (QFileInfo::exists(target) &&
-        !dialogs.askYesNo(QStringLiteral("%1 already exists.\nDo you want to replace it?")
+        !dialogs.askYesNo(QCoreApplication::translate(
+                              "SaveWave", "%1 already exists.\nDo you want to replace it?")
                               .arg(QFileInfo(target).fileName()),
-                          QStringLiteral("Save Wave")))
+                          title))
         return;
     MessageReader reader(std::move(opened));
     SoundFileWriter writer(replacement.fd(), soundFileKindFor(target));
@@ -127,7 +136,7 @@ MessageImport::~MessageImport() {
     worker_.join();
 }
 
-void MessageImport::refuse(const QString& text) {
+void MessageImport::refuse(const Notice& text) {
     refusal_ = text;
 }
 
@@ -144,10 +153,11 @@ void MessageImport::convert() {
     QString reason;
     FileHandle file = openFile(source_, "rb", &reason);
     if (!file)
-        return refuse(kCouldNotImport + QStringLiteral("the file cannot be opened: ") + reason);
+        return refuse(couldNotImport(
+            translatable("MessageImport", "the file cannot be opened: %1").arg(reason)));
     std::unique_ptr<MonoSource> sound = openSoundFile(std::move(file), &reason);
     if (!sound)
-        return refuse(kCouldNotImport + reason);
+        return refuse(couldNotImport(reason));
     DeviceConverter converter(std::move(sound), ConverterQuality::Best);
     if (converter.lengthKnown() && converter.samples() > kLongestSamples)
         return refuse(tooLong());
@@ -174,7 +184,7 @@ void MessageImport::convert() {
     if (cancelled_)
         return;
     if (samples == 0)
-        return refuse(kCouldNotImport + QStringLiteral("it holds no sound"));
+        return refuse(couldNotImport(translatable("MessageImport", "it holds no sound")));
     if (kind_ == Kind::Phrase) {
         piece = trimmedToSound(std::move(piece));
         samples = piece.size();
@@ -190,7 +200,7 @@ void MessageImport::convert() {
     converted_ = std::move(converted);
 }
 
-QString MessageImport::completePhrase() {
+Notice MessageImport::completePhrase() {
     const std::unique_ptr<AtomicReplacement> converted = std::move(converted_);
     if (!converted)
         return refusal_;
@@ -202,18 +212,19 @@ QString MessageImport::completePhrase() {
 bool MessageImport::complete(int slot, Dialogs& dialogs, TrimMargin margin,
                              const LevelTarget& level) {
     if (!refusal_.isEmpty())
-        dialogs.showMessage(refusal_, kFileErrorTitle);
+        dialogs.showMessage(refusal_, fileErrorTitle());
     // Taken, so that whatever happens next the temporary file goes with it.
     const std::unique_ptr<AtomicReplacement> converted = std::move(converted_);
     if (!converted)
         return false;
     const QString length = seconds(samples_);
     if (QFileInfo::exists(target_) &&
-        !dialogs.askYesNo(
-            QStringLiteral("Memory %1 holds a message. Replace it with this one of %2?")
-                .arg(slot)
-                .arg(length),
-            kImportTitle))
+        !dialogs.askYesNo(QCoreApplication::translate(
+                              "MessageImport", "Memory %1 holds a message. Replace it with this "
+                                               "one of %2?")
+                              .arg(slot)
+                              .arg(length),
+                          importTitle().shown()))
         return false;
     if (!converted->commit()) {
         show(dialogs, kCouldNotWriteWaveFile, converted->reason());
@@ -223,20 +234,20 @@ bool MessageImport::complete(int slot, Dialogs& dialogs, TrimMargin margin,
     if (!margin)
         forgetAsRecorded(target_);
     const bool cut = trimmed.result == TrimResult::Trimmed;
-    QString text = QStringLiteral("Memory %1 now holds a message of %2.")
-                       .arg(slot)
-                       .arg(cut ? seconds(trimmed.dataBytes / kMessageFormat.blockAlign) : length);
+    Notice text = translatable("MessageImport", "Memory %1 now holds a message of %2.")
+                      .arg(slot)
+                      .arg(cut ? seconds(trimmed.dataBytes / kMessageFormat.blockAlign) : length);
     if (cut)
-        text += QStringLiteral(" Silence at its ends was trimmed.");
+        text += translatable("MessageImport", " Silence at its ends was trimmed.");
     if (trimmed.result == TrimResult::OnlySilence)
-        text += QStringLiteral(" It holds only silence and was kept as it is.");
+        text += translatable("MessageImport", " It holds only silence and was kept as it is.");
     // After the trim, as after a recording: the copy kept for Undo is the file imported. Silence
     // the trim found has been told of already.
     if (level.mode != LevelMode::Off && trimmed.result != TrimResult::OnlySilence)
         text += QLatin1Char(' ') + levelReport(slot, level, levelMessage(target_, level)) +
                 QLatin1Char('.');
     if (clipped_)
-        text += QStringLiteral(" Samples over full scale were clipped.");
-    dialogs.showMessage(text, kImportTitle);
+        text += translatable("MessageImport", " Samples over full scale were clipped.");
+    dialogs.showMessage(text, importTitle());
     return true;
 }

@@ -17,12 +17,16 @@
 // File > Open Wave, File > Save Wave and File > Import Message….
 
 // The title of the boxes that say a message file could not be read, written or changed.
-inline const QString kFileErrorTitle = QStringLiteral("File Error Message");
+inline Notice fileErrorTitle() {
+    return translatable("MessageFile", "File Error Message");
+}
 
-inline constexpr MessageBoxText kCouldNotOpenWaveFile{"Could not open the wave file",
-                                                      "File Open Error Message"};
-inline constexpr MessageBoxText kCouldNotWriteWaveFile{"Could not write the Wave file",
-                                                       "File Error Message"};
+inline constexpr MessageBoxText kCouldNotOpenWaveFile{
+    QT_TRANSLATE_NOOP("MessageFile", "Could not open the wave file"),
+    QT_TRANSLATE_NOOP("MessageFile", "File Open Error Message")};
+inline constexpr MessageBoxText kCouldNotWriteWaveFile{
+    QT_TRANSLATE_NOOP("MessageFile", "Could not write the Wave file"),
+    QT_TRANSLATE_NOOP("MessageFile", "File Error Message")};
 inline constexpr const char* kSaveWaveFilter = "WAV files (*.wav);;FLAC files (*.flac)";
 
 // Checks the header of a file chosen with Open Wave, by the same rules as PLAY, through a file
@@ -68,7 +72,7 @@ public:
     bool complete(int slot, Dialogs& dialogs, TrimMargin margin, const LevelTarget& level);
     // Once finished, for a phrase: puts it in target's place. Empty when it is there; otherwise
     // why not.
-    QString completePhrase();
+    Notice completePhrase();
 
 signals:
     // How far the conversion is, in thousandths; -1 while the file does not say how long it is.
@@ -77,7 +81,7 @@ signals:
 
 private:
     void convert();
-    void refuse(const QString& text);
+    void refuse(const Notice& text);
     void tellProgress(int permille);
 
     QString source_;
@@ -86,7 +90,7 @@ private:
     std::atomic<bool> cancelled_{false};
     // Written by the worker before it says finished, read only after.
     std::unique_ptr<AtomicReplacement> converted_;
-    QString refusal_;
+    Notice refusal_;
     std::uint64_t samples_ = 0;
     bool clipped_ = false;
     int shownPermille_ = 0;

@@ -29,19 +29,19 @@
 using namespace std::chrono_literals;
 
 namespace {
-const QString kWaveDeviceTitle = QStringLiteral("Wave Device Message");
-const QString kKeyingErrorTitle = QStringLiteral("Communications I/O Error");
-const QString kFileErrorTitle = QStringLiteral("File Error Message");
-const QString kCouldNotOpen = QStringLiteral("Could not open the Wave file");
+// Made when shown, so that they speak the language of the translator installed by then.
+Notice waveDeviceTitle() {
+    return translatable("Keyer", "Wave Device Message");
+}
+Notice fileErrorTitle() {
+    return translatable("Keyer", "File Error Message");
+}
 // The system's reason goes with the text: a full disk and a folder made read-only need different
 // mends.
-QString couldNotWrite(int error) {
-    return QStringLiteral("Could not write the Wave file: %1")
+Notice couldNotWrite(int error) {
+    return translatable("Keyer", "Could not write the Wave file: %1")
         .arg(QString::fromLocal8Bit(std::strerror(error)));
 }
-const QString kLongestReached =
-    QStringLiteral("The recording reached the longest message a file can hold and was stopped");
-const QString kRecordingTitle = QStringLiteral("Recording Message");
 
 // The input sites that run with the input device open.
 bool leavesInputOpen(WaveSite site) {
@@ -124,7 +124,7 @@ void Keyer::closeMessageFile() {
     state_.setRecordFileOpen(false);
 }
 
-void Keyer::reportFailure(const QString& text, const QString& title) {
+void Keyer::reportFailure(const Notice& text, const Notice& title) {
     if (line_.level() != KeyingLine::Unkeyed)
         line_.unkey();
     dialogs_.showMessage(text, title);
@@ -149,8 +149,8 @@ bool Keyer::checkDevice(const WaveStatus& status) {
         checkDevice(in_.closeInput());
     if (run_ != Run::Idle)
         endFailed();
-    for (const QString& text : std::exchange(deviceFailures_, {}))
-        dialogs_.showMessage(text, kWaveDeviceTitle);
+    for (const Notice& text : std::exchange(deviceFailures_, {}))
+        dialogs_.showMessage(text, waveDeviceTitle());
     return false;
 }
 
@@ -193,17 +193,19 @@ void Keyer::checkSilence() {
     reportDeviceFailure(deviceStopped(*engine));
 }
 
-void Keyer::reportDeviceFailure(const QString& text) {
-    reportFailure(text, kWaveDeviceTitle);
+void Keyer::reportDeviceFailure(const Notice& text) {
+    reportFailure(text, waveDeviceTitle());
 }
 
-QString Keyer::deviceStopped(WaveEngine& engine) {
-    std::string reason = engine.problem();
-    if (reason.empty())
-        reason = "no sound moved for " + std::to_string(kLongestSilence.count() / 1000) + " s";
+Notice Keyer::deviceStopped(WaveEngine& engine) {
+    Notice reason = QString::fromStdString(engine.problem());
+    if (reason.isEmpty())
+        reason =
+            translatable("Keyer", "no sound moved for %1 s")
+                .arg(std::chrono::duration_cast<std::chrono::seconds>(kLongestSilence).count());
     endFailed();
-    return QStringLiteral("Sound stopped on the device %1: %2")
-        .arg(engine.deviceName(), QString::fromStdString(reason));
+    return translatable("Keyer", "Sound stopped on the device %1: ").arg(engine.deviceName()) +
+           reason;
 }
 
 void Keyer::endFailed() {
@@ -213,12 +215,12 @@ void Keyer::endFailed() {
     stop();
 }
 
-void Keyer::keyingFailed(const QString& reason) {
+void Keyer::keyingFailed(const Notice& reason) {
     if (state_.playActive())
         endFailed();
     // A loop waiting in its pause repeats no more either.
     loop_->end();
-    reportFailure(reason, kKeyingErrorTitle);
+    reportFailure(reason, translatable("Keyer", "Communications I/O Error"));
 }
 
 int Keyer::templateToPlay() const {
@@ -354,10 +356,10 @@ bool Keyer::openMessage(const QString& path, const QString& read) {
     OpenedMessage opened = openMessageFile(read);
     if (opened.result != HeaderResult::Ok) {
         if (const auto message = headerFailureMessage(opened.result)) {
-            QString text = QString::fromLatin1(message->text);
+            Notice text = message->textNotice();
             if (opened.result == HeaderResult::UnplayableFormat)
                 text += QStringLiteral(": ") + describeFormat(opened.format);
-            reportFailure(text, QString::fromLatin1(message->title));
+            reportFailure(text, message->titleNotice());
         }
         state_.setPlayFile({});
         return false;
@@ -623,11 +625,11 @@ bool Keyer::openRecording() {
         state_.setRecordFileOpen(true);
         return true;
     }
-    const QString text = started == MessageRecording::Start::CouldNotOpen
-                             ? kCouldNotOpen
-                             : couldNotWrite(recording_->error());
+    const Notice text = started == MessageRecording::Start::CouldNotOpen
+                            ? translatable("Keyer", "Could not open the Wave file")
+                            : couldNotWrite(recording_->error());
     closeMessageFile();
-    reportFailure(text, kFileErrorTitle);
+    reportFailure(text, fileErrorTitle());
     stop();
     return false;
 }
@@ -734,9 +736,11 @@ void Keyer::endRecording() {
         checkDevice(in_.closeInput());
     }
     if (const int error = std::exchange(writeError_, 0); error != 0) {
-        reportFailure(couldNotWrite(error), kFileErrorTitle);
+        reportFailure(couldNotWrite(error), fileErrorTitle());
     } else if (std::exchange(recordingFull_, false)) {
-        dialogs_.showMessage(kLongestReached, kRecordingTitle);
+        dialogs_.showMessage(translatable("Keyer", "The recording reached the longest message a "
+                                                   "file can hold and was stopped"),
+                             translatable("Keyer", "Recording Message"));
     }
 }
 

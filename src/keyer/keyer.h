@@ -8,6 +8,7 @@
 #include "keyer/messagereader.h"
 #include "keyer/templates.h"
 #include "keyer/trim.h"
+#include "support/notice.h"
 #include "tx/ptttiming.h"
 
 #include <QObject>
@@ -216,13 +217,13 @@ private:
     void checkSilence();
     // The device of a running message stopped moving sound: the message ends as STOP ends it.
     // Returns the text the operator is shown once the device has been let go.
-    QString deviceStopped(WaveEngine& engine);
-    void reportDeviceFailure(const QString& text);
+    Notice deviceStopped(WaveEngine& engine);
+    void reportDeviceFailure(const Notice& text);
     // The line could not key: the message and the loop end, and the operator is told why.
-    void keyingFailed(const QString& reason);
+    void keyingFailed(const Notice& reason);
     // Failure boxes wait for the operator: the transmitter is released first, whatever keyed
     // it.
-    void reportFailure(const QString& text, const QString& title);
+    void reportFailure(const Notice& text, const Notice& title);
 
     KeyerState& state_;
     MemorySlots& memories_;
@@ -255,7 +256,7 @@ private:
     MessageEnd ending_ = MessageEnd::Stopped;
     // The boxes of a device failure and of the clean-up it leads to, shown once the message
     // has ended.
-    QStringList deviceFailures_;
+    QList<Notice> deviceFailures_;
 
     std::unique_ptr<MessageRecording> recording_;
     // The phrase the next recording goes to, in place of the selected memory; and the one the

@@ -2,6 +2,7 @@
 
 #include "audio/wavetypes.h"
 #include "keyer/monosource.h"
+#include "support/notice.h"
 
 #include <QString>
 
@@ -121,19 +122,32 @@ OpenedMessage openMessageFile(const QString& path);
 // samples, which is what an empty memory is.
 std::chrono::milliseconds messageLength(const QString& path);
 
+// A box's text and title, both marked for translation in the context "MessageFile".
 struct MessageBoxText {
     const char* text;
     const char* title;
+
+    Notice textNotice() const { return translatable(kContext, text); }
+    Notice titleNotice() const { return translatable(kContext, title); }
+    static constexpr const char* kContext = "MessageFile";
 };
 
-inline constexpr MessageBoxText kCouldNotOpenFile{"Could not open the file",
-                                                  "File Open Error Message"};
-inline constexpr MessageBoxText kNotRiffFile{"Not a RIFF file", "File Error Message"};
-inline constexpr MessageBoxText kNotWaveFile{"Not a WAVE file", "File Error Message"};
-inline constexpr MessageBoxText kFmtIncorrect{"fmt incorrect", "File Error Message"};
+inline constexpr MessageBoxText kCouldNotOpenFile{
+    QT_TRANSLATE_NOOP("MessageFile", "Could not open the file"),
+    QT_TRANSLATE_NOOP("MessageFile", "File Open Error Message")};
+inline constexpr MessageBoxText kNotRiffFile{
+    QT_TRANSLATE_NOOP("MessageFile", "Not a RIFF file"),
+    QT_TRANSLATE_NOOP("MessageFile", "File Error Message")};
+inline constexpr MessageBoxText kNotWaveFile{
+    QT_TRANSLATE_NOOP("MessageFile", "Not a WAVE file"),
+    QT_TRANSLATE_NOOP("MessageFile", "File Error Message")};
+inline constexpr MessageBoxText kFmtIncorrect{
+    QT_TRANSLATE_NOOP("MessageFile", "fmt incorrect"),
+    QT_TRANSLATE_NOOP("MessageFile", "File Error Message")};
 // PLAY follows the text with the format in words.
-inline constexpr MessageBoxText kUnplayableFormat{"Cannot play a wave file in this format",
-                                                  "File Error Message"};
+inline constexpr MessageBoxText kUnplayableFormat{
+    QT_TRANSLATE_NOOP("MessageFile", "Cannot play a wave file in this format"),
+    QT_TRANSLATE_NOOP("MessageFile", "File Error Message")};
 
 // The message for a refused message file; nothing for Ok. A file that ends inside its header is
 // reported as "fmt incorrect": its format or data chunk is not complete.

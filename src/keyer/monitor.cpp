@@ -53,7 +53,7 @@ QString Monitor::deviceName() const {
 
 void Monitor::prepare() {
     stopPreview();
-    if (on_ && phase_ == Phase::Closed && open(QStringLiteral("The monitor is off")))
+    if (on_ && phase_ == Phase::Closed && open(tr("The monitor is off")))
         phase_ = Phase::Following;
     if (phase_ == Phase::Draining)
         phase_ = Phase::Following;
@@ -62,14 +62,14 @@ void Monitor::prepare() {
 bool Monitor::open(const QString& refused) {
     // With VOX, sound there would key the transmitter.
     if (engine_.device() == transmitterDevice_()) {
-        fail(QStringLiteral("%1: %2 is the transmitter's sound card; choose another for the "
-                            "monitor in Options > SoundCard")
+        fail(tr("%1: %2 is the transmitter's sound card; choose another for the "
+                "monitor in Options > SoundCard")
                  .arg(refused, deviceName()));
         return false;
     }
     const WaveStatus opened = engine_.openOutput();
     if (!opened.ok()) {
-        fail(QStringLiteral("%1: %2").arg(refused, opened.text()));
+        fail(QStringLiteral("%1: %2").arg(refused, opened.text().shown()));
         return false;
     }
     inFlight_ = {};
@@ -110,7 +110,7 @@ void Monitor::follow(const std::uint8_t* block) {
         return;
     // A device this far behind has not started at all: it is the one that gives way.
     if (!enqueue(block)) {
-        stopped(QStringLiteral("it fell behind the transmitter"));
+        stopped(tr("it fell behind the transmitter"));
         return;
     }
     feed();
@@ -169,7 +169,7 @@ void Monitor::feed() {
         head_ = (head_ + 1) % kQueuedBlocks;
         --waiting_;
         if (const WaveStatus queued = engine_.queueBlock(half); !queued.ok()) {
-            fail(QStringLiteral("The monitor is off: %1").arg(queued.text()));
+            fail(tr("The monitor is off: %1").arg(queued.text().shown()));
             return;
         }
         // The wait for the device counts from a block it has in hand.
@@ -196,24 +196,24 @@ void Monitor::checkDevice() {
         stopped(QString::fromStdString(problem));
     else if (waiting && sinceHeard_.isValid() &&
              std::chrono::milliseconds{sinceHeard_.elapsed()} >= Keyer::kLongestSilence)
-        stopped(QStringLiteral("no sound moved for %1 s")
+        stopped(tr("no sound moved for %1 s")
                     .arg(std::chrono::duration_cast<std::chrono::seconds>(Keyer::kLongestSilence)
                              .count()));
 }
 
 void Monitor::stopped(const QString& why) {
-    fail(QStringLiteral("The monitor is off: sound stopped on %1: %2").arg(deviceName(), why));
+    fail(tr("The monitor is off: sound stopped on %1: %2").arg(deviceName(), why));
 }
 
 bool Monitor::preview(const QString& path) {
     stopPreview();
-    const QString empty = QStringLiteral("Nothing to preview: the memory is empty");
+    const QString empty = tr("Nothing to preview: the memory is empty");
     OpenedMessage opened = openMessageFile(path);
     if (opened.result != HeaderResult::Ok) {
         const auto refusal = headerFailureMessage(opened.result);
         emit failed(!QFileInfo::exists(path) || !refusal
                         ? empty
-                        : QStringLiteral("Not previewed: %1").arg(QLatin1String(refusal->text)));
+                        : tr("Not previewed: %1").arg(refusal->textNotice().shown()));
         return false;
     }
     auto reader = std::make_unique<MessageReader>(std::move(opened));
@@ -225,7 +225,7 @@ bool Monitor::preview(const QString& path) {
     if (phase_ != Phase::Closed)
         close();
     phase_ = Phase::Opening;
-    if (!open(QStringLiteral("Not previewed")))
+    if (!open(tr("Not previewed")))
         return false;
     phase_ = Phase::Previewing;
     preview_ = std::move(reader);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/notice.h"
+
 #include <QString>
 
 // The modal dialogs through which the system talks to the operator. Every failure message of the
@@ -8,8 +10,9 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
 
-    // A modal box owned by the main window: the text, the title and one OK button.
-    virtual void showMessage(const QString& text, const QString& title) = 0;
+    // A modal box owned by the main window: the text, the title and one OK button, in the
+    // operator's language.
+    virtual void showMessage(const Notice& text, const Notice& title) = 0;
 
     // A modal one-line input. value comes in as the preset text and is replaced only on OK.
     // Returns true on OK.

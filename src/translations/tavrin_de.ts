@@ -293,6 +293,107 @@
     </message>
 </context>
 <context>
+    <name>IdAlarm</name>
+    <message>
+        <source>Timer Error</source>
+        <translation>Timerfehler</translation>
+    </message>
+    <message>
+        <source>Alarm Timer:</source>
+        <translation>Alarmtimer:</translation>
+    </message>
+    <message>
+        <source>Set the alarm time in Seconds</source>
+        <translation>Alarmzeit in Sekunden einstellen</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a whole number of seconds.</source>
+        <translation>„%1“ ist keine ganze Zahl von Sekunden.</translation>
+    </message>
+    <message>
+        <source>Enter a value greater than 2 seconds</source>
+        <translation>Geben Sie einen Wert über 2 Sekunden ein</translation>
+    </message>
+    <message>
+        <source>Enter a value no greater than %1 seconds</source>
+        <translation>Geben Sie einen Wert von höchstens %1 Sekunden ein</translation>
+    </message>
+</context>
+<context>
+    <name>Keyer</name>
+    <message>
+        <source>Wave Device Message</source>
+        <translation>Meldung des Audiogeräts</translation>
+    </message>
+    <message>
+        <source>File Error Message</source>
+        <translation>Dateifehler</translation>
+    </message>
+    <message>
+        <source>Could not write the Wave file: %1</source>
+        <translation>Die Wave-Datei konnte nicht geschrieben werden: %1</translation>
+    </message>
+    <message>
+        <source>no sound moved for %1 s</source>
+        <translation>seit %1 s kein Ton übertragen</translation>
+    </message>
+    <message>
+        <source>Sound stopped on the device %1: </source>
+        <translation>Der Ton auf dem Gerät %1 ist ausgefallen: </translation>
+    </message>
+    <message>
+        <source>Communications I/O Error</source>
+        <translation>Ein-/Ausgabefehler der Schnittstelle</translation>
+    </message>
+    <message>
+        <source>Could not open the Wave file</source>
+        <translation>Die Wave-Datei konnte nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>The recording reached the longest message a file can hold and was stopped</source>
+        <translation>Die Aufnahme hat die längste Nachricht erreicht, die eine Datei fassen kann, und wurde beendet</translation>
+    </message>
+    <message>
+        <source>Recording Message</source>
+        <translation>Aufnahme</translation>
+    </message>
+</context>
+<context>
+    <name>KeyingLine</name>
+    <message>
+        <source>Communications I/O Error</source>
+        <translation>Ein-/Ausgabefehler der Schnittstelle</translation>
+    </message>
+    <message>
+        <source>The operator&apos;s PTT is not watched: %1 does not report its PTT</source>
+        <translation>Die PTT des Operators wird nicht überwacht: %1 meldet seine PTT nicht</translation>
+    </message>
+    <message>
+        <source>The operator&apos;s PTT is not watched: it needs a serial keying port</source>
+        <translation>Die PTT des Operators wird nicht überwacht: dazu ist eine serielle Tastschnittstelle nötig</translation>
+    </message>
+    <message>
+        <source>The operator&apos;s PTT is not watched: it needs a radio keyed by CAT</source>
+        <translation>Die PTT des Operators wird nicht überwacht: dazu ist ein per CAT getastetes Funkgerät nötig</translation>
+    </message>
+    <message>
+        <source>The operator&apos;s PTT is not watched: %1 cannot show its %2 (%3)</source>
+        <translation>Die PTT des Operators wird nicht überwacht: %1 kann sein %2 nicht anzeigen (%3)</translation>
+    </message>
+    <message>
+        <source>%1: the key-down was not confirmed within %2 s, so the transmission is refused</source>
+        <translation>%1: das Tasten wurde nicht innerhalb von %2 s bestätigt, daher wird nicht gesendet</translation>
+    </message>
+    <message>
+        <source>Could not use the printer port: %1</source>
+        <translation>Der Druckeranschluss konnte nicht verwendet werden: %1</translation>
+    </message>
+    <message>
+        <source>Failed to open the comms device</source>
+        <translation>Die Schnittstelle konnte nicht geöffnet werden</translation>
+    </message>
+</context>
+<context>
     <name>Level</name>
     <message>
         <source>Peak %1 dBFS</source>
@@ -754,6 +855,88 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
     </message>
 </context>
 <context>
+    <name>MessageFile</name>
+    <message>
+        <source>File Error Message</source>
+        <translation>Dateifehler</translation>
+    </message>
+    <message>
+        <source>Could not open the wave file</source>
+        <translation>Die Wave-Datei konnte nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>File Open Error Message</source>
+        <translation>Fehler beim Öffnen der Datei</translation>
+    </message>
+    <message>
+        <source>Could not write the Wave file</source>
+        <translation>Die Wave-Datei konnte nicht geschrieben werden</translation>
+    </message>
+    <message>
+        <source>Could not open the file</source>
+        <translation>Die Datei konnte nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>Not a RIFF file</source>
+        <translation>Keine RIFF-Datei</translation>
+    </message>
+    <message>
+        <source>Not a WAVE file</source>
+        <translation>Keine WAVE-Datei</translation>
+    </message>
+    <message>
+        <source>fmt incorrect</source>
+        <translation>fmt fehlerhaft</translation>
+    </message>
+    <message>
+        <source>Cannot play a wave file in this format</source>
+        <translation>Eine Wave-Datei in diesem Format kann nicht abgespielt werden</translation>
+    </message>
+</context>
+<context>
+    <name>MessageImport</name>
+    <message>
+        <source>Import Message</source>
+        <translation>Nachricht importieren</translation>
+    </message>
+    <message>
+        <source>Could not import the file: </source>
+        <translation>Die Datei konnte nicht importiert werden: </translation>
+    </message>
+    <message>
+        <source>it is longer than the longest message a memory keeps (%1 h)</source>
+        <translation>sie ist länger als die längste Nachricht, die ein Speicher fasst (%1 h)</translation>
+    </message>
+    <message>
+        <source>the file cannot be opened: %1</source>
+        <translation>die Datei lässt sich nicht öffnen: %1</translation>
+    </message>
+    <message>
+        <source>it holds no sound</source>
+        <translation>sie enthält keinen Ton</translation>
+    </message>
+    <message>
+        <source>Memory %1 holds a message. Replace it with this one of %2?</source>
+        <translation>Speicher %1 enthält eine Nachricht. Durch diese mit %2 ersetzen?</translation>
+    </message>
+    <message>
+        <source>Memory %1 now holds a message of %2.</source>
+        <translation>Speicher %1 enthält jetzt eine Nachricht mit %2.</translation>
+    </message>
+    <message>
+        <source> Silence at its ends was trimmed.</source>
+        <translation> Die Stille an ihren Enden wurde gekürzt.</translation>
+    </message>
+    <message>
+        <source> It holds only silence and was kept as it is.</source>
+        <translation> Sie enthält nur Stille und wurde belassen, wie sie ist.</translation>
+    </message>
+    <message>
+        <source> Samples over full scale were clipped.</source>
+        <translation> Werte über Vollaussteuerung wurden begrenzt.</translation>
+    </message>
+</context>
+<context>
     <name>MicrophoneMenu</name>
     <message>
         <source>Could not undo the trim and level: %1</source>
@@ -762,6 +945,45 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
     <message>
         <source>Memory %1 is back as recorded: %2 seconds</source>
         <translation>Speicher %1 ist wieder wie aufgenommen: %2 Sekunden</translation>
+    </message>
+</context>
+<context>
+    <name>Monitor</name>
+    <message>
+        <source>The monitor is off</source>
+        <translation>Das Mithören ist aus</translation>
+    </message>
+    <message>
+        <source>%1: %2 is the transmitter&apos;s sound card; choose another for the monitor in Options &gt; SoundCard</source>
+        <translation>%1: %2 ist die Soundkarte des Senders; wählen Sie unter Optionen &gt; Soundkarte eine andere zum Mithören</translation>
+    </message>
+    <message>
+        <source>it fell behind the transmitter</source>
+        <translation>es blieb hinter dem Sender zurück</translation>
+    </message>
+    <message>
+        <source>The monitor is off: %1</source>
+        <translation>Das Mithören ist aus: %1</translation>
+    </message>
+    <message>
+        <source>no sound moved for %1 s</source>
+        <translation>seit %1 s kein Ton übertragen</translation>
+    </message>
+    <message>
+        <source>The monitor is off: sound stopped on %1: %2</source>
+        <translation>Das Mithören ist aus: der Ton auf %1 ist ausgefallen: %2</translation>
+    </message>
+    <message>
+        <source>Nothing to preview: the memory is empty</source>
+        <translation>Nichts vorzuhören: der Speicher ist leer</translation>
+    </message>
+    <message>
+        <source>Not previewed: %1</source>
+        <translation>Nicht vorgehört: %1</translation>
+    </message>
+    <message>
+        <source>Not previewed</source>
+        <translation>Nicht vorgehört</translation>
     </message>
 </context>
 <context>
@@ -902,6 +1124,17 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
     </message>
 </context>
 <context>
+    <name>PttTiming</name>
+    <message>
+        <source>Milliseconds (0 to %1, in steps of %2):</source>
+        <translation>Millisekunden (0 bis %1, in Schritten von %2):</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a delay of 0 to %2 ms</source>
+        <translation>„%1“ ist keine Verzögerung von 0 bis %2 ms</translation>
+    </message>
+</context>
+<context>
     <name>RigDialog</name>
     <message>
         <source>Test</source>
@@ -918,6 +1151,19 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
     <message>
         <source>Test passed: %1 keyed for half a second</source>
         <translation>Test bestanden: %1 eine halbe Sekunde getastet</translation>
+    </message>
+</context>
+<context>
+    <name>SaveWave</name>
+    <message>
+        <source>Save Wave</source>
+        <translation>Wave speichern</translation>
+    </message>
+    <message>
+        <source>%1 already exists.
+Do you want to replace it?</source>
+        <translation>%1 ist bereits vorhanden.
+Möchten Sie sie ersetzen?</translation>
     </message>
 </context>
 <context>
@@ -1017,6 +1263,53 @@ Die Einstellungen werden nicht gespeichert</translation>
     <message>
         <source>Transmit</source>
         <translation>Senden</translation>
+    </message>
+</context>
+<context>
+    <name>WaveEngine</name>
+    <message>
+        <source>Error writing to the output device </source>
+        <translation>Fehler beim Schreiben auf das Ausgabegerät </translation>
+    </message>
+    <message>
+        <source>Error in sending a buffer_</source>
+        <translation>Fehler beim Senden eines Puffers </translation>
+    </message>
+    <message>
+        <source>Could not open the input wave device</source>
+        <translation>Das Audio-Eingabegerät konnte nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>Error Opening Input wave device</source>
+        <translation>Fehler beim Öffnen des Audio-Eingabegeräts</translation>
+    </message>
+    <message>
+        <source>Error starting the input wave device</source>
+        <translation>Fehler beim Starten des Audio-Eingabegeräts</translation>
+    </message>
+    <message>
+        <source>Error Resetting the input wave device</source>
+        <translation>Fehler beim Zurücksetzen des Audio-Eingabegeräts</translation>
+    </message>
+    <message>
+        <source>Error closing the input wave device</source>
+        <translation>Fehler beim Schließen des Audio-Eingabegeräts</translation>
+    </message>
+    <message>
+        <source>Could not handle the output WAVE format</source>
+        <translation>Das Audio-Ausgabegerät kann das WAVE-Format nicht verarbeiten</translation>
+    </message>
+    <message>
+        <source>Error Opening Output wave device</source>
+        <translation>Fehler beim Öffnen des Audio-Ausgabegeräts</translation>
+    </message>
+    <message>
+        <source>Error Resetting the output wave device</source>
+        <translation>Fehler beim Zurücksetzen des Audio-Ausgabegeräts</translation>
+    </message>
+    <message>
+        <source>Error closing the output wave device</source>
+        <translation>Fehler beim Schließen des Audio-Ausgabegeräts</translation>
     </message>
 </context>
 </TS>

@@ -9,7 +9,10 @@
 
 namespace {
 
-const QString kTimerErrorTitle = QStringLiteral("Timer Error");
+// Made when shown, so that it speaks the language of the translator installed by then.
+Notice timerErrorTitle() {
+    return translatable("IdAlarm", "Timer Error");
+}
 constexpr int kLongestShownEntry = 40;
 
 enum class Entry { Empty, NotANumber, TooShort, TooLong, Accepted };
@@ -82,8 +85,7 @@ void IdAlarm::switchAlarm(bool on) {
 void IdAlarm::askAlarmTime() {
     // Cancel leaves the preset text in place, and that text is applied like an entry.
     QString entered = text_;
-    dialogs_.inputQuery(QStringLiteral("Alarm Timer:"),
-                        QStringLiteral("Set the alarm time in Seconds"), entered);
+    dialogs_.inputQuery(tr("Alarm Timer:"), tr("Set the alarm time in Seconds"), entered);
     text_ = entered;
 
     const ParsedEntry entry = parseSeconds(text_);
@@ -91,20 +93,20 @@ void IdAlarm::askAlarmTime() {
     case Entry::Empty:
         break;
     case Entry::NotANumber:
-        dialogs_.showMessage(
-            QStringLiteral("\"%1\" is not a whole number of seconds.").arg(shownEntry(text_)),
-            kTimerErrorTitle);
+        dialogs_.showMessage(translatable("IdAlarm", "\"%1\" is not a whole number of seconds.")
+                                 .arg(shownEntry(text_)),
+                             timerErrorTitle());
         break;
     case Entry::TooShort:
-        dialogs_.showMessage(QStringLiteral("Enter a value greater than 2 seconds"),
-                             kTimerErrorTitle);
+        dialogs_.showMessage(translatable("IdAlarm", "Enter a value greater than 2 seconds"),
+                             timerErrorTitle());
         text_ = QString::number(kShortestSetSeconds);
         setPeriod(kShortestSetSeconds);
         break;
     case Entry::TooLong:
-        dialogs_.showMessage(
-            QStringLiteral("Enter a value no greater than %1 seconds").arg(kLongestSeconds),
-            kTimerErrorTitle);
+        dialogs_.showMessage(translatable("IdAlarm", "Enter a value no greater than %1 seconds")
+                                 .arg(kLongestSeconds),
+                             timerErrorTitle());
         break;
     case Entry::Accepted:
         setPeriod(entry.seconds);

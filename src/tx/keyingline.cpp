@@ -29,9 +29,10 @@ enum PortIndex { LPT1, LPT2, COM1, COM2, COM3, COM4, COM5, COM6 };
 
 const QLatin1String kVoxName("NONE");
 
-const QString commsErrorTitle = QStringLiteral("Communications I/O Error");
-const QString serialOpenFailed = QStringLiteral("Failed to open the comms device");
-const QString parallelRefused = QStringLiteral("Could not use the printer port: %1");
+// Made when shown, so that it speaks the language of the translator installed by then.
+Notice commsErrorTitle() {
+    return translatable("KeyingLine", "Communications I/O Error");
+}
 
 // The input of the serial port that the operator's PTT drives, if it drives one.
 std::optional<ModemInput> modemInputOf(OperatorPtt source) {
@@ -161,7 +162,7 @@ void KeyingLine::selectRig(const RigTarget& target) {
     });
     connect(rig_.get(), &RigPtt::pttNotReported, this, [this] {
         emit operatorPttUnwatched(
-            QStringLiteral("The operator's PTT is not watched: %1 does not report its PTT")
+            tr("The operator's PTT is not watched: %1 does not report its PTT")
                 .arg(rig_->deviceName()));
     });
     connect(rig_.get(), &RigPtt::mayBeKeyedChanged, this, [this](bool mayBeKeyed) {
@@ -197,11 +198,12 @@ void KeyingLine::startOperatorWatch() {
     }
     if (cat)
         rig_->listenForPtt(operatorPtt_ == OperatorPtt::Rig);
-    const QString unwatched = QStringLiteral("The operator's PTT is not watched: %1");
     if (input && !serial_)
-        emit operatorPttUnwatched(unwatched.arg(QStringLiteral("it needs a serial keying port")));
+        emit operatorPttUnwatched(
+            tr("The operator's PTT is not watched: it needs a serial keying port"));
     else if (operatorPtt_ == OperatorPtt::Rig && !cat)
-        emit operatorPttUnwatched(unwatched.arg(QStringLiteral("it needs a radio keyed by CAT")));
+        emit operatorPttUnwatched(
+            tr("The operator's PTT is not watched: it needs a radio keyed by CAT"));
 }
 
 void KeyingLine::operatorInput(const InputChange& change, int watch) {
@@ -211,7 +213,7 @@ void KeyingLine::operatorInput(const InputChange& change, int watch) {
         emit operatorPttPressed();
     else if (change.kind == InputChange::Kind::Unwatchable)
         emit operatorPttUnwatched(
-            QStringLiteral("The operator's PTT is not watched: %1 cannot show its %2 (%3)")
+            tr("The operator's PTT is not watched: %1 cannot show its %2 (%3)")
                 .arg(name_, inputName(modemInputOf(operatorPtt_).value_or(ModemInput::Cts)),
                      QString::fromLocal8Bit(std::strerror(change.error))));
 }
@@ -229,7 +231,7 @@ void KeyingLine::rigConfirmed(bool keyed) {
     showTransmitter();
 }
 
-void KeyingLine::rigFailed(const QString& reason) {
+void KeyingLine::rigFailed(const Notice& reason) {
     keyDownPending_ = false;
     keyConfirmed_ = false;
     keyDownWait_->stop();
@@ -242,13 +244,13 @@ void KeyingLine::rigFailed(const QString& reason) {
     if (level_ == Keyed)
         emit keyingFailed(reason);
     else // nothing is transmitting that could be stopped: the operator is told here
-        dialogs_.showMessage(reason, commsErrorTitle);
+        dialogs_.showMessage(reason, commsErrorTitle());
 }
 
 void KeyingLine::keyDownOverdue() {
     if (rig_ && keyDownPending_ && level_ == Keyed)
-        rigFailed(QStringLiteral("%1: the key-down was not confirmed within %2 s, so the "
-                                 "transmission is refused")
+        rigFailed(translatable("KeyingLine", "%1: the key-down was not confirmed within %2 s, so "
+                                             "the transmission is refused")
                       .arg(rig_->deviceName())
                       .arg(std::chrono::duration<double>(kKeyDownWait).count()));
 }
@@ -364,7 +366,9 @@ void KeyingLine::openPort(const Port& port) {
         parallel_ = std::move(opened.line);
         if (!parallel_) {
             selectVox();
-            dialogs_.showMessage(parallelRefused.arg(opened.problem), commsErrorTitle);
+            dialogs_.showMessage(translatable("KeyingLine", "Could not use the printer port: %1")
+                                     .arg(opened.problem),
+                                 commsErrorTitle());
         }
     }
 }
@@ -374,13 +378,13 @@ void KeyingLine::openSerialLine(const QString& name) {
     auto line = std::move(opened.line);
     if (!line) {
         selectVox();
-        QString text = serialOpenFailed;
+        Notice text = translatable("KeyingLine", "Failed to open the comms device");
         if (!opened.held.isEmpty())
             text += QLatin1Char('\n') + opened.held;
         else if (!opened.device.isEmpty() && opened.error != 0)
             text += QStringLiteral("\n%1: %2")
                         .arg(opened.device, QString::fromLocal8Bit(std::strerror(opened.error)));
-        dialogs_.showMessage(text, commsErrorTitle);
+        dialogs_.showMessage(text, commsErrorTitle());
         return;
     }
     if (!line->isCommDevice()) {

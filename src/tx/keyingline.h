@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/notice.h"
+
 #include <QObject>
 #include <QString>
 
@@ -82,7 +84,7 @@ signals:
     // The key-down last asked for is in force at the transmitter.
     void keyDownConfirmed();
     // Keying failed and the line is released; the reason names the device and the cause.
-    void keyingFailed(const QString& reason);
+    void keyingFailed(const Notice& reason);
     // transmitting() or unkeyNotConfirmed() changed.
     void transmitterChanged();
     // Another port, rig or VOX was chosen, or the polarity changed: what the menus show follows
@@ -131,7 +133,7 @@ private:
     // Keeps the fatal-signal handler's unkeying write for the line in use.
     void armEmergencyUnkey(std::uint8_t unkeyedOut);
     void rigConfirmed(bool keyed);
-    void rigFailed(const QString& reason);
+    void rigFailed(const Notice& reason);
     void keyDownOverdue();
     void showTransmitter();
     void startOperatorWatch();

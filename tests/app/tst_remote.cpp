@@ -1,5 +1,6 @@
 // The built program controlled from outside: a private session bus, the program's own client.
 #include "app/remotecontrol.h"
+#include "app/translations.h"
 #include "audiopump.h"
 #include "config/configrecord.h"
 #include "rigctld.h"
@@ -14,7 +15,9 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 #include <memory>
@@ -127,28 +130,41 @@ public slots:
 private slots:
     // A command that fails, at once or later while its message plays, opens no box and leaves
     // the focus with the logger's window: the caller and the status line hear of it. The
-    // operator's own PLAY afterwards gets its box as before. Command, what fails, exit code, the
-    // status line after it.
+    // operator's own PLAY afterwards gets its box as before. In German the status line and the
+    // box speak German, and the caller still reads English. Command, what fails, exit code, the
+    // status line after it, what the caller reads.
     void aRemoteFailureNeverTakesTheFocus_data() {
-        columns<QString, QString, int, QString>("command", "fails", "code", "status");
-        const auto row = [](const char* command, const char* fails, int code, const char* status) {
-            QTest::newRow(fails) << command << fails << code << status;
+        columns<QString, QString, int, QString, QString>("command", "fails", "code", "status",
+                                                         "answer");
+        const auto row = [](const char* command, const char* fails, int code, const char* status,
+                            const char* answer) {
+            QTest::newRow(fails) << command << fails << code << status << QString(answer);
         };
-        row("--play 5", "a missing memory", 1, "Memory 5 is empty");
-        row("--play-file nothing.wav", "a missing file", 1, "Nothing to play in nothing.wav");
+        row("--play 5", "a missing memory", 1, "Memory 5 is empty",
+            "Play 5 failed: Could not open the file");
+        row("--play-file nothing.wav", "a missing file", 1, "Nothing to play in nothing.wav",
+            "failed: Could not open the file");
         row("--play 1 --wait", "the device, two blocks in", 1,
-            "Error writing to the output device a");
-        row("--play 1", "the device, at its open", 1, "Error Opening Output wave device");
-        row("--tune on", "a rig that stops answering", 0, "rigctld at 127.0.0.1:");
-        row("--play 1 --wait", "nothing", 0, "Playback ended");
+            "Error writing to the output device a", "failed");
+        row("--play 1", "the device, at its open", 1, "Error Opening Output wave device",
+            "failed: Error Opening Output wave device");
+        row("--play 1", "the device, at its open, in German", 1,
+            "Fehler beim Öffnen des Audio-Ausgabegeräts",
+            "failed: Error Opening Output wave device");
+        row("--tune on", "a rig that stops answering", 0, "rigctld at 127.0.0.1:", "");
+        row("--play 1 --wait", "nothing", 0, "Playback ended", "");
     }
     void aRemoteFailureNeverTakesTheFocus() {
         QFETCH(QString, command);
         QFETCH(QString, fails);
         QFETCH(int, code);
         QFETCH(QString, status);
+        QFETCH(QString, answer);
         if (fails.contains("rig") && !Rigctld::available())
             QSKIP("rigctld (libhamlib-utils) is not installed");
+        const bool german = fails.contains("German");
+        installTranslations(*qApp, QLocale(german ? "de_DE" : "en_US"));
+        const auto english = qScopeGuard([] { qDeleteAll(qApp->findChildren<QTranslator*>()); });
         BusSession station;
         WindowHarness h;
         h.writeMessage(1, pattern(6 * kBlock));
@@ -156,7 +172,7 @@ private slots:
         QVERIFY(!fails.contains("rig") || keysThrough(rig.emplace(), h.installDir()));
         MainWindow& w = rig ? h.open() : h.openKeying();
         if (fails.startsWith("the device"))
-            fails.endsWith("open") ? h.wave.failOn(Dir::Output, Op::Open)
+            fails.contains("open") ? h.wave.failOn(Dir::Output, Op::Open)
                                    : h.wave.failOn(Dir::Output, Op::Queue, 3);
         QWidget logger;
         logger.show();
@@ -177,12 +193,16 @@ private slots:
                      qPrintable(w.ui().statusLine->text()));
         QVERIFY(h.dialogs.messages.isEmpty());
         QCOMPARE(QApplication::activeWindow(), &logger);
-        QVERIFY2(code == 0 || (run.err.count('\n') == 1 && run.err.contains("failed")),
+        QVERIFY2(code == 0 || (run.err.count('\n') == 1 && run.err.contains("failed") &&
+                               run.err.contains(answer)),
                  qPrintable(run.err));
         QDBusConnection::disconnectFromBus(name);
         click(w.ui().memoryButtons[4]);
         click(w.ui().playButton);
         QCOMPARE(h.dialogs.texts(), QStringList{"Could not open the file"});
+        QCOMPARE(h.dialogs.messages[0].shown, QString(german ? "Die Datei konnte nicht geöffnet "
+                                                               "werden"
+                                                             : "Could not open the file"));
     }
 
     // A bank is chosen from the bus or the command line, alone or before a command, as the

@@ -10,16 +10,17 @@
 // script. A message may run a reaction (to see what holds while a modal box is open).
 class FakeDialogs final : public Dialogs {
 public:
+    // The text and title in English, and the text as the operator's language shows it.
     struct Message {
-        QString text, title;
+        QString text, title, shown;
     };
     struct Answer {
         bool accepted;
         QString text;
     };
 
-    void showMessage(const QString& text, const QString& title) override {
-        messages.append({text, title});
+    void showMessage(const Notice& text, const Notice& title) override {
+        messages.append({text.source(), title.source(), text.shown()});
         if (onMessage)
             onMessage();
     }
@@ -37,7 +38,7 @@ public:
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
     bool askYesNo(const QString& text, const QString& title) override {
-        messages.append({text, title});
+        messages.append({text, title, text});
         return !yesNoAnswers.isEmpty() && yesNoAnswers.takeFirst();
     }
     QString saveFileName(const QString&, const QString& filter, QString& fileType) override {
