@@ -412,7 +412,7 @@ QString RemoteControl::Wait() {
     return {};
 }
 
-void RemoteControl::messageEnded(MessageEnd how) {
+void RemoteControl::messageEnded(MessageEnd how, const Notice& failure) {
     switch (how) {
     case MessageEnd::Played:
         lastEnding_ = QStringLiteral("played");
@@ -421,7 +421,8 @@ void RemoteControl::messageEnded(MessageEnd how) {
         lastEnding_ = QStringLiteral("stopped");
         break;
     case MessageEnd::Failed: {
-        const QString& why = station_.dialogs().failure();
+        // A failure told by a box before the end is the routed dialogs' to give.
+        const QString why = failure.isEmpty() ? station_.dialogs().failure() : failure.source();
         lastEnding_ =
             why.isEmpty() ? QStringLiteral("failed") : QStringLiteral("failed: %1").arg(why);
         break;

@@ -115,7 +115,7 @@ private:
     // Runs handler from the event loop, as a click runs, and answers the call with what came of
     // it. A failure is answered, and said in the status line, without a box.
     void run(std::function<void()> handler, std::function<bool()> tookEffect, const QString& what);
-    void messageEnded(MessageEnd how);
+    void messageEnded(MessageEnd how, const Notice& failure);
     KeyerPhase phase() const;
     // Plays the file at path as the memory's F-key plays a memory.
     void playFile(const QString& path, const QString& what);

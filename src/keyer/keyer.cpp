@@ -148,7 +148,7 @@ bool Keyer::checkDevice(const WaveStatus& status) {
     if (leavesInputOpen(status.site()))
         checkDevice(in_.closeInput());
     if (run_ != Run::Idle)
-        endFailed();
+        endFailed(deviceFailures_.constFirst());
     for (const Notice& text : std::exchange(deviceFailures_, {}))
         dialogs_.showMessage(text, waveDeviceTitle());
     return false;
@@ -203,21 +203,23 @@ Notice Keyer::deviceStopped(WaveEngine& engine) {
         reason =
             translatable("Keyer", "no sound moved for %1 s")
                 .arg(std::chrono::duration_cast<std::chrono::seconds>(kLongestSilence).count());
-    endFailed();
-    return translatable("Keyer", "Sound stopped on the device %1: ").arg(engine.deviceName()) +
-           reason;
+    const Notice text =
+        translatable("Keyer", "Sound stopped on the device %1: ").arg(engine.deviceName()) + reason;
+    endFailed(text);
+    return text;
 }
 
-void Keyer::endFailed() {
+void Keyer::endFailed(const Notice& why) {
     // A repetition would only fail again, with another box each time.
     loop_->end();
     ending_ = MessageEnd::Failed;
+    endingWhy_ = why;
     stop();
 }
 
 void Keyer::keyingFailed(const Notice& reason) {
     if (state_.playActive())
-        endFailed();
+        endFailed(reason);
     // A loop waiting in its pause repeats no more either.
     loop_->end();
     reportFailure(reason, translatable("Keyer", "Communications I/O Error"));
@@ -261,6 +263,7 @@ void Keyer::stopRunning() {
         else if (state_.recordFileOpen())
             finishRecording();
         ending_ = MessageEnd::Stopped;
+        endingWhy_ = {};
         endRecording();
     }
 }
@@ -416,7 +419,7 @@ void Keyer::startPlayback() {
     const auto refused = [&] {
         state_.setPlayActive(false);
         state_.setKeyerStopped(true);
-        emit messageEnded(MessageEnd::Failed);
+        emit messageEnded(MessageEnd::Failed, {});
     };
     if (!state_.playFileOpen() && !state_.recordFileOpen()) {
         // A memory kept as a template is spoken afresh at each start, repetitions of the loop
@@ -450,7 +453,7 @@ void Keyer::startPlayback() {
         // Nothing to hear: end at once, without keying or opening the device.
         emit nothingToPlay(state_.currentMessageFile());
         endOfData();
-        emit messageEnded(MessageEnd::Failed);
+        emit messageEnded(MessageEnd::Failed, {});
         return;
     }
     monitor_->prepare();
@@ -572,7 +575,7 @@ void Keyer::endSound() {
         checkDevice(out_.closeOutput());
     }
     monitor_->endMessage(ending_ == MessageEnd::Played);
-    emit messageEnded(std::exchange(ending_, MessageEnd::Stopped));
+    emit messageEnded(std::exchange(ending_, MessageEnd::Stopped), std::exchange(endingWhy_, {}));
 }
 
 void Keyer::toggleLoop() {

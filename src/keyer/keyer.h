@@ -164,8 +164,9 @@ public:
 signals:
     // PLAY found no message in the file: it is missing or holds no samples.
     void nothingToPlay(const QString& path);
-    // Once for every PLAY that started a message (or a repetition of the loop).
-    void messageEnded(MessageEnd how);
+    // Once for every PLAY that started a message (or a repetition of the loop). why says what
+    // failed, when the failure's box comes after the end; empty otherwise.
+    void messageEnded(MessageEnd how, const Notice& why);
     // A memory's template could not be spoken, and nothing was keyed: why, naming what is
     // missing.
     void templateRefused(const QString& why);
@@ -203,7 +204,7 @@ private:
     void discardRecording();
     // The running message ends as STOP ends it after a failure: the line is released first, a
     // recording keeps what it has, and the loop repeats no more.
-    void endFailed();
+    void endFailed(const Notice& why);
     std::int32_t fillOutBlock(Half half, std::int32_t startCount);
     void endOfData();
     void rewindUnheard(std::int32_t bytes);
@@ -254,6 +255,7 @@ private:
     bool onlySilence_ = false; // the recording just finished holds no sound to trim to
     std::optional<LevelOutcome> levelled_;
     MessageEnd ending_ = MessageEnd::Stopped;
+    Notice endingWhy_;
     // The boxes of a device failure and of the clean-up it leads to, shown once the message
     // has ended.
     QList<Notice> deviceFailures_;

@@ -145,7 +145,7 @@ private slots:
         row("--play-file nothing.wav", "a missing file", 1, "Nothing to play in nothing.wav",
             "failed: Could not open the file");
         row("--play 1 --wait", "the device, two blocks in", 1,
-            "Error writing to the output device a", "failed");
+            "Error writing to the output device a", "failed: Error writing to the output device a");
         row("--play 1", "the device, at its open", 1, "Error Opening Output wave device",
             "failed: Error Opening Output wave device");
         row("--play 1", "the device, at its open, in German", 1,
