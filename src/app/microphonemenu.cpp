@@ -81,10 +81,9 @@ void MicrophoneMenu::undoTrim() {
     if (!ui_.undoTrimItem->isEnabled())
         return;
     const int slot = station_.keyerState().selectedMemory();
-    if (!restoreAsRecorded(station_.memories().path(slot))) {
-        station_.dialogs().showMessage(tr("Could not undo the trim and level: %1")
-                                           .arg(QString::fromLocal8Bit(std::strerror(errno))),
-                                       fileErrorTitle());
+    if (const FileStatus restored = restoreAsRecorded(station_.memories().path(slot)); !restored) {
+        station_.dialogs().showMessage(
+            tr("Could not undo the trim and level: %1").arg(restored.reason()), fileErrorTitle());
         return;
     }
     station_.readSlotLengths();

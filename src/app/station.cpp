@@ -29,10 +29,6 @@ constexpr std::uint8_t kOff = 0;
 
 const QString kVoxName = QStringLiteral("NONE");
 
-QString reason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // Why settings read from path, as read found it, cannot be written back there at shutdown; empty
 // when they can.
 QString notSaved(const QString& path, const FileRead& read) {
@@ -42,7 +38,7 @@ QString notSaved(const QString& path, const FileRead& read) {
             .arg(path, Station::tr("not a regular file"));
     case FileRead::Status::Failed:
         return Station::tr("Could not read the configuration file %1: %2")
-            .arg(path, reason(read.error));
+            .arg(path, read.failure.reason());
     case FileRead::Status::Read:
         if (read.readOnly)
             return Station::tr("The configuration file %1 is read-only").arg(path);
@@ -50,10 +46,10 @@ QString notSaved(const QString& path, const FileRead& read) {
     case FileRead::Status::Missing:
         break;
     }
-    const int error = replaceError(path);
-    return error == 0 ? QString()
-                      : Station::tr("Could not write the configuration file %1: %2")
-                            .arg(path, reason(error));
+    const FileStatus replaceable = replaceError(path);
+    return replaceable ? QString()
+                       : Station::tr("Could not write the configuration file %1: %2")
+                             .arg(path, replaceable.reason());
 }
 } // namespace
 
@@ -158,12 +154,15 @@ void Station::readRecord() {
     if (read.status == FileRead::Status::Missing) {
         // A first start, or messages copied in before the first start: the settings get their
         // file at once, so that a failure to write it shows now and not after the session.
-        if (QDir().mkpath(paths_.dir()) &&
-            writeFileAtomically(path, currentConfiguration().serialize()))
+        const FileStatus written =
+            QDir().mkpath(paths_.dir())
+                ? writeFileAtomically(path, currentConfiguration().serialize())
+                : FileStatus::failed(EACCES);
+        if (written)
             configPath_ = path;
         else
             tellSettingsNotSaved(
-                tr("Could not write the configuration file %1: %2").arg(path, reason(errno)));
+                tr("Could not write the configuration file %1: %2").arg(path, written.reason()));
         return;
     }
     if (read.status == FileRead::Status::Read)

@@ -72,7 +72,7 @@ FileRead readIniFile(const QString& path) {
     FileRead read = readRegularFile(path, kIniLimitBytes + 1);
     if (read.bytes.size() > kIniLimitBytes) {
         read.status = FileRead::Status::Failed;
-        read.error = EFBIG;
+        read.failure = FileStatus::failed(EFBIG);
         read.bytes.clear();
     }
     return read;

@@ -268,8 +268,10 @@ QString trimPhraseFile(const QString& path) {
         return why;
     QByteArray bytes(qsizetype(samples.size() * kBytesPerSample), Qt::Uninitialized);
     qToLittleEndian<std::int16_t>(samples.data(), qsizetype(samples.size()), bytes.data());
-    if (!writeFileAtomically(path, messageHeader(std::uint32_t(bytes.size())) + bytes))
-        return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    if (const FileStatus written =
+            writeFileAtomically(path, messageHeader(std::uint32_t(bytes.size())) + bytes);
+        !written)
+        return QStringLiteral("%1: %2").arg(path, written.reason());
     return {};
 }
 

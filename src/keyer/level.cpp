@@ -104,7 +104,7 @@ LevelOutcome levelMessage(const QString& path, const LevelTarget& target) {
             return {LevelResult::TooShortToMeasure};
         const std::optional<double> lufs = loudnessOf(samples);
         if (!lufs)
-            return {LevelResult::Failed, 0, false, ENOMEM};
+            return {LevelResult::Failed, 0, false, FileStatus::failed(ENOMEM)};
         if (!std::isfinite(*lufs))
             return {LevelResult::OnlySilence};
         const double headroomDb = kLoudnessPeakCeilingDbfs - peakDbfs;
@@ -118,8 +118,8 @@ LevelOutcome levelMessage(const QString& path, const LevelTarget& target) {
     std::vector<std::int16_t> result(std::size_t(samples.size()));
     std::transform(samples.begin(), samples.end(), result.begin(),
                    [factor](std::int16_t sample) { return scaledSample(sample, factor); });
-    if (const int error = replaceMessage(path, *message, result.data(), result.size()); error != 0)
-        return {LevelResult::Failed, gainDb, held, error};
+    if (FileStatus written = replaceMessage(path, *message, result.data(), result.size()); !written)
+        return {LevelResult::Failed, gainDb, held, written};
     return {LevelResult::Levelled, gainDb, held};
 }
 
@@ -161,5 +161,5 @@ QString levelReport(int slot, const LevelTarget& target, const LevelOutcome& out
     }
     return QCoreApplication::translate("Level", "Could not level memory %1: %2")
         .arg(slot)
-        .arg(QString::fromLocal8Bit(std::strerror(outcome.error)));
+        .arg(outcome.written.reason());
 }

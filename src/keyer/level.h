@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/filestatus.h"
+
 #include <QString>
 
 // Messages recorded at different distances from the microphone, or imported from anywhere, drive
@@ -42,7 +44,7 @@ enum class LevelResult {
     OnlySilence,       // no sound found: left as it is, never hiss lifted to full scale
     TooShortToMeasure, // shorter than one loudness measurement (400 ms): left as it is
     NotLevellable,     // no 16-bit mono message file of Tavrin's rate, or longer than is edited
-    Failed,            // a write failed; error says why, and the message is as it was
+    Failed,            // a write failed; written says why, and the message is as it was
 };
 
 struct LevelOutcome {
@@ -51,7 +53,7 @@ struct LevelOutcome {
     // The loudness target would have driven the peak past kLoudnessPeakCeilingDbfs: the gain
     // stopped there.
     bool heldToPeak = false;
-    int error = 0;
+    FileStatus written;
 };
 
 // Scales the message file at path to target (its mode Off leaves it as it is). Samples are

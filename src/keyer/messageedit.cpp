@@ -33,11 +33,11 @@ QByteArray messageHeader(std::uint32_t dataBytes) {
     return header;
 }
 
-bool writeMessage(const QString& path, const std::int16_t* samples, std::size_t count) {
+FileStatus writeMessage(const QString& path, const std::int16_t* samples, std::size_t count) {
     QByteArray bytes(qsizetype(count * kBytesPerSample), Qt::Uninitialized);
     qToLittleEndian<std::int16_t>(samples, qsizetype(count), bytes.data());
     const QByteArray header = messageHeader(static_cast<std::uint32_t>(bytes.size()));
-    return !header.isEmpty() && writeFileAtomically(path, header + bytes);
+    return header.isEmpty() ? FileStatus::failed(EFBIG) : writeFileAtomically(path, header + bytes);
 }
 
 std::optional<EditableMessage> readEditableMessage(const QString& path) {
@@ -65,34 +65,31 @@ std::optional<EditableMessage> readEditableMessage(const QString& path) {
     return message;
 }
 
-int replaceMessage(const QString& path, const EditableMessage& old, const std::int16_t* samples,
-                   std::size_t count) {
+FileStatus replaceMessage(const QString& path, const EditableMessage& old,
+                          const std::int16_t* samples, std::size_t count) {
     const bool keeping = !QFileInfo::exists(asRecordedPath(path));
-    if (keeping && !writeFileAtomically(asRecordedPath(path), old.file))
-        return errno;
-    if (!writeMessage(path, samples, count)) {
-        const int error = errno;
-        if (keeping)
-            forgetAsRecorded(path);
-        return error;
+    if (keeping) {
+        if (const FileStatus kept = writeFileAtomically(asRecordedPath(path), old.file); !kept)
+            return kept;
     }
-    return 0;
+    const FileStatus written = writeMessage(path, samples, count);
+    if (!written && keeping)
+        forgetAsRecorded(path);
+    return written;
 }
 
 QString asRecordedPath(const QString& path) {
     return path + kAsRecordedSuffix;
 }
 
-bool restoreAsRecorded(const QString& path) {
+FileStatus restoreAsRecorded(const QString& path) {
     const FileRead kept = readRegularFile(asRecordedPath(path), kLongestEditedBytes + 1);
-    if (kept.status != FileRead::Status::Read || kept.bytes.size() > kLongestEditedBytes) {
-        errno = kept.status == FileRead::Status::Failed ? kept.error : ENOENT;
-        return false;
-    }
-    if (!writeFileAtomically(path, kept.bytes))
-        return false;
-    forgetAsRecorded(path);
-    return true;
+    if (kept.status != FileRead::Status::Read || kept.bytes.size() > kLongestEditedBytes)
+        return kept.status == FileRead::Status::Failed ? kept.failure : FileStatus::failed(ENOENT);
+    const FileStatus restored = writeFileAtomically(path, kept.bytes);
+    if (restored)
+        forgetAsRecorded(path);
+    return restored;
 }
 
 void forgetAsRecorded(const QString& path) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/filestatus.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVarLengthArray>
@@ -27,25 +29,24 @@ struct EditableMessage {
 std::optional<EditableMessage> readEditableMessage(const QString& path);
 
 // Puts count samples in place of the message at path, which held old. The message as recorded
-// (old, unless a copy from before an earlier edit is kept) is kept first. 0, or the errno of the
-// step that failed: then the message is as it was, and so is what was kept.
-int replaceMessage(const QString& path, const EditableMessage& old, const std::int16_t* samples,
-                   std::size_t count);
+// (old, unless a copy from before an earlier edit is kept) is kept first. After a step that
+// failed the message is as it was, and so is what was kept.
+FileStatus replaceMessage(const QString& path, const EditableMessage& old,
+                          const std::int16_t* samples, std::size_t count);
 
 // The 44-byte header recording writes, for dataBytes of samples; empty when it cannot be made.
 QByteArray messageHeader(std::uint32_t dataBytes);
 
 // Replaces the file at path with a message of Tavrin's format holding count samples, whole and
-// synced. False with errno when a step failed.
-bool writeMessage(const QString& path, const std::int16_t* samples, std::size_t count);
+// synced.
+FileStatus writeMessage(const QString& path, const std::int16_t* samples, std::size_t count);
 
 // Where the message at path is kept as recorded. The name is older than levelling, and users'
 // files rely on it.
 QString asRecordedPath(const QString& path);
 
-// Puts the message as recorded back in path's place, byte for byte. False with errno when none is
-// kept or it could not be put back.
-bool restoreAsRecorded(const QString& path);
+// Puts the message as recorded back in path's place, byte for byte; ENOENT when none is kept.
+FileStatus restoreAsRecorded(const QString& path);
 
 // Drops the message kept as recorded: a new recording of the memory makes it stale.
 void forgetAsRecorded(const QString& path);

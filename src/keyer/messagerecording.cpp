@@ -28,7 +28,7 @@ MessageRecording::MessageRecording(QString target)
 
 MessageRecording::Start MessageRecording::start() {
     // A write-protected message stays as it is.
-    if (replaceRefusal(encoded(target_)) == 0)
+    if (replaceRefusal(encoded(target_)))
         file_ = openFile(partialPath_, "wb");
     if (!file_)
         return Start::CouldNotOpen;
@@ -63,18 +63,17 @@ MessageRecording::Append MessageRecording::append(const std::uint8_t* block, std
 
 bool MessageRecording::finish(std::int32_t bytes) {
     FileSystem& fs = posixFileSystem();
-    bool finished = completeMessageHeader(file_.get(), static_cast<std::uint32_t>(bytes)) &&
-                    fs.sync(::fileno(file_.get()));
-    int error = errno;
+    const bool synced = completeMessageHeader(file_.get(), static_cast<std::uint32_t>(bytes)) &&
+                        fs.sync(::fileno(file_.get()));
+    FileStatus finished = synced ? FileStatus() : FileStatus::fromErrno();
     file_.reset();
     if (finished) {
         bool renamed = false;
         finished = putInPlace(fs, encoded(partialPath_), encoded(target_), renamed);
-        error = errno;
     }
     if (!finished)
-        noteError(error);
-    return finished;
+        noteError(finished.error());
+    return finished.ok();
 }
 
 void MessageRecording::discard() {

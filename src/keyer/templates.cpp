@@ -56,8 +56,8 @@ QString Templates::setTemplate(int slot, const QString& text) {
             return QStringLiteral("%1: could not be removed").arg(path);
         return {};
     }
-    if (!writeFileAtomically(path, line.toUtf8() + '\n'))
-        return QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    if (const FileStatus written = writeFileAtomically(path, line.toUtf8() + '\n'); !written)
+        return QStringLiteral("%1: %2").arg(path, written.reason());
     return {};
 }
 

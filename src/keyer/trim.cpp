@@ -62,8 +62,8 @@ TrimOutcome trimMessage(const QString& path, std::chrono::milliseconds margin) {
     if (sound->begin == 0 && sound->end == std::size_t(samples.size()))
         return {TrimResult::Whole, dataBytes};
     const std::size_t kept = sound->end - sound->begin;
-    if (const int error = replaceMessage(path, *message, samples.data() + sound->begin, kept);
-        error != 0)
-        return {TrimResult::Failed, dataBytes, error};
+    if (FileStatus written = replaceMessage(path, *message, samples.data() + sound->begin, kept);
+        !written)
+        return {TrimResult::Failed, dataBytes, written};
     return {TrimResult::Trimmed, static_cast<std::uint32_t>(kept * kBytesPerSample)};
 }

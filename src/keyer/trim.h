@@ -38,13 +38,13 @@ enum class TrimResult {
     Whole,        // nothing to cut; no copy is kept
     OnlySilence,  // no sound found: the message is left as it is, never emptied
     NotTrimmable, // no 16-bit mono message file of Tavrin's rate, or longer than is trimmed
-    Failed,       // a write failed; error says why, and the message is as it was
+    Failed,       // a write failed; written says why, and the message is as it was
 };
 
 struct TrimOutcome {
     TrimResult result = TrimResult::NotTrimmable;
     std::uint32_t dataBytes = 0; // the sample bytes the message holds afterwards
-    int error = 0;
+    FileStatus written;
 };
 
 // Trims the message file at path to margin. Every file is replaced whole and synced, so a crash

@@ -34,13 +34,10 @@ AtomicReplacement::AtomicReplacement(const QString& path, FileSystem& fs) : fs_(
 }
 
 AtomicReplacement::~AtomicReplacement() {
-    // A caller reads why a write failed from errno; cleaning up must not change it.
-    const int error = errno;
     if (fd_ >= 0)
         fs_.close(fd_);
     if (!renamed_ && !tempPath_.empty())
         fs_.remove(tempPath_);
-    errno = error;
 }
 
 bool AtomicReplacement::fail() {
@@ -48,35 +45,34 @@ bool AtomicReplacement::fail() {
     return false;
 }
 
-int replaceRefusal(const std::string& target) {
+FileStatus replaceRefusal(const std::string& target) {
     // Renaming over a device node or a named pipe would put a plain file in its place (for
     // /dev/zero, for the whole system); a file made read-only is the owner's wish to keep it.
     struct stat existing {};
     if (::stat(target.c_str(), &existing) != 0)
-        return 0; // nothing there yet; making the new file tells whether one can be
+        return {}; // nothing there yet; making the new file tells whether one can be
     if (!S_ISREG(existing.st_mode))
-        return EPERM;
-    return (existing.st_mode & kWriteBits) != 0 ? 0 : EACCES;
+        return FileStatus::failed(EPERM);
+    return (existing.st_mode & kWriteBits) != 0 ? FileStatus() : FileStatus::failed(EACCES);
 }
 
-bool putInPlace(FileSystem& fs, const std::string& from, const std::string& target, bool& renamed) {
+FileStatus putInPlace(FileSystem& fs, const std::string& from, const std::string& target,
+                      bool& renamed) {
     renamed = false;
-    if (const int refusal = replaceRefusal(target)) {
-        errno = refusal;
-        return false;
-    }
+    if (const FileStatus refusal = replaceRefusal(target); !refusal)
+        return refusal;
     if (!fs.rename(from, target))
-        return false;
+        return FileStatus::fromErrno();
     renamed = true;
-    return fs.syncDirectory(directoryOf(target));
+    return fs.syncDirectory(directoryOf(target)) ? FileStatus() : FileStatus::fromErrno();
 }
 
 bool AtomicReplacement::replaceable() {
-    const int refusal = replaceRefusal(target_);
-    notRegular_ = refusal == EPERM;
-    if (refusal != 0)
-        error_ = refusal;
-    return refusal == 0;
+    const FileStatus refusal = replaceRefusal(target_);
+    notRegular_ = refusal.error() == EPERM;
+    if (!refusal)
+        error_ = refusal.error();
+    return refusal.ok();
 }
 
 bool AtomicReplacement::write(const char* data, std::size_t size) {
@@ -97,7 +93,10 @@ bool AtomicReplacement::finishWriting() {
 bool AtomicReplacement::commit() {
     if (!finishWriting() || !replaceable())
         return false;
-    return putInPlace(fs_, tempPath_, target_, renamed_) || fail();
+    const FileStatus placed = putInPlace(fs_, tempPath_, target_, renamed_);
+    if (!placed)
+        error_ = placed.error();
+    return placed.ok();
 }
 
 QString AtomicReplacement::reason() const {
@@ -105,21 +104,20 @@ QString AtomicReplacement::reason() const {
                        : QString::fromLocal8Bit(std::strerror(error_));
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileSystem& fs) {
+FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes, FileSystem& fs) {
     AtomicReplacement replacement(path, fs);
     if (replacement.write(bytes.constData(), static_cast<std::size_t>(bytes.size())) &&
         replacement.commit())
-        return true;
-    errno = replacement.error();
-    return false;
+        return {};
+    return FileStatus::failed(replacement.status().error());
 }
 
-int replaceError(const QString& path) {
+FileStatus replaceError(const QString& path) {
     // Made and removed at once: the folder took a new file, which is all that was asked.
     const AtomicReplacement probe(path);
-    return probe.error();
+    return probe.status();
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
+FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes) {
     return writeFileAtomically(path, bytes, posixFileSystem());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/filestatus.h"
 #include "support/filesystem.h"
 
 #include <QByteArray>
@@ -8,14 +9,15 @@
 #include <cstddef>
 #include <string>
 
-// Why the file at target may not be replaced: EPERM when it is no regular file, EACCES when it
-// has no write permission bit; 0 when it may be, or nothing is there.
-int replaceRefusal(const std::string& target);
+// Whether the file at target may be replaced: EPERM when it is no regular file, EACCES when it
+// has no write permission bit; done when it may be, or nothing is there.
+FileStatus replaceRefusal(const std::string& target);
 
 // The last steps of replacing a file whose new contents are whole and synced at from: target is
 // checked again, from renamed over it and the folder synced, so that the new name survives a power
-// cut. False with errno set when a step failed; renamed tells whether from took target's place.
-bool putInPlace(FileSystem& fs, const std::string& from, const std::string& target, bool& renamed);
+// cut. renamed tells whether from took target's place, even when the folder's sync failed.
+FileStatus putInPlace(FileSystem& fs, const std::string& from, const std::string& target,
+                      bool& renamed);
 
 // A new file for path, written beside it and put in its place only once it is whole, so that a
 // crash, a full disk or any failing step leaves either the old file or the new one, never a mix.
@@ -41,8 +43,8 @@ public:
     // Finishes writing, renames the temporary file over the old one and syncs the directory.
     // When only that last sync failed, the new file is in place but may not survive a power cut.
     bool commit();
-    // The errno of the step that failed.
-    int error() const { return error_; }
+    // What the step that failed came to; done while none has.
+    FileStatus status() const { return error_ == 0 ? FileStatus() : FileStatus::failed(error_); }
     // Why the step failed, in words for the operator.
     QString reason() const;
 
@@ -60,13 +62,12 @@ private:
     bool renamed_ = false;
 };
 
-// Replaces the file at path with bytes through an AtomicReplacement. False when any step failed,
-// errno telling why.
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, FileSystem& fs);
-bool writeFileAtomically(const QString& path, const QByteArray& bytes);
+// Replaces the file at path with bytes through an AtomicReplacement.
+FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes, FileSystem& fs);
+FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes);
 
-// Why writeFileAtomically(path, …) would fail before writing a byte, as an errno value: what is at
-// path may not be replaced, or its folder takes no new file (tried by making one there and
-// removing it, since permission bits alone do not stop root and do not tell a read-only or
-// immutable file system). 0 when nothing stands in the way.
-int replaceError(const QString& path);
+// Why writeFileAtomically(path, …) would fail before writing a byte: what is at path may not be
+// replaced, or its folder takes no new file (tried by making one there and removing it, since
+// permission bits alone do not stop root and do not tell a read-only or immutable file system).
+// Done when nothing stands in the way.
+FileStatus replaceError(const QString& path);

@@ -15,13 +15,13 @@ FileRead readRegularFile(const QString& path, qint64 maxBytes) {
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd) {
         result.status = errno == ENOENT ? FileRead::Status::Missing : FileRead::Status::Failed;
-        result.error = errno;
+        result.failure = FileStatus::fromErrno();
         return result;
     }
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) {
         result.status = FileRead::Status::Failed;
-        result.error = errno;
+        result.failure = FileStatus::fromErrno();
         return result;
     }
     if (!S_ISREG(info.st_mode)) {
@@ -38,7 +38,7 @@ FileRead readRegularFile(const QString& path, qint64 maxBytes) {
             continue;
         if (got < 0) {
             result.status = FileRead::Status::Failed;
-            result.error = errno;
+            result.failure = FileStatus::fromErrno();
             result.bytes.clear();
             return result;
         }

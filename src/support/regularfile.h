@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/filestatus.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -9,11 +11,11 @@ struct FileRead {
         Read,       // bytes holds what was read
         Missing,    // nothing at the path (or a link to nothing)
         NotRegular, // a named pipe, a device, a directory or a socket: left unopened or unread
-        Failed,     // could not be opened or read; error tells why
+        Failed,     // could not be opened or read; failure tells why
     };
     Status status = Status::Missing;
     QByteArray bytes;
-    int error = 0;         // the errno of a failure
+    FileStatus failure;    // why, when it Failed
     bool readOnly = false; // a regular file with no write permission bit set
 };
 

@@ -89,8 +89,7 @@ QString heldBy(const QString& path) {
     if (read.status == FileRead::Status::NotRegular)
         return untold(QStringLiteral("is not a regular file"));
     if (read.status == FileRead::Status::Failed)
-        return untold(QStringLiteral("cannot be read: ") +
-                      QString::fromLocal8Bit(std::strerror(read.error)));
+        return untold(QStringLiteral("cannot be read: ") + read.failure.reason());
     if (read.status == FileRead::Status::Missing)
         return {};
     bool text = false;
