@@ -16,17 +16,10 @@
 
 // File > Open Wave, File > Save Wave and File > Import Message….
 
-// The title of the boxes that say a message file could not be read, written or changed.
-inline Notice fileErrorTitle() {
-    return translatable("MessageFile", "File Error Message");
-}
-
 inline constexpr MessageBoxText kCouldNotOpenWaveFile{
-    QT_TRANSLATE_NOOP("MessageFile", "Could not open the wave file"),
-    QT_TRANSLATE_NOOP("MessageFile", "File Open Error Message")};
+    QT_TRANSLATE_NOOP("MessageFile", "Could not open the wave file"), kFileOpenErrorTitle};
 inline constexpr MessageBoxText kCouldNotWriteWaveFile{
-    QT_TRANSLATE_NOOP("MessageFile", "Could not write the Wave file"),
-    QT_TRANSLATE_NOOP("MessageFile", "File Error Message")};
+    QT_TRANSLATE_NOOP("MessageFile", "Could not write the Wave file"), kFileErrorTitle};
 inline constexpr const char* kSaveWaveFilter = "WAV files (*.wav);;FLAC files (*.flac)";
 
 // Checks the header of a file chosen with Open Wave, by the same rules as PLAY, through a file

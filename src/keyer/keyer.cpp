@@ -33,9 +33,6 @@ namespace {
 Notice waveDeviceTitle() {
     return translatable("Keyer", "Wave Device Message");
 }
-Notice fileErrorTitle() {
-    return translatable("Keyer", "File Error Message");
-}
 // The system's reason goes with the text: a full disk and a folder made read-only need different
 // mends.
 Notice couldNotWrite(int error) {
@@ -222,7 +219,7 @@ void Keyer::keyingFailed(const Notice& reason) {
         endFailed(reason);
     // A loop waiting in its pause repeats no more either.
     loop_->end();
-    reportFailure(reason, translatable("Keyer", "Communications I/O Error"));
+    reportFailure(reason, KeyingLine::failureTitle());
 }
 
 int Keyer::templateToPlay() const {

@@ -132,22 +132,29 @@ struct MessageBoxText {
     static constexpr const char* kContext = "MessageFile";
 };
 
+// The titles of the boxes that say a message file could not be opened, or read, written or
+// changed.
+inline constexpr const char* kFileOpenErrorTitle =
+    QT_TRANSLATE_NOOP("MessageFile", "File Open Error Message");
+inline constexpr const char* kFileErrorTitle =
+    QT_TRANSLATE_NOOP("MessageFile", "File Error Message");
+
 inline constexpr MessageBoxText kCouldNotOpenFile{
-    QT_TRANSLATE_NOOP("MessageFile", "Could not open the file"),
-    QT_TRANSLATE_NOOP("MessageFile", "File Open Error Message")};
-inline constexpr MessageBoxText kNotRiffFile{
-    QT_TRANSLATE_NOOP("MessageFile", "Not a RIFF file"),
-    QT_TRANSLATE_NOOP("MessageFile", "File Error Message")};
-inline constexpr MessageBoxText kNotWaveFile{
-    QT_TRANSLATE_NOOP("MessageFile", "Not a WAVE file"),
-    QT_TRANSLATE_NOOP("MessageFile", "File Error Message")};
-inline constexpr MessageBoxText kFmtIncorrect{
-    QT_TRANSLATE_NOOP("MessageFile", "fmt incorrect"),
-    QT_TRANSLATE_NOOP("MessageFile", "File Error Message")};
+    QT_TRANSLATE_NOOP("MessageFile", "Could not open the file"), kFileOpenErrorTitle};
+inline constexpr MessageBoxText kNotRiffFile{QT_TRANSLATE_NOOP("MessageFile", "Not a RIFF file"),
+                                             kFileErrorTitle};
+inline constexpr MessageBoxText kNotWaveFile{QT_TRANSLATE_NOOP("MessageFile", "Not a WAVE file"),
+                                             kFileErrorTitle};
+inline constexpr MessageBoxText kFmtIncorrect{QT_TRANSLATE_NOOP("MessageFile", "fmt incorrect"),
+                                              kFileErrorTitle};
 // PLAY follows the text with the format in words.
 inline constexpr MessageBoxText kUnplayableFormat{
-    QT_TRANSLATE_NOOP("MessageFile", "Cannot play a wave file in this format"),
-    QT_TRANSLATE_NOOP("MessageFile", "File Error Message")};
+    QT_TRANSLATE_NOOP("MessageFile", "Cannot play a wave file in this format"), kFileErrorTitle};
+
+// The title of the boxes that say a message file could not be read, written or changed.
+inline Notice fileErrorTitle() {
+    return translatable(MessageBoxText::kContext, kFileErrorTitle);
+}
 
 // The message for a refused message file; nothing for Ok. A file that ends inside its header is
 // reported as "fmt incorrect": its format or data chunk is not complete.

@@ -196,9 +196,10 @@ void Monitor::checkDevice() {
         stopped(QString::fromStdString(problem));
     else if (waiting && sinceHeard_.isValid() &&
              std::chrono::milliseconds{sinceHeard_.elapsed()} >= Keyer::kLongestSilence)
-        stopped(tr("no sound moved for %1 s")
+        stopped(translatable("Keyer", "no sound moved for %1 s")
                     .arg(std::chrono::duration_cast<std::chrono::seconds>(Keyer::kLongestSilence)
-                             .count()));
+                             .count())
+                    .shown());
 }
 
 void Monitor::stopped(const QString& why) {

@@ -326,10 +326,6 @@
         <translation>Meldung des Audiogeräts</translation>
     </message>
     <message>
-        <source>File Error Message</source>
-        <translation>Dateifehler</translation>
-    </message>
-    <message>
         <source>Could not write the Wave file: %1</source>
         <translation>Die Wave-Datei konnte nicht geschrieben werden: %1</translation>
     </message>
@@ -340,10 +336,6 @@
     <message>
         <source>Sound stopped on the device %1: </source>
         <translation>Der Ton auf dem Gerät %1 ist ausgefallen: </translation>
-    </message>
-    <message>
-        <source>Communications I/O Error</source>
-        <translation>Ein-/Ausgabefehler der Schnittstelle</translation>
     </message>
     <message>
         <source>Could not open the Wave file</source>
@@ -964,10 +956,6 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
     <message>
         <source>The monitor is off: %1</source>
         <translation>Das Mithören ist aus: %1</translation>
-    </message>
-    <message>
-        <source>no sound moved for %1 s</source>
-        <translation>seit %1 s kein Ton übertragen</translation>
     </message>
     <message>
         <source>The monitor is off: sound stopped on %1: %2</source>

@@ -29,11 +29,6 @@ enum PortIndex { LPT1, LPT2, COM1, COM2, COM3, COM4, COM5, COM6 };
 
 const QLatin1String kVoxName("NONE");
 
-// Made when shown, so that it speaks the language of the translator installed by then.
-Notice commsErrorTitle() {
-    return translatable("KeyingLine", "Communications I/O Error");
-}
-
 // The input of the serial port that the operator's PTT drives, if it drives one.
 std::optional<ModemInput> modemInputOf(OperatorPtt source) {
     if (source == OperatorPtt::Cts)
@@ -231,6 +226,10 @@ void KeyingLine::rigConfirmed(bool keyed) {
     showTransmitter();
 }
 
+Notice KeyingLine::failureTitle() {
+    return translatable("KeyingLine", "Communications I/O Error");
+}
+
 void KeyingLine::rigFailed(const Notice& reason) {
     keyDownPending_ = false;
     keyConfirmed_ = false;
@@ -244,7 +243,7 @@ void KeyingLine::rigFailed(const Notice& reason) {
     if (level_ == Keyed)
         emit keyingFailed(reason);
     else // nothing is transmitting that could be stopped: the operator is told here
-        dialogs_.showMessage(reason, commsErrorTitle());
+        dialogs_.showMessage(reason, failureTitle());
 }
 
 void KeyingLine::keyDownOverdue() {
@@ -368,7 +367,7 @@ void KeyingLine::openPort(const Port& port) {
             selectVox();
             dialogs_.showMessage(translatable("KeyingLine", "Could not use the printer port: %1")
                                      .arg(opened.problem),
-                                 commsErrorTitle());
+                                 failureTitle());
         }
     }
 }
@@ -384,7 +383,7 @@ void KeyingLine::openSerialLine(const QString& name) {
         else if (!opened.device.isEmpty() && opened.error != 0)
             text += QStringLiteral("\n%1: %2")
                         .arg(opened.device, QString::fromLocal8Bit(std::strerror(opened.error)));
-        dialogs_.showMessage(text, commsErrorTitle());
+        dialogs_.showMessage(text, failureTitle());
         return;
     }
     if (!line->isCommDevice()) {

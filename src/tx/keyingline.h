@@ -77,6 +77,9 @@ public:
     void watchOperatorPtt(OperatorPtt source);
     OperatorPtt operatorPtt() const { return operatorPtt_; }
 
+    // The title of the boxes that say the keying port or the rig failed.
+    static Notice failureTitle();
+
 signals:
     // The level asked for changed between keyed and unkeyed; what shows the transmitter's
     // state follows this, so it cannot disagree with the line.
