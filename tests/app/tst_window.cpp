@@ -75,7 +75,8 @@ class WindowTest : public QObject {
 
 private slots:
     // Keys act from any control: F-keys play (a running message gives way, the key held over
-    // only when the next one keys), Shift+F-keys select, chords press their buttons; Tx Enable
+    // only when the next one keys: with Tx Enable off it is let go as the keys are pressed),
+    // Shift+F-keys select, chords press their buttons; Tx Enable
     // and Tx Mic show their state in caption and colour, the operator's only sight of it.
     // State before, focused control, keys, slots heard (all but the last cut short), after.
     void keysWorkFromAnyControl_data() {
@@ -89,6 +90,7 @@ private slots:
         };
         row(Before::Idle, "MessageWindow", "F3", {3}, "unkeyed");
         row(Before::Playing, "PlayBtn", "F5", {1, 5}, "held");
+        row(Before::Playing, "TransmitBtn", "Space, F5", {1, 5}, "tx off");
         row(Before::Playing, "MessageWindow", "F1 held", {1}, "unkeyed");
         row(Before::Playing, "LoopBtn", "F7", {1}, "unkeyed"); // memory 7 is empty
         row(Before::Paused, "Mem4Btn", "F2", {1, 2}, "unkeyed");
@@ -140,6 +142,7 @@ private slots:
                 QTest::simulateEvent(target, true, Qt::Key_F1, {}, {}, true);
             else
                 QTest::keySequence(target, QKeySequence(keys));
+            QVERIFY(after != "tx off" || !h.keyed());
         });
         QByteArray played = h.wave.played();
         QVERIFY(heard.size() || played.isEmpty());
