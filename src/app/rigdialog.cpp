@@ -78,7 +78,7 @@ void RigDialog::runTest() {
     result_->setText(tr("Testing…"));
     testRig_ = std::make_unique<RigPtt>(testTarget());
     connect(testRig_.get(), &RigPtt::failed, this,
-            [this](const QString& reason) { endTest(tr("Test failed: ") + reason); });
+            [this](const Notice& reason) { endTest(tr("Test failed: ") + reason.shown()); });
     connect(testRig_.get(), &RigPtt::pttConfirmed, this, [this](bool keyed) {
         if (!keyed) {
             endTest(tr("Test passed: %1 keyed for half a second").arg(testRig_->deviceName()));

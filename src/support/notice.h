@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QMetaType>
 #include <QString>
 
 // A sentence for the operator, kept in two languages: as written in the code, which a remote
@@ -47,3 +48,6 @@ inline Notice translatable(const char* context, const char* source) {
     notice.shown_ = QCoreApplication::translate(context, source);
     return notice;
 }
+
+// Handed from the rig worker's thread to the window's.
+Q_DECLARE_METATYPE(Notice)

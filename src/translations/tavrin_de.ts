@@ -1,7 +1,7 @@
-<?xml version="1.0" encoding="utf-8"?>
+<?<translation>Nachricht importieren</translation>ml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
-<context>
+<conte<translation>Nachricht importieren</translation>t>
     <name>BankMenu</name>
     <message>
         <source>Choose the bank of memories (%1, %2)</source>
@@ -23,8 +23,8 @@
         <source>Name of the new bank of memories:</source>
         <translation>Name der neuen Speicherbank:</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>CatDialog</name>
     <message>
         <source>Model default</source>
@@ -58,15 +58,15 @@
         <source>Hamlib NET rigctl reaches a rigctld at host:port; every other model is reached on the serial port.</source>
         <translation>Hamlib NET rigctl erreicht einen rigctld unter Host:Port; jedes andere Modell wird über die serielle Schnittstelle erreicht.</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>Cm108Dialog</name>
     <message>
         <source>hidraw device</source>
         <translation>hidraw-Gerät</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>Console</name>
     <message>
         <source>Record into the selected memory</source>
@@ -101,7 +101,7 @@
         <translation>Mikrofon auf den Sender</translation>
     </message>
     <message>
-        <source>Open the sound mixer</source>
+        <source>Open the sound mi<translation>Nachricht importieren</translation>er</source>
         <translation>Den Audiomischer öffnen</translation>
     </message>
     <message>
@@ -256,8 +256,8 @@
         <source>Stopped by the operator&apos;s PTT</source>
         <translation>Durch die PTT des Operators gestoppt</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>FileMenu</name>
     <message>
         <source>Template for Memory %1</source>
@@ -291,8 +291,8 @@
         <source>Import Message</source>
         <translation>Nachricht importieren</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>IdAlarm</name>
     <message>
         <source>Timer Error</source>
@@ -318,8 +318,8 @@
         <source>Enter a value no greater than %1 seconds</source>
         <translation>Geben Sie einen Wert von höchstens %1 Sekunden ein</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>Keyer</name>
     <message>
         <source>Wave Device Message</source>
@@ -349,8 +349,8 @@
         <source>Recording Message</source>
         <translation>Aufnahme</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>KeyingLine</name>
     <message>
         <source>Communications I/O Error</source>
@@ -384,8 +384,8 @@
         <source>Failed to open the comms device</source>
         <translation>Die Schnittstelle konnte nicht geöffnet werden</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>Level</name>
     <message>
         <source>Peak %1 dBFS</source>
@@ -447,14 +447,14 @@
         <source>Could not level memory %1: %2</source>
         <translation>Speicher %1 konnte nicht angeglichen werden: %2</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>MainWindow</name>
     <message>
-        <source>No volume mixer is installed. Tavrin looks for %1.
-Install one of them, or set the levels with alsamixer.</source>
+        <source>No volume mi<translation>Nachricht importieren</translation>er is installed. Tavrin looks for %1.
+Install one of them, or set the levels with alsami<translation>Nachricht importieren</translation>er.</source>
         <translation>Kein Lautstärkemischer installiert. Tavrin sucht nach %1.
-Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</translation>
+Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>Nachricht importieren</translation>er ein.</translation>
     </message>
     <message>
         <source>Could not run the help application</source>
@@ -519,7 +519,7 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <translation>TUNE ein oder aus</translation>
     </message>
     <message>
-        <source>Tx Enable on or off</source>
+        <source>T<translation>Nachricht importieren</translation> Enable on or off</source>
         <translation>TX frei ein oder aus</translation>
     </message>
     <message>
@@ -527,7 +527,7 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <translation>Tab, Umschalt+Tab</translation>
     </message>
     <message>
-        <source>next or previous control</source>
+        <source>ne<translation>Nachricht importieren</translation>t or previous control</source>
         <translation>nächstes oder vorheriges Bedienelement</translation>
     </message>
     <message>
@@ -543,11 +543,11 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <translation>Strg+Bild auf, Strg+Bild ab</translation>
     </message>
     <message>
-        <source>previous or next bank of memories</source>
+        <source>previous or ne<translation>Nachricht importieren</translation>t bank of memories</source>
         <translation>vorige oder nächste Speicherbank</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>MainWindowUi</name>
     <message>
         <source>Type in saved message</source>
@@ -582,7 +582,7 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <translation>Lautstärke</translation>
     </message>
     <message>
-        <source>Tx Enable</source>
+        <source>T<translation>Nachricht importieren</translation> Enable</source>
         <translation>TX frei</translation>
     </message>
     <message>
@@ -590,11 +590,11 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <translation>AUS</translation>
     </message>
     <message>
-        <source>Tx Mic.</source>
+        <source>T<translation>Nachricht importieren</translation> Mic.</source>
         <translation>TX Mikro</translation>
     </message>
     <message>
-        <source>Rx/Tx </source>
+        <source>R<translation>Nachricht importieren</translation>/T<translation>Nachricht importieren</translation> </source>
         <translation>RX/TX </translation>
     </message>
     <message>
@@ -622,7 +622,7 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <translation>Nachricht importieren…</translation>
     </message>
     <message>
-        <source>Exit</source>
+        <source>E<translation>Nachricht importieren</translation>it</source>
         <translation>Beenden</translation>
     </message>
     <message>
@@ -845,8 +845,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <source>Phrases…</source>
         <translation>Phrasen…</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>MessageFile</name>
     <message>
         <source>File Error Message</source>
@@ -884,8 +884,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <source>Cannot play a wave file in this format</source>
         <translation>Eine Wave-Datei in diesem Format kann nicht abgespielt werden</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>MessageImport</name>
     <message>
         <source>Import Message</source>
@@ -927,8 +927,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <source> Samples over full scale were clipped.</source>
         <translation> Werte über Vollaussteuerung wurden begrenzt.</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>MicrophoneMenu</name>
     <message>
         <source>Could not undo the trim and level: %1</source>
@@ -938,8 +938,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <source>Memory %1 is back as recorded: %2 seconds</source>
         <translation>Speicher %1 ist wieder wie aufgenommen: %2 Sekunden</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>Monitor</name>
     <message>
         <source>The monitor is off</source>
@@ -973,8 +973,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <source>Not previewed</source>
         <translation>Nicht vorgehört</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>MonitorMenu</name>
     <message>
         <source>Preview ended</source>
@@ -984,8 +984,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <source>Previewing memory %1 on %2</source>
         <translation>Vorhören von Speicher %1 auf %2</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>OutputMenu</name>
     <message>
         <source>PTT Lead</source>
@@ -995,8 +995,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <source>PTT Tail</source>
         <translation>PTT-Nachlauf</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>PhrasesDialog</name>
     <message>
         <source>&amp;Record</source>
@@ -1079,7 +1079,7 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <translation>Wort hinzufügen</translation>
     </message>
     <message>
-        <source>A word to record, as exchanges name it:</source>
+        <source>A word to record, as e<translation>Nachricht importieren</translation>changes name it:</source>
         <translation>Ein aufzunehmendes Wort, wie der Austausch es nennt:</translation>
     </message>
     <message>
@@ -1110,8 +1110,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <source>%1 (%2)</source>
         <translation>%1 (%2)</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>PttTiming</name>
     <message>
         <source>Milliseconds (0 to %1, in steps of %2):</source>
@@ -1121,8 +1121,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <source>&apos;%1&apos; is not a delay of 0 to %2 ms</source>
         <translation>„%1“ ist keine Verzögerung von 0 bis %2 ms</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>RigDialog</name>
     <message>
         <source>Test</source>
@@ -1140,21 +1140,48 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</tran
         <source>Test passed: %1 keyed for half a second</source>
         <translation>Test bestanden: %1 eine halbe Sekunde getastet</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
+    <name>RigWorker</name>
+    <message>
+        <source>could not key the transmitter</source>
+        <translation>der Sender ließ sich nicht tasten</translation>
+    </message>
+    <message>
+        <source>could not unkey the transmitter</source>
+        <translation>der Sender ließ sich nicht auf Empfang schalten</translation>
+    </message>
+    <message>
+        <source>Could not open %1: Hamlib has no such rig model.</source>
+        <translation>%1 konnte nicht geöffnet werden: Hamlib kennt dieses Gerätemodell nicht.</translation>
+    </message>
+    <message>
+        <source>Could not connect to %1: %2.</source>
+        <translation>Keine Verbindung zu %1: %2.</translation>
+    </message>
+    <message>
+        <source>Could not open %1: %2.</source>
+        <translation>%1 konnte nicht geöffnet werden: %2.</translation>
+    </message>
+    <message>
+        <source>stopped answering while transmitting</source>
+        <translation>antwortet beim Senden nicht mehr</translation>
+    </message>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>SaveWave</name>
     <message>
         <source>Save Wave</source>
         <translation>Wave speichern</translation>
     </message>
     <message>
-        <source>%1 already exists.
+        <source>%1 already e<translation>Nachricht importieren</translation>ists.
 Do you want to replace it?</source>
         <translation>%1 ist bereits vorhanden.
 Möchten Sie sie ersetzen?</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>SoundCardDialog</name>
     <message>
         <source>Sound card number</source>
@@ -1188,8 +1215,8 @@ Möchten Sie sie ersetzen?</translation>
         <source>Sound output device not compatible</source>
         <translation>Audioausgang nicht geeignet</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>Station</name>
     <message>
         <source>Could not read the configuration file %1: %2</source>
@@ -1229,8 +1256,8 @@ Die Einstellungen werden nicht gespeichert</translation>
         <source>There is a bank named %1 already</source>
         <translation>Eine Bank namens %1 gibt es schon</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>TransmitPanel</name>
     <message>
         <source>ON</source>
@@ -1252,8 +1279,8 @@ Die Einstellungen werden nicht gespeichert</translation>
         <source>Transmit</source>
         <translation>Senden</translation>
     </message>
-</context>
-<context>
+</conte<translation>Nachricht importieren</translation>t>
+<conte<translation>Nachricht importieren</translation>t>
     <name>WaveEngine</name>
     <message>
         <source>Error writing to the output device </source>
@@ -1299,5 +1326,5 @@ Die Einstellungen werden nicht gespeichert</translation>
         <source>Error closing the output wave device</source>
         <translation>Fehler beim Schließen des Audio-Ausgabegeräts</translation>
     </message>
-</context>
+</conte<translation>Nachricht importieren</translation>t>
 </TS>

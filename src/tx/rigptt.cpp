@@ -88,6 +88,7 @@ RigPtt::RigPtt(const RigTarget& target, QObject* parent)
     ignoreBrokenPipes();
     useCNumbers();
     qRegisterMetaType<LineWrite>();
+    qRegisterMetaType<Notice>();
     worker_ = new RigWorker(target_, deviceName());
     worker_->moveToThread(thread_);
     connect(thread_, &QThread::finished, worker_, &QObject::deleteLater);

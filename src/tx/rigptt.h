@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/notice.h"
 #include "tx/emergencyunkey.h"
 
 #include <QMetaType>
@@ -87,7 +88,7 @@ signals:
     void pttConfirmed(bool keyed);
     // A request failed, or the rig stopped answering while keyed. The connection is closed; the
     // next request opens it again.
-    void failed(const QString& reason);
+    void failed(const Notice& reason);
     void unkeyWriteChanged();
     void mayBeKeyedChanged(bool mayBeKeyed);
     // Listening, the rig's PTT was found on after it had been off since the unkey.

@@ -121,8 +121,8 @@ void RigWorker::attempt() {
     const int result =
         api_->setPtt(rig_.get(), RIG_VFO_CURR, wanted.keyed ? RIG_PTT_ON : RIG_PTT_OFF);
     if (result != RIG_OK) {
-        fail(wanted.keyed ? QStringLiteral("could not key the transmitter")
-                          : QStringLiteral("could not unkey the transmitter"),
+        fail(wanted.keyed ? translatable("RigWorker", "could not key the transmitter")
+                          : translatable("RigWorker", "could not unkey the transmitter"),
              result);
         return retryUnkey();
     }
@@ -180,8 +180,8 @@ bool RigWorker::open() {
     const bool cm108 = target_.kind == RigTarget::Kind::Cm108;
     RigHandle rig(api_->init(cm108 ? RIG_MODEL_DUMMY : target_.model));
     if (!rig) {
-        emit failed(
-            QStringLiteral("Could not open %1: Hamlib has no such rig model.").arg(deviceName_));
+        emit failed(translatable("RigWorker", "Could not open %1: Hamlib has no such rig model.")
+                        .arg(deviceName_));
         return false;
     }
     if (cm108) {
@@ -196,10 +196,12 @@ bool RigWorker::open() {
     const int result = api_->open(rig.get());
     const int openErrno = errno;
     if (result != RIG_OK) {
+        const QString problem = openProblem(*api_, target_, result, openErrno);
         emit failed(
-            QStringLiteral("Could not %1 %2: %3.")
-                .arg(target_.isNetwork() ? QStringLiteral("connect to") : QStringLiteral("open"),
-                     deviceName_, openProblem(*api_, target_, result, openErrno)));
+            target_.isNetwork()
+                ? translatable("RigWorker", "Could not connect to %1: %2.")
+                      .arg(deviceName_, problem)
+                : translatable("RigWorker", "Could not open %1: %2.").arg(deviceName_, problem));
         return false;
     }
     // Hamlib's open puts the CM108 pin back to its default, whatever was set before it.
@@ -220,13 +222,14 @@ void RigWorker::check() {
         return;
     }
     if (result != RIG_OK)
-        fail(QStringLiteral("stopped answering while transmitting"), result);
+        fail(translatable("RigWorker", "stopped answering while transmitting"), result);
 }
 
-void RigWorker::fail(const QString& what, int result) {
+void RigWorker::fail(const Notice& what, int result) {
     check_.stop();
     listen_.stop();
     emit unkeyWriteChanged({});
     rig_.reset();
-    emit failed(QStringLiteral("%1: %2: %3").arg(deviceName_, what, hamlibError(*api_, result)));
+    emit failed(QStringLiteral("%1: ").arg(deviceName_) + what +
+                QStringLiteral(": %1").arg(hamlibError(*api_, result)));
 }

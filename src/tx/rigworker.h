@@ -38,7 +38,7 @@ public:
 
 signals:
     void confirmed(int sequence, bool keyed);
-    void failed(const QString& reason);
+    void failed(const Notice& reason);
     void unkeyWriteChanged(const LineWrite& write);
     void mayBeKeyedChanged(bool mayBeKeyed);
     void pttHeard();
@@ -66,7 +66,7 @@ private:
 
     void check();
 
-    void fail(const QString& what, int result);
+    void fail(const Notice& what, int result);
 
     RigTarget target_;
     QString deviceName_;
