@@ -217,10 +217,10 @@ double exchangeReadyMs(const QString& folder) {
     clock.start();
     const SpokenExchange exchange = spokenExchange(PhraseBook(folder + QStringLiteral("/phrases")),
                                                    QStringLiteral("DL1ABC/P DK9XYZ 599012"));
-    const QString why = joinPieces(exchange, folder + QStringLiteral("/exchange.wav"));
+    const Notice why = joinPieces(exchange, folder + QStringLiteral("/exchange.wav"));
     const double ms = double(clock.nsecsElapsed()) / 1e6;
     if (exchange.files.size() != 20 || !why.isEmpty())
-        throw std::runtime_error("the exchange was not joined: " + why.toStdString());
+        throw std::runtime_error("the exchange was not joined: " + why.source().toStdString());
     return ms;
 }
 

@@ -198,7 +198,8 @@ Console::Console(Station& station, const MainWindowUi& ui, MonitorMenu& monitor,
         scheduleConsole();
     });
     connect(&station_->keyer(), &Keyer::nothingToPlay, this, &Console::nothingToPlay);
-    connect(&station_->keyer(), &Keyer::templateRefused, this, &Console::showRefusal);
+    connect(&station_->keyer(), &Keyer::templateRefused, this,
+            [this](const Notice& why) { showRefusal(why.shown()); });
     for (int slot = 1; slot <= MemorySlots::kSlots; ++slot)
         connect(ui_.memoryButtons.at(slot - 1), &QPushButton::clicked, this,
                 [this, slot] { chooseMemory(slot); });

@@ -203,7 +203,7 @@ void RemoteControl::Play(int memory) {
     if (!keyer.templates().templateOf(memory).isEmpty() && phase() != KeyerPhase::Recording) {
         const Assembly assembly = keyer.templates().assembleTemplate(memory);
         if (refuseInvalid(assembly.missing,
-                          QStringLiteral("Play %1: %2").arg(memory).arg(assembly.why)))
+                          QStringLiteral("Play %1: %2").arg(memory).arg(assembly.why.source())))
             return;
     }
     run([this, memory] { station_.keyer().playMemory(memory); },
@@ -225,11 +225,11 @@ void RemoteControl::PlayFile(const QString& path) {
 void RemoteControl::Say(const QString& text) {
     const QString what = QStringLiteral("Say %1").arg(text);
     const Assembly assembly = station_.keyer().templates().assembleSay(text);
-    if (refuseInvalid(assembly.missing, QStringLiteral("%1: %2").arg(what, assembly.why)))
+    if (refuseInvalid(assembly.missing, QStringLiteral("%1: %2").arg(what, assembly.why.source())))
         return;
     // A message playing the last exchange goes on from the file it opened until it gives way.
     if (!assembly.ok()) {
-        sendErrorReply(remote::kRefused, QStringLiteral("%1: %2").arg(what, assembly.why));
+        sendErrorReply(remote::kRefused, QStringLiteral("%1: %2").arg(what, assembly.why.source()));
         return;
     }
     playFile(station_.keyer().templates().exchangeFile(), what);

@@ -42,15 +42,18 @@ std::vector<std::int16_t> trimmedToTheSample(const std::vector<std::int16_t>& sa
             samples.begin() + std::ptrdiff_t(sound.end)};
 }
 
+Notice noSound(const QString& name) {
+    return translatable("Exchange", "%1: no sound in it").arg(name);
+}
+
 // The piece's samples as the output device plays them, trimmed unless whole; empty with why set
 // when it cannot be read.
-std::vector<std::int16_t> readPiece(const QString& file, bool whole, QString& why) {
+std::vector<std::int16_t> readPiece(const QString& file, bool whole, Notice& why) {
+    const QString name = QFileInfo(file).fileName();
     OpenedMessage opened = openMessageFile(file);
     if (opened.result != HeaderResult::Ok) {
         const auto refusal = headerFailureMessage(opened.result);
-        why = QStringLiteral("%1: %2").arg(QFileInfo(file).fileName(),
-                                           refusal ? QLatin1String(refusal->text)
-                                                   : QLatin1String("no sound in it"));
+        why = refusal ? QStringLiteral("%1: ").arg(name) + refusal->textNotice() : noSound(name);
         return {};
     }
     MessageReader reader(std::move(opened));
@@ -59,7 +62,7 @@ std::vector<std::int16_t> readPiece(const QString& file, bool whole, QString& wh
         reader.read(reinterpret_cast<std::uint8_t*>(bytes.data()), std::size_t(bytes.size()))));
     std::vector<std::int16_t> samples(std::size_t(bytes.size()) / kBytesPerSample);
     if (samples.empty()) {
-        why = QStringLiteral("%1: no sound in it").arg(QFileInfo(file).fileName());
+        why = noSound(name);
         // An empty vector's storage may be null, which the bulk conversion must not be handed.
         return samples;
     }
@@ -85,7 +88,8 @@ bool addSpoken(const PhraseBook& book, const QString& text, SpokenExchange& exch
         const QString file = book.fileFor(token);
         if (file.isEmpty()) {
             exchange.missing = token;
-            exchange.why = QStringLiteral("\"%1\" is not recorded in %2").arg(token, book.folder());
+            exchange.why =
+                translatable("Exchange", "\"%1\" is not recorded in %2").arg(token, book.folder());
             return false;
         }
         exchange.files << file;
@@ -112,7 +116,7 @@ bool addField(const PhraseBook& book, const QString& inside, const ExchangeField
     static const QRegularExpression serial = anchored("serial(?::0([1-9]))?");
     static const QRegularExpression call = anchored("call");
     const QString field = inside.trimmed();
-    const auto fail = [&](const QString& missing, const QString& why) {
+    const auto fail = [&](const QString& missing, const Notice& why) {
         exchange.missing = missing;
         exchange.why = why;
         return false;
@@ -121,14 +125,14 @@ bool addField(const PhraseBook& book, const QString& inside, const ExchangeField
         const int slot = match.captured(1).toInt();
         const QString name = QStringLiteral("memory %1").arg(slot);
         if (!MemorySlots::isSlot(slot))
-            return fail(
-                name,
-                QStringLiteral("{%1}: memories are 1 to %2").arg(field).arg(MemorySlots::kSlots));
+            return fail(name, translatable("Exchange", "{%1}: memories are 1 to %2")
+                                  .arg(field)
+                                  .arg(MemorySlots::kSlots));
         const QString file = memoryFile(slot);
         // A header alone holds no sound.
         if (file.isEmpty() || !QFileInfo(file).isFile() ||
             QFileInfo(file).size() <= kMessageHeaderBytes)
-            return fail(name, name + QStringLiteral(" is empty"));
+            return fail(name, translatable("Exchange", "memory %1 is empty").arg(slot));
         exchange.files << file;
         exchange.whole << true;
         return true;
@@ -136,13 +140,14 @@ bool addField(const PhraseBook& book, const QString& inside, const ExchangeField
     const auto serialMatch = serial.match(field);
     const bool isCall = call.match(field).hasMatch();
     if (!serialMatch.hasMatch() && !isCall)
-        return fail(QStringLiteral("{%1}").arg(field),
-                    QStringLiteral("{%1} is no field: {mem N}, {serial}, {serial:03} or {call}")
-                        .arg(field));
+        return fail(
+            QStringLiteral("{%1}").arg(field),
+            translatable("Exchange", "{%1} is no field: {mem N}, {serial}, {serial:03} or {call}")
+                .arg(field));
     const QString& name = isCall ? kCall : kSerial;
     QString value = fields.value(name);
     if (value.isEmpty())
-        return fail(name, QStringLiteral("the field %1 is not set").arg(name));
+        return fail(name, translatable("Exchange", "the field %1 is not set").arg(name));
     if (!isCall && serialMatch.hasCaptured(1))
         value = value.rightJustified(serialMatch.captured(1).toInt(), QLatin1Char('0'));
     return addSpoken(book, value, exchange);
@@ -231,11 +236,11 @@ SpokenExchange templateExchange(const PhraseBook& book, const QString& text,
     return exchange;
 }
 
-QString joinPieces(const SpokenExchange& exchange, const QString& path) {
+Notice joinPieces(const SpokenExchange& exchange, const QString& path) {
     std::vector<std::int16_t> joined;
     for (qsizetype i = 0; i < exchange.files.size(); ++i) {
         const QString& file = exchange.files[i];
-        QString why;
+        Notice why;
         const std::vector<std::int16_t> piece = readPiece(file, exchange.whole.value(i), why);
         if (!why.isEmpty())
             return why;
@@ -262,10 +267,10 @@ std::vector<std::int16_t> trimmedToSound(std::vector<std::int16_t> samples) {
 }
 
 QString trimPhraseFile(const QString& path) {
-    QString why;
+    Notice why;
     const std::vector<std::int16_t> samples = readPiece(path, false, why);
     if (!why.isEmpty())
-        return why;
+        return why.source();
     QByteArray bytes(qsizetype(samples.size() * kBytesPerSample), Qt::Uninitialized);
     qToLittleEndian<std::int16_t>(samples.data(), qsizetype(samples.size()), bytes.data());
     if (const FileStatus written =

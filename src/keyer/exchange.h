@@ -1,7 +1,9 @@
 #pragma once
 
+#include "support/notice.h"
 #include <QHash>
 #include <QList>
+
 #include <QString>
 #include <QStringList>
 
@@ -45,7 +47,7 @@ struct SpokenExchange {
     QString missing;
     // What is missing, in words for the operator: "\"Q\" is not recorded in …", "memory 4 is
     // empty", "the field serial is not set"; empty when nothing is.
-    QString why;
+    Notice why;
 };
 
 SpokenExchange spokenExchange(const PhraseBook& book, const QString& text);
@@ -74,7 +76,7 @@ SpokenExchange templateExchange(const PhraseBook& book, const QString& text,
 // Joins the pieces into one message at path, each but the whole ones trimmed to its first and
 // last sound, and each faded into the next. Empty when it was written; otherwise why not, naming
 // the piece that could not be read.
-QString joinPieces(const SpokenExchange& exchange, const QString& path);
+Notice joinPieces(const SpokenExchange& exchange, const QString& path);
 
 // A piece as it is stored: cut to the first and last sample that rise above the sound's level,
 // so that pieces join with no gap of their own. Samples with no sound found stay as they are.

@@ -30,6 +30,10 @@ using namespace std::chrono_literals;
 
 namespace {
 // Made when shown, so that they speak the language of the translator installed by then.
+// A template that cannot be spoken, said with its memory: "Memory 3: the field call is not set".
+Notice memoryRefused(int slot, const Notice& why) {
+    return translatable("Keyer", "Memory %1: ").arg(slot) + why;
+}
 Notice waveDeviceTitle() {
     return translatable("Keyer", "Wave Device Message");
 }
@@ -427,7 +431,7 @@ void Keyer::startPlayback() {
             if (const Assembly assembly = templates_.assembleTemplate(slot); !assembly.ok()) {
                 if (keyHeld)
                     line_.unkey();
-                emit templateRefused(QStringLiteral("Memory %1: %2").arg(slot).arg(assembly.why));
+                emit templateRefused(memoryRefused(slot, assembly.why));
                 refused();
                 return;
             }
@@ -534,7 +538,7 @@ bool Keyer::previewMemory(int slot) {
         return previewFile(memories_.path(slot));
     // A template is heard as it would go on the air, fields and all, or not at all.
     if (const Assembly assembly = templates_.assembleTemplate(slot); !assembly.ok()) {
-        emit templateRefused(QStringLiteral("Memory %1: %2").arg(slot).arg(assembly.why));
+        emit templateRefused(memoryRefused(slot, assembly.why));
         return false;
     }
     return previewFile(templates_.exchangeFile());

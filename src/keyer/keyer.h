@@ -169,7 +169,7 @@ signals:
     void messageEnded(MessageEnd how, const Notice& why);
     // A memory's template could not be spoken, and nothing was keyed: why, naming what is
     // missing.
-    void templateRefused(const QString& why);
+    void templateRefused(const Notice& why);
 
 private:
     // Where a recording or playback stands. Leading: keyed, waiting for the rig to confirm the

@@ -16,7 +16,7 @@ Assembly assembled(const SpokenExchange& exchange, const QString& path) {
     if (!exchange.why.isEmpty())
         return {exchange.why, true};
     if (exchange.files.isEmpty())
-        return {QStringLiteral("nothing to say"), true};
+        return {translatable("Templates", "nothing to say"), true};
     return {joinPieces(exchange, path)};
 }
 } // namespace
@@ -64,7 +64,7 @@ QString Templates::setTemplate(int slot, const QString& text) {
 Assembly Templates::assembleTemplate(int slot) {
     const QString text = templateOf(slot);
     if (text.isEmpty())
-        return {QStringLiteral("memory %1 has no template").arg(slot), true};
+        return {translatable("Templates", "memory %1 has no template").arg(slot), true};
     return assembled(templateExchange(PhraseBook(phrasesDir_), text, fields_,
                                       [this](int memory) { return memories_.path(memory); }),
                      exchangeFile_);

@@ -10,7 +10,7 @@ class MemorySlots;
 // is missing (a phrase, a memory or a field: the caller's mistake, named) or why it could not
 // be written.
 struct Assembly {
-    QString why;
+    Notice why;
     bool missing = false;
     bool ok() const { return why.isEmpty(); }
 };

@@ -1,7 +1,7 @@
-<?<translation>Nachricht importieren</translation>ml version="1.0" encoding="utf-8"?>
+<?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
-<conte<translation>Nachricht importieren</translation>t>
+<context>
     <name>BankMenu</name>
     <message>
         <source>Choose the bank of memories (%1, %2)</source>
@@ -23,8 +23,8 @@
         <source>Name of the new bank of memories:</source>
         <translation>Name der neuen Speicherbank:</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>CatDialog</name>
     <message>
         <source>Model default</source>
@@ -58,15 +58,15 @@
         <source>Hamlib NET rigctl reaches a rigctld at host:port; every other model is reached on the serial port.</source>
         <translation>Hamlib NET rigctl erreicht einen rigctld unter Host:Port; jedes andere Modell wird über die serielle Schnittstelle erreicht.</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>Cm108Dialog</name>
     <message>
         <source>hidraw device</source>
         <translation>hidraw-Gerät</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>Console</name>
     <message>
         <source>Record into the selected memory</source>
@@ -101,7 +101,7 @@
         <translation>Mikrofon auf den Sender</translation>
     </message>
     <message>
-        <source>Open the sound mi<translation>Nachricht importieren</translation>er</source>
+        <source>Open the sound mixer</source>
         <translation>Den Audiomischer öffnen</translation>
     </message>
     <message>
@@ -256,8 +256,35 @@
         <source>Stopped by the operator&apos;s PTT</source>
         <translation>Durch die PTT des Operators gestoppt</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
+    <name>Exchange</name>
+    <message>
+        <source>%1: no sound in it</source>
+        <translation>%1: kein Ton darin</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not recorded in %2</source>
+        <translation>„%1“ ist in %2 nicht aufgenommen</translation>
+    </message>
+    <message>
+        <source>{%1}: memories are 1 to %2</source>
+        <translation>{%1}: Speicher sind 1 bis %2</translation>
+    </message>
+    <message>
+        <source>memory %1 is empty</source>
+        <translation>Speicher %1 ist leer</translation>
+    </message>
+    <message>
+        <source>{%1} is no field: {mem N}, {serial}, {serial:03} or {call}</source>
+        <translation>{%1} ist kein Feld: {mem N}, {serial}, {serial:03} oder {call}</translation>
+    </message>
+    <message>
+        <source>the field %1 is not set</source>
+        <translation>das Feld %1 ist nicht gesetzt</translation>
+    </message>
+</context>
+<context>
     <name>FileMenu</name>
     <message>
         <source>Template for Memory %1</source>
@@ -291,8 +318,8 @@
         <source>Import Message</source>
         <translation>Nachricht importieren</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>IdAlarm</name>
     <message>
         <source>Timer Error</source>
@@ -318,8 +345,8 @@
         <source>Enter a value no greater than %1 seconds</source>
         <translation>Geben Sie einen Wert von höchstens %1 Sekunden ein</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>Keyer</name>
     <message>
         <source>Wave Device Message</source>
@@ -349,8 +376,12 @@
         <source>Recording Message</source>
         <translation>Aufnahme</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+    <message>
+        <source>Memory %1: </source>
+        <translation>Speicher %1: </translation>
+    </message>
+</context>
+<context>
     <name>KeyingLine</name>
     <message>
         <source>Communications I/O Error</source>
@@ -384,8 +415,8 @@
         <source>Failed to open the comms device</source>
         <translation>Die Schnittstelle konnte nicht geöffnet werden</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>Level</name>
     <message>
         <source>Peak %1 dBFS</source>
@@ -447,14 +478,14 @@
         <source>Could not level memory %1: %2</source>
         <translation>Speicher %1 konnte nicht angeglichen werden: %2</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
-        <source>No volume mi<translation>Nachricht importieren</translation>er is installed. Tavrin looks for %1.
-Install one of them, or set the levels with alsami<translation>Nachricht importieren</translation>er.</source>
+        <source>No volume mixer is installed. Tavrin looks for %1.
+Install one of them, or set the levels with alsamixer.</source>
         <translation>Kein Lautstärkemischer installiert. Tavrin sucht nach %1.
-Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>Nachricht importieren</translation>er ein.</translation>
+Installieren Sie einen davon oder stellen Sie die Pegel mit alsamixer ein.</translation>
     </message>
     <message>
         <source>Could not run the help application</source>
@@ -519,7 +550,7 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <translation>TUNE ein oder aus</translation>
     </message>
     <message>
-        <source>T<translation>Nachricht importieren</translation> Enable on or off</source>
+        <source>Tx Enable on or off</source>
         <translation>TX frei ein oder aus</translation>
     </message>
     <message>
@@ -527,7 +558,7 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <translation>Tab, Umschalt+Tab</translation>
     </message>
     <message>
-        <source>ne<translation>Nachricht importieren</translation>t or previous control</source>
+        <source>next or previous control</source>
         <translation>nächstes oder vorheriges Bedienelement</translation>
     </message>
     <message>
@@ -543,11 +574,11 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <translation>Strg+Bild auf, Strg+Bild ab</translation>
     </message>
     <message>
-        <source>previous or ne<translation>Nachricht importieren</translation>t bank of memories</source>
+        <source>previous or next bank of memories</source>
         <translation>vorige oder nächste Speicherbank</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>MainWindowUi</name>
     <message>
         <source>Type in saved message</source>
@@ -582,7 +613,7 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <translation>Lautstärke</translation>
     </message>
     <message>
-        <source>T<translation>Nachricht importieren</translation> Enable</source>
+        <source>Tx Enable</source>
         <translation>TX frei</translation>
     </message>
     <message>
@@ -590,11 +621,11 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <translation>AUS</translation>
     </message>
     <message>
-        <source>T<translation>Nachricht importieren</translation> Mic.</source>
+        <source>Tx Mic.</source>
         <translation>TX Mikro</translation>
     </message>
     <message>
-        <source>R<translation>Nachricht importieren</translation>/T<translation>Nachricht importieren</translation> </source>
+        <source>Rx/Tx </source>
         <translation>RX/TX </translation>
     </message>
     <message>
@@ -622,7 +653,7 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <translation>Nachricht importieren…</translation>
     </message>
     <message>
-        <source>E<translation>Nachricht importieren</translation>it</source>
+        <source>Exit</source>
         <translation>Beenden</translation>
     </message>
     <message>
@@ -845,8 +876,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <source>Phrases…</source>
         <translation>Phrasen…</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>MessageFile</name>
     <message>
         <source>File Error Message</source>
@@ -884,8 +915,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <source>Cannot play a wave file in this format</source>
         <translation>Eine Wave-Datei in diesem Format kann nicht abgespielt werden</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>MessageImport</name>
     <message>
         <source>Import Message</source>
@@ -927,8 +958,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <source> Samples over full scale were clipped.</source>
         <translation> Werte über Vollaussteuerung wurden begrenzt.</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>MicrophoneMenu</name>
     <message>
         <source>Could not undo the trim and level: %1</source>
@@ -938,8 +969,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <source>Memory %1 is back as recorded: %2 seconds</source>
         <translation>Speicher %1 ist wieder wie aufgenommen: %2 Sekunden</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>Monitor</name>
     <message>
         <source>The monitor is off</source>
@@ -973,8 +1004,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <source>Not previewed</source>
         <translation>Nicht vorgehört</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>MonitorMenu</name>
     <message>
         <source>Preview ended</source>
@@ -984,8 +1015,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <source>Previewing memory %1 on %2</source>
         <translation>Vorhören von Speicher %1 auf %2</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>OutputMenu</name>
     <message>
         <source>PTT Lead</source>
@@ -995,8 +1026,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <source>PTT Tail</source>
         <translation>PTT-Nachlauf</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>PhrasesDialog</name>
     <message>
         <source>&amp;Record</source>
@@ -1079,7 +1110,7 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <translation>Wort hinzufügen</translation>
     </message>
     <message>
-        <source>A word to record, as e<translation>Nachricht importieren</translation>changes name it:</source>
+        <source>A word to record, as exchanges name it:</source>
         <translation>Ein aufzunehmendes Wort, wie der Austausch es nennt:</translation>
     </message>
     <message>
@@ -1110,8 +1141,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <source>%1 (%2)</source>
         <translation>%1 (%2)</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>PttTiming</name>
     <message>
         <source>Milliseconds (0 to %1, in steps of %2):</source>
@@ -1121,8 +1152,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <source>&apos;%1&apos; is not a delay of 0 to %2 ms</source>
         <translation>„%1“ ist keine Verzögerung von 0 bis %2 ms</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>RigDialog</name>
     <message>
         <source>Test</source>
@@ -1140,8 +1171,8 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <source>Test passed: %1 keyed for half a second</source>
         <translation>Test bestanden: %1 eine halbe Sekunde getastet</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>RigWorker</name>
     <message>
         <source>could not key the transmitter</source>
@@ -1167,21 +1198,21 @@ Installieren Sie einen davon oder stellen Sie die Pegel mit alsami<translation>N
         <source>stopped answering while transmitting</source>
         <translation>antwortet beim Senden nicht mehr</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>SaveWave</name>
     <message>
         <source>Save Wave</source>
         <translation>Wave speichern</translation>
     </message>
     <message>
-        <source>%1 already e<translation>Nachricht importieren</translation>ists.
+        <source>%1 already exists.
 Do you want to replace it?</source>
         <translation>%1 ist bereits vorhanden.
 Möchten Sie sie ersetzen?</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>SoundCardDialog</name>
     <message>
         <source>Sound card number</source>
@@ -1215,8 +1246,8 @@ Möchten Sie sie ersetzen?</translation>
         <source>Sound output device not compatible</source>
         <translation>Audioausgang nicht geeignet</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>Station</name>
     <message>
         <source>Could not read the configuration file %1: %2</source>
@@ -1256,8 +1287,19 @@ Die Einstellungen werden nicht gespeichert</translation>
         <source>There is a bank named %1 already</source>
         <translation>Eine Bank namens %1 gibt es schon</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
+    <name>Templates</name>
+    <message>
+        <source>nothing to say</source>
+        <translation>nichts zu sagen</translation>
+    </message>
+    <message>
+        <source>memory %1 has no template</source>
+        <translation>Speicher %1 hat keine Vorlage</translation>
+    </message>
+</context>
+<context>
     <name>TransmitPanel</name>
     <message>
         <source>ON</source>
@@ -1279,8 +1321,8 @@ Die Einstellungen werden nicht gespeichert</translation>
         <source>Transmit</source>
         <translation>Senden</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
-<conte<translation>Nachricht importieren</translation>t>
+</context>
+<context>
     <name>WaveEngine</name>
     <message>
         <source>Error writing to the output device </source>
@@ -1326,5 +1368,5 @@ Die Einstellungen werden nicht gespeichert</translation>
         <source>Error closing the output wave device</source>
         <translation>Fehler beim Schließen des Audio-Ausgabegeräts</translation>
     </message>
-</conte<translation>Nachricht importieren</translation>t>
+</context>
 </TS>
