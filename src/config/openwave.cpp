@@ -155,9 +155,10 @@ void MessageImport::convert() {
     if (!file)
         return refuse(couldNotImport(
             translatable("MessageImport", "the file cannot be opened: %1").arg(reason)));
-    std::unique_ptr<MonoSource> sound = openSoundFile(std::move(file), &reason);
+    Notice why;
+    std::unique_ptr<MonoSource> sound = openSoundFile(std::move(file), &why);
     if (!sound)
-        return refuse(couldNotImport(reason));
+        return refuse(couldNotImport(why));
     DeviceConverter converter(std::move(sound), ConverterQuality::Best);
     if (converter.lengthKnown() && converter.samples() > kLongestSamples)
         return refuse(tooLong());

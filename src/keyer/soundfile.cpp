@@ -96,24 +96,24 @@ std::int16_t toDeviceSample(float value, bool& clipped) {
 
 } // namespace
 
-std::unique_ptr<MonoSource> openSoundFile(FileHandle file, QString* reason) {
-    const auto fail = [reason](const QString& why) -> std::unique_ptr<MonoSource> {
-        if (reason)
-            *reason = why;
+std::unique_ptr<MonoSource> openSoundFile(FileHandle file, Notice* why) {
+    const auto fail = [why](const Notice& reason) -> std::unique_ptr<MonoSource> {
+        if (why)
+            *why = reason;
         return nullptr;
     };
     if (!file || fseeko(file.get(), 0, SEEK_SET) != 0)
-        return fail(QStringLiteral("the file cannot be read"));
+        return fail(translatable("SoundFile", "the file cannot be read"));
     SF_INFO info{};
     SndfileHandle sound(sf_open_virtual(&readingIo, SFM_READ, &info, file.get()));
     if (!sound)
         return fail(QString::fromLocal8Bit(sf_strerror(nullptr)));
     const auto rate = static_cast<std::uint32_t>(std::max(info.samplerate, 0));
     if (info.channels < 1 || info.frames < 0)
-        return fail(QStringLiteral("it declares no sound that can be read."));
+        return fail(translatable("SoundFile", "it declares no sound that can be read."));
     if (rate < kLowestRate || rate > kHighestRate)
-        return fail(QStringLiteral("its sound is %1 Hz, outside the rates Tavrin converts (%2 to "
-                                   "%3 Hz).")
+        return fail(translatable("SoundFile", "its sound is %1 Hz, outside the rates Tavrin "
+                                              "converts (%2 to %3 Hz).")
                         .arg(info.samplerate)
                         .arg(kLowestRate)
                         .arg(kHighestRate));

@@ -2,6 +2,7 @@
 
 #include "keyer/messagefile.h"
 #include "keyer/monosource.h"
+#include "support/notice.h"
 
 #include <QString>
 
@@ -18,8 +19,8 @@ inline constexpr std::uint32_t kLowestRate = 1000;
 inline constexpr std::uint32_t kHighestRate = 768000;
 
 // Opens the file behind an open handle through libsndfile; null when libsndfile cannot read it
-// or its rate is out of range, reason (when given) then saying why.
-std::unique_ptr<MonoSource> openSoundFile(FileHandle file, QString* reason = nullptr);
+// or its rate is out of range, why (when given) then saying why.
+std::unique_ptr<MonoSource> openSoundFile(FileHandle file, Notice* why = nullptr);
 
 enum class ConverterQuality {
     Fast, // while playing: keeps up on any machine

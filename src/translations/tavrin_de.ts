@@ -1248,6 +1248,21 @@ Möchten Sie sie ersetzen?</translation>
     </message>
 </context>
 <context>
+    <name>SoundFile</name>
+    <message>
+        <source>the file cannot be read</source>
+        <translation>die Datei lässt sich nicht lesen</translation>
+    </message>
+    <message>
+        <source>it declares no sound that can be read.</source>
+        <translation>sie gibt keinen lesbaren Ton an.</translation>
+    </message>
+    <message>
+        <source>its sound is %1 Hz, outside the rates Tavrin converts (%2 to %3 Hz).</source>
+        <translation>ihr Ton hat %1 Hz, außerhalb der Raten, die Tavrin umwandelt (%2 bis %3 Hz).</translation>
+    </message>
+</context>
+<context>
     <name>Station</name>
     <message>
         <source>Could not read the configuration file %1: %2</source>
