@@ -103,15 +103,16 @@ void MainWindow::wire() {
     wireKeyer();
     microphoneMenu_ = new MicrophoneMenu(*station_, ui_, *this);
     monitorMenu_ = new MonitorMenu(*station_, ui_, *this);
-    bankMenu_ = new BankMenu(*station_, *ui_.bankButton, *ui_.bankMenu, *ui_.newBankItem, *this);
+    auto* bankMenu =
+        new BankMenu(*station_, *ui_.bankButton, *ui_.bankMenu, *ui_.newBankItem, *this);
     fileMenu_ = new FileMenu(*station_, ui_, *this);
     console_ = new Console(*station_, ui_, *monitorMenu_, *this);
 
     connect(microphoneMenu_, &MicrophoneMenu::told, console_, &Console::showIdleStatus);
     connect(monitorMenu_, &MonitorMenu::told, console_, &Console::showIdleStatus);
     connect(monitorMenu_, &MonitorMenu::failed, console_, &Console::showMonitorFailure);
-    connect(bankMenu_, &BankMenu::told, console_, &Console::showIdleStatus);
-    connect(bankMenu_, &BankMenu::refused, console_, &Console::showNotice);
+    connect(bankMenu, &BankMenu::told, console_, &Console::showIdleStatus);
+    connect(bankMenu, &BankMenu::refused, console_, &Console::showNotice);
     connect(fileMenu_, &FileMenu::told, console_, &Console::showIdleStatus);
     connect(fileMenu_, &FileMenu::templatesChanged, console_, [this] {
         console_->showMemoryButtons();

@@ -10,7 +10,6 @@
 #include <memory>
 
 struct Platform;
-class BankMenu;
 class Console;
 class Dialogs;
 class FileMenu;
@@ -75,7 +74,6 @@ private:
     // The state the window shows, the station's.
     KeyerState& state_;
     NoteBox* noteBox_ = nullptr;
-    BankMenu* bankMenu_ = nullptr;
     FileMenu* fileMenu_ = nullptr;
     OutputMenu* outputMenu_ = nullptr;
     MicrophoneMenu* microphoneMenu_ = nullptr;
