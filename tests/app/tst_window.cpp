@@ -120,6 +120,12 @@ private slots:
                  look::kSilver);
         // Bold captions, the note in the regular face.
         QVERIFY(w.centralWidget()->font().bold() && !w.ui().noteEditor->font().bold());
+        // Every button tells a screen reader what it does, not only its caption.
+        for (QAbstractButton* button : w.centralWidget()->findChildren<QAbstractButton*>())
+            QVERIFY2(!QAccessible::queryAccessibleInterface(button)
+                          ->text(QAccessible::Description)
+                          .isEmpty(),
+                     qPrintable(button->objectName()));
         QWidget* target = w.findChild<QWidget*>(control);
         // A button is focused as an assistive tool focuses it, through its action.
         QAccessibleActionInterface* actions =
