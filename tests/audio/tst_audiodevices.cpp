@@ -57,6 +57,10 @@ private slots:
         for (QToolButton* button : d.deviceStepper->findChildren<QToolButton*>())
             for (int i = 0; i < steps && button->arrowType() == Qt::UpArrow; ++i)
                 QTest::mouseClick(button, Qt::LeftButton);
+        // The steps end on the last card there is, and its name shows.
+        const QStringList names = output ? QStringList{"Built-in audio", "HDMI", "USB", "Dock"}
+                                         : QStringList{"Line in", "Webcam microphone", "USB"};
+        QCOMPARE(d.productLabel->text(), names.value(std::min(steps, int(names.size()) - 1)));
         AudioPump pump(h.wave, Dir::Output);
         int resetsWhileShown = -1; // stays so if the playback ended before this look
         pump.after(2, [&] {
