@@ -57,9 +57,17 @@ MainWindow& console(WindowHarness& h) {
 void during(WindowHarness& h, Before before, const std::function<void()>& keys) {
     MainWindow& w = *h.window;
     AudioPump out(h.wave, Dir::Output), in(h.wave, Dir::Input);
+    // What runs shows in red on its button, and the screen reader finds the status on the bar.
+    const std::function<void()> running = [&] {
+        QPushButton* lit = before == Before::Recording ? w.ui().recordButton : w.ui().playButton;
+        QVERIFY(look::textColour(lit) == look::kRed);
+        QCOMPARE(w.ui().progressBar->accessibleDescription(), w.ui().statusLine->text());
+        keys();
+    };
     const std::function<void()> pause = [&] { click(w.ui().playButton), keys(); };
     if (before != Before::Idle)
-        (before == Before::Recording ? in : out).after(2, before == Before::Paused ? pause : keys);
+        (before == Before::Recording ? in : out)
+            .after(2, before == Before::Paused ? pause : running);
     in.after(3, [&] { click(w.ui().stopButton); });
     if (before != Before::Idle)
         click(before == Before::Recording ? w.ui().recordButton : w.ui().playButton);
