@@ -101,7 +101,8 @@ class ConfigTest : public QObject {
 
 private slots:
     // Whichever step fails, or kills the program, and on a full disk, the file is the whole old
-    // one or the whole new one, with no temporary left beside it and its mode kept.
+    // one or the whole new one, with no temporary left beside it, its mode kept and no descriptor
+    // held: a station that saves all day must not run out of them.
     void theFileIsReplacedAtomically_data() {
         QTest::addColumn<Step>("step");
         QTest::addColumn<bool>("crash");
@@ -122,6 +123,7 @@ private slots:
         QVERIFY(writeBytes(target, oldBytes));
         QVERIFY(::chmod(QFile::encodeName(target), 0640) == 0);
         FaultyFileSystem fs(step, crash);
+        const uint descriptors = QDir(QStringLiteral("/proc/self/fd")).count();
         if (crash) {
             const pid_t child = fork();
             if (child == 0)
@@ -136,9 +138,11 @@ private slots:
         }
         const bool replaced = step == Step::None || step == Step::SyncDirectory;
         QCOMPARE(readBytes(target), replaced ? newBytes : oldBytes);
-        if (!crash)
+        if (!crash) {
             QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                      QStringList{"Tavrin.cfg"});
+            QCOMPARE(QDir(QStringLiteral("/proc/self/fd")).count(), descriptors);
+        }
         QVERIFY2(describe(target).startsWith("100640 "), "a regular file, its mode kept");
     }
 
