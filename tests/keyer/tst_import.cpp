@@ -203,6 +203,7 @@ private slots:
                 click(w.ui().memoryButtons[1]);
                 const QPointer<QProgressDialog> progress = w.findChild<QProgressDialog*>();
                 QVERIFY(progress && w.station().keyerState().selectedMemory() == 2);
+                QVERIFY(!w.station().importMessage(source)); // one import at a time
                 QTRY_VERIFY(progress && progress->isVisible() && progress->value() > 0);
                 QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
             }
