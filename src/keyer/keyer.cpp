@@ -39,9 +39,8 @@ Notice waveDeviceTitle() {
 }
 // The system's reason goes with the text: a full disk and a folder made read-only need different
 // mends.
-Notice couldNotWrite(int error) {
-    return translatable("Keyer", "Could not write the Wave file: %1")
-        .arg(QString::fromLocal8Bit(std::strerror(error)));
+Notice couldNotWrite(const FileStatus& failure) {
+    return translatable("Keyer", "Could not write the Wave file: %1").arg(failure.reason());
 }
 
 // The input sites that run with the input device open.
@@ -631,7 +630,7 @@ bool Keyer::openRecording() {
     }
     const Notice text = started == MessageRecording::Start::CouldNotOpen
                             ? translatable("Keyer", "Could not open the Wave file")
-                            : couldNotWrite(recording_->error());
+                            : couldNotWrite(recording_->failure());
     closeMessageFile();
     reportFailure(text, fileErrorTitle());
     stop();
@@ -644,7 +643,7 @@ void Keyer::finishRecording() {
     const bool finished = recording_->finish(state_.recordedBytes());
     const QString message = recording_->target();
     if (!finished)
-        writeError_ = recording_->error();
+        writeError_ = recording_->failure();
     closeMessageFile();
     if (!finished)
         return;
@@ -685,7 +684,7 @@ void Keyer::startRecording() {
     state_.setKeyerStopped(false);
     state_.setRecordedBytes(0);
     ending_ = MessageEnd::Stopped;
-    writeError_ = 0;
+    writeError_ = {};
     recordingFull_ = false;
     onlySilence_ = false;
     levelled_.reset();
@@ -718,7 +717,7 @@ void Keyer::serviceInput() {
         state_.setRecordedBytes(bytes);
         if (appended != MessageRecording::Append::Written) {
             if (appended == MessageRecording::Append::Failed)
-                writeError_ = recording_->error();
+                writeError_ = recording_->failure();
             recordingFull_ = appended == MessageRecording::Append::Full;
             stop();
             return;
@@ -739,8 +738,8 @@ void Keyer::endRecording() {
         checkDevice(in_.resetInput());
         checkDevice(in_.closeInput());
     }
-    if (const int error = std::exchange(writeError_, 0); error != 0) {
-        reportFailure(couldNotWrite(error), fileErrorTitle());
+    if (const FileStatus failure = std::exchange(writeError_, {}); !failure) {
+        reportFailure(couldNotWrite(failure), fileErrorTitle());
     } else if (std::exchange(recordingFull_, false)) {
         dialogs_.showMessage(translatable("Keyer", "The recording reached the longest message a "
                                                    "file can hold and was stopped"),

@@ -8,6 +8,7 @@
 #include "keyer/messagereader.h"
 #include "keyer/templates.h"
 #include "keyer/trim.h"
+#include "support/filestatus.h"
 #include "support/notice.h"
 #include "tx/ptttiming.h"
 
@@ -266,7 +267,7 @@ private:
     QString phraseTarget_;
     QString recordingPhrase_;
     std::unique_ptr<MessageReader> playReader_;
-    int writeError_ = 0; // why the recording's last write failed (errno); 0 when none did
+    FileStatus writeError_; // why the recording's last write failed; done when none did
     // A message gave way to another while keyed: the line stays keyed until the next start
     // decides.
     bool holdKey_ = false;

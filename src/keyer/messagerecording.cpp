@@ -33,7 +33,7 @@ MessageRecording::Start MessageRecording::start() {
     if (!file_)
         return Start::CouldNotOpen;
     if (!writeMessageHeader(file_.get(), kMessageFormat, 0)) {
-        noteError(errno);
+        failure_ = FileStatus::fromErrno();
         discard();
         return Start::CouldNotWrite;
     }
@@ -45,7 +45,7 @@ MessageRecording::Append MessageRecording::append(const std::uint8_t* block, std
     const bool written =
         std::fwrite(block, 1, kWaveBufferBytes, file) == kWaveBufferBytes && std::fflush(file) == 0;
     if (!written) {
-        noteError(errno);
+        failure_ = FileStatus::fromErrno();
         std::clearerr(file);
         const off_t whole = kMessageHeaderBytes + static_cast<off_t>(bytes);
         if (::ftruncate(::fileno(file), whole) == 0)
@@ -55,7 +55,7 @@ MessageRecording::Append MessageRecording::append(const std::uint8_t* block, std
     bytes += kWaveBufferBytes;
     if (!completeMessageHeader(file, static_cast<std::uint32_t>(bytes)) ||
         std::fseek(file, 0, SEEK_END) != 0) {
-        noteError(errno);
+        failure_ = FileStatus::fromErrno();
         return Append::Failed;
     }
     return bytes > kLongestRecording - kWaveBufferBytes ? Append::Full : Append::Written;
@@ -72,15 +72,11 @@ bool MessageRecording::finish(std::int32_t bytes) {
         finished = putInPlace(fs, encoded(partialPath_), encoded(target_), renamed);
     }
     if (!finished)
-        noteError(finished.error());
+        failure_ = finished;
     return finished.ok();
 }
 
 void MessageRecording::discard() {
     file_.reset();
     QFile::remove(partialPath_);
-}
-
-void MessageRecording::noteError(int error) {
-    error_ = error != 0 ? error : EIO;
 }

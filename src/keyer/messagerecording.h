@@ -1,6 +1,7 @@
 #pragma once
 
 #include "keyer/messagefile.h"
+#include "support/filestatus.h"
 
 #include <QString>
 
@@ -15,12 +16,12 @@ public:
     enum class Start {
         Started,
         CouldNotOpen,  // the message is write-protected, or the file could not be made
-        CouldNotWrite, // the header could not be written (error() says why); nothing stays behind
+        CouldNotWrite, // the header could not be written (failure() says why); nothing stays behind
     };
     enum class Append {
         Written,
         Full,   // written, and the file holds as many samples as its header can count
-        Failed, // cut back to the blocks written before; error() says why
+        Failed, // cut back to the blocks written before; failure() says why
     };
 
     explicit MessageRecording(QString target);
@@ -34,20 +35,18 @@ public:
     Append append(const std::uint8_t* block, std::int32_t& bytes);
     // Completes the header, syncs the file and puts it in the message's place, so that the
     // message cannot come back empty after a power cut. False when a step failed: the partial
-    // file stays behind, whole as far as it was written, and error() says why.
+    // file stays behind, whole as far as it was written, and failure() says why.
     bool finish(std::int32_t bytes);
     // Removes the partial file: the message stays as it was.
     void discard();
 
     const QString& target() const { return target_; }
-    // The errno of the last step that failed.
-    int error() const { return error_; }
+    // Why the last step failed; done while none has.
+    const FileStatus& failure() const { return failure_; }
 
 private:
-    void noteError(int error);
-
     QString target_;
     QString partialPath_;
     FileHandle file_;
-    int error_ = 0;
+    FileStatus failure_;
 };
